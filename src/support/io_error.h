@@ -1,0 +1,24 @@
+// IoError: the one exception of the program. A checked file operation that
+// fails throws it; only main catches it, after the terminal has been restored.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace corvix {
+
+class IoError : public std::runtime_error {
+ public:
+  IoError(std::string fileName, int errorNumber);
+  const std::string& FileName() const noexcept { return fileName_; }
+  int Errno() const noexcept { return errno_; }
+
+ private:
+  std::string fileName_;
+  int errno_;
+};
+
+// Throws IoError for FileName with the current errno (or EIO when errno is 0).
+[[noreturn]] void ThrowIoError(const std::string& fileName);
+
+}  // namespace corvix
