@@ -1,0 +1,121 @@
+// The console helper layer: the global screen and keyboard every screen of the
+// program works through, the drawing and key helpers that forward to them, and
+// WriteXYPipe with its pipe colour codes and two-letter display codes.
+#pragma once
+
+#include <cstdint>
+
+#include "support/short_string.h"
+#include "term/input.h"
+#include "term/output.h"
+
+namespace corvix {
+
+// Set by the start-up code right after it creates the screen object; every
+// helper below draws on it. Tests point it at their own object.
+extern TOutput* Screen;
+// Set by the start-up code right after it creates the keyboard object; the key
+// helpers read from it. Tests point it at their own object.
+extern TInput* Keyboard;
+// Column count of the terminal at program start (80 when standard output is not
+// a terminal). Set once before main runs; read by the "[C" display code.
+extern std::uint8_t ScreenWidth;
+// Image kept by the "SS" display code and redrawn by "RS". All zero at start.
+extern TConsoleImageRec SavedScreen;
+// Text written by the "PM" display code. Set at start; callers may change it.
+extern ShortString PausePrompt;
+
+// The prompt PausePrompt holds at program start.
+inline constexpr const char* kDefaultPausePrompt = "Press a Key to continue...";
+
+// ---- Drawing. X = column 1-80, Y = row 1-25, Attr an attribute byte. ----
+
+// Text at (X, Y) in Attr, no codes interpreted; cursor and attribute restored.
+void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text);
+// Text at (X, Y) starting in Attr, obeying pipe colour codes and display codes;
+// cursor and attribute are restored afterwards.
+void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text);
+// WriteXYPipe at the cursor starting in attribute 7; the cursor returns.
+void WritePipe(const ShortString& Text);
+// Plain text at the cursor in the current attribute; the cursor advances.
+void WriteStr(const ShortString& Text);
+// Text followed by CR and LF.
+void WriteLine(const ShortString& Text);
+void ClearScreen();
+void ClearEOL();
+void GotoXY(std::uint8_t X, std::uint8_t Y);
+void GotoX(std::uint8_t X);
+void GotoY(std::uint8_t Y);
+std::uint8_t WhereX();
+std::uint8_t WhereY();
+// Character of image cell (X, Y); a space outside 1-80 x 1-25.
+char GetCharAt(std::uint8_t X, std::uint8_t Y);
+// Attribute of image cell (X, Y); callers pass 1-80 and 1-25.
+std::uint8_t GetAttrAt(std::uint8_t X, std::uint8_t Y);
+void SetTextAttr(std::uint8_t Attr);
+std::uint8_t GetTextAttr();
+// Foreground := Color and 15; background and blink stay.
+void TextColor(std::uint8_t Color);
+// Background := Color; the foreground stays.
+void TextBackground(std::uint8_t Color);
+void SaveScreen(TConsoleImageRec& Image);
+void RestoreScreen(const TConsoleImageRec& Image);
+
+// ---- Keys and time. ----
+
+// Next key byte: an ordinary key, or 0 followed by a scan code on the next call.
+std::uint8_t ReadKey();
+bool KeyPressed();
+// True when a key arrives within Ms milliseconds (or one is already waiting).
+bool KeyWait(std::int32_t Ms);
+// Sleeps Ms milliseconds; the count is taken modulo 65536, as a 16-bit value.
+void Delay(std::int32_t Ms);
+
+// ---- Files. ----
+
+// Appends Text and a line feed to FileName, creating the file when it cannot
+// be opened for appending. Throws IoError when creating or writing fails.
+void AppendText(const ShortString& FileName, const ShortString& Text);
+
+// ---- Codes. ----
+
+// Carries out the two-letter display code Code (e.g. "CL", "[D"). True when the
+// first letter names a display-code family ("B", "C", "D", "O", "P", "R", "S",
+// "T", "X", "["): the code is then consumed even when the second letter matches
+// nothing. False (and nothing done) for any other first letter.
+bool DisplayCode(const ShortString& Code);
+
+// ---- Further helpers, not used by the program's screens. ----
+
+// Software-cursor shape sequences of the Linux console, sent with WriteLine.
+void CursorBlock();
+void CursorNormal();
+// False when no key waits; otherwise takes one key and, when it is Ctrl-C (3),
+// writes "Ctrl-C pressed" with WriteLine and returns true.
+bool CheckCtrlC();
+// Puts Ch in Attr straight into cell (X, Y) of the screen model; nothing is
+// sent to the terminal. Ignored outside 1-80 x 1-25.
+void WriteCell(std::uint8_t X, std::uint8_t Y, char Ch, std::uint8_t Attr);
+// Foreground (0-15) and background (0-7) of the current attribute.
+std::uint8_t GetTextColor();
+std::uint8_t GetTextBackground();
+// Scroll window rows Y1..Y2 (X1 and X2 are ignored by the screen object).
+void SetWindow(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, bool Home);
+// Text on row Y in Attr, centred on the 80 columns (no codes interpreted).
+void WriteCentered(std::uint8_t Y, std::uint8_t Attr, const ShortString& Text);
+// Fills the rectangle X1..X2 x Y1..Y2 with Ch in Attr; cursor and attribute restored.
+void FillBox(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, char Ch,
+             std::uint8_t Attr);
+// Bright foreground on, bright off, and the default attribute 7.
+void HighVideo();
+void LowVideo();
+void NormVideo();
+// Sends the terminal reset ESC "(U" ESC "[0m" and puts the attribute model back to 7.
+void ResetTerminal();
+// Text with its pipe colour codes removed.
+ShortString StripPipe(const ShortString& Text);
+// First command-line argument (from argv[1] on) that names a file that can be
+// opened for reading; empty when there is none.
+ShortString FirstFileArgument(int argc, const char* const* argv);
+
+}  // namespace corvix
