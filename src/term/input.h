@@ -1,0 +1,69 @@
+// The keyboard object: reads raw bytes from the terminal and decodes them into
+// PC key codes (an ordinary key as its byte, an extended key as 0 then a scan code).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "term/keys.h"
+
+namespace corvix {
+
+// The decoder. Raw bytes land in the InBuf ring; decoded key bytes wait in the
+// KeyBuf ring, so both halves of an extended key come out in order. The input
+// descriptor is standard input unless a test hands it a pipe.
+class TInputLinux {
+ public:
+  static constexpr std::int32_t kInBufSize = 256;
+  static constexpr std::int32_t kKeyBufSize = 20;  // one slot stays free: 19 keys
+  // A closed input reads as this many Escape keys, then the process ends as on
+  // a hangup (SIGHUP), so no caller can loop on a terminal that is gone.
+  static constexpr std::int32_t kClosedInputKeyLimit = 1000;
+
+  explicit TInputLinux(int inputFd = 0) noexcept;
+  ~TInputLinux();
+  TInputLinux(const TInputLinux&) = delete;
+  TInputLinux& operator=(const TInputLinux&) = delete;
+
+  // Next decoded key byte; waits without limit when nothing is queued.
+  std::uint8_t ReadKey();
+  // True when a decoded key waits or input is available now.
+  bool KeyPressed();
+  // True at once when a key or raw byte waits; otherwise waits up to Ms
+  // milliseconds for the input to become readable.
+  bool KeyWait(std::int32_t Ms);
+  // Scan code of Alt + Ch; 0 when Ch has none.
+  static std::uint8_t AltKey(char Ch) noexcept;
+
+  // ---- Internal steps, public in the style of the class. ----
+  bool InputAvailable();
+  std::uint8_t ReadByte();
+  void PushKey(std::uint8_t B) noexcept;
+  void PushExt(std::uint8_t Code) noexcept;
+  std::uint8_t PopKey() noexcept;
+  static void WaitMS(std::int32_t Ms);
+
+  std::array<std::uint8_t, kInBufSize> InBuf{};  // ring of raw bytes
+  std::int32_t InCount = 0;                      // unread bytes in InBuf
+  std::int32_t InWrite = 0;                      // where the next read stores
+  std::int32_t InRead = 0;                       // next raw byte to decode
+  std::array<std::uint8_t, kKeyBufSize> KeyBuf{};  // ring of decoded key bytes
+  std::int32_t KeyWrite = 0;                       // where the next key is stored
+  std::int32_t KeyRead = 0;                        // next key byte to return
+
+  int InputFd = 0;             // descriptor read from
+  bool InputEnded = false;     // end of input or a hard read error was seen
+  std::int32_t EndedKeys = 0;  // Escapes delivered since the input ended
+
+ private:
+  void DecodeEscape();
+  bool WaitForInput(std::int32_t ms);
+};
+
+// The name the rest of the program uses.
+class TInput : public TInputLinux {
+ public:
+  using TInputLinux::TInputLinux;
+};
+
+}  // namespace corvix
