@@ -1,0 +1,179 @@
+// The screen object: an in-memory image of the 80x25 terminal screen, the
+// cursor and attribute model, and the one output buffer through which every
+// drawing request leaves the process as ANSI/VT100 sequences.
+#pragma once
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+
+#include "support/short_string.h"
+
+namespace corvix {
+
+// Attribute byte: foreground in bits 0-3 (bit 3 bright), background in bits
+// 4-6, blink in bit 7, PC colour numbers. 0x1F is white on blue.
+inline constexpr std::uint8_t kDefaultAttr = 7;
+
+inline constexpr std::uint8_t kScreenCols = 80;
+inline constexpr std::uint8_t kScreenRows = 25;      // visible rows
+inline constexpr std::uint8_t kImageRows = 50;       // rows held by an image
+inline constexpr std::size_t kOutBufferSize = 1024;  // bytes collected before a write
+
+// One screen cell: the attribute, then the character (one byte of the
+// terminal's 8-bit code page, code page 437 for bytes 128-255).
+struct TCharInfo {
+  std::uint8_t Attr;
+  char Ch;
+};
+
+// One row of 80 cells; column X is index X - 1.
+using TConsoleLineRec = std::array<TCharInfo, kScreenCols>;
+// 50 rows; row Y is index Y - 1. Rows 1-25 are the visible screen.
+using TConsoleScreenRec = std::array<TConsoleLineRec, kImageRows>;
+
+// A saved screen. The rectangle X1..X2 x Y1..Y2 of the screen is stored packed
+// at the top left of Data: image row i, column j (1-based) holds screen cell
+// (X1 + j - 1, Y1 + i - 1). An all-zero image (never filled) covers nothing.
+struct TConsoleImageRec {
+  TConsoleScreenRec Data;
+  std::uint8_t CursorX;
+  std::uint8_t CursorY;
+  std::uint8_t CursorA;  // attribute in force when the image was taken
+  std::uint8_t X1;
+  std::uint8_t X2;
+  std::uint8_t Y1;
+  std::uint8_t Y2;
+};
+
+static_assert(sizeof(TCharInfo) == 2);
+static_assert(sizeof(TConsoleLineRec) == 160);
+static_assert(sizeof(TConsoleScreenRec) == 8000);
+static_assert(sizeof(TConsoleImageRec) == 8007);
+
+// The platform screen object. Coordinates are 1-based bytes: columns 1-80,
+// rows 1-25. While an instance exists the terminal is in raw mode (when the
+// terminal-settings descriptor is a terminal at all; otherwise raw mode is
+// simply skipped and everything else works the same).
+class TOutputLinux {
+ public:
+  // Enters raw mode on TermFd, sends ESC "(U" ESC "[0m" and clears the screen.
+  // OutFd receives every byte; an inactive object writes nothing at all.
+  explicit TOutputLinux(bool active, int outFd = STDOUT_FILENO, int termFd = STDIN_FILENO);
+  // Flushes the buffer and restores the terminal settings taken at creation.
+  virtual ~TOutputLinux();
+
+  TOutputLinux(const TOutputLinux&) = delete;
+  TOutputLinux& operator=(const TOutputLinux&) = delete;
+
+  // ---- Buffer and raw output. ----
+
+  // Appends S to the buffer, flushing each time it holds 1024 bytes.
+  void BufAddStr(const ShortString& S);
+  // Appends one byte to the buffer, flushing when it holds 1024 bytes.
+  void BufAddChar(char Ch);
+  // Writes the pending bytes (when Active) and empties the buffer. Short
+  // writes and interrupted writes are continued; other write errors are ignored.
+  void BufFlush();
+  // Writes S at once, past the buffer (which is neither used nor flushed).
+  void RawWriteStr(const ShortString& S);
+
+  // ---- Attribute and cursor. ----
+
+  // The SGR sequence that takes the terminal from TextAttr to Attr; empty
+  // when they are equal. Bright and blink are only ever turned off by a reset.
+  ShortString AttrToAnsi(std::uint8_t Attr) const;
+  // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
+  void SetTextAttr(std::uint8_t Attr);
+  // Clamps to 1-80 x 1-25, sends ESC "[" Y ";" X "H", flushes, stores.
+  void CursorXY(std::uint8_t X, std::uint8_t Y);
+  void SetCursorX(std::uint8_t X);
+  void SetCursorY(std::uint8_t Y);
+
+  // ---- Clearing, window, size. ----
+
+  // Clears the scroll window in TextAttr and homes the cursor to its top row.
+  void ClearScreen();
+  // Sends ESC "[K"; the image is left as it was.
+  void ClearEOL();
+  // Scroll window rows Y1..Y2; X1 and X2 are accepted and ignored.
+  void SetWindow(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, bool Home);
+  // Asks the terminal for Lines rows of 80 columns and sets the window to them.
+  void SetScreenSize(std::uint8_t Lines);
+
+  // ---- Writing. ----
+
+  // Sends one byte and mirrors it in the image: 8 moves left, 10 moves down
+  // (and flushes), 13 returns to column 1, any other byte fills the cell and
+  // advances, wrapping after column 80. The image never scrolls.
+  void WriteChar(char Ch);
+  // WriteChar for each byte of S, then BufFlush.
+  void WriteStr(const ShortString& S);
+  // WriteChar for each byte of S, then CR and LF.
+  void WriteLine(const ShortString& S);
+  // S at (X, Y) in Attr; the caller's cursor and attribute are put back.
+  void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& S);
+  // S at the cursor, obeying PipeChar colour codes "00"-"23"; then flushes.
+  void WritePipeStr(const ShortString& S);
+
+  // ---- The image. ----
+
+  // Character and attribute of image cell (X, Y); callers pass 1-80 x 1-25.
+  char ReadCharXY(std::uint8_t X, std::uint8_t Y) const;
+  std::uint8_t ReadAttrXY(std::uint8_t X, std::uint8_t Y) const;
+  // Copies the visible 80x25 screen, the cursor and the attribute into Image.
+  void GetScreenImage(TConsoleImageRec& Image) const;
+  // Redraws Image on the terminal and in the image, then restores its
+  // attribute and cursor. An image whose rectangle is not within
+  // 1 <= X1 <= X2 <= 80, 1 <= Y1 <= Y2 <= 50 (an all-zero image) draws nothing.
+  void PutScreenImage(const TConsoleImageRec& Image);
+  // Decodes a crunched screen picture of Size bytes and draws it with
+  // PutScreenImage over columns X1..X2 from row Y1 (see term/crunched.h).
+  void LoadCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
+                    std::uint8_t Y1);
+
+  // ---- Terminal modes. ----
+
+  // On: takes the terminal settings (once; a second call keeps the first
+  // copy) and applies a raw copy of them. Off: applies the taken settings.
+  // Does nothing when the descriptor is not a terminal.
+  void SetRawMode(bool On);
+  // For running a child process on the terminal as it was at start: flushes
+  // pending output and applies the settings taken at creation. ResumeRaw
+  // applies the raw copy again afterwards. Both are harmless when not raw.
+  void SuspendRaw();
+  void ResumeRaw();
+
+  // ---- Fields, in the order the screen object has always kept them. ----
+
+  struct termios SavedTermios {};  // settings taken when raw mode was entered
+  std::array<char, kOutBufferSize> OutBuffer{};
+  std::uint16_t OutBufPos = 0;                // bytes pending in OutBuffer
+  std::uint8_t TextAttr = kDefaultAttr;       // attribute last sent to the terminal
+  std::uint8_t WinTop = 1;                    // scroll window rows
+  std::uint8_t WinBot = kScreenRows;
+  std::uint8_t CursorX = 1;
+  std::uint8_t CursorY = 1;
+  char PipeChar = '|';                        // introduces a colour code
+  std::uint8_t ScreenSize = kScreenRows;      // terminal rows
+  TConsoleScreenRec Buffer{};                 // the screen image
+  bool Active = false;                        // whether output reaches OutFd
+
+  int OutFd;         // where the bytes go
+  int TermFd;        // whose settings raw mode changes
+  bool RawMode = false;  // true while the raw copy is applied by this object
+
+ private:
+  void WriteAll(const char* data, std::size_t size) const;
+  bool haveSaved_ = false;  // SavedTermios holds settings taken from TermFd
+};
+
+// The name the rest of the program uses for the screen object.
+class TOutput : public TOutputLinux {
+ public:
+  using TOutputLinux::TOutputLinux;
+};
+
+}  // namespace corvix
