@@ -1,0 +1,116 @@
+// The configuration reader: trimming, comments, sections, first '=' split,
+// quote stripping and integer defaults.
+#include "app/ini_reader.h"
+
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+namespace corvix {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseWholeNumber(std::string_view text, std::int32_t& value) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i == text.size()) return false;
+  std::int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+    if (v > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return false;
+  }
+  if (negative) v = -v;
+  if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+    return false;
+  value = static_cast<std::int32_t>(v);
+  return true;
+}
+
+TIniReader::TIniReader(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  Parse(text);
+}
+
+TIniReader TIniReader::FromText(std::string_view text) {
+  TIniReader r;
+  r.Parse(text);
+  return r;
+}
+
+void TIniReader::Parse(std::string_view text) {
+  std::string section;
+  bool inSection = false;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = Trim(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      std::size_t close = line.rfind(']');
+      // A '[' with no closing bracket starts no section; the line is then
+      // taken like any other line of the section it stands in.
+      if (close != std::string_view::npos) {
+        section.assign(Trim(line.substr(1, close - 1)));
+        inSection = true;
+        continue;
+      }
+    }
+    std::size_t eq = line.find('=');
+    if (!inSection || eq == std::string_view::npos) continue;
+    entries_.push_back({section, std::string(Trim(line.substr(0, eq))),
+                        std::string(Trim(line.substr(eq + 1)))});
+  }
+}
+
+const std::string* TIniReader::Find(std::string_view section, std::string_view key) const {
+  for (const Entry& e : entries_)
+    if (EqualNoCase(e.Section, section) && EqualNoCase(e.Key, key)) return &e.Value;
+  return nullptr;
+}
+
+ShortString TIniReader::ReadString(std::string_view section, std::string_view key,
+                                   const ShortString& defaultValue) const {
+  const std::string* v = Find(section, key);
+  if (v == nullptr) return defaultValue;
+  std::string_view s = *v;
+  if (s.size() > 1 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
+    s = s.substr(1, s.size() - 2);
+  return ShortString(s);
+}
+
+std::int32_t TIniReader::ReadInteger(std::string_view section, std::string_view key,
+                                     std::int32_t defaultValue) const {
+  const std::string* v = Find(section, key);
+  std::int32_t value = 0;
+  if (v == nullptr || !ParseWholeNumber(*v, value)) return defaultValue;
+  return value;
+}
+
+}  // namespace corvix

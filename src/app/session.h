@@ -1,0 +1,43 @@
+// The session record of one run and the one orderly way out, Shutdown.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "support/short_string.h"
+
+namespace corvix {
+
+class TBar;
+
+// One posting done in this run, for the summary printed after the screen is gone.
+struct TPostedRec {
+  ShortString BaseNumber;
+  ShortString Line;  // the base list line: number, echo tag, name
+  int WaitStatus;    // of the host utility; -1 when it could not be started
+};
+
+struct TSession {
+  ShortString AppDir;       // directory of the running executable, with its '/'
+  ShortString StartDir;     // working directory at start-up
+  ShortString EditorCmd;    // [main] editor
+  std::int32_t PostDelay = 100;  // [main] delay; only the low 16 bits count
+  ShortString BasesPath;    // [corvix] mbases: the catalogue
+  ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs
+  ShortString MsgFrom;      // [message] from
+  ShortString MsgTo;        // [message] to
+  ShortString MsgSubject;   // [message] subject
+  ShortString MsgFile;      // command line or file-open dialog
+  bool AnySelected = false;
+  TBar* BaseList = nullptr;  // owned; freed by Shutdown
+  std::vector<TPostedRec> Posted;
+};
+
+// The session of this run: set up by the start-up code, read by every screen.
+extern TSession Session;
+
+// Frees the base list, clears the screen, destroys the screen and keyboard
+// objects (restoring the terminal) and exits with status 0.
+[[noreturn]] void Shutdown();
+
+}  // namespace corvix
