@@ -1,0 +1,203 @@
+// The pseudo-terminal runner and its terminal emulator.
+#include "pty_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vterm.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+namespace corvix::e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MsLeft(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
+PtySession::PtySession(const std::string& program, const std::vector<std::string>& args,
+                       const std::string& cwd, const std::vector<std::string>& env) {
+  winsize ws{};
+  ws.ws_row = 25;
+  ws.ws_col = 80;
+  termios tio{};
+  cfmakeraw(&tio);
+  // A terminal as a login shell leaves it: canonical mode, echo, signals, output post-processing.
+  tio.c_iflag = ICRNL | IXON | IUTF8;
+  tio.c_oflag = OPOST | ONLCR;
+  tio.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN | ECHOCTL | ECHOKE;
+  tio.c_cflag = CS8 | CREAD | B38400;
+  tio.c_cc[VINTR] = 3;
+  tio.c_cc[VQUIT] = 28;
+  tio.c_cc[VERASE] = 127;
+  tio.c_cc[VKILL] = 21;
+  tio.c_cc[VEOF] = 4;
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  cfsetispeed(&tio, B38400);
+  cfsetospeed(&tio, B38400);
+
+  pid_ = forkpty(&master_, nullptr, &tio, &ws);
+  if (pid_ < 0) throw std::runtime_error("forkpty failed");
+  if (pid_ == 0) {
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  tcgetattr(master_, &initial_);
+  vt_ = vterm_new(25, 80);
+  vterm_set_utf8(vt_, 1);
+  screen_ = vterm_obtain_screen(vt_);
+  vterm_screen_reset(screen_, 1);
+}
+
+PtySession::~PtySession() {
+  if (!exited_ && pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (master_ >= 0) close(master_);
+  if (vt_ != nullptr) vterm_free(vt_);
+}
+
+void PtySession::Send(std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+  // Keys arrive one burst at a time, as typed: give the program a moment so
+  // that the next burst is not read as part of this one.
+  Settle(40, 2000);
+}
+
+void PtySession::SendEscape() {
+  Send("\x1b");
+  Settle(80, 2000);
+}
+
+bool PtySession::Pump(int timeoutMs) {
+  pollfd p{master_, POLLIN, 0};
+  int r = poll(&p, 1, timeoutMs);
+  if (r <= 0) return false;
+  char buf[4096];
+  ssize_t n = read(master_, buf, sizeof buf);
+  if (n <= 0) return false;
+  raw_.append(buf, static_cast<std::size_t>(n));
+  vterm_input_write(vt_, buf, static_cast<std::size_t>(n));
+  // Drain the emulator's own answers (none are expected); they are not sent back.
+  char answer[256];
+  while (vterm_output_read(vt_, answer, sizeof answer) > 0) {
+  }
+  return true;
+}
+
+bool PtySession::WaitForText(std::string_view text, int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (ScreenText().find(text) != std::string::npos) return true;
+    int left = MsLeft(deadline);
+    if (left == 0) return false;
+    if (!Pump(left)) {
+      if (exited_ || waitpid(pid_, &status_, WNOHANG) == pid_) {
+        exited_ = true;
+        while (Pump(0)) {
+        }
+        return ScreenText().find(text) != std::string::npos;
+      }
+    }
+  }
+}
+
+void PtySession::Settle(int quietMs, int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (MsLeft(deadline) > 0 && Pump(quietMs)) {
+  }
+}
+
+int PtySession::WaitExit(int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!exited_) {
+    Pump(20);
+    if (waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
+    if (!exited_ && MsLeft(deadline) == 0) return -1;
+  }
+  while (Pump(0)) {
+  }
+  return status_;
+}
+
+std::string PtySession::Row(int y) const {
+  std::string out;
+  for (int x = 1; x <= 80; ++x) {
+    unsigned c = CellChar(x, y);
+    AppendUtf8(out, c == 0 ? ' ' : c);
+  }
+  return out;
+}
+
+std::string PtySession::ScreenText() const {
+  std::string out;
+  for (int y = 1; y <= 25; ++y) {
+    out += Row(y);
+    out += '\n';
+  }
+  return out;
+}
+
+unsigned PtySession::CellChar(int x, int y) const {
+  VTermScreenCell cell{};
+  VTermPos pos{y - 1, x - 1};
+  vterm_screen_get_cell(screen_, pos, &cell);
+  return cell.chars[0];
+}
+
+termios PtySession::Settings() const {
+  termios t{};
+  tcgetattr(master_, &t);
+  return t;
+}
+
+bool SameSettings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+}  // namespace corvix::e2e
