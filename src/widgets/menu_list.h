@@ -84,12 +84,17 @@ class TMenuList {
 
  private:
   void DrawRow(std::uint8_t column, std::uint8_t row, std::int32_t n, bool highlighted);
-  void DrawCurrentRow(bool highlighted);
+  void DrawEntry(std::int32_t n, bool highlighted);
   void UpdateThumb();
   void MoveDown();
+  void MoveUp();
   void Search(const ShortString& search);
+  void ShowSearch(const ShortString& search);
   void ClearSearch(ShortString& search);
-  bool HasEntry(std::int32_t n) const { return n >= 1 && n <= Count; }
+  // True when n names a stored entry; every index into Items goes through it.
+  bool HasEntry(std::int32_t n) const {
+    return n >= 1 && n <= Count && n <= static_cast<std::int32_t>(Items.size());
+  }
 };
 
 }  // namespace corvix
