@@ -120,7 +120,8 @@ class TOutputLinux {
 
   // ---- The image. ----
 
-  // Character and attribute of image cell (X, Y); callers pass 1-80 x 1-25.
+  // Character and attribute of image cell (X, Y), 1-80 x 1-50; outside the
+  // image a space in attribute 7.
   char ReadCharXY(std::uint8_t X, std::uint8_t Y) const;
   std::uint8_t ReadAttrXY(std::uint8_t X, std::uint8_t Y) const;
   // Copies the visible 80x25 screen, the cursor and the attribute into Image.

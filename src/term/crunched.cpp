@@ -1,0 +1,73 @@
+// The crunched screen loader: decoding the stream into an image and drawing
+// that image through the screen object.
+#include "term/crunched.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvix {
+
+void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
+                    std::uint8_t Y1, std::uint8_t RowLimit, TConsoleImageRec& Image) {
+  std::memset(&Image, 0, sizeof Image);
+  std::uint8_t attr = kDefaultAttr;
+  std::size_t row = 1;
+  std::size_t col = 1;
+  constexpr std::size_t kCells = std::size_t{kImageRows} * kScreenCols;
+  // The column is not bounded by 80: the image is addressed as one run of
+  // cells, so an overlong row continues in the next image row.
+  auto put = [&](char ch) {
+    const std::size_t index = (row - 1) * kScreenCols + (col - 1);
+    if (row <= kImageRows && index < kCells) {
+      Image.Data[index / kScreenCols][index % kScreenCols] = TCharInfo{attr, ch};
+    }
+    ++col;
+  };
+
+  std::size_t i = 0;
+  while (i < Size) {
+    const std::uint8_t b = Data[i];
+    if (b <= kCrunchLastFore) {
+      attr = static_cast<std::uint8_t>(b + (attr & 0x70));
+      ++i;
+    } else if (b <= kCrunchLastBack) {
+      attr = static_cast<std::uint8_t>((b - 16) * 16 + (attr & 15));
+      ++i;
+    } else if (b == kCrunchNextRow) {
+      ++row;
+      col = 1;
+      ++i;
+    } else if (b == kCrunchSpaces) {
+      if (i + 1 >= Size) break;
+      for (int n = 0; n <= Data[i + 1]; ++n) put(' ');
+      i += 2;
+    } else if (b == kCrunchRepeat) {
+      if (i + 2 >= Size) break;
+      for (int n = 0; n <= Data[i + 1]; ++n) put(static_cast<char>(Data[i + 2]));
+      i += 3;
+    } else if (b < 32) {
+      ++i;  // 27-31 carry no meaning
+    } else {
+      put(static_cast<char>(b));
+      ++i;
+    }
+  }
+
+  const std::size_t lastRow = std::min<std::size_t>(row, RowLimit);
+  Image.CursorX = static_cast<std::uint8_t>(std::min<std::size_t>(col, 255));
+  Image.CursorY = static_cast<std::uint8_t>(lastRow);
+  Image.CursorA = attr;
+  Image.X1 = X1;
+  Image.X2 = X2;
+  Image.Y1 = Y1;
+  Image.Y2 = static_cast<std::uint8_t>(lastRow);
+}
+
+void TOutputLinux::LoadCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2,
+                                std::uint8_t X1, std::uint8_t Y1) {
+  TConsoleImageRec image;
+  DecodeCrunched(Data, Size, X2, X1, Y1, ScreenSize, image);
+  PutScreenImage(image);
+}
+
+}  // namespace corvix

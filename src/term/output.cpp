@@ -1,0 +1,347 @@
+// The screen object: cursor and attribute model, the screen image and the one
+// output buffer, turned into ANSI/VT100 sequences.
+#include "term/output.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "support/string_utils.h"
+#include "term/terminal_restore.h"
+
+namespace corvix {
+namespace {
+
+constexpr char kEsc = 27;
+// ANSI colour digit for each PC colour number 0-7.
+constexpr char kAnsiDigits[] = "04261537";
+// How long a write may wait for a terminal that does not take bytes (a
+// non-blocking descriptor that is full) before the bytes are dropped.
+constexpr int kWriteWaitMs = 1000;
+
+ShortString Csi(const ShortString& params, char final) {
+  ShortString s = ShortString::Of(kEsc) + "[" + params;
+  s += final;
+  return s;
+}
+
+std::uint8_t Clamp(std::uint8_t v, std::uint8_t lo, std::uint8_t hi) {
+  return v < lo ? lo : (v > hi ? hi : v);
+}
+
+}  // namespace
+
+TOutputLinux::TOutputLinux(bool active, int outFd, int termFd)
+    : Active(active), OutFd(outFd), TermFd(termFd) {
+  SetRawMode(true);
+  // On the Linux console ESC "(U" selects the direct character-ROM mapping so
+  // that bytes 128-255 show the PC glyphs; ESC "[0m" makes the terminal's
+  // attribute match TextAttr = 7.
+  RawWriteStr(ShortString::Of(kEsc) + "(U" + ShortString::Of(kEsc) + "[0m");
+  ClearScreen();
+}
+
+TOutputLinux::~TOutputLinux() {
+  BufFlush();
+  SetRawMode(false);
+  if (haveSaved_) DisarmTerminalRestore(TermFd);
+}
+
+// ---- Buffer and raw output. ----
+
+void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
+  while (size > 0) {
+    ssize_t n = ::write(OutFd, data, size);
+    if (n > 0) {
+      data += n;
+      size -= static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{OutFd, POLLOUT, 0};
+      if (::poll(&p, 1, kWriteWaitMs) > 0) continue;
+    }
+    return;  // write errors are ignored: the rest of the bytes is dropped
+  }
+}
+
+void TOutputLinux::BufAddChar(char Ch) {
+  if (OutBufPos >= kOutBufferSize) {
+    // Only an inactive object gets here (an active one is flushed when full):
+    // it never writes, so what it collects is discarded.
+    OutBufPos = 0;
+  }
+  OutBuffer[OutBufPos++] = Ch;
+  if (OutBufPos == kOutBufferSize) BufFlush();
+}
+
+void TOutputLinux::BufAddStr(const ShortString& S) {
+  for (char c : S) BufAddChar(c);
+}
+
+void TOutputLinux::BufFlush() {
+  if (OutBufPos > 0 && Active) {
+    WriteAll(OutBuffer.data(), OutBufPos);
+    OutBufPos = 0;
+  }
+}
+
+void TOutputLinux::RawWriteStr(const ShortString& S) {
+  if (Active) WriteAll(S.data(), S.size());
+}
+
+// ---- Attribute and cursor. ----
+
+ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const {
+  if (Attr == TextAttr) return {};
+  const int fg = Attr & 15;
+  const int bg = Attr >> 4;  // bit 3 of the high nibble is blink
+  int oldFg = TextAttr & 15;
+  int oldBg = TextAttr >> 4;
+  ShortString params;
+  auto add = [&params](std::string_view p) {
+    if (!params.empty()) params += ';';
+    params += p;
+  };
+  // Bright and blink can only be switched off by a full reset, and a
+  // foreground of 7 is reached by one as well.
+  if (oldFg != 7 || fg == 7 || (oldFg > 7 && fg < 8) || (oldBg > 7 && bg < 8)) {
+    add("0");
+    oldFg = 7;
+    oldBg = 0;
+  }
+  if (fg > 7 && oldFg < 8) {
+    add("1");
+    oldFg |= 8;
+  }
+  if ((bg & 8) != (oldBg & 8)) {
+    add("5");
+    oldBg |= 8;
+  }
+  if (fg != oldFg) add(ShortString::Of('3') + kAnsiDigits[fg & 7]);
+  if (bg != oldBg) add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
+  return Csi(params, 'm');
+}
+
+void TOutputLinux::SetTextAttr(std::uint8_t Attr) {
+  if (Attr == TextAttr) return;
+  BufAddStr(AttrToAnsi(Attr));
+  TextAttr = Attr;
+}
+
+void TOutputLinux::CursorXY(std::uint8_t X, std::uint8_t Y) {
+  // The bound is the 25 visible rows whatever the window or screen size.
+  X = Clamp(X, 1, kScreenCols);
+  Y = Clamp(Y, 1, kScreenRows);
+  BufAddStr(Csi(Int2Str(Y) + ";" + Int2Str(X), 'H'));
+  BufFlush();
+  CursorX = X;
+  CursorY = Y;
+}
+
+void TOutputLinux::SetCursorX(std::uint8_t X) { CursorXY(X, CursorY); }
+void TOutputLinux::SetCursorY(std::uint8_t Y) { CursorXY(CursorX, Y); }
+
+// ---- Clearing, window, size. ----
+
+void TOutputLinux::ClearScreen() {
+  BufFlush();
+  const TCharInfo fill{TextAttr, ' '};
+  if (WinTop == 1 && WinBot == kScreenRows) {
+    BufAddStr(Csi("2", 'J'));
+    for (auto& row : Buffer) row.fill(fill);
+  } else {
+    for (int r = WinTop; r <= WinBot; ++r) {
+      BufAddStr(Csi(Int2Str(r) + ";1", 'H') + Csi("", 'K'));
+      // A window reaching outside the image's 50 rows has no rows to fill there.
+      if (r >= 1 && r <= kImageRows) Buffer[static_cast<std::size_t>(r - 1)].fill(fill);
+    }
+  }
+  CursorXY(1, WinTop);
+}
+
+void TOutputLinux::ClearEOL() { BufAddStr(Csi("", 'K')); }
+
+void TOutputLinux::SetWindow(std::uint8_t /*X1*/, std::uint8_t Y1, std::uint8_t /*X2*/,
+                             std::uint8_t Y2, bool Home) {
+  WinTop = Y1;
+  WinBot = Y2;
+  BufAddStr(Csi(Int2Str(Y1) + ";" + Int2Str(Y2), 'r'));
+  if (Home || CursorY < Y1 || CursorY > Y2) CursorXY(1, Y1);
+}
+
+void TOutputLinux::SetScreenSize(std::uint8_t Lines) {
+  WinBot = Lines;
+  ScreenSize = Lines;
+  BufFlush();
+  RawWriteStr(Csi("8;" + Int2Str(Lines) + ";80", 't'));
+  SetWindow(1, 1, kScreenCols, Lines, false);
+}
+
+// ---- Writing. ----
+
+void TOutputLinux::WriteChar(char Ch) {
+  BufAddChar(Ch);
+  switch (Ch) {
+    case 8:
+      if (CursorX > 1) --CursorX;
+      break;
+    case 10:
+      if (CursorY < WinBot) ++CursorY;
+      BufFlush();
+      break;
+    case 13:
+      CursorX = 1;
+      break;
+    default:
+      // The cursor row can only leave the image through a window bottom
+      // set beyond row 50; such a cell is not kept.
+      if (CursorY >= 1 && CursorY <= kImageRows) {
+        Buffer[CursorY - 1][CursorX - 1] = TCharInfo{TextAttr, Ch};
+      }
+      if (CursorX < kScreenCols) {
+        ++CursorX;
+      } else {
+        CursorX = 1;
+        if (CursorY < WinBot) ++CursorY;
+        BufFlush();
+      }
+      break;
+  }
+}
+
+void TOutputLinux::WriteStr(const ShortString& S) {
+  for (char c : S) WriteChar(c);
+  BufFlush();
+}
+
+void TOutputLinux::WriteLine(const ShortString& S) {
+  for (char c : S) WriteChar(c);
+  WriteChar(13);
+  WriteChar(10);
+}
+
+void TOutputLinux::WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& S) {
+  const std::uint8_t oldAttr = TextAttr;
+  const std::uint8_t oldX = CursorX;
+  const std::uint8_t oldY = CursorY;
+  CursorXY(X, Y);
+  SetTextAttr(Attr);
+  WriteStr(S);
+  SetTextAttr(oldAttr);
+  CursorXY(oldX, oldY);
+}
+
+void TOutputLinux::WritePipeStr(const ShortString& S) {
+  std::size_t i = 0;
+  while (i < S.size()) {
+    if (S[i] != PipeChar) {
+      WriteChar(S[i]);
+      ++i;
+      continue;
+    }
+    const std::size_t codeLen = S.size() - i - 1 < 2 ? S.size() - i - 1 : 2;
+    const ShortString code(S.View().substr(i + 1, codeLen));
+    const auto v = static_cast<std::uint8_t>(Str2Int(code));
+    const bool isColour =
+        code == ShortString("00") ||
+        (v >= 1 && v <= 23 && !code.empty() && code[0] != '&' && code[0] != '$');
+    if (!isColour) {
+      WriteChar(S[i]);  // the pipe as ordinary text; the walk goes on after it
+      ++i;
+      continue;
+    }
+    i += 1 + codeLen;
+    if (v < 16) {
+      SetTextAttr(static_cast<std::uint8_t>(v + (TextAttr & 0x70)));
+    } else {
+      SetTextAttr(static_cast<std::uint8_t>((TextAttr & 15) + 16 * (v - 16)));
+    }
+  }
+  BufFlush();
+}
+
+// ---- The image. ----
+
+// A cell outside the image reads as a space in the default attribute rather
+// than as whatever memory lies beside it.
+char TOutputLinux::ReadCharXY(std::uint8_t X, std::uint8_t Y) const {
+  if (X < 1 || X > kScreenCols || Y < 1 || Y > kImageRows) return ' ';
+  return Buffer[Y - 1][X - 1].Ch;
+}
+
+std::uint8_t TOutputLinux::ReadAttrXY(std::uint8_t X, std::uint8_t Y) const {
+  if (X < 1 || X > kScreenCols || Y < 1 || Y > kImageRows) return kDefaultAttr;
+  return Buffer[Y - 1][X - 1].Attr;
+}
+
+void TOutputLinux::GetScreenImage(TConsoleImageRec& Image) const {
+  std::memset(&Image, 0, sizeof Image);
+  for (std::size_t r = 0; r < kScreenRows; ++r) Image.Data[r] = Buffer[r];
+  Image.CursorX = CursorX;
+  Image.CursorY = CursorY;
+  Image.CursorA = TextAttr;
+  Image.X1 = 1;
+  Image.X2 = kScreenCols;
+  Image.Y1 = 1;
+  Image.Y2 = kScreenRows;
+}
+
+void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
+  // An image that was never taken (all zero) or whose rectangle lies outside
+  // the screen would index outside the image: there is nothing to draw.
+  if (Image.X1 < 1 || Image.X1 > Image.X2 || Image.X2 > kScreenCols || Image.Y1 < 1 ||
+      Image.Y1 > Image.Y2 || Image.Y2 > kImageRows) {
+    return;
+  }
+  const std::size_t width = Image.X2 - Image.X1 + 1;
+  const std::size_t rows = Image.Y2 - Image.Y1 + 1;
+  for (std::size_t i = 0; i < rows; ++i) {
+    const auto y = static_cast<std::uint8_t>(Image.Y1 + i);
+    CursorXY(Image.X1, y);
+    for (std::size_t j = 0; j < width; ++j) {
+      const TCharInfo cell = Image.Data[i][j];
+      Buffer[y - 1][Image.X1 - 1 + j] = cell;
+      SetTextAttr(cell.Attr);
+      BufAddChar(cell.Ch);
+    }
+  }
+  SetTextAttr(Image.CursorA);
+  CursorXY(Image.CursorX, Image.CursorY);
+}
+
+// ---- Terminal modes. ----
+
+void TOutputLinux::SetRawMode(bool On) {
+  if (!On) {
+    if (haveSaved_ && ::tcsetattr(TermFd, TCSANOW, &SavedTermios) == 0) RawMode = false;
+    return;
+  }
+  if (!haveSaved_) {
+    // Taken once only: a second call must not take the raw copy for the
+    // settings to go back to.
+    if (::tcgetattr(TermFd, &SavedTermios) != 0) return;  // not a terminal
+    haveSaved_ = true;
+    ArmTerminalRestore(TermFd, SavedTermios, OutFd);
+  }
+  struct termios raw = SavedTermios;
+  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+  raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+  raw.c_cflag |= CS8;
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  if (::tcsetattr(TermFd, TCSANOW, &raw) == 0) RawMode = true;
+}
+
+void TOutputLinux::SuspendRaw() {
+  BufFlush();
+  SetRawMode(false);
+}
+
+void TOutputLinux::ResumeRaw() { SetRawMode(true); }
+
+}  // namespace corvix
