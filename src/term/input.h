@@ -57,6 +57,7 @@ class TInputLinux {
 
  private:
   void DecodeEscape();
+  void FillInput();
   bool WaitForInput(std::int32_t ms);
 };
 
