@@ -1,0 +1,464 @@
+// TMenuForm: drawing labels and values, the editors of each item kind, and
+// the key loop of Execute.
+#include "widgets/menu_form.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "support/string_utils.h"
+#include "term/console.h"
+#include "term/keys.h"
+#include "widgets/line_input.h"
+
+namespace corvix {
+
+char ValuePadChar = ' ';
+const ShortString YesNoText[2] = {ShortString("No"), ShortString("Yes")};
+
+namespace {
+
+ShortString Cut(const ShortString& s, std::size_t max) { return ShortString(s.View().substr(0, max)); }
+
+bool Contains(const ShortString& set, std::uint8_t key) {
+  return set.View().find(static_cast<char>(key)) != std::string_view::npos;
+}
+
+std::uint8_t UpperKey(std::uint8_t key) {
+  return key >= 'a' && key <= 'z' ? static_cast<std::uint8_t>(key - 'a' + 'A') : key;
+}
+
+// The word of a toggle's choice list for value; empty for a value below the
+// first choice, rather than letting the word number wrap around.
+ShortString ChoiceText(const FormItemRec& item, std::int32_t value) {
+  std::int32_t word = value - item.Low + 1;
+  if (word < 1 || word > 255) return ShortString();
+  return ExtractWord(item.Choices, static_cast<std::uint8_t>(word), ValuePadChar);
+}
+
+}  // namespace
+
+TMenuForm::TMenuForm() { Clear(); }
+
+TMenuForm::~TMenuForm() { Clear(); }
+
+void TMenuForm::Clear() {
+  for (auto& item : Items) item.reset();
+  Count = 0;
+  Current = 1;
+  Modified = false;
+}
+
+FormItemRec* TMenuForm::Add(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                            std::uint8_t captionRow, std::uint8_t valueCol,
+                            std::uint8_t valueRow, std::uint8_t captionWidth,
+                            FormItemType kind, std::uint8_t valueWidth, std::uint8_t maxLength,
+                            const ShortString& help) {
+  if (Count >= kMaxFormItems) return nullptr;
+  auto item = std::make_unique<FormItemRec>();
+  item->HotKey = hotKey;
+  item->Caption = Cut(caption, kFormCaptionMax);
+  item->Help = Cut(help, kFormHelpMax);
+  item->CaptionCol = captionCol;
+  item->CaptionRow = captionRow;
+  item->CaptionWidth = captionWidth;
+  item->ValueCol = valueCol;
+  item->ValueRow = valueRow;
+  item->ValueWidth = valueWidth;
+  item->Kind = kind;
+  item->MaxLength = maxLength;
+  Items[Count] = std::move(item);
+  return Items[Count++].get();
+}
+
+void TMenuForm::AddNone(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t captionWidth,
+                        const ShortString& help) {
+  Add(hotKey, caption, captionCol, captionRow, 0, 0, captionWidth, ItemNone, 0, 0, help);
+}
+
+void TMenuForm::AddText(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                        std::uint8_t captionWidth, std::uint8_t valueWidth,
+                        std::uint8_t maxLength, ShortString& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemString, valueWidth, maxLength, help))
+    item->TextRef = &value;
+}
+
+void TMenuForm::AddPipeText(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                            std::uint8_t captionRow, std::uint8_t valueCol,
+                            std::uint8_t valueRow, std::uint8_t captionWidth,
+                            std::uint8_t valueWidth, std::uint8_t maxLength, ShortString& value,
+                            const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemPipe, valueWidth, maxLength, help))
+    item->TextRef = &value;
+}
+
+void TMenuForm::AddUpper(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                         std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                         std::uint8_t captionWidth, std::uint8_t valueWidth,
+                         std::uint8_t maxLength, ShortString& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemCaps, valueWidth, maxLength, help))
+    item->TextRef = &value;
+}
+
+void TMenuForm::AddPassword(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                            std::uint8_t captionRow, std::uint8_t valueCol,
+                            std::uint8_t valueRow, std::uint8_t captionWidth,
+                            std::uint8_t valueWidth, std::uint8_t maxLength, ShortString& value,
+                            const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemPass, valueWidth, maxLength, help))
+    item->TextRef = &value;
+}
+
+void TMenuForm::AddPath(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                        std::uint8_t captionWidth, std::uint8_t valueWidth,
+                        std::uint8_t maxLength, ShortString& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemPath, valueWidth, maxLength, help))
+    item->TextRef = &value;
+}
+
+void TMenuForm::AddYesNo(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                         std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                         std::uint8_t captionWidth, std::uint8_t valueWidth, bool& value,
+                         const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemBoolean, valueWidth, 3, help))
+    item->FlagRef = &value;
+}
+
+void TMenuForm::AddBit(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                       std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                       std::uint8_t captionWidth, std::int32_t mask, std::int32_t& value,
+                       const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemBits, 3, 3, help)) {
+    item->High = mask;
+    item->LongRef = &value;
+  }
+}
+
+void TMenuForm::AddByte(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                        std::uint8_t captionWidth, std::uint8_t valueWidth, std::uint8_t low,
+                        std::uint8_t high, std::uint8_t& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemByte, valueWidth, Int2Str(high).Length(), help)) {
+    item->Low = low;
+    item->High = high;
+    item->ByteRef = &value;
+  }
+}
+
+void TMenuForm::AddWord(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                        std::uint8_t captionWidth, std::uint8_t valueWidth, std::uint16_t low,
+                        std::uint16_t high, std::uint16_t& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemWord, valueWidth, Int2Str(high).Length(), help)) {
+    item->Low = low;
+    item->High = high;
+    item->WordRef = &value;
+  }
+}
+
+void TMenuForm::AddLong(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                        std::uint8_t captionWidth, std::uint8_t valueWidth, std::int32_t low,
+                        std::int32_t high, std::int32_t& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemLong, valueWidth, Int2Str(high).Length(), help)) {
+    item->Low = low;
+    item->High = high;
+    item->LongRef = &value;
+  }
+}
+
+void TMenuForm::AddToggle(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                          std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                          std::uint8_t captionWidth, std::uint8_t valueWidth, std::uint8_t low,
+                          std::uint8_t high, const ShortString& choices, std::uint8_t& value,
+                          const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemToggle, valueWidth, high, help)) {
+    item->Low = low;
+    item->Choices = Cut(choices, kFormChoicesMax);
+    item->ByteRef = &value;
+  }
+}
+
+void TMenuForm::AddChar(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                        std::uint8_t captionWidth, char& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemChar, 1, 1, help))
+    item->CharRef = &value;
+}
+
+void TMenuForm::AddAttr(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                        std::uint8_t captionWidth, std::uint8_t& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemAttr, 8, 8, help))
+    item->ByteRef = &value;
+}
+
+void TMenuForm::AddFlags(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                         std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                         std::uint8_t captionWidth, TMenuFormFlagsRec& value,
+                         const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemFlags, 26, 26, help))
+    item->SetRef = &value;
+}
+
+void TMenuForm::AddDate(char hotKey, const ShortString& caption, std::uint8_t captionCol,
+                        std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                        std::uint8_t captionWidth, ShortString& value, const ShortString& help) {
+  if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
+                       ItemDate, 8, 8, help))
+    item->TextRef = &value;
+}
+
+void TMenuForm::DrawLabel(std::uint16_t number, bool highlighted) {
+  const FormItemRec& item = Item(number);
+  WriteXY(item.CaptionCol, item.CaptionRow, highlighted ? LabelHiAttr : LabelAttr,
+          PadRight(item.Caption, item.CaptionWidth, ' '));
+  // The hot-key letter is written again in its own colour, even when it lies
+  // beyond the padded width.
+  std::size_t at = UpperStr(item.Caption).View().find(item.HotKey);
+  if (item.HotKey != 0 && at != std::string_view::npos) {
+    WriteXY(static_cast<std::uint8_t>(std::min<std::size_t>(item.CaptionCol + at, 255)),
+            item.CaptionRow, highlighted ? HotHiAttr : HotAttr,
+            ShortString::Of(item.Caption[at]));
+  }
+  if (highlighted && HelpWidth > 0) {
+    if (OnHelp) {
+      OnHelp();
+    } else {
+      WriteXYPipe(HelpCol, HelpRow, HelpAttr, item.Help);
+    }
+  }
+}
+
+void TMenuForm::DrawValue(std::uint16_t number) {
+  const FormItemRec& item = Item(number);
+  auto padded = [&](const ShortString& text) {
+    WriteXY(item.ValueCol, item.ValueRow, ValueAttr, PadRight(text, item.ValueWidth, ValuePadChar));
+  };
+  switch (item.Kind) {
+    case ItemNone:
+      break;
+    case ItemString:
+    case ItemPath:
+    case ItemDate:
+    case ItemCaps:
+      padded(*item.TextRef);
+      break;
+    case ItemPass:
+      padded(ShortString::Of('*', item.TextRef->size()));
+      break;
+    case ItemPipe:
+      WriteXYPipe(item.ValueCol, item.ValueRow, 7, *item.TextRef);
+      break;
+    case ItemBoolean:
+      padded(YesNoText[*item.FlagRef ? 1 : 0]);
+      break;
+    case ItemBits:
+      padded(YesNoText[(*item.LongRef & item.High) != 0 ? 1 : 0]);
+      break;
+    case ItemByte:
+      padded(Int2Str(*item.ByteRef));
+      break;
+    case ItemWord:
+      padded(Int2Str(*item.WordRef));
+      break;
+    case ItemLong:
+      padded(Int2Str(*item.LongRef));
+      break;
+    case ItemToggle:
+      padded(ChoiceText(item, *item.ByteRef));
+      break;
+    case ItemChar:
+      WriteXY(item.ValueCol, item.ValueRow, ValueAttr, ShortString::Of(*item.CharRef));
+      break;
+    case ItemAttr:
+      WriteXY(item.ValueCol, item.ValueRow, *item.ByteRef, " Sample ");
+      break;
+    case ItemFlags:
+      WriteXY(item.ValueCol, item.ValueRow, ValueAttr, FlagsText(*item.SetRef));
+      break;
+  }
+}
+
+void TMenuForm::EditItem(std::uint16_t number) {
+  FormItemRec& item = Item(number);
+  auto editText = [&](std::uint8_t mode) {
+    return EditLine(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength, mode,
+                    *item.TextRef);
+  };
+  auto editNumber = [&](std::int32_t value) {
+    return EditNumber(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength, item.Low,
+                      item.High, value);
+  };
+  switch (item.Kind) {
+    case ItemNone:
+      return;
+    case ItemString:
+    case ItemPass:
+    case ItemPipe:
+      *item.TextRef = editText(kEditText);
+      break;
+    case ItemCaps:
+      *item.TextRef = editText(kEditUpper);
+      break;
+    case ItemDate:
+      *item.TextRef = editText(kEditDate);
+      break;
+    case ItemPath:
+      *item.TextRef = AddSlash(editText(kEditText));  // keeps one trailing '/'
+      break;
+    case ItemChar: {
+      // An emptied field keeps the old character: there is no first one to take.
+      ShortString text = EditLine(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength,
+                                  kEditText, ShortString::Of(*item.CharRef));
+      if (!text.empty()) *item.CharRef = text[0];
+      break;
+    }
+    case ItemByte:
+      *item.ByteRef = static_cast<std::uint8_t>(editNumber(*item.ByteRef));
+      break;
+    case ItemWord:
+      *item.WordRef = static_cast<std::uint16_t>(editNumber(*item.WordRef));
+      break;
+    case ItemLong:
+      *item.LongRef = editNumber(*item.LongRef);
+      break;
+    case ItemBoolean:
+      *item.FlagRef = !*item.FlagRef;
+      break;
+    case ItemBits:
+      *item.LongRef ^= item.High;
+      break;
+    case ItemToggle:
+      if (*item.ByteRef < item.MaxLength) {
+        ++*item.ByteRef;
+      } else {
+        *item.ByteRef = static_cast<std::uint8_t>(item.Low);
+      }
+      break;
+    case ItemAttr:
+      *item.ByteRef = PickColor(*item.ByteRef);
+      break;
+    case ItemFlags:
+      PickFlags(*item.SetRef, Modified);
+      break;
+  }
+  DrawValue(number);
+  Modified = true;
+}
+
+void TMenuForm::MoveTo(std::uint16_t number) {
+  DrawLabel(Current, false);
+  Current = number;
+  DrawLabel(Current, true);
+}
+
+std::uint8_t TMenuForm::Execute() {
+  EndedByScanCode = false;
+  EndedAtTop = false;
+  EndedAtBottom = false;
+  FieldAttr = EditAttr;
+  PadAttr = EditPadAttr;
+  // Current is a public field a caller may have set anywhere, and an empty
+  // form has no item to highlight: keep every item access inside 1 .. Count.
+  if (Count > 0) Current = std::clamp<std::uint16_t>(Current, 1, Count);
+  const bool hasItems = Count > 0;
+
+  if (hasItems) {
+    for (std::uint16_t n = 1; n <= Count; ++n) {
+      DrawLabel(n, false);
+      DrawValue(n);
+    }
+    DrawLabel(Current, true);
+  }
+
+  std::uint8_t result = 0;
+  for (;;) {
+    std::uint8_t key = ReadKey();
+    if (key != kKeyExtended) {
+      key = UpperKey(key);
+      if (key == kKeyEnter && hasItems) {
+        if (Item(Current).Kind == ItemNone) {
+          result = static_cast<std::uint8_t>(Item(Current).HotKey);
+          break;
+        }
+        EditItem(Current);
+      } else if (key == kKeyEscape || Contains(ExitKeys, key)) {
+        result = key;
+        break;
+      } else {
+        for (std::uint16_t n = 1; n <= Count; ++n) {
+          if (static_cast<std::uint8_t>(Item(n).HotKey) != key) continue;
+          MoveTo(n);
+          if (Item(n).Kind == ItemNone) {
+            DrawLabel(n, false);
+            return static_cast<std::uint8_t>(Item(n).HotKey);
+          }
+          EditItem(n);
+        }
+      }
+      continue;
+    }
+
+    std::uint8_t code = ReadKey();
+    if (Contains(ExitScanCodes, code)) {
+      EndedByScanCode = true;
+      result = code;
+      break;
+    }
+    if (!hasItems) continue;
+    const FormItemRec& cur = Item(Current);
+    if (code == kScanUp) {
+      if (Current > 1) {
+        MoveTo(Current - 1);
+      } else if (StopAtTop) {
+        EndedAtTop = true;
+        result = code;
+        break;
+      }
+    } else if (code == kScanDown) {
+      if (Current < Count) {
+        MoveTo(Current + 1);
+      } else if (StopAtBottom) {
+        EndedAtBottom = true;
+        result = code;
+        break;
+      }
+    } else if (code == kScanLeft || code == kScanRight) {
+      // The nearest item on the same row, to the left or to the right.
+      std::uint16_t best = 0;
+      for (std::uint16_t n = 1; n <= Count; ++n) {
+        const FormItemRec& it = Item(n);
+        if (it.CaptionRow != cur.CaptionRow) continue;
+        bool candidate = code == kScanLeft
+                             ? it.CaptionCol < cur.CaptionCol
+                             : it.CaptionCol > cur.CaptionCol && it.CaptionCol < 80;
+        if (!candidate) continue;
+        if (best == 0 || (code == kScanLeft ? it.CaptionCol > Item(best).CaptionCol
+                                            : it.CaptionCol < Item(best).CaptionCol))
+          best = n;
+      }
+      if (best != 0) MoveTo(best);
+    }
+  }
+  if (hasItems) DrawLabel(Current, false);
+  return result;
+}
+
+}  // namespace corvix
