@@ -79,9 +79,10 @@ class TFileBuffer {
   void ReadBlock(void* buf, std::int32_t count);
   void ReadRecord(void* buf);
   // Writes Count bytes at the current position; a block larger than the buffer
-  // goes through in as many flushes as it needs.
-  void WriteBlock(const void* buf, std::int32_t count);
-  void WriteRecord(const void* buf);
+  // goes through in as many flushes as it needs. False when a flush failed:
+  // the bytes from that point on were not taken.
+  bool WriteBlock(const void* buf, std::int32_t count);
+  bool WriteRecord(const void* buf);
   void Seek(std::int32_t pos);
   void SeekRecord(std::int32_t recNo);
   std::int32_t FilePos() const;
