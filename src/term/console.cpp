@@ -1,0 +1,323 @@
+// The console helper layer: forwarding helpers over the global screen and
+// keyboard, and the pipe-code writer with its display codes.
+#include "term/console.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "support/date_time.h"
+#include "support/io_error.h"
+#include "support/sleep.h"
+#include "support/string_utils.h"
+
+namespace corvix {
+
+namespace {
+
+constexpr char kBell = 7;
+
+// The terminal's column count, read once before main runs. A width that does
+// not fit the byte is held as 255; no terminal or no answer gives 80.
+std::uint8_t ReadTerminalWidth() {
+  winsize ws{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0 || ws.ws_col == 0) return kScreenCols;
+  return static_cast<std::uint8_t>(ws.ws_col > 255 ? 255 : ws.ws_col);
+}
+
+// The new attribute for colour value V applied to Old: V below 16 sets the
+// foreground and keeps the background (blink is cleared); 16 and above set the
+// background to V - 16 and keep the foreground, so 24-31 add blink and larger
+// values wrap round the byte.
+std::uint8_t ColourCodeAttr(std::uint8_t v, std::uint8_t old) {
+  if (v < 16) return static_cast<std::uint8_t>(v + (old & 0x70));
+  return static_cast<std::uint8_t>((v - 16) * 16 + (old & 15));
+}
+
+// Writes every byte of Text; short writes and interruptions are continued.
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+ShortString Now(const char* mask) {
+  DateTime dt;
+  CurrentDT(dt);
+  return FormatDT(dt, mask);
+}
+
+}  // namespace
+
+TOutput* Screen = nullptr;
+TInput* Keyboard = nullptr;
+std::uint8_t ScreenWidth = ReadTerminalWidth();
+TConsoleImageRec SavedScreen{};
+ShortString PausePrompt = kDefaultPausePrompt;
+
+// ---- Drawing ----
+
+void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text) {
+  Screen->WriteXY(X, Y, Attr, Text);
+}
+
+void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text) {
+  const std::uint8_t savedAttr = Screen->TextAttr;
+  const std::uint8_t savedX = WhereX();
+  const std::uint8_t savedY = WhereY();
+  GotoXY(X, Y);
+  SetTextAttr(Attr);
+
+  const char pipe = Screen->PipeChar;
+  const std::size_t len = Text.size();
+  std::size_t i = 0;
+  while (i < len) {
+    if (Text[i] != pipe) {
+      WriteStr(ShortString::Of(Text[i]));
+      ++i;
+      continue;
+    }
+    // The (at most) two characters after the pipe.
+    const std::size_t codeLen = len - i - 1 < 2 ? len - i - 1 : 2;
+    const ShortString code(Text.View().substr(i + 1, codeLen));
+    const auto v = static_cast<std::uint8_t>(Str2Int(code));  // modulo 256
+    if (code == ShortString("00") || v > 0) {
+      SetTextAttr(ColourCodeAttr(v, Screen->TextAttr));
+      i += 3;
+    } else if (codeLen == 2 && DisplayCode(code)) {
+      i += 3;
+    } else {
+      WriteStr(ShortString::Of(pipe));
+      ++i;
+    }
+  }
+
+  SetTextAttr(savedAttr);
+  GotoXY(savedX, savedY);
+}
+
+void WritePipe(const ShortString& Text) { WriteXYPipe(WhereX(), WhereY(), 7, Text); }
+
+void WriteStr(const ShortString& Text) { Screen->WriteStr(Text); }
+
+void WriteLine(const ShortString& Text) { Screen->WriteLine(Text); }
+
+void ClearScreen() { Screen->ClearScreen(); }
+
+void ClearEOL() { Screen->ClearEOL(); }
+
+void GotoXY(std::uint8_t X, std::uint8_t Y) { Screen->CursorXY(X, Y); }
+
+void GotoX(std::uint8_t X) { Screen->CursorXY(X, WhereY()); }
+
+void GotoY(std::uint8_t Y) { Screen->CursorXY(WhereX(), Y); }
+
+std::uint8_t WhereX() { return Screen->CursorX; }
+
+std::uint8_t WhereY() { return Screen->CursorY; }
+
+char GetCharAt(std::uint8_t X, std::uint8_t Y) {
+  if (X < 1 || X > kScreenCols || Y < 1 || Y > kScreenRows) return ' ';
+  return static_cast<char>(Screen->ReadCharXY(X, Y));
+}
+
+std::uint8_t GetAttrAt(std::uint8_t X, std::uint8_t Y) { return Screen->ReadAttrXY(X, Y); }
+
+void SetTextAttr(std::uint8_t Attr) { Screen->SetTextAttr(Attr); }
+
+std::uint8_t GetTextAttr() { return Screen->TextAttr; }
+
+void TextColor(std::uint8_t Color) {
+  SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr & 0xF0));
+  SetTextAttr(static_cast<std::uint8_t>((Color & 15) | Screen->TextAttr));
+}
+
+void TextBackground(std::uint8_t Color) {
+  SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr & 15));
+  SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr | (Color * 16)));
+}
+
+void SaveScreen(TConsoleImageRec& Image) { Screen->GetScreenImage(Image); }
+
+void RestoreScreen(const TConsoleImageRec& Image) { Screen->PutScreenImage(Image); }
+
+// ---- Keys and time ----
+
+std::uint8_t ReadKey() { return Keyboard->ReadKey(); }
+
+bool KeyPressed() { return Keyboard->KeyPressed(); }
+
+bool KeyWait(std::int32_t Ms) { return Keyboard->KeyWait(Ms); }
+
+void Delay(std::int32_t Ms) { SleepMs(static_cast<std::uint16_t>(Ms)); }
+
+// ---- Files ----
+
+void AppendText(const ShortString& FileName, const ShortString& Text) {
+  const std::string name = FileName.Str();
+  int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) ThrowIoError(name);
+  std::string line = Text.Str();
+  line += '\n';
+  if (!WriteAll(fd, line.data(), line.size())) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    ThrowIoError(name);
+  }
+  if (::close(fd) != 0) ThrowIoError(name);
+}
+
+// ---- Display codes ----
+
+bool DisplayCode(const ShortString& Code) {
+  if (Code.size() != 2) return false;
+  const char family = Code[0];
+  const char which = Code[1];
+  switch (family) {
+    case 'B':
+      if (which == 'E') {
+        std::fputc(kBell, stdout);
+        std::fflush(stdout);
+      }
+      return true;
+    case 'C':
+      if (which == 'L') ClearScreen();
+      else if (which == 'P') ClearEOL();
+      else if (which == 'R') WriteLine("");
+      return true;
+    case 'D':
+      if (which == 'E') Delay(500);
+      else if (which == 'M') Delay(70);
+      else if (which == 'S') Delay(1000);
+      return true;
+    case 'O':
+      if (which == 'S') WriteStr("Unix");
+      return true;
+    case 'P':
+      if (which == 'I') {
+        WriteStr(ShortString::Of(Screen->PipeChar));
+      } else if (which == 'M') {
+        Screen->WritePipeStr(PausePrompt);
+        ReadKey();
+      } else if (which == 'A') {
+        // One key is taken; the scan code of an extended key stays queued.
+        ReadKey();
+      }
+      return true;
+    case 'R':
+      if (which == 'S') RestoreScreen(SavedScreen);
+      return true;
+    case 'S':
+      if (which == 'S') SaveScreen(SavedScreen);
+      return true;
+    case 'T':
+      if (which == 'D') WriteStr(Now("dd/mm/yyyy"));
+      else if (which == 'T') WriteStr(Now("hh:II"));
+      return true;
+    case 'X':
+      if (which == 'X') WriteStr(" ");
+      return true;
+    case '[':
+      // Moves are clamped by the screen object, so column 0 becomes 1, etc.
+      if (which == 'C') GotoX(static_cast<std::uint8_t>(ScreenWidth / 2));
+      else if (which == 'D') GotoY(static_cast<std::uint8_t>(WhereY() + 1));
+      else if (which == 'L') GotoX(static_cast<std::uint8_t>(WhereX() - 1));
+      else if (which == 'R') GotoX(static_cast<std::uint8_t>(WhereX() + 1));
+      else if (which == 'S') GotoX(1);
+      else if (which == 'U') GotoY(static_cast<std::uint8_t>(WhereY() - 1));
+      return true;
+    default:
+      return false;
+  }
+}
+
+// ---- Further helpers ----
+
+void CursorBlock() { WriteLine("\x1b[?112c\x07"); }
+
+void CursorNormal() { WriteLine("\x1b[?2c\x07"); }
+
+bool CheckCtrlC() {
+  if (!KeyPressed()) return false;
+  if (ReadKey() != kKeyCtrlC) return false;
+  WriteLine("Ctrl-C pressed");
+  return true;
+}
+
+void WriteCell(std::uint8_t X, std::uint8_t Y, char Ch, std::uint8_t Attr) {
+  if (X < 1 || X > kScreenCols || Y < 1 || Y > kScreenRows) return;
+  TCharInfo& cell = Screen->Buffer[Y - 1][X - 1];
+  cell.Ch = Ch;
+  cell.Attr = Attr;
+}
+
+std::uint8_t GetTextColor() { return Screen->TextAttr & 15; }
+
+std::uint8_t GetTextBackground() { return (Screen->TextAttr >> 4) & 7; }
+
+void SetWindow(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, bool Home) {
+  Screen->SetWindow(X1, Y1, X2, Y2, Home);
+}
+
+void WriteCentered(std::uint8_t Y, std::uint8_t Attr, const ShortString& Text) {
+  const std::size_t len = Text.size() > kScreenCols ? kScreenCols : Text.size();
+  WriteXY(static_cast<std::uint8_t>((kScreenCols - len) / 2 + 1), Y, Attr, Text);
+}
+
+void FillBox(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, char Ch,
+             std::uint8_t Attr) {
+  if (X1 < 1) X1 = 1;
+  if (Y1 < 1) Y1 = 1;
+  if (X2 > kScreenCols) X2 = kScreenCols;
+  if (Y2 > kScreenRows) Y2 = kScreenRows;
+  if (X1 > X2 || Y1 > Y2) return;
+  const ShortString row = ShortString::Of(Ch, static_cast<std::size_t>(X2 - X1 + 1));
+  for (std::uint8_t y = Y1; y <= Y2; ++y) WriteXY(X1, y, Attr, row);
+}
+
+void HighVideo() { SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr | 8)); }
+
+void LowVideo() { SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr & ~8)); }
+
+void NormVideo() { SetTextAttr(7); }
+
+void ResetTerminal() {
+  // Pending output goes first so the reset lands after it; the reset puts the
+  // terminal's colours back to 7, so the attribute model follows.
+  Screen->BufFlush();
+  Screen->RawWriteStr("\x1b(U\x1b[0m");
+  Screen->TextAttr = 7;
+}
+
+ShortString StripPipe(const ShortString& Text) { return StripPipeColors(Text); }
+
+ShortString FirstFileArgument(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i] == nullptr) continue;
+    // A directory opens for reading too, but it is no file to read.
+    const int fd = ::open(argv[i], O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    const bool isFile = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    ::close(fd);
+    if (isFile) return ShortString(argv[i]);
+  }
+  return ShortString();
+}
+
+}  // namespace corvix

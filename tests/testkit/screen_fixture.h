@@ -1,0 +1,113 @@
+// ScreenTest: the GoogleTest fixture for every test that draws or reads keys
+// through the console helper layer.
+//
+// What it sets up for each test:
+//   - a TOutput (active) whose bytes go into a pipe. A reader thread keeps the
+//     pipe drained, so drawing never blocks however much is sent; Output()
+//     returns every byte that has left the screen object's buffer so far.
+//     Raw mode is never applied: the object's terminal descriptor is the pipe.
+//   - a TInput reading from a second pipe that the test fills with keys.
+//   - Screen and Keyboard of the console layer pointing at the two objects,
+//     and the layer's other globals put back to their start values
+//     (ScreenWidth 80, SavedScreen all zero, PausePrompt the default text).
+//     Fixtures of other modules reset their own module-wide state in their
+//     SetUp after calling ScreenTest::SetUp().
+//
+// Keys. Widgets run modal key loops, so queue the keys first, then call the
+// widget:
+//     Keys("abc");          // bytes as the terminal sends them
+//     Key(kScanUp);         // an extended key, sent as its sequence (ESC [ A)
+//     Keys("\r");           // Enter
+//     LoneEscape();         // Escape, then silence so it is not a sequence start
+//     Keys("x");            // sent only after the Escape has been decoded alone
+// Everything up to the first LoneEscape() is written to the pipe at once.
+// Keys queued after a LoneEscape() are held back by a feeder thread: it waits
+// until the keyboard has taken every byte from the pipe, then stays silent
+// well beyond the decoder's 10 ms Escape wait before it writes them.
+//
+// Screen readers look at the screen object's image (the model), 1-based:
+//     RowText(3)      the 80 characters of row 3
+//     CharAt(10, 3)   the character of cell (10, 3)
+//     AttrAt(10, 3)   the attribute of cell (10, 3)
+// Output() is the raw bytes sent; ClearOutput() forgets what was sent so far,
+// to look at the bytes of one operation alone. Bytes still in the screen
+// object's buffer (after SetTextAttr or ClearEOL alone) are not sent yet; call
+// Screen->BufFlush() first when they matter.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "term/console.h"
+#include "term/input.h"
+#include "term/keys.h"
+#include "term/output.h"
+
+namespace corvix::testkit {
+
+// The bytes a terminal sends for extended key Scan (0 then Scan from
+// ReadKey): ESC [ A for kScanUp, ESC [ 2 1 ~ for kScanF10, ESC a for Alt-A
+// (scan 30), and so on. Empty for a scan code no sequence produces.
+std::string KeySequence(std::uint8_t scan);
+
+class ScreenTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // ---- Keys ----
+
+  // Queues raw terminal bytes.
+  void Keys(std::string_view bytes);
+  // Queues the terminal sequence of an extended key (see KeySequence).
+  void Key(std::uint8_t scan);
+  // Queues a lone Escape: nothing more reaches the keyboard until the
+  // Escape has been decoded as the Escape key.
+  void LoneEscape();
+
+  // ---- Screen image (1-based cells of the screen object's model) ----
+
+  std::string RowText(std::uint8_t y) const;
+  char CharAt(std::uint8_t x, std::uint8_t y) const;
+  std::uint8_t AttrAt(std::uint8_t x, std::uint8_t y) const;
+
+  // ---- Bytes sent ----
+
+  std::string Output();
+  void ClearOutput();
+
+  std::unique_ptr<TOutput> screen_;
+  std::unique_ptr<TInput> keyboard_;
+
+ private:
+  void WriteKeys(std::string_view bytes);
+  void ReaderLoop();
+  void FeederLoop();
+
+  int outRead_ = -1, outWrite_ = -1;  // screen bytes: TOutput -> reader thread
+  int keyRead_ = -1, keyWrite_ = -1;  // keys: test -> TInput
+
+  std::mutex outMutex_;
+  std::string output_;  // bytes taken from the screen pipe, guarded by outMutex_
+  std::thread reader_;
+
+  // Keys held back after a lone Escape: each chunk is written once the pipe
+  // is empty and the silence has passed.
+  std::mutex feedMutex_;
+  std::condition_variable feedCv_;
+  std::deque<std::string> chunks_;  // guarded by feedMutex_
+  bool holding_ = false;            // a lone Escape was queued: later keys wait
+  int directEscapes_ = 0;           // Escapes written straight to the pipe
+  bool stopping_ = false;           // guarded by feedMutex_
+  std::thread feeder_;
+};
+
+}  // namespace corvix::testkit
