@@ -51,9 +51,9 @@ ShortString JobFilePath(const ShortString& hostDir) { return AddSlash(hostDir) +
 ShortString ValueWithLineBreak(const TJobRec& job) {
   if (HasLineBreak(job.MsgFile)) return "message file name";
   if (HasLineBreak(job.BaseNumber)) return "base number";
-  if (HasLineBreak(job.From)) return "From";
-  if (HasLineBreak(job.To)) return "To";
-  if (HasLineBreak(job.Subject)) return "Subject";
+  if (HasLineBreak(job.From)) return "From field";
+  if (HasLineBreak(job.To)) return "To field";
+  if (HasLineBreak(job.Subject)) return "Subject field";
   return "";
 }
 

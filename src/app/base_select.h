@@ -1,0 +1,39 @@
+// The host's catalogue of message bases turned into the base list, and the
+// run of that list in which the operator marks the bases to post to.
+#pragma once
+
+#include <cstdint>
+
+#include "support/short_string.h"
+
+namespace corvix {
+
+class TBar;
+
+inline constexpr std::int32_t kBaseRecSize = 768;
+inline constexpr std::int32_t kBaseNameOffset = 2;
+inline constexpr std::int32_t kEchoTagOffset = 585;
+
+// One catalogue record as the list shows it.
+struct TBaseLineRec {
+  ShortString Text;  // number (4 columns), echo tag (12), a blank, the name
+  ShortString Data;  // the base number in decimal, all digits
+};
+
+// Converts one 768-byte record. A length byte that claims more characters
+// than the record holds is cut at the record's end.
+TBaseLineRec BaseLineFromRecord(const std::uint8_t* record);
+
+// Reads the catalogue at Path into List (one item per whole record, in file
+// order) and sets the list's colours, callbacks and places. Throws IoError
+// when the catalogue cannot be opened or read.
+void LoadBaseList(TBar& list, const ShortString& path);
+
+// The list's key callback: TAB inverts the mark of item Index.
+void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index);
+
+// Draws the base-selection screen's texts and runs the list until Enter or
+// Escape; true for Enter. Left and Right start the run over from the first item.
+bool SelectBases(TBar& list);
+
+}  // namespace corvix

@@ -1,0 +1,303 @@
+// The message box, the backdrop frame and the file-open dialog.
+#include "app/dialogs.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+#include "support/dir_search.h"
+#include "support/quick_sort.h"
+#include "support/string_utils.h"
+#include "term/console.h"
+#include "term/keys.h"
+#include "widgets/line_input.h"
+#include "widgets/menu_box.h"
+#include "widgets/menu_list.h"
+
+namespace corvix {
+namespace {
+
+// Bar attributes of the file-open dialog: visible bar, and none while inactive.
+constexpr std::uint8_t kBarVisible = 112;
+constexpr std::uint8_t kBarHidden = 7;
+
+ShortString CurrentDir() {
+  char buf[PATH_MAX];
+  if (::getcwd(buf, sizeof buf) == nullptr) return "";
+  return ShortString(buf);
+}
+
+bool ChangeDirTo(const ShortString& path) { return ::chdir(path.Str().c_str()) == 0; }
+
+// The state of one run of the file-open dialog.
+class TFileDialog {
+ public:
+  TFileDialog(const ShortString& title, const ShortString& startDir)
+      : title_(title), path_(startDir), mask_("*.*"), savedDir_(CurrentDir()) {}
+
+  ShortString Run();
+
+ private:
+  void DrawPathLines();
+  bool Scan();
+  void DirectoriesPane();
+  void EditFields();
+
+  ShortString title_;
+  ShortString path_;
+  ShortString mask_;
+  ShortString savedDir_;
+  TMenuBox box_;
+  TMenuList files_;
+  TMenuList dirs_;
+  bool done_ = false;
+  ShortString result_;
+};
+
+void TFileDialog::DrawPathLines() {
+  WriteXY(8, 7, 127, PadRight(path_, 65, ' '));
+  WriteXY(8, 21, 127, PadRight(mask_, 65, ' '));
+}
+
+bool TFileDialog::Scan() {
+  files_.Clear();
+  dirs_.Clear();
+  while (!path_.empty() && path_[path_.size() - 1] == '/') path_.SetLength(path_.size() - 1);
+  // An empty path (what is left of "/") changes nothing and counts as success.
+  bool entered = path_.empty() || ChangeDirTo(path_);
+  path_ += '/';
+  if (!entered) return false;
+  files_.Current = 1;
+  dirs_.Current = 1;
+  DrawPathLines();
+
+  TQuickSort dirNames;
+  for (const TSearchRec& e : FindEntries(path_ + "*", kFaAnyFile))
+    if ((e.Attr & kFaDirectory) != 0 && e.Name != ShortString(".")) dirNames.Add(e.Name, 0);
+  TQuickSort fileNames;
+  for (const TSearchRec& e : FindEntries(path_ + mask_, kFaAnyFile))
+    if ((e.Attr & kFaDirectory) == 0) fileNames.Add(e.Name, 0);
+  if (dirNames.Count > 1) dirNames.Sort(1, dirNames.Count, qAscending);
+  if (fileNames.Count > 1) fileNames.Sort(1, fileNames.Count, qAscending);
+  for (std::uint32_t i = 1; i <= dirNames.Count; ++i) dirs_.Add(dirNames.Entries[i]->Name, 0);
+  for (std::uint32_t i = 1; i <= fileNames.Count; ++i) files_.Add(fileNames.Entries[i]->Name, 0);
+
+  WriteXY(14, 9, 8, PadRight("(" + Int2StrComma(fileNames.Count) + ")", 7, ' '));
+  WriteXY(53, 9, 8, PadRight("(" + Int2StrComma(dirNames.Count) + ")", 7, ' '));
+  return true;
+}
+
+void TFileDialog::DirectoriesPane() {
+  files_.BarAttr = kBarHidden;
+  files_.Redraw();
+  dirs_.DrawOnly = false;
+  dirs_.ExitKeys = "\t\r\x1b";
+  dirs_.ExitScanCodes = ShortString::Of(static_cast<char>(kScanLeft));
+  dirs_.BarAttr = kBarVisible;
+  for (bool stay = true; stay;) {
+    dirs_.Open(40, 9, 72, 19);
+    switch (dirs_.LastKey) {
+      case kKeyEnter:
+        if (dirs_.Count > 0 && dirs_.Current >= 1 && dirs_.Current <= dirs_.Count) {
+          // A directory that cannot be entered leaves us where we are: rescan it.
+          ChangeDirTo(dirs_.Items[dirs_.Current - 1].Text);
+          path_ = CurrentDir() + "/";
+          Scan();
+          files_.Redraw();
+        }
+        break;
+      case kKeyEscape:
+        done_ = true;
+        stay = false;
+        break;
+      case kKeyTab:
+        dirs_.BarAttr = kBarHidden;
+        dirs_.Redraw();
+        EditFields();
+        stay = false;
+        break;
+      default:  // Left arrow
+        stay = false;
+        break;
+    }
+  }
+  dirs_.DrawOnly = true;
+  dirs_.BarAttr = kBarHidden;
+  files_.BarAttr = kBarVisible;
+  dirs_.Redraw();
+}
+
+void TFileDialog::EditFields() {
+  PadAttr = 15;
+  bool maskField = true;
+  for (;;) {
+    FieldAttr = 112;
+    if (maskField) {
+      ShortString text = EditLine(8, 21, 65, 255, 1, mask_);
+      if (EndKey == kKeyTab) {
+        maskField = false;
+        DrawPathLines();
+      } else if (EndKey == kKeyEnter) {
+        mask_ = text;
+        Scan();
+        files_.Redraw();
+        dirs_.Redraw();
+      } else if (EndKey == kKeyEscape) {
+        done_ = true;
+        break;
+      }
+    } else {
+      ShortString text = EditLine(8, 7, 65, 255, 1, path_);
+      if (EndKey == kKeyTab) break;
+      if (EndKey == kKeyEnter) {
+        if (ChangeDirTo(text)) {
+          path_ = text;
+          Scan();
+          files_.Redraw();
+          dirs_.Redraw();
+        }
+      } else if (EndKey == kKeyEscape) {
+        done_ = true;
+        break;
+      }
+    }
+  }
+  DrawPathLines();
+}
+
+ShortString TFileDialog::Run() {
+  files_.NoFrame = true;
+  files_.ExitKeys = "\t\r\x1b";
+  files_.ExitScanCodes = ShortString::Of(static_cast<char>(kScanRight));
+  files_.BarAttr = kBarVisible;
+  files_.RowAttr = 7;
+  dirs_.NoFrame = true;
+  dirs_.DrawOnly = true;
+  dirs_.BarAttr = kBarHidden;
+  dirs_.RowAttr = 7;
+
+  ApplyDialogSettings(box_);
+  box_.Title = title_;
+  box_.Open(6, 5, 74, 22);
+  WriteXY(8, 6, 15, "Directory");
+  WriteXY(8, 9, 15, "Files");
+  WriteXY(41, 9, 15, "Directories");
+  WriteXY(8, 20, 15, "File Mask");
+  WriteXY(8, 21, 127, RepeatChar(' ', 65));
+
+  Scan();
+  dirs_.Open(40, 9, 72, 19);
+  dirs_.Redraw();
+
+  while (!done_) {
+    files_.Open(7, 9, 39, 19);
+    switch (files_.LastKey) {
+      case kKeyEnter:
+        if (files_.Count > 0 && files_.Current >= 1 && files_.Current <= files_.Count) {
+          result_ = path_ + files_.Items[files_.Current - 1].Text;
+          done_ = true;
+        }
+        break;
+      case kKeyEscape:
+        done_ = true;
+        break;
+      default:  // Tab or Right arrow
+        DirectoriesPane();
+        break;
+    }
+  }
+
+  ChangeDirTo(savedDir_);
+  box_.Close();
+  return result_;
+}
+
+}  // namespace
+
+void ApplyDialogSettings(TMenuBox& box) {
+  box.FrameStyle = 1;
+  box.FaceAttr = 8;
+  box.ThreeD = true;
+  box.DarkAttr = 8;
+  box.LowCornerAttr = 7;
+  box.HighCornerAttr = 15;
+  box.HasShadow = true;
+  box.ShadeAttr = 8;
+  box.TitleAttr = 11;
+  box.TitleAlign = 1;
+}
+
+bool MsgBox(std::uint8_t kind, const ShortString& text) {
+  bool result = true;
+  std::uint8_t oldX = WhereX(), oldY = WhereY(), oldAttr = GetTextAttr();
+  int len = text.size();
+  int x = (80 - (len + 2)) / 2;
+  if (x < 1) x = 1;  // a text wider than the screen still gets a box that starts on it
+  auto col = [](int c) { return static_cast<std::uint8_t>(c < 1 ? 1 : (c > 80 ? 80 : c)); };
+
+  TMenuBox box;
+  ApplyDialogSettings(box);
+  box.Title = " Info ";
+  box.Open(col(x), 10, col(x + len + 3), 15);
+  WriteXY(col(x + 2), 12, 7, text);
+
+  if (kind == kMsgNotice) {
+    int b = (len - 4) / 2;
+    WriteXY(col(x + b + 2), 14, 112, " OK ");
+    ReadKey();
+    while (Keyboard->KeyPressed()) ReadKey();
+  } else {
+    int b = (len - 9) / 2;
+    bool yes = true;
+    for (;;) {
+      WriteXY(col(x + b + 2), 14, 8, " YES ");
+      WriteXY(col(x + b + 7), 14, 8, " NO ");
+      if (yes)
+        WriteXY(col(x + b + 2), 14, 127, " YES ");
+      else
+        WriteXY(col(x + b + 7), 14, 112, " NO ");
+      std::uint8_t key = ReadKey();
+      if (key == kKeyExtended) {
+        std::uint8_t code = ReadKey();
+        if (code == kScanLeft) yes = true;
+        if (code == kScanRight) yes = false;
+        continue;
+      }
+      if (key >= 'a' && key <= 'z') key = static_cast<std::uint8_t>(key - 32);
+      if (key == kKeyEnter) {
+        result = yes;
+        break;
+      }
+      if (key == kKeySpace) yes = !yes;
+      if (key == 'N') {
+        result = false;
+        break;
+      }
+      if (key == 'Y') {
+        result = true;
+        break;
+      }
+    }
+  }
+  box.Close();
+  GotoXY(oldX, oldY);
+  SetTextAttr(oldAttr);
+  return result;
+}
+
+void DrawFrame(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2) {
+  TMenuBox box;
+  ApplyDialogSettings(box);
+  box.Open(x1, y1, x2, y2);
+}
+
+ShortString OpenFileDialog(const ShortString& title, const ShortString& startDir) {
+  // The dialog's fields end on Tab, Enter and Escape, and that setting stays
+  // for every line editor after it, whichever way the dialog is left.
+  EndKeys = "\t\r\x1b";
+  TFileDialog dialog(title, startDir);
+  return dialog.Run();
+}
+
+}  // namespace corvix

@@ -1,0 +1,103 @@
+// The message-details form, the confirmation list and the posting loop.
+#include "app/message_info.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+#include "app/dialogs.h"
+#include "app/posting_job.h"
+#include "app/session.h"
+#include "support/string_utils.h"
+#include "term/console.h"
+#include "term/keys.h"
+#include "widgets/light_bar.h"
+#include "widgets/menu_box.h"
+#include "widgets/menu_form.h"
+#include "widgets/menu_list.h"
+
+namespace corvix {
+
+void EditMessageInfo() {
+  TMenuBox box;
+  ApplyDialogSettings(box);
+  box.Title = " Message Info ";
+  box.Open(4, 2, 54, 9);
+  WriteXY(7, 8, 8, PadCenter("Press ESC when ready", 46, ' '));
+
+  TMenuForm form;
+  form.HelpWidth = 79;
+  form.HelpAttr = 7;
+  form.LabelAttr = 7;
+  form.LabelHiAttr = 112;
+  form.ValueAttr = 8;
+  form.HotAttr = 15;
+  form.HotHiAttr = 127;
+  form.EditAttr = 15;
+  form.EditPadAttr = 8;
+  ValuePadChar = '.';
+  form.AddText('F', "From", 7, 4, 20, 4, 7, 30, 40, Session.MsgFrom, "");
+  form.AddText('T', "To", 7, 5, 20, 5, 7, 30, 40, Session.MsgTo, "");
+  form.AddText('S', "Subject", 7, 6, 20, 6, 7, 30, 40, Session.MsgSubject, "");
+  for (;;) {
+    form.Execute();
+    if (Session.MsgSubject.empty()) MsgBox(kMsgNotice, "You have to apply a subject...");
+    if (form.Modified && !Session.MsgSubject.empty()) break;
+  }
+  // The box is left on screen: the confirmation screen draws over it.
+}
+
+void ConfirmAndPost() {
+  {
+    TMenuList list;
+    ApplyDialogSettings(list.Window);
+    list.Window.Title = " Base(s) ";
+    list.ShowScrollBar = false;
+    list.BarAttr = 112;
+    list.RowAttr = 7;
+    for (const TBItem& item : Session.BaseList->Items)
+      if (item.Marked) list.Add(item.Text, 0);
+    DrawFrame(4, 2, 54, 9);
+    WriteXY(5, 2, 11, " Confirm ");
+    WriteXY(6, 4, 7, "Verify the list of bases you selected and");
+    WriteXY(6, 5, 7, "when you are ready...");
+    WriteXY(6, 7, 15, "Press ESC to Abort. ENTER to upload message...");
+    list.Open(3, 12, 76, 21);
+    if (list.LastKey == kKeyEscape) Shutdown();
+  }
+  PostMarkedBases();
+}
+
+ShortString AbsoluteFrom(const ShortString& dir, const ShortString& path) {
+  if (path.empty() || path[0] == '/') return path;
+  return AddSlash(dir) + path;
+}
+
+void PostMarkedBases() {
+  // The utility runs in the host directory, so a relative message file or
+  // host directory would be looked up from the wrong place there (and a
+  // relative host directory again inside itself from the second posting on).
+  // Both are made absolute against the directory the operator started in.
+  char cwd[PATH_MAX];
+  ShortString here = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : Session.StartDir;
+  ShortString msgFile = AbsoluteFrom(here, Session.MsgFile);
+  if (!Session.HostDir.empty()) Session.HostDir = AbsoluteFrom(here, Session.HostDir);
+
+  for (const TBItem& item : Session.BaseList->Items) {
+    if (!item.Marked) continue;
+    TJobRec job{msgFile, item.Data, Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
+    ShortString bad = ValueWithLineBreak(job);
+    if (!bad.empty()) {
+      MsgBox(kMsgNotice, "The " + bad + " holds a line break. Nothing was posted.");
+      Shutdown();
+    }
+  }
+  for (const TBItem& item : Session.BaseList->Items) {
+    if (!item.Marked) continue;
+    int status = PostToBase(msgFile, item.Data);
+    Session.Posted.push_back({item.Data, item.Text, status});
+    Delay(Session.PostDelay);
+  }
+}
+
+}  // namespace corvix

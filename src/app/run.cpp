@@ -1,0 +1,109 @@
+// The main routine's session flow, the configuration and Shutdown.
+#include "app/run.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "app/base_select.h"
+#include "app/child_process.h"
+#include "app/dialogs.h"
+#include "app/ini_reader.h"
+#include "app/message_info.h"
+#include "app/session.h"
+#include "support/file_utils.h"
+#include "support/string_utils.h"
+#include "term/console.h"
+#include "widgets/light_bar.h"
+
+namespace corvix {
+
+TSession Session;
+
+void DrawBackground() {
+  TextColor(7);
+  ClearScreen();
+  ShortString shade = RepeatChar(static_cast<char>(176), 79);
+  for (std::uint8_t y = 1; y <= 25; ++y) WriteXY(1, y, 7, shade);
+}
+
+void ReadConfiguration() {
+  TIniReader ini((Session.AppDir + "corvixmass.ini").Str());
+  Session.EditorCmd = ini.ReadString("main", "editor", "");
+  ini.ReadString("main", "temp_folder", "/tmp");
+  ini.ReadString("main", "signature", "");
+  Session.PostDelay = ini.ReadInteger("main", "delay", 100);
+  Session.BasesPath = ini.ReadString("corvix", "mbases", "");
+  ini.ReadString("corvix", "corvixutil", "");
+  Session.HostDir = ini.ReadString("corvix", "dir", "");
+  Session.MsgFrom = ini.ReadString("message", "from", "");
+  Session.MsgTo = ini.ReadString("message", "to", "");
+  Session.MsgSubject = ini.ReadString("message", "subject", "");
+}
+
+void Shutdown() {
+  delete Session.BaseList;
+  Session.BaseList = nullptr;
+  if (Screen != nullptr) ClearScreen();
+  delete Screen;
+  Screen = nullptr;
+  delete Keyboard;
+  Keyboard = nullptr;
+  std::exit(0);
+}
+
+void RunSession(int argc, char** argv) {
+  Screen = new TOutput(true);
+  Keyboard = new TInput();
+  DrawBackground();
+
+  Session.AppDir = JustPath(ProgramArg0());
+  char cwd[PATH_MAX];
+  Session.StartDir = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
+  ReadConfiguration();
+  DrawBackground();
+
+  ShortString arg = argc > 1 ? ShortString(argv[1]) : ShortString("");
+  if (!arg.empty()) {
+    if (FileExists(arg)) {
+      Session.MsgFile = arg;
+    } else if (MsgBox(kMsgQuestion, "The file doesn't exit. Create it?")) {
+      Session.MsgFile = arg;
+      AppendText(Session.MsgFile, " ");
+    }
+  } else {
+    Session.MsgFile = OpenFileDialog(" Open File ", Session.StartDir);
+  }
+  if (Session.MsgFile.empty()) Shutdown();
+
+  if (MsgBox(kMsgQuestion, "Edit file?")) {
+    if (Session.EditorCmd.empty()) {
+      MsgBox(kMsgNotice, "You haven't specified a text editor.");
+      Shutdown();
+    }
+    // The editor command stays as configured, options included; the file name
+    // is quoted so that whatever it holds reaches the editor as one argument.
+    RunChildCommand(Session.EditorCmd.Str() + " " + ShellQuote(Session.MsgFile));
+  }
+
+  DrawBackground();
+  DrawFrame(3, 2, 77, 22);
+  Session.BaseList = new TBar();
+  LoadBaseList(*Session.BaseList, Session.BasesPath);
+  if (!SelectBases(*Session.BaseList)) Shutdown();
+
+  for (const TBItem& item : Session.BaseList->Items)
+    if (item.Marked) Session.AnySelected = true;
+  if (!Session.AnySelected) {
+    DrawBackground();
+    MsgBox(kMsgNotice, "No BASE selected. Aborting...");
+    Shutdown();
+  }
+  DrawBackground();
+  EditMessageInfo();
+  ConfirmAndPost();
+  Shutdown();
+}
+
+}  // namespace corvix
