@@ -29,7 +29,8 @@
 //     RowText(3)      the 80 characters of row 3
 //     CharAt(10, 3)   the character of cell (10, 3)
 //     AttrAt(10, 3)   the attribute of cell (10, 3)
-// Output() is the raw bytes sent; ClearOutput() forgets what was sent so far,
+// Output() is the raw bytes sent, starting with the screen object's creation
+// bytes (ESC "(U" ESC "[0m" ESC "[2J" ESC "[1;1H"); ClearOutput() forgets what was sent so far,
 // to look at the bytes of one operation alone. Bytes still in the screen
 // object's buffer (after SetTextAttr or ClearEOL alone) are not sent yet; call
 // Screen->BufFlush() first when they matter.
