@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -255,11 +256,11 @@ TEST_F(Console, FurtherHelpersClipToTheScreen) {
 class AppendTextTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/console_test_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string pattern = (std::filesystem::temp_directory_path() / "console_test_XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Read(const std::string& name) {
     std::ifstream in(dir_ + "/" + name, std::ios::binary);
     std::stringstream s;
