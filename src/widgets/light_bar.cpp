@@ -1,0 +1,381 @@
+// TBar: drawing, the key loop, type-ahead search and sorting of the light-bar list.
+#include "widgets/light_bar.h"
+
+#include <algorithm>
+#include <array>
+
+#include "support/string_utils.h"
+#include "term/console.h"
+#include "term/keys.h"
+
+namespace corvix {
+namespace {
+
+constexpr char kMoreUp = static_cast<char>(244);
+constexpr char kMoreDown = static_cast<char>(245);
+constexpr std::uint8_t kKeyCtrlA = 1;  // find next
+
+// Extended-mode stand-ins handed to OnKey for Page Up and Page Down.
+constexpr std::uint8_t kExtPageUpKey = '[';
+constexpr std::uint8_t kExtPageDownKey = ']';
+
+// 'a'..'z' to upper case, every other byte unchanged: the search compares
+// through this table instead of building an upper-cased copy of each text.
+constexpr std::array<std::uint8_t, 256> kUpper = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (int i = 0; i < 256; ++i) {
+    t[i] = static_cast<std::uint8_t>(i >= 'a' && i <= 'z' ? i - 'a' + 'A' : i);
+  }
+  return t;
+}();
+
+// True when sub occurs in the upper-cased text. An empty sub never occurs.
+bool OccursInUpper(const ShortString& sub, const ShortString& text) {
+  const std::size_t n = sub.size();
+  const std::size_t m = text.size();
+  if (n == 0 || n > m) return false;
+  const std::uint8_t first = sub.Byte(0);
+  for (std::size_t p = 0; p + n <= m; ++p) {
+    if (kUpper[text.Byte(p)] != first) continue;
+    std::size_t k = 1;
+    while (k < n && kUpper[text.Byte(p + k)] == sub.Byte(k)) ++k;
+    if (k == n) return true;
+  }
+  return false;
+}
+
+// Screen columns the pipe-code writer gives a "|" followed by the two
+// characters of code, or -1 when the writer shows the "|" as a plain character.
+// Colour codes take no room; display codes take what they write (the date,
+// the time, "Unix", a blank, a bar) and cursor and screen actions nothing.
+int PipeCodeWidth(const ShortString& code) {
+  if (code == ShortString("00") || Str2Int(code) % 256 > 0) return 0;
+  static constexpr std::string_view kFamilies = "BCDOPRSTX[";
+  if (kFamilies.find(code[0]) == std::string_view::npos) return -1;
+  if (code == ShortString("TD")) return 10;  // dd/mm/yyyy
+  if (code == ShortString("TT")) return 5;   // hh:mm
+  if (code == ShortString("OS")) return 4;   // Unix
+  if (code == ShortString("XX") || code == ShortString("PI")) return 1;
+  return 0;
+}
+
+// The row text for Width columns: the text with its pipe codes, padded with
+// blanks or cut so that it takes exactly Width columns on screen. For texts
+// that fit, this is PadRight(text, PipePadWidth(text, width), ' '). For longer
+// texts the cut is made where Width columns are used up, so pipe codes after
+// that point cannot pull more characters into the row and past its right edge;
+// likewise a "|" that the writer shows as a character counts as one column.
+// The walk reads the text as if the padding blanks already followed it, since
+// they are part of what the writer sees after a "|" near the end.
+ShortString FitRow(const ShortString& text, std::uint8_t width) {
+  const std::size_t n = text.size();
+  auto at = [&](std::size_t i) { return i < n ? text[i] : ' '; };
+  ShortString out;
+  int cols = 0;
+  std::size_t i = 0;
+  std::size_t lastPlainBar = ShortString::kMaxLength;  // where in out a "|" shows as itself
+  while (i < n || cols < width) {
+    const char c = at(i);
+    if (c == '|') {
+      const char code2[2] = {at(i + 1), at(i + 2)};
+      const int w = PipeCodeWidth(ShortString(std::string_view(code2, 2)));
+      if (w >= 0) {
+        if (cols + w > width) break;
+        out += c;
+        out += code2[0];
+        out += code2[1];
+        cols += w;
+        i += 3;
+        continue;
+      }
+    }
+    if (cols + 1 > width) break;
+    if (c == '|') lastPlainBar = out.size();
+    out += c;
+    ++cols;
+    ++i;
+  }
+  // A cut row that ends on a "|" and one digit would have the writer read a
+  // colour code there and leave cells unwritten: show a blank instead.
+  if (lastPlainBar + 2 >= out.size() && lastPlainBar < out.size() &&
+      Str2Int(ShortString(out.View().substr(lastPlainBar + 1))) % 256 > 0) {
+    out[lastPlainBar] = ' ';
+  }
+  return out;
+}
+
+// A row number for WriteXY: rows past 255 stay at 255 (the screen clamps them
+// to its last row) instead of wrapping round to the top of the screen.
+std::uint8_t RowAt(std::uint8_t y, std::int32_t offset) {
+  const std::int32_t row = y + offset;
+  return static_cast<std::uint8_t>(std::clamp<std::int32_t>(row, 0, 255));
+}
+
+}  // namespace
+
+void TBar::Add(const ShortString& text) {
+  Items.push_back(TBItem{text, ShortString(), false});
+  Count = static_cast<std::int32_t>(Items.size());
+}
+
+void TBar::Clear() {
+  Items.clear();
+  Items.shrink_to_fit();
+  Count = -1;
+  Cursor = 0;
+}
+
+void TBar::Sort() {
+  // Repeated passes that swap neighbours whose first text is greater give the
+  // same order as a stable sort, which gets there without the quadratic cost.
+  std::stable_sort(Items.begin(), Items.end(),
+                   [](const TBItem& a, const TBItem& b) { return a.Text < b.Text; });
+}
+
+void TBar::DrawRow(std::int32_t index, bool highlighted) {
+  // Only rows of the list's rectangle are drawn, whatever Cursor or Top hold.
+  if (!IsItem(index) || index < Top || index - Top >= height_) return;
+  const TBItem& item = Items[static_cast<std::size_t>(index)];
+  const ShortString& prefix = item.Marked ? (highlighted ? BarMarkColor : NormalMarkColor)
+                                          : (highlighted ? BarColor : NormalColor);
+  WriteXYPipe(x_, RowAt(y_, index - Top), 7, prefix + FitRow(item.Text, width_));
+}
+
+void TBar::DrawHighlight() {
+  if (!IsItem(Cursor)) return;
+  DrawRow(Cursor, true);
+  if (OnMove) OnMove(Cursor);
+}
+
+void TBar::DrawAll() {
+  const ShortString blanks = ShortString::Of(' ', width_);
+  for (std::int32_t r = 0; r < height_; ++r) {
+    if (IsItem(Top + r)) {
+      DrawRow(Top + r, false);
+    } else {
+      WriteXY(x_, RowAt(y_, r), 7, blanks);
+    }
+  }
+  DrawHighlight();
+}
+
+void TBar::DrawMore() {
+  if (!ShowMore) return;
+  const bool up = Top > 0;
+  const bool down = Top + height_ < Count;
+  const std::uint8_t state = static_cast<std::uint8_t>((up ? 1 : 0) + (down ? 2 : 0));
+  if (state == moreState_) return;
+  moreState_ = state;
+  GotoXY(MoreX, MoreY);
+  WritePipe(MoreColor + (up ? kMoreUp : ' ') + (down ? kMoreDown : ' ') + " more");
+}
+
+void TBar::DrawPositionBar() {
+  // Without a row or a column there is no place for the bar inside the list.
+  if (!ScrollBar || Items.empty() || width_ == 0 || height_ == 0) return;
+  const std::uint8_t col = static_cast<std::uint8_t>(std::min(x_ + width_ - 1, 255));
+  const ShortString track = ShortString::Of(TrackChar);
+  for (std::int32_t r = 0; r < height_; ++r) WriteXY(col, RowAt(y_, r), TrackAttr, track);
+  const std::int32_t count = static_cast<std::int32_t>(Items.size());
+  std::int32_t t;
+  if (Cursor == 0) {
+    t = 0;
+  } else if (Cursor == count - 1) {
+    t = height_ - 1;
+  } else {
+    t = static_cast<std::int32_t>(static_cast<std::int64_t>(height_) * Cursor / count);
+  }
+  t = std::clamp<std::int32_t>(t, 0, height_ - 1);
+  WriteXY(col, RowAt(y_, t), ThumbAttr, ShortString::Of(ThumbChar));
+}
+
+void TBar::DrawSearchLine(const ShortString& text) {
+  // SearchX 0 means the caller shows no search line: nothing may land at the
+  // screen's corner, where the clamped position would put it.
+  if (SearchX != 0) WriteXY(SearchX, SearchY, SearchAttr, text);
+}
+
+void TBar::Search() {
+  if (Items.empty() || SearchText.empty()) return;
+  const std::size_t count = Items.size();
+  for (std::size_t i = static_cast<std::size_t>(std::max<std::int32_t>(SearchFrom, 0)); i < count;
+       ++i) {
+    if (OccursInUpper(SearchText, Items[i].Text)) {
+      Top = Cursor = SearchFrom = static_cast<std::int32_t>(i);
+      DrawAll();
+      return;
+    }
+  }
+}
+
+void TBar::HandleExtended(std::uint8_t code, std::int32_t& result) {
+  const std::int32_t height = height_;
+  switch (code) {
+    case kScanHome:
+      Top = 0;
+      Cursor = 0;
+      SearchFrom = 0;
+      DrawAll();
+      break;
+    case kScanEnd:
+      // On an empty list this leaves Cursor at -1 (or -2 after Clear); every
+      // use of Cursor as an index checks it first.
+      if (Count > height) Top = Count - height;
+      Cursor = Count - 1;
+      SearchFrom = 0;
+      DrawAll();
+      break;
+    case kScanLeft:
+      result = barLeft;
+      SearchFrom = 0;
+      break;
+    case kScanRight:
+      result = barRight;
+      SearchFrom = 0;
+      break;
+    case kScanUp:
+      SearchFrom = 0;
+      if (Cursor > Top) {
+        DrawRow(Cursor, false);
+        --Cursor;
+        DrawHighlight();
+      } else if (Top > 0) {
+        --Top;
+        --Cursor;
+        DrawAll();
+      }
+      break;
+    case kScanDown:
+      SearchFrom = 0;
+      if (Cursor < Count - 1) {
+        if (Cursor < Top + height - 1) {
+          DrawRow(Cursor, false);
+          ++Cursor;
+          DrawHighlight();
+        } else {
+          ++Top;
+          ++Cursor;
+          DrawAll();
+        }
+      }
+      break;
+    case kScanPgUp:
+      if (ExtKeys) {
+        if (OnKey) OnKey(kExtPageUpKey, Cursor);
+      } else {
+        SearchFrom = 0;
+        if (Top - height >= 0) {
+          Top -= height;
+          Cursor -= height;
+        } else {
+          Top = 0;
+          Cursor = 0;
+        }
+      }
+      DrawAll();
+      break;
+    case kScanPgDn:
+      if (ExtKeys) {
+        if (OnKey) OnKey(kExtPageDownKey, Cursor);
+      } else {
+        SearchFrom = 0;
+        if (Count > height) {
+          if (Count - 1 > Top + height) {
+            Top += height;
+            Cursor = Top;
+          } else {
+            Top = Count - height;
+            Cursor = Count - 1;
+          }
+        }
+      }
+      DrawAll();
+      break;
+    default:
+      break;
+  }
+  if (OnKey) OnKey(code, Cursor);
+  DrawAll();
+}
+
+void TBar::HandleOrdinary(std::uint8_t key, std::int32_t& result) {
+  if (key == kKeyEscape) result = barEscape;
+  if (key == kKeyEnter && Count >= 0) {
+    result = barEnter;
+    if (OnEnter) OnEnter(Cursor);
+  }
+  if (OnKey) OnKey(key, Cursor);
+  DrawAll();
+
+  if (ExtKeys) {
+    switch (key) {
+      case '+': result = barPlus; break;
+      case '-': result = barMinus; break;
+      case '*': result = barStar; break;
+      case '/': result = barSlash; break;
+      case kKeyBackspace: result = barBackspace; break;
+      default: break;
+    }
+    return;
+  }
+
+  if (key == kKeyCtrlA) {
+    SearchFrom = IsItem(SearchFrom + 1) ? SearchFrom + 1 : 0;
+    Search();
+  } else if (key >= 32 && key <= 128) {
+    SearchText += static_cast<char>(kUpper[key]);
+    SearchFrom = 0;
+    Search();
+  } else if (key == kKeyBackspace) {
+    if (!SearchText.empty()) SearchText.SetLength(SearchText.size() - 1);
+    DrawSearchLine(SearchText + " ");
+    SearchFrom = 0;
+    Search();
+  } else if (key == kKeyCtrlY) {
+    if (SearchX != 0) {
+      GotoXY(SearchX, SearchY);
+      WriteStr(ShortString::Of(' ', SearchText.size()));
+    }
+    SearchText.clear();
+    SearchFrom = 0;
+  }
+}
+
+std::int32_t TBar::Run(std::uint8_t x, std::uint8_t y, std::uint8_t width, std::uint8_t height,
+                       std::int32_t start) {
+  x_ = x;
+  y_ = y;
+  width_ = width;
+  height_ = height;
+  moreState_ = 0;
+  // A negative Start names no item; it is taken as the first, like a Start
+  // past the end, so the highlight never points before the list.
+  if (start < 0) start = 0;
+  if (start > Count - 1) {
+    Top = 0;
+    Cursor = 0;
+  } else if (start > Count - height) {
+    Top = std::max(Count - height, 0);
+    Cursor = start;
+  } else {
+    Top = start;
+    Cursor = start;
+  }
+  DrawAll();
+
+  std::int32_t result = 0;
+  while (result == 0) {
+    DrawMore();
+    DrawSearchLine(SearchText);
+    DrawPositionBar();
+    const std::uint8_t key = ReadKey();
+    if (key == kKeyExtended) {
+      HandleExtended(ReadKey(), result);
+    } else {
+      HandleOrdinary(key, result);
+    }
+  }
+  return result;
+}
+
+}  // namespace corvix
