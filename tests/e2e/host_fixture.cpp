@@ -1,0 +1,85 @@
+// The temporary host of the end-to-end tests.
+#include "host_fixture.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace corvix::e2e {
+namespace {
+
+void Shell(const std::string& cmd) {
+  if (std::system(cmd.c_str()) != 0) throw std::runtime_error("command failed: " + cmd);
+}
+
+// The utility the tests install: it keeps a copy of each job file it is handed
+// (received-1.ini, received-2.ini ...) and notes its directory and arguments.
+constexpr char kRecordingUtility[] =
+    "#!/bin/sh\n"
+    "n=$(ls received-*.ini 2>/dev/null | wc -l)\n"
+    "n=$((n + 1))\n"
+    "cp aupload.ini received-$n.ini\n"
+    "echo \"$(pwd) $#:$*\" >> calls.log\n";
+
+}  // namespace
+
+void HostFixture::SetUp() {
+  char tmpl[] = "/tmp/corvix-e2e-XXXXXX";
+  root_ = mkdtemp(tmpl);
+  appDir_ = root_ + "/app";
+  hostDir_ = root_ + "/host";
+  workDir_ = root_ + "/work";
+  Shell("mkdir -p '" + appDir_ + "' '" + hostDir_ + "' '" + workDir_ + "'");
+  Shell(std::string("cp '") + CORVIX_EXE + "' '" + appDir_ + "/corvixmass'");
+  WriteFile(hostDir_ + "/corvixutil", kRecordingUtility);
+  chmod((hostDir_ + "/corvixutil").c_str(), 0755);
+  WriteCatalogue(
+      "7\tLINUX.7\tLinux help\n"
+      "20\tRETRO\tRetro computing\n"
+      "65535\tLAST.BASE\tThe last base\n");
+  WriteFile(workDir_ + "/message.txt", "Hello all,\nthis is the message.\n");
+  WriteConfig(DefaultConfig());
+}
+
+void HostFixture::TearDown() {
+  run_.reset();
+  Shell("rm -rf '" + root_ + "'");
+}
+
+std::string HostFixture::DefaultConfig(const std::string& extraMain) const {
+  return "[main]\ndelay = 0\n" + extraMain +
+         "\n[corvix]\nmbases = " + hostDir_ + "/mbases.dat\ndir = " + hostDir_ +
+         "\n\n[message]\nfrom = The Sysop\nto = All\nsubject = News\n";
+}
+
+void HostFixture::WriteConfig(const std::string& text) { WriteFile(appDir_ + "/corvixmass.ini", text); }
+
+void HostFixture::WriteCatalogue(const std::string& list) {
+  WriteFile(root_ + "/bases.tsv", list);
+  Shell(std::string("'") + CORVIX_MKCATALOG_EXE + "' '" + hostDir_ + "/mbases.dat' '" + root_ +
+      "/bases.tsv' 2>/dev/null");
+}
+
+PtySession& HostFixture::Start(const std::vector<std::string>& args) {
+  run_ = std::make_unique<PtySession>(appDir_ + "/corvixmass", args, workDir_);
+  return *run_;
+}
+
+std::string HostFixture::ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void HostFixture::WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+bool HostFixture::Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+}  // namespace corvix::e2e

@@ -1,0 +1,48 @@
+// A temporary host for end-to-end runs: a copy of corvixmass with its
+// corvixmass.ini beside it, a catalogue, and a host directory whose utility
+// records every job file it is handed.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pty_session.h"
+
+namespace corvix::e2e {
+
+class HostFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes corvixmass.ini beside the copied program.
+  void WriteConfig(const std::string& text);
+  // The default configuration: the host below, delay 0, From/To/Subject set.
+  std::string DefaultConfig(const std::string& extraMain = "") const;
+  // Writes the catalogue from "number<TAB>tag<TAB>name" lines.
+  void WriteCatalogue(const std::string& list);
+  // Starts the program in the work directory with Args.
+  PtySession& Start(const std::vector<std::string>& args);
+
+  static std::string ReadFile(const std::string& path);
+  static void WriteFile(const std::string& path, const std::string& text);
+  static bool Exists(const std::string& path);
+
+  std::string root_;     // everything of one test lives below here
+  std::string appDir_;   // the copied program and its corvixmass.ini
+  std::string hostDir_;  // catalogue, utility, job files
+  std::string workDir_;  // the working directory the program starts in
+  std::unique_ptr<PtySession> run_;
+};
+
+// Keys as a terminal sends them.
+inline constexpr char kTab[] = "\t";
+inline constexpr char kEnter[] = "\r";
+inline constexpr char kDown[] = "\x1b[B";
+inline constexpr char kRight[] = "\x1b[C";
+inline constexpr char kLeft[] = "\x1b[D";
+
+}  // namespace corvix::e2e

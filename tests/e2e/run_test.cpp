@@ -1,0 +1,159 @@
+// The whole run of corvixmass in a pseudo-terminal, as an operator drives it.
+#include <sys/wait.h>
+
+#include <string>
+
+#include "host_fixture.h"
+
+namespace corvix::e2e {
+namespace {
+
+std::string ExpectedJob(const std::string& file, const std::string& base, const std::string& from,
+                        const std::string& to, const std::string& subject) {
+  return "[General]\n\n  PostTextFiles = true\n  logfile = corvixutil.log\n  loglevel = 3\n"
+         "  logtype = 1\n  maxlogfiles = 31\n  maxlogsize = 1500\n\n[PostTextFiles]\n\n"
+         "  totalfiles = 1\n\n"
+         "  file1_name    = " + file + "\n"
+         "  file1_baseidx = " + base + "\n"
+         "  file1_from    = " + from + "\n"
+         "  file1_to      = " + to + "\n"
+         "  file1_subj    = " + subject + "\n"
+         "  file1_addr    = 1:1/100\n"
+         "  file1_delfile = false\n";
+}
+
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+using RunTest = HostFixture;
+
+TEST_F(RunTest, PostsToTwoMarkedBasesAndRestoresTheTerminal) {
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  EXPECT_NE(run.ScreenText().find("7   LINUX.7      Linux help"), std::string::npos);
+  EXPECT_NE(run.ScreenText().find("6553LAST.BASE    The last base"), std::string::npos);
+  run.Send(kTab);  // mark base 7
+  run.Send(kDown);
+  run.Send(kDown);
+  run.Send(kTab);  // mark base 65535
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("Message Info"));
+  run.Send("s");  // open the subject for editing, leave it unchanged
+  run.Send(kEnter);
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Verify the list of bases"));
+  EXPECT_NE(run.ScreenText().find("7   LINUX.7      Linux help"), std::string::npos);
+  EXPECT_EQ(run.ScreenText().find("RETRO"), std::string::npos);
+  run.Send(kEnter);
+  ASSERT_EQ(ExitCode(run.WaitExit()), 0);
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+
+  const std::string msg = workDir_ + "/message.txt";
+  EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"), ExpectedJob(msg, "7", "The Sysop", "All", "News"));
+  EXPECT_EQ(ReadFile(hostDir_ + "/received-2.ini"),
+            ExpectedJob(msg, "65535", "The Sysop", "All", "News"));
+  EXPECT_FALSE(Exists(hostDir_ + "/received-3.ini"));
+  std::string call = hostDir_ + " 1:aupload.ini\n";
+  EXPECT_EQ(ReadFile(hostDir_ + "/calls.log"), call + call);
+}
+
+TEST_F(RunTest, CreatesAMissingMessageFileWithOneSpaceWhenAsked) {
+  PtySession& run = Start({"new.txt"});
+  ASSERT_TRUE(run.WaitForText("The file doesn't exit. Create it?"));
+  run.Send("y");
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  EXPECT_EQ(ReadFile(workDir_ + "/new.txt"), " \n");
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  run.SendEscape();
+  EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+}
+
+TEST_F(RunTest, NoMarkedBaseEndsWithANotice) {
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("No BASE selected. Aborting..."));
+  run.Send(kEnter);
+  EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+  EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
+}
+
+TEST_F(RunTest, EmptySubjectIsRefusedAndEscapeAtConfirmationPostsNothing) {
+  WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ + "/mbases.dat\ndir = " + hostDir_ + "\n");
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  run.Send(kTab);
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("Message Info"));
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("You have to apply a subject..."));
+  run.Send(kEnter);
+  run.Send("s");
+  run.Send("Hello");
+  run.Send(kEnter);
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
+  run.SendEscape();
+  EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+  EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+}
+
+TEST_F(RunTest, FileOpenDialogChoosesAFileOfTheStartDirectory) {
+  WriteFile(workDir_ + "/README", "no dot: not listed by *.*\n");
+  PtySession& run = Start({});
+  ASSERT_TRUE(run.WaitForText("Open File"));
+  ASSERT_TRUE(run.WaitForText("message.txt"));
+  EXPECT_EQ(run.ScreenText().find("README"), std::string::npos);
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  run.Send(kTab);
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("Message Info"));
+  run.Send("s");
+  run.Send(kEnter);
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
+  run.Send(kEnter);
+  ASSERT_EQ(ExitCode(run.WaitExit()), 0);
+  EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"),
+            ExpectedJob(workDir_ + "/message.txt", "7", "The Sysop", "All", "News"));
+}
+
+TEST_F(RunTest, EditorReceivesAHostileFileNameAsOneArgument) {
+  const std::string hostile = "a b;touch pwned $(touch pwned2) 'q'.txt";
+  WriteFile(workDir_ + "/" + hostile, "text\n");
+  WriteFile(root_ + "/editor.sh", "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$(dirname \"$0\")/editor.log\"\n");
+  WriteConfig(DefaultConfig("editor = sh " + root_ + "/editor.sh\n"));
+  PtySession& run = Start({hostile});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("y");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  EXPECT_EQ(ReadFile(root_ + "/editor.log"), "1\n" + hostile + "\n");
+  EXPECT_FALSE(Exists(workDir_ + "/pwned"));
+  EXPECT_FALSE(Exists(workDir_ + "/pwned2"));
+  run.SendEscape();
+  EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+}
+
+TEST_F(RunTest, MissingCatalogueStopsWithAReportAndTheTerminalRestored) {
+  WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ + "/missing.dat\ndir = " + hostDir_ + "\n");
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  int status = run.WaitExit();
+  EXPECT_NE(ExitCode(status), 0);
+  EXPECT_NE(run.Raw().find(hostDir_ + "/missing.dat: No such file or directory"), std::string::npos);
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+}
+
+}  // namespace
+}  // namespace corvix::e2e
