@@ -21,9 +21,9 @@ inline constexpr std::uint8_t kCrunchRepeat = 26;     // 26, N, C: N + 1 times C
 // starts in attribute 7 at row 1, column 1; a row longer than 80 cells runs on
 // into the next image row. Cells beyond the image's 50 rows are dropped, and
 // a code cut short by the end of the stream ends the decoding. The header is
-// set for drawing at columns X1..X2 from row Y1: the cursor at the column
-// reached and the row reached (at most RowLimit), the attribute reached, and
-// Y2 = that row.
+// set for drawing at columns X1..X2 from screen row Y1 down to the picture's
+// last row or RowLimit, whichever comes first; the cursor is at the column
+// reached and the row reached (at most RowLimit), the attribute the one reached.
 void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
                     std::uint8_t Y1, std::uint8_t RowLimit, TConsoleImageRec& Image);
 
