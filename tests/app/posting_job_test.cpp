@@ -1,0 +1,112 @@
+// The job file byte for byte, its path, and the line-break guard.
+#include "app/posting_job.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/base_select.h"
+#include "app/message_info.h"
+#include "support/io_error.h"
+
+namespace corvix {
+namespace {
+
+TEST(JobFile, HasTwentyLfLinesWithEqualsInColumnSeventeen) {
+  std::string job = BuildJobFile({"/home/sysop/news.txt", "65535", "The Sysop", "", "Hi"});
+  EXPECT_EQ(job,
+            "[General]\n\n  PostTextFiles = true\n  logfile = corvixutil.log\n  loglevel = 3\n"
+            "  logtype = 1\n  maxlogfiles = 31\n  maxlogsize = 1500\n\n[PostTextFiles]\n\n"
+            "  totalfiles = 1\n\n"
+            "  file1_name    = /home/sysop/news.txt\n"
+            "  file1_baseidx = 65535\n"
+            "  file1_from    = The Sysop\n"
+            "  file1_to      = \n"
+            "  file1_subj    = Hi\n"
+            "  file1_addr    = 1:1/100\n"
+            "  file1_delfile = false\n");
+  std::istringstream lines(job);
+  std::string line;
+  int n = 0;
+  while (std::getline(lines, line)) {
+    ++n;
+    if (n >= 14) {
+      EXPECT_EQ(line.find('='), 16u) << "line " << n;
+    }
+  }
+  EXPECT_EQ(n, 20);
+}
+
+TEST(JobFile, ALineLongerThan255IsCut) {
+  std::string job = BuildJobFile({"f", "1", "", "", std::string(300, 's')});
+  std::string subjectLine = "  file1_subj    = " + std::string(255 - 18, 's') + "\n";
+  EXPECT_NE(job.find(subjectLine), std::string::npos);
+  EXPECT_NE(job.find(subjectLine + "  file1_addr"), std::string::npos);
+}
+
+TEST(JobFile, PathIsTheSameWithAndWithoutTrailingSlash) {
+  EXPECT_EQ(JobFilePath("/bbs/host"), ShortString("/bbs/host/aupload.ini"));
+  EXPECT_EQ(JobFilePath("/bbs/host/"), ShortString("/bbs/host/aupload.ini"));
+  EXPECT_EQ(JobFilePath(""), ShortString("/aupload.ini"));
+}
+
+TEST(JobFile, NamesTheValueThatHoldsALineBreak) {
+  EXPECT_TRUE(ValueWithLineBreak({"f", "1", "a", "b", "c"}).empty());
+  EXPECT_EQ(ValueWithLineBreak({"f\n", "1", "a", "b", "c"}), ShortString("message file name"));
+  EXPECT_EQ(ValueWithLineBreak({"f", "1", "a", "b", "x\rfile1_delfile = true"}),
+            ShortString("Subject field"));
+  EXPECT_EQ(ValueWithLineBreak({"f", "1", "a", "b\n", "c"}), ShortString("To field"));
+}
+
+TEST(JobFile, WriteIsCheckedAndReplacesTheFile) {
+  char dir[] = "/tmp/corvix-job-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::string path = std::string(dir) + "/aupload.ini";
+  WriteJobFile(path, "a much longer first content\n");
+  WriteJobFile(path, "short\n");
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  EXPECT_EQ(s.str(), "short\n");
+  EXPECT_THROW(WriteJobFile(std::string(dir) + "/missing/aupload.ini", "x"), IoError);
+  if (access("/dev/full", W_OK) == 0) {
+    EXPECT_THROW(WriteJobFile("/dev/full", "disk full"), IoError);
+  }
+  std::remove(path.c_str());
+  rmdir(dir);
+}
+
+TEST(JobFile, RelativePathsAreResolvedAgainstTheStartDirectory) {
+  EXPECT_EQ(AbsoluteFrom("/home/sysop", "news.txt"), ShortString("/home/sysop/news.txt"));
+  EXPECT_EQ(AbsoluteFrom("/home/sysop/", "../x"), ShortString("/home/sysop/../x"));
+  EXPECT_EQ(AbsoluteFrom("/home/sysop", "/abs/news.txt"), ShortString("/abs/news.txt"));
+}
+
+TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
+  std::uint8_t rec[kBaseRecSize] = {};
+  rec[0] = 7;
+  const char name[] = "Linux help";
+  rec[2] = sizeof name - 1;
+  std::copy(name, name + sizeof name - 1, rec + 3);
+  const char tag[] = "LINUX.7";
+  rec[585] = sizeof tag - 1;
+  std::copy(tag, tag + sizeof tag - 1, rec + 586);
+  TBaseLineRec line = BaseLineFromRecord(rec);
+  EXPECT_EQ(line.Text, ShortString("7   LINUX.7      Linux help"));
+  EXPECT_EQ(line.Data, ShortString("7"));
+
+  rec[0] = 0xFF;
+  rec[1] = 0xFF;
+  rec[585] = 255;  // claims more than the 182 bytes left in the record
+  std::fill(rec + 586, rec + kBaseRecSize, 'T');
+  line = BaseLineFromRecord(rec);
+  EXPECT_EQ(line.Data, ShortString("65535"));
+  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT Linux help"));
+}
+
+}  // namespace
+}  // namespace corvix
