@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstring>
 
 namespace corvix {
 
@@ -208,7 +207,6 @@ bool TInputLinux::WaitForInput(std::int32_t ms) {
     InputEnded = true;  // the descriptor cannot be waited on: treat as closed
     return true;
   }
-  if (pfd.revents & POLLNVAL) InputEnded = true;
   return pfd.revents != 0;
 }
 
