@@ -264,7 +264,11 @@ void TMenuForm::DrawValue(std::uint16_t number) {
       padded(ShortString::Of('*', item.TextRef->size()));
       break;
     case ItemPipe:
-      WriteXYPipe(item.ValueCol, item.ValueRow, 7, *item.TextRef);
+      // Padded to the width it fills on screen, so a shorter value covers
+      // what the editor or a longer value left in the field.
+      WriteXYPipe(item.ValueCol, item.ValueRow, 7,
+                  PadRight(*item.TextRef, PipePadWidth(*item.TextRef, item.ValueWidth),
+                           ValuePadChar));
       break;
     case ItemBoolean:
       padded(YesNoText[*item.FlagRef ? 1 : 0]);
