@@ -8,14 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <ostream>
 #include <stdexcept>
-#include <string>
 
 #include "term/output.h"
 
@@ -60,8 +56,7 @@ class PtyTest : public ::testing::Test {
   }
   void Drain() {
     char buf[1024];
-    while (::read(master_, buf, sizeof buf) > 0) {
-    }
+    while (::read(master_, buf, sizeof buf) > 0) continue;
   }
   int master_ = -1, slave_ = -1;
   termios before_{};
@@ -88,38 +83,15 @@ TEST_F(PtyTest, ScreenObjectIsRawWhileItLivesAndRestoresWhenDestroyed) {
   EXPECT_FALSE(TerminalRestoreArmed());
 }
 
-TEST_F(PtyTest, RestoreTerminalPutsTheSavedSettingsBack) {
-  ArmTerminalRestore(slave_, before_, slave_);
-  termios raw = before_;
-  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &raw), 0);
-  RestoreTerminal();
-  EXPECT_TRUE(SameSettings(Now(), before_));
-  DisarmTerminalRestore(slave_);
-  ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &raw), 0);
-  RestoreTerminal();  // disarmed: leaves the terminal alone
-  EXPECT_FALSE(SameSettings(Now(), before_));
-  ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &before_), 0);
-}
-
-// How the child that entered raw mode comes to its end.
-enum class Ending { kSigterm, kSighup, kSigquit, kUncaughtException, kExitWithoutCleanup };
-
-struct EndingCase {
-  const char* name;
-  Ending ending;
-  int expectSignal;  // the signal the child dies by, 0 for a normal exit
-};
-
-void PrintTo(const EndingCase& c, std::ostream* os) { *os << c.name; }
-
-class PtyChildTest : public PtyTest, public ::testing::WithParamInterface<EndingCase> {};
-
 // GoogleTest catches what a test body throws, so the exception is thrown
 // where nothing can catch it: out of a function that may not throw.
 void Throw() { throw std::runtime_error("escapes main"); }
 void ThrowPastEveryHandler() noexcept { Throw(); }
 
+enum class Ending { kSignal, kUncaughtException, kExitWithoutCleanup };
+
+// A child draws on the terminal in raw mode, reports that on ReadyFd, then
+// ends as told (waiting for the parent's signal for kSignal).
 [[noreturn]] void ChildRun(int slave, int readyFd, Ending ending) {
   struct rlimit noCore {0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);  // SIGQUIT and abort would dump core
@@ -127,60 +99,40 @@ void ThrowPastEveryHandler() noexcept { Throw(); }
   screen->WriteStr("drawn");
   const char ready = screen->RawMode ? 'r' : 'n';
   if (::write(readyFd, &ready, 1) != 1) ::_exit(3);
-  switch (ending) {
-    case Ending::kUncaughtException:
-      ThrowPastEveryHandler();
-      ::_exit(4);
-    case Ending::kExitWithoutCleanup:
-      std::exit(0);
-    default:
-      for (;;) ::pause();  // until the parent's signal ends the process
-  }
+  if (ending == Ending::kUncaughtException) ThrowPastEveryHandler();
+  if (ending == Ending::kExitWithoutCleanup) std::exit(0);
+  for (;;) ::pause();
 }
 
-TEST_P(PtyChildTest, TerminalSettingsComeBackWhenTheProgramEnds) {
-  const EndingCase& c = GetParam();
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
+TEST_F(PtyTest, TerminalSettingsComeBackHoweverTheProgramEnds) {
+  struct Case { const char* name; Ending ending; int signal; };  // signal: sent, or died by
+  const Case cases[] = {{"SIGTERM", Ending::kSignal, SIGTERM},
+                        {"SIGHUP", Ending::kSignal, SIGHUP},
+                        {"SIGQUIT", Ending::kSignal, SIGQUIT},
+                        {"uncaught exception", Ending::kUncaughtException, SIGABRT},
+                        {"exit without cleanup", Ending::kExitWithoutCleanup, 0}};
+  for (const Case& c : cases) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) ChildRun(slave_, ready[1], c.ending);
+    ::close(ready[1]);
+    char state = 0;
+    EXPECT_EQ(::read(ready[0], &state, 1), 1) << c.name;  // blocks until the child is raw
+    EXPECT_EQ(state, 'r') << c.name;
     ::close(ready[0]);
-    ChildRun(slave_, ready[1], c.ending);
+    if (c.ending == Ending::kSignal) {
+      EXPECT_TRUE(LooksRaw(Now())) << c.name;
+      ::kill(pid, c.signal);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : 0, c.signal) << c.name;
+    EXPECT_TRUE(SameSettings(Now(), before_)) << c.name;
+    Drain();
   }
-  ::close(ready[1]);
-  char state = 0;
-  ASSERT_EQ(::read(ready[0], &state, 1), 1);  // blocks until the child is raw
-  ::close(ready[0]);
-  EXPECT_EQ(state, 'r');
-  if (c.expectSignal == SIGTERM || c.expectSignal == SIGHUP || c.expectSignal == SIGQUIT) {
-    EXPECT_TRUE(LooksRaw(Now()));
-    ASSERT_EQ(::kill(pid, c.expectSignal), 0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  if (c.expectSignal != 0) {
-    ASSERT_TRUE(WIFSIGNALED(status)) << c.name;
-    EXPECT_EQ(WTERMSIG(status), c.expectSignal) << c.name;
-  } else {
-    ASSERT_TRUE(WIFEXITED(status)) << c.name;
-  }
-  EXPECT_TRUE(SameSettings(Now(), before_)) << c.name;
-  Drain();
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Endings, PtyChildTest,
-    ::testing::Values(EndingCase{"SIGTERM", Ending::kSigterm, SIGTERM},
-                      EndingCase{"SIGHUP", Ending::kSighup, SIGHUP},
-                      EndingCase{"SIGQUIT", Ending::kSigquit, SIGQUIT},
-                      EndingCase{"uncaught exception", Ending::kUncaughtException, SIGABRT},
-                      EndingCase{"exit without cleanup", Ending::kExitWithoutCleanup, 0}),
-    [](const ::testing::TestParamInfo<EndingCase>& info) {
-      std::string name;
-      for (char ch : std::string(info.param.name)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-      return name;
-    });
 
 }  // namespace
 }  // namespace corvix
