@@ -162,9 +162,13 @@ class TOutputLinux {
   TConsoleScreenRec Buffer{};                 // the screen image
   bool Active = false;                        // whether output reaches OutFd
 
-  int OutFd;         // where the bytes go
-  int TermFd;        // whose settings raw mode changes
+  int OutFd;             // where the bytes go
+  int TermFd;            // whose settings raw mode changes
   bool RawMode = false;  // true while the raw copy is applied by this object
+  // Off: bytes 128-255 are sent as they are, for a terminal showing code
+  // page 437. On: they are sent as UTF-8, for terminals that take UTF-8. Only
+  // the bytes leaving the process change; the image keeps code-page bytes.
+  bool Utf8Output = false;
 
  private:
   void WriteAll(const char* data, std::size_t size) const;

@@ -184,6 +184,14 @@ TEST_F(OutputTest, PutScreenImageDrawsItsPackedRectangleOnly) {
   }
 }
 
+TEST_F(OutputTest, Utf8OutputTranslatesCodePageBytesOnTheWayOut) {
+  s_->Utf8Output = true;
+  Sent();
+  s_->WriteXY(1, 1, 7, "\xB0\xC4\x81\xFE-");
+  EXPECT_EQ(Sent(), E + "[1;1H" + "\u2591\u2500\u00FC\u25A0-" + E + "[1;1H");
+  EXPECT_EQ(s_->ReadCharXY(1, 1), '\xB0');
+}
+
 TEST(OutputWrite, FullNonBlockingDescriptorLosesNoBytes) {
   // A small non-blocking pipe that keeps filling up: each write that meets a
   // full pipe must wait and go on rather than drop the rest.
