@@ -243,9 +243,9 @@ void TOutputLinux::WriteChar(char Ch) {
       CursorX = 1;
       break;
     default:
-      // The cursor row can only leave the image through a window bottom
-      // set beyond row 50; such a cell is not kept.
-      if (CursorY >= 1 && CursorY <= kImageRows) {
+      // The cursor row can only leave the image through a window bottom set
+      // beyond row 50 (or public fields set by hand); such a cell is not kept.
+      if (CursorY >= 1 && CursorY <= kImageRows && CursorX >= 1 && CursorX <= kScreenCols) {
         Buffer[CursorY - 1][CursorX - 1] = TCharInfo{TextAttr, Ch};
       }
       if (CursorX < kScreenCols) {
