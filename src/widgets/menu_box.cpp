@@ -21,12 +21,11 @@ constexpr unsigned char kFrames[kFrameStyleCount][8] = {
     {0x2E, 0x2D, 0x2E, 0x7C, 0x7C, 0x60, 0x2D, 0x27},
 };
 
-std::uint8_t Byte(int value) { return static_cast<std::uint8_t>(value); }
-
-// Shadow cells may lie past the screen edge; they must reach the screen object
-// as a large coordinate (which it clamps to the edge), never wrap round to a
-// small one.
-std::uint8_t EdgeByte(int value) { return static_cast<std::uint8_t>(value > 255 ? 255 : value); }
+// A coordinate as a byte. A title wider than the box or a shadow past the
+// screen edge can give a position below 1 or above 255: it must reach the
+// screen object as 0 or 255 (which it clamps to the screen edge), never wrap
+// round to the far side.
+std::uint8_t Byte(int value) { return static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value); }
 
 }  // namespace
 
@@ -102,7 +101,7 @@ void TMenuBox::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint
   if (HasShadow) {
     // Each shadow cell keeps its character and only takes ShadeAttr.
     auto shade = [this](int x, int y) {
-      const std::uint8_t cx = EdgeByte(x), cy = EdgeByte(y);
+      const std::uint8_t cx = Byte(x), cy = Byte(y);
       WriteXY(cx, cy, ShadeAttr, ShortString::Of(GetCharAt(cx, cy)));
     };
     for (int y = y1 + 1; y <= y2 + 1; ++y) {
