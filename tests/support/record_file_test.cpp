@@ -17,157 +17,100 @@
 namespace corvix {
 namespace {
 
-namespace fs = std::filesystem;
-
 class RecordFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/corvix-rec-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = std::string(tmpl) + "/";
+    char t[] = "/tmp/corvix-rec-XXXXXX";
+    dir_ = std::string(mkdtemp(t)) + "/";
     path_ = dir_ + "bases.dat";
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  void Put(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void Put(const std::string& bytes) { std::ofstream(path_) << bytes; }
   std::string Get() {
-    std::ifstream in(path_, std::ios::binary);
+    std::ifstream in(path_);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  static std::string Rec(char c) { return std::string(4, c); }  // records of 4 bytes
-  std::string ReadAt(TFileRec& f, std::int32_t index) {
+  int Entries() { return static_cast<int>(std::distance(std::filesystem::directory_iterator(dir_), {})); }
+  static std::string Read(TFileRec& f, std::int32_t index) {
     std::string buf(static_cast<std::size_t>(f.RecSize), '\0');
     f.ReadRecord(buf.data(), index);
     return buf;
   }
   std::string dir_, path_;
+  // Records of four bytes: "AAAA", "BBBB", ...
+  const std::string A = "AAAA", B = "BBBB", C = "CCCC", N = "nnnn";
 };
 
-TEST_F(RecordFile, CountsOnlyWholeRecords) {
-  struct Case {
-    std::size_t bytes;
-    std::int32_t records;
-  } cases[] = {{0, 0}, {767, 0}, {768, 1}, {1536, 2}, {1600, 2}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.bytes);
-    Put(std::string(c.bytes, 'x'));
-    TFileRec f(path_, 768, false);
-    EXPECT_EQ(f.RecordCount(), c.records);
-    EXPECT_EQ(f.FileSizeBytes(), static_cast<std::int32_t>(c.bytes));
+TEST_F(RecordFile, CountsWholeRecordsAndReadsOnlyThose) {
+  EXPECT_THROW(TFileRec(path_, 768, false), IoError);  // missing
+  for (auto [bytes, records] : {std::pair{0, 0}, {767, 0}, {1536, 2}, {1600, 2}}) {
+    Put(std::string(static_cast<std::size_t>(bytes), 'x'));
+    EXPECT_EQ(TFileRec(path_, 768, false).RecordCount(), records) << bytes;
   }
-}
-
-TEST_F(RecordFile, ReadsWholeRecordsAndFailsOnAPartialOne) {
-  Put(Rec('A') + Rec('B') + "CC");
+  Put(A + B + "CC");
   TFileRec f(path_, 4, false);
-  EXPECT_EQ(ReadAt(f, 1), Rec('B'));
-  EXPECT_EQ(ReadAt(f, 0), Rec('A'));
-  EXPECT_THROW(ReadAt(f, 2), IoError);  // only two of its four bytes exist
-  EXPECT_THROW(ReadAt(f, 3), IoError);
-  EXPECT_THROW(ReadAt(f, -1), IoError);
-}
-
-TEST_F(RecordFile, OpeningChecksTheFile) {
-  try {
-    TFileRec f(path_, 4, false);
-    FAIL() << "a missing file opened";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.FileName(), path_);
-    EXPECT_EQ(e.Errno(), ENOENT);
-  }
-  Put("old contents");
-  TFileRec f(path_, 4, true);  // CreateNew truncates
-  EXPECT_EQ(f.RecordCount(), 0);
-  EXPECT_THROW(ReadAt(f, 0), IoError);
-}
-
-TEST_F(RecordFile, WritesAndAppendsInPlace) {
-  {
-    TFileRec f(path_, 4, true);
-    f.AppendRecord(Rec('A').data());
-    f.AppendRecord(Rec('C').data());
-    f.WriteRecord(Rec('B').data(), 1);  // overwrite
-    f.WriteRecord(Rec('D').data(), 2);  // extend at the end
-    EXPECT_THROW(f.WriteRecord(Rec('X').data(), 4), IoError);  // would leave a gap
-    EXPECT_EQ(f.RecordCount(), 3);
-  }
-  EXPECT_EQ(Get(), Rec('A') + Rec('B') + Rec('D'));
-
-  // After a partial last record the new record starts on the record grid.
-  Put(Rec('A') + "pp");
-  TFileRec f(path_, 4, false);
-  f.AppendRecord(Rec('N').data());
-  EXPECT_EQ(f.RecordCount(), 2);
-  EXPECT_EQ(ReadAt(f, 1), Rec('N'));
+  EXPECT_EQ(Read(f, 1), B);
+  EXPECT_THROW(Read(f, 2), IoError);  // a partial last record is not read
+  f.AppendRecord(N.data());  // and an appended record starts on the record grid
+  EXPECT_EQ(Read(f, 2), N);
+  EXPECT_THROW(f.WriteRecord(N.data(), 4), IoError);  // would leave a gap
 }
 
 TEST_F(RecordFile, InsertPlacesTheRecordAfterIndex) {
-  struct Case {
+  struct {
     std::string before;
     std::int32_t index;
     std::string after;
-  } cases[] = {
-      {Rec('A') + Rec('B'), 0, Rec('A') + Rec('n') + Rec('B')},
-      {Rec('A') + Rec('B'), 1, Rec('A') + Rec('B') + Rec('n')},
-      {Rec('A') + Rec('B') + "pp", 0, Rec('A') + Rec('n') + Rec('B') + "pp"},  // the tail is kept
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.index);
+  } cases[] = {{A + B, 0, A + N + B}, {A + B, 1, A + B + N}, {A + B + "pp", 0, A + N + B + "pp"}};
+  for (const auto& c : cases) {
     Put(c.before);
     TFileRec f(path_, 4, false);
-    f.InsertRecord(Rec('n').data(), c.index);
+    f.InsertRecord(N.data(), c.index);
     EXPECT_EQ(Get(), c.after);
-    EXPECT_EQ(ReadAt(f, c.index + 1), Rec('n'));  // the object sees the new file
+    EXPECT_EQ(Read(f, c.index + 1), N);  // the object reads the new file
+    EXPECT_EQ(Entries(), 1);             // no temporary file left
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);  // no temporary left
 }
 
 TEST_F(RecordFile, FailedInsertLeavesTheFileAsItWas) {
-  const std::string original = Rec('A') + Rec('B') + Rec('C');
-  Put(original);
+  Put(A + B + C);
   TFileRec f(path_, 4, false);
-  EXPECT_THROW(f.InsertRecord(Rec('n').data(), 3), IoError);  // past the last record
-  EXPECT_EQ(Get(), original);
-
-  // A file size limit lets the original stand but stops the new, longer file
-  // before it is complete: the write fails as it would on a full disk.
+  EXPECT_THROW(f.InsertRecord(N.data(), 3), IoError);  // past the last record
+  // A file size limit lets the original stand but stops the longer new file
+  // before it is complete, as a full disk would.
   struct sigaction ignore {}, old {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &old);
-  rlimit saved{};
+  rlimit saved{}, small{};
   getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = original.size() + 2;
+  small = saved;
+  small.rlim_cur = 14;
   setrlimit(RLIMIT_FSIZE, &small);
-  int err = 0;  // checked only after the limit is lifted again
+  int err = 0;  // checked only once the limit is lifted again
   try {
-    f.InsertRecord(Rec('n').data(), 0);
+    f.InsertRecord(N.data(), 0);
   } catch (const IoError& e) {
     err = e.Errno();
   }
   setrlimit(RLIMIT_FSIZE, &saved);
   sigaction(SIGXFSZ, &old, nullptr);
   EXPECT_EQ(err, EFBIG);
-  EXPECT_EQ(Get(), original);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
-  EXPECT_EQ(ReadAt(f, 2), Rec('C'));  // and the object still reads it
+  EXPECT_EQ(Get(), A + B + C);
+  EXPECT_EQ(Entries(), 1);
+  EXPECT_EQ(Read(f, 2), C);
 }
 
 TEST_F(RecordFile, ReadsTheLastRecordOfTheLargestCatalogue) {
   constexpr std::int32_t kRecords = 65535, kSize = 768;
   std::string last(kSize, '\0');
   for (std::size_t i = 0; i < last.size(); ++i) last[i] = static_cast<char>('a' + i % 26);
-  {
-    // Sparse: only the last record is written, the rest is a hole.
-    int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(pwrite(fd, last.data(), last.size(), off_t{kRecords - 1} * kSize), kSize);
-    close(fd);
-  }
+  int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);  // sparse: one record written
+  ASSERT_EQ(pwrite(fd, last.data(), kSize, off_t{kRecords - 1} * kSize), kSize);
+  close(fd);
   TFileRec f(path_, kSize, false);
   EXPECT_EQ(f.RecordCount(), kRecords);
-  EXPECT_EQ(ReadAt(f, kRecords - 1), last);
-  EXPECT_EQ(ReadAt(f, kRecords - 2), std::string(kSize, '\0'));
-  EXPECT_THROW(ReadAt(f, kRecords), IoError);
+  EXPECT_EQ(Read(f, kRecords - 1), last);
+  EXPECT_THROW(Read(f, kRecords), IoError);
 }
 
 }  // namespace
