@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "support/file_utils.h"
@@ -287,7 +288,10 @@ void TFileBuffer::Seek(std::int32_t pos) {
   FillBuffer();
 }
 
-void TFileBuffer::SeekRecord(std::int32_t recNo) { Seek(recNo * RecSize); }
+void TFileBuffer::SeekRecord(std::int32_t recNo) {
+  std::int64_t pos = static_cast<std::int64_t>(recNo) * RecSize;
+  if (pos >= 0 && pos <= std::numeric_limits<std::int32_t>::max()) Seek(static_cast<std::int32_t>(pos));
+}
 
 std::int32_t TFileBuffer::FilePos() const { return BufStart + BufPos; }
 

@@ -192,6 +192,8 @@ bool ChangeDir(const ShortString& path) {
 }
 
 void EraseAllExcept(const ShortString& dir, const ShortString& keep) {
+  // An empty Dir names no directory; it must not mean "wherever we are now".
+  if (dir.empty()) return;
   ShortString prefix = DirPrefix(dir);
   ShortString keepUpper = UpperStr(keep);
   for (const TSearchRec& e : FindEntries(prefix + "*", kFaArchive))

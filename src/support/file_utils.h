@@ -45,15 +45,17 @@ bool MoveFile(const ShortString& source, const ShortString& target);
 bool MakePath(const ShortString& path);
 // Changes the working directory; true on success.
 bool ChangeDir(const ShortString& path);
-// Deletes every plain file of Dir (which ends in '/') whose name differs from
-// Keep, ignoring case.
+// Deletes every plain, visible file of Dir whose name differs from Keep,
+// ignoring case. A Dir without its trailing '/' gets one; an empty Dir does
+// nothing.
 void EraseAllExcept(const ShortString& dir, const ShortString& keep);
 // JustPath(Name) + the stored spelling of the entry whose name equals
 // JustFile(Name) ignoring case; Name unchanged when there is none.
 ShortString FindNoCase(const ShortString& name);
 // The size of the file Name; 0 when it is not found.
 std::int64_t SizeOfFile(const ShortString& name);
-// Number of entries of Dir (which ends in '/') that are not directories.
+// Number of entries of Dir that are not directories (a missing trailing '/'
+// is added; an empty Dir is the working directory).
 std::int32_t CountFiles(const ShortString& dir);
 // Wildcard test of Name against Mask ('*' and '?'); see file_utils.cpp.
 bool WildMatch(const ShortString& mask, const ShortString& name, bool ignoreCase);

@@ -92,6 +92,11 @@ TEST(FileHelpers, DirectoriesAndSearches) {
   d.Put(".hidden", "333");
   EXPECT_EQ(CountFiles(d.path), 3);
   EXPECT_EQ(FindNoCase(d / "keep.txt").Str(), d / "Keep.TXT");
+  std::string saved = std::filesystem::current_path();
+  ASSERT_TRUE(ChangeDir(d.path));
+  EraseAllExcept("", "x");  // no directory named: nothing is erased
+  ASSERT_TRUE(ChangeDir(saved));
+  EXPECT_TRUE(FileExists(d / "other.txt"));
   EraseAllExcept(d.path, "KEEP.txt");
   EXPECT_TRUE(FileExists(d / "Keep.TXT"));
   EXPECT_FALSE(FileExists(d / "other.txt"));
