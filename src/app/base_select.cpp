@@ -41,7 +41,9 @@ void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index) {
 }
 
 void LoadBaseList(TBar& list, const ShortString& path) {
-  TFileRec catalogue(path, kBaseRecSize, false);
+  // The catalogue is the host's and is only read: opened read-only, so an
+  // operator who may read it but not write it can still post.
+  TFileRec catalogue = TFileRec::OpenReadOnly(path, kBaseRecSize);
   std::int32_t count = catalogue.RecordCount();
   list.OnKey = [&list](std::uint8_t key, std::int32_t index) { ToggleBaseMark(list, key, index); };
   list.SearchX = 12;

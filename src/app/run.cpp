@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/base_select.h"
 #include "app/child_process.h"
+#include "app/command_line.h"
 #include "app/dialogs.h"
 #include "app/ini_reader.h"
 #include "app/message_info.h"
@@ -31,6 +33,8 @@ void DrawBackground() {
 void ReadConfiguration() {
   TIniReader ini((Session.AppDir + "corvixmass.ini").Str());
   Session.EditorCmd = ini.ReadString("main", "editor", "");
+  ShortString charset = LowerStr(ini.ReadString("main", "charset", "cp437"));
+  Session.Utf8Terminal = charset == ShortString("utf8") || charset == ShortString("utf-8");
   ini.ReadString("main", "temp_folder", "/tmp");
   ini.ReadString("main", "signature", "");
   Session.PostDelay = ini.ReadInteger("main", "delay", 100);
@@ -50,18 +54,25 @@ void Shutdown() {
   Screen = nullptr;
   delete Keyboard;
   Keyboard = nullptr;
+  // The screen is gone and the terminal restored: what was posted goes to
+  // standard output, where it stays in the operator's scrollback.
+  std::string summary = PostingSummary(Session.Posted);
+  std::fputs(summary.c_str(), stdout);
+  std::fflush(stdout);
   std::exit(0);
 }
 
 void RunSession(int argc, char** argv) {
-  Screen = new TOutput(true);
-  Keyboard = new TInput();
-  DrawBackground();
-
+  // The configuration is read before the screen object exists, so that the
+  // very first byte sent already follows its charset setting.
   Session.AppDir = JustPath(ProgramArg0());
   char cwd[PATH_MAX];
   Session.StartDir = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
   ReadConfiguration();
+
+  Screen = new TOutput(true, STDOUT_FILENO, STDIN_FILENO, Session.Utf8Terminal);
+  Keyboard = new TInput();
+  Keyboard->Utf8Input = Session.Utf8Terminal;
   DrawBackground();
 
   ShortString arg = argc > 1 ? ShortString(argv[1]) : ShortString("");

@@ -61,14 +61,20 @@ std::int32_t ClampTo32(std::int64_t v) {
 }  // namespace
 
 TFileRec::TFileRec(const ShortString& fileName, std::int32_t recSize, bool createNew)
+    : TFileRec(fileName, recSize, O_RDWR | (createNew ? O_CREAT | O_TRUNC : 0)) {}
+
+TFileRec::TFileRec(const ShortString& fileName, std::int32_t recSize, int openFlags)
     : RecSize(recSize), FileName(fileName) {
-  Open(createNew);
+  Open(openFlags);
+}
+
+TFileRec TFileRec::OpenReadOnly(const ShortString& fileName, std::int32_t recSize) {
+  return TFileRec(fileName, recSize, O_RDONLY);
 }
 
 TFileRec::~TFileRec() { Close(); }
 
-void TFileRec::Open(bool createNew) {
-  int flags = O_RDWR | (createNew ? O_CREAT | O_TRUNC : 0);
+void TFileRec::Open(int flags) {
   fd_ = open(FileName.Str().c_str(), flags, 0666);
   if (fd_ < 0) ThrowIoError(FileName.Str());
 }
@@ -187,7 +193,7 @@ void TFileRec::InsertRecord(const void* buf, std::int32_t index) {
     close(dirFd);
   }
   Close();
-  Open(false);
+  Open(O_RDWR);
 }
 
 }  // namespace corvix

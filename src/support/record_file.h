@@ -15,6 +15,9 @@ class TFileRec {
   // Opens FileName for reading and writing: the existing file when CreateNew
   // is false, a new (or truncated) one when it is true.
   TFileRec(const ShortString& fileName, std::int32_t recSize, bool createNew);
+  // Opens the existing file FileName for reading only, for files the program
+  // must never change (the host's catalogue): reading needs no write permission.
+  static TFileRec OpenReadOnly(const ShortString& fileName, std::int32_t recSize);
   ~TFileRec();
   TFileRec(const TFileRec&) = delete;
   TFileRec& operator=(const TFileRec&) = delete;
@@ -42,7 +45,8 @@ class TFileRec {
   ShortString FileName;
 
  private:
-  void Open(bool createNew);
+  TFileRec(const ShortString& fileName, std::int32_t recSize, int openFlags);
+  void Open(int flags);
   void Close();
   std::int64_t SizeNow();
   void MoveTo(std::int64_t pos);

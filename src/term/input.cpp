@@ -10,6 +10,8 @@
 #include <chrono>
 #include <csignal>
 
+#include "term/cp437.h"
+
 namespace corvix {
 
 namespace {
@@ -241,24 +243,50 @@ std::uint8_t TInputLinux::ReadByte() {
 }
 
 std::uint8_t TInputLinux::ReadKey() {
-  if (KeyRead != KeyWrite) return PopKey();
-  WaitForInput(-1);
-  FillInput();
-  if (InCount == 0) {
-    if (!InputEnded) return 0;
-    // The terminal is gone. Escape lets every screen take its way out; a
-    // caller that ignores it would loop for ever, so after enough of them the
-    // run ends the way a hang-up ends it.
-    if (++EndedKeys > kClosedInputKeyLimit) raise(SIGHUP);
-    return kKeyEscape;
+  for (;;) {
+    if (KeyRead != KeyWrite) return PopKey();
+    WaitForInput(-1);
+    FillInput();
+    if (InCount == 0) {
+      if (!InputEnded) return 0;
+      // The terminal is gone. Escape lets every screen take its way out; a
+      // caller that ignores it would loop for ever, so after enough of them the
+      // run ends the way a hang-up ends it.
+      if (++EndedKeys > kClosedInputKeyLimit) raise(SIGHUP);
+      return kKeyEscape;
+    }
+    const std::uint8_t b = ReadByte();
+    if (b == kKeyEscape) {
+      DecodeEscape();
+    } else if (Utf8Input && b >= 0x80) {
+      if (!DecodeUtf8(b)) continue;  // a character the code page lacks: wait for the next key
+    } else {
+      PushKey(b == kKeyDelete ? kKeyBackspace : b);
+    }
+    return PopKey();
   }
-  const std::uint8_t b = ReadByte();
-  if (b == kKeyEscape) {
-    DecodeEscape();
-  } else {
-    PushKey(b == kKeyDelete ? kKeyBackspace : b);
+}
+
+// Reads the continuation bytes of a UTF-8 character that starts with Lead
+// (each within the Escape wait) and queues its code-page-437 byte. False when
+// the sequence is malformed or the code page has no such character.
+bool TInputLinux::DecodeUtf8(std::uint8_t lead) {
+  int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+  if (more < 0 || lead >= 0xF8) return false;  // a stray continuation byte
+  char32_t cp = lead & (0x3F >> more);
+  for (int i = 0; i < more; ++i) {
+    if (InCount == 0 && !WaitForInput(kEscapeWaitMs)) return false;
+    FillInput();
+    if (InCount == 0) return false;
+    const std::uint8_t c = InBuf[InRead];
+    if ((c & 0xC0) != 0x80) return false;  // left unread: it starts the next key
+    ReadByte();
+    cp = (cp << 6) | (c & 0x3F);
   }
-  return PopKey();
+  const int byte = UnicodeToCp437(cp);
+  if (byte < 0x80) return false;
+  PushKey(static_cast<std::uint8_t>(byte));
+  return true;
 }
 
 // Runs the transition table over the bytes that follow an ESC. Each further

@@ -54,9 +54,13 @@ class TInputLinux {
   int InputFd = 0;             // descriptor read from
   bool InputEnded = false;     // end of input or a hard read error was seen
   std::int32_t EndedKeys = 0;  // Escapes delivered since the input ended
+  // On: the terminal sends UTF-8, and a character code page 437 has arrives
+  // as its code-page byte (é as 130); one it lacks is dropped. Set at start-up.
+  bool Utf8Input = false;
 
  private:
   void DecodeEscape();
+  bool DecodeUtf8(std::uint8_t lead);
   void FillInput();
   bool WaitForInput(std::int32_t ms);
 };

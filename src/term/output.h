@@ -59,9 +59,11 @@ static_assert(sizeof(TConsoleImageRec) == 8007);
 // simply skipped and everything else works the same).
 class TOutputLinux {
  public:
-  // Enters raw mode on TermFd, sends ESC "(U" ESC "[0m" and clears the screen.
+  // Enters raw mode on TermFd, sends ESC "(U" ESC "[0m" (ESC "(B" instead of
+  // ESC "(U" with UTF-8 output) and clears the screen.
   // OutFd receives every byte; an inactive object writes nothing at all.
-  explicit TOutputLinux(bool active, int outFd = STDOUT_FILENO, int termFd = STDIN_FILENO);
+  explicit TOutputLinux(bool active, int outFd = STDOUT_FILENO, int termFd = STDIN_FILENO,
+                        bool utf8Output = false);
   // Flushes the buffer and restores the terminal settings taken at creation.
   virtual ~TOutputLinux();
 

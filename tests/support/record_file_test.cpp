@@ -56,6 +56,16 @@ TEST_F(RecordFile, CountsWholeRecordsAndReadsOnlyThose) {
   EXPECT_THROW(f.WriteRecord(N.data(), 4), IoError);  // would leave a gap
 }
 
+TEST_F(RecordFile, ReadOnlyOpeningReadsButNeverWrites) {
+  EXPECT_THROW(TFileRec::OpenReadOnly(path_, 4), IoError);  // missing
+  Put(A + B);
+  TFileRec f = TFileRec::OpenReadOnly(path_, 4);
+  EXPECT_EQ(f.RecordCount(), 2);
+  EXPECT_EQ(Read(f, 1), B);
+  EXPECT_THROW(f.WriteRecord(N.data(), 0), IoError);
+  EXPECT_EQ(Get(), A + B);
+}
+
 TEST_F(RecordFile, InsertPlacesTheRecordAfterIndex) {
   struct {
     std::string before;

@@ -1,0 +1,71 @@
+// Usage, size check and the summary after a run.
+#include "app/command_line.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+namespace corvix {
+
+std::string UsageText() {
+  return "usage: corvixmass [MESSAGE-FILE]\n"
+         "\n"
+         "Posts one plain-text message file into many message bases of the host BBS.\n"
+         "Without MESSAGE-FILE a file dialog opens in the current directory; a file\n"
+         "that does not exist can be created.\n"
+         "\n"
+         "The configuration is read from corvixmass.ini beside the executable\n"
+         "(the real file when started through a link).\n"
+         "\n"
+         "Keys of the base list:\n"
+         "  Up, Down, PgUp, PgDn, Home, End   move\n"
+         "  letters and digits                 search (Backspace edits the search)\n"
+         "  TAB                                mark or unmark the highlighted base\n"
+         "  Enter                              done: go on to the message details\n"
+         "  Escape                             quit without posting\n"
+         "\n"
+         "  --help     this text\n"
+         "  --version  the version\n";
+}
+
+std::string TerminalSizeProblem(int columns, int rows) {
+  if (columns >= 80 && rows >= 25) return "";
+  return "corvixmass needs a terminal of at least 80x25; this one is " + std::to_string(columns) +
+         "x" + std::to_string(rows) + ".";
+}
+
+std::string EchoTagOfLine(const ShortString& line) {
+  std::string tag = line.size() > 4 ? line.Str().substr(4, 12) : "";
+  while (!tag.empty() && tag.back() == ' ') tag.pop_back();
+  return tag;
+}
+
+std::string PostingSummary(const std::vector<TPostedRec>& posted) {
+  if (posted.empty()) return "";
+  std::string out;
+  int ok = 0;
+  for (const TPostedRec& p : posted) {
+    std::string result;
+    if (p.WaitStatus == -1) {
+      result = "not started";
+    } else if (WIFEXITED(p.WaitStatus)) {
+      int code = WEXITSTATUS(p.WaitStatus);
+      result = code == 0 ? "ok" : "exit status " + std::to_string(code);
+      if (code == 0) ++ok;
+    } else if (WIFSIGNALED(p.WaitStatus)) {
+      result = "signal " + std::to_string(WTERMSIG(p.WaitStatus));
+    } else {
+      result = "unknown";
+    }
+    char line[300];
+    std::snprintf(line, sizeof line, "%5s  %-12s  %s\n", p.BaseNumber.Str().c_str(),
+                  EchoTagOfLine(p.Line).c_str(), result.c_str());
+    out += line;
+  }
+  int total = static_cast<int>(posted.size());
+  out += "Posted to " + std::to_string(total) + (total == 1 ? " base: " : " bases: ") +
+         std::to_string(ok) + " ok, " + std::to_string(total - ok) + " failed.\n";
+  return out;
+}
+
+}  // namespace corvix
