@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "support/string_utils.h"
 #include "term/console.h"
@@ -30,16 +31,29 @@ constexpr std::array<std::uint8_t, 256> kUpper = [] {
 }();
 
 // True when sub occurs in the upper-cased text. An empty sub never occurs.
+// Only existence matters, so each byte that upper-cases to sub's first
+// character (the character itself and, for a letter, its lower case) is
+// looked for with memchr in turn, and the rest compared through the table.
 bool OccursInUpper(const ShortString& sub, const ShortString& text) {
   const std::size_t n = sub.size();
   const std::size_t m = text.size();
   if (n == 0 || n > m) return false;
   const std::uint8_t first = sub.Byte(0);
-  for (std::size_t p = 0; p + n <= m; ++p) {
-    if (kUpper[text.Byte(p)] != first) continue;
-    std::size_t k = 1;
-    while (k < n && kUpper[text.Byte(p + k)] == sub.Byte(k)) ++k;
-    if (k == n) return true;
+  if (first >= 'a' && first <= 'z') return false;  // no byte upper-cases to these
+  const std::uint8_t lower =
+      first >= 'A' && first <= 'Z' ? static_cast<std::uint8_t>(first + ('a' - 'A')) : first;
+  const char* s = text.data();
+  const std::size_t starts = m - n + 1;  // positions where an occurrence can begin
+  for (const std::uint8_t lead : {first, lower}) {
+    for (std::size_t p = 0; p < starts; ++p) {
+      const void* hit = std::memchr(s + p, lead, starts - p);
+      if (hit == nullptr) break;
+      p = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
+      std::size_t k = 1;
+      while (k < n && kUpper[text.Byte(p + k)] == sub.Byte(k)) ++k;
+      if (k == n) return true;
+    }
+    if (lower == first) break;
   }
   return false;
 }

@@ -15,7 +15,7 @@ namespace {
 ShortString ItemText(int i) {
   if (i == 5) return "General chat";
   if (i == 12) return "Regional GENEALOGY";
-  if (i == 20) return "HydroGen";
+  if (i == 20) return "hydrogen";
   return "Base " + std::to_string(100 + i);
 }
 std::string Padded(std::string s, std::size_t n = 30) { return s.append(n - s.size(), ' '); }
