@@ -63,8 +63,9 @@ void HostFixture::WriteCatalogue(const std::string& list) {
       "/bases.tsv' 2>/dev/null");
 }
 
-PtySession& HostFixture::Start(const std::vector<std::string>& args) {
-  run_ = std::make_unique<PtySession>(appDir_ + "/corvixmass", args, workDir_);
+PtySession& HostFixture::Start(const std::vector<std::string>& args, int columns, int rows) {
+  run_ = std::make_unique<PtySession>(appDir_ + "/corvixmass", args, workDir_,
+                                      std::vector<std::string>{}, columns, rows);
   return *run_;
 }
 

@@ -25,7 +25,7 @@ class HostFixture : public ::testing::Test {
   // Writes the catalogue from "number<TAB>tag<TAB>name" lines.
   void WriteCatalogue(const std::string& list);
   // Starts the program in the work directory with Args.
-  PtySession& Start(const std::vector<std::string>& args);
+  PtySession& Start(const std::vector<std::string>& args, int columns = 80, int rows = 25);
 
   static std::string ReadFile(const std::string& path);
   static void WriteFile(const std::string& path, const std::string& text);

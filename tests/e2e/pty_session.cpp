@@ -46,10 +46,11 @@ void AppendUtf8(std::string& out, std::uint32_t c) {
 }  // namespace
 
 PtySession::PtySession(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& cwd, const std::vector<std::string>& env) {
+                       const std::string& cwd, const std::vector<std::string>& env, int columns,
+                       int rows) {
   winsize ws{};
-  ws.ws_row = 25;
-  ws.ws_col = 80;
+  ws.ws_row = static_cast<unsigned short>(rows);
+  ws.ws_col = static_cast<unsigned short>(columns);
   termios tio{};
   cfmakeraw(&tio);
   // A terminal as a login shell leaves it: canonical mode, echo, signals, output post-processing.

@@ -20,7 +20,8 @@ class PtySession {
   // Starts Program with Args in Cwd. Extra environment entries ("NAME=value")
   // are added to the inherited environment.
   PtySession(const std::string& program, const std::vector<std::string>& args,
-             const std::string& cwd, const std::vector<std::string>& env = {});
+             const std::string& cwd, const std::vector<std::string>& env = {}, int columns = 80,
+             int rows = 25);
   ~PtySession();
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;
