@@ -41,6 +41,7 @@ class TFileDialog {
  private:
   void DrawPathLines();
   bool Scan();
+  void Rescan();  // Scan, then redraw both lists
   void DirectoriesPane();
   void EditFields();
 
@@ -128,38 +129,33 @@ void TFileDialog::DirectoriesPane() {
   dirs_.Redraw();
 }
 
+void TFileDialog::Rescan() {
+  Scan();
+  files_.Redraw();
+  dirs_.Redraw();
+}
+
 void TFileDialog::EditFields() {
   PadAttr = 15;
   bool maskField = true;
   for (;;) {
     FieldAttr = 112;
-    if (maskField) {
-      ShortString text = EditLine(8, 21, 65, 255, 1, mask_);
-      if (EndKey == kKeyTab) {
-        maskField = false;
-        DrawPathLines();
-      } else if (EndKey == kKeyEnter) {
+    ShortString text = maskField ? EditLine(8, 21, 65, 255, 1, mask_) : EditLine(8, 7, 65, 255, 1, path_);
+    if (EndKey == kKeyEscape) {
+      done_ = true;
+      break;
+    }
+    if (EndKey == kKeyTab) {
+      if (!maskField) break;  // from the directory field back to the files pane
+      maskField = false;
+      DrawPathLines();
+    } else if (EndKey == kKeyEnter) {
+      if (maskField) {
         mask_ = text;
-        Scan();
-        files_.Redraw();
-        dirs_.Redraw();
-      } else if (EndKey == kKeyEscape) {
-        done_ = true;
-        break;
-      }
-    } else {
-      ShortString text = EditLine(8, 7, 65, 255, 1, path_);
-      if (EndKey == kKeyTab) break;
-      if (EndKey == kKeyEnter) {
-        if (ChangeDirTo(text)) {
-          path_ = text;
-          Scan();
-          files_.Redraw();
-          dirs_.Redraw();
-        }
-      } else if (EndKey == kKeyEscape) {
-        done_ = true;
-        break;
+        Rescan();
+      } else if (ChangeDirTo(text)) {  // a directory that cannot be entered changes nothing
+        path_ = text;
+        Rescan();
       }
     }
   }

@@ -69,6 +69,19 @@ PtySession& HostFixture::Start(const std::vector<std::string>& args, int columns
   return *run_;
 }
 
+bool HostFixture::MarkFirstBaseUpToConfirmation(PtySession& run) {
+  if (!run.WaitForText("Edit file?")) return false;
+  run.Send("n");
+  if (!run.WaitForText("Select Message Base(s)")) return false;
+  run.Send(kTab);
+  run.Send(kEnter);
+  if (!run.WaitForText("Message Info")) return false;
+  run.Send("s");
+  run.Send(kEnter);
+  run.SendEscape();
+  return run.WaitForText("Press ESC to Abort.");
+}
+
 std::string HostFixture::ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;

@@ -27,6 +27,11 @@ class HostFixture : public ::testing::Test {
   // Starts the program in the work directory with Args.
   PtySession& Start(const std::vector<std::string>& args, int columns = 80, int rows = 25);
 
+  // From the "Edit file?" question: answers no, marks the first base, opens
+  // the subject field once and leaves the form, up to the confirmation list.
+  // False when a screen on the way did not show.
+  static bool MarkFirstBaseUpToConfirmation(PtySession& run);
+
   static std::string ReadFile(const std::string& path);
   static void WriteFile(const std::string& path, const std::string& text);
   static bool Exists(const std::string& path);

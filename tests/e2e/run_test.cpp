@@ -112,16 +112,7 @@ TEST_F(RunTest, FileOpenDialogChoosesAFileOfTheStartDirectory) {
   ASSERT_TRUE(run.WaitForText("message.txt"));
   EXPECT_EQ(run.ScreenText().find("README"), std::string::npos);
   run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
-  run.Send(kTab);
-  run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("Message Info"));
-  run.Send("s");
-  run.Send(kEnter);
-  run.SendEscape();
-  ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
+  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
   run.Send(kEnter);
   ASSERT_EQ(ExitCode(run.WaitExit()), 0);
   EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"),
