@@ -1,0 +1,78 @@
+// The bytes a scripted run sends to the terminal, compared with a recording.
+// How the output is cut into write() calls may change; the stream may not.
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+
+#include "host_fixture.h"
+
+namespace corvix::e2e {
+namespace {
+
+// The recording lives beside this file. Setting CORVIX_UPDATE_GOLDEN=1 when
+// running the test writes it anew instead of comparing.
+std::string GoldenPath() {
+  return (std::filesystem::path(__FILE__).parent_path() / "golden" / "scripted_run.bin").string();
+}
+
+// Sixty bases, so that Page Down, End and the search move through pages.
+std::string SixtyBases() {
+  std::string list;
+  for (int i = 1; i <= 60; ++i) {
+    const std::string tag = i % 7 == 0 ? "LINUX." + std::to_string(i) : "AREA." + std::to_string(i);
+    list += std::to_string(i * 3) + "\t" + tag + "\tDiscussion number " + std::to_string(i) + "\n";
+  }
+  return list;
+}
+
+// Where the temporary directory's name shows, a fixed name of the same length
+// takes its place, so that the recording does not depend on it.
+std::string WithFixedRoot(std::string bytes, const std::string& root) {
+  const std::string fixed = "/tmp/corvix-e2e-ROOTNM";
+  for (std::size_t p = bytes.find(root); p != std::string::npos; p = bytes.find(root, p + fixed.size())) {
+    bytes.replace(p, root.size(), fixed);
+  }
+  return bytes;
+}
+
+using ByteStreamTest = HostFixture;
+
+TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
+  WriteCatalogue(SixtyBases());
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  for (const char* key : {kDown, kDown, "\x1b[6~", kTab, "l", "i", "\x01", kTab, "\x08", "\x19", "\x1b[4~",
+                          kTab, "\x1b[5~", kDown, "\x1b[1~", kTab, "\x1b[A"}) {
+    run.Send(key);
+  }
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("Message Info"));
+  run.Send("s");
+  run.Send(kEnter);
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Verify the list of bases"));
+  run.Send(kDown);
+  run.Send(kEnter);
+  ASSERT_EQ(run.WaitExit(), 0);
+  EXPECT_EQ(ReadFile(hostDir_ + "/calls.log").size(), 4 * (hostDir_.size() + 15));
+
+  const std::string bytes = WithFixedRoot(run.Raw(), root_);
+  if (std::getenv("CORVIX_UPDATE_GOLDEN") != nullptr) {
+    WriteFile(GoldenPath(), bytes);
+    GTEST_SKIP() << "recording written to " << GoldenPath();
+  }
+  ASSERT_TRUE(Exists(GoldenPath()));
+  const std::string golden = ReadFile(GoldenPath());
+  ASSERT_EQ(bytes.size(), golden.size());
+  // The first difference, with a little context, rather than two long dumps.
+  std::size_t at = 0;
+  while (at < bytes.size() && bytes[at] == golden[at]) ++at;
+  EXPECT_EQ(at, bytes.size()) << "first difference at byte " << at << ": got \""
+                              << bytes.substr(at, 40) << "\", recorded \"" << golden.substr(at, 40) << "\"";
+}
+
+}  // namespace
+}  // namespace corvix::e2e
