@@ -4,12 +4,20 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "app/base_select.h"
+#include "app/session.h"
 #include "app/message_info.h"
 #include "support/io_error.h"
 
@@ -84,6 +92,44 @@ TEST(JobFile, RelativePathsAreResolvedAgainstTheStartDirectory) {
   EXPECT_EQ(AbsoluteFrom("/home/sysop", "news.txt"), ShortString("/home/sysop/news.txt"));
   EXPECT_EQ(AbsoluteFrom("/home/sysop/", "../x"), ShortString("/home/sysop/../x"));
   EXPECT_EQ(AbsoluteFrom("/home/sysop", "/abs/news.txt"), ShortString("/abs/news.txt"));
+}
+
+// A second operator holding the job file waits us out: our utility starts only
+// after their lock is gone, and reads our job, not theirs.
+TEST(PostToBase, WaitsForAnotherPostersLockAndRunsTheUtilityOnItsOwnJob) {
+  char dir[] = "/tmp/corvix-lock-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string host = dir;
+  {
+    std::ofstream util(host + "/corvixutil");
+    util << "#!/bin/sh\ncp aupload.ini seen.ini\n";
+  }
+  chmod((host + "/corvixutil").c_str(), 0755);
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  Session.HostDir = host;
+  Session.MsgSubject = "mine";
+
+  int other = open((host + "/aupload.ini").c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  std::atomic<bool> done{false};
+  std::thread poster([&] {
+    PostToBase("/msg.txt", "42");
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(done);
+  EXPECT_NE(access((host + "/seen.ini").c_str(), F_OK), 0);
+  close(other);  // the other operator's utility has ended
+  poster.join();
+  std::ifstream seen(host + "/seen.ini");
+  std::stringstream text;
+  text << seen.rdbuf();
+  EXPECT_NE(text.str().find("  file1_baseidx = 42\n"), std::string::npos);
+  EXPECT_NE(text.str().find("  file1_subj    = mine\n"), std::string::npos);
+  ASSERT_EQ(chdir(cwd), 0);
+  std::system(("rm -rf '" + host + "'").c_str());
 }
 
 TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {

@@ -122,7 +122,10 @@ TEST_F(RunTest, FileOpenDialogChoosesAFileOfTheStartDirectory) {
 TEST_F(RunTest, EditorReceivesAHostileFileNameAsOneArgument) {
   const std::string hostile = "a b;touch pwned $(touch pwned2) 'q'.txt";
   WriteFile(workDir_ + "/" + hostile, "text\n");
-  WriteFile(root_ + "/editor.sh", "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$(dirname \"$0\")/editor.log\"\n");
+  // The editor notes its arguments and the terminal settings it was given.
+  WriteFile(root_ + "/editor.sh",
+            "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$(dirname \"$0\")/editor.log\"\n"
+            "stty -a > \"$(dirname \"$0\")/stty.log\"\n");
   WriteConfig(DefaultConfig("editor = sh " + root_ + "/editor.sh\n"));
   PtySession& run = Start({hostile});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
@@ -131,6 +134,10 @@ TEST_F(RunTest, EditorReceivesAHostileFileNameAsOneArgument) {
   EXPECT_EQ(ReadFile(root_ + "/editor.log"), "1\n" + hostile + "\n");
   EXPECT_FALSE(Exists(workDir_ + "/pwned"));
   EXPECT_FALSE(Exists(workDir_ + "/pwned2"));
+  // The editor ran on the terminal as the operator had it, not in raw mode.
+  std::string stty = ReadFile(root_ + "/stty.log");
+  EXPECT_NE(stty.find(" icanon"), std::string::npos) << stty;
+  EXPECT_NE(stty.find(" echo "), std::string::npos) << stty;
   run.SendEscape();
   EXPECT_EQ(ExitCode(run.WaitExit()), 0);
 }
