@@ -12,13 +12,16 @@
 namespace corvix {
 namespace {
 
-// A length-prefixed text at Offset, never read past the record's end.
+// A length-prefixed text at Offset, never read past the record's end. Its
+// control bytes show as '?': the catalogue comes from outside, and an escape
+// or line break in a name must not reach the terminal as a command.
 ShortString FieldAt(const std::uint8_t* record, std::int32_t offset) {
   std::int32_t length = record[offset];
   std::int32_t room = kBaseRecSize - offset - 1;
   if (length > room) length = room;
-  return ShortString(
-      std::string_view(reinterpret_cast<const char*>(record + offset + 1), static_cast<std::size_t>(length)));
+  return ReplaceControl(
+      std::string_view(reinterpret_cast<const char*>(record + offset + 1), static_cast<std::size_t>(length)),
+      '?');
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ struct TBaseLineRec {
 };
 
 // Converts one 768-byte record. A length byte that claims more characters
-// than the record holds is cut at the record's end.
+// than the record holds is cut at the record's end; control bytes of the name
+// and the echo tag (below 32, and 127) show as '?'.
 TBaseLineRec BaseLineFromRecord(const std::uint8_t* record);
 
 // Reads the catalogue at Path into List (one item per whole record, in file

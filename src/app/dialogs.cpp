@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "support/dir_search.h"
 #include "support/quick_sort.h"
@@ -52,18 +53,25 @@ class TFileDialog {
   TMenuBox box_;
   TMenuList files_;
   TMenuList dirs_;
+  // The names as they are on disk, in list order. The lists show them with
+  // control bytes as '?' (a name may hold a line break or an escape), so the
+  // chosen entry is looked up here rather than taken from the list's text.
+  std::vector<ShortString> fileNames_;
+  std::vector<ShortString> dirNames_;
   bool done_ = false;
   ShortString result_;
 };
 
 void TFileDialog::DrawPathLines() {
-  WriteXY(8, 7, 127, PadRight(path_, 65, ' '));
+  WriteXY(8, 7, 127, PadRight(ReplaceControl(path_, '?'), 65, ' '));
   WriteXY(8, 21, 127, PadRight(mask_, 65, ' '));
 }
 
 bool TFileDialog::Scan() {
   files_.Clear();
   dirs_.Clear();
+  fileNames_.clear();
+  dirNames_.clear();
   while (!path_.empty() && path_[path_.size() - 1] == '/') path_.SetLength(path_.size() - 1);
   // An empty path (what is left of "/") changes nothing and counts as success.
   bool entered = path_.empty() || ChangeDirTo(path_);
@@ -81,8 +89,14 @@ bool TFileDialog::Scan() {
     if ((e.Attr & kFaDirectory) == 0) fileNames.Add(e.Name, 0);
   if (dirNames.Count > 1) dirNames.Sort(1, dirNames.Count, qAscending);
   if (fileNames.Count > 1) fileNames.Sort(1, fileNames.Count, qAscending);
-  for (std::uint32_t i = 1; i <= dirNames.Count; ++i) dirs_.Add(dirNames.Entries[i]->Name, 0);
-  for (std::uint32_t i = 1; i <= fileNames.Count; ++i) files_.Add(fileNames.Entries[i]->Name, 0);
+  for (std::uint32_t i = 1; i <= dirNames.Count; ++i) {
+    dirNames_.push_back(dirNames.Entries[i]->Name);
+    dirs_.Add(ReplaceControl(dirNames_.back(), '?'), 0);
+  }
+  for (std::uint32_t i = 1; i <= fileNames.Count; ++i) {
+    fileNames_.push_back(fileNames.Entries[i]->Name);
+    files_.Add(ReplaceControl(fileNames_.back(), '?'), 0);
+  }
 
   WriteXY(14, 9, 8, PadRight("(" + Int2StrComma(fileNames.Count) + ")", 7, ' '));
   WriteXY(53, 9, 8, PadRight("(" + Int2StrComma(dirNames.Count) + ")", 7, ' '));
@@ -100,9 +114,9 @@ void TFileDialog::DirectoriesPane() {
     dirs_.Open(40, 9, 72, 19);
     switch (dirs_.LastKey) {
       case kKeyEnter:
-        if (dirs_.Count > 0 && dirs_.Current >= 1 && dirs_.Current <= dirs_.Count) {
+        if (dirs_.Current >= 1 && static_cast<std::size_t>(dirs_.Current) <= dirNames_.size()) {
           // A directory that cannot be entered leaves us where we are: rescan it.
-          ChangeDirTo(dirs_.Items[dirs_.Current - 1].Text);
+          ChangeDirTo(dirNames_[static_cast<std::size_t>(dirs_.Current) - 1]);
           path_ = CurrentDir() + "/";
           Scan();
           files_.Redraw();
@@ -190,8 +204,8 @@ ShortString TFileDialog::Run() {
     files_.Open(7, 9, 39, 19);
     switch (files_.LastKey) {
       case kKeyEnter:
-        if (files_.Count > 0 && files_.Current >= 1 && files_.Current <= files_.Count) {
-          result_ = path_ + files_.Items[files_.Current - 1].Text;
+        if (files_.Current >= 1 && static_cast<std::size_t>(files_.Current) <= fileNames_.size()) {
+          result_ = path_ + fileNames_[static_cast<std::size_t>(files_.Current) - 1];
           done_ = true;
         }
         break;

@@ -205,6 +205,14 @@ ShortString StripControl(const ShortString& s) {
   return r;
 }
 
+ShortString ReplaceControl(const ShortString& s, char ch) {
+  ShortString r = s;
+  for (char& c : r) {
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = ch;
+  }
+  return r;
+}
+
 // --- Paths ---
 
 ShortString AddSlash(const ShortString& path) {

@@ -63,6 +63,10 @@ ShortString StripTrailing(const ShortString& s, char ch);
 ShortString StripBoth(const ShortString& s, char ch);
 // Every character below 32 deleted.
 ShortString StripControl(const ShortString& s);
+// Every character below 32, and 127, replaced by Ch. Text from outside (names
+// on disk, the host's catalogue) goes through this before it is drawn, so no
+// byte of it can move the cursor or start a terminal control sequence.
+ShortString ReplaceControl(const ShortString& s, char ch);
 
 // --- Paths ---
 

@@ -76,6 +76,9 @@ TEST(Removing, StripsRunsAndCharacters) {
   EXPECT_EQ(StripBoth("  a b  ", ' '), ShortString("a b"));
   EXPECT_EQ(RemoveChar("a-b--c", '-'), ShortString("abc"));
   EXPECT_EQ(StripControl("a\tb\x01\x1f\xb0"), ShortString("ab\xb0"));
+  // Escapes, line breaks and DEL become the stand-in; CP437 bytes stay.
+  EXPECT_EQ(ReplaceControl(ShortString(std::string_view("\x1b[2J\r\n\x7f \x00\xb0\xff", 11)), '?'),
+            ShortString("?[2J??? ?\xb0\xff"));
   EXPECT_EQ(AddSlash("/home/bbs"), ShortString("/home/bbs/"));
   EXPECT_EQ(AddSlash("/home/bbs/"), ShortString("/home/bbs/"));
   EXPECT_EQ(AddSlash(""), ShortString("/"));
