@@ -1,0 +1,119 @@
+// Benchmarks of the steps that grow with the catalogue: reading it into the
+// base list, one search letter in that list, drawing the list, and the job
+// file written before each run of the host utility.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "app/base_select.h"
+#include "app/posting_job.h"
+#include "term/console.h"
+#include "widgets/light_bar.h"
+
+namespace corvix {
+namespace {
+
+constexpr int kBases = 65535;
+
+// A catalogue of 65,535 made-up bases, written once by the catalogue maker.
+const std::string& CataloguePath() {
+  static const std::string path = [] {
+    std::string p = "/tmp/corvix-bench-" + std::to_string(::getpid()) + ".dat";
+    std::string cmd = std::string("'") + CORVIX_MKCATALOG_EXE + "' '" + p + "' --generate " +
+                      std::to_string(kBases) + " 2>/dev/null";
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("mkcatalog failed");
+    std::atexit([] { ::unlink(CataloguePath().c_str()); });
+    return p;
+  }();
+  return path;
+}
+
+// The console layer drawing into /dev/null (every write still made) and
+// reading keys from a pipe that each iteration fills.
+class Console {
+ public:
+  Console() {
+    devNull_ = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (::pipe(keys_) != 0) throw std::runtime_error("pipe");
+    screen_ = std::make_unique<TOutput>(true, devNull_, devNull_);
+    keyboard_ = std::make_unique<TInput>(keys_[0]);
+    Screen = screen_.get();
+    Keyboard = keyboard_.get();
+  }
+  ~Console() {
+    Screen = nullptr;
+    Keyboard = nullptr;
+    keyboard_.reset();
+    screen_.reset();
+    ::close(keys_[0]);
+    ::close(keys_[1]);
+    ::close(devNull_);
+  }
+  void Type(const std::string& bytes) {
+    if (::write(keys_[1], bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+      throw std::runtime_error("key pipe");
+  }
+
+ private:
+  int devNull_ = -1;
+  int keys_[2] = {-1, -1};
+  std::unique_ptr<TOutput> screen_;
+  std::unique_ptr<TInput> keyboard_;
+};
+
+void BM_LoadCatalogue(benchmark::State& state) {
+  const ShortString path(CataloguePath());
+  for (auto _ : state) {
+    TBar list;
+    LoadBaseList(list, path);
+    benchmark::DoNotOptimize(list.Count);
+  }
+  state.SetItemsProcessed(state.iterations() * kBases);
+}
+BENCHMARK(BM_LoadCatalogue)->Unit(benchmark::kMillisecond);
+
+// The list's run as the selection screen starts it, ended by Keys; what is
+// measured is the run minus nothing: the first drawing is always part of it.
+void RunList(benchmark::State& state, const std::string& keys) {
+  Console console;
+  TBar list;
+  LoadBaseList(list, ShortString(CataloguePath()));
+  for (auto _ : state) {
+    list.SearchText.clear();
+    console.Type(keys);
+    benchmark::DoNotOptimize(list.Run(4, 4, 72, 17, 0));
+  }
+}
+
+// Drawing the list: the run shows the first page, Enter ends it (and draws again).
+void BM_DrawList(benchmark::State& state) { RunList(state, "\r"); }
+BENCHMARK(BM_DrawList)->Unit(benchmark::kMicrosecond);
+
+// One search letter that no base holds, so every one of the 65,535 lines is
+// searched; the run's own drawing is included (see BM_DrawList).
+void BM_SearchLetter(benchmark::State& state) { RunList(state, "z\r"); }
+BENCHMARK(BM_SearchLetter)->Unit(benchmark::kMicrosecond);
+
+void BM_BuildJobFile(benchmark::State& state) {
+  const TJobRec job{"/home/sysop/message.txt", "65535", "The Sysop", "All", "News of the week"};
+  for (auto _ : state) benchmark::DoNotOptimize(BuildJobFile(job));
+}
+BENCHMARK(BM_BuildJobFile);
+
+void BM_WriteJobFile(benchmark::State& state) {
+  const TJobRec job{"/home/sysop/message.txt", "65535", "The Sysop", "All", "News of the week"};
+  const std::string path = "/tmp/corvix-bench-" + std::to_string(::getpid()) + ".ini";
+  for (auto _ : state) WriteJobFile(path, BuildJobFile(job));
+  ::unlink(path.c_str());
+}
+BENCHMARK(BM_WriteJobFile)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace corvix
+
+BENCHMARK_MAIN();
