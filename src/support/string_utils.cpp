@@ -365,13 +365,15 @@ ShortString ExtractWord(const ShortString& s, std::uint8_t n, char delim) {
   return p == 0 ? r : Copy(r, 1, p - 1);
 }
 
-// Trailing delimiters count as one more (empty) word.
+// Trailing delimiters count as one more (empty) word. A text of 255
+// delimiters holds 256 words; the byte result stays at 255 rather than
+// wrapping round to 0.
 std::uint8_t WordCount(const ShortString& s, char delim) {
   ShortString r = delim == ' ' ? StripLeading(s, ' ') : s;
   if (r.empty()) return 0;
   std::uint8_t count = 1;
   for (std::uint8_t p = Pos(delim, r); p != 0; p = Pos(delim, r)) {
-    ++count;
+    if (count < 255) ++count;
     std::int32_t runEnd = p;
     if (delim == ' ') {
       while (runEnd < static_cast<std::int32_t>(r.size()) && r[static_cast<std::size_t>(runEnd)] == ' ') ++runEnd;

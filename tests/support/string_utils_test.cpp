@@ -157,6 +157,7 @@ TEST(Words, CountAndPosition) {
   EXPECT_EQ(WordCount("  one two", ' '), 2);
   EXPECT_EQ(WordCount("a   b ", ' '), 3);
   EXPECT_EQ(WordCount("a,,b", ','), 3);
+  EXPECT_EQ(WordCount(RepeatChar(',', 255), ','), 255);  // 256 words: held at 255, not 0
   EXPECT_EQ(WordPos(2, "a  b", ' '), 4);
   EXPECT_EQ(WordPos(3, "a,,b,c", ','), 6);
   EXPECT_EQ(WordPos(0, "abc", ' '), 1);
