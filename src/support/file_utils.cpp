@@ -175,9 +175,12 @@ bool MakePath(const ShortString& path) {
   ShortString prefix;
   std::size_t start = 0;
   while (start < p.size()) {
+    // A path of 255 characters has no room for the added '/': its last level
+    // then runs to the end instead of to a separator.
     std::size_t slash = p.View().find('/', start);
-    prefix += p.View().substr(start, slash + 1 - start);
-    start = slash + 1;
+    std::size_t end = slash == std::string_view::npos ? p.size() : slash + 1;
+    prefix += p.View().substr(start, end - start);
+    start = end;
     if (DirExists(prefix)) continue;
     if (mkdir(prefix.Str().c_str(), 0777) != 0 && !DirExists(prefix)) return false;
   }

@@ -85,6 +85,10 @@ TEST(FileHelpers, ExistenceCopyAndMove) {
 TEST(FileHelpers, DirectoriesAndSearches) {
   TempDir d;
   EXPECT_TRUE(MakePath(d / "x/y/z"));
+  // 255 characters leave no room for a closing '/': the last level still ends.
+  const std::string full = d / "x/" + std::string(255 - (d / "x/").size(), 'n');
+  EXPECT_TRUE(MakePath(full));
+  EXPECT_TRUE(DirExists(full));
   EXPECT_FALSE(ChangeDir(""));  // not the root
 
   d.Put("Keep.TXT", "1");
