@@ -230,7 +230,9 @@ char TFileBuffer::ReadChar() {
 void TFileBuffer::ReadBlock(void* buf, std::int32_t count, std::int32_t& got) {
   got = 0;
   if (!IsOpen || count <= 0) return;
-  if (BufPos + count >= BufLen) {
+  // Compared as a difference: BufPos + Count could pass the 32-bit range
+  // and skip the refill that cuts Count to the buffer.
+  if (count >= BufLen - BufPos) {
     if (Dirty && !Flush()) return;
     if (count > BufSize) count = BufSize;
     SeekRetry(F, BufStart + BufPos);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -59,6 +60,10 @@ TEST_F(FileBuffer, ReadsAcrossTheWindow) {
   b.Seek(15);
   b.ReadBlock(buf, 10, got);
   EXPECT_EQ(std::string(buf, static_cast<std::size_t>(got)), "FGHIJ");
+  b.Seek(1);
+  EXPECT_EQ(b.ReadChar(), '1');
+  b.ReadBlock(buf, INT32_MAX, got);  // at most one buffer's worth, however large the count
+  EXPECT_EQ(std::string(buf, static_cast<std::size_t>(got)), "23456789");
 }
 
 TEST_F(FileBuffer, WrittenBytesReachTheDiskAtTheFlushPoints) {
