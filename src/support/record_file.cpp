@@ -136,6 +136,8 @@ void TFileRec::SeekByte(std::int32_t pos) {
 void TFileRec::InsertRecord(const void* buf, std::int32_t index) {
   if (RecSize <= 0) Fail(FileName, EINVAL);
   if (index < 0 || index >= RecordCount()) Fail(FileName, EIO);
+  // A file opened for reading only is never replaced, as it is never written.
+  if ((fcntl(fd_, F_GETFL) & O_ACCMODE) == O_RDONLY) Fail(FileName, EBADF);
 
   // The new file is built beside the record file (same file system, so the
   // final rename is atomic) and replaces it only when it is complete.

@@ -63,6 +63,7 @@ TEST_F(RecordFile, ReadOnlyOpeningReadsButNeverWrites) {
   EXPECT_EQ(f.RecordCount(), 2);
   EXPECT_EQ(Read(f, 1), B);
   EXPECT_THROW(f.WriteRecord(N.data(), 0), IoError);
+  EXPECT_THROW(f.InsertRecord(N.data(), 0), IoError);  // nor replaces the file
   EXPECT_EQ(Get(), A + B);
 }
 
