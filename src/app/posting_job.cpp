@@ -46,7 +46,11 @@ std::string BuildJobFile(const TJobRec& job) {
   return out;
 }
 
-ShortString JobFilePath(const ShortString& hostDir) { return AddSlash(hostDir) + kJobFileName; }
+std::string JobFilePath(const ShortString& hostDir) {
+  std::string path = hostDir.Str();
+  if (path.empty() || path.back() != '/') path += '/';
+  return path + kJobFileName;
+}
 
 ShortString ValueWithLineBreak(const TJobRec& job) {
   if (HasLineBreak(job.MsgFile)) return "message file name";
@@ -76,7 +80,7 @@ void WriteJobFile(const std::string& path, const std::string& content) {
 
 int PostToBase(const ShortString& msgFile, const ShortString& baseNumber) {
   TJobRec job{msgFile, baseNumber, Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
-  std::string path = JobFilePath(Session.HostDir).Str();
+  std::string path = JobFilePath(Session.HostDir);
   // The lock is taken on its own descriptor before the file is rewritten, so a
   // second operator posting through the same host directory waits until our
   // utility has read its job instead of overwriting it under it.

@@ -25,8 +25,9 @@ struct TJobRec {
 // The job file's bytes: 20 lines, each ended by LF, each line cut at 255.
 std::string BuildJobFile(const TJobRec& job);
 
-// AddSlash(HostDir) + "aupload.ini".
-ShortString JobFilePath(const ShortString& hostDir);
+// AddSlash(HostDir) + "aupload.ini", never cut: a host directory near 255
+// characters must not turn the name into another file beside a stale job.
+std::string JobFilePath(const ShortString& hostDir);
 
 // The name of the first value that holds a CR or LF ("message file name",
 // "From", "To", "Subject"), or an empty text when none does. Such a value

@@ -60,6 +60,10 @@ TEST(JobFile, PathIsTheSameWithAndWithoutTrailingSlash) {
   EXPECT_EQ(JobFilePath("/bbs/host"), ShortString("/bbs/host/aupload.ini"));
   EXPECT_EQ(JobFilePath("/bbs/host/"), ShortString("/bbs/host/aupload.ini"));
   EXPECT_EQ(JobFilePath(""), ShortString("/aupload.ini"));
+  // Near the 255 limit the name still comes whole: the utility reads aupload.ini.
+  const std::string longDir = "/" + std::string(250, 'd');
+  EXPECT_EQ(JobFilePath(longDir), longDir + "/aupload.ini");
+  EXPECT_EQ(JobFilePath(longDir + "/"), longDir + "/aupload.ini");
 }
 
 TEST(JobFile, NamesTheValueThatHoldsALineBreak) {
