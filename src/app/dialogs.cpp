@@ -168,7 +168,11 @@ void TFileDialog::EditFields() {
         mask_ = text;
         Rescan();
       } else if (ChangeDirTo(text)) {  // a directory that cannot be entered changes nothing
-        path_ = text;
+        // The scan changes into Path once more: a relative name, already
+        // entered, would be taken a second time from inside itself, and the
+        // chosen file would name another one once the start directory is
+        // back. Path gets the directory reached instead.
+        path_ = text[0] == '/' ? text : CurrentDir();
         Rescan();
       }
     }

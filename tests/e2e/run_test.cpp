@@ -1,4 +1,5 @@
 // The whole run of corvixmass in a pseudo-terminal, as an operator drives it.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <string>
@@ -117,6 +118,26 @@ TEST_F(RunTest, FileOpenDialogChoosesAFileOfTheStartDirectory) {
   ASSERT_EQ(ExitCode(run.WaitExit()), 0);
   EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"),
             ExpectedJob(workDir_ + "/message.txt", "7", "The Sysop", "All", "News"));
+}
+
+TEST_F(RunTest, FileOpenDialogTakesARelativeDirectoryFromTheDirectoryField) {
+  ASSERT_EQ(mkdir((workDir_ + "/sub").c_str(), 0755), 0);
+  WriteFile(workDir_ + "/sub/top.txt", "text\n");
+  PtySession& run = Start({});
+  ASSERT_TRUE(run.WaitForText("message.txt"));
+  run.Send(kTab);  // directories pane
+  run.Send(kTab);  // mask field
+  run.Send(kTab);  // directory field
+  run.Send("\x19sub");  // Ctrl-Y clears the field; a name relative to the start directory
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("top.txt"));
+  run.Send(kTab);  // back to the files pane
+  run.Send(kEnter);
+  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
+  run.Send(kEnter);
+  ASSERT_EQ(ExitCode(run.WaitExit()), 0);
+  EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"),
+            ExpectedJob(workDir_ + "/sub/top.txt", "7", "The Sysop", "All", "News"));
 }
 
 TEST_F(RunTest, EditorReceivesAHostileFileNameAsOneArgument) {
