@@ -209,7 +209,14 @@ ShortString TFileDialog::Run() {
     switch (files_.LastKey) {
       case kKeyEnter:
         if (files_.Current >= 1 && static_cast<std::size_t>(files_.Current) <= fileNames_.size()) {
-          result_ = path_ + fileNames_[static_cast<std::size_t>(files_.Current) - 1];
+          const ShortString& name = fileNames_[static_cast<std::size_t>(files_.Current) - 1];
+          // A full path cut at 255 characters would name another file (or
+          // none), which would then be edited and posted in its place.
+          if (path_.size() + name.size() > ShortString::kMaxLength) {
+            MsgBox(kMsgNotice, "The path of this file is longer than 255 characters.");
+            break;
+          }
+          result_ = path_ + name;
           done_ = true;
         }
         break;

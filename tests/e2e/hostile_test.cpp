@@ -200,6 +200,22 @@ TEST_F(HostileTest, DelayBeyondThirtyTwoBitsFallsBackToTheDefault) {
 
 // ---- The file-open dialog ----
 
+TEST_F(HostileTest, AFileWhosePathPassesTheLengthLimitIsNotChosen) {
+  // A 254-character name is valid on disk; with the directory in front the
+  // full path would be cut at 255 and name another file.
+  WriteFile(workDir_ + "/" + std::string(250, 'x') + ".txt", "text\n");
+  PtySession& run = Start({});
+  ASSERT_TRUE(run.WaitForText("message.txt"));
+  run.Send(kDown);
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("The path of this file is longer than 255 characters."));
+  run.Send(kEnter);
+  run.Settle();
+  run.SendEscape();  // still in the dialog: leaving it chooses nothing
+  ExpectCleanEnd(run);
+  EXPECT_EQ(run.Raw().find("Edit file?"), std::string::npos);
+}
+
 class HostileDirectoryTest : public HostileTest {
  protected:
   void SetUp() override {
