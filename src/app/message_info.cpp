@@ -68,9 +68,11 @@ void ConfirmAndPost() {
   PostMarkedBases();
 }
 
-ShortString AbsoluteFrom(const ShortString& dir, const ShortString& path) {
-  if (path.empty() || path[0] == '/') return path;
-  return AddSlash(dir) + path;
+std::string AbsoluteFrom(const ShortString& dir, const ShortString& path) {
+  if (path.empty() || path[0] == '/') return path.Str();
+  std::string out = dir.Str();
+  if (out.empty() || out.back() != '/') out += '/';
+  return out + path.Str();
 }
 
 void PostMarkedBases() {
@@ -80,7 +82,14 @@ void PostMarkedBases() {
   // Both are made absolute against the directory the operator started in.
   char cwd[PATH_MAX];
   ShortString here = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : Session.StartDir;
-  ShortString msgFile = AbsoluteFrom(here, Session.MsgFile);
+  std::string absolute = AbsoluteFrom(here, Session.MsgFile);
+  // The job file holds 237 characters of the name; a longer one would be cut
+  // and hand the utility another file (or none) to post.
+  if (absolute.size() > kJobValueRoom) {
+    MsgBox(kMsgNotice, "The message file name is too long for the job file. Nothing was posted.");
+    Shutdown();
+  }
+  ShortString msgFile = absolute;
   if (!Session.HostDir.empty()) Session.HostDir = AbsoluteFrom(here, Session.HostDir);
 
   for (const TBItem& item : Session.BaseList->Items) {

@@ -2,6 +2,8 @@
 // confirmation list, which on Enter runs the posting loop.
 #pragma once
 
+#include <string>
+
 #include "support/short_string.h"
 
 namespace corvix {
@@ -20,6 +22,7 @@ void ConfirmAndPost();
 void PostMarkedBases();
 
 // Path made absolute against Dir when it is relative; as it is otherwise.
-ShortString AbsoluteFrom(const ShortString& dir, const ShortString& path);
+// Never cut at 255, so a caller can tell when the result does not fit.
+std::string AbsoluteFrom(const ShortString& dir, const ShortString& path);
 
 }  // namespace corvix

@@ -12,6 +12,8 @@ inline constexpr char kJobFileName[] = "aupload.ini";
 inline constexpr char kUtilityCommand[] = "./corvixutil aupload.ini";
 // The node address of line 19; the host utility needs one of this form.
 inline constexpr char kNodeAddress[] = "1:1/100";
+// Characters of a value that fit after the 18-character prefix of lines 14-19.
+inline constexpr std::size_t kJobValueRoom = 255 - 18;
 
 // What varies from one job file to the next.
 struct TJobRec {

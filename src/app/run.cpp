@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/base_select.h"
 #include "app/child_process.h"
@@ -75,6 +76,12 @@ void RunSession(int argc, char** argv) {
   Keyboard->Utf8Input = Session.Utf8Terminal;
   DrawBackground();
 
+  // A longer argument would be cut to another path, which could then be
+  // created, edited and posted in its place.
+  if (argc > 1 && std::strlen(argv[1]) > ShortString::kMaxLength) {
+    MsgBox(kMsgNotice, "The path of this file is longer than 255 characters.");
+    Shutdown();
+  }
   ShortString arg = argc > 1 ? ShortString(argv[1]) : ShortString("");
   if (!arg.empty()) {
     if (FileExists(arg)) {

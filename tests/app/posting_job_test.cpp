@@ -96,6 +96,8 @@ TEST(JobFile, RelativePathsAreResolvedAgainstTheStartDirectory) {
   EXPECT_EQ(AbsoluteFrom("/home/sysop", "news.txt"), ShortString("/home/sysop/news.txt"));
   EXPECT_EQ(AbsoluteFrom("/home/sysop/", "../x"), ShortString("/home/sysop/../x"));
   EXPECT_EQ(AbsoluteFrom("/home/sysop", "/abs/news.txt"), ShortString("/abs/news.txt"));
+  // Not cut at 255: the caller must see that the name would not fit.
+  EXPECT_EQ(AbsoluteFrom("/" + std::string(200, 'd'), std::string(100, 'n')).size(), 302u);
 }
 
 // A second operator holding the job file waits us out: our utility starts only

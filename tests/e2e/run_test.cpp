@@ -140,6 +140,28 @@ TEST_F(RunTest, FileOpenDialogTakesARelativeDirectoryFromTheDirectoryField) {
             ExpectedJob(workDir_ + "/sub/top.txt", "7", "The Sysop", "All", "News"));
 }
 
+// Names that would be cut at 255 characters (the argument) or at the end of
+// the job file's line (237 characters after "  file1_name    = ") would hand
+// another file to the editor or the utility: nothing is created or posted.
+TEST_F(RunTest, AMessageFileNameThatWouldBeCutIsNeitherCreatedNorPosted) {
+  PtySession& tooLong = Start({std::string(300, 'x')});
+  ASSERT_TRUE(tooLong.WaitForText("The path of this file is longer than 255 characters."));
+  tooLong.Send(kEnter);
+  EXPECT_EQ(ExitCode(tooLong.WaitExit()), 0);
+  EXPECT_FALSE(Exists(workDir_ + "/" + std::string(255, 'x')));
+
+  const std::string name = std::string(236, 'm') + ".txt";
+  WriteFile(workDir_ + "/" + name, "text\n");
+  PtySession& run = Start({name});
+  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("The message file name is too long for the job file. Nothing was posted."));
+  run.Send(kEnter);
+  EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+  EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
+  EXPECT_FALSE(Exists(hostDir_ + "/received-1.ini"));
+}
+
 TEST_F(RunTest, EditorReceivesAHostileFileNameAsOneArgument) {
   const std::string hostile = "a b;touch pwned $(touch pwned2) 'q'.txt";
   WriteFile(workDir_ + "/" + hostile, "text\n");
