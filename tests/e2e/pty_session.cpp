@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utmp.h>
 #include <vterm.h>
 
 #include <chrono>
@@ -68,9 +69,16 @@ PtySession::PtySession(const std::string& program, const std::vector<std::string
   cfsetispeed(&tio, B38400);
   cfsetospeed(&tio, B38400);
 
-  pid_ = forkpty(&master_, nullptr, &tio, &ws);
-  if (pid_ < 0) throw std::runtime_error("forkpty failed");
+  // The settings are taken before the child exists: read after the fork,
+  // they could already be the raw ones the program switched to.
+  int slave = -1;
+  if (openpty(&master_, &slave, nullptr, &tio, &ws) != 0) throw std::runtime_error("openpty failed");
+  tcgetattr(master_, &initial_);
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
+    close(master_);
+    if (login_tty(slave) != 0) _exit(125);
     if (chdir(cwd.c_str()) != 0) _exit(126);
     for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> argv;
@@ -80,7 +88,7 @@ PtySession::PtySession(const std::string& program, const std::vector<std::string
     execv(program.c_str(), argv.data());
     _exit(127);
   }
-  tcgetattr(master_, &initial_);
+  close(slave);
   vt_ = vterm_new(25, 80);
   vterm_set_utf8(vt_, 1);
   screen_ = vterm_obtain_screen(vt_);
