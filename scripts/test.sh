@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds corvixmass and runs every test. On a fresh Debian machine run as root
-# it first installs what the build and the tests need.
+# Builds corvixmass and runs every test: first a normal build, then the same
+# tests built with AddressSanitizer and UndefinedBehaviorSanitizer (any report
+# fails the test), then the stored fuzz corpus replayed through the libFuzzer
+# targets built with clang. On a fresh Debian machine run as root it first
+# installs what the build and the tests need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 need=()
-for pkg in cmake g++ make libgtest-dev libgmock-dev libvterm-dev libbenchmark-dev; do
+for pkg in cmake g++ make libgtest-dev libgmock-dev libvterm-dev libbenchmark-dev clang libclang-rt-14-dev; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -18,7 +21,36 @@ if [ ${#need[@]} -gt 0 ]; then
   fi
 fi
 
+jobs=$(nproc)
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCORVIX_WERROR=ON >/dev/null
-cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+cmake --build "$build" -j"$jobs"
+ctest --test-dir "$build" --output-on-failure -j"$jobs"
+
+# The same tests under the sanitizers. The end-to-end tests run the
+# instrumented program too, so a fault it meets there fails its test.
+asan=${ASAN_BUILD_DIR:-build-asan}
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer ($asan)"
+cmake -S . -B "$asan" -DCORVIX_WERROR=ON -DCORVIX_SANITIZE=ON >/dev/null
+cmake --build "$asan" -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$asan" --output-on-failure -j"$jobs"
+
+# Replay (no fuzzing) every stored input of each fuzz target.
+fuzz=${FUZZ_BUILD_DIR:-build-fuzz}
+echo "== fuzz corpus replay ($fuzz)"
+targets=(fuzz_ini_reader fuzz_base_line fuzz_key_decoder fuzz_pipe_writer fuzz_crunched fuzz_string_utils)
+cmake -S . -B "$fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCORVIX_FUZZ=ON -DCORVIX_TESTS=OFF >/dev/null
+cmake --build "$fuzz" -j"$jobs" --target "${targets[@]}"
+for t in "${targets[@]}"; do
+  corpus="tests/fuzz_corpus/$t"
+  [ -d "$corpus" ] || continue
+  count=$(find "$corpus" -type f | wc -l)
+  find "$corpus" -type f -print0 |
+    xargs -0 -r "$fuzz/fuzz/$t" -timeout=10 -rss_limit_mb=2048 >"$fuzz/fuzz/$t.replay.log" 2>&1 || {
+      echo "$t: a stored input fails:" >&2
+      grep -E "ERROR|SUMMARY|Running:|deadly" "$fuzz/fuzz/$t.replay.log" | tail -n 20 >&2
+      exit 1
+    }
+  echo "$t: $count inputs replayed"
+done
