@@ -188,17 +188,15 @@ class LineEditor {
         break;
       case kEditDate:
         if (ch < '0' || ch > '9') break;
-        if (pos_ == 2 || pos_ == 5 || pos_ == 3 || pos_ == 6) {
-          // A digit and its slash go in together or not at all, so a full
-          // field never takes a lone slash without its digit.
-          if (Length() + 2 > maxLen_) break;
-          if (pos_ == 2 || pos_ == 5) {
-            Insert(ch);
-            Insert('/');
-          } else {
-            Insert('/');
-            Insert(ch);
-          }
+        // Each of the two characters is inserted on its own, so a digit
+        // typed back into a full date's gap still goes in when its slash
+        // no longer fits (and the other way round).
+        if (pos_ == 2 || pos_ == 5) {
+          Insert(ch);
+          Insert('/');
+        } else if (pos_ == 3 || pos_ == 6) {
+          Insert('/');
+          Insert(ch);
         } else {
           Insert(ch);
         }
@@ -358,7 +356,7 @@ bool EditYesNo(std::uint8_t x, std::uint8_t y, bool defaultValue) {
     if ((k.Extended && (k.Code == kScanLeft || k.Code == kScanRight)) ||
         (!k.Extended && k.Code == kKeySpace)) {
       value = !value;
-    } else if ((!k.Extended && k.Code == kKeyEnter) || IsEndKey(k)) {
+    } else if (!k.Extended && (k.Code == kKeyEnter || Contains(EndKeys, k.Code))) {
       EndKey = k.Code;
       break;
     }

@@ -56,6 +56,12 @@ TEST_F(LineInputTest, ModesFilterAndShapeTypedCharacters) {
     EXPECT_EQ(EditLine(1, 1, 10, 8, c.mode, "").Str(), c.expected) << c.typed;
     EXPECT_EQ(EndKey, 13);
   }
+  // A digit typed back into a full date's gap goes in though its slash no longer fits.
+  Key(kScanHome);
+  Key(kScanRight);
+  Key(kScanDel);
+  Keys("2\r");
+  EXPECT_EQ(EditLine(1, 1, 10, 8, kEditDate, "12/31/25").Str(), "12/31/25");
 }
 
 TEST_F(LineInputTest, EditingKeysMoveAndDelete) {
