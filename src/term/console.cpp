@@ -64,6 +64,16 @@ ShortString Now(const char* mask) {
 
 TOutput* Screen = nullptr;
 TInput* Keyboard = nullptr;
+
+void FlushScreen() {
+  if (Screen != nullptr) Screen->BufFlush();
+}
+
+namespace {
+// Whatever keyboard waits for a key, the screen's pending output goes first.
+[[maybe_unused]] const bool kFlushBeforeWaits = (BeforeInputWait = FlushScreen, true);
+}  // namespace
+
 std::uint8_t ScreenWidth = ReadTerminalWidth();
 TConsoleImageRec SavedScreen{};
 ShortString PausePrompt = kDefaultPausePrompt;
@@ -162,7 +172,10 @@ bool KeyPressed() { return Keyboard->KeyPressed(); }
 
 bool KeyWait(std::int32_t Ms) { return Keyboard->KeyWait(Ms); }
 
-void Delay(std::int32_t Ms) { SleepMs(static_cast<std::uint16_t>(Ms)); }
+void Delay(std::int32_t Ms) {
+  FlushScreen();  // the pause shows what was drawn before it
+  SleepMs(static_cast<std::uint16_t>(Ms));
+}
 
 // ---- Files ----
 
@@ -191,6 +204,9 @@ bool DisplayCode(const ShortString& Code) {
   switch (family) {
     case 'B':
       if (which == 'E') {
+        // The bell goes past the screen's buffer: what was drawn before it
+        // must leave first.
+        FlushScreen();
         std::fputc(kBell, stdout);
         std::fflush(stdout);
       }

@@ -25,6 +25,11 @@ extern TConsoleImageRec SavedScreen;
 // Text written by the "PM" display code. Set at start; callers may change it.
 extern ShortString PausePrompt;
 
+// Writes Screen's pending output to the terminal now (nothing when Screen is
+// unset). Drawing only buffers it; this runs before every wait for a key and
+// every Delay, so no caller needs it for what it draws.
+void FlushScreen();
+
 // The prompt PausePrompt holds at program start.
 inline constexpr const char* kDefaultPausePrompt = "Press a Key to continue...";
 

@@ -160,6 +160,8 @@ int PollFor(pollfd* fds, nfds_t count, std::int32_t ms) {
 
 }  // namespace
 
+void (*BeforeInputWait)() = nullptr;
+
 TInputLinux::TInputLinux(int inputFd) noexcept : InputFd(inputFd) {}
 
 // The descriptor belongs to whoever opened it; nothing to undo here.
@@ -192,7 +194,9 @@ std::uint8_t TInputLinux::PopKey() noexcept {
 }
 
 void TInputLinux::WaitMS(std::int32_t Ms) {
-  if (Ms > 0) PollFor(nullptr, 0, Ms);
+  if (Ms <= 0) return;
+  if (BeforeInputWait != nullptr) BeforeInputWait();
+  PollFor(nullptr, 0, Ms);
 }
 
 // Waits up to ms milliseconds (negative: without limit) for a raw byte.
@@ -205,6 +209,7 @@ bool TInputLinux::WaitForInput(std::int32_t ms) {
     return true;
   }
   pollfd pfd{InputFd, POLLIN, 0};
+  if (ms != 0 && BeforeInputWait != nullptr) BeforeInputWait();
   if (PollFor(&pfd, 1, ms) < 0) {
     InputEnded = true;  // the descriptor cannot be waited on: treat as closed
     return true;

@@ -9,6 +9,11 @@
 
 namespace corvix {
 
+// Called right before the keyboard blocks waiting for input (never when input
+// is already there), so that what was drawn reaches the terminal first. Set
+// by the console layer to flush its Screen; read only by TInputLinux.
+extern void (*BeforeInputWait)();
+
 // The decoder. Raw bytes land in the InBuf ring; decoded key bytes wait in the
 // KeyBuf ring, so both halves of an extended key come out in order. The input
 // descriptor is standard input unless a test hands it a pipe.

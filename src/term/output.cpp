@@ -170,7 +170,6 @@ void TOutputLinux::CursorXY(std::uint8_t X, std::uint8_t Y) {
   X = Clamp(X, 1, kScreenCols);
   Y = Clamp(Y, 1, kScreenRows);
   BufAddStr(Csi(Int2Str(Y) + ";" + Int2Str(X), 'H'));
-  BufFlush();
   CursorX = X;
   CursorY = Y;
 }
@@ -181,7 +180,6 @@ void TOutputLinux::SetCursorY(std::uint8_t Y) { CursorXY(CursorX, Y); }
 // ---- Clearing, window, size. ----
 
 void TOutputLinux::ClearScreen() {
-  BufFlush();
   const TCharInfo fill{TextAttr, ' '};
   if (WinTop == 1 && WinBot == kScreenRows) {
     BufAddStr(Csi("2", 'J'));
@@ -224,7 +222,6 @@ void TOutputLinux::WriteChar(char Ch) {
       break;
     case 10:
       if (CursorY < WinBot) ++CursorY;
-      BufFlush();
       break;
     case 13:
       CursorX = 1;
@@ -240,7 +237,6 @@ void TOutputLinux::WriteChar(char Ch) {
       } else {
         CursorX = 1;
         if (CursorY < WinBot) ++CursorY;
-        BufFlush();
       }
       break;
   }
@@ -248,7 +244,6 @@ void TOutputLinux::WriteChar(char Ch) {
 
 void TOutputLinux::WriteStr(const ShortString& S) {
   for (char c : S) WriteChar(c);
-  BufFlush();
 }
 
 void TOutputLinux::WriteLine(const ShortString& S) {
@@ -294,7 +289,6 @@ void TOutputLinux::WritePipeStr(const ShortString& S) {
       SetTextAttr(static_cast<std::uint8_t>((TextAttr & 15) + 16 * (v - 16)));
     }
   }
-  BufFlush();
 }
 
 // ---- The image. ----

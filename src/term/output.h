@@ -54,7 +54,15 @@ static_assert(sizeof(TConsoleScreenRec) == 8000);
 static_assert(sizeof(TConsoleImageRec) == 8007);
 
 // The platform screen object. Coordinates are 1-based bytes: columns 1-80,
-// rows 1-25. While an instance exists the terminal is in raw mode (when the
+// rows 1-25.
+//
+// When bytes leave: drawing only fills the 1024-byte buffer, which is written
+// out when it is full and when BufFlush is called. The program calls it
+// wherever the terminal must show everything drawn so far: before it waits
+// for a key (the console layer hooks the keyboard's wait), before it sleeps,
+// before a child process takes the terminal (SuspendRaw) and at the end (the
+// destructor). So a key's whole redraw leaves in ceil(bytes / 1024) writes,
+// and the byte stream is the same as if every call had flushed. While an instance exists the terminal is in raw mode (when the
 // terminal-settings descriptor is a terminal at all; otherwise raw mode is
 // simply skipped and everything else works the same).
 class TOutputLinux {
@@ -89,7 +97,7 @@ class TOutputLinux {
   ShortString AttrToAnsi(std::uint8_t Attr) const;
   // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
   void SetTextAttr(std::uint8_t Attr);
-  // Clamps to 1-80 x 1-25, sends ESC "[" Y ";" X "H", flushes, stores.
+  // Clamps to 1-80 x 1-25, sends ESC "[" Y ";" X "H", stores.
   void CursorXY(std::uint8_t X, std::uint8_t Y);
   void SetCursorX(std::uint8_t X);
   void SetCursorY(std::uint8_t Y);
@@ -107,17 +115,17 @@ class TOutputLinux {
 
   // ---- Writing. ----
 
-  // Sends one byte and mirrors it in the image: 8 moves left, 10 moves down
-  // (and flushes), 13 returns to column 1, any other byte fills the cell and
-  // advances, wrapping after column 80. The image never scrolls.
+  // Sends one byte and mirrors it in the image: 8 moves left, 10 moves down,
+  // 13 returns to column 1, any other byte fills the cell and advances,
+  // wrapping after column 80. The image never scrolls.
   void WriteChar(char Ch);
-  // WriteChar for each byte of S, then BufFlush.
+  // WriteChar for each byte of S.
   void WriteStr(const ShortString& S);
   // WriteChar for each byte of S, then CR and LF.
   void WriteLine(const ShortString& S);
   // S at (X, Y) in Attr; the caller's cursor and attribute are put back.
   void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& S);
-  // S at the cursor, obeying PipeChar colour codes "00"-"23"; then flushes.
+  // S at the cursor, obeying PipeChar colour codes "00"-"23".
   void WritePipeStr(const ShortString& S);
 
   // ---- The image. ----

@@ -2,12 +2,15 @@
 // codes, the forwarding helpers with rules of their own, and AppendText.
 #include "term/console.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -308,6 +311,58 @@ TEST_F(Console, FixtureSendsEveryExtendedKeyAndLoneEscapes) {
   EXPECT_EQ(ReadKey(), kKeyExtended);
   EXPECT_EQ(ReadKey(), kScanDown);
   EXPECT_EQ(ReadKey(), kKeyEscape);
+}
+
+// Drawing only fills the screen's buffer. What is pending leaves when the
+// program is about to wait for a key or to sleep, and not before: a key's
+// redraw then costs one write per 1024 bytes instead of one per request.
+TEST(PendingOutput, LeavesBeforeTheProgramWaitsOrSleepsAndNotBefore) {
+  struct Case {
+    const char* name;
+    const char* keys;             // in the key pipe before the step
+    std::function<void()> before;  // keys taken before the drawing
+    std::function<void()> step;
+    bool sent;  // the drawing has reached the terminal after the step
+  };
+  const Case cases[] = {
+      {"ReadKey with no key yet read", "a", [] {}, [] { EXPECT_EQ(ReadKey(), 'a'); }, true},
+      {"KeyWait", "", [] {}, [] { EXPECT_FALSE(KeyWait(1)); }, true},
+      {"Delay", "", [] {}, [] { Delay(1); }, true},
+      {"FlushScreen", "", [] {}, [] { FlushScreen(); }, true},
+      // The scan code of an extended key is already decoded: no wait, no write.
+      {"second half of an extended key", "\x1b[A", [] { EXPECT_EQ(ReadKey(), kKeyExtended); },
+       [] { EXPECT_EQ(ReadKey(), kScanUp); }, false},
+      {"KeyPressed", "", [] {}, [] { EXPECT_FALSE(KeyPressed()); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int out[2], keys[2];
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::pipe(keys), 0);
+    ::fcntl(out[0], F_SETFL, O_NONBLOCK);
+    {
+      TOutput screen(true, out[1], out[1]);
+      TInput keyboard(keys[0]);
+      Screen = &screen;
+      Keyboard = &keyboard;
+      ASSERT_EQ(::write(keys[1], c.keys, std::strlen(c.keys)), static_cast<ssize_t>(std::strlen(c.keys)));
+      c.before();
+      auto sent = [&] {
+        std::string bytes;
+        char buf[4096];
+        for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) bytes.append(buf, static_cast<std::size_t>(n));
+        return bytes;
+      };
+      sent();
+      WriteXY(5, 5, 7, "drawn");
+      EXPECT_EQ(sent(), "");
+      c.step();
+      EXPECT_EQ(sent().find("drawn") != std::string::npos, c.sent);
+      Screen = nullptr;
+      Keyboard = nullptr;
+    }
+    for (int fd : {out[0], out[1], keys[0], keys[1]}) ::close(fd);
+  }
 }
 
 }  // namespace

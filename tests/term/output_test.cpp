@@ -19,7 +19,7 @@ namespace {
 const std::string E = "\x1b";
 
 // A screen object writing into a pipe (also its settings descriptor, so raw
-// mode is skipped); Sent() takes the bytes that reached the pipe.
+// mode is skipped); Sent() flushes and takes the bytes that reached the pipe.
 class OutputTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -32,7 +32,10 @@ class OutputTest : public ::testing::Test {
     ::close(fds_[0]);
     ::close(fds_[1]);
   }
+  // Flushes first: drawing only fills the buffer, and the program flushes
+  // before it waits, which is where a test reads.
   std::string Sent() {
+    s_->BufFlush();
     std::string out;
     char buf[4096];
     for (ssize_t n; (n = ::read(fds_[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
@@ -136,7 +139,7 @@ TEST_F(OutputTest, PipeColourCodes) {
     s_->ClearScreen();
     s_->SetTextAttr(c.start);
     s_->WritePipeStr(c.text);
-    EXPECT_NE(Sent(), "") << c.text;  // flushed at the end
+    EXPECT_NE(Sent(), "") << c.text;
     EXPECT_EQ(Row(1, 1, static_cast<std::uint8_t>(c.shown.size() + 1)), c.shown + " ") << c.text;
     for (std::size_t i = 0; i < c.attrs.size(); ++i) {
       EXPECT_EQ(s_->ReadAttrXY(static_cast<std::uint8_t>(i + 1), 1), c.attrs[i]) << c.text;

@@ -31,9 +31,8 @@
 //     AttrAt(10, 3)   the attribute of cell (10, 3)
 // Output() is the raw bytes sent, starting with the screen object's creation
 // bytes (ESC "(U" ESC "[0m" ESC "[2J" ESC "[1;1H"); ClearOutput() forgets what was sent so far,
-// to look at the bytes of one operation alone. Bytes still in the screen
-// object's buffer (after SetTextAttr or ClearEOL alone) are not sent yet; call
-// Screen->BufFlush() first when they matter.
+// to look at the bytes of one operation alone. Both flush the screen object's
+// buffer first, so bytes drawn but not yet written count as sent.
 #pragma once
 
 #include <gtest/gtest.h>
