@@ -109,6 +109,14 @@ void TFileRec::ReadRecord(void* buf, std::int32_t index) {
     ThrowIoError(FileName.Str());
 }
 
+void TFileRec::ReadRecords(void* buf, std::int32_t first, std::int32_t count) {
+  if (RecSize <= 0 || first < 0 || count < 0) Fail(FileName, EINVAL);
+  if (count == 0) return;
+  MoveTo(static_cast<std::int64_t>(first) * RecSize);
+  if (!ReadExact(fd_, static_cast<char*>(buf), static_cast<std::size_t>(count) * static_cast<std::size_t>(RecSize)))
+    ThrowIoError(FileName.Str());
+}
+
 void TFileRec::WriteRecord(const void* buf, std::int32_t index) {
   if (RecSize <= 0) Fail(FileName, EINVAL);
   // Records past the end would leave a gap of records nobody wrote.

@@ -26,6 +26,11 @@ class TFileRec {
   std::int32_t RecordCount();
   // Reads record Index (from 0) whole into Buf, which holds RecSize bytes.
   void ReadRecord(void* buf, std::int32_t index);
+  // Reads Count records from record First on into Buf, which holds
+  // Count x RecSize bytes, with as few system calls as the size allows.
+  // Every one must be there whole: a short file throws IoError like a
+  // failed read.
+  void ReadRecords(void* buf, std::int32_t first, std::int32_t count);
   // Writes record Index from Buf, overwriting it or extending the file.
   void WriteRecord(const void* buf, std::int32_t index);
   // Writes Buf as a new record at the end of the file.
