@@ -1,6 +1,9 @@
 // Reading the catalogue into the base list and running the selection.
 #include "app/base_select.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "support/record_file.h"
@@ -12,35 +15,83 @@
 namespace corvix {
 namespace {
 
-// A length-prefixed text at Offset, never read past the record's end. Its
-// control bytes show as '?': the catalogue comes from outside, and an escape
-// or line break in a name must not reach the terminal as a command.
-ShortString FieldAt(const std::uint8_t* record, std::int32_t offset) {
+// Records read with one system call while the catalogue loads: 256 KiB, so
+// the read buffer stays small whatever the catalogue's size.
+constexpr std::int32_t kRecordsPerRead = 256 * 1024 / kBaseRecSize;
+
+// A length-prefixed text at Offset, never read past the record's end.
+std::string_view FieldAt(const std::uint8_t* record, std::int32_t offset) {
   std::int32_t length = record[offset];
   std::int32_t room = kBaseRecSize - offset - 1;
   if (length > room) length = room;
-  return ReplaceControl(
-      std::string_view(reinterpret_cast<const char*>(record + offset + 1), static_cast<std::size_t>(length)),
-      '?');
+  return std::string_view(reinterpret_cast<const char*>(record + offset + 1), static_cast<std::size_t>(length));
+}
+
+// Copies at most Width bytes of Field to Out with its control bytes shown as
+// '?' (as ReplaceControl does): the catalogue comes from outside, and an
+// escape or line break in a name must not reach the terminal as a command.
+// Returns the bytes copied.
+std::size_t CopyShown(char* out, std::string_view field, std::size_t width) {
+  const std::size_t n = std::min(field.size(), width);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(field[i]);
+    out[i] = c < 32 || c == 127 ? '?' : static_cast<char>(c);
+  }
+  return n;
+}
+
+// One record's list line and base number, built in place: tens of thousands
+// of records become lines while the operator waits.
+struct TBaseLineBuf {
+  char Text[ShortString::kMaxLength];
+  std::size_t TextLength = 0;
+  char Digits[5];  // 0..65535
+  std::size_t DigitsLength = 0;
+
+  std::string_view TextView() const { return {Text, TextLength}; }
+  std::string_view DigitsView() const { return {Digits, DigitsLength}; }
+};
+
+// Text: the number in 4 columns and the echo tag in 12 (each padded with
+// blanks or cut), a blank and the name, all cut at 255. Digits: the number.
+void BuildBaseLine(const std::uint8_t* record, TBaseLineBuf& line) {
+  unsigned number = record[0] | (record[1] << 8);
+  char reversed[5];
+  std::size_t n = 0;
+  do {
+    reversed[n++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number > 0);
+  line.DigitsLength = n;
+  for (std::size_t i = 0; i < n; ++i) line.Digits[i] = reversed[n - 1 - i];
+
+  char* out = line.Text;
+  const std::size_t numberUsed = std::min<std::size_t>(n, 4);
+  std::memcpy(out, line.Digits, numberUsed);
+  std::memset(out + numberUsed, ' ', 4 - numberUsed);
+  out += 4;
+  const std::size_t tagUsed = CopyShown(out, FieldAt(record, kEchoTagOffset), 12);
+  std::memset(out + tagUsed, ' ', 12 - tagUsed);
+  out += 12;
+  *out++ = ' ';
+  const std::size_t room = static_cast<std::size_t>(line.Text + sizeof line.Text - out);
+  out += CopyShown(out, FieldAt(record, kBaseNameOffset), room);
+  line.TextLength = static_cast<std::size_t>(out - line.Text);
 }
 
 }  // namespace
 
 TBaseLineRec BaseLineFromRecord(const std::uint8_t* record) {
-  std::int32_t number = record[0] | (record[1] << 8);
-  ShortString digits = Int2Str(number);
-  TBaseLineRec line;
-  line.Text = PadRight(digits, 4, ' ') + PadRight(FieldAt(record, kEchoTagOffset), 12, ' ') + " " +
-              FieldAt(record, kBaseNameOffset);
-  line.Data = digits;
-  return line;
+  TBaseLineBuf line;
+  BuildBaseLine(record, line);
+  return TBaseLineRec{ShortString(line.TextView()), ShortString(line.DigitsView())};
 }
 
 void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index) {
   if (key != kKeyTab) return;
   // On an empty list the index names no item: there is nothing to mark.
-  if (index < 0 || static_cast<std::size_t>(index) >= list.Items.size()) return;
-  list.Items[index].Marked = !list.Items[index].Marked;
+  if (!list.IsItem(index)) return;
+  list.SetMarked(index, !list.Marked(index));
 }
 
 void LoadBaseList(TBar& list, const ShortString& path) {
@@ -55,13 +106,18 @@ void LoadBaseList(TBar& list, const ShortString& path) {
   list.MoreX = 37;
   list.MoreY = 22;
   list.ShowMore = true;
-  list.Items.reserve(static_cast<std::size_t>(count));
-  std::vector<std::uint8_t> record(kBaseRecSize);
-  for (std::int32_t n = 0; n < count; ++n) {
-    catalogue.ReadRecord(record.data(), n);
-    TBaseLineRec line = BaseLineFromRecord(record.data());
-    list.Add(line.Text);
-    list.Items.back().Data = line.Data;
+  // Names are mostly short: room for 48 bytes a line (text and number)
+  // covers a typical catalogue in one allocation; longer ones simply grow it.
+  list.Reserve(static_cast<std::size_t>(count), static_cast<std::size_t>(count) * 48);
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min(count, kRecordsPerRead)) * kBaseRecSize);
+  TBaseLineBuf line;
+  for (std::int32_t first = 0; first < count; first += kRecordsPerRead) {
+    const std::int32_t n = std::min(kRecordsPerRead, count - first);
+    catalogue.ReadRecords(block.data(), first, n);
+    for (std::int32_t i = 0; i < n; ++i) {
+      BuildBaseLine(block.data() + static_cast<std::size_t>(i) * kBaseRecSize, line);
+      list.Add(line.TextView(), line.DigitsView());
+    }
   }
   list.NormalColor = "|08|16";
   list.BarColor = "|00|23";

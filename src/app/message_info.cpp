@@ -55,8 +55,9 @@ void ConfirmAndPost() {
     list.ShowScrollBar = false;
     list.BarAttr = 112;
     list.RowAttr = 7;
-    for (const TBItem& item : Session.BaseList->Items)
-      if (item.Marked) list.Add(item.Text, 0);
+    const TBar& bases = *Session.BaseList;
+    for (std::int32_t i = 0; i < bases.ItemCount(); ++i)
+      if (bases.Marked(i)) list.Add(bases.Text(i), 0);
     DrawFrame(4, 2, 54, 9);
     WriteXY(5, 2, 11, " Confirm ");
     WriteXY(6, 4, 7, "Verify the list of bases you selected and");
@@ -92,19 +93,20 @@ void PostMarkedBases() {
   ShortString msgFile = absolute;
   if (!Session.HostDir.empty()) Session.HostDir = AbsoluteFrom(here, Session.HostDir);
 
-  for (const TBItem& item : Session.BaseList->Items) {
-    if (!item.Marked) continue;
-    TJobRec job{msgFile, item.Data, Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
+  const TBar& bases = *Session.BaseList;
+  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+    if (!bases.Marked(i)) continue;
+    TJobRec job{msgFile, bases.Data(i), Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
     ShortString bad = ValueWithLineBreak(job);
     if (!bad.empty()) {
       MsgBox(kMsgNotice, "The " + bad + " holds a line break. Nothing was posted.");
       Shutdown();
     }
   }
-  for (const TBItem& item : Session.BaseList->Items) {
-    if (!item.Marked) continue;
-    int status = PostToBase(msgFile, item.Data);
-    Session.Posted.push_back({item.Data, item.Text, status});
+  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+    if (!bases.Marked(i)) continue;
+    int status = PostToBase(msgFile, bases.Data(i));
+    Session.Posted.push_back({bases.Data(i), bases.Text(i), status});
     Delay(Session.PostDelay);
   }
 }

@@ -111,8 +111,8 @@ void RunSession(int argc, char** argv) {
   LoadBaseList(*Session.BaseList, Session.BasesPath);
   if (!SelectBases(*Session.BaseList)) Shutdown();
 
-  for (const TBItem& item : Session.BaseList->Items)
-    if (item.Marked) Session.AnySelected = true;
+  for (std::int32_t i = 0; i < Session.BaseList->ItemCount(); ++i)
+    if (Session.BaseList->Marked(i)) Session.AnySelected = true;
   if (!Session.AnySelected) {
     DrawBackground();
     MsgBox(kMsgNotice, "No BASE selected. Aborting...");

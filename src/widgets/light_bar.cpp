@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 
 #include "support/string_utils.h"
 #include "term/console.h"
@@ -34,7 +35,7 @@ constexpr std::array<std::uint8_t, 256> kUpper = [] {
 // Only existence matters, so each byte that upper-cases to sub's first
 // character (the character itself and, for a letter, its lower case) is
 // looked for with memchr in turn, and the rest compared through the table.
-bool OccursInUpper(const ShortString& sub, const ShortString& text) {
+bool OccursInUpper(const ShortString& sub, std::string_view text) {
   const std::size_t n = sub.size();
   const std::size_t m = text.size();
   if (n == 0 || n > m) return false;
@@ -50,7 +51,7 @@ bool OccursInUpper(const ShortString& sub, const ShortString& text) {
       if (hit == nullptr) break;
       p = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
       std::size_t k = 1;
-      while (k < n && kUpper[text.Byte(p + k)] == sub.Byte(k)) ++k;
+      while (k < n && kUpper[static_cast<std::uint8_t>(text[p + k])] == sub.Byte(k)) ++k;
       if (k == n) return true;
     }
     if (lower == first) break;
@@ -127,14 +128,75 @@ std::uint8_t RowAt(std::uint8_t y, std::int32_t offset) {
 
 }  // namespace
 
-void TBar::Add(const ShortString& text) {
-  Items.push_back(TBItem{text, ShortString(), false});
-  Count = static_cast<std::int32_t>(Items.size());
+void TBar::Append(std::string_view text, std::string_view data, bool marked) {
+  text = text.substr(0, ShortString::kMaxLength);
+  data = data.substr(0, ShortString::kMaxLength);
+  // Offsets are 32-bit: a list that would hold more than 4 GiB of text takes
+  // no further item rather than point into the wrong place.
+  if (text_.size() + text.size() + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
+  if (items_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return;
+  ItemRec item;
+  item.At = static_cast<std::uint32_t>(text_.size());
+  item.TextLength = static_cast<std::uint8_t>(text.size());
+  item.DataLength = static_cast<std::uint8_t>(data.size());
+  item.Marked = marked;
+  text_.insert(text_.end(), text.begin(), text.end());
+  text_.insert(text_.end(), data.begin(), data.end());
+  items_.push_back(item);
+  Count = static_cast<std::int32_t>(items_.size());
+}
+
+void TBar::Add(const ShortString& text) { Append(text.View(), {}, false); }
+
+void TBar::Add(std::string_view text, std::string_view data) { Append(text, data, false); }
+
+void TBar::Reserve(std::size_t items, std::size_t textBytes) {
+  items_.reserve(items_.size() + items);
+  text_.reserve(text_.size() + textBytes);
+}
+
+std::string_view TBar::TextView(std::int32_t index) const {
+  if (!IsItem(index)) return {};
+  const ItemRec& item = items_[Slot(index)];
+  return std::string_view(text_.data() + item.At, item.TextLength);
+}
+
+std::string_view TBar::DataView(std::int32_t index) const {
+  if (!IsItem(index)) return {};
+  const ItemRec& item = items_[Slot(index)];
+  return std::string_view(text_.data() + item.At + item.TextLength, item.DataLength);
+}
+
+void TBar::SetMarked(std::int32_t index, bool marked) {
+  if (IsItem(index)) items_[Slot(index)].Marked = marked;
+}
+
+void TBar::SetData(std::int32_t index, const ShortString& data) {
+  if (!IsItem(index)) return;
+  ItemRec& item = items_[Slot(index)];
+  if (data.size() <= item.DataLength) {
+    std::memcpy(text_.data() + item.At + item.TextLength, data.data(), data.size());
+    item.DataLength = static_cast<std::uint8_t>(data.size());
+    return;
+  }
+  // A longer value does not fit behind the text: the item's bytes move to the
+  // end of the block (the old ones stay unused until Clear).
+  const std::size_t oldAt = item.At;
+  const std::size_t textLength = item.TextLength;
+  if (text_.size() + textLength + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
+  text_.reserve(text_.size() + textLength + data.size());
+  item.At = static_cast<std::uint32_t>(text_.size());
+  text_.insert(text_.end(), text_.begin() + static_cast<std::ptrdiff_t>(oldAt),
+               text_.begin() + static_cast<std::ptrdiff_t>(oldAt + textLength));
+  text_.insert(text_.end(), data.begin(), data.end());
+  item.DataLength = static_cast<std::uint8_t>(data.size());
 }
 
 void TBar::Clear() {
-  Items.clear();
-  Items.shrink_to_fit();
+  items_.clear();
+  items_.shrink_to_fit();
+  text_.clear();
+  text_.shrink_to_fit();
   Count = -1;
   Cursor = 0;
 }
@@ -142,17 +204,19 @@ void TBar::Clear() {
 void TBar::Sort() {
   // Repeated passes that swap neighbours whose first text is greater give the
   // same order as a stable sort, which gets there without the quadratic cost.
-  std::stable_sort(Items.begin(), Items.end(),
-                   [](const TBItem& a, const TBItem& b) { return a.Text < b.Text; });
+  // Texts compare by unsigned byte, as short strings do.
+  const char* base = text_.data();
+  std::stable_sort(items_.begin(), items_.end(), [base](const ItemRec& a, const ItemRec& b) {
+    return std::string_view(base + a.At, a.TextLength) < std::string_view(base + b.At, b.TextLength);
+  });
 }
 
 void TBar::DrawRow(std::int32_t index, bool highlighted) {
   // Only rows of the list's rectangle are drawn, whatever Cursor or Top hold.
   if (!IsItem(index) || index < Top || index - Top >= height_) return;
-  const TBItem& item = Items[static_cast<std::size_t>(index)];
-  const ShortString& prefix = item.Marked ? (highlighted ? BarMarkColor : NormalMarkColor)
-                                          : (highlighted ? BarColor : NormalColor);
-  WriteXYPipe(x_, RowAt(y_, index - Top), 7, prefix + FitRow(item.Text, width_));
+  const ShortString& prefix = Marked(index) ? (highlighted ? BarMarkColor : NormalMarkColor)
+                                             : (highlighted ? BarColor : NormalColor);
+  WriteXYPipe(x_, RowAt(y_, index - Top), 7, prefix + FitRow(Text(index), width_));
 }
 
 void TBar::DrawHighlight() {
@@ -186,11 +250,11 @@ void TBar::DrawMore() {
 
 void TBar::DrawPositionBar() {
   // Without a row or a column there is no place for the bar inside the list.
-  if (!ScrollBar || Items.empty() || width_ == 0 || height_ == 0) return;
+  if (!ScrollBar || items_.empty() || width_ == 0 || height_ == 0) return;
   const std::uint8_t col = static_cast<std::uint8_t>(std::min(x_ + width_ - 1, 255));
   const ShortString track = ShortString::Of(TrackChar);
   for (std::int32_t r = 0; r < height_; ++r) WriteXY(col, RowAt(y_, r), TrackAttr, track);
-  const std::int32_t count = static_cast<std::int32_t>(Items.size());
+  const std::int32_t count = ItemCount();
   std::int32_t t;
   if (Cursor == 0) {
     t = 0;
@@ -210,11 +274,13 @@ void TBar::DrawSearchLine(const ShortString& text) {
 }
 
 void TBar::Search() {
-  if (Items.empty() || SearchText.empty()) return;
-  const std::size_t count = Items.size();
+  if (items_.empty() || SearchText.empty()) return;
+  const std::size_t count = items_.size();
+  const char* base = text_.data();
   for (std::size_t i = static_cast<std::size_t>(std::max<std::int32_t>(SearchFrom, 0)); i < count;
        ++i) {
-    if (OccursInUpper(SearchText, Items[i].Text)) {
+    const ItemRec& item = items_[i];
+    if (OccursInUpper(SearchText, std::string_view(base + item.At, item.TextLength))) {
       Top = Cursor = SearchFrom = static_cast<std::int32_t>(i);
       DrawAll();
       return;

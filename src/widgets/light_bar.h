@@ -4,23 +4,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "support/short_string.h"
 
 namespace corvix {
 
-// One list entry. Items live in one contiguous vector: with tens of thousands
-// of lines there is no per-item heap block, and the search walks memory in order.
-struct TBItem {
-  ShortString Text;     // the line shown
-  ShortString Data;     // caller's value attached to the line; empty when added
-  bool Marked = false;  // the item is marked; false when added
-};
-
 // Callbacks receive the current Cursor. On an empty list (or after End on one)
-// that may be -1 or another value that names no item: never index with it
-// without checking it against Items.size().
+// that may be -1 or another value that names no item: check it with IsItem
+// before using it (the item accessors already treat such an index as no item).
 using TBarIndexProc = std::function<void(std::int32_t index)>;
 using TBarKeyProc = std::function<void(std::uint8_t key, std::int32_t index)>;
 
@@ -60,7 +53,6 @@ class TBar {
   std::uint8_t MoreX = 1;                  // position of the more indicator
   std::uint8_t MoreY = 1;
   bool ShowMore = false;                   // draw the more indicator
-  std::vector<TBItem> Items;               // the list, owned by the bar
   TBarIndexProc OnMove;                    // after the highlighted row is drawn
   TBarIndexProc OnEnter;                   // when Enter ends the run
   TBarKeyProc OnKey;                       // for every key (extended keys: their code)
@@ -69,8 +61,38 @@ class TBar {
   // readable by callbacks and after the run.
   std::int32_t Top = 0;
 
+  // ---- Items. ----
+  // Each item is a line of text (what the row shows), a caller's value
+  // attached to it (Data, empty when added) and a mark (false when added).
+  // They are stored compactly, the texts packed one after another in one
+  // block, since a list can hold tens of thousands of lines (a host's
+  // catalogue). Items are read and changed through the accessors below, by
+  // index from 0. Texts and values are short strings: cut at 255 characters.
+  // An index that names no item reads as an empty, unmarked item, and the
+  // setters ignore it.
+
   // Appends an item with empty Data, unmarked; Count becomes the item count.
   void Add(const ShortString& text);
+  // Appends an item with Data attached, unmarked.
+  void Add(std::string_view text, std::string_view data);
+  // Makes room for Items more items holding TextBytes bytes of text and data
+  // in all, so that loading a known number of lines allocates once.
+  void Reserve(std::size_t items, std::size_t textBytes);
+  // Number of items held (0 after Clear, where Count is -1).
+  std::int32_t ItemCount() const { return static_cast<std::int32_t>(items_.size()); }
+  bool IsItem(std::int32_t index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < items_.size();
+  }
+  ShortString Text(std::int32_t index) const { return ShortString(TextView(index)); }
+  ShortString Data(std::int32_t index) const { return ShortString(DataView(index)); }
+  // The bytes of the text and the value, without a copy; valid until the next
+  // Add, SetData or Clear.
+  std::string_view TextView(std::int32_t index) const;
+  std::string_view DataView(std::int32_t index) const;
+  bool Marked(std::int32_t index) const { return IsItem(index) && items_[Slot(index)].Marked; }
+  void SetMarked(std::int32_t index, bool marked);
+  void SetData(std::int32_t index, const ShortString& data);
+
   // Empties the list; Count becomes -1 (not 0) and Cursor 0.
   void Clear();
   // Orders the items by Text in ascending byte order, moving whole items.
@@ -83,9 +105,19 @@ class TBar {
                    std::int32_t start);
 
  private:
-  bool IsItem(std::int32_t index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < Items.size();
-  }
+  // Where one item's bytes lie in text_: its text, then its value right after it.
+  struct ItemRec {
+    std::uint32_t At = 0;
+    std::uint8_t TextLength = 0;
+    std::uint8_t DataLength = 0;
+    bool Marked = false;
+  };
+  static std::size_t Slot(std::int32_t index) { return static_cast<std::size_t>(index); }
+  void Append(std::string_view text, std::string_view data, bool marked);
+
+  std::vector<ItemRec> items_;
+  std::vector<char> text_;  // every item's text and value, packed
+
   void DrawRow(std::int32_t index, bool highlighted);
   void DrawHighlight();
   void DrawAll();

@@ -70,7 +70,7 @@ TEST_F(LightBarTest, PageDownShowsLastItemsMarksAndThePositionBar) {
   bar.ScrollBar = true;
   std::string column;  // the last column as the key callback sees it, before Enter
   bar.OnKey = [&](std::uint8_t key, std::int32_t index) {
-    if (key == kKeyTab) bar.Items[index].Marked = !bar.Items[index].Marked;
+    if (key == kKeyTab) bar.SetMarked(index, !bar.Marked(index));
     for (std::uint8_t y = 4; key == kKeyEnter && y <= 20; ++y) column += CharAt(33, y);
   };
   Press({kScanPgDn}, "\t");  // TAB on item 17, then on item 18, back up to 17
