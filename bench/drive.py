@@ -9,6 +9,7 @@ host. Every figure is taken over N runs and printed as min / median / max.
 """
 import argparse
 import fcntl
+import json
 import os
 import select
 import shutil
@@ -197,6 +198,7 @@ def main():
     ap.add_argument("--bases", type=int, default=65535)
     ap.add_argument("--post-few", type=int, default=10)
     ap.add_argument("--post-many", type=int, default=110)
+    ap.add_argument("--bench-json", help="Google Benchmark results to print with the figures")
     a = ap.parse_args()
     exe, catalogue, host = make_host(a.build, a.work, a.bases)
     timed_cat(catalogue)  # warm the page cache before anything is timed
@@ -204,6 +206,7 @@ def main():
     box, rss_box, to_list, cats, ratios, rss_list = [], [], [], [], [], []
     writes = {"Down": [], "Page Down": [], "search letter": []}
     allowed = {k: [] for k in writes}
+    sizes = {k: [] for k in writes}
     for _ in range(a.runs):
         cats.append(timed_cat(catalogue) * 1000)
         p, (t_box, rss), t_list = start_to_list(exe, a.work)
@@ -217,6 +220,7 @@ def main():
                                 ("search letter", b"z", CTRL_Y)):
             n, size = key_writes(p, key, undo)
             writes[name].append(n)
+            sizes[name].append(size)
             allowed[name].append(max(1, -(-size // 1024)))
         quit_from_list(p)
 
@@ -235,9 +239,27 @@ def main():
     row("peak RSS at \"Edit file?\"", rss_box, "MiB", "(printed)")
     row("peak RSS with the base list drawn", rss_list, "MiB", "<= 16")
     for name in writes:
-        row("write() calls for %s" % name, writes[name], "", "<= %d (bytes/1024 rounded up)" % max(allowed[name]), "%d")
+        row("write() calls for %s (%d bytes)" % (name, max(sizes[name])), writes[name], "",
+            "<= %d (bytes/1024 rounded up)" % max(allowed[name]), "%d")
     row("utility's own run (spawn + wait)", [u * 1000 for u in util], "ms", "(subtracted)", "%.2f")
     row("posting overhead per base", per_base, "ms", "<= 3", "%.2f")
+    if a.bench_json:
+        print_benchmarks(a.bench_json)
+
+
+def print_benchmarks(path):
+    """min / median / max of each benchmark's repetitions (Google Benchmark JSON)."""
+    with open(path) as f:
+        runs = json.load(f)["benchmarks"]
+    times = {}
+    for b in runs:
+        if b.get("run_type", "iteration") == "iteration":
+            scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0}[b.get("time_unit", "ns")]
+            times.setdefault(b["run_name"], []).append(b["real_time"] * scale)
+    targets = {"BM_SearchLetter": "<= 3 (one letter, whole list searched)"}
+    print("Benchmarks (%d repetitions each):" % max(len(v) for v in times.values()))
+    for name, values in times.items():
+        row(name, values, "ms", targets.get(name, "(printed)"), "%.3f")
 
 
 if __name__ == "__main__":

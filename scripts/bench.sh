@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds corvixmass for release with the benchmarks, makes a catalogue of
+# 65,535 bases and prints every performance figure next to its target:
+# min / median / max over RUNS runs (5 by default) of the program in a
+# pseudo-terminal, and of the Google Benchmark programs in bench/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+runs=${RUNS:-5}
+
+need=()
+for pkg in cmake g++ make libbenchmark-dev python3; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
+  else
+    echo "missing packages: ${need[*]} (install them, or run as root)" >&2
+    exit 1
+  fi
+fi
+
+build=${BUILD_DIR:-$root/build-bench}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCORVIX_BENCH=ON -DCORVIX_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target corvixmass mkcatalog corvix_bench >/dev/null
+
+work=$(mktemp -d /tmp/corvix-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+"$build/bench/corvix_bench" --benchmark_repetitions="$runs" --benchmark_format=json \
+  --benchmark_out="$work/bench.json" >/dev/null
+python3 bench/drive.py "$build" "$work/host" --runs "$runs" --bases 65535 --bench-json "$work/bench.json"
