@@ -20,6 +20,7 @@
 #include "app/session.h"
 #include "app/message_info.h"
 #include "support/io_error.h"
+#include "widgets/light_bar.h"
 
 namespace corvix {
 namespace {
@@ -158,6 +159,49 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
   line = BaseLineFromRecord(rec);
   EXPECT_EQ(line.Data, ShortString("65535"));
   EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT Linux help"));
+
+  rec[2] = 255;  // the longest name: the line is cut at 255
+  std::fill(rec + 3, rec + 258, 'n');
+  line = BaseLineFromRecord(rec);
+  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT " + std::string(238, 'n')));
+}
+
+// A catalogue longer than one read block (341 records of 768 bytes), ending in
+// a partial record: every whole record becomes its line, in file order.
+TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
+  char dir[] = "/tmp/corvix-bases-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/mbases.dat";
+  const int count = 1000;
+  std::string file;
+  for (int i = 0; i < count; ++i) {
+    std::string rec(kBaseRecSize, '\0');
+    const int number = 65535 - i * 37;
+    rec[0] = static_cast<char>(number & 0xFF);
+    rec[1] = static_cast<char>(number >> 8);
+    const std::string name = "Base " + std::to_string(i);
+    rec[2] = static_cast<char>(name.size());
+    rec.replace(3, name.size(), name);
+    rec[585] = 3;
+    rec.replace(586, 3, "TAG");
+    file += rec;
+  }
+  file += std::string(100, 'x');
+  std::ofstream(path, std::ios::binary) << file;
+
+  TBar list;
+  LoadBaseList(list, path);
+  ASSERT_EQ(list.ItemCount(), count);
+  EXPECT_EQ(list.Count, count);
+  for (int i : {0, 340, 341, 682, 999}) {
+    const std::string digits = std::to_string(65535 - i * 37);
+    EXPECT_EQ(list.Data(i), ShortString(digits)) << i;
+    // Five digits each: the number column shows the first four.
+    EXPECT_EQ(list.Text(i).Str(), digits.substr(0, 4) + "TAG" + std::string(9, ' ') + " Base " + std::to_string(i))
+        << i;
+    EXPECT_FALSE(list.Marked(i));
+  }
+  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 }  // namespace

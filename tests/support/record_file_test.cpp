@@ -56,6 +56,29 @@ TEST_F(RecordFile, CountsWholeRecordsAndReadsOnlyThose) {
   EXPECT_THROW(f.WriteRecord(N.data(), 4), IoError);  // would leave a gap
 }
 
+TEST_F(RecordFile, ReadRecordsReadsWholeRunsOnly) {
+  Put(A + B + C + "nn");
+  TFileRec f = TFileRec::OpenReadOnly(path_, 4);
+  struct Case {
+    std::int32_t first, count;
+    bool ok;
+    std::string read;  // the bytes read; the rest of the buffer stays untouched
+  };
+  for (const Case& c : {Case{0, 3, true, A + B + C}, Case{1, 2, true, B + C}, Case{2, 1, true, C},
+                        Case{0, 0, true, ""},
+                        Case{2, 2, false, ""},  // the partial last record is not a record
+                        Case{4, 1, false, ""}, Case{-1, 1, false, ""}, Case{0, -1, false, ""}}) {
+    SCOPED_TRACE(std::to_string(c.first) + "+" + std::to_string(c.count));
+    std::string buf(16, '-');
+    if (!c.ok) {
+      EXPECT_THROW(f.ReadRecords(buf.data(), c.first, c.count), IoError);
+      continue;
+    }
+    f.ReadRecords(buf.data(), c.first, c.count);
+    EXPECT_EQ(buf, c.read + std::string(16 - c.read.size(), '-'));
+  }
+}
+
 TEST_F(RecordFile, ReadOnlyOpeningReadsButNeverWrites) {
   EXPECT_THROW(TFileRec::OpenReadOnly(path_, 4), IoError);  // missing
   Put(A + B);

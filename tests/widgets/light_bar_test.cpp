@@ -171,6 +171,46 @@ TEST_F(LightBarTest, EmptyAndClearedListsNeverIndexAnItem) {
   EXPECT_TRUE(moved.empty());
 }
 
+// The packed item store: each item's text, value and mark stay together
+// through Sort and SetData, texts and values are cut at 255, and an index
+// that names no item reads as an empty, unmarked one.
+TEST(LightBarItems, TextValueAndMarkStayTogether) {
+  TBar bar;
+  bar.Add("pear", "1");
+  bar.Add(std::string(300, 'z'), std::string(300, '9'));
+  bar.Add("Apple");
+  bar.Add("pear", "2");
+  bar.Add("\xE9" "clair", "3");  // bytes above 127 sort after every letter
+  bar.SetMarked(3, true);
+  bar.SetData(2, "longer than before");  // moves the item's bytes
+  bar.SetData(0, "");                    // fits where the old value was
+  EXPECT_EQ(bar.Count, 5);
+  EXPECT_EQ(bar.Text(1), ShortString(std::string(255, 'z')));
+  EXPECT_EQ(bar.Data(1), ShortString(std::string(255, '9')));
+
+  bar.Sort();
+  struct Item { std::string text, data; bool marked; };
+  const Item sorted[] = {{"Apple", "longer than before", false}, {"pear", "", false}, {"pear", "2", true},
+                         {std::string(255, 'z'), std::string(255, '9'), false}, {"\xE9" "clair", "3", false}};
+  for (std::int32_t i = 0; i < 5; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(bar.Text(i), ShortString(sorted[i].text));
+    EXPECT_EQ(bar.Data(i), ShortString(sorted[i].data));
+    EXPECT_EQ(bar.Marked(i), sorted[i].marked);
+  }
+
+  for (std::int32_t bad : {-1, 5, -2}) {
+    bar.SetMarked(bad, true);
+    bar.SetData(bad, "x");
+    EXPECT_TRUE(bar.Text(bad).empty() && bar.Data(bad).empty() && !bar.Marked(bad));
+  }
+  EXPECT_EQ(bar.ItemCount(), 5);
+  bar.Clear();
+  EXPECT_EQ(bar.ItemCount(), 0);
+  EXPECT_EQ(bar.Count, -1);
+  EXPECT_TRUE(bar.Text(0).empty());
+}
+
 TEST_F(LightBarTest, RowsStayInsideTheirRectangle) {
   // Pipe codes after the cut must not pull more text into the row, and a
   // plain "|" takes a column; a colour code inside the text acts.
