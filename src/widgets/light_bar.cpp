@@ -181,15 +181,12 @@ void TBar::SetData(std::int32_t index, const ShortString& data) {
   }
   // A longer value does not fit behind the text: the item's bytes move to the
   // end of the block (the old ones stay unused until Clear).
-  const std::size_t oldAt = item.At;
-  const std::size_t textLength = item.TextLength;
-  if (text_.size() + textLength + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
-  text_.reserve(text_.size() + textLength + data.size());
+  const ShortString text(TextView(index));  // a copy: the block may move as it grows
+  if (text_.size() + text.size() + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
   item.At = static_cast<std::uint32_t>(text_.size());
-  text_.insert(text_.end(), text_.begin() + static_cast<std::ptrdiff_t>(oldAt),
-               text_.begin() + static_cast<std::ptrdiff_t>(oldAt + textLength));
-  text_.insert(text_.end(), data.begin(), data.end());
   item.DataLength = static_cast<std::uint8_t>(data.size());
+  text_.insert(text_.end(), text.begin(), text.end());
+  text_.insert(text_.end(), data.begin(), data.end());
 }
 
 void TBar::Clear() {
