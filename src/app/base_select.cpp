@@ -106,9 +106,11 @@ void LoadBaseList(TBar& list, const ShortString& path) {
   list.MoreX = 37;
   list.MoreY = 22;
   list.ShowMore = true;
-  // Names are mostly short: room for 48 bytes a line (text and number)
-  // covers a typical catalogue in one allocation; longer ones simply grow it.
-  list.Reserve(static_cast<std::size_t>(count), static_cast<std::size_t>(count) * 48);
+  // Room for the longest line and number of every record: the packed texts
+  // then never move while they grow. Only address space is taken for room
+  // that stays unused; memory pages are touched as lines are written.
+  list.Reserve(static_cast<std::size_t>(count),
+               static_cast<std::size_t>(count) * (sizeof TBaseLineBuf::Text + sizeof TBaseLineBuf::Digits));
   std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min(count, kRecordsPerRead)) * kBaseRecSize);
   TBaseLineBuf line;
   for (std::int32_t first = 0; first < count; first += kRecordsPerRead) {
