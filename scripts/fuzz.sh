@@ -13,7 +13,9 @@ root=$(pwd)
 
 seconds=${FUZZ_SECONDS:-60}
 build=$(realpath -m "${FUZZ_BUILD_DIR:-build-fuzz}")
-targets=(fuzz_ini_reader fuzz_base_line fuzz_key_decoder fuzz_pipe_writer fuzz_crunched fuzz_string_utils)
+# One target per source file in fuzz/.
+targets=()
+for src in fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
 [ $# -gt 0 ] && targets=("$@")
 
 command -v clang++ >/dev/null || { echo "fuzzing needs clang++ and libclang-rt (Debian: clang libclang-rt-14-dev)" >&2; exit 1; }

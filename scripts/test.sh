@@ -39,7 +39,9 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # Replay (no fuzzing) every stored input of each fuzz target.
 fuzz=${FUZZ_BUILD_DIR:-build-fuzz}
 echo "== fuzz corpus replay ($fuzz)"
-targets=(fuzz_ini_reader fuzz_base_line fuzz_key_decoder fuzz_pipe_writer fuzz_crunched fuzz_string_utils)
+# One target per source file in fuzz/.
+targets=()
+for src in fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
 cmake -S . -B "$fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCORVIX_FUZZ=ON -DCORVIX_TESTS=OFF >/dev/null
 cmake --build "$fuzz" -j"$jobs" --target "${targets[@]}"
 for t in "${targets[@]}"; do
