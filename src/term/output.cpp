@@ -54,11 +54,7 @@ std::uint8_t Clamp(std::uint8_t v, std::uint8_t lo, std::uint8_t hi) {
 TOutputLinux::TOutputLinux(bool active, int outFd, int termFd, bool utf8Output)
     : Active(active), OutFd(outFd), TermFd(termFd), Utf8Output(utf8Output) {
   SetRawMode(true);
-  // On the Linux console ESC "(U" selects the direct character-ROM mapping so
-  // that bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
-  // character set, ESC "(B", since it is sent the glyphs themselves. ESC "[0m"
-  // makes the terminal's attribute match TextAttr = 7.
-  RawWriteStr(ShortString::Of(kEsc) + (Utf8Output ? "(B" : "(U") + ShortString::Of(kEsc) + "[0m");
+  SendStartup();
   ClearScreen();
 }
 
@@ -370,6 +366,20 @@ void TOutputLinux::SuspendRaw() {
   SetRawMode(false);
 }
 
-void TOutputLinux::ResumeRaw() { SetRawMode(true); }
+void TOutputLinux::ResumeRaw() {
+  SetRawMode(true);
+  // The child (an editor) may have changed the character mapping and the
+  // colours; send the start-up sequence again so both match our model.
+  SendStartup();
+}
+
+void TOutputLinux::SendStartup() {
+  // On the Linux console ESC "(U" selects the direct character-ROM mapping so
+  // that bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
+  // character set, ESC "(B", since it is sent the glyphs themselves. ESC "[0m"
+  // makes the terminal's attribute match TextAttr = 7.
+  RawWriteStr(ShortString::Of(kEsc) + (Utf8Output ? "(B" : "(U") + ShortString::Of(kEsc) + "[0m");
+  TextAttr = kDefaultAttr;
+}
 
 }  // namespace corvix

@@ -153,7 +153,9 @@ class TOutputLinux {
   void SetRawMode(bool On);
   // For running a child process on the terminal as it was at start: flushes
   // pending output and applies the settings taken at creation. ResumeRaw
-  // applies the raw copy again afterwards. Both are harmless when not raw.
+  // applies the raw copy again afterwards and re-sends the start-up mapping
+  // and attribute reset, which the child may have changed. Both are harmless
+  // when not raw.
   void SuspendRaw();
   void ResumeRaw();
 
@@ -182,6 +184,7 @@ class TOutputLinux {
 
  private:
   void WriteAll(const char* data, std::size_t size) const;
+  void SendStartup();  // the character mapping and attribute reset, at once
   bool haveSaved_ = false;  // SavedTermios holds settings taken from TermFd
 };
 
