@@ -59,12 +59,18 @@ bool OccursInUpper(const ShortString& sub, std::string_view text) {
   return false;
 }
 
+// True when the pipe-code writer takes "|" + code as a colour code: "00" or a
+// value that is not 0 modulo 256 (as a byte, so "-1" counts as 255).
+bool IsColourCode(const ShortString& code) {
+  return code == ShortString("00") || static_cast<std::uint8_t>(Str2Int(code)) > 0;
+}
+
 // Screen columns the pipe-code writer gives a "|" followed by the two
 // characters of code, or -1 when the writer shows the "|" as a plain character.
 // Colour codes take no room; display codes take what they write (the date,
 // the time, "Unix", a blank, a bar) and cursor and screen actions nothing.
 int PipeCodeWidth(const ShortString& code) {
-  if (code == ShortString("00") || Str2Int(code) % 256 > 0) return 0;
+  if (IsColourCode(code)) return 0;
   static constexpr std::string_view kFamilies = "BCDOPRSTX[";
   if (kFamilies.find(code[0]) == std::string_view::npos) return -1;
   if (code == ShortString("TD")) return 10;  // dd/mm/yyyy
@@ -110,10 +116,16 @@ ShortString FitRow(const ShortString& text, std::uint8_t width) {
     ++cols;
     ++i;
   }
+  // A display code too wide for the columns left ends the text early: blanks
+  // fill the rest, so the row still covers what was drawn there before.
+  while (cols < width) {
+    out += ' ';
+    ++cols;
+  }
   // A cut row that ends on a "|" and one digit would have the writer read a
   // colour code there and leave cells unwritten: show a blank instead.
   if (lastPlainBar + 2 >= out.size() && lastPlainBar < out.size() &&
-      Str2Int(ShortString(out.View().substr(lastPlainBar + 1))) % 256 > 0) {
+      IsColourCode(ShortString(out.View().substr(lastPlainBar + 1)))) {
     out[lastPlainBar] = ' ';
   }
   return out;

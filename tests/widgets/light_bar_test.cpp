@@ -217,11 +217,16 @@ TEST_F(LightBarTest, RowsStayInsideTheirRectangle) {
   bar.Add(ShortString(std::string(40, 'x')) + "|14|15|07");
   bar.Add("a|Usb" + std::string(40, 'y'));
   bar.Add("|14Hi");
+  bar.Add("|-1ab");  // the writer takes "-1" as colour 255: no room
+  bar.Add(ShortString(std::string(25, 'x')) + "|TD");  // the date needs 10 of the 5 left
+  for (std::uint8_t y = 7; y <= 8; ++y) WriteXY(4, y, 7, std::string(31, '#'));
   Press({kScanDown});
   Run();
   EXPECT_EQ(RowText(4).substr(3, 31), std::string(30, 'x') + " ");
   EXPECT_EQ(RowText(5).substr(3, 31), "a|Usb" + std::string(25, 'y') + " ");
   EXPECT_EQ(Row(6), Padded("Hi"));
+  EXPECT_EQ(RowText(7).substr(3, 31), Padded("ab") + "#");
+  EXPECT_EQ(RowText(8).substr(3, 31), Padded(std::string(25, 'x')) + "#");
   EXPECT_EQ(AttrAt(4, 6), 0x0E);
   bar.ScrollBar = true;  // with no rows there is no place for the position bar either
   WriteXY(33, 3, 7, "-");
