@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 
 #include "term/cp437.h"
+#include "term/terminal_restore.h"
 
 namespace corvix {
 
@@ -158,6 +160,17 @@ int PollFor(pollfd* fds, nfds_t count, std::int32_t ms) {
   }
 }
 
+// Ends the run as a hang-up ends it. When SIGHUP is ignored (as under nohup),
+// blocked or caught by a handler that returns, the process would go on taking
+// Escapes from a closed input for ever; it then dies by the default action.
+[[noreturn]] void EndAsHangUp() {
+  std::raise(SIGHUP);
+  RestoreTerminal();
+  std::signal(SIGHUP, SIG_DFL);
+  std::raise(SIGHUP);
+  std::_Exit(128 + SIGHUP);  // the signal is blocked
+}
+
 }  // namespace
 
 void (*BeforeInputWait)() = nullptr;
@@ -257,7 +270,7 @@ std::uint8_t TInputLinux::ReadKey() {
       // The terminal is gone. Escape lets every screen take its way out; a
       // caller that ignores it would loop for ever, so after enough of them the
       // run ends the way a hang-up ends it.
-      if (++EndedKeys > kClosedInputKeyLimit) raise(SIGHUP);
+      if (++EndedKeys > kClosedInputKeyLimit) EndAsHangUp();
       return kKeyEscape;
     }
     const std::uint8_t b = ReadByte();

@@ -109,13 +109,17 @@ TEST(ReadKey, ClosedInputReadsAsEscapeAfterTheLastBytes) {
 }
 
 TEST(ReadKeyDeathTest, EndlessReadingOfAClosedInputEndsAsAHangUp) {
-  auto readForever = [] {
-    TInput kb(-1);
-    for (;;) {
-      if (kb.ReadKey() != 27) _exit(1);
-    }
-  };
-  EXPECT_EXIT(readForever(), ::testing::KilledBySignal(SIGHUP), "");
+  // Also when SIGHUP is ignored, as under nohup: the loop must still end.
+  for (auto disposition : {SIG_DFL, SIG_IGN}) {
+    auto readForever = [disposition] {
+      std::signal(SIGHUP, disposition);
+      TInput kb(-1);
+      for (;;) {
+        if (kb.ReadKey() != 27) _exit(1);
+      }
+    };
+    EXPECT_EXIT(readForever(), ::testing::KilledBySignal(SIGHUP), "");
+  }
 }
 
 TEST(ReadKey, ScanCodeComesFromTheRingWithoutReading) {
