@@ -315,8 +315,10 @@ void NormVideo() { SetTextAttr(7); }
 void ResetTerminal() {
   // Pending output goes first so the reset lands after it; the reset puts the
   // terminal's colours back to 7, so the attribute model follows.
+  // With UTF-8 output the start-up selected the normal character set, since
+  // the glyphs themselves are sent; the ROM mapping would garble them.
   Screen->BufFlush();
-  Screen->RawWriteStr("\x1b(U\x1b[0m");
+  Screen->RawWriteStr(Screen->Utf8Output ? "\x1b(B\x1b[0m" : "\x1b(U\x1b[0m");
   Screen->TextAttr = 7;
 }
 

@@ -254,6 +254,17 @@ TEST_F(Console, FurtherHelpersClipToTheScreen) {
   EXPECT_EQ(AttrAt(2, 1), 0x4E);
 }
 
+TEST_F(Console, ResetTerminalSelectsTheStartUpCharacterSet) {
+  for (const auto& [utf8, bytes] : {std::pair{false, "\x1b(U\x1b[0m"}, {true, "\x1b(B\x1b[0m"}}) {
+    screen_->Utf8Output = utf8;
+    SetTextAttr(0x1F);
+    ClearOutput();
+    ResetTerminal();
+    EXPECT_EQ(Output(), bytes) << utf8;
+    EXPECT_EQ(GetTextAttr(), 7);
+  }
+}
+
 // ---- Files ----
 
 class AppendTextTest : public ::testing::Test {
