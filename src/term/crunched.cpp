@@ -10,6 +10,9 @@ namespace corvix {
 void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
                     std::uint8_t Y1, std::uint8_t RowLimit, TConsoleImageRec& Image) {
   std::memset(&Image, 0, sizeof Image);
+  // The image holds 50 rows; a taller screen (SetScreenSize) must not push the
+  // last row past them, or the whole picture would be refused when drawn.
+  RowLimit = std::min(RowLimit, kImageRows);
   std::uint8_t attr = kDefaultAttr;
   std::size_t row = 1;
   std::size_t col = 1;

@@ -22,8 +22,9 @@ inline constexpr std::uint8_t kCrunchRepeat = 26;     // 26, N, C: N + 1 times C
 // into the next image row. Cells beyond the image's 50 rows are dropped, and
 // a code cut short by the end of the stream ends the decoding. The header is
 // set for drawing at columns X1..X2 from screen row Y1 down to the picture's
-// last row or RowLimit, whichever comes first; the cursor is at the column
-// reached and the row reached (at most RowLimit), the attribute the one reached.
+// last row or RowLimit (taken as at most 50), whichever comes first; the
+// cursor is at the column reached and the row reached (at most RowLimit), the
+// attribute the one reached.
 void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
                     std::uint8_t Y1, std::uint8_t RowLimit, TConsoleImageRec& Image);
 

@@ -59,6 +59,8 @@ TEST(DecodeCrunched, LongRowsAndManyRowsStayInsideTheImage) {
   EXPECT_TRUE(image.Y2 == 25 && image.CursorY == 25);
   DecodeCrunched(rows.data(), static_cast<std::uint16_t>(rows.size()), 80, 1, 3, 25, image);
   EXPECT_EQ(image.Y2, 25);  // from row 3 it still ends on the last screen row
+  DecodeCrunched(rows.data(), static_cast<std::uint16_t>(rows.size()), 80, 1, 40, 60, image);
+  EXPECT_EQ(image.Y2, 50);  // a 60-row screen: still within the image's 50 rows
 
   rows.insert(rows.begin(), 30, 24);  // now row 60: the cell is dropped, not written past the image
   DecodeCrunched(rows.data(), static_cast<std::uint16_t>(rows.size()), 80, 1, 1, 25, image);
