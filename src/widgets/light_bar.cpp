@@ -88,7 +88,11 @@ int PipeCodeWidth(const ShortString& code) {
 // likewise a "|" that the writer shows as a character counts as one column.
 // The walk reads the text as if the padding blanks already followed it, since
 // they are part of what the writer sees after a "|" near the end.
-ShortString FitRow(const ShortString& text, std::uint8_t width) {
+// Room is the number of bytes the row may take (what the colour prefix leaves
+// of a short string): a code is kept only while the bytes after it still hold
+// the columns left to fill, so a text made of codes cannot use up the string
+// and leave the end of the row undrawn.
+ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room) {
   const std::size_t n = text.size();
   auto at = [&](std::size_t i) { return i < n ? text[i] : ' '; };
   ShortString out;
@@ -102,6 +106,10 @@ ShortString FitRow(const ShortString& text, std::uint8_t width) {
       const int w = PipeCodeWidth(ShortString(std::string_view(code2, 2)));
       if (w >= 0) {
         if (cols + w > width) break;
+        if (out.size() + 3 + static_cast<std::size_t>(width - cols - w) > room) {
+          i += 3;
+          continue;
+        }
         out += c;
         out += code2[0];
         out += code2[1];
@@ -225,7 +233,8 @@ void TBar::DrawRow(std::int32_t index, bool highlighted) {
   if (!IsItem(index) || index < Top || index - Top >= height_) return;
   const ShortString& prefix = Marked(index) ? (highlighted ? BarMarkColor : NormalMarkColor)
                                              : (highlighted ? BarColor : NormalColor);
-  WriteXYPipe(x_, RowAt(y_, index - Top), 7, prefix + FitRow(Text(index), width_));
+  WriteXYPipe(x_, RowAt(y_, index - Top), 7,
+              prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size()));
 }
 
 void TBar::DrawHighlight() {

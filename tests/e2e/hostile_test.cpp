@@ -134,6 +134,29 @@ TEST_F(HostileTest, NamesWithPipeCodesAndControlBytesStayOnTheirRows) {
   EXPECT_EQ(BaseOf(ReadFile(hostDir_ + "/received-1.ini")), "6");
 }
 
+TEST_F(HostileTest, ANameOfColourCodesOnlyStillFillsItsRow) {
+  // 240 bytes of codes and no visible character: drawn into a row where a
+  // long visible name stood before, it must cover that name completely.
+  std::string catalogue;
+  for (unsigned n = 1; n <= 17; ++n)
+    catalogue += Record(n, "TAG", "visible name of base " + std::to_string(n) + std::string(40, '='));
+  std::string codes;
+  for (int i = 0; i < 80; ++i) codes += "|14";
+  catalogue += Record(18, "CODES", codes);
+  WriteRawCatalogue(catalogue);
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("visible name of base 17"));
+  for (int i = 0; i < 17; ++i) run.Send(kDown);  // the list scrolls by one row
+  run.Settle();
+  EXPECT_NE(run.Row(19).find("visible name of base 17"), std::string::npos);
+  EXPECT_EQ(run.Row(20).find("visible"), std::string::npos) << run.Row(20);
+  EXPECT_EQ(run.Row(20).find("="), std::string::npos) << run.Row(20);
+  run.SendEscape();
+  ExpectCleanEnd(run);
+}
+
 // ---- The configuration file ----
 
 TEST_F(HostileTest, ConfigurationWithTenThousandCharacterLines) {
