@@ -8,19 +8,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 runs=${RUNS:-5}
 
-need=()
-for pkg in cmake g++ make libbenchmark-dev python3; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
-  else
-    echo "missing packages: ${need[*]} (install them, or run as root)" >&2
-    exit 1
-  fi
-fi
+. scripts/packages.sh
+InstallMissing cmake g++ make libbenchmark-dev python3
 
 build=${BUILD_DIR:-$root/build-bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCORVIX_BENCH=ON -DCORVIX_TESTS=OFF >/dev/null

@@ -7,14 +7,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq cmake g++ make >/dev/null
-  else
-    echo "corvixmass needs cmake and g++ to build" >&2
-    exit 1
-  fi
-fi
+. scripts/packages.sh
+InstallMissing cmake g++ make
 build="$root/build-run"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCORVIX_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target corvixmass corvixutil mkcatalog >/dev/null

@@ -7,25 +7,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-for pkg in cmake g++ make libgtest-dev libgmock-dev libvterm-dev libbenchmark-dev clang libclang-rt-14-dev; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
-  else
-    echo "missing packages: ${need[*]} (install them, or run as root)" >&2
-    exit 1
-  fi
-fi
+. scripts/packages.sh
+InstallMissing cmake g++ make libgtest-dev libgmock-dev libvterm-dev libbenchmark-dev clang libclang-rt-14-dev
 
 jobs=$(nproc)
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCORVIX_WERROR=ON >/dev/null
 cmake --build "$build" -j"$jobs"
-ctest --test-dir "$build" --output-on-failure -j"$jobs"
+# Each ctest run's counts are kept for the closing line.
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+ctest --test-dir "$build" --output-on-failure -j"$jobs" | tee "$logs/plain.log"
 
 # The same tests under the sanitizers. The end-to-end tests run the
 # instrumented program too, so a fault it meets there fails its test.
@@ -34,7 +26,7 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer ($asan)"
 cmake -S . -B "$asan" -DCORVIX_WERROR=ON -DCORVIX_SANITIZE=ON >/dev/null
 cmake --build "$asan" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir "$asan" --output-on-failure -j"$jobs"
+  ctest --test-dir "$asan" --output-on-failure -j"$jobs" | tee "$logs/asan.log"
 
 # Replay (no fuzzing) every stored input of each fuzz target.
 fuzz=${FUZZ_BUILD_DIR:-build-fuzz}
@@ -56,3 +48,11 @@ for t in "${targets[@]}"; do
     }
   echo "$t: $count inputs replayed"
 done
+
+# One closing line for the whole run: every test of both builds.
+passed=0
+for log in "$logs"/*.log; do
+  n=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")
+  passed=$((passed + ${n:-0}))
+done
+echo "tests: $passed passed, 0 failed"
