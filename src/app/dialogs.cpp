@@ -154,7 +154,10 @@ void TFileDialog::EditFields() {
   bool maskField = true;
   for (;;) {
     FieldAttr = 112;
-    ShortString text = maskField ? EditLine(8, 21, 65, 255, 1, mask_) : EditLine(8, 7, 65, 255, 1, path_);
+    // The fields show what the lines above them show: a control byte in a
+    // directory's name reaches the terminal as '?', never as itself.
+    ShortString text = maskField ? EditLine(8, 21, 65, 255, 1, ReplaceControl(mask_, '?'))
+                                 : EditLine(8, 7, 65, 255, 1, ReplaceControl(path_, '?'));
     if (EndKey == kKeyEscape) {
       done_ = true;
       break;
