@@ -9,6 +9,7 @@
 
 #include "app/child_process.h"
 #include "app/session.h"
+#include "support/fd_io.h"
 #include "support/io_error.h"
 #include "support/string_utils.h"
 
@@ -64,18 +65,7 @@ ShortString ValueWithLineBreak(const TJobRec& job) {
 void WriteJobFile(const std::string& path, const std::string& content) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) ThrowIoError(path);
-  std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int e = n < 0 ? errno : ENOSPC;
-      ::close(fd);
-      throw IoError(path, e);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (::close(fd) != 0) ThrowIoError(path);
+  WriteAndClose(fd, path, content);
 }
 
 int PostToBase(const ShortString& msgFile, const ShortString& baseNumber) {

@@ -12,6 +12,7 @@
 #include <limits>
 #include <new>
 
+#include "support/fd_io.h"
 #include "support/file_utils.h"
 #include "support/sleep.h"
 
@@ -50,27 +51,13 @@ int AccessFlags(std::uint8_t fileMode) {
 
 // Reads up to N bytes, stopping early only at the end of the file.
 int ReadUpTo(int fd, char* p, std::size_t n, std::size_t& done) {
-  done = 0;
-  while (done < n) {
-    ssize_t r = read(fd, p + done, n - done);
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return errno;
-    if (r == 0) break;
-    done += static_cast<std::size_t>(r);
-  }
-  return 0;
+  done = ReadFully(fd, p, n);
+  return done < n ? errno : 0;  // errno is 0 at the end of the file
 }
 
 int WriteUpTo(int fd, const char* p, std::size_t n, std::size_t& done) {
-  done = 0;
-  while (done < n) {
-    ssize_t w = write(fd, p + done, n - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) return errno;
-    if (w == 0) return EIO;
-    done += static_cast<std::size_t>(w);
-  }
-  return 0;
+  done = WriteFully(fd, p, n);
+  return done < n ? errno : 0;
 }
 
 std::size_t Bytes(const TBinFile& f, std::int32_t records) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/dir_search.h"
+#include "support/fd_io.h"
 #include "support/string_utils.h"
 
 namespace corvix {
@@ -31,19 +32,6 @@ ShortString WithoutTrailingSlashes(ShortString s) {
 
 // Dir with a '/' at its end unless it is empty (the working directory).
 ShortString DirPrefix(const ShortString& dir) { return dir.empty() ? dir : AddSlash(dir); }
-
-bool WriteAll(int fd, const char* p, ssize_t n) {
-  while (n > 0) {
-    ssize_t w = write(fd, p, static_cast<std::size_t>(n));
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= w;
-  }
-  return true;
-}
 
 bool WildMatchExact(std::string_view mask, std::string_view name) {
   if (name.empty() || mask.empty()) return false;
@@ -153,7 +141,7 @@ bool CopyFile(const ShortString& source, const ShortString& target) {
       ok = r == 0;
       break;
     }
-    if (!WriteAll(out, block, r)) {
+    if (WriteFully(out, block, static_cast<std::size_t>(r)) != static_cast<std::size_t>(r)) {
       ok = false;
       break;
     }

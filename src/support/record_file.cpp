@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fd_io.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
 
@@ -26,32 +27,12 @@ namespace {
 
 // Reads exactly N bytes; false (errno set, EIO for a short file) otherwise.
 bool ReadExact(int fd, char* p, std::size_t n) {
-  while (n > 0) {
-    ssize_t r = read(fd, p, n);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) {
-      if (r == 0) errno = EIO;
-      return false;
-    }
-    p += r;
-    n -= static_cast<std::size_t>(r);
-  }
-  return true;
+  if (ReadFully(fd, p, n) == n) return true;
+  if (errno == 0) errno = EIO;
+  return false;
 }
 
-bool WriteExact(int fd, const char* p, std::size_t n) {
-  while (n > 0) {
-    ssize_t w = write(fd, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      if (w == 0) errno = EIO;
-      return false;
-    }
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
-}
+bool WriteExact(int fd, const char* p, std::size_t n) { return WriteFully(fd, p, n) == n; }
 
 std::int32_t ClampTo32(std::int64_t v) {
   return v > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "support/date_time.h"
+#include "support/fd_io.h"
 #include "support/io_error.h"
 #include "support/sleep.h"
 #include "support/string_utils.h"
@@ -38,20 +39,6 @@ std::uint8_t ReadTerminalWidth() {
 std::uint8_t ColourCodeAttr(std::uint8_t v, std::uint8_t old) {
   if (v < 16) return static_cast<std::uint8_t>(v + (old & 0x70));
   return static_cast<std::uint8_t>((v - 16) * 16 + (old & 15));
-}
-
-// Writes every byte of Text; short writes and interruptions are continued.
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 ShortString Now(const char* mask) {
@@ -186,13 +173,7 @@ void AppendText(const ShortString& FileName, const ShortString& Text) {
   if (fd < 0) ThrowIoError(name);
   std::string line = Text.Str();
   line += '\n';
-  if (!WriteAll(fd, line.data(), line.size())) {
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    ThrowIoError(name);
-  }
-  if (::close(fd) != 0) ThrowIoError(name);
+  WriteAndClose(fd, name, line);
 }
 
 // ---- Display codes ----
