@@ -82,6 +82,18 @@ bool HostFixture::MarkFirstBaseUpToConfirmation(PtySession& run) {
   return run.WaitForText("Press ESC to Abort.");
 }
 
+bool HostFixture::GiveSubjectAfterNotice(PtySession& run, const std::string& subject) {
+  if (!run.WaitForText("Message Info")) return false;
+  run.SendEscape();
+  if (!run.WaitForText("You have to apply a subject...")) return false;
+  run.Send(kEnter);
+  run.Send("s");
+  run.Send(subject);
+  run.Send(kEnter);
+  run.SendEscape();
+  return run.WaitForText("Press ESC to Abort.");
+}
+
 std::string HostFixture::ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;

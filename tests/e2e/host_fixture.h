@@ -31,6 +31,9 @@ class HostFixture : public ::testing::Test {
   // the subject field once and leaves the form, up to the confirmation list.
   // False when a screen on the way did not show.
   static bool MarkFirstBaseUpToConfirmation(PtySession& run);
+  // From the message form with no subject: Escape brings the notice, then
+  // Subject is typed into the emptied field, up to the confirmation list.
+  static bool GiveSubjectAfterNotice(PtySession& run, const std::string& subject);
 
   static std::string ReadFile(const std::string& path);
   static void WriteFile(const std::string& path, const std::string& text);

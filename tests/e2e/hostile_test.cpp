@@ -189,16 +189,8 @@ TEST_F(HostileTest, SectionWithoutClosingBracketStartsNoSection) {
   ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
   run.Send(kTab);
   run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("Message Info"));
   // The keys below "[message" belong to no message section: no subject yet.
-  run.SendEscape();
-  ASSERT_TRUE(run.WaitForText("You have to apply a subject..."));
-  run.Send(kEnter);
-  run.Send("s");
-  run.Send("Found");
-  run.Send(kEnter);
-  run.SendEscape();
-  ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
+  ASSERT_TRUE(GiveSubjectAfterNotice(run, "Found"));
   run.Send(kEnter);
   ExpectCleanEnd(run);
   const std::string job = ReadFile(hostDir_ + "/received-1.ini");

@@ -91,15 +91,7 @@ TEST_F(RunTest, EmptySubjectIsRefusedAndEscapeAtConfirmationPostsNothing) {
   ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
   run.Send(kTab);
   run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("Message Info"));
-  run.SendEscape();
-  ASSERT_TRUE(run.WaitForText("You have to apply a subject..."));
-  run.Send(kEnter);
-  run.Send("s");
-  run.Send("Hello");
-  run.Send(kEnter);
-  run.SendEscape();
-  ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
+  ASSERT_TRUE(GiveSubjectAfterNotice(run, "Hello"));
   run.SendEscape();
   EXPECT_EQ(ExitCode(run.WaitExit()), 0);
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
