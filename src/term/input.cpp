@@ -153,6 +153,7 @@ int PollFor(pollfd* fds, nfds_t count, std::int32_t ms) {
   for (;;) {
     const int r = poll(fds, count, left);
     if (r >= 0 || errno != EINTR) return r;
+    if (InputWaitInterrupted != nullptr) InputWaitInterrupted();
     if (ms >= 0) {
       const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
       left = rest.count() > 0 ? static_cast<std::int32_t>(rest.count()) : 0;
@@ -174,6 +175,7 @@ int PollFor(pollfd* fds, nfds_t count, std::int32_t ms) {
 }  // namespace
 
 void (*BeforeInputWait)() = nullptr;
+void (*InputWaitInterrupted)() = nullptr;
 
 TInputLinux::TInputLinux(int inputFd) noexcept : InputFd(inputFd) {}
 

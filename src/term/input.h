@@ -14,6 +14,12 @@ namespace corvix {
 // by the console layer to flush its Screen; read only by TInputLinux.
 extern void (*BeforeInputWait)();
 
+// Called when a wait for input is interrupted by a signal, before the wait goes
+// on with the time that is left, so that work a signal asks for (a repaint
+// after a resize or a resume) is done in the program's own flow, not in the
+// handler. Set by the console layer; read only by TInputLinux.
+extern void (*InputWaitInterrupted)();
+
 // The decoder. Raw bytes land in the InBuf ring; decoded key bytes wait in the
 // KeyBuf ring, so both halves of an extended key come out in order. The input
 // descriptor is standard input unless a test hands it a pipe.

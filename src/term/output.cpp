@@ -336,6 +336,14 @@ void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
   CursorXY(Image.CursorX, Image.CursorY);
 }
 
+void TOutputLinux::Repaint() {
+  TConsoleImageRec image;
+  GetScreenImage(image);
+  BufAddStr("\x1b[0m");
+  TextAttr = kDefaultAttr;
+  PutScreenImage(image);
+}
+
 // ---- Terminal modes. ----
 
 void TOutputLinux::SetRawMode(bool On) {

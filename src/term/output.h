@@ -145,6 +145,11 @@ class TOutputLinux {
   void LoadCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
                     std::uint8_t Y1);
 
+  // Draws the whole visible screen again from the image, for when the
+  // terminal may no longer show it (after a resume, a resize or Ctrl-L): the
+  // attribute is reset first, since the terminal's is then unknown.
+  void Repaint();
+
   // ---- Terminal modes. ----
 
   // On: takes the terminal settings (once; a second call keeps the first

@@ -3,6 +3,7 @@
 // SIGTERM, SIGHUP and SIGQUIT.
 #pragma once
 
+#include <sys/types.h>
 #include <termios.h>
 
 namespace corvix {
@@ -24,6 +25,21 @@ void DisarmTerminalRestore(int termFd);
 
 // True while settings are remembered.
 bool TerminalRestoreArmed();
+
+// ---- A child process running while the program waits. ----
+// While a child is registered, the signals that end the program (HUP, INT,
+// TERM) do not end it at once: they are passed on to the child (to its whole
+// process group when ProcessGroup is true) and remembered, so the code waiting
+// for the child can let it end, then end the program by that signal with
+// EndByPendingSignal, and nothing is left running on the terminal or the job
+// file. Async-signal-safe to read from a handler.
+void SetRunningChild(pid_t pid, bool processGroup);
+void ClearRunningChild();
+// The ending signal received while a child ran, or 0.
+int PendingEndSignal();
+// Restores the terminal and ends the process by the pending signal; returns
+// when none is pending.
+void EndByPendingSignal();
 
 // The text the signal handler writes after restoring the settings: attribute
 // and character set back to the terminal's defaults, and a fresh line.
