@@ -2,9 +2,17 @@
 // quote stripping and integer defaults.
 #include "app/ini_reader.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <limits>
+#include <new>
+
+#include "support/fd_io.h"
+#include "term/cp437.h"
 
 namespace corvix {
 namespace {
@@ -51,11 +59,57 @@ bool ParseWholeNumber(std::string_view text, std::int32_t& value) {
   return true;
 }
 
+bool LoadIniText(const std::string& fileName, std::string& text, std::string& error) {
+  text.clear();
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  bool ok = false;
+  if (::fstat(fd, &st) != 0) {
+    error = std::strerror(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    error = "is a directory, not a file";
+  } else if (!S_ISREG(st.st_mode)) {
+    error = "is not a regular file";
+  } else if (static_cast<std::uint64_t>(st.st_size) > kMaxIniSize) {
+    error = "is larger than " + std::to_string(kMaxIniSize / 1024) + " KiB, too large for a configuration file";
+  } else {
+    try {
+      // One byte more than the size: a file that grew since fstat is read to
+      // its limit and then refused, never cut silently.
+      text.resize(static_cast<std::size_t>(st.st_size) + 1);
+      std::size_t n = ReadFully(fd, text.data(), text.size());
+      if (n < text.size() && errno != 0) {
+        error = std::strerror(errno);
+      } else if (n > kMaxIniSize) {
+        error = "is too large for a configuration file";
+      } else {
+        text.resize(n);
+        ok = true;
+      }
+    } catch (const std::bad_alloc&) {
+      error = "not enough memory to read it";
+    }
+  }
+  ::close(fd);
+  if (!ok) text.clear();
+  return ok;
+}
+
 TIniReader::TIniReader(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  Parse(text);
+  std::string text, error;
+  if (LoadIniText(fileName, text, error)) Parse(text);
+}
+
+bool TIniReader::Load(const std::string& fileName, TIniReader& reader, std::string& error) {
+  std::string text;
+  reader.entries_.clear();
+  if (!LoadIniText(fileName, text, error)) return false;
+  reader.Parse(text);
+  return true;
 }
 
 TIniReader TIniReader::FromText(std::string_view text) {
@@ -65,6 +119,9 @@ TIniReader TIniReader::FromText(std::string_view text) {
 }
 
 void TIniReader::Parse(std::string_view text) {
+  // Editors on some systems save UTF-8 with a byte order mark; left in place
+  // it would hide the first section's header.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::string section;
   bool inSection = false;
   while (!text.empty()) {
@@ -95,14 +152,28 @@ const std::string* TIniReader::Find(std::string_view section, std::string_view k
   return nullptr;
 }
 
-ShortString TIniReader::ReadString(std::string_view section, std::string_view key,
-                                   const ShortString& defaultValue) const {
+bool TIniReader::ReadFull(std::string_view section, std::string_view key, std::string& value) const {
   const std::string* v = Find(section, key);
-  if (v == nullptr) return defaultValue;
+  if (v == nullptr) return false;
   std::string_view s = *v;
   if (s.size() > 1 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
     s = s.substr(1, s.size() - 2);
-  return ShortString(s);
+  value.assign(s);
+  return true;
+}
+
+ShortString TIniReader::ReadString(std::string_view section, std::string_view key,
+                                   const ShortString& defaultValue) const {
+  std::string value;
+  if (!ReadFull(section, key, value)) return defaultValue;
+  return ShortString(value);
+}
+
+ShortString TIniReader::ReadText(std::string_view section, std::string_view key,
+                                 const ShortString& defaultValue, bool fromUtf8) const {
+  std::string value;
+  if (!ReadFull(section, key, value)) return defaultValue;
+  return ShortString(fromUtf8 ? Cp437FromUtf8(value) : value);
 }
 
 std::int32_t TIniReader::ReadInteger(std::string_view section, std::string_view key,

@@ -15,6 +15,7 @@
 #include "app/ini_reader.h"
 #include "app/message_info.h"
 #include "app/session.h"
+#include "app/startup_checks.h"
 #include "support/file_utils.h"
 #include "support/string_utils.h"
 #include "term/console.h"
@@ -32,9 +33,10 @@ void DrawBackground() {
 }
 
 void ReadConfiguration() {
-  TIniReader ini((Session.AppDir + "corvixmass.ini").Str());
+  if (Session.IniPath.empty()) Session.IniPath = (Session.AppDir + "corvixmass.ini").Str();
+  TIniReader ini(Session.IniPath);
   Session.EditorCmd = ini.ReadString("main", "editor", "");
-  ShortString charset = LowerStr(ini.ReadString("main", "charset", "cp437"));
+  ShortString charset = LowerStr(ini.ReadString("main", "charset", DefaultCharset()));
   Session.Utf8Terminal = charset == ShortString("utf8") || charset == ShortString("utf-8");
   ini.ReadString("main", "temp_folder", "/tmp");
   ini.ReadString("main", "signature", "");
@@ -42,9 +44,11 @@ void ReadConfiguration() {
   Session.BasesPath = ini.ReadString("corvix", "mbases", "");
   ini.ReadString("corvix", "corvixutil", "");
   Session.HostDir = ini.ReadString("corvix", "dir", "");
-  Session.MsgFrom = ini.ReadString("message", "from", "");
-  Session.MsgTo = ini.ReadString("message", "to", "");
-  Session.MsgSubject = ini.ReadString("message", "subject", "");
+  // With a UTF-8 terminal the texts are converted to code page 437 like typed
+  // keys, so the screen, what is typed and the job file all hold one set.
+  Session.MsgFrom = ini.ReadText("message", "from", "", Session.Utf8Terminal);
+  Session.MsgTo = ini.ReadText("message", "to", "", Session.Utf8Terminal);
+  Session.MsgSubject = ini.ReadText("message", "subject", "", Session.Utf8Terminal);
 }
 
 void Shutdown() {
@@ -86,6 +90,11 @@ void RunSession(int argc, char** argv) {
   if (!arg.empty()) {
     if (FileExists(arg)) {
       Session.MsgFile = arg;
+    } else if (DirExists(arg)) {
+      // A directory cannot be created as the message file: the operator
+      // picks the file in it instead. The dialog lists the directory it has
+      // changed into, so a relative name is made absolute first.
+      Session.MsgFile = OpenFileDialog(" Open File ", arg[0] == '/' ? arg : AddSlash(Session.StartDir) + arg);
     } else if (MsgBox(kMsgQuestion, "The file doesn't exit. Create it?")) {
       Session.MsgFile = arg;
       AppendText(Session.MsgFile, " ");

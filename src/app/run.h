@@ -6,7 +6,8 @@ namespace corvix {
 // Fills the screen with the light shade (79 columns on every row) in grey.
 void DrawBackground();
 
-// Reads corvixmass.ini beside the executable into the session record.
+// Reads the configuration file (Session.IniPath; when empty, corvixmass.ini
+// beside the executable) into the session record.
 void ReadConfiguration();
 
 // The whole session: from the screen set-up to Shutdown (which does not

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "support/short_string.h"
@@ -20,6 +21,7 @@ struct TPostedRec {
 struct TSession {
   ShortString AppDir;       // directory of the running executable, with its '/'
   ShortString StartDir;     // working directory at start-up
+  std::string IniPath;      // the configuration file: beside the executable, or --config
   ShortString EditorCmd;    // [main] editor
   bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
   std::int32_t PostDelay = 100;  // [main] delay; only the low 16 bits count

@@ -27,4 +27,39 @@ int UnicodeToCp437(char32_t cp) {
   return -1;
 }
 
+std::string Cp437FromUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    // Sequence length and the smallest code point it may carry (overlong
+    // forms and surrogates are not well formed).
+    std::size_t more = 0;
+    char32_t cp = 0, least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      more = 1, cp = lead & 0x1F, least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      more = 2, cp = lead & 0x0F, least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      more = 3, cp = lead & 0x07, least = 0x10000;
+    }
+    std::size_t n = 0;
+    while (n < more && i + 1 + n < text.size() &&
+           (static_cast<unsigned char>(text[i + 1 + n]) & 0xC0) == 0x80) {
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i + 1 + n]) & 0x3F);
+      ++n;
+    }
+    if (more == 0 || n < more || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    const int b = UnicodeToCp437(cp);
+    out += b < 0 ? '?' : static_cast<char>(b);
+    i += 1 + more;
+  }
+  return out;
+}
+
 }  // namespace corvix

@@ -1,6 +1,9 @@
 // Code page 437 and Unicode: the 128 code points of bytes 128-255.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace corvix {
 
 // kCp437High[b - 128] is the Unicode code point of code-page-437 byte b.
@@ -8,5 +11,11 @@ extern const char16_t kCp437High[128];
 
 // The code-page-437 byte of code point Cp, or -1 when the code page has none.
 int UnicodeToCp437(char32_t cp);
+
+// Text converted from UTF-8 to code page 437, as typed UTF-8 keys are: each
+// well-formed character becomes its code-page-437 byte, or '?' when the code
+// page has none. A byte that starts no well-formed UTF-8 character is kept as
+// it is (text already written in code page 437 passes unchanged).
+std::string Cp437FromUtf8(std::string_view text);
 
 }  // namespace corvix

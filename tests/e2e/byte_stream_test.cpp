@@ -40,6 +40,7 @@ using ByteStreamTest = HostFixture;
 
 TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
   WriteCatalogue(SixtyBases());
+  WriteConfig(DefaultConfig("charset = cp437\n"));  // not taken from the test's locale
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");

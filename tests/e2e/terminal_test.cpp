@@ -46,6 +46,7 @@ TEST_F(TerminalTest, Utf8RunShowsBoxGlyphsTakesUtf8KeysAndPrintsTheSummary) {
 }
 
 TEST_F(TerminalTest, Cp437ModeSendsThePcMappingAndRawBytes) {
+  WriteConfig(DefaultConfig("charset = cp437\n"));
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   EXPECT_EQ(run.Raw().rfind("\x1b(U\x1b[0m", 0), 0u);
@@ -61,7 +62,9 @@ TEST_F(TerminalTest, ASmallTerminalIsRefusedWithoutTouchingIt) {
   PtySession& run = Start({"message.txt"}, 79, 25);
   EXPECT_EQ(ExitCode(run.WaitExit()), 1);
   EXPECT_NE(run.Raw().find("at least 80x25; this one is 79x25."), std::string::npos);
-  EXPECT_EQ(run.Raw().find("\x1b["), std::string::npos);
+  // Only the request to grow was sent.
+  EXPECT_EQ(run.Raw().find("\x1b["), run.Raw().find("\x1b[8;25;80t"));
+  EXPECT_EQ(run.Raw().find("\x1b[", run.Raw().find("\x1b[8;25;80t") + 1), std::string::npos);
 }
 
 TEST_F(TerminalTest, HelpAndVersionPrintAndExit) {
