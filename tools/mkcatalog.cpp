@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
   if (argc == 4) {
     unsigned n = 0;
     if (!ParseBaseNumber(argv[3], n)) {
-      std::fprintf(stderr, "mkcatalog: --generate takes a number from 0 to 65535, not \"%s\"\n", argv[3]);
+      std::fprintf(stderr, "mkcatalog: --generate takes a number from 0 to 65535, not \"%s\"\n",
+                   argv[3]);
       return 1;
     }
     for (unsigned i = 1; i <= n; ++i) {
@@ -114,8 +115,8 @@ int main(int argc, char** argv) {
       std::size_t t1 = line.find('\t');
       std::size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
       if (t2 == std::string::npos) {
-        std::fprintf(stderr, "mkcatalog: %s:%lu: skipped line without two tabs: %s\n", listName, lineNo,
-                     line.c_str());
+        std::fprintf(stderr, "mkcatalog: %s:%lu: skipped line without two tabs: %s\n", listName,
+                     lineNo, line.c_str());
         continue;
       }
       unsigned number = 0;

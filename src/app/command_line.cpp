@@ -25,7 +25,10 @@ std::string UsageText() {
          "  Escape                             quit without posting\n"
          "\n"
          "  --help     this text\n"
-         "  --version  the version\n";
+         "  --version  the version\n"
+         "  --check    check the configuration, the catalogue and the host directory,\n"
+         "             print what was found and exit (0: a run can start, 1: it cannot)\n"
+         "  --config FILE  read FILE instead of corvixmass.ini beside the executable\n";
 }
 
 std::string TerminalSizeProblem(int columns, int rows) {

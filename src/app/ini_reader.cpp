@@ -75,7 +75,8 @@ bool LoadIniText(const std::string& fileName, std::string& text, std::string& er
   } else if (!S_ISREG(st.st_mode)) {
     error = "is not a regular file";
   } else if (static_cast<std::uint64_t>(st.st_size) > kMaxIniSize) {
-    error = "is larger than " + std::to_string(kMaxIniSize / 1024) + " KiB, too large for a configuration file";
+    error = "is larger than " + std::to_string(kMaxIniSize / 1024) +
+            " KiB, too large for a configuration file";
   } else {
     try {
       // One byte more than the size: a file that grew since fstat is read to
@@ -152,7 +153,8 @@ const std::string* TIniReader::Find(std::string_view section, std::string_view k
   return nullptr;
 }
 
-bool TIniReader::ReadFull(std::string_view section, std::string_view key, std::string& value) const {
+bool TIniReader::ReadFull(std::string_view section, std::string_view key,
+                          std::string& value) const {
   const std::string* v = Find(section, key);
   if (v == nullptr) return false;
   std::string_view s = *v;

@@ -94,7 +94,8 @@ void RunSession(int argc, char** argv) {
       // A directory cannot be created as the message file: the operator
       // picks the file in it instead. The dialog lists the directory it has
       // changed into, so a relative name is made absolute first.
-      Session.MsgFile = OpenFileDialog(" Open File ", arg[0] == '/' ? arg : AddSlash(Session.StartDir) + arg);
+      Session.MsgFile =
+          OpenFileDialog(" Open File ", arg[0] == '/' ? arg : AddSlash(Session.StartDir) + arg);
     } else if (MsgBox(kMsgQuestion, "The file doesn't exit. Create it?")) {
       Session.MsgFile = arg;
       AppendText(Session.MsgFile, " ");

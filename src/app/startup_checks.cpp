@@ -65,6 +65,12 @@ bool KnownKey(const std::string& section, const std::string& key) {
   return false;
 }
 
+// Name made absolute against Cwd when it is relative.
+std::string Absolute(const std::string& name, const std::string& cwd) {
+  if (name.empty() || name[0] == '/') return name;
+  return cwd + (!cwd.empty() && cwd.back() == '/' ? "" : "/") + name;
+}
+
 }  // namespace
 
 std::string TakeStartupOptions(int& argc, char** argv, TStartupOptions& options) {
@@ -120,28 +126,32 @@ const char* DefaultCharset() {
   return CharsetFromLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
 }
 
-std::string CatalogueProblem(const std::string& path, const std::string& setting,
-                             const std::string& iniPath, std::int64_t& records) {
+std::string CatalogueProblem(const std::string& path, const std::string& cwd,
+                             const std::string& setting, const std::string& iniPath,
+                             std::int64_t& records) {
   records = 0;
   if (path.size() > ShortString::kMaxLength)
     return Complaint(path, "longer than 255 characters", setting, iniPath);
+  // The messages name the file that was looked at, so a relative name shows
+  // where it was looked for.
+  const std::string file = Absolute(path, cwd);
   // Without O_NONBLOCK a FIFO would wait here for a writer, where no key helps.
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return Complaint(path, std::strerror(errno), setting, iniPath);
+  int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return Complaint(file, std::strerror(errno), setting, iniPath);
   struct stat st {};
   int statResult = ::fstat(fd, &st);
   int statErrno = errno;
   ::close(fd);
-  if (statResult != 0) return Complaint(path, std::strerror(statErrno), setting, iniPath);
+  if (statResult != 0) return Complaint(file, std::strerror(statErrno), setting, iniPath);
   if (S_ISDIR(st.st_mode))
-    return Complaint(path, "is a directory, not a catalogue file", setting, iniPath);
+    return Complaint(file, "is a directory, not a catalogue file", setting, iniPath);
   if (!S_ISREG(st.st_mode))
-    return Complaint(path, "is not a regular file (a FIFO, device or socket), not a catalogue",
+    return Complaint(file, "is not a regular file (a FIFO, device or socket), not a catalogue",
                      setting, iniPath);
   // A partial record at the end is ignored, as the list ignores it.
   records = static_cast<std::int64_t>(st.st_size) / kCatalogueRecSize;
   if (records > kMaxCatalogueRecords)
-    return Complaint(path,
+    return Complaint(file,
                      "holds " + std::to_string(records) +
                          " records of 768 bytes, more than the 65536 base numbers a catalogue can "
                          "have: not a catalogue",
@@ -206,7 +216,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
     return f;
   }
   std::int64_t records = 0;
-  f.Problem = CatalogueProblem(bases, "[corvix] mbases", iniPath, records);
+  f.Problem = CatalogueProblem(bases, cwd, "[corvix] mbases", iniPath, records);
   if (!f.Problem.empty()) return f;
   f.Report.push_back("catalogue: " + bases + ": " + std::to_string(records) + " records");
 

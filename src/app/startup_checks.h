@@ -34,11 +34,13 @@ const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char
 // The same, read from this process's environment: the default of [main] charset.
 const char* DefaultCharset();
 
-// The message when the catalogue Path (the value of Setting in IniPath) is
-// not a regular readable file of at most 65,536 records; empty when it is,
-// with its whole records in Records. The file is opened without blocking.
-std::string CatalogueProblem(const std::string& path, const std::string& setting,
-                             const std::string& iniPath, std::int64_t& records);
+// The message when the catalogue Path (the value of Setting in IniPath; a
+// relative name counts from Cwd) is not a regular readable file of at most
+// 65,536 records; empty when it is, with its whole records in Records. The
+// file is opened without blocking.
+std::string CatalogueProblem(const std::string& path, const std::string& cwd,
+                             const std::string& setting, const std::string& iniPath,
+                             std::int64_t& records);
 
 // The message when the host directory Dir (made absolute against Cwd, the
 // result in Absolute) is not a writable directory of at most 255 characters.

@@ -2,8 +2,14 @@
 #include "app/ini_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
+
+#include "term/cp437.h"
 
 namespace corvix {
 namespace {
@@ -66,6 +72,58 @@ TEST(IniReader, MissingFileGivesDefaults) {
   TIniReader ini("/nonexistent/corvixmass.ini");
   EXPECT_EQ(ini.ReadInteger("main", "delay", 100), 100);
   EXPECT_TRUE(ini.ReadString("corvix", "mbases", "").empty());
+}
+
+TEST(IniReader, ByteOrderMarkIsSkippedAndUtf8TextsConvertWhenAsked) {
+  TIniReader ini = TIniReader::FromText("\xEF\xBB\xBF[message]\nfrom = \"J\xC3\xB6rg\"\n");
+  EXPECT_EQ(ini.ReadString("message", "from", ""), ShortString("J\xC3\xB6rg"));
+  EXPECT_EQ(ini.ReadText("message", "from", "", true), ShortString("J\x94rg"));
+  EXPECT_EQ(ini.ReadText("message", "none", "d", true), ShortString("d"));
+  // Cut at 255 only after the conversion: 200 two-byte characters fit.
+  std::string twoByte;
+  for (int i = 0; i < 200; ++i) twoByte += "\xC3\xA9";
+  EXPECT_EQ(TIniReader::FromText("[m]\nk=" + twoByte + "\n").ReadText("m", "k", "", true),
+            ShortString(std::string(200, '\x82')));
+}
+
+TEST(Cp437FromUtf8, ConvertsWellFormedCharactersAndKeepsOtherBytes) {
+  struct {
+    std::string In, Out;
+  } cases[] = {
+      {"plain ASCII", "plain ASCII"},
+      {"\xC3\xA9t\xC3\xA9", "\x82t\x82"},             // é
+      {"\xE2\x96\x91\xE2\x94\x80", "\xB0\xC4"},       // ░ ─
+      {"\xE2\x82\xAC \xF0\x9F\x98\x80", "? ?"},      // not in the code page
+      {"\x94\x82", "\x94\x82"},                         // already code page 437
+      {"\xC3", "\xC3"},                                 // cut short
+      {"\xC0\xAF\xED\xA0\x80", "\xC0\xAF\xED\xA0\x80"},  // overlong, surrogate
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cp437FromUtf8(c.In), c.Out) << c.In;
+}
+
+TEST(IniReader, LoadRefusesWhatIsNoConfigurationFileAtOnce) {
+  char tmpl[] = "/tmp/corvix-ini-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+  std::ofstream(dir + "/big.ini") << "[main]\n";
+  ASSERT_EQ(truncate((dir + "/big.ini").c_str(), kMaxIniSize + 1), 0);
+  std::ofstream(dir + "/ok.ini") << "\xEF\xBB\xBF[main]\ndelay=5\n";
+  struct {
+    std::string Name, Error;
+  } refused[] = {{"", "is a directory, not a file"},
+                 {"/fifo", "is not a regular file"},
+                 {"/big.ini", "is larger than 1024 KiB, too large for a configuration file"},
+                 {"/none.ini", "No such file or directory"}};
+  TIniReader ini = TIniReader::FromText("");
+  for (const auto& r : refused) {
+    std::string error;
+    EXPECT_FALSE(TIniReader::Load(dir + r.Name, ini, error));
+    EXPECT_EQ(error, r.Error);
+  }
+  std::string error;
+  ASSERT_TRUE(TIniReader::Load(dir + "/ok.ini", ini, error));
+  EXPECT_EQ(ini.ReadInteger("main", "delay", 0), 5);
+  ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utmp.h>
 #include <vterm.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -171,6 +173,28 @@ int PtySession::WaitExit(int timeoutMs) {
   while (Pump(0)) {
   }
   return status_;
+}
+
+bool PtySession::GrantResizeRequest(int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    std::size_t at = raw_.find("\x1b[8;");
+    std::size_t end = at == std::string::npos ? at : raw_.find('t', at);
+    if (end != std::string::npos) {
+      int rows = 0, columns = 0;
+      if (std::sscanf(raw_.c_str() + at, "\x1b[8;%d;%dt", &rows, &columns) != 2) return false;
+      winsize ws{};
+      ws.ws_row = static_cast<unsigned short>(rows);
+      ws.ws_col = static_cast<unsigned short>(columns);
+      return ioctl(master_, TIOCSWINSZ, &ws) == 0;
+    }
+    int left = MsLeft(deadline);
+    if (left == 0) return false;
+    if (!Pump(left) && !exited_ && waitpid(pid_, &status_, WNOHANG) == pid_) {
+      exited_ = true;
+      return false;
+    }
+  }
 }
 
 std::string PtySession::Row(int y) const {

@@ -37,6 +37,10 @@ class PtySession {
   void Settle(int quietMs = 150, int timeoutMs = 5000);
   // Waits for the program to end; its wait status, or -1 on time-out.
   int WaitExit(int timeoutMs = 10000);
+  // Reads output until the program asks the terminal to resize itself
+  // (ESC "[8;ROWS;COLSt"), then gives the pseudo-terminal that size, as a
+  // terminal that grants the request does. False when no request came.
+  bool GrantResizeRequest(int timeoutMs = 5000);
 
   // Row Y (1-based) as UTF-8 text, 80 cells, trailing blanks kept.
   std::string Row(int y) const;

@@ -182,8 +182,9 @@ TEST_F(RunTest, MissingCatalogueIsReportedBeforeTheTerminalIsTouched) {
   PtySession& run = Start({"message.txt"});
   int status = run.WaitExit();
   EXPECT_EQ(ExitCode(status), 1);
-  EXPECT_NE(run.Raw().find(hostDir_ + "/missing.dat: No such file or directory ([corvix] mbases in "),
-            std::string::npos);
+  EXPECT_NE(
+      run.Raw().find(hostDir_ + "/missing.dat: No such file or directory ([corvix] mbases in "),
+      std::string::npos);
   EXPECT_EQ(run.Raw().find("\x1b["), std::string::npos);
   EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
 }
