@@ -2,6 +2,7 @@
 // touched, --check and --config, the resize request of a small terminal, and
 // mkcatalog's input checks.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -111,6 +112,18 @@ TEST_F(StartupTest, An80x24TerminalThatStaysSmallIsRefusedUntouched) {
   EXPECT_NE(run.Raw().find("this one is 80x24. The terminal did not take the request to grow"),
             std::string::npos);
   EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+}
+
+// A directory cannot be created as the message file: the dialog opens there.
+TEST_F(StartupTest, ADirectoryArgumentOpensTheFileDialogThere) {
+  mkdir((workDir_ + "/notes").c_str(), 0755);
+  WriteFile(workDir_ + "/notes/weekly.txt", "News\n");
+  PtySession& run = Start({"notes"});
+  ASSERT_TRUE(run.WaitForText("weekly.txt"));
+  EXPECT_NE(run.Row(7).find(workDir_ + "/notes/"), std::string::npos) << run.Row(7);
+  run.Send(kEnter);
+  EXPECT_TRUE(run.WaitForText("Edit file?"));
+  EXPECT_EQ(run.Raw().find("Create it?"), std::string::npos);
 }
 
 TEST_F(StartupTest, MkcatalogRefusesBadNumbersWithTheLineAndKeepsTheOldCatalogue) {
