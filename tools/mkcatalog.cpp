@@ -67,9 +67,11 @@ const char* const kTopics[] = {"GENERAL", "SYSOP",   "LINUX",  "RETRO",  "AMIGA"
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsage, stdout);
-    return 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
   }
   if (argc < 2 || argc > 4 || (argc == 4 && std::strcmp(argv[2], "--generate") != 0) ||
       (argc == 3 && std::strcmp(argv[2], "--generate") == 0)) {

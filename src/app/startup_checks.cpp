@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -31,10 +30,18 @@ constexpr std::int64_t kCatalogueRecSize = 768;
 // Base numbers are 16 bits: a catalogue never holds more records than this.
 constexpr std::int64_t kMaxCatalogueRecords = 65536;
 
+// Text with its control bytes shown as '?': names and values come from the
+// configuration file and go to a terminal.
+std::string Shown(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  return text;
+}
+
 // "corvixmass: Subject: What ([section] key in IniPath)".
 std::string Complaint(const std::string& subject, const std::string& what,
                       const std::string& setting, const std::string& iniPath) {
-  return "corvixmass: " + subject + ": " + what + " (" + setting + " in " + iniPath + ")";
+  return "corvixmass: " + Shown(subject) + ": " + what + " (" + setting + " in " + iniPath + ")";
 }
 
 std::string NotSet(const std::string& setting, const std::string& iniPath,
@@ -42,10 +49,10 @@ std::string NotSet(const std::string& setting, const std::string& iniPath,
   return "corvixmass: " + setting + " is not set in " + iniPath + ": it names " + role;
 }
 
-bool ContainsNoCase(std::string text, std::string_view part) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text.find(part) != std::string::npos;
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return text;
 }
 
 // The keys the program reads, for telling a mistyped key in --check.
@@ -55,13 +62,8 @@ bool KnownKey(const std::string& section, const std::string& key) {
       {"main", "charset"},  {"main", "escape_delay"}, {"main", "colors"},    {"main", "redraw"},
       {"corvix", "mbases"}, {"corvix", "corvixutil"}, {"corvix", "dir"},     {"message", "from"},
       {"message", "to"},    {"message", "subject"}};
-  auto lower = [](std::string s) {
-    for (char& c : s)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-  };
   for (const auto& k : kKeys)
-    if (lower(section) == k[0] && lower(key) == k[1]) return true;
+    if (Lower(section) == k[0] && Lower(key) == k[1]) return true;
   return false;
 }
 
@@ -117,7 +119,10 @@ std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
 const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char* lang) {
   for (const char* v : {lcAll, lcCtype, lang}) {
     if (v == nullptr || *v == '\0') continue;
-    return ContainsNoCase(v, "utf-8") || ContainsNoCase(v, "utf8") ? "utf8" : "cp437";
+    const std::string name = Lower(v);
+    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos
+               ? "utf8"
+               : "cp437";
   }
   return "cp437";
 }
@@ -162,9 +167,7 @@ std::string CatalogueProblem(const std::string& path, const std::string& cwd,
 std::string HostDirProblem(const std::string& dir, const std::string& cwd,
                            const std::string& setting, const std::string& iniPath,
                            std::string& absolute) {
-  absolute = dir;
-  if (!dir.empty() && dir[0] != '/')
-    absolute = cwd + (!cwd.empty() && cwd.back() == '/' ? "" : "/") + dir;
+  absolute = Absolute(dir, cwd);
   if (dir.size() > ShortString::kMaxLength)
     return Complaint(dir, "longer than 255 characters", setting, iniPath);
   if (absolute.size() > ShortString::kMaxLength)
@@ -172,10 +175,10 @@ std::string HostDirProblem(const std::string& dir, const std::string& cwd,
                      setting, iniPath);
   struct stat st {};
   if (::stat(absolute.c_str(), &st) != 0)
-    return Complaint(dir, std::strerror(errno), setting, iniPath);
-  if (!S_ISDIR(st.st_mode)) return Complaint(dir, "is not a directory", setting, iniPath);
+    return Complaint(absolute, std::strerror(errno), setting, iniPath);
+  if (!S_ISDIR(st.st_mode)) return Complaint(absolute, "is not a directory", setting, iniPath);
   if (::access(absolute.c_str(), W_OK | X_OK) != 0)
-    return Complaint(dir, "is not writable for you (the job file is written there)", setting,
+    return Complaint(absolute, "is not writable for you (the job file is written there)", setting,
                      iniPath);
   return "";
 }
@@ -202,11 +205,11 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   }
   f.Report.push_back("configuration: " + iniPath);
   for (const TIniReader::Entry& e : ini.Entries())
-    f.Report.push_back("  [" + e.Section + "] " + e.Key + " = " + e.Value +
+    f.Report.push_back("  [" + Shown(e.Section) + "] " + Shown(e.Key) + " = " + Shown(e.Value) +
                        (KnownKey(e.Section, e.Key) ? "" : "    (unknown key, ignored)"));
   std::string charset;
   if (ini.ReadFull("main", "charset", charset))
-    f.Report.push_back("charset: " + charset);
+    f.Report.push_back("charset: " + Shown(charset));
   else
     f.Report.push_back(std::string("charset: ") + DefaultCharset() + " (not set: from the locale)");
 

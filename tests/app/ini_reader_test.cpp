@@ -101,28 +101,19 @@ TEST(Cp437FromUtf8, ConvertsWellFormedCharactersAndKeepsOtherBytes) {
   for (const auto& c : cases) EXPECT_EQ(Cp437FromUtf8(c.In), c.Out) << c.In;
 }
 
+// A FIFO would block a plain open; a huge file would be read into memory.
 TEST(IniReader, LoadRefusesWhatIsNoConfigurationFileAtOnce) {
   char tmpl[] = "/tmp/corvix-ini-XXXXXX";
   std::string dir = mkdtemp(tmpl);
   ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
   std::ofstream(dir + "/big.ini") << "[main]\n";
   ASSERT_EQ(truncate((dir + "/big.ini").c_str(), kMaxIniSize + 1), 0);
-  std::ofstream(dir + "/ok.ini") << "\xEF\xBB\xBF[main]\ndelay=5\n";
-  struct {
-    std::string Name, Error;
-  } refused[] = {{"", "is a directory, not a file"},
-                 {"/fifo", "is not a regular file"},
-                 {"/big.ini", "is larger than 1024 KiB, too large for a configuration file"},
-                 {"/none.ini", "No such file or directory"}};
   TIniReader ini = TIniReader::FromText("");
-  for (const auto& r : refused) {
-    std::string error;
-    EXPECT_FALSE(TIniReader::Load(dir + r.Name, ini, error));
-    EXPECT_EQ(error, r.Error);
-  }
   std::string error;
-  ASSERT_TRUE(TIniReader::Load(dir + "/ok.ini", ini, error));
-  EXPECT_EQ(ini.ReadInteger("main", "delay", 0), 5);
+  EXPECT_FALSE(TIniReader::Load(dir + "/fifo", ini, error));
+  EXPECT_EQ(error, "is not a regular file");
+  EXPECT_FALSE(TIniReader::Load(dir + "/big.ini", ini, error));
+  EXPECT_EQ(error, "is larger than 1024 KiB, too large for a configuration file");
   ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 

@@ -18,18 +18,16 @@
 namespace corvix {
 namespace {
 
-TEST(TakeStartupOptions, TakesItsOptionsAndLeavesTheRest) {
+TEST(StartupChecks, OptionsAreTakenOutAndTheRestIsLeft) {
   struct {
     std::vector<const char*> Args;
     std::vector<std::string> Left;
     bool Check;
-    const char* Config;
+    std::string Config;
     bool Misuse;
   } cases[] = {
-      {{"cm"}, {"cm"}, false, "", false},
-      {{"cm", "msg.txt"}, {"cm", "msg.txt"}, false, "", false},
-      {{"cm", "--check"}, {"cm"}, true, "", false},
-      {{"cm", "msg.txt", "--config", "a.ini"}, {"cm", "msg.txt"}, false, "a.ini", false},
+      {{"cm", "msg.txt", "--check"}, {"cm", "msg.txt"}, true, "", false},
+      {{"cm", "--config", "a.ini", "m"}, {"cm", "m"}, false, "a.ini", false},
       {{"cm", "--config=b.ini", "--help"}, {"cm", "--help"}, false, "b.ini", false},
       {{"cm", "--", "--check"}, {"cm", "--check"}, false, "", false},
       {{"cm", "--config"}, {"cm"}, false, "", true},
@@ -41,28 +39,24 @@ TEST(TakeStartupOptions, TakesItsOptionsAndLeavesTheRest) {
     argv.push_back(nullptr);
     int argc = static_cast<int>(c.Args.size());
     TStartupOptions options;
-    std::string misuse = TakeStartupOptions(argc, argv.data(), options);
-    std::vector<std::string> left(argv.begin(), argv.begin() + argc);
-    EXPECT_EQ(left, c.Left) << c.Args.size();
+    bool misuse = !TakeStartupOptions(argc, argv.data(), options).empty();
+    EXPECT_EQ(std::vector<std::string>(argv.begin(), argv.begin() + argc), c.Left);
     EXPECT_EQ(argv[argc], nullptr);
     EXPECT_EQ(options.Check, c.Check);
     EXPECT_EQ(options.ConfigPath, c.Config);
-    EXPECT_EQ(!misuse.empty(), c.Misuse) << misuse;
+    EXPECT_EQ(misuse, c.Misuse);
   }
 }
 
 TEST(StartupChecks, TerminalsAndLocale) {
   EXPECT_EQ(TerminalProblem(true, true), "");
-  EXPECT_NE(TerminalProblem(false, true).find("standard input is not a terminal"),
-            std::string::npos);
-  EXPECT_NE(TerminalProblem(true, false).find("standard output is not a terminal"),
-            std::string::npos);
+  EXPECT_NE(TerminalProblem(false, true).find("standard input is not"), std::string::npos);
+  EXPECT_NE(TerminalProblem(true, false).find("standard output is not"), std::string::npos);
   // The first variable set decides, even when it names another set.
   EXPECT_STREQ(CharsetFromLocale(nullptr, nullptr, nullptr), "cp437");
   EXPECT_STREQ(CharsetFromLocale(nullptr, nullptr, "de_DE.UTF-8"), "utf8");
   EXPECT_STREQ(CharsetFromLocale("", "en_US.utf8", "C"), "utf8");
   EXPECT_STREQ(CharsetFromLocale("C", "en_US.UTF-8", "en_US.UTF-8"), "cp437");
-  EXPECT_STREQ(CharsetFromLocale(nullptr, "POSIX", "de_DE.UTF-8"), "cp437");
 }
 
 class StartupFilesTest : public ::testing::Test {
@@ -78,10 +72,6 @@ class StartupFilesTest : public ::testing::Test {
   void Write(const std::string& name, const std::string& text) {
     std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
   }
-  std::string Config(const std::string& corvix) {
-    return "[main]\neditor = vi\n[corvix]\n" + corvix;
-  }
-
   std::string dir_, ini_;
 };
 
@@ -90,15 +80,10 @@ TEST_F(StartupFilesTest, TheCatalogueMustBeAFileOfAtMost65536Records) {
   EXPECT_EQ(CatalogueProblem("mbases.dat", dir_, "[corvix] mbases", ini_, records), "");
   EXPECT_EQ(records, 3);
   ASSERT_EQ(mkfifo((dir_ + "/fifo").c_str(), 0600), 0);
-  // Sparse files: sizes without the disk space.
-  ASSERT_EQ(truncate((dir_ + "/mbases.dat").c_str(), 65536 * 768 + 767), 0);
-  EXPECT_EQ(CatalogueProblem(dir_ + "/mbases.dat", "/", "s", ini_, records), "");
-  EXPECT_EQ(records, 65536);
   Write("huge.dat", "");
-  ASSERT_EQ(truncate((dir_ + "/huge.dat").c_str(), 65537 * 768), 0);
+  ASSERT_EQ(truncate((dir_ + "/huge.dat").c_str(), 65537 * 768), 0);  // sparse
   struct {
-    std::string Path;
-    std::string Message;
+    std::string Path, Message;
   } refused[] = {
       {dir_ + "/none.dat", ": No such file or directory ([corvix] mbases in " + ini_ + ")"},
       {dir_ + "/host", ": is a directory, not a catalogue file ("},
@@ -112,28 +97,14 @@ TEST_F(StartupFilesTest, TheCatalogueMustBeAFileOfAtMost65536Records) {
   }
 }
 
-TEST_F(StartupFilesTest, TheHostDirectoryMustBeAWritableDirectoryOfAtMost255Characters) {
+TEST_F(StartupFilesTest, TheHostDirectoryMustBeADirectoryOfAtMost255Characters) {
   std::string absolute;
   EXPECT_EQ(HostDirProblem("host", dir_, "[corvix] dir", ini_, absolute), "");
   EXPECT_EQ(absolute, dir_ + "/host");
-  EXPECT_NE(HostDirProblem("mbases.dat", dir_, "[corvix] dir", ini_, absolute)
-                .find(": is not a directory ("),
-            std::string::npos);
-  EXPECT_NE(HostDirProblem("gone", dir_, "[corvix] dir", ini_, absolute)
-                .find("No such file or directory"),
-            std::string::npos);
   std::string nearLimit(255 - 4, 'd');  // fits alone, not below the working directory
-  EXPECT_NE(HostDirProblem(nearLimit, dir_, "[corvix] dir", ini_, absolute)
-                .find("longer than 255 characters once made absolute"),
+  EXPECT_NE(HostDirProblem(nearLimit, dir_, "d", ini_, absolute).find("once made absolute"),
             std::string::npos);
-  if (geteuid() != 0) {  // root may write anywhere
-    chmod((dir_ + "/host").c_str(), 0555);
-    EXPECT_NE(HostDirProblem("host", dir_, "d", ini_, absolute).find("is not writable"),
-              std::string::npos);
-    chmod((dir_ + "/host").c_str(), 0755);
-  }
-  EXPECT_NE(UtilityWarning(dir_ + "/host").find("/host/corvixutil: No such file or directory"),
-            std::string::npos);
+  EXPECT_NE(UtilityWarning(dir_ + "/host").find("/corvixutil: No such file"), std::string::npos);
   Write("host/corvixutil", "#!/bin/sh\n");
   EXPECT_NE(UtilityWarning(dir_ + "/host").find("not an executable file"), std::string::npos);
   chmod((dir_ + "/host/corvixutil").c_str(), 0755);
@@ -141,36 +112,31 @@ TEST_F(StartupFilesTest, TheHostDirectoryMustBeAWritableDirectoryOfAtMost255Char
 }
 
 TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSetting) {
+  const std::string head = "[main]\neditor = vi\n[corvix]\n";
   struct {
-    std::string Text;
-    std::string Problem;  // start of the message after "corvixmass: "
+    std::string Text, Problem;  // the start of the message after "corvixmass: "
   } cases[] = {
-      {Config("mbases = mbases.dat\ndir = host\n"), ""},
-      {"\xEF\xBB\xBF" + Config("mbases = mbases.dat\ndir = host\n"), ""},  // byte order mark
-      {Config("mbase = mbases.dat\ndir = host\n"), "[corvix] mbases is not set in " + ini_},
-      {Config("mbases = nothere\ndir = nothere\n"),
-       dir_ + "/nothere: No such file or directory ([corvix] mbases in "},
-      {Config("mbases = mbases.dat\ndir =\n"), "[corvix] dir is not set in " + ini_},
-      {Config("mbases = mbases.dat\ndir = mbases.dat\n"),
-       "mbases.dat: is not a directory ([corvix] dir in "},
+      {head + "mbases = mbases.dat\ndir = host\n", ""},
+      {"\xEF\xBB\xBF" + head + "mbases = mbases.dat\ndir = host\n", ""},  // byte order mark
+      {head + "mbase = mbases.dat\ndir = host\n", "[corvix] mbases is not set in " + ini_},
+      {head + "mbases = no\ndir = no\n",
+       dir_ + "/no: No such file or directory ([corvix] mbases in "},
+      {head + "mbases = mbases.dat\ndir =\n", "[corvix] dir is not set in " + ini_},
+      {head + "mbases = mbases.dat\ndir = mbases.dat\n",
+       dir_ + "/mbases.dat: is not a directory ("},
   };
   for (const auto& c : cases) {
     Write("corvixmass.ini", c.Text);
     TConfigFindings found = CheckConfiguration(ini_, dir_);
-    if (c.Problem.empty()) {
-      EXPECT_EQ(found.Problem, "") << c.Text;
-      EXPECT_EQ(found.Report.at(found.Report.size() - 2), "catalogue: mbases.dat: 3 records");
-    } else {
+    if (c.Problem.empty())
+      EXPECT_EQ(found.Problem, "");
+    else
       EXPECT_EQ(found.Problem.rfind("corvixmass: " + c.Problem, 0), 0u) << found.Problem;
-    }
   }
   EXPECT_EQ(CheckConfiguration(dir_ + "/host", dir_).Problem,
             "corvixmass: " + dir_ +
-                "/host: is a directory, not a file (the configuration file; --config FILE "
-                "reads another)");
-  EXPECT_NE(CheckConfiguration(dir_ + "/none.ini", dir_)
-                .Problem.find("none.ini: No such file or directory"),
-            std::string::npos);
+                "/host: is a directory, not a file (the configuration file; --config FILE reads "
+                "another)");
 }
 
 // "Jörg" in UTF-8 reaches the job file as code page 437's byte for ö.
@@ -185,7 +151,6 @@ TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437
   std::string job = BuildJobFile(TJobRec{"/m.txt", "7", Session.MsgFrom, Session.MsgTo, "s"});
   EXPECT_NE(job.find("  file1_from    = J\x94rg\n"), std::string::npos);
   EXPECT_NE(job.find("  file1_to      = ?\n"), std::string::npos);
-  // Without utf8 the bytes are taken as they are.
   Write("corvixmass.ini", "[main]\ncharset = cp437\n[message]\nfrom = J\xC3\xB6rg\n");
   ReadConfiguration();
   EXPECT_EQ(Session.MsgFrom, ShortString("J\xC3\xB6rg"));
