@@ -221,7 +221,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   std::int64_t records = 0;
   f.Problem = CatalogueProblem(bases, cwd, "[corvix] mbases", iniPath, records);
   if (!f.Problem.empty()) return f;
-  f.Report.push_back("catalogue: " + bases + ": " + std::to_string(records) + " records");
+  f.Report.push_back("catalogue: " + Shown(bases) + ": " + std::to_string(records) + " records");
 
   std::string dir, absolute;
   if (!ini.ReadFull("corvix", "dir", dir) || dir.empty()) {
@@ -230,12 +230,13 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   }
   f.Problem = HostDirProblem(dir, cwd, "[corvix] dir", iniPath, absolute);
   if (!f.Problem.empty()) return f;
-  f.Report.push_back("host directory: " + absolute + " (writable)");
+  f.Report.push_back("host directory: " + Shown(absolute) + " (writable)");
   std::string warning = UtilityWarning(absolute);
   if (warning.empty())
-    f.Report.push_back("utility: " + absolute + (absolute.back() == '/' ? "" : "/") + "corvixutil");
+    f.Report.push_back("utility: " + Shown(absolute) + (absolute.back() == '/' ? "" : "/") +
+                       "corvixutil");
   else
-    f.Warnings.push_back(warning);
+    f.Warnings.push_back(Shown(warning));
   return f;
 }
 
