@@ -41,7 +41,6 @@ TEST_F(StartupTest, CheckReportsTheConfigurationAndConfigReadsAnotherFile) {
   EXPECT_EQ(good.Status, 0) << good.Err;
   EXPECT_NE(good.Out.find("catalogue: " + hostDir_ + "/mbases.dat: 3 records\n"),
             std::string::npos);
-  EXPECT_NE(good.Out.find("utility: " + hostDir_ + "/corvixutil\nok\n"), std::string::npos);
 
   // The file beside the program names no catalogue now; --config reads another.
   WriteConfig("[main]\n");
@@ -84,14 +83,14 @@ TEST_F(StartupTest, ADirectoryArgumentOpensTheFileDialogThere) {
 TEST_F(StartupTest, MkcatalogRefusesBadNumbersWithTheLineAndKeepsTheOldCatalogue) {
   const std::string mkcatalog = std::string(CORVIX_MKCATALOG_EXE) + " " + hostDir_ + "/mbases.dat ";
   const std::string before = ReadFile(hostDir_ + "/mbases.dat");
-  WriteFile(workDir_ + "/list.tsv", "1\tA\ta\n# comment\n65536\tB\tb\n");
-  PipedRun range = Run(mkcatalog + "list.tsv");
-  EXPECT_EQ(range.Status, 1);
-  EXPECT_NE(range.Err.find("list.tsv:3: the base number \"65536\" is not a number from 0 to 65535"),
-            std::string::npos);
-  WriteFile(workDir_ + "/list.tsv", "x1\tA\ta\n");
-  EXPECT_NE(Run(mkcatalog + "list.tsv").Err.find("list.tsv:1: the base number \"x1\" is not"),
-            std::string::npos);
+  for (const char* bad : {"6x", "65536"}) {
+    WriteFile(workDir_ + "/list.tsv", std::string("1\tA\ta\n# comment\n") + bad + "\tB\tb\n");
+    PipedRun r = Run(mkcatalog + "list.tsv");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(
+        r.Err.find("list.tsv:3: the base number \"" + std::string(bad) + "\" is not a number"),
+        std::string::npos);
+  }
   EXPECT_EQ(Run(mkcatalog + "--generate 65536").Status, 1);
   EXPECT_EQ(ReadFile(hostDir_ + "/mbases.dat"), before);
   EXPECT_NE(Run(mkcatalog + "--help").Out.find("usage: mkcatalog OUTPUT [LIST]"),
