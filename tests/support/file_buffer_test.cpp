@@ -3,6 +3,8 @@
 #include "support/file_buffer.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "support/sleep.h"
 
 namespace corvix {
 namespace {
@@ -113,6 +117,36 @@ TEST_F(FileBuffer, FailuresAreReported) {
   EXPECT_EQ(FileIoResult, EBADF);
   EXPECT_FALSE(b.Close());
   EXPECT_EQ(Disk(), "abc");
+}
+
+TEST_F(FileBuffer, RetryPrimitivesWaitOnlyOnAccessDeniedAndOpenWithTheMode) {
+  static int pauses = 0;
+  RetryPause = [](std::uint32_t) { ++pauses; };
+  char c = 0;
+  std::int32_t count = 0;
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+  TBinFile empty;  // a read that would block is not access denied: no second attempt
+  empty.Fd = fds[0];
+  EXPECT_FALSE(ReadRetry(empty, &c, 1, count));
+  EXPECT_EQ(FileIoResult, EAGAIN);
+  EXPECT_EQ(pauses, 0);
+  close(fds[0]);
+  close(fds[1]);
+
+  TBinFile f;  // a file created for reading only is not written
+  f.Name = ShortString(path_);
+  ASSERT_TRUE(RewriteRetry(f, 1, kModeRead));
+  EXPECT_FALSE(WriteRetry(f, "x", 1, count));
+  EXPECT_EQ(FileIoResult, EBADF);
+  CloseFile(f);
+  if (geteuid() != 0) {  // the superuser is never denied access
+    chmod(path_.c_str(), 0);
+    EXPECT_FALSE(ResetRetry(f, 1, kModeRead));
+    EXPECT_EQ(FileIoResult, EACCES);
+    EXPECT_EQ(pauses, 19);  // 20 attempts
+  }
+  RetryPause = SleepMs;
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ TEST(PathSplitting, FollowsTheLastSeparatorOrDot) {
   EXPECT_EQ(ForceExt("msg.txt", "bak").Str(), "msg.bak");
   EXPECT_EQ(ParentDir("/home/bbs/").Str(), "/home/");
   EXPECT_EQ(ParentDir("msgs/").Str(), "./");  // relative: not the root
+  EXPECT_EQ(ParentDir("mass").Str(), "./");
 }
 
 TEST(WildMatch, FollowsTheMaskRules) {
@@ -96,6 +97,9 @@ TEST(FileHelpers, DirectoriesAndSearches) {
   d.Put(".hidden", "333");
   EXPECT_EQ(CountFiles(d.path), 3);
   EXPECT_EQ(FindNoCase(d / "keep.txt").Str(), d / "Keep.TXT");
+  d.Put("KEEP.txt", "4");  // a name spelt exactly as asked is never another file
+  for (const char* name : {"Keep.TXT", "KEEP.txt"}) EXPECT_EQ(FindNoCase(d / name).Str(), d / name);
+  std::filesystem::remove(d / "KEEP.txt");
   std::string saved = std::filesystem::current_path();
   ASSERT_TRUE(ChangeDir(d.path));
   EraseAllExcept("", "x");  // no directory named: nothing is erased

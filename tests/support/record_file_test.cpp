@@ -95,7 +95,8 @@ TEST_F(RecordFile, InsertPlacesTheRecordAfterIndex) {
     std::string before;
     std::int32_t index;
     std::string after;
-  } cases[] = {{A + B, 0, A + N + B}, {A + B, 1, A + B + N}, {A + B + "pp", 0, A + N + B + "pp"}};
+  } cases[] = {{A + B, 0, A + N + B},   {A + B, 1, A + B + N}, {A + B + "pp", 0, A + N + B + "pp"},
+               {A + B, -1, N + A + B}, {"", -1, N}};  // -1: before every record
   for (const auto& c : cases) {
     Put(c.before);
     TFileRec f(path_, 4, false);
