@@ -10,31 +10,23 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "support/sleep.h"
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
 
 class FileBuffer : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char t[] = "/tmp/corvix-buf-XXXXXX";
-    dir_ = std::string(mkdtemp(t)) + "/";
-    path_ = dir_ + "data.bin";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void Put(const std::string& bytes) { std::ofstream(path_) << bytes; }
-  std::string Disk() {  // what is on the disk now, past the buffer
-    std::ifstream in(path_);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  void Put(const std::string& bytes) { dir_.Put("data.bin", bytes); }
+  std::string Disk() { return dir_.Get("data.bin"); }  // what is on the disk now, past the buffer
   static void Write(TFileBuffer& b, const std::string& s) {
     EXPECT_TRUE(b.WriteBlock(s.data(), static_cast<std::int32_t>(s.size())));
   }
-  std::string dir_, path_;
+  testkit::TempDir dir_;
+  const std::string path_ = dir_ / "data.bin";
   TFileBuffer b{8};
 };
 

@@ -9,34 +9,28 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "support/io_error.h"
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
 
 class RecordFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char t[] = "/tmp/corvix-rec-XXXXXX";
-    dir_ = std::string(mkdtemp(t)) + "/";
-    path_ = dir_ + "bases.dat";
+  void Put(const std::string& bytes) { dir_.Put("bases.dat", bytes); }
+  std::string Get() { return dir_.Get("bases.dat"); }
+  int Entries() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}));
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void Put(const std::string& bytes) { std::ofstream(path_) << bytes; }
-  std::string Get() {
-    std::ifstream in(path_);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  int Entries() { return static_cast<int>(std::distance(std::filesystem::directory_iterator(dir_), {})); }
   static std::string Read(TFileRec& f, std::int32_t index) {
     std::string buf(static_cast<std::size_t>(f.RecSize), '\0');
     f.ReadRecord(buf.data(), index);
     return buf;
   }
-  std::string dir_, path_;
+  testkit::TempDir dir_;
+  const std::string path_ = dir_ / "bases.dat";
   // Records of four bytes: "AAAA", "BBBB", ...
   const std::string A = "AAAA", B = "BBBB", C = "CCCC", N = "nnnn";
 };

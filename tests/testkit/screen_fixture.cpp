@@ -202,6 +202,27 @@ std::string ScreenTest::RowText(std::uint8_t y) const {
 
 char ScreenTest::CharAt(std::uint8_t x, std::uint8_t y) const { return screen_->ReadCharXY(x, y); }
 
+std::string ScreenTest::Block(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2,
+                              std::uint8_t y2) const {
+  std::string block;
+  for (std::uint8_t y = y1; y <= y2; ++y) {
+    if (y > y1) block += '\n';
+    for (std::uint8_t x = x1; x <= x2; ++x) block += screen_->ReadCharXY(x, y);
+  }
+  return block;
+}
+
+std::string ScreenTest::Snapshot() const {
+  std::string all;
+  for (std::uint8_t y = 1; y <= kScreenRows; ++y) {
+    for (std::uint8_t x = 1; x <= kScreenCols; ++x) {
+      all += screen_->ReadCharXY(x, y);
+      all += static_cast<char>(screen_->ReadAttrXY(x, y));
+    }
+  }
+  return all;
+}
+
 std::uint8_t ScreenTest::AttrAt(std::uint8_t x, std::uint8_t y) const {
   return screen_->ReadAttrXY(x, y);
 }

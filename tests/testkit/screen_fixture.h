@@ -29,6 +29,10 @@
 //     RowText(3)      the 80 characters of row 3
 //     CharAt(10, 3)   the character of cell (10, 3)
 //     AttrAt(10, 3)   the attribute of cell (10, 3)
+//     Block(4, 2, 54, 9)   columns 4-54 of rows 2-9 as one string, rows
+//                          joined by '\n': compare a whole drawn area at once
+//     Snapshot()      every cell's character and attribute, to tell whether
+//                     an operation put the screen back exactly
 // Output() is the raw bytes sent, starting with the screen object's creation
 // bytes (ESC "(U" ESC "[0m" ESC "[2J" ESC "[1;1H"); ClearOutput() forgets what was sent so far,
 // to look at the bytes of one operation alone. Both flush the screen object's
@@ -78,6 +82,12 @@ class ScreenTest : public ::testing::Test {
   std::string RowText(std::uint8_t y) const;
   char CharAt(std::uint8_t x, std::uint8_t y) const;
   std::uint8_t AttrAt(std::uint8_t x, std::uint8_t y) const;
+  // The characters of columns X1..X2 of rows Y1..Y2, each row exactly as
+  // drawn (trailing blanks kept), rows joined by '\n'. GoogleTest prints a
+  // line-by-line diff when two such blocks differ.
+  std::string Block(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2) const;
+  // Character and attribute of every cell of the 80x25 image, in one string.
+  std::string Snapshot() const;
 
   // ---- Bytes sent ----
 
