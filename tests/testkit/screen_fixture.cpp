@@ -69,6 +69,31 @@ int CountEscapes(std::string_view bytes) {
 
 int SilenceAfter(int escapes) { return kSilenceBaseMs + kSilencePerEscapeMs * escapes; }
 
+// The test whose steps run at the keyboard's waits, and the hook that was
+// installed before it (the console layer's flush).
+ScreenTest* waitingTest = nullptr;
+void (*hookBefore)() = nullptr;
+
+}  // namespace
+
+void ScreenTest::RunWaitStep() {
+  if (hookBefore != nullptr) hookBefore();
+  if (waitingTest == nullptr || waitingTest->steps_.empty()) return;
+  Step& next = waitingTest->steps_.front();
+  if (waitingTest->Shown().find(next.shown) == std::string::npos) return;
+  std::function<void()> run = std::move(next.run);
+  waitingTest->steps_.pop_front();
+  run();
+}
+
+std::string ScreenTest::Shown() const {
+  std::string all;
+  for (std::uint8_t y = 1; y <= kScreenRows; ++y) all += RowText(y) + '\n';
+  return all;
+}
+
+namespace {
+
 }  // namespace
 
 std::string KeySequence(std::uint8_t scan) {
@@ -106,9 +131,19 @@ void ScreenTest::SetUp() {
   ScreenWidth = 80;
   SavedScreen = TConsoleImageRec{};
   PausePrompt = kDefaultPausePrompt;
+  hookBefore = BeforeInputWait;
+  BeforeInputWait = RunWaitStep;
+  waitingTest = this;
+}
+
+void ScreenTest::AtWait(std::string shown, std::function<void()> step) {
+  steps_.push_back(Step{std::move(shown), std::move(step)});
 }
 
 void ScreenTest::TearDown() {
+  EXPECT_TRUE(steps_.empty()) << steps_.size() << " step(s) never ran: the keyboard did not wait";
+  BeforeInputWait = hookBefore;
+  waitingTest = nullptr;
   {
     std::lock_guard<std::mutex> lock(feedMutex_);
     stopping_ = true;

@@ -25,6 +25,16 @@
 // until the keyboard has taken every byte from the pipe, then stays silent
 // well beyond the decoder's 10 ms Escape wait before it writes them.
 //
+// Screens along the way. A widget runs to its end once called, so to look at
+// the screen while it waits for a key, queue a step first:
+//     AtWait("Edit file?", [&] { EXPECT_EQ(AttrAt(36, 14), 127); Keys("y"); });
+//     MsgBox(kMsgQuestion, "Edit file?");
+// Steps run in order, each at the first wait for a key (the keyboard about to
+// block with no input left) at which its text is on the screen; a step looks
+// at the screen and queues the keys that go on. The text keeps a step from
+// running early, at the decoder's short wait after an Escape for instance.
+// A step that never ran fails the test.
+//
 // Screen readers look at the screen object's image (the model), 1-based:
 //     RowText(3)      the 80 characters of row 3
 //     CharAt(10, 3)   the character of cell (10, 3)
@@ -44,6 +54,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -77,6 +88,9 @@ class ScreenTest : public ::testing::Test {
   // Escape has been decoded as the Escape key.
   void LoneEscape();
 
+  // Runs Step at the first wait for a key with Shown on the screen (see above).
+  void AtWait(std::string shown, std::function<void()> step);
+
   // ---- Screen image (1-based cells of the screen object's model) ----
 
   std::string RowText(std::uint8_t y) const;
@@ -98,6 +112,7 @@ class ScreenTest : public ::testing::Test {
   std::unique_ptr<TInput> keyboard_;
 
  private:
+  static void RunWaitStep();
   void WriteKeys(std::string_view bytes);
   void ReaderLoop();
   void FeederLoop();
@@ -118,6 +133,12 @@ class ScreenTest : public ::testing::Test {
   int directEscapes_ = 0;           // Escapes written straight to the pipe
   bool stopping_ = false;           // guarded by feedMutex_
   std::thread feeder_;
+  struct Step {
+    std::string shown;
+    std::function<void()> run;
+  };
+  std::deque<Step> steps_;  // run at the keyboard's waits, in order
+  std::string Shown() const;  // every row, each ended by '\n'
 };
 
 }  // namespace corvix::testkit
