@@ -91,20 +91,6 @@ TEST_F(RunTest, EscapeAtConfirmationPostsNothing) {
   EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
 }
 
-TEST_F(RunTest, FileOpenDialogChoosesAFileOfTheStartDirectory) {
-  WriteFile(workDir_ + "/README", "no dot: not listed by *.*\n");
-  PtySession& run = Start({});
-  ASSERT_TRUE(run.WaitForText("Open File"));
-  ASSERT_TRUE(run.WaitForText("message.txt"));
-  EXPECT_EQ(run.ScreenText().find("README"), std::string::npos);
-  run.Send(kEnter);
-  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
-  run.Send(kEnter);
-  ASSERT_EQ(ExitCode(run.WaitExit()), 0);
-  EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"),
-            ExpectedJob(workDir_ + "/message.txt", "7", "The Sysop", "All", "News"));
-}
-
 // Names that would be cut at 255 characters (the argument) or at the end of
 // the job file's line (237 characters after "  file1_name    = ") would hand
 // another file to the editor or the utility: nothing is created or posted.
