@@ -33,7 +33,8 @@ class DialogsTest : public testkit::ScreenTest {
     ScreenTest::SetUp();
     EndKeys = "\r";
     // Something under the dialogs, so that putting it back shows.
-    for (std::uint8_t y = 1; y <= 25; ++y) WriteXY(1, y, y, std::string(79, static_cast<char>('a' + y)));
+    for (std::uint8_t y = 1; y <= 25; ++y)
+      WriteXY(1, y, y, std::string(79, static_cast<char>('a' + y)));
     GotoXY(5, 6);
     SetTextAttr(0x1E);
   }
@@ -51,8 +52,8 @@ TEST_F(DialogsTest, QuestionBoxShowsItsButtonsAndAnswersByKey) {
   // "Edit file?": the box spans columns 34-47 and rows 10-15; YES starts at
   // column 36 and NO at column 41 on row 14.
   AtWait("Edit file?", [&] {
-    EXPECT_EQ(Block(35, 11, 46, 14), std::string(12, ' ') + "\n Edit file? \n" + std::string(12, ' ') +
-                                         "\n  YES  NO   ");
+    EXPECT_EQ(Block(35, 11, 46, 14),
+              std::string(12, ' ') + "\n Edit file? \n" + std::string(12, ' ') + "\n  YES  NO   ");
     EXPECT_EQ(CharAt(34, 10), '\xDA');
     EXPECT_EQ(CharAt(47, 15), '\xD9');
     EXPECT_TRUE(AttrAt(36, 14) == 127 && AttrAt(41, 14) == 8);
@@ -69,8 +70,15 @@ TEST_F(DialogsTest, QuestionBoxShowsItsButtonsAndAnswersByKey) {
     std::string keys;
     bool answer;
   } cases[] = {
-      {"\r", true},  {"y", true},  {"Y", true},         {"n", false},         {"N", false},
-      {" \r", false}, {"  \r", true}, {kRight + "\r", false}, {kRight + kLeft + "\r", true},
+      {"\r", true},
+      {"y", true},
+      {"Y", true},
+      {"n", false},
+      {"N", false},
+      {" \r", false},
+      {"  \r", true},
+      {kRight + "\r", false},
+      {kRight + kLeft + "\r", true},
       {"x?q\r", true},  // other keys do nothing
   };
   for (const auto& c : cases) {
@@ -106,13 +114,16 @@ class FileDialogTest : public DialogsTest {
     DialogsTest::TearDown();
   }
   // Row Y of a pane: the list at column 8 (files) or 41 (directories), 31 wide.
-  std::string Pane(std::uint8_t column, std::uint8_t y) { return RowText(y).substr(column - 1, 31); }
+  std::string Pane(std::uint8_t column, std::uint8_t y) {
+    return RowText(y).substr(column - 1, 31);
+  }
   testkit::TempDir dir_;
   std::string startCwd_;
 };
 
 TEST_F(FileDialogTest, ListsTheStartDirectoryAndReturnsTheChosenName) {
-  for (const char* name : {"README", "b.txt", "a\nb.txt", "\x80\xe9\xff.txt"}) dir_.Put(name, "text\n");
+  for (const char* name : {"README", "b.txt", "a\nb.txt", "\x80\xe9\xff.txt"})
+    dir_.Put(name, "text\n");
   mkdir((dir_ / "sub").c_str(), 0755);
   mkdir((dir_ / "dir\nwith\x1b[2Jbreak").c_str(), 0755);
   const std::string before = Snapshot();
@@ -120,8 +131,8 @@ TEST_F(FileDialogTest, ListsTheStartDirectoryAndReturnsTheChosenName) {
     EXPECT_EQ(RowText(7).substr(7, dir_.Path().size() + 1), dir_.Path() + " ");
     // The default mask "*.*" lists names with a dot only, in byte order;
     // control bytes show as '?'.
-    EXPECT_EQ(Block(8, 9, 24, 12), "Files (3)        \n" + Fit(" a?b.txt") + "\n" + Fit(" b.txt") + "\n" +
-                                       Fit(" \x80\xe9\xff.txt"));
+    EXPECT_EQ(Block(8, 9, 24, 12), "Files (3)        \n" + Fit(" a?b.txt") + "\n" + Fit(" b.txt") +
+                                       "\n" + Fit(" \x80\xe9\xff.txt"));
     EXPECT_EQ(Block(41, 9, 57, 12),
               "Directories (3)  \n" + Fit(" ..") + "\n dir?with?[2Jbrea\n" + Fit(" sub"));
     EXPECT_EQ(Output().find("with\x1b[2J"), std::string::npos);

@@ -24,8 +24,8 @@ const std::string kRight = testkit::KeySequence(kScanRight);
 // One catalogue record: the base number, then the name and the echo tag as
 // length-prefixed texts at offsets 2 and 585; NameLen and TagLen, when given,
 // are written as the length bytes whatever the texts hold.
-std::string Record(unsigned number, const std::string& tag, const std::string& name, int nameLen = -1,
-                   int tagLen = -1) {
+std::string Record(unsigned number, const std::string& tag, const std::string& name,
+                   int nameLen = -1, int tagLen = -1) {
   std::string r(kBaseRecSize, '\0');
   r[0] = static_cast<char>(number & 0xFF);
   r[1] = static_cast<char>(number >> 8);
@@ -61,11 +61,12 @@ class ScreensTest : public testkit::ScreenTest {
 };
 
 TEST_F(ScreensTest, BaseSelectionShowsWholeRecordsSafelyAndMarksWithTab) {
-  TBar& list = Load(Record(1, "PIPES", "|14Yellow|[U|[U|[R|[Rmoved") + Record(7, "LINUX.7", "Linux help") +
-                    Record(42, std::string(182, 'T'), std::string(255, 'N'), 255, 255) +  // claims past the end
-                    Record(4, "TITLE", "|14Yellow esc\x1b]0;pwned\x07title") +
-                    Record(6, "BREAKS", "cr\rlf\nbs\x08tab\t.") +
-                    Record(99, "PARTIAL", "Half a record").substr(0, 300));
+  TBar& list = Load(
+      Record(1, "PIPES", "|14Yellow|[U|[U|[R|[Rmoved") + Record(7, "LINUX.7", "Linux help") +
+      Record(42, std::string(182, 'T'), std::string(255, 'N'), 255, 255) +  // claims past the end
+      Record(4, "TITLE", "|14Yellow esc\x1b]0;pwned\x07title") +
+      Record(6, "BREAKS", "cr\rlf\nbs\x08tab\t.") +
+      Record(99, "PARTIAL", "Half a record").substr(0, 300));
   AtWait("Press TAB to select base(s)", [&] {  // the first name writes over the title
     EXPECT_EQ(RowText(3).substr(3, 30), "ID  ECHOTAG      NAME         ");
     EXPECT_NE(RowText(2).find("moved"), std::string::npos);  // display codes act: two rows up
@@ -74,10 +75,11 @@ TEST_F(ScreensTest, BaseSelectionShowsWholeRecordsSafelyAndMarksWithTab) {
               "42  TTTTTTTTTTTT NNNNNNNNNNNNNNNN\n"
               "4   TITLE        Yellow esc?]0;pw\n"
               "6   BREAKS       cr?lf?bs?tab?.  ");
-    EXPECT_EQ(AttrAt(21, 7), 14);  // the colour code acts
+    EXPECT_EQ(AttrAt(21, 7), 14);                               // the colour code acts
     EXPECT_EQ(RowText(9).substr(3, 10), std::string(10, ' '));  // no line for the partial record
     EXPECT_EQ(RowText(21).substr(3, 7), "Search:");
-    EXPECT_EQ(RowText(25).substr(0, 56), "Press TAB to select base(s), press ENTER when finished. ");
+    EXPECT_EQ(RowText(25).substr(0, 56),
+              "Press TAB to select base(s), press ENTER when finished. ");
     // No byte of a name reaches the terminal as a control sequence.
     EXPECT_EQ(Output().find("\x1b]0;pwned"), std::string::npos);
     Keys(kDown + kDown + kDown + kDown + kDown + "\t\r");  // Down past the last base stays on it
@@ -102,7 +104,8 @@ TEST_F(ScreensTest, BaseSelectionStartsOverOnLeftOrRightKeepingTheMarks) {
 TEST_F(ScreensTest, BaseNamesOfColourCodesOnlyStillClearTheirRow) {
   std::string catalogue;
   for (unsigned n = 1; n <= 17; ++n)
-    catalogue += Record(n, "TAG", "visible name of base " + std::to_string(n) + std::string(40, '='));
+    catalogue +=
+        Record(n, "TAG", "visible name of base " + std::to_string(n) + std::string(40, '='));
   std::string codes;
   for (int i = 0; i < 80; ++i) codes += "|14";
   TBar& list = Load(catalogue + Record(18, "CODES", codes));
@@ -124,14 +127,16 @@ TEST_F(ScreensTest, MessageFormComesBackUntilAFieldWasEdited) {
   Session.MsgSubject = "News";
   AtWait("Message Info", [&] {
     const std::string dots = std::string(30, '.');
-    EXPECT_EQ(Block(7, 4, 49, 8), "From         The Sysop" + dots.substr(9) + "\n" +
-                                      "To           All" + dots.substr(3) + "\n" +
-                                      "Subject      News" + dots.substr(4) + "\n" + std::string(43, ' ') +
-                                      "\n             Press ESC when ready          ");
+    EXPECT_EQ(Block(7, 4, 49, 8),
+              "From         The Sysop" + dots.substr(9) + "\n" + "To           All" +
+                  dots.substr(3) + "\n" + "Subject      News" + dots.substr(4) + "\n" +
+                  std::string(43, ' ') + "\n             Press ESC when ready          ");
     EXPECT_TRUE(AttrAt(7, 4) == 127 && AttrAt(8, 4) == 112);  // From is current: hot key, label
     // Escape without an edit: the form again. Then S edits the subject.
     LoneEscape();
-    Keys("s\x19" "Fresh\r");
+    Keys(
+        "s\x19"
+        "Fresh\r");
     LoneEscape();
   });
   EditMessageInfo();
@@ -170,12 +175,14 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   const std::string cwd = std::filesystem::current_path();  // posting works in the host directory
   AtWait("Press ESC to Abort.", [&] {
     EXPECT_EQ(RowText(2).substr(4, 9), " Confirm ");
-    EXPECT_EQ(Block(6, 4, 46, 7), "Verify the list of bases you selected and\n"
-                                  "when you are ready...                    \n" +
-                                      std::string(41, ' ') + "\nPress ESC to Abort. ENTER to upload messa");
-    EXPECT_EQ(Block(4, 13, 32, 15), " 7   LINUX.7      Linux help \n"
-                                    " 6553LAST.BASE    The last ba\n" +
-                                        std::string(29, ' '));
+    EXPECT_EQ(Block(6, 4, 46, 7),
+              "Verify the list of bases you selected and\n"
+              "when you are ready...                    \n" +
+                  std::string(41, ' ') + "\nPress ESC to Abort. ENTER to upload messa");
+    EXPECT_EQ(Block(4, 13, 32, 15),
+              " 7   LINUX.7      Linux help \n"
+              " 6553LAST.BASE    The last ba\n" +
+                  std::string(29, ' '));
     Keys(kDown + "\r");  // Enter on any line posts
   });
   ConfirmAndPost();

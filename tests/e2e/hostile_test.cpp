@@ -1,6 +1,7 @@
 // Hostile input files end to end: configuration files and file names built
-// to break the program (hostile catalogues are tested on the test screen). Each run must end the way a normal
-// run ends (or with the notice meant for it), with the terminal restored.
+// to break the program (hostile catalogues are tested on the test screen).
+// Each run must end the way a normal run ends (or with the notice meant for
+// it), with the terminal restored.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,7 +114,8 @@ class HostileDirectoryTest : public HostileTest {
  protected:
   void SetUp() override {
     HostileTest::SetUp();
-    for (const char* name : {"a\nb.txt", "\x80\xe9\xff.txt"}) WriteFile(workDir_ + "/" + name, "text\n");
+    for (const char* name : {"a\nb.txt", "\x80\xe9\xff.txt"})
+      WriteFile(workDir_ + "/" + name, "text\n");
   }
 };
 
