@@ -142,8 +142,10 @@ void ScreenTest::AtWait(std::string shown, std::function<void()> step) {
 
 void ScreenTest::TearDown() {
   EXPECT_TRUE(steps_.empty()) << steps_.size() << " step(s) never ran: the keyboard did not wait";
-  BeforeInputWait = hookBefore;
-  waitingTest = nullptr;
+  if (waitingTest == this) {
+    BeforeInputWait = hookBefore;
+    waitingTest = nullptr;
+  }
   {
     std::lock_guard<std::mutex> lock(feedMutex_);
     stopping_ = true;
