@@ -19,6 +19,7 @@
 namespace corvix {
 
 int FileIoResult = 0;
+void (*RetryPause)(std::uint32_t ms) = SleepMs;
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr std::uint32_t kRetryPauseMs = 100;
 
 // Access denied (a file locked by another process) is worth waiting for;
 // every other result, success included, ends the retries at once.
-bool Retryable(int err) { return err == EACCES || err == EAGAIN; }
+bool Retryable(int err) { return err == EACCES; }
 
 // Runs Attempt (which returns 0 or an errno) with the retry rule and keeps the
 // last result in FileIoResult.
@@ -37,7 +38,7 @@ bool WithRetry(Attempt attempt) {
     FileIoResult = attempt();
     if (FileIoResult == 0) return true;
     if (!Retryable(FileIoResult) || n >= kRetryAttempts) return false;
-    SleepMs(kRetryPauseMs);
+    RetryPause(kRetryPauseMs);
   }
 }
 
@@ -81,9 +82,8 @@ bool ResetRetry(TBinFile& f, std::int32_t recLen, std::uint8_t fileMode) {
   return OpenWith(f, recLen, AccessFlags(fileMode));
 }
 
-bool RewriteRetry(TBinFile& f, std::int32_t recLen, std::uint8_t /*fileMode*/) {
-  // A created file is always opened for reading and writing.
-  return OpenWith(f, recLen, O_RDWR | O_CREAT | O_TRUNC);
+bool RewriteRetry(TBinFile& f, std::int32_t recLen, std::uint8_t fileMode) {
+  return OpenWith(f, recLen, AccessFlags(fileMode) | O_CREAT | O_TRUNC);
 }
 
 bool SeekRetry(TBinFile& f, std::int64_t pos) {

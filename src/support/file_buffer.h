@@ -40,6 +40,8 @@ struct TBinFile {
 // The I/O result of the last retrying primitive: 0 on success, else the errno
 // of its last attempt. Set by the primitives below, read by their callers.
 extern int FileIoResult;
+// The pause between two attempts: SleepMs; tests put a counter in its place.
+extern void (*RetryPause)(std::uint32_t ms);
 
 // Each primitive retries while its attempt fails with access denied (EACCES),
 // up to 20 attempts 100 ms apart, and returns true when the last attempt

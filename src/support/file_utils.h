@@ -23,7 +23,8 @@ ShortString JustExt(const ShortString& name);
 ShortString StripExt(const ShortString& name);
 // Name up to and including its last '.', then Ext; Name + "." + Ext without a '.'.
 ShortString ForceExt(const ShortString& name, const ShortString& ext);
-// The directory above Path, ending in '/'.
+// The directory above Path, ending in '/'; "./" for a relative name with no
+// directory part (its parent is the working directory, not the root).
 ShortString ParentDir(const ShortString& path);
 
 // The program's own path (argument 0): the absolute path of the running
@@ -50,7 +51,9 @@ bool ChangeDir(const ShortString& path);
 // nothing.
 void EraseAllExcept(const ShortString& dir, const ShortString& keep);
 // JustPath(Name) + the stored spelling of the entry whose name equals
-// JustFile(Name) ignoring case; Name unchanged when there is none.
+// JustFile(Name) ignoring case (the first in directory order); Name unchanged
+// when there is none. A name that exists exactly as given is its own answer,
+// never a different file that differs only in case.
 ShortString FindNoCase(const ShortString& name);
 // The size of the file Name; 0 when it is not found.
 std::int64_t SizeOfFile(const ShortString& name);

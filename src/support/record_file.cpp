@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -124,7 +125,9 @@ void TFileRec::SeekByte(std::int32_t pos) {
 
 void TFileRec::InsertRecord(const void* buf, std::int32_t index) {
   if (RecSize <= 0) Fail(FileName, EINVAL);
-  if (index < 0 || index >= RecordCount()) Fail(FileName, EIO);
+  // Records 0 .. index go before the new one: a negative index copies none
+  // and puts it first. Only an index past the last record has nothing to follow.
+  if (index >= RecordCount()) Fail(FileName, EIO);
   // A file opened for reading only is never replaced, as it is never written.
   if ((fcntl(fd_, F_GETFL) & O_ACCMODE) == O_RDONLY) Fail(FileName, EBADF);
 
@@ -151,7 +154,7 @@ void TFileRec::InsertRecord(const void* buf, std::int32_t index) {
   if (fchmod(out, st.st_mode & 07777) != 0) fail(tmp);
 
   std::int64_t size = st.st_size;
-  std::int64_t head = (static_cast<std::int64_t>(index) + 1) * RecSize;
+  std::int64_t head = (static_cast<std::int64_t>(std::max<std::int32_t>(index, -1)) + 1) * RecSize;
   std::vector<char> block(65536);
   auto copy = [&](std::int64_t bytes) {
     while (bytes > 0) {

@@ -35,8 +35,9 @@ class TFileRec {
   void WriteRecord(const void* buf, std::int32_t index);
   // Writes Buf as a new record at the end of the file.
   void AppendRecord(const void* buf);
-  // Places Buf after record Index, moving the records behind it one on. The
-  // file is rewritten into a new file beside it, which replaces the original
+  // Places Buf after record Index (first for a negative Index), moving the
+  // records behind it one on; an Index past the last record fails. The file
+  // is rewritten into a new file beside it, which replaces the original
   // only once it is complete.
   void InsertRecord(const void* buf, std::int32_t index);
   // The file's size in bytes.

@@ -332,10 +332,12 @@ ShortString SizeStr(std::int32_t size) {
   if (size < 1000) return PadLeft(Int2Str(size), 5, ' ') + "b";
   double divisor = 1000.0;
   char unit = 'K';
-  if (size >= 1000000000) {
+  // The M and G bands start above a whole million and billion: 1,000,000 is
+  // still "1000K".
+  if (size > 1000000000) {
     divisor = 1000000000.0;
     unit = 'G';
-  } else if (size >= 1000000) {
+  } else if (size > 1000000) {
     divisor = 1000000.0;
     unit = 'M';
   }

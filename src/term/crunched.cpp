@@ -60,9 +60,10 @@ void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X
   // row is Y1 + rows - 1, cut at the screen's last row. (Taking the row count
   // itself as the last screen row would lose the bottom Y1 - 1 rows of any
   // picture not drawn from row 1.) The cursor is left at the column and row
-  // reached, counted within the picture.
+  // reached, counted within the picture; the column is kept as a byte, like
+  // every screen column, so a run past column 255 wraps round.
   const std::size_t lastRow = std::min<std::size_t>(Y1 + row - 1, RowLimit);
-  Image.CursorX = static_cast<std::uint8_t>(std::min<std::size_t>(col, 255));
+  Image.CursorX = static_cast<std::uint8_t>(col);
   Image.CursorY = static_cast<std::uint8_t>(std::min<std::size_t>(row, RowLimit));
   Image.CursorA = attr;
   Image.X1 = X1;

@@ -50,6 +50,7 @@ class LineEditor {
       : x_(x),
         y_(y),
         width_(fieldWidth),
+        maxLength_(maxLength),
         maxLen_(std::min<std::int32_t>(maxLength, kEditMaxText)),
         mode_(mode),
         fieldAttr_(fieldAttr),
@@ -140,7 +141,10 @@ class LineEditor {
 
   bool Insert(char ch) {
     if (Length() >= maxLen_) return false;
-    if (col_ >= width_ && width_ != maxLen_) ScrollRight();
+    // The field scrolls at its last column unless its width is the maximum
+    // length the caller asked for (then the text always fits); a field of 80
+    // with a maximum of 255 scrolls too, although no more than 80 are taken.
+    if (col_ >= width_ && width_ != maxLength_) ScrollRight();
     std::string_view v = text_.View();
     std::size_t at = static_cast<std::size_t>(pos_ - 1);
     text_ = ShortString(v.substr(0, at)) + ch + ShortString(v.substr(at));
@@ -280,7 +284,8 @@ class LineEditor {
   std::int32_t x_;
   std::uint8_t y_;
   std::int32_t width_;
-  std::int32_t maxLen_;
+  std::int32_t maxLength_;  // as the caller gave it
+  std::int32_t maxLen_;     // the longest text taken: at most 80
   std::uint8_t mode_;
   std::uint8_t fieldAttr_;
   std::uint8_t padAttr_;
@@ -342,9 +347,7 @@ std::int32_t EditNumber(std::uint8_t x, std::uint8_t y, std::uint8_t fieldWidth,
   std::int32_t value = Str2Int(text);
   if (value < low) value = low;
   if (value > high) value = high;
-  // The number, not its text, decides: "007" for 7 is no change.
-  EditChanged = value != defaultValue;
-  return value;
+  return value;  // EditChanged stays EditLine's: "007" for 7 is a change
 }
 
 bool EditYesNo(std::uint8_t x, std::uint8_t y, bool defaultValue) {

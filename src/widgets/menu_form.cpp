@@ -17,7 +17,9 @@ const ShortString YesNoText[2] = {ShortString("No"), ShortString("Yes")};
 
 namespace {
 
-ShortString Cut(const ShortString& s, std::size_t max) { return ShortString(s.View().substr(0, max)); }
+ShortString Cut(const ShortString& s, std::size_t max) {
+  return ShortString(s.View().substr(0, max));
+}
 
 bool Contains(const ShortString& set, std::uint8_t key) {
   return set.View().find(static_cast<char>(key)) != std::string_view::npos;
@@ -49,10 +51,9 @@ void TMenuForm::Clear() {
 }
 
 FormItemRec* TMenuForm::Add(char hotKey, const ShortString& caption, std::uint8_t captionCol,
-                            std::uint8_t captionRow, std::uint8_t valueCol,
-                            std::uint8_t valueRow, std::uint8_t captionWidth,
-                            FormItemType kind, std::uint8_t valueWidth, std::uint8_t maxLength,
-                            const ShortString& help) {
+                            std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                            std::uint8_t captionWidth, FormItemType kind, std::uint8_t valueWidth,
+                            std::uint8_t maxLength, const ShortString& help) {
   if (Count >= kMaxFormItems) return nullptr;
   auto item = std::make_unique<FormItemRec>();
   item->HotKey = hotKey;
@@ -78,18 +79,17 @@ void TMenuForm::AddNone(char hotKey, const ShortString& caption, std::uint8_t ca
 
 void TMenuForm::AddText(char hotKey, const ShortString& caption, std::uint8_t captionCol,
                         std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
-                        std::uint8_t captionWidth, std::uint8_t valueWidth,
-                        std::uint8_t maxLength, ShortString& value, const ShortString& help) {
+                        std::uint8_t captionWidth, std::uint8_t valueWidth, std::uint8_t maxLength,
+                        ShortString& value, const ShortString& help) {
   if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
                        ItemString, valueWidth, maxLength, help))
     item->TextRef = &value;
 }
 
 void TMenuForm::AddPipeText(char hotKey, const ShortString& caption, std::uint8_t captionCol,
-                            std::uint8_t captionRow, std::uint8_t valueCol,
-                            std::uint8_t valueRow, std::uint8_t captionWidth,
-                            std::uint8_t valueWidth, std::uint8_t maxLength, ShortString& value,
-                            const ShortString& help) {
+                            std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                            std::uint8_t captionWidth, std::uint8_t valueWidth,
+                            std::uint8_t maxLength, ShortString& value, const ShortString& help) {
   if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
                        ItemPipe, valueWidth, maxLength, help))
     item->TextRef = &value;
@@ -97,18 +97,17 @@ void TMenuForm::AddPipeText(char hotKey, const ShortString& caption, std::uint8_
 
 void TMenuForm::AddUpper(char hotKey, const ShortString& caption, std::uint8_t captionCol,
                          std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
-                         std::uint8_t captionWidth, std::uint8_t valueWidth,
-                         std::uint8_t maxLength, ShortString& value, const ShortString& help) {
+                         std::uint8_t captionWidth, std::uint8_t valueWidth, std::uint8_t maxLength,
+                         ShortString& value, const ShortString& help) {
   if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
                        ItemCaps, valueWidth, maxLength, help))
     item->TextRef = &value;
 }
 
 void TMenuForm::AddPassword(char hotKey, const ShortString& caption, std::uint8_t captionCol,
-                            std::uint8_t captionRow, std::uint8_t valueCol,
-                            std::uint8_t valueRow, std::uint8_t captionWidth,
-                            std::uint8_t valueWidth, std::uint8_t maxLength, ShortString& value,
-                            const ShortString& help) {
+                            std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
+                            std::uint8_t captionWidth, std::uint8_t valueWidth,
+                            std::uint8_t maxLength, ShortString& value, const ShortString& help) {
   if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
                        ItemPass, valueWidth, maxLength, help))
     item->TextRef = &value;
@@ -116,8 +115,8 @@ void TMenuForm::AddPassword(char hotKey, const ShortString& caption, std::uint8_
 
 void TMenuForm::AddPath(char hotKey, const ShortString& caption, std::uint8_t captionCol,
                         std::uint8_t captionRow, std::uint8_t valueCol, std::uint8_t valueRow,
-                        std::uint8_t captionWidth, std::uint8_t valueWidth,
-                        std::uint8_t maxLength, ShortString& value, const ShortString& help) {
+                        std::uint8_t captionWidth, std::uint8_t valueWidth, std::uint8_t maxLength,
+                        ShortString& value, const ShortString& help) {
   if (auto* item = Add(hotKey, caption, captionCol, captionRow, valueCol, valueRow, captionWidth,
                        ItemPath, valueWidth, maxLength, help))
     item->TextRef = &value;
@@ -234,8 +233,7 @@ void TMenuForm::DrawLabel(std::uint16_t number, bool highlighted) {
   std::size_t at = UpperStr(item.Caption).View().find(item.HotKey);
   if (item.HotKey != 0 && at != std::string_view::npos) {
     WriteXY(static_cast<std::uint8_t>(std::min<std::size_t>(item.CaptionCol + at, 255)),
-            item.CaptionRow, highlighted ? HotHiAttr : HotAttr,
-            ShortString::Of(item.Caption[at]));
+            item.CaptionRow, highlighted ? HotHiAttr : HotAttr, ShortString::Of(item.Caption[at]));
   }
   if (highlighted && HelpWidth > 0) {
     if (OnHelp) {
@@ -266,9 +264,9 @@ void TMenuForm::DrawValue(std::uint16_t number) {
     case ItemPipe:
       // Padded to the width it fills on screen, so a shorter value covers
       // what the editor or a longer value left in the field.
-      WriteXYPipe(item.ValueCol, item.ValueRow, 7,
-                  PadRight(*item.TextRef, PipePadWidth(*item.TextRef, item.ValueWidth),
-                           ValuePadChar));
+      WriteXYPipe(
+          item.ValueCol, item.ValueRow, 7,
+          PadRight(*item.TextRef, PipePadWidth(*item.TextRef, item.ValueWidth), ValuePadChar));
       break;
     case ItemBoolean:
       padded(YesNoText[*item.FlagRef ? 1 : 0]);
@@ -373,6 +371,15 @@ void TMenuForm::MoveTo(std::uint16_t number) {
   DrawLabel(Current, true);
 }
 
+// Every item's label (plain) and value, then the current item highlighted.
+void TMenuForm::DrawAll() {
+  for (std::uint16_t n = 1; n <= Count; ++n) {
+    DrawLabel(n, false);
+    DrawValue(n);
+  }
+  DrawLabel(Current, true);
+}
+
 std::uint8_t TMenuForm::Execute() {
   EndedByScanCode = false;
   EndedAtTop = false;
@@ -382,87 +389,100 @@ std::uint8_t TMenuForm::Execute() {
   // Current is a public field a caller may have set anywhere, and an empty
   // form has no item to highlight: keep every item access inside 1 .. Count.
   if (Count > 0) Current = std::clamp<std::uint16_t>(Current, 1, Count);
-  const bool hasItems = Count > 0;
-
-  if (hasItems) {
-    for (std::uint16_t n = 1; n <= Count; ++n) {
-      DrawLabel(n, false);
-      DrawValue(n);
-    }
-    DrawLabel(Current, true);
-  }
+  if (Count > 0) DrawAll();
 
   std::uint8_t result = 0;
   for (;;) {
-    std::uint8_t key = ReadKey();
-    if (key != kKeyExtended) {
-      key = UpperKey(key);
-      if (key == kKeyEnter && hasItems) {
-        if (Item(Current).Kind == ItemNone) {
-          result = static_cast<std::uint8_t>(Item(Current).HotKey);
-          break;
-        }
-        EditItem(Current);
-      } else if (key == kKeyEscape || Contains(ExitKeys, key)) {
-        result = key;
-        break;
-      } else {
-        for (std::uint16_t n = 1; n <= Count; ++n) {
-          if (static_cast<std::uint8_t>(Item(n).HotKey) != key) continue;
-          MoveTo(n);
-          if (Item(n).Kind == ItemNone) {
-            DrawLabel(n, false);
-            return static_cast<std::uint8_t>(Item(n).HotKey);
-          }
-          EditItem(n);
-        }
-      }
-      continue;
-    }
-
-    std::uint8_t code = ReadKey();
-    if (Contains(ExitScanCodes, code)) {
-      EndedByScanCode = true;
-      result = code;
-      break;
-    }
-    if (!hasItems) continue;
-    const FormItemRec& cur = Item(Current);
-    if (code == kScanUp) {
-      if (Current > 1) {
-        MoveTo(Current - 1);
-      } else if (StopAtTop) {
-        EndedAtTop = true;
-        result = code;
-        break;
-      }
-    } else if (code == kScanDown) {
-      if (Current < Count) {
-        MoveTo(Current + 1);
-      } else if (StopAtBottom) {
-        EndedAtBottom = true;
-        result = code;
-        break;
-      }
-    } else if (code == kScanLeft || code == kScanRight) {
-      // The nearest item on the same row, to the left or to the right.
-      std::uint16_t best = 0;
-      for (std::uint16_t n = 1; n <= Count; ++n) {
-        const FormItemRec& it = Item(n);
-        if (it.CaptionRow != cur.CaptionRow) continue;
-        bool candidate = code == kScanLeft
-                             ? it.CaptionCol < cur.CaptionCol
-                             : it.CaptionCol > cur.CaptionCol && it.CaptionCol < 80;
-        if (!candidate) continue;
-        if (best == 0 || (code == kScanLeft ? it.CaptionCol > Item(best).CaptionCol
-                                            : it.CaptionCol < Item(best).CaptionCol))
-          best = n;
-      }
-      if (best != 0) MoveTo(best);
-    }
+    const std::uint8_t key = ReadKey();
+    const bool ended = key != kKeyExtended ? HandleOrdinary(UpperKey(key), result)
+                                           : HandleExtended(ReadKey(), result);
+    if (ended) break;
   }
-  if (hasItems) DrawLabel(Current, false);
+  if (Count > 0) DrawLabel(Current, false);
   return result;
+}
+
+// An ordinary key, upper-cased: Enter edits (or ends on an action item),
+// Escape and the exit keys end, anything else is a hot key. True when the key
+// ends Execute, with Result set.
+bool TMenuForm::HandleOrdinary(std::uint8_t key, std::uint8_t& result) {
+  if (key == kKeyEnter && Count > 0) {
+    if (Item(Current).Kind == ItemNone) {
+      result = static_cast<std::uint8_t>(Item(Current).HotKey);
+      return true;
+    }
+    EditItem(Current);
+    return false;
+  }
+  if (key == kKeyEscape || Contains(ExitKeys, key)) {
+    result = key;
+    return true;
+  }
+  return HandleHotKey(key, result);
+}
+
+// Every item with this hot key in turn becomes current and is edited; an
+// action item ends Execute at once with its key.
+bool TMenuForm::HandleHotKey(std::uint8_t key, std::uint8_t& result) {
+  for (std::uint16_t n = 1; n <= Count; ++n) {
+    if (static_cast<std::uint8_t>(Item(n).HotKey) != key) continue;
+    MoveTo(n);
+    if (Item(n).Kind == ItemNone) {
+      result = key;
+      return true;
+    }
+    EditItem(n);
+  }
+  return false;
+}
+
+// An extended key: an exit code ends; Up and Down move in item order (and
+// may end at either end); Left and Right move along the current row.
+bool TMenuForm::HandleExtended(std::uint8_t code, std::uint8_t& result) {
+  if (Contains(ExitScanCodes, code)) {
+    EndedByScanCode = true;
+    result = code;
+    return true;
+  }
+  if (Count == 0) return false;
+  if (code == kScanUp) {
+    if (Current > 1) {
+      MoveTo(Current - 1);
+    } else if (StopAtTop) {
+      EndedAtTop = true;
+      result = code;
+      return true;
+    }
+  } else if (code == kScanDown) {
+    if (Current < Count) {
+      MoveTo(Current + 1);
+    } else if (StopAtBottom) {
+      EndedAtBottom = true;
+      result = code;
+      return true;
+    }
+  } else if (code == kScanLeft || code == kScanRight) {
+    MoveAlongRow(code == kScanRight);
+  }
+  return false;
+}
+
+// The nearest item on the current item's row, to the left or to the right
+// (right: only labels before column 80).
+void TMenuForm::MoveAlongRow(bool right) {
+  const FormItemRec& cur = Item(Current);
+  std::uint16_t best = 0;
+  for (std::uint16_t n = 1; n <= Count; ++n) {
+    const FormItemRec& it = Item(n);
+    if (it.CaptionRow != cur.CaptionRow) continue;
+    const bool candidate = right ? it.CaptionCol > cur.CaptionCol && it.CaptionCol < 80
+                                 : it.CaptionCol < cur.CaptionCol;
+    if (!candidate) continue;
+    if (best == 0 ||
+        (right ? it.CaptionCol < Item(best).CaptionCol : it.CaptionCol > Item(best).CaptionCol))
+      best = n;
+  }
+  if (best != 0) MoveTo(best);
 }
 
 }  // namespace corvix

@@ -187,10 +187,19 @@ class TMenuForm {
                    std::uint8_t captionWidth, FormItemType kind, std::uint8_t valueWidth,
                    std::uint8_t maxLength, const ShortString& help);
   FormItemRec& Item(std::uint16_t number) { return *Items[number - 1]; }
+  // Drawing.
+  void DrawAll();
   void DrawLabel(std::uint16_t number, bool highlighted);
   void DrawValue(std::uint16_t number);
+  // One handler per key group; each returns true when the key ends Execute,
+  // with the result it returns.
+  bool HandleOrdinary(std::uint8_t key, std::uint8_t& result);
+  bool HandleHotKey(std::uint8_t key, std::uint8_t& result);
+  bool HandleExtended(std::uint8_t code, std::uint8_t& result);
+  // Editing and moves.
   void EditItem(std::uint16_t number);
   void MoveTo(std::uint16_t number);
+  void MoveAlongRow(bool right);
 };
 
 }  // namespace corvix

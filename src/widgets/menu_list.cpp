@@ -91,10 +91,18 @@ void TMenuList::DrawRow(std::uint8_t column, std::uint8_t row, std::int32_t n, b
   } else {
     const ShortString row = " " + Items[n - 1].Text + " ";
     switch (RowAlign) {
-      case 0: text = PadRight(row, width, ' '); break;
-      case 1: text = PadLeft(row, width, ' '); break;
-      case 2: text = PadCenter(row, width, ' '); break;
-      default: text = row; break;
+      case 0:
+        text = PadRight(row, width, ' ');
+        break;
+      case 1:
+        text = PadLeft(row, width, ' ');
+        break;
+      case 2:
+        text = PadCenter(row, width, ' ');
+        break;
+      default:
+        text = row;
+        break;
     }
   }
   WriteXY(column, row, attr, text);
@@ -164,10 +172,16 @@ void TMenuList::ShowSearch(const ShortString& search) {
   if (OnSearch) OnSearch(*this, search);
 }
 
-void TMenuList::ClearSearch(ShortString& search) {
-  if (search.empty()) return;
-  search.clear();
-  ShowSearch(search);
+void TMenuList::ClearSearch() {
+  if (search_.empty()) return;
+  search_.clear();
+  ShowSearch(search_);
+}
+
+// Searches with the current text, which then stays for the next key.
+void TMenuList::SearchOn() {
+  Search(search_);
+  keepSearch_ = true;
 }
 
 // Finds the next entry after the current one whose upper-cased text contains
@@ -213,7 +227,9 @@ void TMenuList::Close() {
   if (!NoFrame) Window.Close();
 }
 
-void TMenuList::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2) {
+// Opens the frame, fills in the search display's place and fits Current,
+// FirstVisible and the row geometry to the frame X1, Y1, X2, Y2.
+void TMenuList::Layout(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2) {
   if (!NoFrame) Window.Open(x1, y1, x2, y2);
   if (SearchCol == 0) SearchCol = Byte(x1 + 2);
   if (SearchRow == 0) SearchRow = y2;
@@ -233,117 +249,146 @@ void TMenuList::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uin
   if (VisibleRows > 0) {
     while (FirstVisible + VisibleRows - 1 < Current) ++FirstVisible;
   }
+}
 
-  if (ShowScrollBar) {
-    const std::uint8_t column = Byte(x1 + RowWidth + 1);
-    for (std::int32_t i = 1; i <= VisibleRows; ++i) {
-      WriteXY(column, Byte(y1 + i), Window.DarkAttr, ShortString::Of(kThumbTrack));
-    }
-    ThumbRow = 0;
+// The position bar's track in the frame's right edge; the mark is drawn anew.
+void TMenuList::DrawScrollTrack() {
+  const std::uint8_t column = Byte(Left + RowWidth + 1);
+  for (std::int32_t i = 1; i <= VisibleRows; ++i) {
+    WriteXY(column, Byte(Top + i), Window.DarkAttr, ShortString::Of(kThumbTrack));
   }
+  ThumbRow = 0;
+}
+
+void TMenuList::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2) {
+  Layout(x1, y1, x2, y2);
+  if (ShowScrollBar) DrawScrollTrack();
   if (DrawOnly) return;
 
   Redraw();
-  ShortString search;
-  bool keepSearch = false;
+  search_.clear();
+  keepSearch_ = false;
   for (;;) {
-    if (keepSearch) {
-      keepSearch = false;
+    // The search text lives as long as keys keep extending or repeating it.
+    if (keepSearch_) {
+      keepSearch_ = false;
     } else {
-      ClearSearch(search);
+      ClearSearch();
     }
     if (OnStatus) {
-      OnStatus(static_cast<std::uint16_t>(Current), HasEntry(Current) ? Items[Current - 1].Text : ShortString());
+      OnStatus(static_cast<std::uint16_t>(Current),
+               HasEntry(Current) ? Items[Current - 1].Text : ShortString());
     }
-
     const std::uint8_t key = ReadKey();
-    if (key != 0) {
-      if (Marking && key == MarkKey && HasEntry(Current) && Items[Current - 1].Mark != 2) {
-        TMenuListBoxRec& entry = Items[Current - 1];
-        if (entry.Mark == 1) {
-          entry.Mark = 0;
-          if (MarkedCount > 0) --MarkedCount;
-        } else {
-          entry.Mark = 1;
-          ++MarkedCount;
-        }
-        DrawEntry(Current, true);
-        MoveDown();
-      } else if (Contains(ExitKeys, key)) {
-        ClearSearch(search);
-        LastKey = key;
-        return;
-      } else if (key == kKeySearchAgain) {
-        Search(search);
-        keepSearch = true;
-      } else if (key == kKeyEndSearch) {
-        // Ends the search: the next pass of the loop erases it.
-      } else if (key == kKeyBackspace) {
-        if (!search.empty()) {
-          search.SetLength(search.size() - 1);
-          Search(search);
-          keepSearch = true;
-        }
-      } else if (key >= 32) {
-        search += UpperStr(ShortString::Of(static_cast<char>(key)));
-        Search(search);
-        keepSearch = true;
-      }
-      continue;
-    }
-
-    const std::uint8_t code = ReadKey();
-    if (Contains(ExitScanCodes, code)) {
-      ClearSearch(search);
-      LastKey = code;
-      return;
-    }
-    switch (code) {
-      case kScanHome:
-        if (Current > 1) {
-          Current = 1;
-          FirstVisible = 1;
-          Redraw();
-        }
-        break;
-      case kScanUp:
-        MoveUp();
-        break;
-      case kScanDown:
-        MoveDown();
-        break;
-      case kScanPgUp:
-      case kScanLeft:
-        if (FirstVisible > 1 || Current > 1) {
-          Current = std::max(Current - VisibleRows, 1);
-          FirstVisible = std::max(FirstVisible - VisibleRows, 1);
-          Redraw();
-        }
-        break;
-      case kScanPgDn:
-      case kScanRight:
-        if (Current < Count) {
-          if (Count <= VisibleRows) {
-            Current = Count;
-          } else {
-            Current = std::min(Current + VisibleRows, Count);
-            FirstVisible += VisibleRows;
-            if (FirstVisible + VisibleRows > Count) FirstVisible = Count - VisibleRows + 1;
-          }
-          Redraw();
-        }
-        break;
-      case kScanEnd:
-        if (Current < Count) {
-          if (Count > VisibleRows) FirstVisible = Count - VisibleRows + 1;
-          Current = Count;
-          Redraw();
-        }
-        break;
-      default:
-        break;
-    }
+    const bool ended = key != 0 ? HandleOrdinary(key) : HandleExtended(ReadKey());
+    if (ended) return;
   }
+}
+
+// An ordinary key: the mark key, an exit key, or the search keys. True when
+// the key ends the run.
+bool TMenuList::HandleOrdinary(std::uint8_t key) {
+  if (Marking && key == MarkKey && HasEntry(Current) && Items[Current - 1].Mark != 2) {
+    ToggleMark();
+  } else if (Contains(ExitKeys, key)) {
+    ClearSearch();
+    LastKey = key;
+    return true;
+  } else if (key == kKeySearchAgain) {
+    SearchOn();
+  } else if (key == kKeyEndSearch) {
+    // Ends the search: the next pass of the loop erases it.
+  } else if (key == kKeyBackspace) {
+    if (!search_.empty()) {
+      search_.SetLength(search_.size() - 1);
+      SearchOn();
+    }
+  } else if (key >= 32) {
+    search_ += UpperStr(ShortString::Of(static_cast<char>(key)));
+    SearchOn();
+  }
+  return false;
+}
+
+// An extended key: an exit code or a move. True when the key ends the run.
+bool TMenuList::HandleExtended(std::uint8_t code) {
+  if (Contains(ExitScanCodes, code)) {
+    ClearSearch();
+    LastKey = code;
+    return true;
+  }
+  switch (code) {
+    case kScanHome:
+      MoveHome();
+      break;
+    case kScanUp:
+      MoveUp();
+      break;
+    case kScanDown:
+      MoveDown();
+      break;
+    case kScanPgUp:
+    case kScanLeft:
+      PageUp();
+      break;
+    case kScanPgDn:
+    case kScanRight:
+      PageDown();
+      break;
+    case kScanEnd:
+      MoveEnd();
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+// Marks or unmarks the current entry, then moves on as Down does.
+void TMenuList::ToggleMark() {
+  TMenuListBoxRec& entry = Items[Current - 1];
+  if (entry.Mark == 1) {
+    entry.Mark = 0;
+    if (MarkedCount > 0) --MarkedCount;
+  } else {
+    entry.Mark = 1;
+    ++MarkedCount;
+  }
+  DrawEntry(Current, true);
+  MoveDown();
+}
+
+void TMenuList::MoveHome() {
+  if (Current <= 1) return;
+  Current = 1;
+  FirstVisible = 1;
+  Redraw();
+}
+
+void TMenuList::PageUp() {
+  if (FirstVisible <= 1 && Current <= 1) return;
+  Current = std::max(Current - VisibleRows, 1);
+  FirstVisible = std::max(FirstVisible - VisibleRows, 1);
+  Redraw();
+}
+
+void TMenuList::PageDown() {
+  if (Current >= Count) return;
+  if (Count <= VisibleRows) {
+    Current = Count;
+  } else {
+    Current = std::min(Current + VisibleRows, Count);
+    FirstVisible += VisibleRows;
+    if (FirstVisible + VisibleRows > Count) FirstVisible = Count - VisibleRows + 1;
+  }
+  Redraw();
+}
+
+void TMenuList::MoveEnd() {
+  if (Current >= Count) return;
+  if (Count > VisibleRows) FirstVisible = Count - VisibleRows + 1;
+  Current = Count;
+  Redraw();
 }
 
 }  // namespace corvix

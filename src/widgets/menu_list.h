@@ -83,14 +83,30 @@ class TMenuList {
   void SetSearchProc(TMenuListSearchProc proc);
 
  private:
+  // Layout and drawing.
+  void Layout(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2);
+  void DrawScrollTrack();
   void DrawRow(std::uint8_t column, std::uint8_t row, std::int32_t n, bool highlighted);
   void DrawEntry(std::int32_t n, bool highlighted);
   void UpdateThumb();
+  // One handler per key group; each returns true when the key ends the run.
+  bool HandleOrdinary(std::uint8_t key);
+  bool HandleExtended(std::uint8_t code);
+  // Marking and moves.
+  void ToggleMark();
   void MoveDown();
   void MoveUp();
+  void MoveHome();
+  void MoveEnd();
+  void PageUp();
+  void PageDown();
+  // Incremental search: the text typed so far, kept while keys extend it.
   void Search(const ShortString& search);
+  void SearchOn();
   void ShowSearch(const ShortString& search);
-  void ClearSearch(ShortString& search);
+  void ClearSearch();
+  ShortString search_;
+  bool keepSearch_ = false;
   // True when n names a stored entry; every index into Items goes through it.
   bool HasEntry(std::int32_t n) const {
     return n >= 1 && n <= Count && n <= static_cast<std::int32_t>(Items.size());

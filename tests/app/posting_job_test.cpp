@@ -20,6 +20,7 @@
 #include "app/session.h"
 #include "app/message_info.h"
 #include "support/io_error.h"
+#include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
@@ -76,21 +77,15 @@ TEST(JobFile, NamesTheValueThatHoldsALineBreak) {
 }
 
 TEST(JobFile, WriteIsCheckedAndReplacesTheFile) {
-  char dir[] = "/tmp/corvix-job-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  std::string path = std::string(dir) + "/aupload.ini";
+  testkit::TempDir dir;
+  std::string path = dir / "aupload.ini";
   WriteJobFile(path, "a much longer first content\n");
   WriteJobFile(path, "short\n");
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  EXPECT_EQ(s.str(), "short\n");
-  EXPECT_THROW(WriteJobFile(std::string(dir) + "/missing/aupload.ini", "x"), IoError);
+  EXPECT_EQ(dir.Get("aupload.ini"), "short\n");
+  EXPECT_THROW(WriteJobFile(dir / "missing/aupload.ini", "x"), IoError);
   if (access("/dev/full", W_OK) == 0) {
     EXPECT_THROW(WriteJobFile("/dev/full", "disk full"), IoError);
   }
-  std::remove(path.c_str());
-  rmdir(dir);
 }
 
 TEST(JobFile, RelativePathsAreResolvedAgainstTheStartDirectory) {
@@ -104,9 +99,8 @@ TEST(JobFile, RelativePathsAreResolvedAgainstTheStartDirectory) {
 // A second operator holding the job file waits us out: our utility starts only
 // after their lock is gone, and reads our job, not theirs.
 TEST(PostToBase, WaitsForAnotherPostersLockAndRunsTheUtilityOnItsOwnJob) {
-  char dir[] = "/tmp/corvix-lock-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string host = dir;
+  testkit::TempDir dir;
+  const std::string host = dir.Path().substr(0, dir.Path().size() - 1);
   {
     std::ofstream util(host + "/corvixutil");
     util << "#!/bin/sh\ncp aupload.ini seen.ini\n";
@@ -130,13 +124,10 @@ TEST(PostToBase, WaitsForAnotherPostersLockAndRunsTheUtilityOnItsOwnJob) {
   EXPECT_NE(access((host + "/seen.ini").c_str(), F_OK), 0);
   close(other);  // the other operator's utility has ended
   poster.join();
-  std::ifstream seen(host + "/seen.ini");
-  std::stringstream text;
-  text << seen.rdbuf();
-  EXPECT_NE(text.str().find("  file1_baseidx = 42\n"), std::string::npos);
-  EXPECT_NE(text.str().find("  file1_subj    = mine\n"), std::string::npos);
+  const std::string seen = dir.Get("seen.ini");
+  EXPECT_NE(seen.find("  file1_baseidx = 42\n"), std::string::npos);
+  EXPECT_NE(seen.find("  file1_subj    = mine\n"), std::string::npos);
   ASSERT_EQ(chdir(cwd), 0);
-  std::system(("rm -rf '" + host + "'").c_str());
 }
 
 TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
@@ -169,9 +160,8 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
 // A catalogue longer than one read block (341 records of 768 bytes), ending in
 // a partial record: every whole record becomes its line, in file order.
 TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
-  char dir[] = "/tmp/corvix-bases-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string path = std::string(dir) + "/mbases.dat";
+  testkit::TempDir dir;
+  const std::string path = dir / "mbases.dat";
   const int count = 1000;
   std::string file;
   for (int i = 0; i < count; ++i) {
@@ -187,7 +177,7 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
     file += rec;
   }
   file += std::string(100, 'x');
-  std::ofstream(path, std::ios::binary) << file;
+  dir.Put("mbases.dat", file);
 
   TBar list;
   LoadBaseList(list, path);
@@ -201,7 +191,6 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
         << i;
     EXPECT_FALSE(list.Marked(i));
   }
-  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 }  // namespace

@@ -1,34 +1,16 @@
-// Hostile input files end to end: catalogues, configuration files and
-// directories built to break the program. Each run must end the way a normal
-// run ends (or with the notice meant for it), with the terminal restored.
-#include <fcntl.h>
+// Hostile input files end to end: configuration files and file names built
+// to break the program (hostile catalogues are tested on the test screen).
+// Each run must end the way a normal run ends (or with the notice meant for
+// it), with the terminal restored.
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include "host_fixture.h"
 
 namespace corvix::e2e {
 namespace {
-
-constexpr std::size_t kRecSize = 768;
-
-// One catalogue record: the base number, then the name and the echo tag as
-// length-prefixed texts at offsets 2 and 585. NameLen and TagLen, when given,
-// are written as the length bytes whatever the texts hold.
-std::string Record(unsigned number, const std::string& tag, const std::string& name, int nameLen = -1,
-                   int tagLen = -1) {
-  std::string r(kRecSize, '\0');
-  r[0] = static_cast<char>(number & 0xFF);
-  r[1] = static_cast<char>(number >> 8);
-  r[2] = static_cast<char>(nameLen < 0 ? name.size() : static_cast<std::size_t>(nameLen));
-  r.replace(3, name.size(), name);
-  r[585] = static_cast<char>(tagLen < 0 ? tag.size() : static_cast<std::size_t>(tagLen));
-  r.replace(586, tag.size(), tag);
-  return r;
-}
 
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
@@ -49,8 +31,6 @@ std::string LineOf(const std::string& job, const std::string& key) {
 
 class HostileTest : public HostFixture {
  protected:
-  void WriteRawCatalogue(const std::string& bytes) { WriteFile(hostDir_ + "/mbases.dat", bytes); }
-
   // From the base list on: mark the highlighted base after Downs presses of
   // Down, accept the prefilled message details and post.
   void MarkAndPost(PtySession& run, int downs) {
@@ -70,92 +50,6 @@ class HostileTest : public HostFixture {
     EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
   }
 };
-
-// ---- The catalogue ----
-
-TEST_F(HostileTest, PartialLastRecordIsIgnored) {
-  WriteRawCatalogue(Record(7, "LINUX.7", "Linux help") + Record(20, "RETRO", "Retro computing") +
-                    Record(99, "PARTIAL", "Half a record").substr(0, 300));
-  PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Retro computing"));
-  EXPECT_EQ(run.ScreenText().find("Half a record"), std::string::npos);
-  // Down past the last whole record stays on it.
-  MarkAndPost(run, 3);
-  ExpectCleanEnd(run);
-  EXPECT_EQ(BaseOf(ReadFile(hostDir_ + "/received-1.ini")), "20");
-  EXPECT_FALSE(Exists(hostDir_ + "/received-2.ini"));
-}
-
-TEST_F(HostileTest, LengthBytesClaiming255AreCutAtTheRecordEnd) {
-  // Name and tag claim 255 characters; the tag has only 182 bytes left.
-  const std::string tag(182, 'T');
-  const std::string name(255, 'N');
-  WriteRawCatalogue(Record(42, tag, name, 255, 255) + std::string(kRecSize, '\xff') +
-                    Record(5, "LAST", "Last base"));
-  PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Last base"));
-  EXPECT_NE(run.ScreenText().find("42  TTTTTTTTTTTT NNNNNNNNNN"), std::string::npos);
-  EXPECT_NE(run.ScreenText().find("6553"), std::string::npos);  // the all-0xFF record
-  MarkAndPost(run, 0);
-  ExpectCleanEnd(run);
-  EXPECT_EQ(BaseOf(ReadFile(hostDir_ + "/received-1.ini")), "42");
-}
-
-TEST_F(HostileTest, NamesWithPipeCodesAndControlBytesStayOnTheirRows) {
-  WriteRawCatalogue(Record(1, "PIPES", "|14Yellow|[U|[U|[R|[Rmoved") +
-                    Record(2, "ENDPIPE", "ends in a pipe |") + Record(3, "ENDCODE", "ends in a code |1") +
-                    Record(4, "TITLE", "esc\x1b]0;pwned\x07title") +
-                    Record(5, "CLEAR", "clear\x1b[2Jscreen") + Record(6, "BREAKS", "cr\rlf\nbs\x08tab\t.") +
-                    Record(7, "\x1b[31mTAG", "after"));
-  PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  // The first name moves the cursor up onto the frame's title, so the wait
-  // is for the footer, which a clear-screen sequence would wipe.
-  ASSERT_TRUE(run.WaitForText("Press TAB to select base(s)"));
-  run.Settle();
-  // No byte of a name reaches the terminal as a control sequence.
-  EXPECT_EQ(run.Raw().find("\x1b]0;pwned"), std::string::npos);
-  EXPECT_EQ(run.Raw().find("\x1b[2Jscreen"), std::string::npos);
-  EXPECT_EQ(run.Raw().find("\x1b[31mTAG"), std::string::npos);
-  // The control bytes show as stand-ins on their own rows, so the list and
-  // its title stay where they belong.
-  EXPECT_NE(run.ScreenText().find("Press TAB to select base(s)"), std::string::npos);
-  EXPECT_NE(run.Row(2).find("moved"), std::string::npos);  // "|[U" acts: two rows up
-  EXPECT_NE(run.ScreenText().find("esc?]0;pwned?title"), std::string::npos);
-  EXPECT_NE(run.ScreenText().find("cr?lf?bs?tab?."), std::string::npos);
-  EXPECT_NE(run.ScreenText().find("ends in a pipe |"), std::string::npos);
-  MarkAndPost(run, 5);
-  ExpectCleanEnd(run);
-  EXPECT_EQ(BaseOf(ReadFile(hostDir_ + "/received-1.ini")), "6");
-}
-
-TEST_F(HostileTest, ANameOfColourCodesOnlyStillFillsItsRow) {
-  // 240 bytes of codes and no visible character: drawn into a row where a
-  // long visible name stood before, it must cover that name completely.
-  std::string catalogue;
-  for (unsigned n = 1; n <= 17; ++n)
-    catalogue += Record(n, "TAG", "visible name of base " + std::to_string(n) + std::string(40, '='));
-  std::string codes;
-  for (int i = 0; i < 80; ++i) codes += "|14";
-  catalogue += Record(18, "CODES", codes);
-  WriteRawCatalogue(catalogue);
-  PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("visible name of base 17"));
-  for (int i = 0; i < 17; ++i) run.Send(kDown);  // the list scrolls by one row
-  run.Settle();
-  EXPECT_NE(run.Row(19).find("visible name of base 17"), std::string::npos);
-  EXPECT_EQ(run.Row(20).find("visible"), std::string::npos) << run.Row(20);
-  EXPECT_EQ(run.Row(20).find("="), std::string::npos) << run.Row(20);
-  run.SendEscape();
-  ExpectCleanEnd(run);
-}
 
 // ---- The configuration file ----
 
@@ -213,50 +107,22 @@ TEST_F(HostileTest, DelayBeyondThirtyTwoBitsFallsBackToTheDefault) {
   EXPECT_EQ(BaseOf(ReadFile(hostDir_ + "/received-1.ini")), "7");
 }
 
-// ---- The file-open dialog ----
-
-TEST_F(HostileTest, AFileWhosePathPassesTheLengthLimitIsNotChosen) {
-  // A 254-character name is valid on disk; with the directory in front the
-  // full path would be cut at 255 and name another file.
-  WriteFile(workDir_ + "/" + std::string(250, 'x') + ".txt", "text\n");
-  PtySession& run = Start({});
-  ASSERT_TRUE(run.WaitForText("message.txt"));
-  run.Send(kDown);
-  run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("The path of this file is longer than 255 characters."));
-  run.Send(kEnter);
-  run.Settle();
-  run.SendEscape();  // still in the dialog: leaving it chooses nothing
-  ExpectCleanEnd(run);
-  EXPECT_EQ(run.Raw().find("Edit file?"), std::string::npos);
-}
+// ---- Odd names from the file-open dialog ----
+// (How the dialog lists and shows them is tested on the test screen.)
 
 class HostileDirectoryTest : public HostileTest {
  protected:
   void SetUp() override {
     HostileTest::SetUp();
-    for (const char* name : {"a\nb.txt", "q\"u'o`te.txt", "\x80\xe9\xff.txt"})
+    for (const char* name : {"a\nb.txt", "\x80\xe9\xff.txt"})
       WriteFile(workDir_ + "/" + name, "text\n");
-    mkdir((workDir_ + "/dir\nwith\x1b[2Jbreak").c_str(), 0755);
-    for (int i = 0; i < 20000; ++i) {
-      char name[32];
-      std::snprintf(name, sizeof name, "/f%05d.dat", i);
-      int fd = ::open((workDir_ + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-      ASSERT_GE(fd, 0);
-      ::close(fd);
-    }
   }
 };
 
-TEST_F(HostileDirectoryTest, ListsTwentyThousandFilesAndOddNamesSafely) {
+TEST_F(HostileDirectoryTest, AFileNamedWithBytes128To255IsPostedByItsBytes) {
   PtySession& run = Start({});
   ASSERT_TRUE(run.WaitForText("Open File"));
-  // 20,004 files with a dot; the count is cut to the seven columns it has.
-  ASSERT_TRUE(run.WaitForText("(20,004", 20000));
-  run.Settle();
-  EXPECT_NE(run.ScreenText().find("a?b.txt"), std::string::npos);
-  EXPECT_NE(run.ScreenText().find("dir?with?[2Jbreak"), std::string::npos);
-  EXPECT_EQ(run.Raw().find("with\x1b[2J"), std::string::npos);
+  ASSERT_TRUE(run.WaitForText("message.txt"));
   // The last file in byte order is the one named with bytes 128-255.
   run.Send("\x1bOF");  // End
   run.Send(kEnter);
@@ -271,7 +137,7 @@ TEST_F(HostileDirectoryTest, ListsTwentyThousandFilesAndOddNamesSafely) {
 
 TEST_F(HostileDirectoryTest, AFileNameWithANewlineIsNeverPosted) {
   PtySession& run = Start({});
-  ASSERT_TRUE(run.WaitForText("(20,004", 20000));
+  ASSERT_TRUE(run.WaitForText("message.txt"));
   run.Send(kEnter);  // the first file in byte order: "a\nb.txt"
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");

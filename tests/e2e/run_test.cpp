@@ -1,5 +1,4 @@
 // The whole run of corvixmass in a pseudo-terminal, as an operator drives it.
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <string>
@@ -83,53 +82,13 @@ TEST_F(RunTest, NoMarkedBaseEndsWithANotice) {
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
 }
 
-TEST_F(RunTest, EmptySubjectIsRefusedAndEscapeAtConfirmationPostsNothing) {
-  WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ + "/mbases.dat\ndir = " + hostDir_ + "\n");
+TEST_F(RunTest, EscapeAtConfirmationPostsNothing) {
   PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
-  run.Send(kTab);
-  run.Send(kEnter);
-  ASSERT_TRUE(GiveSubjectAfterNotice(run, "Hello"));
+  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
   run.SendEscape();
   EXPECT_EQ(ExitCode(run.WaitExit()), 0);
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
   EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
-}
-
-TEST_F(RunTest, FileOpenDialogChoosesAFileOfTheStartDirectory) {
-  WriteFile(workDir_ + "/README", "no dot: not listed by *.*\n");
-  PtySession& run = Start({});
-  ASSERT_TRUE(run.WaitForText("Open File"));
-  ASSERT_TRUE(run.WaitForText("message.txt"));
-  EXPECT_EQ(run.ScreenText().find("README"), std::string::npos);
-  run.Send(kEnter);
-  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
-  run.Send(kEnter);
-  ASSERT_EQ(ExitCode(run.WaitExit()), 0);
-  EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"),
-            ExpectedJob(workDir_ + "/message.txt", "7", "The Sysop", "All", "News"));
-}
-
-TEST_F(RunTest, FileOpenDialogTakesARelativeDirectoryFromTheDirectoryField) {
-  ASSERT_EQ(mkdir((workDir_ + "/sub").c_str(), 0755), 0);
-  WriteFile(workDir_ + "/sub/top.txt", "text\n");
-  PtySession& run = Start({});
-  ASSERT_TRUE(run.WaitForText("message.txt"));
-  run.Send(kTab);  // directories pane
-  run.Send(kTab);  // mask field
-  run.Send(kTab);  // directory field
-  run.Send("\x19sub");  // Ctrl-Y clears the field; a name relative to the start directory
-  run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("top.txt"));
-  run.Send(kTab);  // back to the files pane
-  run.Send(kEnter);
-  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
-  run.Send(kEnter);
-  ASSERT_EQ(ExitCode(run.WaitExit()), 0);
-  EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"),
-            ExpectedJob(workDir_ + "/sub/top.txt", "7", "The Sysop", "All", "News"));
 }
 
 // Names that would be cut at 255 characters (the argument) or at the end of

@@ -6,9 +6,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
+
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
@@ -28,12 +29,12 @@ TEST(PatternMatch, WildcardsAreStarAndQuestionMarkOnly) {
 }
 
 TEST(FindEntries, MaskSelectsTheKindsOfEntries) {
-  char t[] = "/tmp/corvix-search-XXXXXX";
-  std::string dir = std::string(mkdtemp(t)) + "/";
-  std::ofstream(dir + "msg.txt") << "12345";
-  std::ofstream(dir + "readme") << "1";
-  std::ofstream(dir + ".hidden") << "12";
-  std::ofstream(dir + "ro.dat") << "123";
+  testkit::TempDir d;
+  const std::string& dir = d.Path();
+  d.Put("msg.txt", "12345");
+  d.Put("readme", "1");
+  d.Put(".hidden", "12");
+  d.Put("ro.dat", "123");
   chmod((dir + "ro.dat").c_str(), 0444);
   std::filesystem::create_directory(dir + "sub.d");
   auto find = [&](const std::string& pattern, std::uint8_t mask) {
@@ -51,7 +52,6 @@ TEST(FindEntries, MaskSelectsTheKindsOfEntries) {
   EXPECT_EQ(find("*.*", kFaArchive).size(), 2u);
   EXPECT_TRUE(find("sub.d", kFaArchive).empty());  // a plain name still needs its kind in the mask
   EXPECT_EQ(find("sub.d", kFaAnyFile).size(), 1u);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

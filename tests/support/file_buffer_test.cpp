@@ -3,34 +3,30 @@
 #include "support/file_buffer.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "support/sleep.h"
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
 
 class FileBuffer : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char t[] = "/tmp/corvix-buf-XXXXXX";
-    dir_ = std::string(mkdtemp(t)) + "/";
-    path_ = dir_ + "data.bin";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void Put(const std::string& bytes) { std::ofstream(path_) << bytes; }
-  std::string Disk() {  // what is on the disk now, past the buffer
-    std::ifstream in(path_);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  void Put(const std::string& bytes) { dir_.Put("data.bin", bytes); }
+  std::string Disk() { return dir_.Get("data.bin"); }  // what is on the disk now, past the buffer
   static void Write(TFileBuffer& b, const std::string& s) {
     EXPECT_TRUE(b.WriteBlock(s.data(), static_cast<std::int32_t>(s.size())));
   }
-  std::string dir_, path_;
+  testkit::TempDir dir_;
+  const std::string path_ = dir_ / "data.bin";
   TFileBuffer b{8};
 };
 
@@ -113,6 +109,36 @@ TEST_F(FileBuffer, FailuresAreReported) {
   EXPECT_EQ(FileIoResult, EBADF);
   EXPECT_FALSE(b.Close());
   EXPECT_EQ(Disk(), "abc");
+}
+
+TEST_F(FileBuffer, RetryPrimitivesWaitOnlyOnAccessDeniedAndOpenWithTheMode) {
+  static int pauses = 0;
+  RetryPause = [](std::uint32_t) { ++pauses; };
+  char c = 0;
+  std::int32_t count = 0;
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+  TBinFile empty;  // a read that would block is not access denied: no second attempt
+  empty.Fd = fds[0];
+  EXPECT_FALSE(ReadRetry(empty, &c, 1, count));
+  EXPECT_EQ(FileIoResult, EAGAIN);
+  EXPECT_EQ(pauses, 0);
+  close(fds[0]);
+  close(fds[1]);
+
+  TBinFile f;  // a file created for reading only is not written
+  f.Name = ShortString(path_);
+  ASSERT_TRUE(RewriteRetry(f, 1, kModeRead));
+  EXPECT_FALSE(WriteRetry(f, "x", 1, count));
+  EXPECT_EQ(FileIoResult, EBADF);
+  CloseFile(f);
+  if (geteuid() != 0) {  // the superuser is never denied access
+    chmod(path_.c_str(), 0);
+    EXPECT_FALSE(ResetRetry(f, 1, kModeRead));
+    EXPECT_EQ(FileIoResult, EACCES);
+    EXPECT_EQ(pauses, 19);  // 20 attempts
+  }
+  RetryPause = SleepMs;
 }
 
 }  // namespace

@@ -3,29 +3,16 @@
 #include "support/file_utils.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
 
-struct TempDir {
-  std::string path;
-  TempDir() {
-    char t[] = "/tmp/corvix-files-XXXXXX";
-    path = std::string(mkdtemp(t)) + "/";
-  }
-  ~TempDir() { std::filesystem::remove_all(path); }
-  std::string operator/(const std::string& name) const { return path + name; }
-  void Put(const std::string& name, const std::string& bytes) const { std::ofstream(path + name) << bytes; }
-  std::string Get(const std::string& name) const {
-    std::ifstream in(path + name);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-};
+using testkit::TempDir;
 
 TEST(PathSplitting, FollowsTheLastSeparatorOrDot) {
   struct {
@@ -45,6 +32,7 @@ TEST(PathSplitting, FollowsTheLastSeparatorOrDot) {
   EXPECT_EQ(ForceExt("msg.txt", "bak").Str(), "msg.bak");
   EXPECT_EQ(ParentDir("/home/bbs/").Str(), "/home/");
   EXPECT_EQ(ParentDir("msgs/").Str(), "./");  // relative: not the root
+  EXPECT_EQ(ParentDir("mass").Str(), "./");
 }
 
 TEST(WildMatch, FollowsTheMaskRules) {
@@ -63,8 +51,8 @@ TEST(WildMatch, FollowsTheMaskRules) {
 TEST(FileHelpers, ExistenceCopyAndMove) {
   TempDir d;
   d.Put("empty", "");
-  EXPECT_FALSE(FileExists(d.path));  // a directory is not a file
-  EXPECT_TRUE(DirExists(d.path + "//"));
+  EXPECT_FALSE(FileExists(d.Path()));  // a directory is not a file
+  EXPECT_TRUE(DirExists(d.Path() + "//"));
 
   std::string big;
   for (int i = 0; i < 10000; ++i) big += static_cast<char>('a' + i % 26);
@@ -94,14 +82,17 @@ TEST(FileHelpers, DirectoriesAndSearches) {
   d.Put("Keep.TXT", "1");
   d.Put("other.txt", "22");
   d.Put(".hidden", "333");
-  EXPECT_EQ(CountFiles(d.path), 3);
+  EXPECT_EQ(CountFiles(d.Path()), 3);
   EXPECT_EQ(FindNoCase(d / "keep.txt").Str(), d / "Keep.TXT");
+  d.Put("KEEP.txt", "4");  // a name spelt exactly as asked is never another file
+  for (const char* name : {"Keep.TXT", "KEEP.txt"}) EXPECT_EQ(FindNoCase(d / name).Str(), d / name);
+  std::filesystem::remove(d / "KEEP.txt");
   std::string saved = std::filesystem::current_path();
-  ASSERT_TRUE(ChangeDir(d.path));
+  ASSERT_TRUE(ChangeDir(d.Path()));
   EraseAllExcept("", "x");  // no directory named: nothing is erased
   ASSERT_TRUE(ChangeDir(saved));
   EXPECT_TRUE(FileExists(d / "other.txt"));
-  EraseAllExcept(d.path, "KEEP.txt");
+  EraseAllExcept(d.Path(), "KEEP.txt");
   EXPECT_TRUE(FileExists(d / "Keep.TXT"));
   EXPECT_FALSE(FileExists(d / "other.txt"));
   EXPECT_TRUE(FileExists(d / ".hidden"));  // mask 32 finds no hidden entries

@@ -9,34 +9,28 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "support/io_error.h"
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
 
 class RecordFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char t[] = "/tmp/corvix-rec-XXXXXX";
-    dir_ = std::string(mkdtemp(t)) + "/";
-    path_ = dir_ + "bases.dat";
+  void Put(const std::string& bytes) { dir_.Put("bases.dat", bytes); }
+  std::string Get() { return dir_.Get("bases.dat"); }
+  int Entries() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}));
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void Put(const std::string& bytes) { std::ofstream(path_) << bytes; }
-  std::string Get() {
-    std::ifstream in(path_);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  int Entries() { return static_cast<int>(std::distance(std::filesystem::directory_iterator(dir_), {})); }
   static std::string Read(TFileRec& f, std::int32_t index) {
     std::string buf(static_cast<std::size_t>(f.RecSize), '\0');
     f.ReadRecord(buf.data(), index);
     return buf;
   }
-  std::string dir_, path_;
+  testkit::TempDir dir_;
+  const std::string path_ = dir_ / "bases.dat";
   // Records of four bytes: "AAAA", "BBBB", ...
   const std::string A = "AAAA", B = "BBBB", C = "CCCC", N = "nnnn";
 };
@@ -95,7 +89,8 @@ TEST_F(RecordFile, InsertPlacesTheRecordAfterIndex) {
     std::string before;
     std::int32_t index;
     std::string after;
-  } cases[] = {{A + B, 0, A + N + B}, {A + B, 1, A + B + N}, {A + B + "pp", 0, A + N + B + "pp"}};
+  } cases[] = {{A + B, 0, A + N + B},   {A + B, 1, A + B + N}, {A + B + "pp", 0, A + N + B + "pp"},
+               {A + B, -1, N + A + B}, {"", -1, N}};  // -1: before every record
   for (const auto& c : cases) {
     Put(c.before);
     TFileRec f(path_, 4, false);

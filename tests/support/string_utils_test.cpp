@@ -111,11 +111,15 @@ TEST(Numbers, ToText) {
 }
 
 TEST(Numbers, SizeStrPicksTheLargestBand) {
-  EXPECT_EQ(SizeStr(999), ShortString("  999b"));
-  EXPECT_EQ(SizeStr(1000), ShortString("    1K"));
-  EXPECT_EQ(SizeStr(123456), ShortString("  123K"));
-  EXPECT_EQ(SizeStr(1234567), ShortString("    1M"));
-  EXPECT_EQ(SizeStr(2000000000), ShortString("    2G"));
+  struct {
+    std::int32_t size;
+    const char* text;
+  } cases[] = {
+      {999, "  999b"},      {1000, "    1K"},         {123456, "  123K"},
+      {1000000, " 1000K"},  {1000001, "    1M"},      {1234567, "    1M"},  // above a million
+      {1000000000, " 1000M"}, {1000000001, "    1G"}, {2000000000, "    2G"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SizeStr(c.size).Str(), c.text) << c.size;
 }
 
 TEST(Str2Int, BasesSignsAndFailures) {

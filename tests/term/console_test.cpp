@@ -8,15 +8,13 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "support/io_error.h"
 #include "testkit/screen_fixture.h"
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
@@ -269,19 +267,9 @@ TEST_F(Console, ResetTerminalSelectsTheStartUpCharacterSet) {
 
 class AppendTextTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "console_test_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir_ + "/" + name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  std::string dir_;
+  std::string Read(const std::string& name) { return temp_.Get(name); }
+  testkit::TempDir temp_;
+  const std::string dir_ = temp_.Path().substr(0, temp_.Path().size() - 1);  // no trailing '/'
 };
 
 TEST_F(AppendTextTest, CreatesAMissingFileThenAppends) {

@@ -69,6 +69,31 @@ int CountEscapes(std::string_view bytes) {
 
 int SilenceAfter(int escapes) { return kSilenceBaseMs + kSilencePerEscapeMs * escapes; }
 
+// The test whose steps run at the keyboard's waits, and the hook that was
+// installed before it (the console layer's flush).
+ScreenTest* waitingTest = nullptr;
+void (*hookBefore)() = nullptr;
+
+}  // namespace
+
+void ScreenTest::RunWaitStep() {
+  if (hookBefore != nullptr) hookBefore();
+  if (waitingTest == nullptr || waitingTest->steps_.empty()) return;
+  Step& next = waitingTest->steps_.front();
+  if (waitingTest->Shown().find(next.shown) == std::string::npos) return;
+  std::function<void()> run = std::move(next.run);
+  waitingTest->steps_.pop_front();
+  run();
+}
+
+std::string ScreenTest::Shown() const {
+  std::string all;
+  for (std::uint8_t y = 1; y <= kScreenRows; ++y) all += RowText(y) + '\n';
+  return all;
+}
+
+namespace {
+
 }  // namespace
 
 std::string KeySequence(std::uint8_t scan) {
@@ -106,9 +131,21 @@ void ScreenTest::SetUp() {
   ScreenWidth = 80;
   SavedScreen = TConsoleImageRec{};
   PausePrompt = kDefaultPausePrompt;
+  hookBefore = BeforeInputWait;
+  BeforeInputWait = RunWaitStep;
+  waitingTest = this;
+}
+
+void ScreenTest::AtWait(std::string shown, std::function<void()> step) {
+  steps_.push_back(Step{std::move(shown), std::move(step)});
 }
 
 void ScreenTest::TearDown() {
+  EXPECT_TRUE(steps_.empty()) << steps_.size() << " step(s) never ran: the keyboard did not wait";
+  if (waitingTest == this) {
+    BeforeInputWait = hookBefore;
+    waitingTest = nullptr;
+  }
   {
     std::lock_guard<std::mutex> lock(feedMutex_);
     stopping_ = true;
@@ -201,6 +238,27 @@ std::string ScreenTest::RowText(std::uint8_t y) const {
 }
 
 char ScreenTest::CharAt(std::uint8_t x, std::uint8_t y) const { return screen_->ReadCharXY(x, y); }
+
+std::string ScreenTest::Block(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2,
+                              std::uint8_t y2) const {
+  std::string block;
+  for (std::uint8_t y = y1; y <= y2; ++y) {
+    if (y > y1) block += '\n';
+    for (std::uint8_t x = x1; x <= x2; ++x) block += screen_->ReadCharXY(x, y);
+  }
+  return block;
+}
+
+std::string ScreenTest::Snapshot() const {
+  std::string all;
+  for (std::uint8_t y = 1; y <= kScreenRows; ++y) {
+    for (std::uint8_t x = 1; x <= kScreenCols; ++x) {
+      all += screen_->ReadCharXY(x, y);
+      all += static_cast<char>(screen_->ReadAttrXY(x, y));
+    }
+  }
+  return all;
+}
 
 std::uint8_t ScreenTest::AttrAt(std::uint8_t x, std::uint8_t y) const {
   return screen_->ReadAttrXY(x, y);

@@ -25,10 +25,24 @@
 // until the keyboard has taken every byte from the pipe, then stays silent
 // well beyond the decoder's 10 ms Escape wait before it writes them.
 //
+// Screens along the way. A widget runs to its end once called, so to look at
+// the screen while it waits for a key, queue a step first:
+//     AtWait("Edit file?", [&] { EXPECT_EQ(AttrAt(36, 14), 127); Keys("y"); });
+//     MsgBox(kMsgQuestion, "Edit file?");
+// Steps run in order, each at the first wait for a key (the keyboard about to
+// block with no input left) at which its text is on the screen; a step looks
+// at the screen and queues the keys that go on. The text keeps a step from
+// running early, at the decoder's short wait after an Escape for instance.
+// A step that never ran fails the test.
+//
 // Screen readers look at the screen object's image (the model), 1-based:
 //     RowText(3)      the 80 characters of row 3
 //     CharAt(10, 3)   the character of cell (10, 3)
 //     AttrAt(10, 3)   the attribute of cell (10, 3)
+//     Block(4, 2, 54, 9)   columns 4-54 of rows 2-9 as one string, rows
+//                          joined by '\n': compare a whole drawn area at once
+//     Snapshot()      every cell's character and attribute, to tell whether
+//                     an operation put the screen back exactly
 // Output() is the raw bytes sent, starting with the screen object's creation
 // bytes (ESC "(U" ESC "[0m" ESC "[2J" ESC "[1;1H"); ClearOutput() forgets what was sent so far,
 // to look at the bytes of one operation alone. Both flush the screen object's
@@ -40,6 +54,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,11 +88,20 @@ class ScreenTest : public ::testing::Test {
   // Escape has been decoded as the Escape key.
   void LoneEscape();
 
+  // Runs Step at the first wait for a key with Shown on the screen (see above).
+  void AtWait(std::string shown, std::function<void()> step);
+
   // ---- Screen image (1-based cells of the screen object's model) ----
 
   std::string RowText(std::uint8_t y) const;
   char CharAt(std::uint8_t x, std::uint8_t y) const;
   std::uint8_t AttrAt(std::uint8_t x, std::uint8_t y) const;
+  // The characters of columns X1..X2 of rows Y1..Y2, each row exactly as
+  // drawn (trailing blanks kept), rows joined by '\n'. GoogleTest prints a
+  // line-by-line diff when two such blocks differ.
+  std::string Block(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2) const;
+  // Character and attribute of every cell of the 80x25 image, in one string.
+  std::string Snapshot() const;
 
   // ---- Bytes sent ----
 
@@ -88,6 +112,7 @@ class ScreenTest : public ::testing::Test {
   std::unique_ptr<TInput> keyboard_;
 
  private:
+  static void RunWaitStep();
   void WriteKeys(std::string_view bytes);
   void ReaderLoop();
   void FeederLoop();
@@ -108,6 +133,12 @@ class ScreenTest : public ::testing::Test {
   int directEscapes_ = 0;           // Escapes written straight to the pipe
   bool stopping_ = false;           // guarded by feedMutex_
   std::thread feeder_;
+  struct Step {
+    std::string shown;
+    std::function<void()> run;
+  };
+  std::deque<Step> steps_;  // run at the keyboard's waits, in order
+  std::string Shown() const;  // every row, each ended by '\n'
 };
 
 }  // namespace corvix::testkit

@@ -10,15 +10,7 @@
 namespace corvix {
 namespace {
 
-class PickerTest : public testkit::ScreenTest {
- protected:
-  std::string Cells() const {
-    std::string all;
-    for (std::uint8_t y = 1; y <= 25; ++y)
-      for (std::uint8_t x = 1; x <= 80; ++x) all += {CharAt(x, y), static_cast<char>(AttrAt(x, y))};
-    return all;
-  }
-};
+class PickerTest : public testkit::ScreenTest {};
 
 TEST_F(PickerTest, PickColorReturnsTheChoiceOnEnterAndTheStartOnEscape) {
   struct Case {
@@ -33,12 +25,12 @@ TEST_F(PickerTest, PickColorReturnsTheChoiceOnEnterAndTheStartOnEscape) {
                         Case{0x0F, {D, D, D, D, D, D, D, D}, false, 0x7F}, Case{0x12, {L, L, L}, false, 0x10}}) {
     SCOPED_TRACE(testing::PrintToString(k.scans));
     WriteXY(30, 7, 0x1E, "backdrop under the picker");
-    const std::string before = Cells();
+    const std::string before = Snapshot();
     for (std::uint8_t scan : k.scans) Key(scan);
     Keys("H");  // the letter, not the Up arrow's scan code: ignored
     k.escape ? LoneEscape() : Keys("\r");
     EXPECT_EQ(PickColor(k.start), k.result);
-    EXPECT_EQ(Cells(), before);
+    EXPECT_EQ(Snapshot(), before);
   }
 }
 
@@ -52,7 +44,7 @@ TEST_F(PickerTest, PickFlagsTogglesLettersUntilEscape) {
   for (const Case& k : {Case{0, "cc", 0, true}, Case{0, "aZ", (1u << 1) | (1u << 26), true},
                         Case{0, "19-[@`", 0, false}}) {
     SCOPED_TRACE(k.keys);
-    const std::string before = Cells();
+    const std::string before = Snapshot();
     TMenuFormFlagsRec flags = k.start;
     bool modified = false;
     Keys(k.keys);
@@ -61,7 +53,7 @@ TEST_F(PickerTest, PickFlagsTogglesLettersUntilEscape) {
     PickFlags(flags, modified);
     EXPECT_EQ(flags, k.result);
     EXPECT_EQ(modified, k.modified);
-    EXPECT_EQ(Cells(), before);
+    EXPECT_EQ(Snapshot(), before);
   }
   EXPECT_EQ(FlagsText((1u << 1) | (1u << 3) | (1u << 26)), ShortString("A-C----------------------Z"));
   EXPECT_EQ(FlagsText(1u | 0xF8000000u), ShortString(std::string(26, '-')));  // bits naming no letter

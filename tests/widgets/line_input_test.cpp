@@ -116,6 +116,25 @@ TEST_F(LineInputTest, FieldAsWideAsTheMaximumNeverScrolls) {
   EXPECT_EQ(RowText(1).substr(0, 6), "abcde ");
 }
 
+TEST_F(LineInputTest, A80WideFieldScrollsAtItsLastColumnUnlessItIsTheMaximum) {
+  std::string typed;
+  for (int i = 0; i < 80; ++i) typed += static_cast<char>('!' + i);
+  struct Case {
+    std::uint8_t maxLength;
+    std::string shown;  // the field's 80 columns once all 80 are typed
+    std::uint8_t cursor;
+  } cases[] = {
+      {80, typed, 80},                           // the text always fits
+      {255, typed.substr(1) + kPad, 80},         // scrolled one on for the last character
+  };
+  for (const Case& c : cases) {
+    Keys(typed + "\r");
+    EXPECT_EQ(EditLine(1, 1, 80, c.maxLength, kEditText, "").Str(), typed);
+    EXPECT_EQ(RowText(1), c.shown) << int{c.maxLength};
+    EXPECT_EQ(WhereX(), c.cursor);
+  }
+}
+
 TEST_F(LineInputTest, TextNeverGrowsPast80Characters) {
   Keys(std::string(100, 'x') + "\r");
   EXPECT_EQ(EditLine(1, 1, 20, 255, kEditText, "").size(), 80u);
@@ -163,7 +182,9 @@ TEST_F(LineInputTest, EditNumberClampsIntoRange) {
   } cases[] = {
       {0, "\x19" "300\r", 255, true}, {9, "\x19\r", 1, true}, {9, "\x19-\r", 1, true},
       {42, "\r", 42, false},          {1, "\x19" "3000\r", 255, true},  // max 3 digits
-      {300, "\r", 255, true},
+      // The text decides, as for every line edit: "007" for 7 is a change, an
+      // untouched "300" clamped to 255 is none.
+      {7, "\x19" "007\r", 7, true},  {7, "\x19" "7\r", 7, false}, {300, "\r", 255, false},
   };
   for (const Case& c : cases) {
     Keys(c.keys);

@@ -22,12 +22,6 @@ class MenuBoxTest : public testkit::ScreenTest {
     }
   }
   static char Backdrop(int x, int y) { return static_cast<char>('a' + (x - 1 + y) % 26); }
-  std::string Cells() const {
-    std::string all;
-    for (std::uint8_t y = 1; y <= 25; ++y)
-      for (std::uint8_t x = 1; x <= 80; ++x) all += {CharAt(x, y), static_cast<char>(AttrAt(x, y))};
-    return all;
-  }
   void ExpectCell(int x, int y, char ch, std::uint8_t attr) {
     EXPECT_EQ(CharAt(x, y), ch) << x << "," << y;
     EXPECT_EQ(AttrAt(x, y), attr) << x << "," << y;
@@ -44,7 +38,7 @@ TEST_F(MenuBoxTest, EveryFrameStyleDrawsFrameTitleAndShadowAndCloseRestores) {
   for (std::uint8_t style = 1; style <= 8; ++style) {
     SCOPED_TRACE(style);
     FillBackdrop();
-    const std::string before = Cells();
+    const std::string before = Snapshot();
     TMenuBox box;
     box.FrameStyle = style;
     box.Title = "Hi";
@@ -70,7 +64,7 @@ TEST_F(MenuBoxTest, EveryFrameStyleDrawsFrameTitleAndShadowAndCloseRestores) {
     ExpectCell(21, 5, Backdrop(21, 5), 5);
     ExpectCell(23, 6, Backdrop(23, 6), 6);
     box.Close();
-    EXPECT_EQ(Cells(), before);
+    EXPECT_EQ(Snapshot(), before);
   }
   // A style outside the table draws as the default style instead of reading past it.
   EXPECT_EQ(FrameChar(0, kFrameBottom), FrameChar(6, kFrameBottom));
@@ -150,23 +144,23 @@ TEST_F(MenuBoxTest, PositionsPastTheScreenEdgeLandOnTheEdge) {
 
 TEST_F(MenuBoxTest, CloseRestoresTheScreenOfTheFirstOpen) {
   FillBackdrop();
-  const std::string before = Cells();
+  const std::string before = Snapshot();
   TMenuBox box;
   box.Open(5, 5, 30, 10);
-  const std::string open = Cells();
+  const std::string open = Snapshot();
   box.Suspend();
-  EXPECT_EQ(Cells(), before);
+  EXPECT_EQ(Snapshot(), before);
   box.Resume();
-  EXPECT_EQ(Cells(), open);
+  EXPECT_EQ(Snapshot(), open);
   box.Open(40, 12, 60, 20);  // a second Open takes no new background
   box.Close();
-  EXPECT_EQ(Cells(), before);
+  EXPECT_EQ(Snapshot(), before);
 
   TMenuBox never;
   WriteXY(1, 1, 0x1E, "changed");
-  const std::string changed = Cells();
+  const std::string changed = Snapshot();
   never.Close();
-  EXPECT_EQ(Cells(), changed);
+  EXPECT_EQ(Snapshot(), changed);
 }
 
 }  // namespace

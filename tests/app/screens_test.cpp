@@ -1,0 +1,195 @@
+// The screens between the file and the posting on the test screen: the base
+// selection over a catalogue file, the message form and the confirmation list.
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/base_select.h"
+#include "app/message_info.h"
+#include "app/session.h"
+#include "testkit/screen_fixture.h"
+#include "testkit/temp_dir.h"
+#include "widgets/light_bar.h"
+#include "widgets/line_input.h"
+#include "widgets/menu_form.h"
+
+namespace corvix {
+namespace {
+
+const std::string kDown = testkit::KeySequence(kScanDown);
+const std::string kRight = testkit::KeySequence(kScanRight);
+
+// One catalogue record: the base number, then the name and the echo tag as
+// length-prefixed texts at offsets 2 and 585; NameLen and TagLen, when given,
+// are written as the length bytes whatever the texts hold.
+std::string Record(unsigned number, const std::string& tag, const std::string& name,
+                   int nameLen = -1, int tagLen = -1) {
+  std::string r(kBaseRecSize, '\0');
+  r[0] = static_cast<char>(number & 0xFF);
+  r[1] = static_cast<char>(number >> 8);
+  r[2] = static_cast<char>(nameLen < 0 ? name.size() : static_cast<std::size_t>(nameLen));
+  r.replace(3, name.size(), name);
+  r[kEchoTagOffset] = static_cast<char>(tagLen < 0 ? tag.size() : static_cast<std::size_t>(tagLen));
+  r.replace(kEchoTagOffset + 1, tag.size(), tag);
+  return r;
+}
+
+class ScreensTest : public testkit::ScreenTest {
+ protected:
+  void SetUp() override {
+    ScreenTest::SetUp();
+    EndKeys = "\r";
+    ValuePadChar = ' ';
+    Session = TSession{};
+    Session.PostDelay = 0;
+  }
+  void TearDown() override {
+    delete Session.BaseList;
+    Session = TSession{};
+    ScreenTest::TearDown();
+  }
+  // The list loaded from a catalogue file holding Records.
+  TBar& Load(const std::string& records) {
+    dir_.Put("mbases.dat", records);
+    Session.BaseList = new TBar;
+    LoadBaseList(*Session.BaseList, dir_ / "mbases.dat");
+    return *Session.BaseList;
+  }
+  testkit::TempDir dir_;
+};
+
+TEST_F(ScreensTest, BaseSelectionShowsWholeRecordsSafelyAndMarksWithTab) {
+  TBar& list = Load(
+      Record(1, "PIPES", "|14Yellow|[U|[U|[R|[Rmoved") + Record(7, "LINUX.7", "Linux help") +
+      Record(42, std::string(182, 'T'), std::string(255, 'N'), 255, 255) +  // claims past the end
+      Record(4, "TITLE", "|14Yellow esc\x1b]0;pwned\x07title") +
+      Record(6, "BREAKS", "cr\rlf\nbs\x08tab\t.") +
+      Record(99, "PARTIAL", "Half a record").substr(0, 300));
+  AtWait("Press TAB to select base(s)", [&] {  // the first name writes over the title
+    EXPECT_EQ(RowText(3).substr(3, 30), "ID  ECHOTAG      NAME         ");
+    EXPECT_NE(RowText(2).find("moved"), std::string::npos);  // display codes act: two rows up
+    EXPECT_EQ(Block(4, 5, 36, 8),
+              "7   LINUX.7      Linux help      \n"
+              "42  TTTTTTTTTTTT NNNNNNNNNNNNNNNN\n"
+              "4   TITLE        Yellow esc?]0;pw\n"
+              "6   BREAKS       cr?lf?bs?tab?.  ");
+    EXPECT_EQ(AttrAt(21, 7), 14);                               // the colour code acts
+    EXPECT_EQ(RowText(9).substr(3, 10), std::string(10, ' '));  // no line for the partial record
+    EXPECT_EQ(RowText(21).substr(3, 7), "Search:");
+    EXPECT_EQ(RowText(25).substr(0, 56),
+              "Press TAB to select base(s), press ENTER when finished. ");
+    // No byte of a name reaches the terminal as a control sequence.
+    EXPECT_EQ(Output().find("\x1b]0;pwned"), std::string::npos);
+    Keys(kDown + kDown + kDown + kDown + kDown + "\t\r");  // Down past the last base stays on it
+  });
+  EXPECT_TRUE(SelectBases(list));
+  ASSERT_EQ(list.ItemCount(), 5);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(list.Marked(i), i == 4) << i;
+  EXPECT_EQ(list.Data(2), ShortString("42"));
+}
+
+TEST_F(ScreensTest, BaseSelectionStartsOverOnLeftOrRightKeepingTheMarks) {
+  TBar& list = Load(Record(1, "A", "one") + Record(2, "B", "two") + Record(3, "C", "three"));
+  // Typing searches without marking; Right ends the run, which starts again
+  // on the first base, where Tab then marks.
+  Keys("thr" + kRight + "\t" + kDown + kDown + "\t\r");
+  EXPECT_TRUE(SelectBases(list));
+  EXPECT_TRUE(list.Marked(0) && !list.Marked(1) && list.Marked(2));
+  LoneEscape();
+  EXPECT_FALSE(SelectBases(list));
+}
+
+TEST_F(ScreensTest, BaseNamesOfColourCodesOnlyStillClearTheirRow) {
+  std::string catalogue;
+  for (unsigned n = 1; n <= 17; ++n)
+    catalogue +=
+        Record(n, "TAG", "visible name of base " + std::to_string(n) + std::string(40, '='));
+  std::string codes;
+  for (int i = 0; i < 80; ++i) codes += "|14";
+  TBar& list = Load(catalogue + Record(18, "CODES", codes));
+  std::string downs;
+  for (int i = 0; i < 17; ++i) downs += kDown;  // the list scrolls by one row
+  Keys(downs);
+  AtWait("18  CODES", [&] {
+    EXPECT_NE(RowText(19).find("visible name of base 17"), std::string::npos);
+    // The line is cut at 255 bytes, in the middle of the last code: its '|' shows.
+    EXPECT_EQ(RowText(20).substr(3, 72), "18  CODES        |" + std::string(54, ' '));
+    Keys("\r");
+  });
+  EXPECT_TRUE(SelectBases(list));
+}
+
+TEST_F(ScreensTest, MessageFormComesBackUntilAFieldWasEdited) {
+  Session.MsgFrom = "The Sysop";
+  Session.MsgTo = "All";
+  Session.MsgSubject = "News";
+  AtWait("Message Info", [&] {
+    const std::string dots = std::string(30, '.');
+    EXPECT_EQ(Block(7, 4, 49, 8),
+              "From         The Sysop" + dots.substr(9) + "\n" + "To           All" +
+                  dots.substr(3) + "\n" + "Subject      News" + dots.substr(4) + "\n" +
+                  std::string(43, ' ') + "\n             Press ESC when ready          ");
+    EXPECT_TRUE(AttrAt(7, 4) == 127 && AttrAt(8, 4) == 112);  // From is current: hot key, label
+    // Escape without an edit: the form again. Then S edits the subject.
+    LoneEscape();
+    Keys(
+        "s\x19"
+        "Fresh\r");
+    LoneEscape();
+  });
+  EditMessageInfo();
+  EXPECT_EQ(Session.MsgSubject, ShortString("Fresh"));
+  EXPECT_EQ(ValuePadChar, '.');
+}
+
+TEST_F(ScreensTest, AnEmptySubjectBringsTheNoticeAndTheFormBack) {
+  Session.MsgFrom = "Me";
+  LoneEscape();
+  AtWait("You have to apply a subject...", [&] { Keys("\r"); });
+  AtWait("Message Info", [&] {
+    EXPECT_EQ(Block(20, 4, 21, 6), "Me\n..\n..");  // From kept, To and Subject empty
+    EXPECT_EQ(CharAt(34, 12), ' ');                // the notice is gone
+    Keys("sHello\r");
+    LoneEscape();
+  });
+  EditMessageInfo();
+  EXPECT_EQ(Session.MsgSubject, ShortString("Hello"));
+  EXPECT_EQ(Session.MsgFrom, ShortString("Me"));
+}
+
+TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
+  TBar& list = Load(Record(7, "LINUX.7", "Linux help") + Record(20, "RETRO", "Retro computing") +
+                    Record(65535, "LAST.BASE", "The last base"));
+  list.SetMarked(2, true);
+  list.SetMarked(0, true);
+  // The stand-in utility notes the base of every job it is handed.
+  ASSERT_EQ(mkdir((dir_ / "host").c_str(), 0755), 0);
+  dir_.Put("host/corvixutil", "#!/bin/sh\ngrep baseidx aupload.ini >> calls.log\n");
+  chmod((dir_ / "host/corvixutil").c_str(), 0755);
+  Session.HostDir = dir_ / "host";
+  dir_.Put("msg.txt", "text\n");
+  Session.MsgFile = dir_ / "msg.txt";
+  ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);  // anything kept goes here
+  const std::string cwd = std::filesystem::current_path();  // posting works in the host directory
+  AtWait("Press ESC to Abort.", [&] {
+    EXPECT_EQ(RowText(2).substr(4, 9), " Confirm ");
+    EXPECT_EQ(Block(6, 4, 46, 7),
+              "Verify the list of bases you selected and\n"
+              "when you are ready...                    \n" +
+                  std::string(41, ' ') + "\nPress ESC to Abort. ENTER to upload messa");
+    EXPECT_EQ(Block(4, 13, 32, 15),
+              " 7   LINUX.7      Linux help \n"
+              " 6553LAST.BASE    The last ba\n" +
+                  std::string(29, ' '));
+    Keys(kDown + "\r");  // Enter on any line posts
+  });
+  ConfirmAndPost();
+  ::unsetenv("XDG_STATE_HOME");
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(dir_.Get("host/calls.log"), "  file1_baseidx = 7\n  file1_baseidx = 65535\n");
+}
+
+}  // namespace
+}  // namespace corvix
