@@ -19,18 +19,18 @@ namespace {
 
 // Where the decoder stands between two bytes.
 enum State : std::uint8_t {
-  kGround,     // between keys
-  kEsc,        // after ESC
-  kCsi,        // after ESC "["
-  kCsiParam,   // after ESC "[" and a parameter or intermediate byte
-  kLinuxF,     // after ESC "[[" (Linux console F1-F5)
-  kSs3,        // after ESC "O"
-  kSs3Param,   // after ESC "O" and a parameter
-  kMouse,      // inside the three bytes of a mouse report
-  kUtf8,       // inside a UTF-8 character
-  kPaste,      // inside a bracketed paste
-  kPasteEsc,   // after ESC inside a paste
-  kPasteCsi,   // after ESC "[" inside a paste
+  kGround,    // between keys
+  kEsc,       // after ESC
+  kCsi,       // after ESC "["
+  kCsiParam,  // after ESC "[" and a parameter or intermediate byte
+  kLinuxF,    // after ESC "[[" (Linux console F1-F5)
+  kSs3,       // after ESC "O"
+  kSs3Param,  // after ESC "O" and a parameter
+  kMouse,     // inside the three bytes of a mouse report
+  kUtf8,      // inside a UTF-8 character
+  kPaste,     // inside a bracketed paste
+  kPasteEsc,  // after ESC inside a paste
+  kPasteCsi,  // after ESC "[" inside a paste
   kStateCount,
 };
 
@@ -90,7 +90,7 @@ constexpr Transition kTransitions[] = {
     {kCsi, '[', '[', Act::None, 0, kLinuxF},
     {kCsi, 0x20, 0x3F, Act::Param, 0, kCsiParam},
     {kCsi, 0x40, 0x7E, Act::Final, 0, kGround},
-    {kCsi, 0, 255, Act::Redo, 0, kGround},  // cut short by a byte no sequence holds
+    {kCsi, 0, 255, Act::Redo, 0, kGround},          // cut short by a byte no sequence holds
     {kCsiParam, '$', '$', Act::Final, 0, kGround},  // rxvt ends a Shift key with "$"
     {kCsiParam, 0x20, 0x3F, Act::Param, 0, kCsiParam},
     {kCsiParam, 0x40, 0x7E, Act::Final, 0, kGround},
@@ -134,8 +134,9 @@ constexpr auto kIndex = [] {
   for (std::size_t s = 0; s < kStateCount; ++s) {
     for (int b = 0; b < 256; ++b) {
       std::size_t i = 0;
-      while (i < std::size(kTransitions) &&
-             !(kTransitions[i].State == s && b >= kTransitions[i].First && b <= kTransitions[i].Last))
+      while (
+          i < std::size(kTransitions) &&
+          !(kTransitions[i].State == s && b >= kTransitions[i].First && b <= kTransitions[i].Last))
         ++i;
       if (i == std::size(kTransitions)) throw "a state has no row for some byte";
       index[s][b] = static_cast<std::uint8_t>(i);
@@ -249,10 +250,10 @@ struct ModifiedRow {
 };
 
 constexpr ModifiedRow kModified[] = {
-    {kScanLeft, 115, 0},  {kScanRight, 116, 0}, {kScanEnd, 117, 0},  {kScanPgDn, 118, 0},
-    {kScanHome, 119, 0},  {kScanPgUp, 132, 0},  {kScanF1, 0, 84},    {kScanF2, 0, 85},
-    {kScanF3, 0, 86},     {kScanF4, 0, 87},     {kScanF5, 0, 88},    {kScanF6, 0, 89},
-    {kScanF7, 0, 90},     {kScanF8, 0, 91},     {kScanF9, 0, 92},    {kScanF10, 0, 93},
+    {kScanLeft, 115, 0}, {kScanRight, 116, 0}, {kScanEnd, 117, 0}, {kScanPgDn, 118, 0},
+    {kScanHome, 119, 0}, {kScanPgUp, 132, 0},  {kScanF1, 0, 84},   {kScanF2, 0, 85},
+    {kScanF3, 0, 86},    {kScanF4, 0, 87},     {kScanF5, 0, 88},   {kScanF6, 0, 89},
+    {kScanF7, 0, 90},    {kScanF8, 0, 91},     {kScanF9, 0, 92},   {kScanF10, 0, 93},
 };
 
 // Mod is the terminal's modifier parameter: 1 + Shift 1, Alt 2, Ctrl 4, Meta 8.
@@ -269,7 +270,8 @@ std::uint8_t Modified(std::uint8_t scan, std::uint16_t mod) {
 
 const KeyRow* FindKey(char intro, std::uint16_t number, std::uint8_t final) {
   for (const KeyRow& row : kKeys) {
-    if (row.Intro == intro && row.Number == number && final >= static_cast<std::uint8_t>(row.First) &&
+    if (row.Intro == intro && row.Number == number &&
+        final >= static_cast<std::uint8_t>(row.First) &&
         final <= static_cast<std::uint8_t>(row.Last))
       return &row;
   }
@@ -310,10 +312,17 @@ TKeyBytes TKeyDecoder::Feed(std::uint8_t b) noexcept {
     const Transition& t = kTransitions[kIndex[state_][b]];
     std::uint8_t next = t.Next == kGround ? home_ : t.Next;
     switch (t.Action) {
-      case Act::None: break;
-      case Act::Key: out.Push(t.Code); break;
-      case Act::Ext: PushExt(out, static_cast<std::uint8_t>(t.Code + (b - t.First))); break;
-      case Act::Byte: out.Push(b); break;
+      case Act::None:
+        break;
+      case Act::Key:
+        out.Push(t.Code);
+        break;
+      case Act::Ext:
+        PushExt(out, static_cast<std::uint8_t>(t.Code + (b - t.First)));
+        break;
+      case Act::Byte:
+        out.Push(b);
+        break;
       case Act::Text:
         if (!Utf8Input) {
           out.Push(b);
@@ -321,15 +330,25 @@ TKeyBytes TKeyDecoder::Feed(std::uint8_t b) noexcept {
           next = kUtf8;
         }
         break;
-      case Act::Alt: PushExt(out, AltKey(static_cast<char>(b))); break;
-      case Act::Start: StartSequence(); break;
-      case Act::Param: Param(b); break;
-      case Act::Final: next = Finish(b, state_ == kSs3 || state_ == kSs3Param, out); break;
+      case Act::Alt:
+        PushExt(out, AltKey(static_cast<char>(b)));
+        break;
+      case Act::Start:
+        StartSequence();
+        break;
+      case Act::Param:
+        Param(b);
+        break;
+      case Act::Final:
+        next = Finish(b, state_ == kSs3 || state_ == kSs3Param, out);
+        break;
       case Act::EscRedo:
         out.Push(kKeyEscape);
         state_ = home_;
         continue;
-      case Act::Redo: state_ = home_; continue;
+      case Act::Redo:
+        state_ = home_;
+        continue;
       case Act::EscText:
         if (Utf8Input && StartUtf8(b, true)) next = kUtf8;
         break;
@@ -407,12 +426,18 @@ std::uint8_t TKeyDecoder::Finish(std::uint8_t final, bool ss3, TKeyBytes& out) n
   }
   const KeyRow* row = FindKey(ss3 ? 'O' : '[', number, final);
   if (row == nullptr) return home_;
-  const auto code = static_cast<std::uint8_t>(row->Code + (final - static_cast<std::uint8_t>(row->First)));
+  const auto code =
+      static_cast<std::uint8_t>(row->Code + (final - static_cast<std::uint8_t>(row->First)));
   switch (row->Result) {
-    case Res::Ext: PushExt(out, Modified(code, mod >= 2 ? mod : row->Mod)); break;
-    case Res::Key: out.Push(code); break;
+    case Res::Ext:
+      PushExt(out, Modified(code, mod >= 2 ? mod : row->Mod));
+      break;
+    case Res::Key:
+      out.Push(code);
+      break;
     case Res::Mouse:
-      if (params_ != 0) break;  // the same final byte with parameters: a mouse report of another form
+      if (params_ != 0)
+        break;  // the same final byte with parameters: a mouse report of another form
       skip_ = 3;
       return kMouse;
     case Res::Paste:

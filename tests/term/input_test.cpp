@@ -31,7 +31,9 @@ std::vector<int> Decode(const std::string& bytes, bool utf8 = false) {
   TKeyDecoder d;
   d.Utf8Input = utf8;
   std::vector<int> keys;
-  auto take = [&keys](const TKeyBytes& k) { keys.insert(keys.end(), k.Bytes.begin(), k.Bytes.begin() + k.Count); };
+  auto take = [&keys](const TKeyBytes& k) {
+    keys.insert(keys.end(), k.Bytes.begin(), k.Bytes.begin() + k.Count);
+  };
   for (char c : bytes) take(c == '|' ? d.Pause() : d.Feed(static_cast<std::uint8_t>(c)));
   take(d.Pause());
   EXPECT_FALSE(d.Pending());
@@ -47,48 +49,71 @@ TEST(KeyDecoder, GivesEveryKeyOfTheClassicTable) {
       {"plain keys", "ab\r\t\x03\xb0", {'a', 'b', 13, 9, 3, 0xb0}},
       {"127 and 8 are Backspace", "\x7f\x08", {8, 8}},
       {"alt letters", kEsc + "q" + kEsc + "m" + kEsc + "l", {0, 16, 0, 50, 0, 38}},
-      {"alt digits, - and =", kEsc + "1" + kEsc + "0" + kEsc + "-" + kEsc + "=", {0, 120, 0, 129, 0, 130, 0, 131}},
+      {"alt digits, - and =",
+       kEsc + "1" + kEsc + "0" + kEsc + "-" + kEsc + "=",
+       {0, 120, 0, 129, 0, 130, 0, 131}},
       {"esc line feed", kEsc + "\n", {10}},
-      {"cursor keys", kEsc + "[A" + kEsc + "[B" + kEsc + "[C" + kEsc + "[D", {0, 72, 0, 80, 0, 77, 0, 75}},
-      {"home, end, pgup, pgdn by letter", kEsc + "[H" + kEsc + "[K" + kEsc + "[V" + kEsc + "[U",
+      {"cursor keys",
+       kEsc + "[A" + kEsc + "[B" + kEsc + "[C" + kEsc + "[D",
+       {0, 72, 0, 80, 0, 77, 0, 75}},
+      {"home, end, pgup, pgdn by letter",
+       kEsc + "[H" + kEsc + "[K" + kEsc + "[V" + kEsc + "[U",
        {0, 71, 0, 79, 0, 73, 0, 81}},
       {"keypad centre", kEsc + "[G", {'5'}},
-      {"end, pgup, pgdn by number", kEsc + "[4~" + kEsc + "[5~" + kEsc + "[6~", {0, 79, 0, 73, 0, 81}},
-      {"console f1-f5", kEsc + "[[A" + kEsc + "[[B" + kEsc + "[[C" + kEsc + "[[D" + kEsc + "[[E",
+      {"end, pgup, pgdn by number",
+       kEsc + "[4~" + kEsc + "[5~" + kEsc + "[6~",
+       {0, 79, 0, 73, 0, 81}},
+      {"console f1-f5",
+       kEsc + "[[A" + kEsc + "[[B" + kEsc + "[[C" + kEsc + "[[D" + kEsc + "[[E",
        {0, 59, 0, 60, 0, 61, 0, 62, 0, 63}},
-      {"home, f5, f6-f8", kEsc + "[1~" + kEsc + "[15~" + kEsc + "[17~" + kEsc + "[18~" + kEsc + "[19~",
+      {"home, f5, f6-f8",
+       kEsc + "[1~" + kEsc + "[15~" + kEsc + "[17~" + kEsc + "[18~" + kEsc + "[19~",
        {0, 71, 0, 63, 0, 64, 0, 65, 0, 66}},
-      {"insert, f9-f12", kEsc + "[2~" + kEsc + "[20~" + kEsc + "[21~" + kEsc + "[23~" + kEsc + "[24~",
+      {"insert, f9-f12",
+       kEsc + "[2~" + kEsc + "[20~" + kEsc + "[21~" + kEsc + "[23~" + kEsc + "[24~",
        {0, 82, 0, 67, 0, 68, 0, 133, 0, 134}},
-      {"shift-f3 to shift-f6", kEsc + "[25~" + kEsc + "[26~" + kEsc + "[28~" + kEsc + "[29~",
+      {"shift-f3 to shift-f6",
+       kEsc + "[25~" + kEsc + "[26~" + kEsc + "[28~" + kEsc + "[29~",
        {0, 86, 0, 87, 0, 88, 0, 89}},
-      {"delete, shift-f7 to shift-f10", kEsc + "[3~" + kEsc + "[31~" + kEsc + "[32~" + kEsc + "[33~" + kEsc + "[34~",
+      {"delete, shift-f7 to shift-f10",
+       kEsc + "[3~" + kEsc + "[31~" + kEsc + "[32~" + kEsc + "[33~" + kEsc + "[34~",
        {0, 83, 0, 90, 0, 91, 0, 92, 0, 93}},
-      {"application cursor keys", kEsc + "OA" + kEsc + "OB" + kEsc + "OC" + kEsc + "OD", {0, 72, 0, 80, 0, 77, 0, 75}},
-      {"vt100 home, end, f1-f4", kEsc + "OH" + kEsc + "OF" + kEsc + "OP" + kEsc + "OQ" + kEsc + "OR" + kEsc + "OS",
+      {"application cursor keys",
+       kEsc + "OA" + kEsc + "OB" + kEsc + "OC" + kEsc + "OD",
+       {0, 72, 0, 80, 0, 77, 0, 75}},
+      {"vt100 home, end, f1-f4",
+       kEsc + "OH" + kEsc + "OF" + kEsc + "OP" + kEsc + "OQ" + kEsc + "OR" + kEsc + "OS",
        {0, 71, 0, 79, 0, 59, 0, 60, 0, 61, 0, 62}},
       {"two keys in a row", kEsc + "[A" + kEsc + "OB", {0, 72, 0, 80}},
-      {"a number cut short still gives its key", kEsc + "[21|~" + kEsc + "[4|~", {0, 68, '~', 0, 79, '~'}},
+      {"a number cut short still gives its key",
+       kEsc + "[21|~" + kEsc + "[4|~",
+       {0, 68, '~', 0, 79, '~'}},
   });
 }
 
 TEST(KeyDecoder, GivesTheKeysOfTodaysTerminals) {
   RunCases({
       {"home and end", kEsc + "[F" + kEsc + "[7~" + kEsc + "[8~", {0, 79, 0, 71, 0, 79}},
-      {"rxvt f1-f4", kEsc + "[11~" + kEsc + "[12~" + kEsc + "[13~" + kEsc + "[14~", {0, 59, 0, 60, 0, 61, 0, 62}},
+      {"rxvt f1-f4",
+       kEsc + "[11~" + kEsc + "[12~" + kEsc + "[13~" + kEsc + "[14~",
+       {0, 59, 0, 60, 0, 61, 0, 62}},
       {"shift-tab", kEsc + "[Z", {0, 15}},
       {"xterm keypad centre", kEsc + "[E" + kEsc + "OE", {'5', '5'}},
-      {"application keypad", kEsc + "Op" + kEsc + "Oy" + kEsc + "Oj" + kEsc + "Ok" + kEsc + "Om" + kEsc + "On" +
-                                 kEsc + "Oo" + kEsc + "OX" + kEsc + "OM",
+      {"application keypad",
+       kEsc + "Op" + kEsc + "Oy" + kEsc + "Oj" + kEsc + "Ok" + kEsc + "Om" + kEsc + "On" + kEsc +
+           "Oo" + kEsc + "OX" + kEsc + "OM",
        {'0', '9', '*', '+', '-', '.', '/', '=', 13}},
-      {"ctrl-left, -right, -home, -end", kEsc + "[1;5D" + kEsc + "[1;5C" + kEsc + "[1;5H" + kEsc + "[1;5F",
+      {"ctrl-left, -right, -home, -end",
+       kEsc + "[1;5D" + kEsc + "[1;5C" + kEsc + "[1;5H" + kEsc + "[1;5F",
        {0, 115, 0, 116, 0, 119, 0, 117}},
       {"ctrl-pgup, -pgdn", kEsc + "[5;5~" + kEsc + "[6;5~", {0, 132, 0, 118}},
       {"ctrl+shift is ctrl", kEsc + "[1;6D", {0, 115}},
       {"shift-f1, shift-f5", kEsc + "[1;2P" + kEsc + "[15;2~", {0, 84, 0, 88}},
-      {"no pc code: the plain key", kEsc + "[1;5A" + kEsc + "[5;2~" + kEsc + "[1;3C" + kEsc + "[3;5~" + kEsc + "[1;5P",
+      {"no pc code: the plain key",
+       kEsc + "[1;5A" + kEsc + "[5;2~" + kEsc + "[1;3C" + kEsc + "[3;5~" + kEsc + "[1;5P",
        {0, 72, 0, 73, 0, 77, 0, 83, 0, 59}},
-      {"rxvt modifiers", kEsc + "[7^" + kEsc + "[8^" + kEsc + "[2$" + kEsc + "Od" + kEsc + "Oc" + kEsc + "[a",
+      {"rxvt modifiers",
+       kEsc + "[7^" + kEsc + "[8^" + kEsc + "[2$" + kEsc + "Od" + kEsc + "Oc" + kEsc + "[a",
        {0, 119, 0, 117, 0, 82, 0, 115, 0, 116, 0, 72}},
       {"old modifier form", kEsc + "O5D", {0, 115}},
   });
@@ -99,13 +124,21 @@ TEST(KeyDecoder, UnknownSequencesGiveNoKeyAndNeverEscape) {
       {"focus in and out", kEsc + "[I" + kEsc + "[Ox", {'x'}},
       {"x10 mouse, bytes of any value", kEsc + "[M \x1b[" + kEsc + "[M\xff\x7f\x01x", {'x'}},
       {"sgr and urxvt mouse", kEsc + "[<0;10;5M" + kEsc + "[<0;10;5m" + kEsc + "[32;10;5Mx", {'x'}},
-      {"replies and other csi", kEsc + "[?1;2c" + kEsc + "[16~" + kEsc + "[X" + kEsc + "[1 qx", {'x'}},
+      {"replies and other csi",
+       kEsc + "[?1;2c" + kEsc + "[16~" + kEsc + "[X" + kEsc + "[1 qx",
+       {'x'}},
       {"other after ESC [[, ESC O", kEsc + "[[Z" + kEsc + "OZ" + kEsc + "O!x", {'x'}},
-      {"alt with upper case and punctuation", kEsc + "X" + kEsc + "!" + kEsc + " " + kEsc + "\xb0x", {'x'}},
+      {"alt with upper case and punctuation",
+       kEsc + "X" + kEsc + "!" + kEsc + " " + kEsc + "\xb0x",
+       {'x'}},
       {"cut short by a pause", kEsc + "[|A" + kEsc + "[1|~" + kEsc + "O|P", {'A', '~', 'P'}},
       {"cut short by a control byte", kEsc + "[" + kEsc + "[A" + kEsc + "[1\r", {0, 72, 13}},
-      {"paste", kEsc + "[200~ab\r\t" + kEsc + "dc|\xb0" + kEsc + "[201~e\r", {'a', 'b', 'c', 0xb0, 'e', 13}},
-      {"unclosed paste ends at a lone escape", kEsc + "[200~a" + kEsc + "|" + kEsc + "|b", {'a', 27, 'b'}},
+      {"paste",
+       kEsc + "[200~ab\r\t" + kEsc + "dc|\xb0" + kEsc + "[201~e\r",
+       {'a', 'b', 'c', 0xb0, 'e', 13}},
+      {"unclosed paste ends at a lone escape",
+       kEsc + "[200~a" + kEsc + "|" + kEsc + "|b",
+       {'a', 27, 'b'}},
   });
 }
 
@@ -131,13 +164,15 @@ TEST(KeyDecoder, Utf8KeysAreDecodedWholeAfterEscToo) {
 }
 
 TEST(AltKey, FollowsTheKeyboardRows) {
-  const std::pair<char, int> cases[] = {{'q', 16}, {'p', 25}, {'a', 30}, {'l', 38}, {'z', 44}, {'m', 50},
-                                        {'1', 120}, {'0', 129}, {'-', 130}, {'=', 131}, {'Q', 0}, {'\0', 0}};
+  const std::pair<char, int> cases[] = {{'q', 16},  {'p', 25},  {'a', 30},  {'l', 38},
+                                        {'z', 44},  {'m', 50},  {'1', 120}, {'0', 129},
+                                        {'-', 130}, {'=', 131}, {'Q', 0},   {'\0', 0}};
   for (const auto& [ch, scan] : cases) EXPECT_EQ(TInput::AltKey(ch), scan) << ch;
 }
 
 TEST(EscapeDelay, TakesTheDefaultOutsideItsRange) {
-  const std::pair<int, int> cases[] = {{10, 10}, {1000, 1000}, {9, 50}, {1001, 50}, {-5, 50}, {200, 200}};
+  const std::pair<int, int> cases[] = {{10, 10},   {1000, 1000}, {9, 50},
+                                       {1001, 50}, {-5, 50},     {200, 200}};
   for (const auto& [ms, used] : cases) EXPECT_EQ(TInput::EscapeDelayOrDefault(ms), used) << ms;
 }
 
@@ -151,7 +186,9 @@ struct Keys {
     CloseWriter();
   }
   TInput Kb{pipe(Fds) == 0 ? Fds[0] : -1};
-  void Feed(const std::string& b) { EXPECT_EQ(write(Fds[1], b.data(), b.size()), ssize_t(b.size())); }
+  void Feed(const std::string& b) {
+    EXPECT_EQ(write(Fds[1], b.data(), b.size()), ssize_t(b.size()));
+  }
   void CloseWriter() { close(std::exchange(Fds[1], -1)); }
   int PipeBytes() const {
     int n = 0;
@@ -163,7 +200,9 @@ struct Keys {
     while (keys.size() < count) keys.push_back(Kb.ReadKey());
     return keys;
   }
-  bool AllConsumed() const { return Kb.KeyRead == Kb.KeyWrite && Kb.InCount == 0 && PipeBytes() == 0; }
+  bool AllConsumed() const {
+    return Kb.KeyRead == Kb.KeyWrite && Kb.InCount == 0 && PipeBytes() == 0;
+  }
 };
 
 TEST(ReadKey, DecodesWhatArrivesOneKeyAtATime) {
@@ -230,7 +269,8 @@ TEST(ReadKey, ClosedInputReadsAsEscapeAfterTheLastBytes) {
     k.CloseWriter();
     EXPECT_EQ(k.Read(c.Keys.size()), c.Keys) << c.Name;
   }
-  for (int fd : {-1, 999}) EXPECT_EQ(TInput(fd).ReadKey(), 27) << fd;  // no descriptor, a closed one
+  for (int fd : {-1, 999})
+    EXPECT_EQ(TInput(fd).ReadKey(), 27) << fd;  // no descriptor, a closed one
 }
 
 TEST(ReadKeyDeathTest, EndlessReadingOfAClosedInputEndsAsAHangUp) {
