@@ -21,7 +21,7 @@ const std::string kEsc = "\x1b";
 
 struct KeyCase {
   const char* Name;
-  std::string Bytes;  // "|" marks a pause of the escape delay
+  std::string Bytes;  // "`" stands for ESC; "|" marks a pause of the escape delay
   std::vector<int> Keys;
 };
 
@@ -34,7 +34,10 @@ std::vector<int> Decode(const std::string& bytes, bool utf8 = false) {
   auto take = [&keys](const TKeyBytes& k) {
     keys.insert(keys.end(), k.Bytes.begin(), k.Bytes.begin() + k.Count);
   };
-  for (char c : bytes) take(c == '|' ? d.Pause() : d.Feed(static_cast<std::uint8_t>(c)));
+  for (char c : bytes) {
+    if (c == '`') c = '\x1b';
+    take(c == '|' ? d.Pause() : d.Feed(static_cast<std::uint8_t>(c)));
+  }
   take(d.Pause());
   EXPECT_FALSE(d.Pending());
   return keys;
@@ -48,107 +51,72 @@ TEST(KeyDecoder, GivesEveryKeyOfTheClassicTable) {
   RunCases({
       {"plain keys", "ab\r\t\x03\xb0", {'a', 'b', 13, 9, 3, 0xb0}},
       {"127 and 8 are Backspace", "\x7f\x08", {8, 8}},
-      {"alt letters", kEsc + "q" + kEsc + "m" + kEsc + "l", {0, 16, 0, 50, 0, 38}},
-      {"alt digits, - and =",
-       kEsc + "1" + kEsc + "0" + kEsc + "-" + kEsc + "=",
-       {0, 120, 0, 129, 0, 130, 0, 131}},
-      {"esc line feed", kEsc + "\n", {10}},
-      {"cursor keys",
-       kEsc + "[A" + kEsc + "[B" + kEsc + "[C" + kEsc + "[D",
-       {0, 72, 0, 80, 0, 77, 0, 75}},
-      {"home, end, pgup, pgdn by letter",
-       kEsc + "[H" + kEsc + "[K" + kEsc + "[V" + kEsc + "[U",
-       {0, 71, 0, 79, 0, 73, 0, 81}},
-      {"keypad centre", kEsc + "[G", {'5'}},
-      {"end, pgup, pgdn by number",
-       kEsc + "[4~" + kEsc + "[5~" + kEsc + "[6~",
-       {0, 79, 0, 73, 0, 81}},
-      {"console f1-f5",
-       kEsc + "[[A" + kEsc + "[[B" + kEsc + "[[C" + kEsc + "[[D" + kEsc + "[[E",
-       {0, 59, 0, 60, 0, 61, 0, 62, 0, 63}},
-      {"home, f5, f6-f8",
-       kEsc + "[1~" + kEsc + "[15~" + kEsc + "[17~" + kEsc + "[18~" + kEsc + "[19~",
-       {0, 71, 0, 63, 0, 64, 0, 65, 0, 66}},
-      {"insert, f9-f12",
-       kEsc + "[2~" + kEsc + "[20~" + kEsc + "[21~" + kEsc + "[23~" + kEsc + "[24~",
-       {0, 82, 0, 67, 0, 68, 0, 133, 0, 134}},
-      {"shift-f3 to shift-f6",
-       kEsc + "[25~" + kEsc + "[26~" + kEsc + "[28~" + kEsc + "[29~",
-       {0, 86, 0, 87, 0, 88, 0, 89}},
+      {"alt letters", "`q`m`l", {0, 16, 0, 50, 0, 38}},
+      {"alt digits, - and =", "`1`0`-`=", {0, 120, 0, 129, 0, 130, 0, 131}},
+      {"esc line feed", "`\n", {10}},
+      {"cursor keys", "`[A`[B`[C`[D", {0, 72, 0, 80, 0, 77, 0, 75}},
+      {"home, end, pgup, pgdn by letter", "`[H`[K`[V`[U", {0, 71, 0, 79, 0, 73, 0, 81}},
+      {"keypad centre", "`[G", {'5'}},
+      {"end, pgup, pgdn by number", "`[4~`[5~`[6~", {0, 79, 0, 73, 0, 81}},
+      {"console f1-f5", "`[[A`[[B`[[C`[[D`[[E", {0, 59, 0, 60, 0, 61, 0, 62, 0, 63}},
+      {"home, f5, f6-f8", "`[1~`[15~`[17~`[18~`[19~", {0, 71, 0, 63, 0, 64, 0, 65, 0, 66}},
+      {"insert, f9-f12", "`[2~`[20~`[21~`[23~`[24~", {0, 82, 0, 67, 0, 68, 0, 133, 0, 134}},
+      {"shift-f3 to shift-f6", "`[25~`[26~`[28~`[29~", {0, 86, 0, 87, 0, 88, 0, 89}},
       {"delete, shift-f7 to shift-f10",
-       kEsc + "[3~" + kEsc + "[31~" + kEsc + "[32~" + kEsc + "[33~" + kEsc + "[34~",
+       "`[3~`[31~`[32~`[33~`[34~",
        {0, 83, 0, 90, 0, 91, 0, 92, 0, 93}},
-      {"application cursor keys",
-       kEsc + "OA" + kEsc + "OB" + kEsc + "OC" + kEsc + "OD",
-       {0, 72, 0, 80, 0, 77, 0, 75}},
-      {"vt100 home, end, f1-f4",
-       kEsc + "OH" + kEsc + "OF" + kEsc + "OP" + kEsc + "OQ" + kEsc + "OR" + kEsc + "OS",
-       {0, 71, 0, 79, 0, 59, 0, 60, 0, 61, 0, 62}},
-      {"two keys in a row", kEsc + "[A" + kEsc + "OB", {0, 72, 0, 80}},
-      {"a number cut short still gives its key",
-       kEsc + "[21|~" + kEsc + "[4|~",
-       {0, 68, '~', 0, 79, '~'}},
+      {"application cursor keys", "`OA`OB`OC`OD", {0, 72, 0, 80, 0, 77, 0, 75}},
+      {"vt100 home, end, f1-f4", "`OH`OF`OP`OQ`OR`OS", {0, 71, 0, 79, 0, 59, 0, 60, 0, 61, 0, 62}},
+      {"two keys in a row", "`[A`OB", {0, 72, 0, 80}},
+      {"a number cut short still gives its key", "`[21|~`[4|~", {0, 68, '~', 0, 79, '~'}},
   });
 }
 
 TEST(KeyDecoder, GivesTheKeysOfTodaysTerminals) {
   RunCases({
-      {"home and end", kEsc + "[F" + kEsc + "[7~" + kEsc + "[8~", {0, 79, 0, 71, 0, 79}},
-      {"rxvt f1-f4",
-       kEsc + "[11~" + kEsc + "[12~" + kEsc + "[13~" + kEsc + "[14~",
-       {0, 59, 0, 60, 0, 61, 0, 62}},
-      {"shift-tab", kEsc + "[Z", {0, 15}},
-      {"xterm keypad centre", kEsc + "[E" + kEsc + "OE", {'5', '5'}},
+      {"home and end", "`[F`[7~`[8~", {0, 79, 0, 71, 0, 79}},
+      {"rxvt f1-f4", "`[11~`[12~`[13~`[14~", {0, 59, 0, 60, 0, 61, 0, 62}},
+      {"shift-tab", "`[Z", {0, 15}},
+      {"xterm keypad centre", "`[E`OE", {'5', '5'}},
       {"application keypad",
-       kEsc + "Op" + kEsc + "Oy" + kEsc + "Oj" + kEsc + "Ok" + kEsc + "Om" + kEsc + "On" + kEsc +
-           "Oo" + kEsc + "OX" + kEsc + "OM",
+       "`Op`Oy`Oj`Ok`Om`On`Oo`OX`OM",
        {'0', '9', '*', '+', '-', '.', '/', '=', 13}},
       {"ctrl-left, -right, -home, -end",
-       kEsc + "[1;5D" + kEsc + "[1;5C" + kEsc + "[1;5H" + kEsc + "[1;5F",
+       "`[1;5D`[1;5C`[1;5H`[1;5F",
        {0, 115, 0, 116, 0, 119, 0, 117}},
-      {"ctrl-pgup, -pgdn", kEsc + "[5;5~" + kEsc + "[6;5~", {0, 132, 0, 118}},
-      {"ctrl+shift is ctrl", kEsc + "[1;6D", {0, 115}},
-      {"shift-f1, shift-f5", kEsc + "[1;2P" + kEsc + "[15;2~", {0, 84, 0, 88}},
+      {"ctrl-pgup, -pgdn", "`[5;5~`[6;5~", {0, 132, 0, 118}},
+      {"ctrl+shift is ctrl", "`[1;6D", {0, 115}},
+      {"shift-f1, shift-f5", "`[1;2P`[15;2~", {0, 84, 0, 88}},
       {"no pc code: the plain key",
-       kEsc + "[1;5A" + kEsc + "[5;2~" + kEsc + "[1;3C" + kEsc + "[3;5~" + kEsc + "[1;5P",
+       "`[1;5A`[5;2~`[1;3C`[3;5~`[1;5P",
        {0, 72, 0, 73, 0, 77, 0, 83, 0, 59}},
-      {"rxvt modifiers",
-       kEsc + "[7^" + kEsc + "[8^" + kEsc + "[2$" + kEsc + "Od" + kEsc + "Oc" + kEsc + "[a",
-       {0, 119, 0, 117, 0, 82, 0, 115, 0, 116, 0, 72}},
-      {"old modifier form", kEsc + "O5D", {0, 115}},
+      {"rxvt modifiers", "`[7^`[8^`[2$`Od`Oc`[a", {0, 119, 0, 117, 0, 82, 0, 115, 0, 116, 0, 72}},
+      {"old modifier form", "`O5D", {0, 115}},
   });
 }
 
 TEST(KeyDecoder, UnknownSequencesGiveNoKeyAndNeverEscape) {
   RunCases({
-      {"focus in and out", kEsc + "[I" + kEsc + "[Ox", {'x'}},
-      {"x10 mouse, bytes of any value", kEsc + "[M \x1b[" + kEsc + "[M\xff\x7f\x01x", {'x'}},
-      {"sgr and urxvt mouse", kEsc + "[<0;10;5M" + kEsc + "[<0;10;5m" + kEsc + "[32;10;5Mx", {'x'}},
-      {"replies and other csi",
-       kEsc + "[?1;2c" + kEsc + "[16~" + kEsc + "[X" + kEsc + "[1 qx",
-       {'x'}},
-      {"other after ESC [[, ESC O", kEsc + "[[Z" + kEsc + "OZ" + kEsc + "O!x", {'x'}},
-      {"alt with upper case and punctuation",
-       kEsc + "X" + kEsc + "!" + kEsc + " " + kEsc + "\xb0x",
-       {'x'}},
-      {"cut short by a pause", kEsc + "[|A" + kEsc + "[1|~" + kEsc + "O|P", {'A', '~', 'P'}},
-      {"cut short by a control byte", kEsc + "[" + kEsc + "[A" + kEsc + "[1\r", {0, 72, 13}},
-      {"paste",
-       kEsc + "[200~ab\r\t" + kEsc + "dc|\xb0" + kEsc + "[201~e\r",
-       {'a', 'b', 'c', 0xb0, 'e', 13}},
-      {"unclosed paste ends at a lone escape",
-       kEsc + "[200~a" + kEsc + "|" + kEsc + "|b",
-       {'a', 27, 'b'}},
+      {"focus in and out", "`[I`[Ox", {'x'}},
+      {"x10 mouse, bytes of any value", "`[M \x1b[`[M\xff\x7f\x01x", {'x'}},
+      {"sgr and urxvt mouse", "`[<0;10;5M`[<0;10;5m`[32;10;5Mx", {'x'}},
+      {"replies and other csi", "`[?1;2c`[16~`[X`[1 qx", {'x'}},
+      {"other after ESC [[, ESC O", "`[[Z`OZ`O!x", {'x'}},
+      {"alt with upper case and punctuation", "`X`!` `\xb0x", {'x'}},
+      {"cut short by a pause", "`[|A`[1|~`O|P", {'A', '~', 'P'}},
+      {"cut short by a control byte", "`[`[A`[1\r", {0, 72, 13}},
+      {"paste", "`[200~ab\r\t`dc|\xb0`[201~e\r", {'a', 'b', 'c', 0xb0, 'e', 13}},
+      {"unclosed paste ends at a lone escape", "`[200~a`|`|b", {'a', 27, 'b'}},
   });
 }
 
 TEST(KeyDecoder, EscapeIsALoneEscOrOneBeforeAControlKey) {
   RunCases({
-      {"lone escape", kEsc, {27}},
-      {"escape then x after a pause is not alt-x", kEsc + "|x", {27, 'x'}},
-      {"two escapes", kEsc + kEsc, {27, 27}},
-      {"escape before a sequence", kEsc + kEsc + "[A", {27, 0, 72}},
-      {"escape before control keys", kEsc + "\r" + kEsc + "\x7f", {27, 13, 27, 8}},
+      {"lone escape", "`", {27}},
+      {"escape then x after a pause is not alt-x", "`|x", {27, 'x'}},
+      {"two escapes", "``", {27, 27}},
+      {"escape before a sequence", "``[A", {27, 0, 72}},
+      {"escape before control keys", "`\r`\x7f", {27, 13, 27, 8}},
   });
 }
 
@@ -156,9 +124,9 @@ TEST(KeyDecoder, Utf8KeysAreDecodedWholeAfterEscToo) {
   RunCases(
       {
           {"a character of the code page", "\xc3\xa9\xe2\x94\x80", {130, 196}},
-          {"after ESC: no key", kEsc + "\xc3\xa9" + kEsc + "\xe2\x94\x80x", {'x'}},
+          {"after ESC: no key", "`\xc3\xa9`\xe2\x94\x80x", {'x'}},
           {"not in the code page, stray, cut short", "\xe2\x82\xac\xa9\xc3|x\xc3y", {'x', 'y'}},
-          {"in a paste", kEsc + "[200~\xc3\xa9" + kEsc + "[201~", {130}},
+          {"in a paste", "`[200~\xc3\xa9`[201~", {130}},
       },
       true);
 }
