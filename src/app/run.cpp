@@ -39,7 +39,7 @@ void ReadConfiguration() {
   ini.ReadString("main", "temp_folder", "/tmp");
   ini.ReadString("main", "signature", "");
   Session.PostDelay = ini.ReadInteger("main", "delay", 100);
-  Session.EscapeDelay = TInput::EscapeDelayOrDefault(ini.ReadInteger("main", "escape_delay", 50));
+  Session.EscapeDelay = TInput::EscapeDelayOrDefault(ini.ReadInteger("main", "escape_delay", 0));
   Session.BasesPath = ini.ReadString("corvix", "mbases", "");
   ini.ReadString("corvix", "corvixutil", "");
   Session.HostDir = ini.ReadString("corvix", "dir", "");
