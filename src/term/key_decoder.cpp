@@ -304,8 +304,6 @@ std::uint8_t TKeyDecoder::AltKey(char Ch) noexcept {
   return 0;
 }
 
-bool TKeyDecoder::Pasting() const noexcept { return home_ == kPaste; }
-
 TKeyBytes TKeyDecoder::Feed(std::uint8_t b) noexcept {
   TKeyBytes out;
   for (;;) {

@@ -28,8 +28,6 @@ class TKeyDecoder {
   // True while a key has begun and its next byte is awaited; the caller then
   // waits at most the escape delay before it reports a Pause.
   bool Pending() const noexcept { return state_ != home_; }
-  // True between the start and the end of a bracketed paste.
-  bool Pasting() const noexcept;
   // Scan code of Alt + Ch; 0 when Ch has none.
   static std::uint8_t AltKey(char Ch) noexcept;
 
