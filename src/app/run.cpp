@@ -41,6 +41,7 @@ void ReadConfiguration() {
   ini.ReadString("main", "temp_folder", "/tmp");
   ini.ReadString("main", "signature", "");
   Session.PostDelay = ini.ReadInteger("main", "delay", 100);
+  Session.EscapeDelay = TInput::EscapeDelayOrDefault(ini.ReadInteger("main", "escape_delay", 0));
   Session.BasesPath = ini.ReadString("corvix", "mbases", "");
   ini.ReadString("corvix", "corvixutil", "");
   Session.HostDir = ini.ReadString("corvix", "dir", "");
@@ -78,6 +79,7 @@ void RunSession(int argc, char** argv) {
   Screen = new TOutput(true, STDOUT_FILENO, STDIN_FILENO, Session.Utf8Terminal);
   Keyboard = new TInput();
   Keyboard->Utf8Input = Session.Utf8Terminal;
+  Keyboard->EscapeDelayMs = Session.EscapeDelay;
   DrawBackground();
 
   // A longer argument would be cut to another path, which could then be

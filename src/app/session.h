@@ -25,6 +25,7 @@ struct TSession {
   ShortString EditorCmd;    // [main] editor
   bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
   std::int32_t PostDelay = 100;  // [main] delay; only the low 16 bits count
+  std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
   ShortString BasesPath;    // [corvix] mbases: the catalogue
   ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs
   ShortString MsgFrom;      // [message] from

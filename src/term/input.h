@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "term/key_decoder.h"
 #include "term/keys.h"
 
 namespace corvix {
@@ -20,9 +21,12 @@ extern void (*BeforeInputWait)();
 // handler. Set by the console layer; read only by TInputLinux.
 extern void (*InputWaitInterrupted)();
 
-// The decoder. Raw bytes land in the InBuf ring; decoded key bytes wait in the
-// KeyBuf ring, so both halves of an extended key come out in order. The input
-// descriptor is standard input unless a test hands it a pipe.
+// The keyboard object. Raw bytes land in the InBuf ring; the key decoder
+// turns them into key bytes, which wait in the KeyBuf ring so both halves of an
+// extended key come out in order. This class only waits and reads: a key that
+// has begun gets the escape delay for each further byte, and a silence that
+// long is reported to the decoder as a pause. The input descriptor is standard
+// input unless a test hands it a pipe.
 class TInputLinux {
  public:
   static constexpr std::int32_t kInBufSize = 256;
@@ -30,6 +34,16 @@ class TInputLinux {
   // A closed input reads as this many Escape keys, then the process ends as on
   // a hangup (SIGHUP), so no caller can loop on a terminal that is gone.
   static constexpr std::int32_t kClosedInputKeyLimit = 1000;
+  // The escape delay: how long the bytes of one key may lie apart, and how
+  // long a lone ESC waits before it is the Escape key. Slow links spread a
+  // key's bytes over tens of milliseconds.
+  static constexpr std::int32_t kDefaultEscapeDelayMs = 50;
+  static constexpr std::int32_t kMinEscapeDelayMs = 10;
+  static constexpr std::int32_t kMaxEscapeDelayMs = 1000;
+  // Ms when it lies in the range above, else the default.
+  static constexpr std::int32_t EscapeDelayOrDefault(std::int32_t Ms) noexcept {
+    return Ms >= kMinEscapeDelayMs && Ms <= kMaxEscapeDelayMs ? Ms : kDefaultEscapeDelayMs;
+  }
 
   explicit TInputLinux(int inputFd = 0) noexcept;
   ~TInputLinux();
@@ -38,13 +52,15 @@ class TInputLinux {
 
   // Next decoded key byte; waits without limit when nothing is queued.
   std::uint8_t ReadKey();
-  // True when a decoded key waits or input is available now.
+  // True when a key can be read without waiting for the operator: the bytes
+  // already there are decoded first (a key that has begun gets its escape
+  // delay), so bytes that give no key (a focus report) do not count.
   bool KeyPressed();
-  // True at once when a key or raw byte waits; otherwise waits up to Ms
-  // milliseconds for the input to become readable.
+  // True at once when a key waits; otherwise waits up to Ms milliseconds for
+  // one to arrive.
   bool KeyWait(std::int32_t Ms);
   // Scan code of Alt + Ch; 0 when Ch has none.
-  static std::uint8_t AltKey(char Ch) noexcept;
+  static std::uint8_t AltKey(char Ch) noexcept { return TKeyDecoder::AltKey(Ch); }
 
   // ---- Internal steps, public in the style of the class. ----
   bool InputAvailable();
@@ -52,7 +68,6 @@ class TInputLinux {
   void PushKey(std::uint8_t B) noexcept;
   void PushExt(std::uint8_t Code) noexcept;
   std::uint8_t PopKey() noexcept;
-  static void WaitMS(std::int32_t Ms);
 
   std::array<std::uint8_t, kInBufSize> InBuf{};  // ring of raw bytes
   std::int32_t InCount = 0;                      // unread bytes in InBuf
@@ -68,10 +83,13 @@ class TInputLinux {
   // On: the terminal sends UTF-8, and a character code page 437 has arrives
   // as its code-page byte (é as 130); one it lacks is dropped. Set at start-up.
   bool Utf8Input = false;
+  // Milliseconds; set at start-up from the configuration.
+  std::int32_t EscapeDelayMs = kDefaultEscapeDelayMs;
+  TKeyDecoder Decoder;
 
  private:
-  void DecodeEscape();
-  bool DecodeUtf8(std::uint8_t lead);
+  bool DecodeKeys(std::int32_t ms);
+  void Queue(const TKeyBytes& keys) noexcept;
   void FillInput();
   bool WaitForInput(std::int32_t ms);
 };

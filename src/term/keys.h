@@ -19,6 +19,7 @@ inline constexpr std::uint8_t kKeySpace = 32;
 inline constexpr std::uint8_t kKeyDelete = 127;  // raw byte only; never returned
 
 // ---- Scan codes (second half of an extended key). ----
+inline constexpr std::uint8_t kScanShiftTab = 15;
 inline constexpr std::uint8_t kScanF1 = 59;
 inline constexpr std::uint8_t kScanF2 = 60;
 inline constexpr std::uint8_t kScanF3 = 61;
@@ -39,6 +40,8 @@ inline constexpr std::uint8_t kScanDown = 80;
 inline constexpr std::uint8_t kScanPgDn = 81;
 inline constexpr std::uint8_t kScanIns = 82;
 inline constexpr std::uint8_t kScanDel = 83;
+inline constexpr std::uint8_t kScanShiftF1 = 84;
+inline constexpr std::uint8_t kScanShiftF2 = 85;
 inline constexpr std::uint8_t kScanShiftF3 = 86;
 inline constexpr std::uint8_t kScanShiftF4 = 87;
 inline constexpr std::uint8_t kScanShiftF5 = 88;

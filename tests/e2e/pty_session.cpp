@@ -17,6 +17,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace corvix::e2e {
 namespace {
@@ -220,6 +221,20 @@ unsigned PtySession::CellChar(int x, int y) const {
   VTermPos pos{y - 1, x - 1};
   vterm_screen_get_cell(screen_, pos, &cell);
   return cell.chars[0];
+}
+
+unsigned long PtySession::CellColours(int x, int y) const {
+  VTermScreenCell cell{};
+  VTermPos pos{y - 1, x - 1};
+  vterm_screen_get_cell(screen_, pos, &cell);
+  VTermColor fg = cell.fg, bg = cell.bg;
+  vterm_screen_convert_color_to_rgb(screen_, &fg);
+  vterm_screen_convert_color_to_rgb(screen_, &bg);
+  if (cell.attrs.reverse) std::swap(fg, bg);
+  auto rgb = [](const VTermColor& c) {
+    return (static_cast<unsigned long>(c.rgb.red) << 16) | (c.rgb.green << 8) | c.rgb.blue;
+  };
+  return (rgb(fg) << 24) | rgb(bg);
 }
 
 termios PtySession::Settings() const {

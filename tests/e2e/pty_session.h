@@ -48,6 +48,9 @@ class PtySession {
   std::string ScreenText() const;
   // The Unicode code point shown in cell (X, Y), 1-based.
   unsigned CellChar(int x, int y) const;
+  // The colours of cell (X, Y) as foreground and background RGB, reverse video
+  // applied: equal for cells drawn in the same colours.
+  unsigned long CellColours(int x, int y) const;
 
   // Every byte the program wrote, in order.
   const std::string& Raw() const { return raw_; }

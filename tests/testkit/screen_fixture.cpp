@@ -126,6 +126,7 @@ void ScreenTest::SetUp() {
   // own terminal is never put into raw mode.
   screen_ = std::make_unique<TOutput>(true, outWrite_, outWrite_);
   keyboard_ = std::make_unique<TInput>(keyRead_);
+  keyboard_->EscapeDelayMs = TInput::kMinEscapeDelayMs;  // the silences below are sized for it
   Screen = screen_.get();
   Keyboard = keyboard_.get();
   ScreenWidth = 80;
