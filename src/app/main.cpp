@@ -4,10 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/run.h"
+#include "app/run_scope.h"
 #include "support/io_error.h"
 #include "term/console.h"
 
@@ -30,13 +32,11 @@ int main(int argc, char** argv) {
     }
   }
   try {
+    corvix::TRunScope scope;
     corvix::RunSession(argc, argv);
-  } catch (const corvix::IoError& e) {
-    // The terminal comes back first, so the report lands on a sane screen.
-    delete corvix::Screen;
-    corvix::Screen = nullptr;
-    delete corvix::Keyboard;
-    corvix::Keyboard = nullptr;
+  } catch (const std::exception& e) {
+    // The scope has unwound on the way here: the screen is cleared and the
+    // terminal restored, so the report lands on a clean screen at the top.
     std::fprintf(stderr, "corvixmass: %s\n", e.what());
     return 1;
   }

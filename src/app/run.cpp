@@ -14,6 +14,7 @@
 #include "app/dialogs.h"
 #include "app/ini_reader.h"
 #include "app/message_info.h"
+#include "app/run_scope.h"
 #include "app/session.h"
 #include "support/file_utils.h"
 #include "support/string_utils.h"
@@ -48,13 +49,8 @@ void ReadConfiguration() {
 }
 
 void Shutdown() {
-  delete Session.BaseList;
-  Session.BaseList = nullptr;
   if (Screen != nullptr) ClearScreen();
-  delete Screen;
-  Screen = nullptr;
-  delete Keyboard;
-  Keyboard = nullptr;
+  TRunScope::Current().Close(false);
   // The screen is gone and the terminal restored: what was posted goes to
   // standard output, where it stays in the operator's scrollback.
   std::string summary = PostingSummary(Session.Posted);
@@ -71,9 +67,7 @@ void RunSession(int argc, char** argv) {
   Session.StartDir = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
   ReadConfiguration();
 
-  Screen = new TOutput(true, STDOUT_FILENO, STDIN_FILENO, Session.Utf8Terminal);
-  Keyboard = new TInput();
-  Keyboard->Utf8Input = Session.Utf8Terminal;
+  TRunScope::Current().OpenConsole(Session.Utf8Terminal, TScreenModesRec{});
   DrawBackground();
 
   // A longer argument would be cut to another path, which could then be
@@ -107,8 +101,7 @@ void RunSession(int argc, char** argv) {
 
   DrawBackground();
   DrawFrame(3, 2, 77, 22);
-  Session.BaseList = new TBar();
-  LoadBaseList(*Session.BaseList, Session.BasesPath);
+  LoadBaseList(TRunScope::Current().NewBaseList(), Session.BasesPath);
   if (!SelectBases(*Session.BaseList)) Shutdown();
 
   for (std::int32_t i = 0; i < Session.BaseList->ItemCount(); ++i)

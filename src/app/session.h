@@ -30,7 +30,7 @@ struct TSession {
   ShortString MsgSubject;   // [message] subject
   ShortString MsgFile;      // command line or file-open dialog
   bool AnySelected = false;
-  TBar* BaseList = nullptr;  // owned; freed by Shutdown
+  TBar* BaseList = nullptr;  // owned by the run's TRunScope; freed by Shutdown
   std::vector<TPostedRec> Posted;
 };
 

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utmp.h>
@@ -196,6 +197,37 @@ unsigned PtySession::CellChar(int x, int y) const {
   VTermPos pos{y - 1, x - 1};
   vterm_screen_get_cell(screen_, pos, &cell);
   return cell.chars[0];
+}
+
+void PtySession::ClearEmulator() {
+  Settle(50, 1000);  // what is on its way belongs to the screen being cleared
+  vterm_screen_reset(screen_, 1);
+}
+
+void PtySession::Resize(int columns, int rows) {
+  winsize ws{};
+  ws.ws_row = static_cast<unsigned short>(rows);
+  ws.ws_col = static_cast<unsigned short>(columns);
+  ioctl(master_, TIOCSWINSZ, &ws);
+}
+
+void PtySession::SetDefaultColors(unsigned char fgRed, unsigned char fgGreen, unsigned char fgBlue,
+                                  unsigned char bgRed, unsigned char bgGreen,
+                                  unsigned char bgBlue) {
+  VTermColor fg, bg;
+  vterm_color_rgb(&fg, fgRed, fgGreen, fgBlue);
+  vterm_color_rgb(&bg, bgRed, bgGreen, bgBlue);
+  vterm_state_set_default_colors(vterm_obtain_state(vt_), &fg, &bg);
+}
+
+PtySession::CellLook PtySession::Look(int x, int y) const {
+  VTermScreenCell cell{};
+  VTermPos pos{y - 1, x - 1};
+  vterm_screen_get_cell(screen_, pos, &cell);
+  auto index = [](const VTermColor& c) {
+    return VTERM_COLOR_IS_INDEXED(&c) ? int{c.indexed.idx} : -1;
+  };
+  return {index(cell.fg), index(cell.bg), cell.attrs.bold != 0, cell.attrs.blink != 0};
 }
 
 termios PtySession::Settings() const {
