@@ -32,11 +32,31 @@ void DrawBackground() {
   for (std::uint8_t y = 1; y <= 25; ++y) WriteXY(1, y, 7, shade);
 }
 
+namespace {
+
+// The Linux console (TERM "linux" or "linux-..."): bold shows as bright
+// there, and it has no alternate screen to keep the shell's screen on.
+bool LinuxConsole() {
+  const char* term = std::getenv("TERM");
+  return term != nullptr && std::strncmp(term, "linux", 5) == 0;
+}
+
+// The colors key: "bold" or "explicit"; missing or anything else, bold on
+// the Linux console and explicit everywhere else.
+bool ExplicitColors(const ShortString& value) {
+  const ShortString v = LowerStr(value);
+  if (v == ShortString("bold") || v == ShortString("explicit")) return v == ShortString("explicit");
+  return !LinuxConsole();
+}
+
+}  // namespace
+
 void ReadConfiguration() {
   TIniReader ini((Session.AppDir + "corvixmass.ini").Str());
   Session.EditorCmd = ini.ReadString("main", "editor", "");
   ShortString charset = LowerStr(ini.ReadString("main", "charset", "cp437"));
   Session.Utf8Terminal = charset == ShortString("utf8") || charset == ShortString("utf-8");
+  Session.ExplicitColors = ExplicitColors(ini.ReadString("main", "colors", ""));
   ini.ReadString("main", "temp_folder", "/tmp");
   ini.ReadString("main", "signature", "");
   Session.PostDelay = ini.ReadInteger("main", "delay", 100);
@@ -67,7 +87,11 @@ void RunSession(int argc, char** argv) {
   Session.StartDir = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
   ReadConfiguration();
 
-  TRunScope::Current().OpenConsole(Session.Utf8Terminal, TScreenModesRec{});
+  TScreenModesRec modes;
+  modes.Colors = Session.ExplicitColors ? colorsExplicit : colorsBold;
+  modes.AltScreen = !LinuxConsole();
+  modes.HideCursor = true;
+  TRunScope::Current().OpenConsole(Session.Utf8Terminal, modes);
   DrawBackground();
 
   // A longer argument would be cut to another path, which could then be

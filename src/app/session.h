@@ -22,6 +22,7 @@ struct TSession {
   ShortString StartDir;     // working directory at start-up
   ShortString EditorCmd;    // [main] editor
   bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
+  bool ExplicitColors = true;  // [main] colors = explicit (default off the Linux console), or bold
   std::int32_t PostDelay = 100;  // [main] delay; only the low 16 bits count
   ShortString BasesPath;    // [corvix] mbases: the catalogue
   ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs

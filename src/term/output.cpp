@@ -125,6 +125,16 @@ ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const {
     if (!params.empty()) params += ';';
     params += p;
   };
+  if (Modes.Colors == colorsExplicit) {
+    // Bright foregrounds are colours of their own (90-97), so only blink
+    // needs a reset to go off; after one, both colours are named again.
+    const bool reset = (oldBg & 8) != 0 && (bg & 8) == 0;
+    if (reset) add("0");
+    if ((bg & 8) != 0 && (reset || (oldBg & 8) == 0)) add("5");
+    if (reset || fg != oldFg) add(ShortString::Of(fg > 7 ? '9' : '3') + kAnsiDigits[fg & 7]);
+    if (reset || (bg & 7) != (oldBg & 7)) add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
+    return Csi(params, 'm');
+  }
   // Bright and blink can only be switched off by a full reset, and a
   // foreground of 7 is reached by one as well.
   if (oldFg != 7 || fg == 7 || (oldFg > 7 && fg < 8) || (oldBg > 7 && bg < 8)) {

@@ -110,7 +110,8 @@ class TOutputLinux {
   // ---- Attribute and cursor. ----
 
   // The SGR sequence that takes the terminal from TextAttr to Attr; empty
-  // when they are equal. Bright and blink are only ever turned off by a reset.
+  // when they are equal; only what differs is sent. Blink (and, with bold
+  // colours, bright) is only ever turned off by a reset.
   ShortString AttrToAnsi(std::uint8_t Attr) const;
   // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
   void SetTextAttr(std::uint8_t Attr);

@@ -40,7 +40,7 @@ std::string WithFixedRoot(std::string bytes, const std::string& root) {
 // leaves its screen mode (attribute, character set, cursor) before each child
 // process and at the end, and hides the cursor where nothing is typed: these
 // sequences are counted and taken out before the comparison.
-constexpr char kLeaveText[] = "\x1b[0m\x1b(B";
+constexpr char kLeaveText[] = "\x1b[0m\x1b(B\x1b[?25h";
 std::string WithoutScreenModes(std::string bytes, int& leaves) {
   leaves = 0;
   for (std::string_view seq : {std::string_view(kLeaveText), std::string_view("\x1b[?25l"),
@@ -58,6 +58,7 @@ using ByteStreamTest = HostFixture;
 // On the Linux console, with bold colours, as the recording was made.
 TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
   WriteCatalogue(SixtyBases());
+  WriteConfig(DefaultConfig("colors = bold\n"));
   PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");
@@ -79,6 +80,8 @@ TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
 
   EXPECT_NE(run.Raw().find(std::string("\x1b[2J\x1b[1;1H") + kLeaveText), std::string::npos)
       << "the screen is cleared, then left, at the end";
+  EXPECT_EQ(run.Raw().rfind("\x1b(U\x1b[0m\x1b[?25l\x1b[2J", 0), 0u)
+      << "the cursor is hidden at once";
   int leaves = 0;
   const std::string bytes = WithoutScreenModes(WithFixedRoot(run.Raw(), root_), leaves);
   EXPECT_GE(leaves, 1);
