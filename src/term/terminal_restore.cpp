@@ -124,7 +124,8 @@ void InstallStopHandler();
 
 extern "C" void OnStop(int sig) {
   const int savedErrno = errno;
-  LeaveTerminal(false);
+  // While a child has the terminal, its settings are the child's business.
+  if (gOnScreen) LeaveTerminal(false);
   const int continuesBefore = gContinues.load();
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
