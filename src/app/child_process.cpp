@@ -1,15 +1,96 @@
 // Child processes (the editor, the host utility) run on the terminal as the
-// operator had it, and the program's raw mode comes back when they end.
+// operator had it, and the program's raw mode comes back when they end. A
+// signal meant to end the program while one runs ends the child first.
 #include "app/child_process.h"
 
-#include "support/process.h"
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
 #include "term/console.h"
+#include "term/terminal_restore.h"
 
 namespace corvix {
 
+namespace {
+
+// Makes Group the terminal's foreground process group. SIGTTOU is blocked
+// meanwhile: the call is made from the background as well.
+void GiveTerminal(int termFd, pid_t group) {
+  sigset_t ttou, old;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  ::sigprocmask(SIG_BLOCK, &ttou, &old);
+  ::tcsetpgrp(termFd, group);
+  ::sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+// The child was stopped from the terminal (Ctrl-Z in the editor): the
+// program stops with it, as a shell's job would, and when it is continued
+// gives the terminal back to the child and continues it.
+void StopWithChild(int termFd, pid_t child) {
+  GiveTerminal(termFd, ::getpgrp());
+  ::raise(SIGTSTP);  // returns at once where stopping is not possible
+  GiveTerminal(termFd, child);
+  ::kill(-child, SIGCONT);
+}
+
+}  // namespace
+
 int RunChildCommand(const std::string& cmd) {
   if (Screen != nullptr) Screen->SuspendRaw();
-  int status = RunShell(cmd);
+  const int termFd = Screen != nullptr ? Screen->TermFd : STDIN_FILENO;
+  // The child gets a process group of its own, in the terminal's foreground
+  // when the program has it: keys typed there (Ctrl-C, Ctrl-Z) act on the
+  // child alone, and a signal passed on reaches everything the shell started.
+  const bool foreground = ::tcgetpgrp(termFd) == ::getpgrp();
+  // The ending signals wait until the child is registered, so none of them
+  // can end the program between the fork and the registration.
+  sigset_t ending, old;
+  sigemptyset(&ending);
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&ending, sig);
+  ::sigprocmask(SIG_BLOCK, &ending, &old);
+  int status = -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setpgid(0, 0);
+    if (foreground) GiveTerminal(termFd, ::getpid());
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGQUIT, SIG_DFL);
+    ::sigprocmask(SIG_SETMASK, &old, nullptr);
+    ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  if (pid > 0) {
+    ::setpgid(pid, pid);  // also here, so both orders of the race agree
+    if (foreground) GiveTerminal(termFd, pid);
+    SetRunningChild(pid, true);
+  }
+  ::sigprocmask(SIG_SETMASK, &old, nullptr);
+  while (pid > 0) {
+    const pid_t r = ::waitpid(pid, &status, WUNTRACED);
+    if (r == pid && WIFSTOPPED(status)) {
+      if (foreground) StopWithChild(termFd, pid);
+      continue;
+    }
+    if (r == pid) break;
+    if (r < 0 && errno != EINTR) {
+      status = -1;
+      break;
+    }
+    if (PendingEndSignal() != 0) {
+      status = WaitForChild(pid, true);
+      break;
+    }
+  }
+  if (pid > 0) {
+    ClearRunningChild();
+    if (foreground) GiveTerminal(termFd, ::getpgrp());
+    EndByPendingSignal();
+  }
   if (Screen != nullptr) Screen->ResumeRaw();
   return status;
 }

@@ -8,6 +8,8 @@ namespace corvix {
 
 // Flushes pending screen output, puts the terminal's original settings back,
 // runs Cmd through /bin/sh -c and waits for it, then re-enters raw mode.
+// HUP, INT, QUIT or TERM sent to the program meanwhile is passed on to the
+// child, which is waited for (a bounded time), and then ends the program.
 // Returns the wait status (-1 when the child could not be started).
 int RunChildCommand(const std::string& cmd);
 

@@ -1,11 +1,13 @@
 // corvixmass: posts one message file into many message bases of the host BBS.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/run.h"
+#include "app/run_scope.h"
 #include "app/startup_checks.h"
 #include "support/io_error.h"
 #include "term/console.h"
@@ -27,21 +29,16 @@ int main(int argc, char** argv) {
   }
   if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
   try {
+    corvix::TRunScope scope;
     corvix::RunSession(argc, argv);
-  } catch (const corvix::IoError& e) {
-    // The terminal comes back first, so the report lands on a sane screen.
-    delete corvix::Screen;
-    corvix::Screen = nullptr;
-    delete corvix::Keyboard;
-    corvix::Keyboard = nullptr;
-    std::fprintf(stderr, "corvixmass: %s\n", e.what());
-    return 1;
   } catch (const std::bad_alloc&) {
-    delete corvix::Screen;
-    corvix::Screen = nullptr;
-    delete corvix::Keyboard;
-    corvix::Keyboard = nullptr;
+    // The scope has unwound on the way here, as below.
     std::fprintf(stderr, "corvixmass: not enough memory\n");
+    return 1;
+  } catch (const std::exception& e) {
+    // The scope has unwound on the way here: the screen is cleared and the
+    // terminal restored, so the report lands on a clean screen at the top.
+    std::fprintf(stderr, "corvixmass: %s\n", e.what());
     return 1;
   }
 }

@@ -14,6 +14,7 @@
 #include "app/dialogs.h"
 #include "app/ini_reader.h"
 #include "app/message_info.h"
+#include "app/run_scope.h"
 #include "app/session.h"
 #include "app/startup_checks.h"
 #include "support/file_utils.h"
@@ -32,12 +33,32 @@ void DrawBackground() {
   for (std::uint8_t y = 1; y <= 25; ++y) WriteXY(1, y, 7, shade);
 }
 
+namespace {
+
+// The Linux console (TERM "linux" or "linux-..."): bold shows as bright
+// there, and it has no alternate screen to keep the shell's screen on.
+bool LinuxConsole() {
+  const char* term = std::getenv("TERM");
+  return term != nullptr && std::strncmp(term, "linux", 5) == 0;
+}
+
+// The colors key: "bold" or "explicit"; missing or anything else, bold on
+// the Linux console and explicit everywhere else.
+bool ExplicitColors(const ShortString& value) {
+  const ShortString v = LowerStr(value);
+  if (v == ShortString("bold") || v == ShortString("explicit")) return v == ShortString("explicit");
+  return !LinuxConsole();
+}
+
+}  // namespace
+
 void ReadConfiguration() {
   if (Session.IniPath.empty()) Session.IniPath = (Session.AppDir + "corvixmass.ini").Str();
   TIniReader ini(Session.IniPath);
   Session.EditorCmd = ini.ReadString("main", "editor", "");
   ShortString charset = LowerStr(ini.ReadString("main", "charset", DefaultCharset()));
   Session.Utf8Terminal = charset == ShortString("utf8") || charset == ShortString("utf-8");
+  Session.ExplicitColors = ExplicitColors(ini.ReadString("main", "colors", ""));
   ini.ReadString("main", "temp_folder", "/tmp");
   ini.ReadString("main", "signature", "");
   Session.PostDelay = ini.ReadInteger("main", "delay", 100);
@@ -53,13 +74,8 @@ void ReadConfiguration() {
 }
 
 void Shutdown() {
-  delete Session.BaseList;
-  Session.BaseList = nullptr;
   if (Screen != nullptr) ClearScreen();
-  delete Screen;
-  Screen = nullptr;
-  delete Keyboard;
-  Keyboard = nullptr;
+  TRunScope::Current().Close(false);
   // The screen is gone and the terminal restored: what was posted goes to
   // standard output, where it stays in the operator's scrollback.
   std::string summary = PostingSummary(Session.Posted);
@@ -76,9 +92,11 @@ void RunSession(int argc, char** argv) {
   Session.StartDir = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
   ReadConfiguration();
 
-  Screen = new TOutput(true, STDOUT_FILENO, STDIN_FILENO, Session.Utf8Terminal);
-  Keyboard = new TInput();
-  Keyboard->Utf8Input = Session.Utf8Terminal;
+  TScreenModesRec modes;
+  modes.Colors = Session.ExplicitColors ? colorsExplicit : colorsBold;
+  modes.AltScreen = !LinuxConsole();
+  modes.HideCursor = true;
+  TRunScope::Current().OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
   DrawBackground();
 
@@ -119,8 +137,7 @@ void RunSession(int argc, char** argv) {
 
   DrawBackground();
   DrawFrame(3, 2, 77, 22);
-  Session.BaseList = new TBar();
-  LoadBaseList(*Session.BaseList, Session.BasesPath);
+  LoadBaseList(TRunScope::Current().NewBaseList(), Session.BasesPath);
   if (!SelectBases(*Session.BaseList)) Shutdown();
 
   for (std::int32_t i = 0; i < Session.BaseList->ItemCount(); ++i)

@@ -24,6 +24,7 @@ struct TSession {
   std::string IniPath;      // the configuration file: beside the executable, or --config
   ShortString EditorCmd;    // [main] editor
   bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
+  bool ExplicitColors = true;  // [main] colors = explicit (default off the Linux console), or bold
   std::int32_t PostDelay = 100;  // [main] delay; only the low 16 bits count
   std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
   ShortString BasesPath;    // [corvix] mbases: the catalogue
@@ -33,7 +34,7 @@ struct TSession {
   ShortString MsgSubject;   // [message] subject
   ShortString MsgFile;      // command line or file-open dialog
   bool AnySelected = false;
-  TBar* BaseList = nullptr;  // owned; freed by Shutdown
+  TBar* BaseList = nullptr;  // owned by the run's TRunScope; freed by Shutdown
   std::vector<TPostedRec> Posted;
 };
 

@@ -1,6 +1,7 @@
 // Whole reads and writes on a file descriptor.
 #include "support/fd_io.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,12 +10,24 @@
 
 namespace corvix {
 
-std::size_t WriteFully(int fd, const void* data, std::size_t n) {
+std::size_t WriteFully(int fd, const void* data, std::size_t n, int fullWaitMs) {
   const char* p = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < n) {
     ssize_t w = ::write(fd, p + done, n - done);
     if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A full non-blocking descriptor (a terminal that is slow to take
+      // bytes): wait until it takes more, within the limit given.
+      pollfd pfd{fd, POLLOUT, 0};
+      int r;
+      do {
+        r = ::poll(&pfd, 1, fullWaitMs);
+      } while (r < 0 && errno == EINTR);
+      if (r > 0) continue;
+      if (r == 0) errno = EAGAIN;
+      break;
+    }
     if (w <= 0) {
       if (w == 0) errno = EIO;
       break;

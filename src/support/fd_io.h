@@ -8,10 +8,12 @@
 
 namespace corvix {
 
-// Writes N bytes from Data, continuing short and interrupted writes. Returns
-// the bytes written; fewer than N means failure, with errno set (EIO when the
-// descriptor took nothing).
-std::size_t WriteFully(int fd, const void* data, std::size_t n);
+// Writes N bytes from Data, continuing short and interrupted writes, and
+// waiting for a full non-blocking descriptor to take more (up to FullWaitMs
+// milliseconds each time; negative: without limit). Returns the bytes
+// written; fewer than N means failure, with errno set (EIO when the
+// descriptor took nothing, EAGAIN when it stayed full).
+std::size_t WriteFully(int fd, const void* data, std::size_t n, int fullWaitMs = -1);
 
 // Reads up to N bytes into Data, continuing short and interrupted reads and
 // stopping early only at the end of the file. Returns the bytes read; when

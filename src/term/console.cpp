@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "support/date_time.h"
@@ -17,12 +18,14 @@
 #include "support/io_error.h"
 #include "support/sleep.h"
 #include "support/string_utils.h"
+#include "term/terminal_restore.h"
 
 namespace corvix {
 
 namespace {
 
 constexpr char kBell = 7;
+constexpr std::uint8_t kKeyCtrlL = 12;
 
 // The terminal's column count, read once before main runs. A width that does
 // not fit the byte is held as 255; no terminal or no answer gives 80.
@@ -56,10 +59,69 @@ void FlushScreen() {
   if (Screen != nullptr) Screen->BufFlush();
 }
 
+void RefreshScreen() {
+  if (Screen == nullptr) return;
+  winsize ws{};
+  if (::ioctl(Screen->OutFd, TIOCGWINSZ, &ws) == 0 && ws.ws_col != 0 && ws.ws_row != 0 &&
+      (ws.ws_col < kScreenCols || ws.ws_row < kScreenRows)) {
+    Screen->ShowTooSmall(ws.ws_col, ws.ws_row);
+  } else {
+    Screen->Repaint();
+  }
+}
+
+void HandleTerminalEvents() {
+  if (TakeTerminalEvents() != 0) RefreshScreen();
+}
+
+void ShowCursor(bool On) {
+  if (Screen != nullptr) Screen->SetCursorVisible(On);
+}
+
 namespace {
-// Whatever keyboard waits for a key, the screen's pending output goes first.
-[[maybe_unused]] const bool kFlushBeforeWaits = (BeforeInputWait = FlushScreen, true);
+
+// Before any wait for a key: what signals asked for, then what is pending.
+void BeforeWait() {
+  HandleTerminalEvents();
+  FlushScreen();
+}
+
+// A wait interrupted by a signal goes on after this; a repaint is sent at once.
+void AfterInterruptedWait() {
+  HandleTerminalEvents();
+  FlushScreen();
+}
+
+// Whatever keyboard waits for a key, the screen's pending output goes first
+// (tests use their own screen and keyboard without a TConsole).
+[[maybe_unused]] const bool kFlushBeforeWaits = (BeforeInputWait = BeforeWait, true);
+
+bool gAfterExtendedPrefix = false;  // the next key byte is a scan code
+
 }  // namespace
+
+TConsole::TConsole(bool utf8, const TScreenModesRec& modes, int outFd, int inFd)
+    : screen_(std::make_unique<TOutput>(true, outFd, inFd, utf8, modes)),
+      keyboard_(std::make_unique<TInput>(inFd)) {
+  keyboard_->Utf8Input = utf8;
+  Screen = screen_.get();
+  Keyboard = keyboard_.get();
+  BeforeInputWait = BeforeWait;
+  InputWaitInterrupted = AfterInterruptedWait;
+  TakeTerminalEvents();  // a resize before the first drawing needs no repaint
+}
+
+TConsole::~TConsole() { Close(std::uncaught_exceptions() > 0); }
+
+void TConsole::Close(bool clearFirst) {
+  if (screen_ == nullptr) return;
+  InputWaitInterrupted = nullptr;
+  screen_->LeaveScreen(clearFirst);
+  Screen = nullptr;
+  Keyboard = nullptr;
+  screen_.reset();  // restores the terminal settings
+  keyboard_.reset();
+}
 
 std::uint8_t ScreenWidth = ReadTerminalWidth();
 TConsoleImageRec SavedScreen{};
@@ -153,13 +215,24 @@ void RestoreScreen(const TConsoleImageRec& Image) { Screen->PutScreenImage(Image
 
 // ---- Keys and time ----
 
-std::uint8_t ReadKey() { return Keyboard->ReadKey(); }
+std::uint8_t ReadKey() {
+  for (;;) {
+    const std::uint8_t key = Keyboard->ReadKey();
+    const bool scanCode = gAfterExtendedPrefix;
+    gAfterExtendedPrefix = !scanCode && key == kKeyExtended;
+    // Ctrl-L draws the screen again wherever a key is read; no screen takes
+    // it as a key (line input takes no control characters).
+    if (scanCode || key != kKeyCtrlL) return key;
+    RefreshScreen();
+  }
+}
 
 bool KeyPressed() { return Keyboard->KeyPressed(); }
 
 bool KeyWait(std::int32_t Ms) { return Keyboard->KeyWait(Ms); }
 
 void Delay(std::int32_t Ms) {
+  HandleTerminalEvents();
   FlushScreen();  // the pause shows what was drawn before it
   SleepMs(static_cast<std::uint16_t>(Ms));
 }

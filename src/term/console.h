@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "support/short_string.h"
 #include "term/input.h"
@@ -29,6 +30,39 @@ extern ShortString PausePrompt;
 // unset). Drawing only buffers it; this runs before every wait for a key and
 // every Delay, so no caller needs it for what it draws.
 void FlushScreen();
+
+// Does what signals asked of the screen since the last call: after a resume,
+// a resize or a Ctrl-L, the whole screen is drawn again from the image, or,
+// while the terminal is smaller than 80x25, one line asks for 80x25 instead.
+// Runs before every wait for a key and every Delay, and when a wait is
+// interrupted by a signal.
+void HandleTerminalEvents();
+// The same repaint at once, whatever the signals said (Ctrl-L).
+void RefreshScreen();
+// Shows the cursor while text is typed and hides it again afterwards (on
+// terminals where the program hides it at all).
+void ShowCursor(bool On);
+
+// Owns the screen and keyboard objects of a run: creates them, points Screen
+// and Keyboard at them, installs the keyboard's wait hooks (flush before a
+// wait, repaint after a resume or resize), and gives the terminal back when
+// it closes or unwinds. One instance at a time.
+class TConsole {
+ public:
+  TConsole(bool utf8, const TScreenModesRec& modes, int outFd = 1, int inFd = 0);
+  // Closes, clearing the screen first when an exception unwinds past it.
+  ~TConsole();
+  TConsole(const TConsole&) = delete;
+  TConsole& operator=(const TConsole&) = delete;
+  // Sends what is pending, clears the screen when asked, leaves the program's
+  // screen mode, restores the terminal settings and destroys both objects.
+  // Screen and Keyboard are unset afterwards. A second call does nothing.
+  void Close(bool clearFirst);
+
+ private:
+  std::unique_ptr<TOutput> screen_;
+  std::unique_ptr<TInput> keyboard_;
+};
 
 // The prompt PausePrompt holds at program start.
 inline constexpr const char* kDefaultPausePrompt = "Press a Key to continue...";

@@ -2,11 +2,10 @@
 // output buffer, turned into ANSI/VT100 sequences.
 #include "term/output.h"
 
-#include <poll.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "support/fd_io.h"
 #include "support/string_utils.h"
 #include "term/cp437.h"
 #include "term/terminal_restore.h"
@@ -51,10 +50,12 @@ std::uint8_t Clamp(std::uint8_t v, std::uint8_t lo, std::uint8_t hi) {
 
 }  // namespace
 
-TOutputLinux::TOutputLinux(bool active, int outFd, int termFd, bool utf8Output)
-    : Active(active), OutFd(outFd), TermFd(termFd), Utf8Output(utf8Output) {
+TOutputLinux::TOutputLinux(bool active, int outFd, int termFd, bool utf8Output,
+                           TScreenModesRec modes)
+    : Active(active), OutFd(outFd), TermFd(termFd), Utf8Output(utf8Output), Modes(modes) {
   SetRawMode(true);
-  SendStartup();
+  SendEnter();
+  SetScreenOnTerminal(true);
   ClearScreen();
 }
 
@@ -81,20 +82,8 @@ void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
     data = utf8.data();
     size = static_cast<std::size_t>(end - utf8.data());
   }
-  while (size > 0) {
-    ssize_t n = ::write(OutFd, data, size);
-    if (n > 0) {
-      data += n;
-      size -= static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd p{OutFd, POLLOUT, 0};
-      if (::poll(&p, 1, kWriteWaitMs) > 0) continue;
-    }
-    return;  // write errors are ignored: the rest of the bytes is dropped
-  }
+  // Write errors are ignored: the rest of the bytes is dropped.
+  WriteFully(OutFd, data, size, kWriteWaitMs);
 }
 
 void TOutputLinux::BufAddChar(char Ch) {
@@ -112,6 +101,7 @@ void TOutputLinux::BufAddStr(const ShortString& S) {
 }
 
 void TOutputLinux::BufFlush() {
+  if (Hidden) OutBufPos = 0;  // the too-small notice stays; Repaint sends it all
   if (OutBufPos > 0 && Active) {
     WriteAll(OutBuffer.data(), OutBufPos);
     OutBufPos = 0;
@@ -119,7 +109,7 @@ void TOutputLinux::BufFlush() {
 }
 
 void TOutputLinux::RawWriteStr(const ShortString& S) {
-  if (Active) WriteAll(S.data(), S.size());
+  if (Active && !Hidden) WriteAll(S.data(), S.size());
 }
 
 // ---- Attribute and cursor. ----
@@ -135,6 +125,16 @@ ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const {
     if (!params.empty()) params += ';';
     params += p;
   };
+  if (Modes.Colors == colorsExplicit) {
+    // Bright foregrounds are colours of their own (90-97), so only blink
+    // needs a reset to go off; after one, both colours are named again.
+    const bool reset = (oldBg & 8) != 0 && (bg & 8) == 0;
+    if (reset) add("0");
+    if ((bg & 8) != 0 && (reset || (oldBg & 8) == 0)) add("5");
+    if (reset || fg != oldFg) add(ShortString::Of(fg > 7 ? '9' : '3') + kAnsiDigits[fg & 7]);
+    if (reset || (bg & 7) != (oldBg & 7)) add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
+    return Csi(params, 'm');
+  }
   // Bright and blink can only be switched off by a full reset, and a
   // foreground of 7 is reached by one as well.
   if (oldFg != 7 || fg == 7 || (oldFg > 7 && fg < 8) || (oldBg > 7 && bg < 8)) {
@@ -337,11 +337,63 @@ void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
 }
 
 void TOutputLinux::Repaint() {
+  Hidden = false;
   TConsoleImageRec image;
   GetScreenImage(image);
-  BufAddStr("\x1b[0m");
+  // A terminal larger than the image is cleared outside it as well.
+  BufAddStr(ResetSgr() + Csi("2", 'J'));
   TextAttr = kDefaultAttr;
   PutScreenImage(image);
+  if (Modes.HideCursor) BufAddStr(CursorVisible ? "\x1b[?25h" : "\x1b[?25l");
+}
+
+void TOutputLinux::ShowTooSmall(int Columns, int Rows) {
+  Hidden = true;
+  OutBufPos = 0;
+  const ShortString text =
+      "\x1b[0m\x1b[2J\x1b[1;1HPlease make the terminal at least 80x25 (it is " + Int2Str(Columns) +
+      "x" + Int2Str(Rows) + ").";
+  if (Active) WriteAll(text.data(), text.size());
+}
+
+void TOutputLinux::SetCursorVisible(bool On) {
+  if (!Modes.HideCursor || On == CursorVisible) return;
+  BufAddStr(On ? "\x1b[?25h" : "\x1b[?25l");
+  CursorVisible = On;
+}
+
+void TOutputLinux::LeaveScreen(bool ClearFirst) {
+  Hidden = false;
+  BufFlush();
+  ShortString text = ClearFirst ? ShortString("\x1b[0m\x1b[2J\x1b[1;1H") : ShortString();
+  text += LeaveText();
+  if (Active) WriteAll(text.data(), text.size());
+  TextAttr = kDefaultAttr;
+  CursorVisible = true;
+  SetScreenOnTerminal(false);
+}
+
+ShortString TOutputLinux::ResetSgr() const {
+  return Modes.Colors == colorsExplicit ? "\x1b[0;37;40m" : "\x1b[0m";
+}
+
+ShortString TOutputLinux::EnterText() const {
+  // On the Linux console ESC "(U" selects the direct character-ROM mapping so
+  // that bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
+  // character set, ESC "(B", since it is sent the glyphs themselves. The
+  // reset makes the terminal's attribute match TextAttr = 7. The alternate
+  // screen comes before the first drawing, so the shell's screen is kept.
+  ShortString text = ShortString::Of(kEsc) + (Utf8Output ? "(B" : "(U") + ResetSgr();
+  if (Modes.AltScreen) text += "\x1b[?1049h";
+  if (Modes.HideCursor) text += "\x1b[?25l";
+  return text;
+}
+
+ShortString TOutputLinux::LeaveText() const {
+  ShortString text = "\x1b[0m\x1b(B";
+  if (Modes.HideCursor) text += "\x1b[?25h";
+  if (Modes.AltScreen) text += "\x1b[?1049l";
+  return text;
 }
 
 // ---- Terminal modes. ----
@@ -366,11 +418,13 @@ void TOutputLinux::SetRawMode(bool On) {
   raw.c_cflag |= CS8;
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
+  // What a resume after a stop puts back, in a signal handler.
+  SetTerminalScreenModes(raw, EnterText().View(), LeaveText().View());
   if (::tcsetattr(TermFd, TCSANOW, &raw) == 0) RawMode = true;
 }
 
 void TOutputLinux::SuspendRaw() {
-  BufFlush();
+  LeaveScreen(false);
   SetRawMode(false);
 }
 
@@ -378,16 +432,16 @@ void TOutputLinux::ResumeRaw() {
   SetRawMode(true);
   // The child (an editor) may have changed the character mapping and the
   // colours; send the start-up sequence again so both match our model.
-  SendStartup();
+  SendEnter();
+  SetScreenOnTerminal(true);
+  if (Modes.AltScreen) Repaint();
 }
 
-void TOutputLinux::SendStartup() {
-  // On the Linux console ESC "(U" selects the direct character-ROM mapping so
-  // that bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
-  // character set, ESC "(B", since it is sent the glyphs themselves. ESC "[0m"
-  // makes the terminal's attribute match TextAttr = 7.
-  RawWriteStr(ShortString::Of(kEsc) + (Utf8Output ? "(B" : "(U") + ShortString::Of(kEsc) + "[0m");
+void TOutputLinux::SendEnter() {
+  const ShortString text = EnterText();
+  if (Active) WriteAll(text.data(), text.size());
   TextAttr = kDefaultAttr;
+  if (Modes.HideCursor) CursorVisible = false;
 }
 
 }  // namespace corvix

@@ -53,6 +53,21 @@ static_assert(sizeof(TConsoleLineRec) == 160);
 static_assert(sizeof(TConsoleScreenRec) == 8000);
 static_assert(sizeof(TConsoleImageRec) == 8007);
 
+// How an attribute becomes SGR parameters. Bold: bright foregrounds are bold
+// (1) with 30-37, and 7 is the terminal's plain reset, as the Linux console
+// shows them. Explicit: bright foregrounds are 90-97 and bold is never sent,
+// and every colour change names the foreground and background it needs, so
+// no cell depends on the terminal's own default colours or on how it shows bold.
+enum TColorMode : std::uint8_t { colorsBold, colorsExplicit };
+
+// The terminal modes of a screen object beyond its drawing. The defaults send
+// the drawing's sequences and nothing else.
+struct TScreenModesRec {
+  TColorMode Colors = colorsBold;
+  bool AltScreen = false;   // draw on the terminal's alternate screen, left on every way out
+  bool HideCursor = false;  // keep the cursor hidden except where text is typed
+};
+
 // The platform screen object. Coordinates are 1-based bytes: columns 1-80,
 // rows 1-25.
 //
@@ -70,8 +85,10 @@ class TOutputLinux {
   // Enters raw mode on TermFd, sends ESC "(U" ESC "[0m" (ESC "(B" instead of
   // ESC "(U" with UTF-8 output) and clears the screen.
   // OutFd receives every byte; an inactive object writes nothing at all.
+  // Modes add the alternate screen and the hidden cursor to the start-up
+  // sequence (after the reset) and choose the colour sequences.
   explicit TOutputLinux(bool active, int outFd = STDOUT_FILENO, int termFd = STDIN_FILENO,
-                        bool utf8Output = false);
+                        bool utf8Output = false, TScreenModesRec modes = {});
   // Flushes the buffer and restores the terminal settings taken at creation.
   virtual ~TOutputLinux();
 
@@ -93,7 +110,8 @@ class TOutputLinux {
   // ---- Attribute and cursor. ----
 
   // The SGR sequence that takes the terminal from TextAttr to Attr; empty
-  // when they are equal. Bright and blink are only ever turned off by a reset.
+  // when they are equal; only what differs is sent. Blink (and, with bold
+  // colours, bright) is only ever turned off by a reset.
   ShortString AttrToAnsi(std::uint8_t Attr) const;
   // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
   void SetTextAttr(std::uint8_t Attr);
@@ -148,7 +166,23 @@ class TOutputLinux {
   // Draws the whole visible screen again from the image, for when the
   // terminal may no longer show it (after a resume, a resize or Ctrl-L): the
   // attribute is reset first, since the terminal's is then unknown.
+  // Also sends the cursor's visibility, and ends the too-small notice.
   void Repaint();
+  // For a terminal smaller than 80x25: clears it and shows one line asking
+  // for 80x25 (Columns x Rows is the size now). Until the next Repaint
+  // nothing drawn is sent; the image keeps all of it.
+  void ShowTooSmall(int Columns, int Rows);
+  // Shows or hides the terminal's cursor (only with Modes.HideCursor).
+  void SetCursorVisible(bool On);
+  // The way out of the program's screen: sends what is pending, then (with
+  // ClearFirst) clears the screen in the terminal's default colours, then the
+  // leave text (attribute reset, normal character set, visible cursor, main
+  // screen). The terminal settings are restored by the destructor.
+  void LeaveScreen(bool ClearFirst);
+  // The bytes that put the terminal into this object's screen mode, and the
+  // bytes that take it out again.
+  ShortString EnterText() const;
+  ShortString LeaveText() const;
 
   // ---- Terminal modes. ----
 
@@ -157,10 +191,11 @@ class TOutputLinux {
   // Does nothing when the descriptor is not a terminal.
   void SetRawMode(bool On);
   // For running a child process on the terminal as it was at start: flushes
-  // pending output and applies the settings taken at creation. ResumeRaw
-  // applies the raw copy again afterwards and re-sends the start-up mapping
-  // and attribute reset, which the child may have changed. Both are harmless
-  // when not raw.
+  // pending output, sends the leave text and applies the settings taken at
+  // creation. ResumeRaw applies the raw copy again afterwards and re-sends the
+  // start-up sequence, which the child may have undone; on the alternate
+  // screen, which the child may have cleared or left, it also repaints. Both
+  // are harmless when not raw.
   void SuspendRaw();
   void ResumeRaw();
 
@@ -186,10 +221,14 @@ class TOutputLinux {
   // page 437. On: they are sent as UTF-8, for terminals that take UTF-8. Only
   // the bytes leaving the process change; the image keeps code-page bytes.
   bool Utf8Output = false;
+  TScreenModesRec Modes;      // colours, alternate screen, cursor
+  bool CursorVisible = true;  // the terminal's cursor as this object last set it
+  bool Hidden = false;        // the terminal is too small: drawing is not sent
 
  private:
   void WriteAll(const char* data, std::size_t size) const;
-  void SendStartup();  // the character mapping and attribute reset, at once
+  ShortString ResetSgr() const;  // the SGR sequence for attribute 7 from any state
+  void SendEnter();              // the enter text, at once; the models follow it
   bool haveSaved_ = false;  // SavedTermios holds settings taken from TermFd
 };
 

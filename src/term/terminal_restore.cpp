@@ -1,36 +1,174 @@
-// Terminal restore on fatal signals, std::terminate and exit. Everything the
-// signal handler touches is a plain static object so that it stays within
-// what is allowed in a handler: tcsetattr, write, signal and raise.
+// Terminal restore on ending signals, stop and continue, std::terminate and
+// exit, and the passing on of ending signals to a running child. Everything a
+// handler touches is a plain static object or a lock-free atomic, so that the
+// handlers stay within what is allowed there: tcsetattr, write, kill,
+// sigaction, sigprocmask and raise.
 #include "term/terminal_restore.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
-#include <unistd.h>
+#include "support/sleep.h"
 
 namespace corvix {
 namespace {
 
 struct termios gSaved {};
+struct termios gRaw {};
 volatile std::sig_atomic_t gArmed = 0;
+volatile std::sig_atomic_t gModesSet = 0;
+volatile std::sig_atomic_t gOnScreen = 1;
 volatile std::sig_atomic_t gTermFd = -1;
 volatile std::sig_atomic_t gOutFd = -1;
+char gEnter[kMaxModeText];
+std::size_t gEnterLen = 0;
+char gLeave[kMaxModeText] = "\x1b[0m\x1b(B";
+std::size_t gLeaveLen = 7;
 bool gInstalled = false;
 std::terminate_handler gPreviousTerminate = nullptr;
 
-constexpr int kFatalSignals[] = {SIGTERM, SIGHUP, SIGQUIT};
+volatile std::sig_atomic_t gChild = 0;  // pid of the registered child, 0 when none
+volatile std::sig_atomic_t gChildGroup = 0;
+volatile std::sig_atomic_t gPending = 0;
+std::atomic<int> gEvents{0};
+std::atomic<int> gContinues{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnFatalSignal(int sig) {
-  if (gArmed) {
-    ::tcsetattr(gTermFd, TCSANOW, &gSaved);
-    ssize_t ignored = ::write(gOutFd, kTerminalResetText, sizeof kTerminalResetText - 1);
-    (void)ignored;
+// Signals the handlers pass on to a running child instead of ending at once.
+constexpr int kPassedOn[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+// The other signals whose default action ends the process. The faults run on
+// their own stack, so that even a stack overflow gets the terminal back.
+constexpr int kOtherEnding[] = {SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU,
+                                SIGXFSZ, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,    SIGABRT};
+constexpr int kFaults[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+
+bool IsIn(int sig, const int* begin, const int* end) {
+  for (const int* p = begin; p != end; ++p)
+    if (*p == sig) return true;
+  return false;
+}
+
+void WriteText(const char* text, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(gOutFd, text, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text += n;
+    size -= static_cast<std::size_t>(n);
   }
-  // The handler was installed with SA_RESETHAND, so the default action is
-  // back already; say so again for clarity and die by the same signal.
-  std::signal(sig, SIG_DFL);
-  std::raise(sig);
+}
+
+// The terminal as it was found: its settings, and, while the program's
+// screen is on it, attribute, character set, cursor and main screen.
+void LeaveTerminal(bool newLine) {
+  if (!gArmed) return;
+  if (gOnScreen) {
+    WriteText(gLeave, gLeaveLen);
+    if (newLine) WriteText("\r\n", 2);
+  }
+  ::tcsetattr(gTermFd, TCSANOW, &gSaved);
+}
+
+// Back into the program's raw settings and screen mode after a stop; the
+// repaint is left to the program's flow.
+void ReEnterTerminal() {
+  if (gArmed && gOnScreen && gModesSet) {
+    ::tcsetattr(gTermFd, TCSANOW, &gRaw);
+    WriteText(gEnter, gEnterLen);
+  }
+  gEvents.fetch_or(kEventResumed);
+}
+
+[[noreturn]] void DieBy(int sig) {
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  ::sigaction(sig, &dfl, nullptr);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, sig);
+  ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  ::raise(sig);
+  ::_exit(128 + sig);  // not reached: the default action of every signal here ends the process
+}
+
+extern "C" void OnEndingSignal(int sig, siginfo_t* info, void*) {
+  const int savedErrno = errno;
+  const pid_t child = static_cast<pid_t>(gChild);
+  if (child > 0 && IsIn(sig, std::begin(kPassedOn), std::end(kPassedOn))) {
+    // Typed at the terminal, INT and QUIT reach the child by themselves and
+    // only interrupt it, as they always did while a child ran.
+    const bool typed =
+        (sig == SIGINT || sig == SIGQUIT) && info != nullptr && info->si_code == SI_KERNEL;
+    if (!typed) {
+      const pid_t target = gChildGroup ? -child : child;
+      ::kill(target, sig);
+      ::kill(target, SIGCONT);  // a stopped child could not act on it
+      if (gPending == 0) gPending = sig;
+    }
+    errno = savedErrno;
+    return;
+  }
+  LeaveTerminal(true);
+  DieBy(sig);
+}
+
+void InstallStopHandler();
+
+extern "C" void OnStop(int sig) {
+  const int savedErrno = errno;
+  // While a child has the terminal, its settings are the child's business.
+  if (gOnScreen) LeaveTerminal(false);
+  const int continuesBefore = gContinues.load();
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  ::sigaction(sig, &dfl, nullptr);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, sig);
+  ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  ::raise(sig);  // stops here until continued
+  InstallStopHandler();
+  // In an orphaned process group the stop is discarded and no SIGCONT comes.
+  if (gContinues.load() == continuesBefore) ReEnterTerminal();
+  errno = savedErrno;
+}
+
+extern "C" void OnContinue(int) {
+  const int savedErrno = errno;
+  gContinues.fetch_add(1);
+  ReEnterTerminal();
+  errno = savedErrno;
+}
+
+extern "C" void OnResize(int) { gEvents.fetch_or(kEventResized); }
+
+void BlockWhileHandling(sigset_t& mask) {
+  sigemptyset(&mask);
+  for (int s : kPassedOn) sigaddset(&mask, s);
+  for (int s : kOtherEnding) sigaddset(&mask, s);
+  sigaddset(&mask, SIGWINCH);
+}
+
+void InstallStopHandler() {
+  struct sigaction act {};
+  act.sa_handler = OnStop;
+  BlockWhileHandling(act.sa_mask);  // SIGCONT stays open: it must run while stopped here
+  act.sa_flags = SA_RESTART;
+  ::sigaction(SIGTSTP, &act, nullptr);
+}
+
+bool Ignored(int sig) {
+  struct sigaction old {};
+  return ::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN;
 }
 
 void OnTerminate() {
@@ -42,16 +180,35 @@ void OnTerminate() {
 void InstallHandlers() {
   if (gInstalled) return;
   gInstalled = true;
-  for (int sig : kFatalSignals) {
-    struct sigaction old {};
-    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+  static char altStack[64 * 1024];
+  stack_t ss{};
+  ss.ss_sp = altStack;
+  ss.ss_size = sizeof altStack;
+  ::sigaltstack(&ss, nullptr);
+
+  auto install = [](int sig) {
+    if (Ignored(sig)) return;  // ignored signals stay ignored
     struct sigaction act {};
-    act.sa_handler = OnFatalSignal;
-    sigemptyset(&act.sa_mask);
-    for (int other : kFatalSignals) sigaddset(&act.sa_mask, other);
-    act.sa_flags = SA_RESETHAND;
+    act.sa_sigaction = OnEndingSignal;
+    BlockWhileHandling(act.sa_mask);
+    sigaddset(&act.sa_mask, SIGTSTP);
+    // No SA_RESTART: a wait for a child must see the signal (EINTR).
+    act.sa_flags = SA_SIGINFO;
+    if (IsIn(sig, std::begin(kFaults), std::end(kFaults))) act.sa_flags |= SA_ONSTACK;
     ::sigaction(sig, &act, nullptr);
-  }
+  };
+  for (int sig : kPassedOn) install(sig);
+  for (int sig : kOtherEnding) install(sig);
+  if (!Ignored(SIGTSTP)) InstallStopHandler();
+
+  struct sigaction act {};
+  act.sa_handler = OnContinue;
+  BlockWhileHandling(act.sa_mask);
+  act.sa_flags = SA_RESTART;
+  ::sigaction(SIGCONT, &act, nullptr);
+  act.sa_handler = OnResize;
+  ::sigaction(SIGWINCH, &act, nullptr);
+
   gPreviousTerminate = std::set_terminate(OnTerminate);
   std::atexit(RestoreTerminal);
 }
@@ -63,6 +220,7 @@ void ArmTerminalRestore(int termFd, const struct termios& saved, int outFd) {
   gSaved = saved;
   gTermFd = termFd;
   gOutFd = outFd;
+  gOnScreen = 1;
   gArmed = 1;
   InstallHandlers();
 }
@@ -77,10 +235,59 @@ void DisarmTerminalRestore(int termFd) {
 
 bool TerminalRestoreArmed() { return gArmed != 0; }
 
-// Not yet in force: the ending signals still end the program at once.
-void SetRunningChild(pid_t, bool) {}
-void ClearRunningChild() {}
-int PendingEndSignal() { return 0; }
-void EndByPendingSignal() {}
+void SetTerminalScreenModes(const struct termios& raw, std::string_view enterText,
+                            std::string_view leaveText) {
+  const int armed = gArmed;
+  gArmed = 0;
+  gRaw = raw;
+  gEnterLen = enterText.copy(gEnter, sizeof gEnter);
+  gLeaveLen = leaveText.copy(gLeave, sizeof gLeave);
+  gModesSet = 1;
+  gArmed = armed;
+}
+
+void SetScreenOnTerminal(bool on) { gOnScreen = on ? 1 : 0; }
+
+int TakeTerminalEvents() { return gEvents.exchange(0); }
+
+void SetRunningChild(pid_t pid, bool processGroup) {
+  gChildGroup = processGroup ? 1 : 0;
+  gPending = 0;
+  gChild = pid;
+}
+
+void ClearRunningChild() { gChild = 0; }
+
+int PendingEndSignal() { return gPending; }
+
+void EndByPendingSignal() {
+  const int sig = gPending;
+  if (sig == 0) return;
+  gPending = 0;
+  LeaveTerminal(true);
+  DieBy(sig);
+}
+
+int WaitForChild(pid_t pid, bool processGroup) {
+  constexpr int kStepMs = 20;
+  int status = -1;
+  int waitedMs = 0;
+  for (;;) {
+    const bool ending = PendingEndSignal() != 0;
+    const pid_t r = ::waitpid(pid, &status, ending ? WNOHANG : 0);
+    if (r == pid) return status;
+    if (r < 0 && errno != EINTR) return -1;
+    if (!ending) continue;  // interrupted: look for a pending signal again
+    if (waitedMs >= kChildEndGraceMs) {
+      ::kill(processGroup ? -pid : pid, SIGKILL);
+      while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+      }
+      return status;
+    }
+    SleepMs(kStepMs);
+    waitedMs += kStepMs;
+  }
+}
 
 }  // namespace corvix

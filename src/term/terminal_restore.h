@@ -1,19 +1,24 @@
-// Puts the terminal settings a program found at start back on every way out:
-// an orderly end, an exception that reaches std::terminate, and the signals
-// SIGTERM, SIGHUP and SIGQUIT.
+// Puts the terminal a program found at start back on every way out: an
+// orderly end, an exception that reaches std::terminate, and every signal
+// that ends or stops the process; brings the program's screen back when it
+// is continued, and hands a running child the signals meant to end the program.
 #pragma once
 
 #include <sys/types.h>
 #include <termios.h>
 
+#include <string_view>
+
 namespace corvix {
 
 // Remembers Saved as the settings to put back on TermFd, and makes sure the
-// handlers are in place: for SIGTERM, SIGHUP and SIGQUIT (unless the signal
-// is ignored, as under nohup), for std::terminate and for exit. The signal
-// handler applies the settings, writes a constant reset text to OutFd and then
-// dies by the same signal with its default action. A later call replaces the
-// settings remembered by an earlier one.
+// handlers are in place: for every signal whose default action ends the
+// process (HUP, INT, QUIT, TERM, PIPE, ALRM, USR1, USR2, VTALRM, PROF, XCPU,
+// XFSZ, and the faults SEGV, BUS, FPE, ILL, ABRT) unless it is ignored (as
+// under nohup), for SIGTSTP (unless ignored), SIGCONT and SIGWINCH, for
+// std::terminate and for exit. An ending handler applies the settings, writes
+// the leave text (below) to OutFd and then dies by the same signal with its
+// default action. A later call replaces the settings remembered by an earlier one.
 void ArmTerminalRestore(int termFd, const struct termios& saved, int outFd);
 
 // Applies the remembered settings now, if any are remembered. Async-signal-safe.
@@ -26,13 +31,51 @@ void DisarmTerminalRestore(int termFd);
 // True while settings are remembered.
 bool TerminalRestoreArmed();
 
+// ---- The program's screen on the terminal: stop, continue, resize. ----
+
+// The longest enter or leave text kept.
+inline constexpr std::size_t kMaxModeText = 64;
+
+// Raw: the settings the program runs under. Enter: the bytes that put the
+// terminal into the program's screen mode (character set, attribute reset,
+// alternate screen, hidden cursor); Leave: the bytes that undo them. Texts
+// longer than kMaxModeText are cut. Until this is called the leave text is
+// kTerminalResetText without its line end and nothing is re-entered.
+void SetTerminalScreenModes(const struct termios& raw, std::string_view enterText,
+                            std::string_view leaveText);
+
+// Whether the program's raw settings and screen are on the terminal now.
+// False while a child process has the terminal and once the screen is gone:
+// a stop or an ending signal then leaves the terminal's contents alone, and a
+// continue does not take the terminal back.
+void SetScreenOnTerminal(bool on);
+
+// Work the handlers leave to the program's own flow, as bits.
+inline constexpr int kEventResumed = 1;  // continued after a stop: raw again, repaint
+inline constexpr int kEventResized = 2;  // the window size changed: repaint
+// The events since the last call, cleared.
+int TakeTerminalEvents();
+
 // ---- A child process running while the program waits. ----
-// While a child is registered, the signals that end the program (HUP, INT,
-// TERM) do not end it at once: they are passed on to the child (to its whole
-// process group when ProcessGroup is true) and remembered, so the code waiting
-// for the child can let it end, then end the program by that signal with
-// EndByPendingSignal, and nothing is left running on the terminal or the job
-// file. Async-signal-safe to read from a handler.
+//
+// While a child is registered, the signals meant to end the program (HUP,
+// INT, QUIT, TERM) do not end it at once: they are passed on to the child (to
+// its whole process group when ProcessGroup is true) and remembered. INT and
+// QUIT typed at the terminal are not passed on (the child, in the terminal's
+// foreground group, has them already) and do not end the program, as before.
+// The handlers are installed without SA_RESTART for these signals, so a
+// blocking waitpid() or poll() returns EINTR when one arrives.
+//
+// How a waiter uses it:
+//   1. Fork the child; in the parent, SetRunningChild(pid, group) at once.
+//   2. Wait. A blocking wait: WaitForChild below does all of it. A poll loop:
+//      after every poll() (EINTR included) test PendingEndSignal(); once it is
+//      not 0, stop reading keys and call WaitForChild(pid, group), which lets
+//      the child end within kChildEndGraceMs and kills it (SIGKILL) after.
+//   3. ClearRunningChild() once the child is reaped, before anything else.
+//   4. EndByPendingSignal(): when a signal was pending it restores the
+//      terminal and ends the process by that signal; otherwise it returns and
+//      the program carries on (re-entering raw mode if it left it).
 void SetRunningChild(pid_t pid, bool processGroup);
 void ClearRunningChild();
 // The ending signal received while a child ran, or 0.
@@ -41,8 +84,16 @@ int PendingEndSignal();
 // when none is pending.
 void EndByPendingSignal();
 
-// The text the signal handler writes after restoring the settings: attribute
-// and character set back to the terminal's defaults, and a fresh line.
+// How long a child may take to end after an ending signal was passed on.
+inline constexpr int kChildEndGraceMs = 3000;
+// Waits for Pid and returns its wait status (-1 on a wait error). Until an
+// ending signal is pending the wait has no limit; from then on the child has
+// kChildEndGraceMs to end before it (or its group) is sent SIGKILL.
+int WaitForChild(pid_t pid, bool processGroup);
+
+// The text an ending handler writes after restoring the settings when no
+// screen modes are set: attribute and character set back to the terminal's
+// defaults, and a fresh line.
 inline constexpr char kTerminalResetText[] = "\x1b[0m\x1b(B\r\n";
 
 }  // namespace corvix

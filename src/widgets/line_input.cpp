@@ -303,7 +303,9 @@ ShortString RunEditor(std::uint8_t x, std::uint8_t y, std::uint8_t fieldWidth,
   GotoXY(x, y);
   SetTextAttr(fieldAttr);
   LineEditor editor(x, y, fieldWidth, maxLength, mode, fieldAttr, padAttr, padChar, defaultText);
+  ShowCursor(true);  // the cursor shows only where text is typed
   ShortString result = editor.Run();
+  ShowCursor(false);
   // Compared with the caller's text itself: a default cut to 80 characters
   // comes back changed even when no key touched it.
   EditChanged = result != defaultText;

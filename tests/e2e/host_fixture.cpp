@@ -69,6 +69,12 @@ PtySession& HostFixture::Start(const std::vector<std::string>& args, int columns
   return *run_;
 }
 
+PtySession& HostFixture::StartWith(const std::vector<std::string>& env,
+                                   const std::vector<std::string>& args, int columns, int rows) {
+  run_ = std::make_unique<PtySession>(appDir_ + "/corvixmass", args, workDir_, env, columns, rows);
+  return *run_;
+}
+
 bool HostFixture::MarkFirstBaseUpToConfirmation(PtySession& run) {
   if (!run.WaitForText("Edit file?")) return false;
   run.Send("n");

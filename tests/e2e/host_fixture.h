@@ -26,6 +26,9 @@ class HostFixture : public ::testing::Test {
   void WriteCatalogue(const std::string& list);
   // Starts the program in the work directory with Args.
   PtySession& Start(const std::vector<std::string>& args, int columns = 80, int rows = 25);
+  // The same with extra environment entries ("TERM=linux").
+  PtySession& StartWith(const std::vector<std::string>& env, const std::vector<std::string>& args,
+                        int columns = 80, int rows = 25);
 
   // From the "Edit file?" question: answers no, marks the first base, opens
   // the subject field once and leaves the form, up to the confirmation list.

@@ -237,6 +237,37 @@ unsigned long PtySession::CellColours(int x, int y) const {
   return (rgb(fg) << 24) | rgb(bg);
 }
 
+void PtySession::ClearEmulator() {
+  Settle(50, 1000);  // what is on its way belongs to the screen being cleared
+  vterm_screen_reset(screen_, 1);
+}
+
+void PtySession::Resize(int columns, int rows) {
+  winsize ws{};
+  ws.ws_row = static_cast<unsigned short>(rows);
+  ws.ws_col = static_cast<unsigned short>(columns);
+  ioctl(master_, TIOCSWINSZ, &ws);
+}
+
+void PtySession::SetDefaultColors(unsigned char fgRed, unsigned char fgGreen, unsigned char fgBlue,
+                                  unsigned char bgRed, unsigned char bgGreen,
+                                  unsigned char bgBlue) {
+  VTermColor fg, bg;
+  vterm_color_rgb(&fg, fgRed, fgGreen, fgBlue);
+  vterm_color_rgb(&bg, bgRed, bgGreen, bgBlue);
+  vterm_state_set_default_colors(vterm_obtain_state(vt_), &fg, &bg);
+}
+
+PtySession::CellLook PtySession::Look(int x, int y) const {
+  VTermScreenCell cell{};
+  VTermPos pos{y - 1, x - 1};
+  vterm_screen_get_cell(screen_, pos, &cell);
+  auto index = [](const VTermColor& c) {
+    return VTERM_COLOR_IS_INDEXED(&c) ? int{c.indexed.idx} : -1;
+  };
+  return {index(cell.fg), index(cell.bg), cell.attrs.bold != 0, cell.attrs.blink != 0};
+}
+
 termios PtySession::Settings() const {
   termios t{};
   tcgetattr(master_, &t);

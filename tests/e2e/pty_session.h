@@ -60,6 +60,22 @@ class PtySession {
   const termios& InitialSettings() const { return initial_; }
   pid_t Pid() const { return pid_; }
 
+  // Blanks the emulator's screen, so that only a redraw can show anything.
+  void ClearEmulator();
+  // Gives the pseudo-terminal a new size (the program gets SIGWINCH); the
+  // emulator stays 80x25.
+  void Resize(int columns, int rows);
+  // The colours the emulator shows where the program names none.
+  void SetDefaultColors(unsigned char fgRed, unsigned char fgGreen, unsigned char fgBlue,
+                        unsigned char bgRed, unsigned char bgGreen, unsigned char bgBlue);
+  // What cell (X, Y) shows: palette indexes 0-15 (-1 for the emulator's
+  // default colour), bold and blink.
+  struct CellLook {
+    int Fg, Bg;
+    bool Bold, Blink;
+  };
+  CellLook Look(int x, int y) const;
+
  private:
   bool Pump(int timeoutMs);
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <vterm.h>
 
 #include <cerrno>
 #include <cstring>
@@ -223,6 +224,73 @@ TEST(OutputWrite, FullNonBlockingDescriptorLosesNoBytes) {
   reader.join();
   ::close(fds[0]);
   EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes";
+}
+
+// Explicit colours: only what differs is sent, bright is a colour of its own
+// and never bold, and black is named too. The bytes are then read back by a
+// terminal emulator whose own default colours are neither black nor grey:
+// every cell shows the colours its attribute names.
+TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
+  struct Case {
+    std::uint8_t from, to;
+    std::string sgr;
+  };
+  const Case cases[] = {
+      {0x07, 0x08, E + "[90m"},  // dark grey, not bold on black
+      {0x08, 0x07, E + "[37m"},  // and back without a reset
+      {0x07, 0x1F, E + "[97;44m"},
+      {0x1F, 0x17, E + "[37m"},
+      {0x0E, 0x0C, E + "[91m"},
+      {0x07, 0x70, E + "[30;47m"},
+      {0x70, 0x00, E + "[40m"},  // black on black: the background named too
+      {0x07, 0x87, E + "[5m"},
+      {0x8F, 0x0F, E + "[0;97;40m"},  // blink goes off by a reset; both colours follow
+      {0x9E, 0x1E, E + "[0;93;44m"},
+  };
+  // The palette index a PC colour number shows as.
+  auto ansi = [](int pc) { return "04261537"[pc & 7] - '0' + (pc & 8); };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << int{c.from} << " to " << int{c.to});
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    std::string bytes;
+    {
+      TScreenModesRec modes;
+      modes.Colors = colorsExplicit;
+      TOutput out(true, fds[1], fds[1], false, modes);
+      out.SetTextAttr(c.from);
+      out.WriteStr("a");
+      EXPECT_EQ(out.AttrToAnsi(c.to).Str(), c.sgr);
+      out.SetTextAttr(c.to);
+      out.WriteStr("b");
+      out.BufFlush();
+      char buf[4096];
+      for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    ::close(fds[1]);
+
+    VTerm* vt = vterm_new(25, 80);
+    VTermScreen* screen = vterm_obtain_screen(vt);
+    vterm_screen_reset(screen, 1);
+    VTermColor fg, bg;
+    vterm_color_rgb(&fg, 200, 100, 0);
+    vterm_color_rgb(&bg, 250, 250, 250);
+    vterm_state_set_default_colors(vterm_obtain_state(vt), &fg, &bg);
+    vterm_input_write(vt, bytes.data(), bytes.size());
+    for (const auto& [col, attr] : {std::pair{0, c.from}, std::pair{1, c.to}}) {
+      VTermScreenCell cell{};
+      vterm_screen_get_cell(screen, VTermPos{0, col}, &cell);
+      ASSERT_TRUE(VTERM_COLOR_IS_INDEXED(&cell.fg) && VTERM_COLOR_IS_INDEXED(&cell.bg));
+      EXPECT_EQ(cell.fg.indexed.idx, ansi(attr & 15));
+      EXPECT_EQ(cell.bg.indexed.idx, ansi((attr >> 4) & 7));
+      EXPECT_FALSE(cell.attrs.bold);
+      EXPECT_EQ(cell.attrs.blink != 0, (attr & 0x80) != 0);
+    }
+    vterm_free(vt);
+  }
 }
 
 }  // namespace

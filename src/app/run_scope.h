@@ -1,0 +1,40 @@
+// The owner of what a run creates on the terminal: the console (screen and
+// keyboard objects) and the base list.
+#pragma once
+
+#include <memory>
+
+#include "term/console.h"
+
+namespace corvix {
+
+class TBar;
+
+// main holds the one instance for the whole run; the start-up code opens the
+// console on it and creates the base list through it. Closing it (Shutdown),
+// or unwinding past it (an IoError on its way to main), frees the base list,
+// leaves the program's screen and restores the terminal.
+class TRunScope {
+ public:
+  TRunScope();   // becomes the current scope
+  ~TRunScope();  // Close, clearing the screen first when an exception unwinds
+  TRunScope(const TRunScope&) = delete;
+  TRunScope& operator=(const TRunScope&) = delete;
+
+  // The scope main created (a scope of its own when there is none).
+  static TRunScope& Current();
+
+  // Creates the screen and keyboard objects; Screen and Keyboard point at them.
+  void OpenConsole(bool utf8, const TScreenModesRec& modes);
+  // A new, empty base list, owned here; Session.BaseList points at it.
+  TBar& NewBaseList();
+  // Frees the base list, then closes the console (see TConsole::Close).
+  void Close(bool clearFirst);
+
+ private:
+  std::unique_ptr<TConsole> console_;
+  std::unique_ptr<TBar> baseList_;
+  TRunScope* previous_;
+};
+
+}  // namespace corvix

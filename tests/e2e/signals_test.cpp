@@ -1,0 +1,156 @@
+// The terminal under signals, stop and continue, resize, Ctrl-L, a child
+// process and an I/O error: given back as it was found, or the screen redrawn.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "host_fixture.h"
+
+namespace corvix::e2e {
+namespace {
+
+constexpr char kBaseList[] = "Select Message Base(s)";
+
+bool LooksRaw(const termios& t) { return (t.c_lflag & (ICANON | ECHO | ISIG)) == 0; }
+
+// True while Pid exists and has not ended (a process that has ended but is
+// not yet reaped by whoever inherited it counts as ended).
+bool Running(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t paren = stat.rfind(')');
+  return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
+}
+
+class SignalsTest : public HostFixture {
+ protected:
+  void SetUp() override {
+    HostFixture::SetUp();
+    rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);  // SIGSEGV would leave a core file behind
+  }
+  PtySession& StartInBaseList() {
+    PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
+    EXPECT_TRUE(run.WaitForText("Edit file?"));
+    run.Send("n");
+    EXPECT_TRUE(run.WaitForText(kBaseList));
+    EXPECT_TRUE(LooksRaw(run.Settings()));
+    return run;
+  }
+};
+
+TEST_F(SignalsTest, EndingSignalsGiveTheTerminalBackAndEndByTheSameSignal) {
+  for (int sig : {SIGINT, SIGPIPE, SIGUSR1, SIGSEGV}) {
+    SCOPED_TRACE(strsignal(sig));
+    PtySession& run = StartInBaseList();
+    kill(run.Pid(), sig);
+    const int status = run.WaitExit();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+    EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+    EXPECT_NE(run.Raw().find("\x1b[0m\x1b(B", run.Raw().rfind(kBaseList)), std::string::npos)
+        << "attribute and character set reset after the last drawing";
+  }
+}
+
+// One run, started from an interactive shell as an operator starts it (a
+// process group of its own, so a stop really stops it): stop and "fg", a
+// resize, a terminal too small and large again, Ctrl-L. Each time the
+// emulator is blanked first, so only a redraw from the program's screen
+// image brings the base list back.
+TEST_F(SignalsTest, StopContinueResizeAndCtrlLRedrawTheScreen) {
+  WriteConfig(DefaultConfig("charset = utf8\n"));  // screens compare as text
+  run_ = std::make_unique<PtySession>("/bin/sh", std::vector<std::string>{"-i"}, workDir_,
+                                      std::vector<std::string>{"TERM=linux", "PS1=$ ", "ENV="});
+  PtySession& run = *run_;
+  run.Settle();
+  run.Send(appDir_ + "/corvixmass message.txt\r");
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText(kBaseList));
+  const std::string before = run.ScreenText();
+  const pid_t pid =
+      static_cast<pid_t>(std::atoi(ReadFile("/proc/" + std::to_string(run.Pid()) + "/task/" +
+                                            std::to_string(run.Pid()) + "/children")
+                                       .c_str()));
+  ASSERT_GT(pid, 0);
+
+  kill(pid, SIGTSTP);
+  ASSERT_TRUE(run.WaitForText("$ "));  // the shell has the terminal again
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings())) << "while stopped";
+  run.ClearEmulator();
+  run.Send("fg\r");  // the shell continues it with SIGCONT
+  ASSERT_TRUE(run.WaitForText(kBaseList)) << "after SIGCONT";
+  run.Settle();
+  EXPECT_TRUE(LooksRaw(run.Settings()));
+  EXPECT_EQ(run.ScreenText(), before);
+
+  run.ClearEmulator();
+  run.Resize(100, 30);
+  ASSERT_TRUE(run.WaitForText(kBaseList)) << "after a resize";
+  run.Resize(60, 20);
+  ASSERT_TRUE(run.WaitForText("at least 80x25 (it is 60x20)"));
+  run.Send("r");  // a search typed while small: drawn later, from the image
+  run.Resize(80, 25);
+  ASSERT_TRUE(run.WaitForText(kBaseList)) << "large enough again";
+  run.Settle();
+  EXPECT_EQ(run.ScreenText().find("80x25"), std::string::npos);
+
+  const std::string moved = run.ScreenText();
+  EXPECT_NE(moved, before);
+  run.ClearEmulator();
+  run.Send("\x0c");
+  ASSERT_TRUE(run.WaitForText(kBaseList)) << "after Ctrl-L";
+  run.Settle();
+  EXPECT_EQ(run.ScreenText(), moved);
+
+  run.SendEscape();
+  run.Send("exit $?\r");  // the program's exit status becomes the shell's
+  EXPECT_EQ(run.WaitExit(), 0);
+}
+
+// SIGTERM while a slow host utility runs is passed on: the utility ends too,
+// and the program ends by SIGTERM with the terminal given back.
+TEST_F(SignalsTest, TermWhileTheUtilityRunsEndsTheUtilityToo) {
+  WriteFile(hostDir_ + "/corvixutil", "#!/bin/sh\necho $$ > ../util.pid\nexec sleep 30\n");
+  PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
+  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
+  run.Send(kEnter);
+  pid_t util = 0;
+  for (int i = 0; i < 500 && util == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    util = static_cast<pid_t>(std::atoi(ReadFile(root_ + "/util.pid").c_str()));
+  }
+  ASSERT_GT(util, 0);
+  kill(run.Pid(), SIGTERM);
+  const int status = run.WaitExit();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_FALSE(Running(util)) << "the utility still runs";
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+}
+
+TEST_F(SignalsTest, AnIoErrorIsReportedOnACleanScreen) {
+  WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ + "/missing.dat\n");
+  PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("n");
+  EXPECT_EQ(WEXITSTATUS(run.WaitExit()), 1);
+  run.Settle();
+  const std::string screen = run.ScreenText();
+  EXPECT_EQ(screen.rfind("corvixmass: ", 0), 0u) << screen;
+  const std::size_t end = screen.find("missing.dat: No such file or directory");
+  ASSERT_NE(end, std::string::npos) << screen;
+  EXPECT_EQ(screen.find_first_not_of(" \n", screen.find('\n', end)), std::string::npos) << screen;
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+}
+
+}  // namespace
+}  // namespace corvix::e2e
