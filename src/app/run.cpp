@@ -39,6 +39,7 @@ void ReadConfiguration() {
   ini.ReadString("main", "temp_folder", "/tmp");
   ini.ReadString("main", "signature", "");
   Session.PostDelay = ini.ReadInteger("main", "delay", 100);
+  Session.RedrawFull = LowerStr(ini.ReadString("main", "redraw", "changes")) == ShortString("full");
   Session.BasesPath = ini.ReadString("corvix", "mbases", "");
   ini.ReadString("corvix", "corvixutil", "");
   Session.HostDir = ini.ReadString("corvix", "dir", "");
@@ -72,6 +73,7 @@ void RunSession(int argc, char** argv) {
   ReadConfiguration();
 
   Screen = new TOutput(true, STDOUT_FILENO, STDIN_FILENO, Session.Utf8Terminal);
+  Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::Full : TRedrawMode::Changes);
   Keyboard = new TInput();
   Keyboard->Utf8Input = Session.Utf8Terminal;
   DrawBackground();

@@ -23,6 +23,7 @@ struct TSession {
   ShortString EditorCmd;    // [main] editor
   bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
   std::int32_t PostDelay = 100;  // [main] delay; only the low 16 bits count
+  bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
   ShortString BasesPath;    // [corvix] mbases: the catalogue
   ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs
   ShortString MsgFrom;      // [message] from

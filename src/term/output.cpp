@@ -9,6 +9,7 @@
 
 #include "support/string_utils.h"
 #include "term/cp437.h"
+#include "term/screen_diff.h"
 #include "term/terminal_restore.h"
 
 namespace corvix {
@@ -112,6 +113,7 @@ void TOutputLinux::BufAddStr(const ShortString& S) {
 }
 
 void TOutputLinux::BufFlush() {
+  SendChanges();
   if (OutBufPos > 0 && Active) {
     WriteAll(OutBuffer.data(), OutBufPos);
     OutBufPos = 0;
@@ -120,16 +122,19 @@ void TOutputLinux::BufFlush() {
 
 void TOutputLinux::RawWriteStr(const ShortString& S) {
   if (Active) WriteAll(S.data(), S.size());
+  if (diff_) diff_->ForgetPen();
 }
 
 // ---- Attribute and cursor. ----
 
-ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const {
-  if (Attr == TextAttr) return {};
+ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const { return AttrToAnsi(TextAttr, Attr); }
+
+ShortString TOutputLinux::AttrToAnsi(std::uint8_t From, std::uint8_t Attr) const {
+  if (Attr == From) return {};
   const int fg = Attr & 15;
   const int bg = Attr >> 4;  // bit 3 of the high nibble is blink
-  int oldFg = TextAttr & 15;
-  int oldBg = TextAttr >> 4;
+  int oldFg = From & 15;
+  int oldBg = From >> 4;
   ShortString params;
   auto add = [&params](std::string_view p) {
     if (!params.empty()) params += ';';
@@ -157,6 +162,10 @@ ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const {
 
 void TOutputLinux::SetTextAttr(std::uint8_t Attr) {
   if (Attr == TextAttr) return;
+  if (diff_) {
+    TextAttr = Attr;
+    return;
+  }
   BufAddStr(AttrToAnsi(Attr));
   TextAttr = Attr;
 }
@@ -165,9 +174,13 @@ void TOutputLinux::CursorXY(std::uint8_t X, std::uint8_t Y) {
   // The bound is the 25 visible rows whatever the window or screen size.
   X = Clamp(X, 1, kScreenCols);
   Y = Clamp(Y, 1, kScreenRows);
-  BufAddStr(Csi(Int2Str(Y) + ";" + Int2Str(X), 'H'));
   CursorX = X;
   CursorY = Y;
+  if (diff_) {
+    diff_->MoveTo(X, Y);
+    return;
+  }
+  BufAddStr(Csi(Int2Str(Y) + ";" + Int2Str(X), 'H'));
 }
 
 void TOutputLinux::SetCursorX(std::uint8_t X) { CursorXY(X, CursorY); }
@@ -178,11 +191,21 @@ void TOutputLinux::SetCursorY(std::uint8_t Y) { CursorXY(CursorX, Y); }
 void TOutputLinux::ClearScreen() {
   const TCharInfo fill{TextAttr, ' '};
   if (WinTop == 1 && WinBot == kScreenRows) {
-    BufAddStr(Csi("2", 'J'));
+    if (diff_) {
+      for (std::uint8_t r = 1; r <= kScreenRows; ++r) diff_->EraseRow(r, TextAttr);
+    } else {
+      BufAddStr(Csi("2", 'J'));
+    }
     for (auto& row : Buffer) row.fill(fill);
   } else {
     for (int r = WinTop; r <= WinBot; ++r) {
-      BufAddStr(Csi(Int2Str(r) + ";1", 'H') + Csi("", 'K'));
+      if (diff_) {
+        // The terminal takes a row outside the screen as its nearest edge.
+        diff_->EraseRow(static_cast<std::uint8_t>(Clamp(static_cast<std::uint8_t>(r), 1, kScreenRows)),
+                        TextAttr);
+      } else {
+        BufAddStr(Csi(Int2Str(r) + ";1", 'H') + Csi("", 'K'));
+      }
       // A window reaching outside the image's 50 rows has no rows to fill there.
       if (r >= 1 && r <= kImageRows) Buffer[static_cast<std::size_t>(r - 1)].fill(fill);
     }
@@ -190,28 +213,50 @@ void TOutputLinux::ClearScreen() {
   CursorXY(1, WinTop);
 }
 
-void TOutputLinux::ClearEOL() { BufAddStr(Csi("", 'K')); }
+void TOutputLinux::ClearEOL() {
+  if (diff_) {
+    diff_->EraseToEol(TextAttr);
+    return;
+  }
+  BufAddStr(Csi("", 'K'));
+}
 
 void TOutputLinux::SetWindow(std::uint8_t /*X1*/, std::uint8_t Y1, std::uint8_t /*X2*/,
                              std::uint8_t Y2, bool Home) {
   WinTop = Y1;
   WinBot = Y2;
-  BufAddStr(Csi(Int2Str(Y1) + ";" + Int2Str(Y2), 'r'));
+  if (diff_ && Y1 >= 1 && Y1 < Y2 && Y2 <= kScreenRows) {
+    // The terminal takes the region and puts its cursor home.
+    diff_->RegionTop = Y1;
+    diff_->RegionBot = Y2;
+    diff_->MoveTo(1, 1);
+  } else {
+    const bool modelled = diff_ != nullptr;
+    if (modelled) BeginUnmodelled();
+    BufAddStr(Csi(Int2Str(Y1) + ";" + Int2Str(Y2), 'r'));
+    if (modelled) EndUnmodelled();
+  }
   if (Home || CursorY < Y1 || CursorY > Y2) CursorXY(1, Y1);
 }
 
 void TOutputLinux::SetScreenSize(std::uint8_t Lines) {
+  BeginUnmodelled();
   WinBot = Lines;
   ScreenSize = Lines;
   BufFlush();
   RawWriteStr(Csi("8;" + Int2Str(Lines) + ";80", 't'));
   SetWindow(1, 1, kScreenCols, Lines, false);
+  EndUnmodelled();
 }
 
 // ---- Writing. ----
 
 void TOutputLinux::WriteChar(char Ch) {
-  BufAddChar(Ch);
+  if (diff_) {
+    ChangesChar(Ch);
+  } else {
+    BufAddChar(Ch);
+  }
   switch (Ch) {
     case 8:
       if (CursorX > 1) --CursorX;
@@ -328,6 +373,10 @@ void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
     for (std::size_t j = 0; j < width; ++j) {
       const TCharInfo cell = Image.Data[i][j];
       Buffer[y - 1][Image.X1 - 1 + j] = cell;
+      if (diff_) {
+        diff_->Print(cell.Ch, cell.Attr);
+        continue;
+      }
       SetTextAttr(cell.Attr);
       BufAddChar(cell.Ch);
     }
@@ -337,6 +386,10 @@ void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
 }
 
 void TOutputLinux::Repaint() {
+  if (diff_) {
+    MarkTerminalUnknown();
+    return;
+  }
   TConsoleImageRec image;
   GetScreenImage(image);
   BufAddStr("\x1b[0m");
@@ -379,6 +432,88 @@ void TOutputLinux::ResumeRaw() {
   // The child (an editor) may have changed the character mapping and the
   // colours; send the start-up sequence again so both match our model.
   SendStartup();
+  MarkTerminalUnknown();  // and it drew on the screen
+}
+
+// ---- Redraw mode. ----
+
+void TOutputLinux::SetRedrawMode(TRedrawMode Mode) {
+  if (Mode == TRedrawMode::Full) {
+    SendChanges();
+    diff_.reset();
+    return;
+  }
+  if (diff_) return;
+  diff_ = std::make_unique<TScreenDiff>(
+      [this](std::uint8_t from, std::uint8_t to) { return AttrToAnsi(from, to); }, Utf8Output);
+  MarkTerminalUnknown();
+}
+
+TRedrawMode TOutputLinux::RedrawMode() const {
+  return diff_ || paused_ ? TRedrawMode::Changes : TRedrawMode::Full;
+}
+
+void TOutputLinux::MarkTerminalUnknown() {
+  if (!diff_) return;
+  diff_->TakeImage(Buffer, CursorX, CursorY);
+  // A window the terminal would not take leaves the whole screen as region.
+  const bool valid = WinTop >= 1 && WinTop < WinBot && WinBot <= kScreenRows;
+  diff_->RegionTop = valid ? WinTop : 1;
+  diff_->RegionBot = valid ? WinBot : kScreenRows;
+  diff_->MarkUnknown();
+}
+
+void TOutputLinux::SendChanges() {
+  if (!diff_ || rendering_) return;
+  if (direct_) {
+    // Control bytes went out as they came; what they did is not known.
+    direct_ = false;
+    MarkTerminalUnknown();
+  }
+  rendering_ = true;
+  std::string out;
+  diff_->Utf8 = Utf8Output;
+  diff_->Render(TextAttr, out);
+  for (char c : out) BufAddChar(c);
+  rendering_ = false;
+}
+
+void TOutputLinux::ChangesChar(char Ch) {
+  const auto b = static_cast<unsigned char>(Ch);
+  const bool control = (b < 32 || b == 127) && Ch != 8 && Ch != 10 && Ch != 13;
+  if (!direct_ && !control) {
+    switch (Ch) {
+      case 8:
+        diff_->Backspace();
+        return;
+      case 10:
+        if (diff_->LineFeed(TextAttr)) return;
+        break;  // not modelled: sent as it is, like a control byte
+      case 13:
+        diff_->CarriageReturn();
+        return;
+      default:
+        diff_->Print(Ch, TextAttr);
+        return;
+    }
+  }
+  if (!direct_) {
+    SendChanges();
+    direct_ = true;
+  }
+  BufAddChar(Ch);
+}
+
+void TOutputLinux::BeginUnmodelled() {
+  if (!diff_) return;
+  SendChanges();
+  paused_ = std::move(diff_);
+}
+
+void TOutputLinux::EndUnmodelled() {
+  if (!paused_) return;
+  diff_ = std::move(paused_);
+  MarkTerminalUnknown();
 }
 
 void TOutputLinux::SendStartup() {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "support/short_string.h"
 
@@ -53,6 +54,14 @@ static_assert(sizeof(TConsoleLineRec) == 160);
 static_assert(sizeof(TConsoleScreenRec) == 8000);
 static_assert(sizeof(TConsoleImageRec) == 8007);
 
+class TScreenDiff;
+
+// How drawing reaches the terminal. Full: every request sends its sequences
+// as it is made. Changes: requests only change the images, and each flush
+// sends the cells, cursor moves and attribute changes that differ from what
+// the terminal shows, leaving the same screen in far fewer bytes.
+enum class TRedrawMode : std::uint8_t { Changes, Full };
+
 // The platform screen object. Coordinates are 1-based bytes: columns 1-80,
 // rows 1-25.
 //
@@ -95,6 +104,9 @@ class TOutputLinux {
   // The SGR sequence that takes the terminal from TextAttr to Attr; empty
   // when they are equal. Bright and blink are only ever turned off by a reset.
   ShortString AttrToAnsi(std::uint8_t Attr) const;
+  // The SGR sequence that takes the terminal from From to To: every
+  // attribute change sent, in either redraw mode, is made here.
+  ShortString AttrToAnsi(std::uint8_t From, std::uint8_t To) const;
   // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
   void SetTextAttr(std::uint8_t Attr);
   // Clamps to 1-80 x 1-25, sends ESC "[" Y ";" X "H", stores.
@@ -150,6 +162,20 @@ class TOutputLinux {
   // attribute is reset first, since the terminal's is then unknown.
   void Repaint();
 
+  // ---- Redraw mode (see TRedrawMode). ----
+
+  // Objects start in Full. Changes starts with the terminal unknown, so the
+  // first flush draws the whole image once.
+  void SetRedrawMode(TRedrawMode Mode);
+  TRedrawMode RedrawMode() const;
+  // For when something else may have drawn on the terminal (a child process,
+  // a resume, a resize): in Changes mode the next flush redraws every cell
+  // from the image. Nothing to do in Full mode.
+  void MarkTerminalUnknown();
+  // In Changes mode, puts the bytes of what was drawn since the last flush
+  // into the buffer, so that bytes added next come after them.
+  void SendChanges();
+
   // ---- Terminal modes. ----
 
   // On: takes the terminal settings (once; a second call keeps the first
@@ -190,6 +216,17 @@ class TOutputLinux {
  private:
   void WriteAll(const char* data, std::size_t size) const;
   void SendStartup();  // the character mapping and attribute reset, at once
+  void ChangesChar(char Ch);  // WriteChar's bytes in Changes mode
+  // Requests whose effect on the terminal is not modelled: what was drawn
+  // goes first, the request sends its own bytes, the terminal is unknown after.
+  void BeginUnmodelled();
+  void EndUnmodelled();
+  std::unique_ptr<TScreenDiff> diff_;  // set in Changes mode
+  std::unique_ptr<TScreenDiff> paused_;
+  bool rendering_ = false;
+  // A control byte was written in Changes mode: bytes of WriteChar go out as
+  // they come until the next flush, which then redraws everything.
+  bool direct_ = false;
   bool haveSaved_ = false;  // SavedTermios holds settings taken from TermFd
 };
 

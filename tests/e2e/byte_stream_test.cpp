@@ -40,6 +40,7 @@ using ByteStreamTest = HostFixture;
 
 TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
   WriteCatalogue(SixtyBases());
+  WriteConfig(DefaultConfig("redraw = full\n"));  // the stream of every request, as recorded
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");
