@@ -223,6 +223,87 @@ void TScreenDiff::Emit(int x, int y, TCharInfo cell, std::string& out) {
   curX_ = x < kCols ? x + 1 : kPending;
 }
 
+// Rows that moved up or down together (a list scrolled by a line or two)
+// are moved on the terminal, by a scroll region and line feeds or reverse
+// line feeds, instead of being drawn again, when that saves many cells.
+void TScreenDiff::ScrollShown(std::string& out) {
+  constexpr int kMaxShift = 3;
+  constexpr int kMinGain = 48;  // cells; the scroll itself costs about 20 bytes
+  auto matches = [this](int y, int z) {  // Want row y against shown row z
+    int n = 0;
+    for (int x = 0; x < kCols; ++x) n += LooksSame(Want[y - 1][x], shown_[z - 1][x]) ? 1 : 0;
+    return n;
+  };
+  std::array<int, kRows + 1> now{};
+  int differing = 0;
+  for (int y = 1; y <= kRows; ++y) {
+    now[y] = matches(y, y);
+    differing += now[y] < kCols ? 1 : 0;
+  }
+  if (differing < 3) return;
+  const std::uint8_t blankAttr = pen_ >= 0 ? static_cast<std::uint8_t>(pen_) : kDefaultAttr;
+  std::array<int, kRows + 1> blank{};  // cells of Want row y a new blank row shows right
+  for (int y = 1; y <= kRows; ++y) {
+    for (int x = 0; x < kCols; ++x) blank[y] += LooksSame(Want[y - 1][x], TCharInfo{blankAttr, ' '}) ? 1 : 0;
+  }
+  int bestGain = kMinGain;
+  int bestK = 0;
+  int bestTop = 0;
+  int bestBot = 0;
+  for (int k = -kMaxShift; k <= kMaxShift; ++k) {
+    if (k == 0) continue;
+    const int shift = k > 0 ? k : -k;
+    // moved[y]: what Want row y gains when shown row y + k comes to it.
+    std::array<int, kRows + 2> prefix{};
+    for (int y = 1; y <= kRows; ++y) {
+      const int from = y + k;
+      const int moved = from >= 1 && from <= kRows ? matches(y, from) - now[y] : -kCols;
+      prefix[y] = prefix[y - 1] + moved;
+    }
+    std::array<int, kRows + 2> blankPrefix{};
+    for (int y = 1; y <= kRows; ++y) blankPrefix[y] = blankPrefix[y - 1] + blank[y] - now[y];
+    for (int top = 1; top <= kRows; ++top) {
+      for (int bot = top + shift; bot <= kRows; ++bot) {
+        // Up (k > 0): rows top..bot-k take the rows below, bot-k+1..bot come
+        // in blank. Down: rows top+k..bot take the rows above, top..top+k-1
+        // come in blank.
+        const int gain = k > 0 ? prefix[bot - shift] - prefix[top - 1] + blankPrefix[bot] -
+                                     blankPrefix[bot - shift]
+                               : prefix[bot] - prefix[top + shift - 1] + blankPrefix[top + shift - 1] -
+                                     blankPrefix[top - 1];
+        if (gain > bestGain) {
+          bestGain = gain;
+          bestK = k;
+          bestTop = top;
+          bestBot = bot;
+        }
+      }
+    }
+  }
+  if (bestK == 0) return;
+  Pen(blankAttr, out);
+  out += "\x1b[" + std::to_string(bestTop) + ";" + std::to_string(bestBot) + "r";
+  const int shift = bestK > 0 ? bestK : -bestK;
+  if (bestK > 0) {
+    out += Cup(1, bestBot) + std::string(static_cast<std::size_t>(shift), '\n');
+    for (int y = bestTop; y <= bestBot - shift; ++y) shown_[y - 1] = shown_[y - 1 + shift];
+    for (int y = bestBot - shift + 1; y <= bestBot; ++y) shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
+  } else {
+    out += Cup(1, bestTop);
+    for (int i = 0; i < shift; ++i) out += "\x1bM";
+    for (int y = bestBot; y >= bestTop + shift; --y) shown_[y - 1] = shown_[y - 1 - shift];
+    for (int y = bestTop; y < bestTop + shift; ++y) shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
+  }
+  // Back to the region the program set; either sequence puts the cursor home.
+  if (RegionTop == 1 && RegionBot == kRows) {
+    out += "\x1b[r";
+  } else {
+    out += "\x1b[" + std::to_string(RegionTop) + ";" + std::to_string(RegionBot) + "r";
+  }
+  curX_ = 1;
+  curY_ = 1;
+}
+
 void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
   if (!known_) {
     // Clear in the background most blanks want, so that only the rest is drawn.
@@ -244,6 +325,8 @@ void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
     out += "\x1b[2J";
     for (auto& row : shown_) row.fill(TCharInfo{fill, ' '});
     known_ = true;
+  } else {
+    ScrollShown(out);
   }
   for (int y = 1; y <= kRows; ++y) {
     auto& want = Want[y - 1];

@@ -66,6 +66,7 @@ class TScreenDiff {
 
  private:
   void ScrollRegion(std::uint8_t attr);
+  void ScrollShown(std::string& out);
   std::size_t Cost(char ch) const;
   void GoTo(int x, int y, std::string& out);
   void Pen(std::uint8_t attr, std::string& out);
