@@ -3,6 +3,7 @@
 // the terminal's screen to it in few bytes.
 #include "term/screen_diff.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "support/string_utils.h"
@@ -261,7 +262,11 @@ void TScreenDiff::ScrollShown(std::string& out) {
       prefix[y] = prefix[y - 1] + moved;
     }
     std::array<int, kRows + 2> blankPrefix{};
-    for (int y = 1; y <= kRows; ++y) blankPrefix[y] = blankPrefix[y - 1] + blank[y] - now[y];
+    // Rows that come in blank count only what they lose: blank rows are
+    // cheap to erase without a scroll.
+    for (int y = 1; y <= kRows; ++y) {
+      blankPrefix[y] = blankPrefix[y - 1] + std::min(0, blank[y] - now[y]);
+    }
     for (int top = 1; top <= kRows; ++top) {
       for (int bot = top + shift; bot <= kRows; ++bot) {
         // Up (k > 0): rows top..bot-k take the rows below, bot-k+1..bot come
@@ -305,22 +310,52 @@ void TScreenDiff::ScrollShown(std::string& out) {
 }
 
 void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
-  if (!known_) {
-    // Clear in the background most blanks want, so that only the rest is drawn.
-    std::array<int, 16> blanks{};
-    std::array<std::uint8_t, 16> sample{};
-    for (const auto& row : Want) {
-      for (const TCharInfo c : row) {
-        if (!Blank(c)) continue;
-        ++blanks[c.Attr >> 4];
-        sample[c.Attr >> 4] = c.Attr;
+  // Clearing the screen in the background most blanks want leaves only the
+  // other cells to draw: that is how an unknown screen is drawn, and how a
+  // known one is when it costs less than drawing what differs.
+  std::array<int, 16> blanks{};
+  std::array<std::uint8_t, 16> sample{};
+  for (const auto& row : Want) {
+    for (const TCharInfo c : row) {
+      if (!Blank(c)) continue;
+      ++blanks[c.Attr >> 4];
+      sample[c.Attr >> 4] = c.Attr;
+    }
+  }
+  std::size_t most = 0;
+  for (std::size_t i = 1; i < blanks.size(); ++i) {
+    if (blanks[i] > blanks[most]) most = i;
+  }
+  const std::uint8_t fill = blanks[most] > 0 ? sample[most] : attr;
+  if (known_) {
+    constexpr std::size_t kRowErase = 6;  // a move and an erase, about
+    std::size_t keep = 0;
+    std::size_t clear = 4;
+    for (int y = 0; y < kRows; ++y) {
+      bool keepBlanks = false;
+      bool clearBlanks = false;
+      for (int x = 0; x < kCols; ++x) {
+        const TCharInfo w = Want[y][x];
+        if (IsControl(w.Ch)) continue;
+        if (!LooksSame(w, shown_[y][x])) {
+          if (Blank(w)) {
+            keepBlanks = true;
+          } else {
+            keep += Cost(w.Ch);
+          }
+        }
+        if (!Blank(w)) {
+          clear += Cost(w.Ch);
+        } else if ((w.Attr & 0xF0) != (fill & 0xF0)) {
+          clearBlanks = true;
+        }
       }
+      keep += keepBlanks ? kRowErase : 0;
+      clear += clearBlanks ? kRowErase : 0;
     }
-    std::size_t most = 0;
-    for (std::size_t i = 1; i < blanks.size(); ++i) {
-      if (blanks[i] > blanks[most]) most = i;
-    }
-    const std::uint8_t fill = blanks[most] > 0 ? sample[most] : attr;
+    if (clear < keep) known_ = false;
+  }
+  if (!known_) {
     Pen(fill, out);
     out += "\x1b[2J";
     for (auto& row : shown_) row.fill(TCharInfo{fill, ' '});
