@@ -225,17 +225,20 @@ void TOutputLinux::SetWindow(std::uint8_t /*X1*/, std::uint8_t Y1, std::uint8_t 
                              std::uint8_t Y2, bool Home) {
   WinTop = Y1;
   WinBot = Y2;
-  if (diff_ && Y1 >= 1 && Y1 < Y2 && Y2 <= kScreenRows) {
-    // The terminal takes the region and puts its cursor home.
+  const bool modelled = Y1 >= 1 && Y1 < Y2 && Y2 <= kScreenRows;
+  if (diff_ && modelled) {
+    // The terminal takes the region and puts its cursor home; what was drawn
+    // before goes first, so the renderer knows the region it works in.
+    SendChanges();
     diff_->RegionTop = Y1;
     diff_->RegionBot = Y2;
     diff_->MoveTo(1, 1);
-  } else {
-    const bool modelled = diff_ != nullptr;
-    if (modelled) BeginUnmodelled();
-    BufAddStr(Csi(Int2Str(Y1) + ";" + Int2Str(Y2), 'r'));
-    if (modelled) EndUnmodelled();
   }
+  const bool unmodelled = diff_ && !modelled;
+  if (unmodelled) BeginUnmodelled();
+  BufAddStr(Csi(Int2Str(Y1) + ";" + Int2Str(Y2), 'r'));
+  if (diff_) diff_->ForgetPen();
+  if (unmodelled) EndUnmodelled();
   if (Home || CursorY < Y1 || CursorY > Y2) CursorXY(1, Y1);
 }
 

@@ -41,8 +41,22 @@ std::string Csi(int n, char final) {
 std::string Cup(int x, int y) {
   std::string s = "\x1b[";
   if (y != 1 || x != 1) s += std::to_string(y);
-  if (x != 1) s += ";" + std::to_string(x);
-  return s + "H";
+  if (x != 1) {
+    s += ';';
+    s += std::to_string(x);
+  }
+  s += 'H';
+  return s;
+}
+
+// The scroll region sequence; it also puts the cursor home.
+std::string Region(int top, int bot) {
+  std::string s = "\x1b[";
+  s += std::to_string(top);
+  s += ';';
+  s += std::to_string(bot);
+  s += 'r';
+  return s;
 }
 
 void Shorter(std::string& best, std::string&& candidate) {
@@ -179,7 +193,10 @@ void TScreenDiff::GoTo(int x, int y, std::string& out) {
       vertical = afterCr = Csi(-dy, 'A');
     }
     // From column 1 after a carriage return, which also ends a pending wrap.
-    Shorter(best, "\r" + afterCr + (x > 1 ? Csi(x - 1, 'C') : ""));
+    std::string fromStart(1, '\r');
+    fromStart += afterCr;
+    if (x > 1) fromStart += Csi(x - 1, 'C');
+    Shorter(best, std::move(fromStart));
     Shorter(best, vertical + Csi(x, 'G'));
     if (curX_ >= 1 && curX_ <= kCols) {
       const int dx = x - curX_;
@@ -287,7 +304,7 @@ void TScreenDiff::ScrollShown(std::string& out) {
   }
   if (bestK == 0) return;
   Pen(blankAttr, out);
-  out += "\x1b[" + std::to_string(bestTop) + ";" + std::to_string(bestBot) + "r";
+  out += Region(bestTop, bestBot);
   const int shift = bestK > 0 ? bestK : -bestK;
   if (bestK > 0) {
     out += Cup(1, bestBot) + std::string(static_cast<std::size_t>(shift), '\n');
@@ -303,7 +320,7 @@ void TScreenDiff::ScrollShown(std::string& out) {
   if (RegionTop == 1 && RegionBot == kRows) {
     out += "\x1b[r";
   } else {
-    out += "\x1b[" + std::to_string(RegionTop) + ";" + std::to_string(RegionBot) + "r";
+    out += Region(RegionTop, RegionBot);
   }
   curX_ = 1;
   curY_ = 1;
