@@ -77,5 +77,24 @@ TEST(ScreenDiff, SendsTheShortestBytesForEachChange) {
   }
 }
 
+TEST(ScreenDiff, RowsThatMovedUpAreScrolledNotDrawnAgain) {
+  TOutput sgr(false, -1, -1);
+  TScreenDiff diff([&sgr](std::uint8_t from, std::uint8_t to) { return sgr.AttrToAnsi(from, to); },
+                   false);
+  auto fillRow = [&diff](std::uint8_t y, char ch) {
+    diff.MoveTo(1, y);
+    for (int x = 1; x <= 80; ++x) diff.Print(ch, 7);
+  };
+  for (std::uint8_t y = 1; y <= 25; ++y) fillRow(y, static_cast<char>('A' + y));
+  diff.MoveTo(1, 1);
+  std::string out;
+  diff.Render(7, out);
+  for (std::uint8_t y = 1; y <= 25; ++y) fillRow(y, static_cast<char>('A' + y + 1));
+  diff.MoveTo(1, 1);
+  out.clear();
+  diff.Render(7, out);
+  EXPECT_EQ(out, "\x1b[1;25r\x1b[25H\n\x1b[r\x1b[25H" + std::string(80, 'A' + 26) + "\x1b[H");
+}
+
 }  // namespace
 }  // namespace corvix
