@@ -32,12 +32,15 @@ HOME = b"\x1b[1~"
 CONFIGS = (("changes", "cp437"), ("full", "cp437"), ("changes", "utf8"), ("full", "utf8"))
 # Keys measured on the drawn list: name, key, keys that undo it (not
 # measured), most bytes allowed in changes mode.
-KEYS = (("Down", DOWN, None, 200),
+KEYS = (("Down", DOWN, HOME, 200),
         ("Page Down", PAGE_DOWN, HOME, 2200),
         # From the top, "l" first occurs in the second base: the list moves one row.
         ("search letter, list one row on", b"l", CTRL_Y + HOME, 200),
         ("search letter, nothing found", b"z", CTRL_Y + HOME, 40))
 FIRST_SCREEN_MAX = 6000
+# Each key is measured this often in a run; its latency is the median, so that
+# one late wake-up on a busy machine does not count as the key's cost.
+KEY_REPEATS = 5
 
 
 class Program:
@@ -251,7 +254,9 @@ def main():
                 ratios.append(to_list[-1] / cats[-1])
                 rss_list.append(p.peak_rss_kib() / 1024)
             for name, key, undo, _ in KEYS:
-                n, size, latency = key_writes(p, key, undo)
+                tries = [key_writes(p, key, undo) for _ in range(KEY_REPEATS)]
+                n, size = max(t[0] for t in tries), max(t[1] for t in tries)
+                latency = statistics.median(t[2] for t in tries)
                 kw = f["keys"][name]
                 kw[0].append(size)
                 kw[1].append(n)
@@ -260,12 +265,17 @@ def main():
             quit_from_list(p)
     write_config(a.work, catalogue, host)
 
-    few, many, util = [], [], []
-    for _ in range(a.runs):
-        few.append(post_run(exe, a.work, a.post_few))
-        many.append(post_run(exe, a.work, a.post_many))
-        util.append(utility_run(host))
-    per_base = [((m - f) / (a.post_many - a.post_few) - u) * 1000 for f, m, u in zip(few, many, util)]
+    per_base = {}
+    for redraw in ("changes", "full"):
+        write_config(a.work, catalogue, host, redraw)
+        few, many, util = [], [], []
+        for _ in range(a.runs):
+            few.append(post_run(exe, a.work, a.post_few))
+            many.append(post_run(exe, a.work, a.post_many))
+            util.append(utility_run(host))
+        per_base[redraw] = [((m - f) / (a.post_many - a.post_few) - u) * 1000
+                            for f, m, u in zip(few, many, util)]
+    write_config(a.work, catalogue, host)
 
     print("Figures over %d runs, %d bases (min / median / max):" % (a.runs, a.bases))
     row("cat catalogue > /dev/null", cats, "ms", "(reference)")
@@ -277,7 +287,8 @@ def main():
     for config in CONFIGS:
         print_config(config, figures)
     row("utility's own run (spawn + wait)", [u * 1000 for u in util], "ms", "(subtracted)", "%.2f")
-    row("posting overhead per base", per_base, "ms", "<= 3", "%.2f")
+    row("posting overhead per base", per_base["changes"], "ms", "<= 3", "%.2f")
+    row("  with redraw = full", per_base["full"], "ms", "(printed)", "%.2f")
     if a.bench_json:
         print_benchmarks(a.bench_json)
 
@@ -298,7 +309,8 @@ def print_config(config, figures):
         size, n, allowed, latency = f["keys"][name]
         row("%s: bytes" % name, size, "", "<= %d" % most if changes else "(printed)", "%d")
         row("  write() calls", n, "", "<= %d (bytes/1024 rounded up)" % max(allowed), "%d")
-        row("  latency (key sent -> last byte)", latency, "ms", "(printed)", "%.2f")
+        row("  latency (key sent -> last byte, median of %d)" % KEY_REPEATS, latency, "ms", "(printed)",
+            "%.2f")
         if changes:
             ref = statistics.median(full["keys"][name][3]) or 1e-9
             row("    ratio to redraw = full", [v / ref for v in latency], "x", "<= 1.10", "%.2f")
