@@ -105,7 +105,14 @@ void TOutputLinux::BufAddChar(char Ch) {
     OutBufPos = 0;
   }
   OutBuffer[OutBufPos++] = Ch;
-  if (OutBufPos == kOutBufferSize) BufFlush();
+  if (OutBufPos == kOutBufferSize) {
+    // A full buffer only leaves: what was drawn meanwhile goes at the next
+    // flush, never into the middle of a sequence being added.
+    const bool rendering = rendering_;
+    rendering_ = true;
+    BufFlush();
+    rendering_ = rendering;
+  }
 }
 
 void TOutputLinux::BufAddStr(const ShortString& S) {

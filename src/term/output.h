@@ -223,7 +223,7 @@ class TOutputLinux {
   void EndUnmodelled();
   std::unique_ptr<TScreenDiff> diff_;  // set in Changes mode
   std::unique_ptr<TScreenDiff> paused_;
-  bool rendering_ = false;
+  bool rendering_ = false;  // while set, a flush sends no changes (it only writes)
   // A control byte was written in Changes mode: bytes of WriteChar go out as
   // they come until the next flush, which then redraws everything.
   bool direct_ = false;

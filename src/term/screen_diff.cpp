@@ -15,6 +15,9 @@ namespace {
 constexpr int kCols = kScreenCols;
 constexpr int kRows = kScreenRows;
 constexpr int kPending = kCols + 1;  // curX_ while a wrap is pending in column 80
+constexpr std::uint32_t kAllRows = (1u << kRows) - 1;
+
+std::uint32_t RowBit(int y) { return 1u << (y - 1); }
 
 bool IsControl(char ch) {
   const auto b = static_cast<unsigned char>(ch);
@@ -72,8 +75,12 @@ TScreenDiff::TScreenDiff(TSgrProc sgr, bool utf8) : Utf8(utf8), sgr_(std::move(s
 // ---- The wanted screen. ----
 
 void TScreenDiff::ScrollRegion(std::uint8_t attr) {
-  for (int r = RegionTop; r < RegionBot; ++r) Want[r - 1] = Want[r];
+  for (int r = RegionTop; r < RegionBot; ++r) {
+    Want[r - 1] = Want[r];
+    dirty_ |= RowBit(r);
+  }
   Want[RegionBot - 1].fill(TCharInfo{attr, ' '});
+  dirty_ |= RowBit(RegionBot);
 }
 
 void TScreenDiff::Print(char ch, std::uint8_t attr) {
@@ -87,6 +94,7 @@ void TScreenDiff::Print(char ch, std::uint8_t attr) {
     }
   }
   Want[WantY - 1][WantX - 1] = TCharInfo{attr, ch};
+  dirty_ |= RowBit(WantY);
   if (WantX < kCols) {
     ++WantX;
   } else {
@@ -122,14 +130,18 @@ void TScreenDiff::MoveTo(std::uint8_t x, std::uint8_t y) {
 
 void TScreenDiff::EraseToEol(std::uint8_t attr) {
   for (int x = WantX; x <= kCols; ++x) Want[WantY - 1][x - 1] = TCharInfo{attr, ' '};
+  dirty_ |= RowBit(WantY);
 }
 
 void TScreenDiff::EraseRow(std::uint8_t y, std::uint8_t attr) {
-  if (y >= 1 && y <= kRows) Want[y - 1].fill(TCharInfo{attr, ' '});
+  if (y < 1 || y > kRows) return;
+  Want[y - 1].fill(TCharInfo{attr, ' '});
+  dirty_ |= RowBit(y);
 }
 
 void TScreenDiff::TakeImage(const TConsoleScreenRec& image, std::uint8_t x, std::uint8_t y) {
   for (int r = 0; r < kRows; ++r) Want[r] = image[r];
+  dirty_ = kAllRows;
   MoveTo(x, y);
 }
 
@@ -137,6 +149,7 @@ void TScreenDiff::TakeImage(const TConsoleScreenRec& image, std::uint8_t x, std:
 
 void TScreenDiff::MarkUnknown() {
   known_ = false;
+  dirty_ = kAllRows;
   ForgetPen();
 }
 
@@ -174,7 +187,10 @@ void TScreenDiff::PenForBlank(std::uint8_t attr, std::string& out) {
 void TScreenDiff::GoTo(int x, int y, std::string& out) {
   if (curX_ == x && curY_ == y) return;
   std::string best = Cup(x, y);
-  if (curY_ != 0) {
+  // Relative moves up and down stop at the scroll region's margins.
+  const bool crossesMargin = (curY_ <= RegionBot && y > RegionBot) ||
+                             (curY_ >= RegionTop && y < RegionTop);
+  if (curY_ != 0 && !crossesMargin) {
     const int dy = y - curY_;
     std::string vertical;
     std::string afterCr;
@@ -255,7 +271,7 @@ void TScreenDiff::ScrollShown(std::string& out) {
   std::array<int, kRows + 1> now{};
   int differing = 0;
   for (int y = 1; y <= kRows; ++y) {
-    now[y] = matches(y, y);
+    now[y] = (dirty_ & RowBit(y)) != 0 ? matches(y, y) : kCols;
     differing += now[y] < kCols ? 1 : 0;
   }
   if (differing < 3) return;
@@ -316,6 +332,7 @@ void TScreenDiff::ScrollShown(std::string& out) {
     for (int y = bestBot; y >= bestTop + shift; --y) shown_[y - 1] = shown_[y - 1 - shift];
     for (int y = bestTop; y < bestTop + shift; ++y) shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
   }
+  for (int y = bestTop; y <= bestBot; ++y) dirty_ |= RowBit(y);
   // Back to the region the program set; either sequence puts the cursor home.
   if (RegionTop == 1 && RegionBot == kRows) {
     out += "\x1b[r";
@@ -329,58 +346,64 @@ void TScreenDiff::ScrollShown(std::string& out) {
 void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
   // Clearing the screen in the background most blanks want leaves only the
   // other cells to draw: that is how an unknown screen is drawn, and how a
-  // known one is when it costs less than drawing what differs.
-  std::array<int, 16> blanks{};
-  std::array<std::uint8_t, 16> sample{};
-  for (const auto& row : Want) {
-    for (const TCharInfo c : row) {
-      if (!Blank(c)) continue;
-      ++blanks[c.Attr >> 4];
-      sample[c.Attr >> 4] = c.Attr;
+  // known one is when it costs less than drawing what differs (which can only
+  // be so when every row changed).
+  bool cleared = false;
+  if (!known_ || dirty_ == kAllRows) {
+    std::array<int, 16> blanks{};
+    std::array<std::uint8_t, 16> sample{};
+    for (const auto& row : Want) {
+      for (const TCharInfo c : row) {
+        if (!Blank(c)) continue;
+        ++blanks[c.Attr >> 4];
+        sample[c.Attr >> 4] = c.Attr;
+      }
     }
-  }
-  std::size_t most = 0;
-  for (std::size_t i = 1; i < blanks.size(); ++i) {
-    if (blanks[i] > blanks[most]) most = i;
-  }
-  const std::uint8_t fill = blanks[most] > 0 ? sample[most] : attr;
-  if (known_) {
-    constexpr std::size_t kRowErase = 6;  // a move and an erase, about
-    std::size_t keep = 0;
-    std::size_t clear = 4;
-    for (int y = 0; y < kRows; ++y) {
-      bool keepBlanks = false;
-      bool clearBlanks = false;
-      for (int x = 0; x < kCols; ++x) {
-        const TCharInfo w = Want[y][x];
-        if (IsControl(w.Ch)) continue;
-        if (!LooksSame(w, shown_[y][x])) {
-          if (Blank(w)) {
-            keepBlanks = true;
-          } else {
-            keep += Cost(w.Ch);
+    std::size_t most = 0;
+    for (std::size_t i = 1; i < blanks.size(); ++i) {
+      if (blanks[i] > blanks[most]) most = i;
+    }
+    const std::uint8_t fill = blanks[most] > 0 ? sample[most] : attr;
+    if (known_) {
+      constexpr std::size_t kRowErase = 6;  // a move and an erase, about
+      std::size_t keep = 0;
+      std::size_t clear = 4;
+      for (int y = 0; y < kRows; ++y) {
+        bool keepBlanks = false;
+        bool clearBlanks = false;
+        for (int x = 0; x < kCols; ++x) {
+          const TCharInfo w = Want[y][x];
+          if (IsControl(w.Ch)) continue;
+          if (!LooksSame(w, shown_[y][x])) {
+            if (Blank(w)) {
+              keepBlanks = true;
+            } else {
+              keep += Cost(w.Ch);
+            }
+          }
+          if (!Blank(w)) {
+            clear += Cost(w.Ch);
+          } else if ((w.Attr & 0xF0) != (fill & 0xF0)) {
+            clearBlanks = true;
           }
         }
-        if (!Blank(w)) {
-          clear += Cost(w.Ch);
-        } else if ((w.Attr & 0xF0) != (fill & 0xF0)) {
-          clearBlanks = true;
-        }
+        keep += keepBlanks ? kRowErase : 0;
+        clear += clearBlanks ? kRowErase : 0;
       }
-      keep += keepBlanks ? kRowErase : 0;
-      clear += clearBlanks ? kRowErase : 0;
+      if (clear < keep) known_ = false;
     }
-    if (clear < keep) known_ = false;
+    if (!known_) {
+      Pen(fill, out);
+      out += "\x1b[2J";
+      for (auto& row : shown_) row.fill(TCharInfo{fill, ' '});
+      known_ = true;
+      dirty_ = kAllRows;
+      cleared = true;
+    }
   }
-  if (!known_) {
-    Pen(fill, out);
-    out += "\x1b[2J";
-    for (auto& row : shown_) row.fill(TCharInfo{fill, ' '});
-    known_ = true;
-  } else {
-    ScrollShown(out);
-  }
+  if (!cleared) ScrollShown(out);
   for (int y = 1; y <= kRows; ++y) {
+    if ((dirty_ & RowBit(y)) == 0) continue;  // unchanged since it was last made to match
     auto& want = Want[y - 1];
     auto& shown = shown_[y - 1];
     int x = 1;
@@ -421,6 +444,7 @@ void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
       ++x;
     }
   }
+  dirty_ = 0;
   if (!(WantPending && curX_ == kPending && curY_ == WantY)) GoTo(WantX, WantY, out);
   Pen(attr, out);
 }

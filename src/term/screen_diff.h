@@ -27,7 +27,9 @@ class TScreenDiff {
   TScreenDiff(TSgrProc sgr, bool utf8);
 
   // ---- What the terminal should show: the effect of each request's full
-  // byte stream, as a VT100-style terminal carries it out. ----
+  // byte stream, as a VT100-style terminal carries it out. Change Want only
+  // through these operations: they note the rows the next Render must visit.
+  // ----
 
   TScreenRowsRec Want{};
   std::uint8_t WantX = 1;
@@ -76,6 +78,7 @@ class TScreenDiff {
   TSgrProc sgr_;
   TScreenRowsRec shown_{};
   bool known_ = false;
+  std::uint32_t dirty_ = ~0u;  // bit Y - 1: row Y of Want changed since the last Render
   int curX_ = 0;  // 0 unknown; 81: in column 80 with a wrap pending
   int curY_ = 0;  // 0 unknown
   int pen_ = -1;  // attribute in force on the terminal; -1 unknown

@@ -64,7 +64,7 @@ void RandomRequest(TOutput& s, std::mt19937& rng, TConsoleImageRec& saved) {
     static constexpr std::uint8_t kCommon[] = {0x07, 0x1F, 0x70, 0x0E, 0x4E, 0x17, 0x08};
     return pick(0, 4) == 0 ? b(pick(0, 255)) : kCommon[pick(0, 6)];
   };
-  switch (pick(0, 13)) {
+  switch (pick(0, 14)) {
     case 0:
     case 1:
     case 2:
@@ -100,6 +100,12 @@ void RandomRequest(TOutput& s, std::mt19937& rng, TConsoleImageRec& saved) {
     case 12:
       if (pick(0, 5) == 0) s.Repaint();
       break;
+    case 13:
+      if (pick(0, 3) == 0) {  // a scroll window, or the whole screen again
+        const int top = pick(1, 24);
+        s.SetWindow(1, b(pick(0, 1) ? 1 : top), 80, b(pick(0, 1) ? 25 : pick(top + 1, 25)), pick(0, 1));
+      }
+      break;
     default:
       s.WriteChar(static_cast<char>(8));
       break;
@@ -108,7 +114,7 @@ void RandomRequest(TOutput& s, std::mt19937& rng, TConsoleImageRec& saved) {
 
 TEST(RedrawModes, EveryFlushShowsTheScreenOfTheFullStream) {
   for (const bool utf8 : {false, true}) {
-    for (unsigned seed = 1; seed <= 12; ++seed) {
+    for (unsigned seed = 60; seed <= 72; ++seed) {  // 67 once split a sequence at a full buffer
       Emulated full(TRedrawMode::Full, utf8);
       Emulated changes(TRedrawMode::Changes, utf8);
       std::mt19937 rngFull(seed);
