@@ -79,8 +79,10 @@ BENCHMARK(BM_LoadCatalogue)->Unit(benchmark::kMillisecond);
 
 // The list's run as the selection screen starts it, ended by Keys; what is
 // measured is the run minus nothing: the first drawing is always part of it.
-void RunList(benchmark::State& state, const std::string& keys) {
+void RunList(benchmark::State& state, const std::string& keys,
+             TRedrawMode mode = TRedrawMode::Full) {
   Console console;
+  Screen->SetRedrawMode(mode);
   TBar list;
   LoadBaseList(list, ShortString(CataloguePath()));
   for (auto _ : state) {
@@ -98,6 +100,21 @@ BENCHMARK(BM_DrawList)->Unit(benchmark::kMicrosecond);
 // searched; the run's own drawing is included (see BM_DrawList).
 void BM_SearchLetter(benchmark::State& state) { RunList(state, "z\r"); }
 BENCHMARK(BM_SearchLetter)->Unit(benchmark::kMicrosecond);
+
+// The same runs sending only the changes (the default redraw mode), and one
+// Down key in both modes: what finding the changes costs beside sending all.
+void BM_DrawListChanges(benchmark::State& state) { RunList(state, "\r", TRedrawMode::Changes); }
+BENCHMARK(BM_DrawListChanges)->Unit(benchmark::kMicrosecond);
+void BM_SearchLetterChanges(benchmark::State& state) {
+  RunList(state, "z\r", TRedrawMode::Changes);
+}
+BENCHMARK(BM_SearchLetterChanges)->Unit(benchmark::kMicrosecond);
+void BM_DownKey(benchmark::State& state) { RunList(state, "\x1b[B\r"); }
+BENCHMARK(BM_DownKey)->Unit(benchmark::kMicrosecond);
+void BM_DownKeyChanges(benchmark::State& state) {
+  RunList(state, "\x1b[B\r", TRedrawMode::Changes);
+}
+BENCHMARK(BM_DownKeyChanges)->Unit(benchmark::kMicrosecond);
 
 void BM_BuildJobFile(benchmark::State& state) {
   const TJobRec job{"/home/sysop/message.txt", "65535", "The Sysop", "All", "News of the week"};

@@ -2,7 +2,8 @@
 # Builds corvixmass for release with the benchmarks, makes a catalogue of
 # 65,535 bases and prints every performance figure next to its target:
 # min / median / max over RUNS runs (5 by default) of the program in a
-# pseudo-terminal, and of the Google Benchmark programs in bench/.
+# pseudo-terminal, and of the Google Benchmark programs in bench/. The
+# program's figures print for each redraw mode (changes, full) and charset.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"

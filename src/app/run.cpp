@@ -63,6 +63,7 @@ void ReadConfiguration() {
   ini.ReadString("main", "signature", "");
   Session.PostDelay = ini.ReadInteger("main", "delay", 100);
   Session.EscapeDelay = TInput::EscapeDelayOrDefault(ini.ReadInteger("main", "escape_delay", 0));
+  Session.RedrawFull = LowerStr(ini.ReadString("main", "redraw", "changes")) == ShortString("full");
   Session.BasesPath = ini.ReadString("corvix", "mbases", "");
   ini.ReadString("corvix", "corvixutil", "");
   Session.HostDir = ini.ReadString("corvix", "dir", "");
@@ -98,6 +99,7 @@ void RunSession(int argc, char** argv) {
   modes.HideCursor = true;
   TRunScope::Current().OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
+  Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::Full : TRedrawMode::Changes);
   DrawBackground();
 
   // A longer argument would be cut to another path, which could then be

@@ -27,6 +27,7 @@ struct TSession {
   bool ExplicitColors = true;  // [main] colors = explicit (default off the Linux console), or bold
   std::int32_t PostDelay = 100;  // [main] delay; only the low 16 bits count
   std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
+  bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
   ShortString BasesPath;    // [corvix] mbases: the catalogue
   ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs
   ShortString MsgFrom;      // [message] from

@@ -8,6 +8,7 @@
 #include "support/fd_io.h"
 #include "support/string_utils.h"
 #include "term/cp437.h"
+#include "term/screen_diff.h"
 #include "term/terminal_restore.h"
 
 namespace corvix {
@@ -93,7 +94,14 @@ void TOutputLinux::BufAddChar(char Ch) {
     OutBufPos = 0;
   }
   OutBuffer[OutBufPos++] = Ch;
-  if (OutBufPos == kOutBufferSize) BufFlush();
+  if (OutBufPos == kOutBufferSize) {
+    // A full buffer only leaves: what was drawn meanwhile goes at the next
+    // flush, never into the middle of a sequence being added.
+    const bool rendering = rendering_;
+    rendering_ = true;
+    BufFlush();
+    rendering_ = rendering;
+  }
 }
 
 void TOutputLinux::BufAddStr(const ShortString& S) {
@@ -101,6 +109,7 @@ void TOutputLinux::BufAddStr(const ShortString& S) {
 }
 
 void TOutputLinux::BufFlush() {
+  SendChanges();
   if (Hidden) OutBufPos = 0;  // the too-small notice stays; Repaint sends it all
   if (OutBufPos > 0 && Active) {
     WriteAll(OutBuffer.data(), OutBufPos);
@@ -110,16 +119,19 @@ void TOutputLinux::BufFlush() {
 
 void TOutputLinux::RawWriteStr(const ShortString& S) {
   if (Active && !Hidden) WriteAll(S.data(), S.size());
+  if (diff_) diff_->ForgetPen();
 }
 
 // ---- Attribute and cursor. ----
 
-ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const {
-  if (Attr == TextAttr) return {};
+ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const { return AttrToAnsi(TextAttr, Attr); }
+
+ShortString TOutputLinux::AttrToAnsi(std::uint8_t From, std::uint8_t Attr) const {
+  if (Attr == From) return {};
   const int fg = Attr & 15;
   const int bg = Attr >> 4;  // bit 3 of the high nibble is blink
-  int oldFg = TextAttr & 15;
-  int oldBg = TextAttr >> 4;
+  int oldFg = From & 15;
+  int oldBg = From >> 4;
   ShortString params;
   auto add = [&params](std::string_view p) {
     if (!params.empty()) params += ';';
@@ -157,6 +169,10 @@ ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const {
 
 void TOutputLinux::SetTextAttr(std::uint8_t Attr) {
   if (Attr == TextAttr) return;
+  if (diff_) {
+    TextAttr = Attr;
+    return;
+  }
   BufAddStr(AttrToAnsi(Attr));
   TextAttr = Attr;
 }
@@ -165,9 +181,13 @@ void TOutputLinux::CursorXY(std::uint8_t X, std::uint8_t Y) {
   // The bound is the 25 visible rows whatever the window or screen size.
   X = Clamp(X, 1, kScreenCols);
   Y = Clamp(Y, 1, kScreenRows);
-  BufAddStr(Csi(Int2Str(Y) + ";" + Int2Str(X), 'H'));
   CursorX = X;
   CursorY = Y;
+  if (diff_) {
+    diff_->MoveTo(X, Y);
+    return;
+  }
+  BufAddStr(Csi(Int2Str(Y) + ";" + Int2Str(X), 'H'));
 }
 
 void TOutputLinux::SetCursorX(std::uint8_t X) { CursorXY(X, CursorY); }
@@ -178,11 +198,21 @@ void TOutputLinux::SetCursorY(std::uint8_t Y) { CursorXY(CursorX, Y); }
 void TOutputLinux::ClearScreen() {
   const TCharInfo fill{TextAttr, ' '};
   if (WinTop == 1 && WinBot == kScreenRows) {
-    BufAddStr(Csi("2", 'J'));
+    if (diff_) {
+      for (std::uint8_t r = 1; r <= kScreenRows; ++r) diff_->EraseRow(r, TextAttr);
+    } else {
+      BufAddStr(Csi("2", 'J'));
+    }
     for (auto& row : Buffer) row.fill(fill);
   } else {
     for (int r = WinTop; r <= WinBot; ++r) {
-      BufAddStr(Csi(Int2Str(r) + ";1", 'H') + Csi("", 'K'));
+      if (diff_) {
+        // The terminal takes a row outside the screen as its nearest edge.
+        diff_->EraseRow(static_cast<std::uint8_t>(Clamp(static_cast<std::uint8_t>(r), 1, kScreenRows)),
+                        TextAttr);
+      } else {
+        BufAddStr(Csi(Int2Str(r) + ";1", 'H') + Csi("", 'K'));
+      }
       // A window reaching outside the image's 50 rows has no rows to fill there.
       if (r >= 1 && r <= kImageRows) Buffer[static_cast<std::size_t>(r - 1)].fill(fill);
     }
@@ -190,28 +220,53 @@ void TOutputLinux::ClearScreen() {
   CursorXY(1, WinTop);
 }
 
-void TOutputLinux::ClearEOL() { BufAddStr(Csi("", 'K')); }
+void TOutputLinux::ClearEOL() {
+  if (diff_) {
+    diff_->EraseToEol(TextAttr);
+    return;
+  }
+  BufAddStr(Csi("", 'K'));
+}
 
 void TOutputLinux::SetWindow(std::uint8_t /*X1*/, std::uint8_t Y1, std::uint8_t /*X2*/,
                              std::uint8_t Y2, bool Home) {
   WinTop = Y1;
   WinBot = Y2;
+  const bool modelled = Y1 >= 1 && Y1 < Y2 && Y2 <= kScreenRows;
+  if (diff_ && modelled) {
+    // The terminal takes the region and puts its cursor home; what was drawn
+    // before goes first, so the renderer knows the region it works in.
+    SendChanges();
+    diff_->RegionTop = Y1;
+    diff_->RegionBot = Y2;
+    diff_->MoveTo(1, 1);
+  }
+  const bool unmodelled = diff_ && !modelled;
+  if (unmodelled) BeginUnmodelled();
   BufAddStr(Csi(Int2Str(Y1) + ";" + Int2Str(Y2), 'r'));
+  if (diff_) diff_->ForgetPen();
+  if (unmodelled) EndUnmodelled();
   if (Home || CursorY < Y1 || CursorY > Y2) CursorXY(1, Y1);
 }
 
 void TOutputLinux::SetScreenSize(std::uint8_t Lines) {
+  BeginUnmodelled();
   WinBot = Lines;
   ScreenSize = Lines;
   BufFlush();
   RawWriteStr(Csi("8;" + Int2Str(Lines) + ";80", 't'));
   SetWindow(1, 1, kScreenCols, Lines, false);
+  EndUnmodelled();
 }
 
 // ---- Writing. ----
 
 void TOutputLinux::WriteChar(char Ch) {
-  BufAddChar(Ch);
+  if (diff_) {
+    ChangesChar(Ch);
+  } else {
+    BufAddChar(Ch);
+  }
   switch (Ch) {
     case 8:
       if (CursorX > 1) --CursorX;
@@ -328,6 +383,10 @@ void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
     for (std::size_t j = 0; j < width; ++j) {
       const TCharInfo cell = Image.Data[i][j];
       Buffer[y - 1][Image.X1 - 1 + j] = cell;
+      if (diff_) {
+        diff_->Print(cell.Ch, cell.Attr);
+        continue;
+      }
       SetTextAttr(cell.Attr);
       BufAddChar(cell.Ch);
     }
@@ -338,6 +397,12 @@ void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
 
 void TOutputLinux::Repaint() {
   Hidden = false;
+  if (diff_) {
+    // The next flush clears the terminal and draws every cell again.
+    MarkTerminalUnknown();
+    if (Modes.HideCursor) BufAddStr(CursorVisible ? "\x1b[?25h" : "\x1b[?25l");
+    return;
+  }
   TConsoleImageRec image;
   GetScreenImage(image);
   // A terminal larger than the image is cleared outside it as well.
@@ -434,12 +499,97 @@ void TOutputLinux::ResumeRaw() {
   // colours; send the start-up sequence again so both match our model.
   SendEnter();
   SetScreenOnTerminal(true);
+  // The child may have drawn on the screen (or left the alternate one).
   if (Modes.AltScreen) Repaint();
+  MarkTerminalUnknown();
+}
+
+// ---- Redraw mode. ----
+
+void TOutputLinux::SetRedrawMode(TRedrawMode Mode) {
+  if (Mode == TRedrawMode::Full) {
+    SendChanges();
+    diff_.reset();
+    return;
+  }
+  if (diff_) return;
+  diff_ = std::make_unique<TScreenDiff>(
+      [this](std::uint8_t from, std::uint8_t to) { return AttrToAnsi(from, to); }, Utf8Output);
+  diff_->ResetText = ResetSgr().Str();
+  MarkTerminalUnknown();
+}
+
+TRedrawMode TOutputLinux::RedrawMode() const {
+  return diff_ || paused_ ? TRedrawMode::Changes : TRedrawMode::Full;
+}
+
+void TOutputLinux::MarkTerminalUnknown() {
+  if (!diff_) return;
+  diff_->TakeImage(Buffer, CursorX, CursorY);
+  // A window the terminal would not take leaves the whole screen as region.
+  const bool valid = WinTop >= 1 && WinTop < WinBot && WinBot <= kScreenRows;
+  diff_->RegionTop = valid ? WinTop : 1;
+  diff_->RegionBot = valid ? WinBot : kScreenRows;
+  diff_->MarkUnknown();
+}
+
+void TOutputLinux::SendChanges() {
+  if (!diff_ || rendering_) return;
+  if (direct_) {
+    // Control bytes went out as they came; what they did is not known.
+    direct_ = false;
+    MarkTerminalUnknown();
+  }
+  rendering_ = true;
+  std::string out;
+  diff_->Utf8 = Utf8Output;
+  diff_->Render(TextAttr, out);
+  for (char c : out) BufAddChar(c);
+  rendering_ = false;
+}
+
+void TOutputLinux::ChangesChar(char Ch) {
+  const auto b = static_cast<unsigned char>(Ch);
+  const bool control = (b < 32 || b == 127) && Ch != 8 && Ch != 10 && Ch != 13;
+  if (!direct_ && !control) {
+    switch (Ch) {
+      case 8:
+        diff_->Backspace();
+        return;
+      case 10:
+        if (diff_->LineFeed(TextAttr)) return;
+        break;  // not modelled: sent as it is, like a control byte
+      case 13:
+        diff_->CarriageReturn();
+        return;
+      default:
+        diff_->Print(Ch, TextAttr);
+        return;
+    }
+  }
+  if (!direct_) {
+    SendChanges();
+    direct_ = true;
+  }
+  BufAddChar(Ch);
+}
+
+void TOutputLinux::BeginUnmodelled() {
+  if (!diff_) return;
+  SendChanges();
+  paused_ = std::move(diff_);
+}
+
+void TOutputLinux::EndUnmodelled() {
+  if (!paused_) return;
+  diff_ = std::move(paused_);
+  MarkTerminalUnknown();
 }
 
 void TOutputLinux::SendEnter() {
   const ShortString text = EnterText();
   if (Active) WriteAll(text.data(), text.size());
+  if (diff_) diff_->ForgetPen();
   TextAttr = kDefaultAttr;
   if (Modes.HideCursor) CursorVisible = false;
 }

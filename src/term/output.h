@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "support/short_string.h"
 
@@ -67,6 +68,13 @@ struct TScreenModesRec {
   bool AltScreen = false;   // draw on the terminal's alternate screen, left on every way out
   bool HideCursor = false;  // keep the cursor hidden except where text is typed
 };
+class TScreenDiff;
+
+// How drawing reaches the terminal. Full: every request sends its sequences
+// as it is made. Changes: requests only change the images, and each flush
+// sends the cells, cursor moves and attribute changes that differ from what
+// the terminal shows, leaving the same screen in far fewer bytes.
+enum class TRedrawMode : std::uint8_t { Changes, Full };
 
 // The platform screen object. Coordinates are 1-based bytes: columns 1-80,
 // rows 1-25.
@@ -113,6 +121,9 @@ class TOutputLinux {
   // when they are equal; only what differs is sent. Blink (and, with bold
   // colours, bright) is only ever turned off by a reset.
   ShortString AttrToAnsi(std::uint8_t Attr) const;
+  // The SGR sequence that takes the terminal from From to To: every
+  // attribute change sent, in either redraw mode, is made here.
+  ShortString AttrToAnsi(std::uint8_t From, std::uint8_t To) const;
   // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
   void SetTextAttr(std::uint8_t Attr);
   // Clamps to 1-80 x 1-25, sends ESC "[" Y ";" X "H", stores.
@@ -184,6 +195,20 @@ class TOutputLinux {
   ShortString EnterText() const;
   ShortString LeaveText() const;
 
+  // ---- Redraw mode (see TRedrawMode). ----
+
+  // Objects start in Full. Changes starts with the terminal unknown, so the
+  // first flush draws the whole image once.
+  void SetRedrawMode(TRedrawMode Mode);
+  TRedrawMode RedrawMode() const;
+  // For when something else may have drawn on the terminal (a child process,
+  // a resume, a resize): in Changes mode the next flush redraws every cell
+  // from the image. Nothing to do in Full mode.
+  void MarkTerminalUnknown();
+  // In Changes mode, puts the bytes of what was drawn since the last flush
+  // into the buffer, so that bytes added next come after them.
+  void SendChanges();
+
   // ---- Terminal modes. ----
 
   // On: takes the terminal settings (once; a second call keeps the first
@@ -229,6 +254,17 @@ class TOutputLinux {
   void WriteAll(const char* data, std::size_t size) const;
   ShortString ResetSgr() const;  // the SGR sequence for attribute 7 from any state
   void SendEnter();              // the enter text, at once; the models follow it
+  void ChangesChar(char Ch);  // WriteChar's bytes in Changes mode
+  // Requests whose effect on the terminal is not modelled: what was drawn
+  // goes first, the request sends its own bytes, the terminal is unknown after.
+  void BeginUnmodelled();
+  void EndUnmodelled();
+  std::unique_ptr<TScreenDiff> diff_;  // set in Changes mode
+  std::unique_ptr<TScreenDiff> paused_;
+  bool rendering_ = false;  // while set, a flush sends no changes (it only writes)
+  // A control byte was written in Changes mode: bytes of WriteChar go out as
+  // they come until the next flush, which then redraws everything.
+  bool direct_ = false;
   bool haveSaved_ = false;  // SavedTermios holds settings taken from TermFd
 };
 

@@ -58,7 +58,7 @@ using ByteStreamTest = HostFixture;
 // On the Linux console, with bold colours, as the recording was made.
 TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
   WriteCatalogue(SixtyBases());
-  WriteConfig(DefaultConfig("charset = cp437\ncolors = bold\n"));  // as recorded, not from the locale
+  WriteConfig(DefaultConfig("charset = cp437\ncolors = bold\nredraw = full\n"));  // as recorded, not from the locale
   PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");

@@ -216,6 +216,34 @@ std::string PtySession::ScreenText() const {
   return out;
 }
 
+std::string PtySession::ScreenLook() const { return ScreenLookOf(vt_); }
+
+std::string ScreenLookOf(VTerm* vt) {
+  VTermScreen* screen = vterm_obtain_screen(vt);
+  std::string out;
+  VTermPos cursor{};
+  vterm_state_get_cursorpos(vterm_obtain_state(vt), &cursor);
+  out += std::to_string(cursor.row) + "," + std::to_string(cursor.col) + "\n";
+  for (int y = 0; y < 25; ++y) {
+    for (int x = 0; x < 80; ++x) {
+      VTermScreenCell cell{};
+      vterm_screen_get_cell(screen, VTermPos{y, x}, &cell);
+      const unsigned ch = cell.chars[0] == 0 ? ' ' : cell.chars[0];
+      AppendUtf8(out, ch);
+      const bool blank = ch == ' ';
+      // The terminal's own colours count as black and light grey, as the
+      // program's attribute 7 takes them.
+      out += static_cast<char>('a' + (VTERM_COLOR_IS_DEFAULT_BG(&cell.bg) ? 0 : cell.bg.indexed.idx % 16));
+      if (!blank) {
+        out += static_cast<char>('a' + (VTERM_COLOR_IS_DEFAULT_FG(&cell.fg) ? 7 : cell.fg.indexed.idx % 16));
+        out += static_cast<char>('0' + cell.attrs.bold + 2 * cell.attrs.blink);
+      }
+    }
+    out += '\n';
+  }
+  return out;
+}
+
 unsigned PtySession::CellChar(int x, int y) const {
   VTermScreenCell cell{};
   VTermPos pos{y - 1, x - 1};

@@ -46,6 +46,10 @@ class PtySession {
   std::string Row(int y) const;
   // The whole screen, rows joined with '\n'.
   std::string ScreenText() const;
+  // The whole screen as the eye sees it: per cell the character and its
+  // colours, bold and blink; a blank shows only its background. With the
+  // cursor position, so that two screens compare equal when they look so.
+  std::string ScreenLook() const;
   // The Unicode code point shown in cell (X, Y), 1-based.
   unsigned CellChar(int x, int y) const;
   // The colours of cell (X, Y) as foreground and background RGB, reverse video
@@ -91,5 +95,8 @@ class PtySession {
 
 // True when both settings agree on every flag and control character.
 bool SameSettings(const termios& a, const termios& b);
+
+// What an 80x25 emulator shows, as PtySession::ScreenLook gives it.
+std::string ScreenLookOf(VTerm* vt);
 
 }  // namespace corvix::e2e

@@ -1,0 +1,452 @@
+// The change-only renderer: the wanted screen kept as a terminal would carry
+// out the full stream, and the cells, cursor moves and SGR changes that bring
+// the terminal's screen to it in few bytes.
+#include "term/screen_diff.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "support/string_utils.h"
+#include "term/cp437.h"
+
+namespace corvix {
+namespace {
+
+constexpr int kCols = kScreenCols;
+constexpr int kRows = kScreenRows;
+constexpr int kPending = kCols + 1;  // curX_ while a wrap is pending in column 80
+constexpr std::uint32_t kAllRows = (1u << kRows) - 1;
+
+std::uint32_t RowBit(int y) { return 1u << (y - 1); }
+
+bool IsControl(char ch) {
+  const auto b = static_cast<unsigned char>(ch);
+  return b < 32 || b == 127;
+}
+
+bool Blank(TCharInfo c) { return c.Ch == ' '; }
+
+// A blank shows only its background (and blink, which some consoles show as
+// a bright background); any other character shows its whole attribute.
+bool LooksSame(TCharInfo a, TCharInfo b) {
+  if (a.Ch != b.Ch) return false;
+  if (Blank(a)) return (a.Attr & 0xF0) == (b.Attr & 0xF0);
+  return a.Attr == b.Attr;
+}
+
+std::string Csi(int n, char final) {
+  std::string s = "\x1b[";
+  if (n != 1) s += std::to_string(n);
+  s += final;
+  return s;
+}
+
+std::string Cup(int x, int y) {
+  std::string s = "\x1b[";
+  if (y != 1 || x != 1) s += std::to_string(y);
+  if (x != 1) {
+    s += ';';
+    s += std::to_string(x);
+  }
+  s += 'H';
+  return s;
+}
+
+// The scroll region sequence; it also puts the cursor home.
+std::string Region(int top, int bot) {
+  std::string s = "\x1b[";
+  s += std::to_string(top);
+  s += ';';
+  s += std::to_string(bot);
+  s += 'r';
+  return s;
+}
+
+void Shorter(std::string& best, std::string&& candidate) {
+  if (candidate.size() < best.size()) best = std::move(candidate);
+}
+
+}  // namespace
+
+TScreenDiff::TScreenDiff(TSgrProc sgr, bool utf8) : Utf8(utf8), sgr_(std::move(sgr)) {
+  for (auto& row : Want) row.fill(TCharInfo{kDefaultAttr, ' '});
+}
+
+// ---- The wanted screen. ----
+
+void TScreenDiff::ScrollRegion(std::uint8_t attr) {
+  for (int r = RegionTop; r < RegionBot; ++r) {
+    Want[r - 1] = Want[r];
+    dirty_ |= RowBit(r);
+  }
+  Want[RegionBot - 1].fill(TCharInfo{attr, ' '});
+  dirty_ |= RowBit(RegionBot);
+}
+
+void TScreenDiff::Print(char ch, std::uint8_t attr) {
+  if (WantPending) {
+    WantPending = false;
+    WantX = 1;
+    if (WantY == RegionBot) {
+      ScrollRegion(attr);
+    } else if (WantY < kRows) {
+      ++WantY;
+    }
+  }
+  Want[WantY - 1][WantX - 1] = TCharInfo{attr, ch};
+  dirty_ |= RowBit(WantY);
+  if (WantX < kCols) {
+    ++WantX;
+  } else {
+    WantPending = true;
+  }
+}
+
+void TScreenDiff::CarriageReturn() {
+  WantX = 1;
+  WantPending = false;
+}
+
+bool TScreenDiff::LineFeed(std::uint8_t attr) {
+  if (WantPending) return false;  // terminals differ on whether the wrap stays pending
+  if (WantY == RegionBot) {
+    ScrollRegion(attr);
+  } else if (WantY < kRows) {
+    ++WantY;
+  }
+  return true;
+}
+
+void TScreenDiff::Backspace() {
+  WantPending = false;
+  if (WantX > 1) --WantX;
+}
+
+void TScreenDiff::MoveTo(std::uint8_t x, std::uint8_t y) {
+  WantX = x;
+  WantY = y;
+  WantPending = false;
+}
+
+void TScreenDiff::EraseToEol(std::uint8_t attr) {
+  for (int x = WantX; x <= kCols; ++x) Want[WantY - 1][x - 1] = TCharInfo{attr, ' '};
+  dirty_ |= RowBit(WantY);
+}
+
+void TScreenDiff::EraseRow(std::uint8_t y, std::uint8_t attr) {
+  if (y < 1 || y > kRows) return;
+  Want[y - 1].fill(TCharInfo{attr, ' '});
+  dirty_ |= RowBit(y);
+}
+
+void TScreenDiff::TakeImage(const TConsoleScreenRec& image, std::uint8_t x, std::uint8_t y) {
+  for (int r = 0; r < kRows; ++r) Want[r] = image[r];
+  dirty_ = kAllRows;
+  MoveTo(x, y);
+}
+
+// ---- The terminal's screen. ----
+
+void TScreenDiff::MarkUnknown() {
+  known_ = false;
+  dirty_ = kAllRows;
+  ForgetPen();
+}
+
+void TScreenDiff::ForgetPen() {
+  curX_ = 0;
+  curY_ = 0;
+  pen_ = -1;
+}
+
+std::size_t TScreenDiff::Cost(char ch) const {
+  const auto b = static_cast<unsigned char>(ch);
+  if (!Utf8 || b < 0x80) return 1;
+  return kCp437High[b - 0x80] < 0x800 ? 2 : 3;
+}
+
+void TScreenDiff::Pen(std::uint8_t attr, std::string& out) {
+  if (pen_ == attr) return;
+  if (pen_ < 0) {
+    out += ResetText;
+    pen_ = kDefaultAttr;
+  }
+  out += sgr_(static_cast<std::uint8_t>(pen_), attr).View();
+  pen_ = attr;
+}
+
+// A blank needs only the right background: the pen in force serves when its
+// background is that one.
+void TScreenDiff::PenForBlank(std::uint8_t attr, std::string& out) {
+  if (pen_ < 0 || (pen_ & 0xF0) != (attr & 0xF0)) Pen(attr, out);
+}
+
+// The shortest way from the cursor to (X, Y): an absolute move, or a move
+// down or up followed by one along the row, or, on the same row, printing
+// the cells in between again when they are short and already in the pen.
+void TScreenDiff::GoTo(int x, int y, std::string& out) {
+  if (curX_ == x && curY_ == y) return;
+  std::string best = Cup(x, y);
+  // Relative moves up and down stop at the scroll region's margins.
+  const bool crossesMargin = (curY_ <= RegionBot && y > RegionBot) ||
+                             (curY_ >= RegionTop && y < RegionTop);
+  if (curY_ != 0 && !crossesMargin) {
+    const int dy = y - curY_;
+    std::string vertical;
+    std::string afterCr;
+    if (dy > 0) {
+      // Line feeds move down without a column change in raw mode, but scroll
+      // on the region's last row; after a wrap they act differently on
+      // different terminals, so only a carriage return may come before.
+      bool feedable = true;
+      for (int r = curY_; r < y && feedable; ++r) feedable = r != RegionBot;
+      vertical = afterCr = Csi(dy, 'B');
+      if (feedable && static_cast<std::size_t>(dy) < vertical.size()) {
+        afterCr.assign(static_cast<std::size_t>(dy), '\n');
+        if (curX_ != kPending) vertical = afterCr;
+      }
+    } else if (dy < 0) {
+      vertical = afterCr = Csi(-dy, 'A');
+    }
+    // From column 1 after a carriage return, which also ends a pending wrap.
+    std::string fromStart(1, '\r');
+    fromStart += afterCr;
+    if (x > 1) fromStart += Csi(x - 1, 'C');
+    Shorter(best, std::move(fromStart));
+    Shorter(best, vertical + Csi(x, 'G'));
+    if (curX_ >= 1 && curX_ <= kCols) {
+      const int dx = x - curX_;
+      if (dx == 0) {
+        Shorter(best, std::string(vertical));
+      } else if (dx > 0) {
+        Shorter(best, vertical + Csi(dx, 'C'));
+        if (dy == 0 && pen_ >= 0) {
+          std::size_t again = 0;
+          for (int c = curX_; c < x && again < best.size(); ++c) {
+            const TCharInfo cell = shown_[y - 1][c - 1];
+            const bool inPen =
+                cell.Attr == pen_ || (Blank(cell) && (cell.Attr & 0xF0) == (pen_ & 0xF0));
+            again = inPen && !IsControl(cell.Ch) ? again + Cost(cell.Ch) : best.size();
+          }
+          if (again < best.size()) {
+            for (int c = curX_; c < x; ++c) out += shown_[y - 1][c - 1].Ch;
+            curX_ = x;
+            return;
+          }
+        }
+      } else {
+        Shorter(best, vertical + std::string(static_cast<std::size_t>(-dx), '\b'));
+        Shorter(best, vertical + Csi(-dx, 'D'));
+      }
+    }
+  }
+  out += best;
+  curX_ = x;
+  curY_ = y;
+}
+
+void TScreenDiff::Emit(int x, int y, TCharInfo cell, std::string& out) {
+  GoTo(x, y, out);
+  if (Blank(cell)) {
+    PenForBlank(cell.Attr, out);
+  } else {
+    Pen(cell.Attr, out);
+  }
+  out += cell.Ch;
+  shown_[y - 1][x - 1] = TCharInfo{static_cast<std::uint8_t>(pen_), cell.Ch};
+  curX_ = x < kCols ? x + 1 : kPending;
+}
+
+// Rows that moved up or down together (a list scrolled by a line or two)
+// are moved on the terminal, by a scroll region and line feeds or reverse
+// line feeds, instead of being drawn again, when that saves many cells.
+void TScreenDiff::ScrollShown(std::string& out) {
+  constexpr int kMaxShift = 3;
+  constexpr int kMinGain = 48;  // cells; the scroll itself costs about 20 bytes
+  auto matches = [this](int y, int z) {  // Want row y against shown row z
+    int n = 0;
+    for (int x = 0; x < kCols; ++x) n += LooksSame(Want[y - 1][x], shown_[z - 1][x]) ? 1 : 0;
+    return n;
+  };
+  std::array<int, kRows + 1> now{};
+  int differing = 0;
+  for (int y = 1; y <= kRows; ++y) {
+    now[y] = (dirty_ & RowBit(y)) != 0 ? matches(y, y) : kCols;
+    differing += now[y] < kCols ? 1 : 0;
+  }
+  if (differing < 3) return;
+  const std::uint8_t blankAttr = pen_ >= 0 ? static_cast<std::uint8_t>(pen_) : kDefaultAttr;
+  std::array<int, kRows + 1> blank{};  // cells of Want row y a new blank row shows right
+  for (int y = 1; y <= kRows; ++y) {
+    for (int x = 0; x < kCols; ++x) blank[y] += LooksSame(Want[y - 1][x], TCharInfo{blankAttr, ' '}) ? 1 : 0;
+  }
+  int bestGain = kMinGain;
+  int bestK = 0;
+  int bestTop = 0;
+  int bestBot = 0;
+  for (int k = -kMaxShift; k <= kMaxShift; ++k) {
+    if (k == 0) continue;
+    const int shift = k > 0 ? k : -k;
+    // moved[y]: what Want row y gains when shown row y + k comes to it.
+    std::array<int, kRows + 2> prefix{};
+    for (int y = 1; y <= kRows; ++y) {
+      const int from = y + k;
+      const int moved = from >= 1 && from <= kRows ? matches(y, from) - now[y] : -kCols;
+      prefix[y] = prefix[y - 1] + moved;
+    }
+    std::array<int, kRows + 2> blankPrefix{};
+    // Rows that come in blank count only what they lose: blank rows are
+    // cheap to erase without a scroll.
+    for (int y = 1; y <= kRows; ++y) {
+      blankPrefix[y] = blankPrefix[y - 1] + std::min(0, blank[y] - now[y]);
+    }
+    for (int top = 1; top <= kRows; ++top) {
+      for (int bot = top + shift; bot <= kRows; ++bot) {
+        // Up (k > 0): rows top..bot-k take the rows below, bot-k+1..bot come
+        // in blank. Down: rows top+k..bot take the rows above, top..top+k-1
+        // come in blank.
+        const int gain = k > 0 ? prefix[bot - shift] - prefix[top - 1] + blankPrefix[bot] -
+                                     blankPrefix[bot - shift]
+                               : prefix[bot] - prefix[top + shift - 1] + blankPrefix[top + shift - 1] -
+                                     blankPrefix[top - 1];
+        if (gain > bestGain) {
+          bestGain = gain;
+          bestK = k;
+          bestTop = top;
+          bestBot = bot;
+        }
+      }
+    }
+  }
+  if (bestK == 0) return;
+  Pen(blankAttr, out);
+  out += Region(bestTop, bestBot);
+  const int shift = bestK > 0 ? bestK : -bestK;
+  if (bestK > 0) {
+    out += Cup(1, bestBot) + std::string(static_cast<std::size_t>(shift), '\n');
+    for (int y = bestTop; y <= bestBot - shift; ++y) shown_[y - 1] = shown_[y - 1 + shift];
+    for (int y = bestBot - shift + 1; y <= bestBot; ++y) shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
+  } else {
+    out += Cup(1, bestTop);
+    for (int i = 0; i < shift; ++i) out += "\x1bM";
+    for (int y = bestBot; y >= bestTop + shift; --y) shown_[y - 1] = shown_[y - 1 - shift];
+    for (int y = bestTop; y < bestTop + shift; ++y) shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
+  }
+  for (int y = bestTop; y <= bestBot; ++y) dirty_ |= RowBit(y);
+  // Back to the region the program set; either sequence puts the cursor home.
+  if (RegionTop == 1 && RegionBot == kRows) {
+    out += "\x1b[r";
+  } else {
+    out += Region(RegionTop, RegionBot);
+  }
+  curX_ = 1;
+  curY_ = 1;
+}
+
+void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
+  // Clearing the screen in the background most blanks want leaves only the
+  // other cells to draw: that is how an unknown screen is drawn, and how a
+  // known one is when it costs less than drawing what differs (which can only
+  // be so when every row changed).
+  bool cleared = false;
+  if (!known_ || dirty_ == kAllRows) {
+    std::array<int, 16> blanks{};
+    std::array<std::uint8_t, 16> sample{};
+    for (const auto& row : Want) {
+      for (const TCharInfo c : row) {
+        if (!Blank(c)) continue;
+        ++blanks[c.Attr >> 4];
+        sample[c.Attr >> 4] = c.Attr;
+      }
+    }
+    std::size_t most = 0;
+    for (std::size_t i = 1; i < blanks.size(); ++i) {
+      if (blanks[i] > blanks[most]) most = i;
+    }
+    const std::uint8_t fill = blanks[most] > 0 ? sample[most] : attr;
+    if (known_) {
+      constexpr std::size_t kRowErase = 6;  // a move and an erase, about
+      std::size_t keep = 0;
+      std::size_t clear = 4;
+      for (int y = 0; y < kRows; ++y) {
+        bool keepBlanks = false;
+        bool clearBlanks = false;
+        for (int x = 0; x < kCols; ++x) {
+          const TCharInfo w = Want[y][x];
+          if (IsControl(w.Ch)) continue;
+          if (!LooksSame(w, shown_[y][x])) {
+            if (Blank(w)) {
+              keepBlanks = true;
+            } else {
+              keep += Cost(w.Ch);
+            }
+          }
+          if (!Blank(w)) {
+            clear += Cost(w.Ch);
+          } else if ((w.Attr & 0xF0) != (fill & 0xF0)) {
+            clearBlanks = true;
+          }
+        }
+        keep += keepBlanks ? kRowErase : 0;
+        clear += clearBlanks ? kRowErase : 0;
+      }
+      if (clear < keep) known_ = false;
+    }
+    if (!known_) {
+      Pen(fill, out);
+      out += "\x1b[2J";
+      for (auto& row : shown_) row.fill(TCharInfo{fill, ' '});
+      known_ = true;
+      dirty_ = kAllRows;
+      cleared = true;
+    }
+  }
+  if (!cleared) ScrollShown(out);
+  for (int y = 1; y <= kRows; ++y) {
+    if ((dirty_ & RowBit(y)) == 0) continue;  // unchanged since it was last made to match
+    auto& want = Want[y - 1];
+    auto& shown = shown_[y - 1];
+    int x = 1;
+    while (x <= kCols) {
+      const TCharInfo cell = want[x - 1];
+      if (LooksSame(cell, shown[x - 1])) {
+        ++x;
+        continue;
+      }
+      if (IsControl(cell.Ch)) {
+        shown[x - 1] = cell;  // a control byte would act, not show: never sent
+        ++x;
+        continue;
+      }
+      if (Blank(cell)) {
+        // A run of blanks of one background: erase it when that is shorter
+        // than printing it (to the row's end, or a count of cells).
+        int end = x;
+        int last = x;
+        while (end < kCols && Blank(want[end]) && (want[end].Attr & 0xF0) == (cell.Attr & 0xF0)) {
+          ++end;
+          if (!LooksSame(want[end - 1], shown[end - 1])) last = end;
+        }
+        const int count = last - x + 1;
+        const bool toEol = end == kCols;
+        const std::string ech = Csi(count, 'X');
+        if ((toEol && count > 3) || count > static_cast<int>(ech.size()) + 3) {
+          GoTo(x, y, out);
+          PenForBlank(cell.Attr, out);
+          out += toEol ? std::string("\x1b[K") : ech;
+          const int stop = toEol ? kCols : last;
+          for (int c = x; c <= stop; ++c) shown[c - 1] = TCharInfo{static_cast<std::uint8_t>(pen_), ' '};
+          x = stop + 1;
+          continue;
+        }
+      }
+      Emit(x, y, cell, out);
+      ++x;
+    }
+  }
+  dirty_ = 0;
+  if (!(WantPending && curX_ == kPending && curY_ == WantY)) GoTo(WantX, WantY, out);
+  Pen(attr, out);
+}
+
+}  // namespace corvix

@@ -1,0 +1,91 @@
+// The change-only renderer: what the terminal should show (as the full stream
+// of every request would leave it), what it shows now, and the short byte
+// stream that takes it from the one to the other.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "support/short_string.h"
+#include "term/output.h"
+
+namespace corvix {
+
+// The 25 visible rows; row Y is index Y - 1, column X index X - 1.
+using TScreenRowsRec = std::array<TConsoleLineRec, kScreenRows>;
+
+class TScreenDiff {
+ public:
+  // Turns an attribute change into its SGR sequence (the screen object's own
+  // rule, so that every colour mode it has applies here as well).
+  using TSgrProc = std::function<ShortString(std::uint8_t From, std::uint8_t To)>;
+
+  // Utf8: bytes 128-255 cost two or three bytes each when they leave, which
+  // changes which cursor moves are shorter.
+  TScreenDiff(TSgrProc sgr, bool utf8);
+
+  // ---- What the terminal should show: the effect of each request's full
+  // byte stream, as a VT100-style terminal carries it out. Change Want only
+  // through these operations: they note the rows the next Render must visit.
+  // ----
+
+  TScreenRowsRec Want{};
+  std::uint8_t WantX = 1;
+  std::uint8_t WantY = 1;
+  // A character went into column 80: the cursor stays there and the next
+  // character wraps (and scrolls on the region's last row) first.
+  bool WantPending = false;
+  std::uint8_t RegionTop = 1;  // the terminal's scroll region
+  std::uint8_t RegionBot = kScreenRows;
+
+  void Print(char ch, std::uint8_t attr);
+  void CarriageReturn();
+  // False when the terminal's response is not modelled (a pending wrap).
+  bool LineFeed(std::uint8_t attr);
+  void Backspace();
+  void MoveTo(std::uint8_t x, std::uint8_t y);
+  void EraseToEol(std::uint8_t attr);
+  void EraseRow(std::uint8_t y, std::uint8_t attr);
+  // Want := rows 1-25 of Image, the cursor at (X, Y): what a full repaint
+  // from the image leaves.
+  void TakeImage(const TConsoleScreenRec& image, std::uint8_t x, std::uint8_t y);
+
+  // ---- What the terminal shows. ----
+
+  // Nothing of the terminal is known: the next Render clears it and draws
+  // every cell.
+  void MarkUnknown();
+  // Bytes went out past the renderer: the cursor and attribute are unknown.
+  void ForgetPen();
+  // Appends to Out the bytes that make the terminal show Want, with its
+  // cursor at (WantX, WantY) and Attr in force. Cells holding control bytes
+  // are never sent (they would act, not show).
+  void Render(std::uint8_t attr, std::string& out);
+
+  bool Utf8;
+  // What sets the terminal's attribute to 7 from any state. A plain reset
+  // gives the terminal's own default colours; with explicit colours the
+  // owner names grey on black here, so no blank depends on them.
+  std::string ResetText = "\x1b[0m";
+
+ private:
+  void ScrollRegion(std::uint8_t attr);
+  void ScrollShown(std::string& out);
+  std::size_t Cost(char ch) const;
+  void GoTo(int x, int y, std::string& out);
+  void Pen(std::uint8_t attr, std::string& out);
+  void PenForBlank(std::uint8_t attr, std::string& out);
+  void Emit(int x, int y, TCharInfo cell, std::string& out);
+
+  TSgrProc sgr_;
+  TScreenRowsRec shown_{};
+  bool known_ = false;
+  std::uint32_t dirty_ = ~0u;  // bit Y - 1: row Y of Want changed since the last Render
+  int curX_ = 0;  // 0 unknown; 81: in column 80 with a wrap pending
+  int curY_ = 0;  // 0 unknown
+  int pen_ = -1;  // attribute in force on the terminal; -1 unknown
+};
+
+}  // namespace corvix
