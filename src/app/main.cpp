@@ -37,7 +37,11 @@ int main(int argc, char** argv) {
     corvix::Screen = nullptr;
     delete corvix::Keyboard;
     corvix::Keyboard = nullptr;
+    // What was posted before the error is reported first, so the operator
+    // knows which bases to leave out when trying again.
+    std::fputs(corvix::PostingSummary(corvix::Session.Posted).c_str(), stdout);
+    std::fflush(stdout);
     std::fprintf(stderr, "corvixmass: %s\n", e.what());
-    return 1;
+    return corvix::kExitError;
   }
 }
