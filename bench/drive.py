@@ -36,8 +36,10 @@ class Program:
         self.master = master
         self.out = bytearray()
         self.start = time.perf_counter()
+        # The posting log goes below the work directory, not into the user's own.
+        env = dict(os.environ, XDG_STATE_HOME=os.path.join(cwd, "state"))
         self.proc = subprocess.Popen([exe] + args, cwd=cwd, stdin=slave, stdout=slave, stderr=slave,
-                                     start_new_session=True, close_fds=True)
+                                     start_new_session=True, close_fds=True, env=env)
         os.close(slave)
 
     def pump(self, timeout):

@@ -124,8 +124,9 @@ class TScreenPostingWatch : public TPostingObserver {
       box_.Open(3, 12, 77, 17);
       opened_ = true;
     }
-    Row(14, 15, "Posting " + std::to_string(n) + " of " + std::to_string(m) + ": " +
-                    Printable(base.Line).Str());
+    Row(14, 15,
+        "Posting " + std::to_string(n) + " of " + std::to_string(m) + ": " +
+            Printable(base.Line).Str());
     Row(15, 7, "");
     ShowState();
     FlushScreen();
@@ -133,7 +134,10 @@ class TScreenPostingWatch : public TPostingObserver {
 
   void OutputLine(const std::string& line) override { Row(15, 7, line); }
 
-  void LogProblem(const std::string& text) override { notice_ = text; ShowState(); }
+  void LogProblem(const std::string& text) override {
+    notice_ = text;
+    ShowState();
+  }
 
  private:
   void Row(std::uint8_t y, std::uint8_t attr, const std::string& text) {
@@ -142,7 +146,7 @@ class TScreenPostingWatch : public TPostingObserver {
 
   void ShowState() {
     if (!opened_) return;
-    std::string text = stop_ == TStopRequest::kNow        ? "Stopping the utility..."
+    std::string text = stop_ == TStopRequest::kNow         ? "Stopping the utility..."
                        : stop_ == TStopRequest::kAfterBase ? "Stopping after this base. "
                                                              "ESC again ends the utility."
                                                            : notice_;
@@ -161,7 +165,8 @@ void PostMarkedBases() {
   std::vector<TPostedRec> bases;
   const TBar& list = *Session.BaseList;
   for (std::int32_t i = 0; i < list.ItemCount(); ++i)
-    if (list.Marked(i)) bases.push_back({list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, ""});
+    if (list.Marked(i))
+      bases.push_back({list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, ""});
   TPostingJobRec job{Session.HostDir.Str(), Session.MsgFile,    Session.MsgFrom,
                      Session.MsgTo,         Session.MsgSubject, Session.PostDelay};
   char cwd[PATH_MAX];

@@ -148,7 +148,9 @@ TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumb
     WriteJobFile(dirFd, job.HostDir,
                  BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject}));
     // The utility starts in the very directory that was locked and written.
-    run = RunUtility(kUtilityCommand, dirFd, watch);
+    // The shell finds and starts it as always, but in its own place ("exec"),
+    // so the child waited for and stopped is the utility itself.
+    run = RunUtility(std::string("exec ") + kUtilityCommand, dirFd, watch);
   } catch (...) {
     ::close(dirFd);
     throw;
@@ -183,7 +185,7 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
     TPostedRec& base = bases[static_cast<std::size_t>(i)];
     observer.BaseStarting(i + 1, count, base);
     TUtilityRunRec run = PostToBase(job, base.BaseNumber, observer);
-    base.Outcome = !run.Started ? TPostOutcome::kNotStarted
+    base.Outcome = !run.Started  ? TPostOutcome::kNotStarted
                    : run.Stopped ? TPostOutcome::kStopped
                                  : TPostOutcome::kEnded;
     base.WaitStatus = run.WaitStatus;

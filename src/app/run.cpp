@@ -106,11 +106,13 @@ void RunSession(int argc, char** argv) {
     // is quoted so that whatever it holds reaches the editor as one argument,
     // and absolute, so that no name ("-x", "+cmd") can be taken for an option.
     int status = RunChildCommand(Session.EditorCmd.Str() + " " +
-                                 ShellQuote(Session.StartDir.empty() ? Session.MsgFile.Str()
-                                                                     : AbsoluteFrom(Session.StartDir, Session.MsgFile)));
+                                 ShellQuote(Session.StartDir.empty()
+                                                ? Session.MsgFile.Str()
+                                                : AbsoluteFrom(Session.StartDir, Session.MsgFile)));
     // The shell's 126 and 127: the editor was not found or cannot be run.
     // Posting the file unedited would post what the operator meant to change.
-    if (status < 0 || (WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127))) {
+    if (status < 0 ||
+        (WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127))) {
       MsgBox(kMsgNotice, "The editor could not be started.");
       Session.ExitStatus = kExitError;
       Shutdown();

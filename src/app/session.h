@@ -43,7 +43,7 @@ struct TSession {
   bool AnySelected = false;
   TBar* BaseList = nullptr;  // owned; freed by Shutdown
   std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
-  int ExitStatus = 0;  // 1 once an error ended the run; otherwise the postings decide
+  int ExitStatus = 0;              // 1 once an error ended the run; otherwise the postings decide
 };
 
 // The session of this run: set up by the start-up code, read by every screen.

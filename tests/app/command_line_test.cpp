@@ -36,9 +36,9 @@ TEST(Summary, ExitStatusIsZeroOnlyWhenEveryBaseEndedWithZero) {
   EXPECT_EQ(PostingExitStatus({}), kExitDone);  // left before posting
   EXPECT_EQ(PostingExitStatus({ok, ok}), kExitDone);
   EXPECT_EQ(PostingSummary({ok}), "    7  LINUX.7       ok\nPosted to 1 base: 1 ok, 0 failed.\n");
-  for (TPostedRec bad : {TPostedRec{"1", "", kEnded, 1 << 8, ""},
-                         TPostedRec{"1", "", TPostOutcome::kStopped, 0, ""},
-                         TPostedRec{"1", "", TPostOutcome::kNotStarted, -1, ""}})
+  for (TPostedRec bad :
+       {TPostedRec{"1", "", kEnded, 1 << 8, ""}, TPostedRec{"1", "", TPostOutcome::kStopped, 0, ""},
+        TPostedRec{"1", "", TPostOutcome::kNotStarted, -1, ""}})
     EXPECT_EQ(PostingExitStatus({ok, bad}), kExitFailed) << PostedResultText(bad);
 }
 

@@ -2,24 +2,21 @@
 // posting loop and its log.
 #include "app/posting_job.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
-#include <thread>
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include <sys/wait.h>
-
-#include <csignal>
+#include <thread>
 #include <vector>
 
 #include "app/base_select.h"
@@ -210,11 +207,14 @@ class ScriptedObserver : public TPostingObserver {
   int WakeFd() override { return wake[0]; }
   TStopRequest CheckStop() override {
     char drain[16];
-    if (wake[0] >= 0) while (read(wake[0], drain, sizeof drain) > 0) {}
+    if (wake[0] >= 0)
+      while (read(wake[0], drain, sizeof drain) > 0) {
+      }
     return stop;
   }
   void BaseStarting(int n, int m, const TPostedRec& base) override {
-    events += "start " + std::to_string(n) + "/" + std::to_string(m) + " " + base.BaseNumber.Str() + "\n";
+    events +=
+        "start " + std::to_string(n) + "/" + std::to_string(m) + " " + base.BaseNumber.Str() + "\n";
     if (n == stopAt) stop = stopWith;
   }
   void OutputLine(const std::string& line) override { lines.push_back(line); }
@@ -311,7 +311,8 @@ TEST_F(PostingLoop, StopNowEndsAUtilityThatIgnoresTermAndALogProblemIsSaidOnce) 
   EXPECT_EQ(PostedResultText(bases[0]), "ok");
   EXPECT_EQ(PostedResultText(bases[1]), "ok");
   ASSERT_EQ(observer.problems.size(), 1u);
-  EXPECT_EQ(observer.problems[0].rfind("The posting log cannot be written: " + host_ + "/state", 0), 0u)
+  EXPECT_EQ(observer.problems[0].rfind("The posting log cannot be written: " + host_ + "/state", 0),
+            0u)
       << observer.problems[0];
 }
 

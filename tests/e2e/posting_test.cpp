@@ -107,7 +107,8 @@ TEST_F(PostingTest, HostDirectoryRemovedAfterTheFirstBaseGivesTheSummaryAndStatu
 // Names that look like options reach the editor as absolute paths; an editor
 // that cannot be started ends the run with status 1 and posts nothing.
 TEST_F(PostingTest, EditorGetsAbsolutePathsAndAMissingEditorPostsNothing) {
-  WriteFile(root_ + "/editor.sh", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$(dirname \"$0\")/editor.log\"\n");
+  WriteFile(root_ + "/editor.sh",
+            "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$(dirname \"$0\")/editor.log\"\n");
   WriteConfig(DefaultConfig("editor = sh " + root_ + "/editor.sh\n"));
   for (const std::string name : {"+x", "-x"}) {
     WriteFile(workDir_ + "/" + name, "text\n");
