@@ -53,8 +53,10 @@ class Program:
         self.out = bytearray()
         self.start = time.perf_counter()
         self.last = self.start  # when the last bytes arrived
+        # The posting log goes below the work directory, not into the user's own.
+        env = dict(os.environ, XDG_STATE_HOME=os.path.join(cwd, "state"))
         self.proc = subprocess.Popen([exe] + args, cwd=cwd, stdin=slave, stdout=slave, stderr=slave,
-                                     start_new_session=True, close_fds=True)
+                                     start_new_session=True, close_fds=True, env=env)
         os.close(slave)
 
     def pump(self, timeout):

@@ -28,7 +28,16 @@ std::string UsageText() {
          "  --version  the version\n"
          "  --check    check the configuration, the catalogue and the host directory,\n"
          "             print what was found and exit (0: a run can start, 1: it cannot)\n"
-         "  --config FILE  read FILE instead of corvixmass.ini beside the executable\n";
+         "  --config FILE  read FILE instead of corvixmass.ini beside the executable\n"
+         "\n"
+         "While posting, Escape or Ctrl-C asks to stop after the current base; a\n"
+         "second one ends the running host utility.\n"
+         "\n"
+         "Exit status:\n"
+         "  0  every marked base was posted and its utility ended with status 0,\n"
+         "     or the run was left before posting\n"
+         "  1  an error ended the run\n"
+         "  3  a base failed, was stopped or was not started\n";
 }
 
 std::string TerminalSizeProblem(int columns, int rows) {
@@ -43,32 +52,71 @@ std::string EchoTagOfLine(const ShortString& line) {
   return tag;
 }
 
+namespace {
+
+bool PostedOk(const TPostedRec& base) {
+  return base.Outcome == TPostOutcome::kEnded && base.WaitStatus >= 0 &&
+         WIFEXITED(base.WaitStatus) && WEXITSTATUS(base.WaitStatus) == 0;
+}
+
+}  // namespace
+
+std::string PostedResultText(const TPostedRec& base) {
+  if (base.Outcome == TPostOutcome::kNotStarted || base.WaitStatus < 0) return "not started";
+  if (base.Outcome == TPostOutcome::kStopped) return "stopped";
+  if (WIFEXITED(base.WaitStatus)) {
+    int code = WEXITSTATUS(base.WaitStatus);
+    if (code == 0) return "ok";
+    std::string text = "exit status " + std::to_string(code);
+    if (code == 127) text += " (not found)";
+    if (code == 126) text += " (not executable)";
+    return text;
+  }
+  if (WIFSIGNALED(base.WaitStatus)) return "signal " + std::to_string(WTERMSIG(base.WaitStatus));
+  return "unknown";
+}
+
 std::string PostingSummary(const std::vector<TPostedRec>& posted) {
   if (posted.empty()) return "";
   std::string out;
-  int ok = 0;
+  int ok = 0, stopped = 0, notStarted = 0;
   for (const TPostedRec& p : posted) {
-    std::string result;
-    if (p.WaitStatus == -1) {
-      result = "not started";
-    } else if (WIFEXITED(p.WaitStatus)) {
-      int code = WEXITSTATUS(p.WaitStatus);
-      result = code == 0 ? "ok" : "exit status " + std::to_string(code);
-      if (code == 0) ++ok;
-    } else if (WIFSIGNALED(p.WaitStatus)) {
-      result = "signal " + std::to_string(WTERMSIG(p.WaitStatus));
-    } else {
-      result = "unknown";
+    std::string result = PostedResultText(p);
+    if (PostedOk(p)) {
+      ++ok;
+    } else if (p.Outcome == TPostOutcome::kStopped) {
+      ++stopped;
+    } else if (p.Outcome == TPostOutcome::kNotStarted) {
+      ++notStarted;
     }
-    char line[300];
+    if (!PostedOk(p) && !p.LastLine.empty()) result += ": " + p.LastLine;
+    char line[600];
     std::snprintf(line, sizeof line, "%5s  %-12s  %s\n", p.BaseNumber.Str().c_str(),
                   EchoTagOfLine(p.Line).c_str(), result.c_str());
     out += line;
   }
   int total = static_cast<int>(posted.size());
   out += "Posted to " + std::to_string(total) + (total == 1 ? " base: " : " bases: ") +
-         std::to_string(ok) + " ok, " + std::to_string(total - ok) + " failed.\n";
+         std::to_string(ok) + " ok, " + std::to_string(total - ok) + " failed";
+  if (stopped != 0 || notStarted != 0) {
+    out += " (";
+    if (stopped != 0) out += std::to_string(stopped) + " stopped";
+    if (stopped != 0 && notStarted != 0) out += ", ";
+    if (notStarted != 0) out += std::to_string(notStarted) + " not started";
+    out += ")";
+  }
+  out += ".\n";
   return out;
+}
+
+int PostingExitStatus(const std::vector<TPostedRec>& posted) {
+  for (const TPostedRec& p : posted)
+    if (!PostedOk(p)) return kExitFailed;
+  return kExitDone;
+}
+
+int RunExitStatus() {
+  return Session.ExitStatus != 0 ? Session.ExitStatus : PostingExitStatus(Session.Posted);
 }
 
 }  // namespace corvix

@@ -33,12 +33,18 @@ int main(int argc, char** argv) {
     corvix::RunSession(argc, argv);
   } catch (const std::bad_alloc&) {
     // The scope has unwound on the way here, as below.
+    std::fputs(corvix::PostingSummary(corvix::Session.Posted).c_str(), stdout);
+    std::fflush(stdout);
     std::fprintf(stderr, "corvixmass: not enough memory\n");
-    return 1;
+    return corvix::kExitError;
   } catch (const std::exception& e) {
     // The scope has unwound on the way here: the screen is cleared and the
     // terminal restored, so the report lands on a clean screen at the top.
+    // What was posted before the error is reported first, so the operator
+    // knows which bases to leave out when trying again.
+    std::fputs(corvix::PostingSummary(corvix::Session.Posted).c_str(), stdout);
+    std::fflush(stdout);
     std::fprintf(stderr, "corvixmass: %s\n", e.what());
-    return 1;
+    return corvix::kExitError;
   }
 }

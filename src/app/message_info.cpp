@@ -1,9 +1,12 @@
 // The message-details form, the confirmation list and the posting loop.
 #include "app/message_info.h"
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <climits>
+#include <string>
+#include <vector>
 
 #include "app/dialogs.h"
 #include "app/posting_job.h"
@@ -69,46 +72,121 @@ void ConfirmAndPost() {
   PostMarkedBases();
 }
 
-std::string AbsoluteFrom(const ShortString& dir, const ShortString& path) {
-  if (path.empty() || path[0] == '/') return path.Str();
-  std::string out = dir.Str();
-  if (out.empty() || out.back() != '/') out += '/';
-  return out + path.Str();
+namespace {
+
+// Bytes a terminal would take as controls, shown as '?'.
+ShortString Printable(const ShortString& text) {
+  ShortString out = text;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  return out;
 }
 
+// The progress box over the confirmation screen, and the keys read while
+// the utility runs: Escape or Ctrl-C asks whether to stop after this base;
+// once that is answered yes, a second one ends the running utility.
+class TScreenPostingWatch : public TPostingObserver {
+ public:
+  static constexpr std::uint8_t kLeft = 5;
+  static constexpr std::uint8_t kWidth = 71;
+
+  ~TScreenPostingWatch() override {
+    if (opened_) box_.Close();
+  }
+
+  int WakeFd() override { return Keyboard != nullptr ? Keyboard->InputFd : -1; }
+
+  TStopRequest CheckStop() override {
+    while (Keyboard != nullptr && Keyboard->KeyPressed()) {
+      std::uint8_t key = ReadKey();
+      if (key == kKeyExtended) {
+        ReadKey();
+        continue;
+      }
+      if (key != kKeyEscape && key != kKeyCtrlC) continue;
+      if (stop_ == TStopRequest::kAfterBase) {
+        stop_ = TStopRequest::kNow;
+      } else if (stop_ == TStopRequest::kNone &&
+                 MsgBox(kMsgQuestion, "Stop posting after this base?")) {
+        stop_ = TStopRequest::kAfterBase;
+      }
+      ShowState();
+    }
+    // Everything drawn reaches the terminal before the loop waits.
+    FlushScreen();
+    return stop_;
+  }
+
+  void BaseStarting(int n, int m, const TPostedRec& base) override {
+    if (!opened_) {
+      ApplyDialogSettings(box_);
+      box_.Title = " Posting ";
+      box_.Open(3, 12, 77, 17);
+      opened_ = true;
+    }
+    Row(14, 15,
+        "Posting " + std::to_string(n) + " of " + std::to_string(m) + ": " +
+            Printable(base.Line).Str());
+    Row(15, 7, "");
+    ShowState();
+    FlushScreen();
+  }
+
+  void OutputLine(const std::string& line) override { Row(15, 7, line); }
+
+  void LogProblem(const std::string& text) override {
+    notice_ = text;
+    ShowState();
+  }
+
+ private:
+  void Row(std::uint8_t y, std::uint8_t attr, const std::string& text) {
+    WriteXY(kLeft, y, attr, PadRight(Copy(ShortString(text), 1, kWidth), kWidth, ' '));
+  }
+
+  void ShowState() {
+    if (!opened_) return;
+    std::string text = stop_ == TStopRequest::kNow         ? "Stopping the utility..."
+                       : stop_ == TStopRequest::kAfterBase ? "Stopping after this base. "
+                                                             "ESC again ends the utility."
+                                                           : notice_;
+    Row(16, 14, text);
+  }
+
+  TMenuBox box_;
+  bool opened_ = false;
+  TStopRequest stop_ = TStopRequest::kNone;
+  std::string notice_;
+};
+
+}  // namespace
+
 void PostMarkedBases() {
-  // The utility runs in the host directory, so a relative message file or
-  // host directory would be looked up from the wrong place there (and a
-  // relative host directory again inside itself from the second posting on).
-  // Both are made absolute against the directory the operator started in.
+  std::vector<TPostedRec> bases;
+  const TBar& list = *Session.BaseList;
+  for (std::int32_t i = 0; i < list.ItemCount(); ++i)
+    if (list.Marked(i))
+      bases.push_back({list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, ""});
+  TPostingJobRec job{Session.HostDir.Str(), Session.MsgFile,    Session.MsgFrom,
+                     Session.MsgTo,         Session.MsgSubject, Session.PostDelay};
   char cwd[PATH_MAX];
   ShortString here = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : Session.StartDir;
-  std::string absolute = AbsoluteFrom(here, Session.MsgFile);
-  // The job file holds 237 characters of the name; a longer one would be cut
-  // and hand the utility another file (or none) to post.
-  if (absolute.size() > kJobValueRoom) {
-    MsgBox(kMsgNotice, "The message file name is too long for the job file. Nothing was posted.");
+  std::string problem = CheckPostingJob(here, job, bases);
+  if (!problem.empty()) {
+    MsgBox(kMsgNotice, problem);
+    Session.ExitStatus = 1;
     Shutdown();
   }
-  ShortString msgFile = absolute;
-  if (!Session.HostDir.empty()) Session.HostDir = AbsoluteFrom(here, Session.HostDir);
-
-  const TBar& bases = *Session.BaseList;
-  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-    if (!bases.Marked(i)) continue;
-    TJobRec job{msgFile, bases.Data(i), Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
-    ShortString bad = ValueWithLineBreak(job);
-    if (!bad.empty()) {
-      MsgBox(kMsgNotice, "The " + bad + " holds a line break. Nothing was posted.");
-      Shutdown();
-    }
+  // Every marked base is in the summary from here on, as "not started" until
+  // its turn: a run that ends early still reports all of them.
+  Session.Posted = std::move(bases);
+  {
+    TScreenPostingWatch watch;
+    RunPostingJob(job, Session.Posted, watch);
   }
-  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-    if (!bases.Marked(i)) continue;
-    int status = PostToBase(msgFile, bases.Data(i));
-    Session.Posted.push_back({bases.Data(i), bases.Text(i), status});
-    Delay(Session.PostDelay);
-  }
+  // Keys typed at the very end belong to no screen; they must not reach the
+  // shell after the program.
+  if (Keyboard != nullptr) ::tcflush(Keyboard->InputFd, TCIFLUSH);
 }
 
 }  // namespace corvix

@@ -2,10 +2,6 @@
 // confirmation list, which on Enter runs the posting loop.
 #pragma once
 
-#include <string>
-
-#include "support/short_string.h"
-
 namespace corvix {
 
 // Runs the From/To/Subject form until a field has been edited and the
@@ -16,13 +12,10 @@ void EditMessageInfo();
 // base in list order and returns.
 void ConfirmAndPost();
 
-// The posting loop: for each marked base of the session's base list, the job
-// file, the utility and the pause. A value holding a line break posts nothing:
-// a notice names it and the run ends through Shutdown.
+// Posts to every marked base of the session's base list with the progress
+// box on screen, the results going to Session.Posted. A job that cannot be
+// posted as asked (see CheckPostingJob) posts nothing: a notice says why and
+// the run ends through Shutdown with status 1.
 void PostMarkedBases();
-
-// Path made absolute against Dir when it is relative; as it is otherwise.
-// Never cut at 255, so a caller can tell when the result does not fit.
-std::string AbsoluteFrom(const ShortString& dir, const ShortString& path);
 
 }  // namespace corvix

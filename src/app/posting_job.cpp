@@ -1,17 +1,22 @@
-// The job file builder and the run of the host utility for one base.
+// The job file, the run of the host utility for one base and the posting loop.
 #include "app/posting_job.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
 
-#include "app/child_process.h"
-#include "app/session.h"
+#include "app/posting_log.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
 #include "support/string_utils.h"
+#include "term/terminal_restore.h"
 
 namespace corvix {
 namespace {
@@ -62,37 +67,138 @@ ShortString ValueWithLineBreak(const TJobRec& job) {
   return "";
 }
 
-void WriteJobFile(const std::string& path, const std::string& content) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) ThrowIoError(path);
-  WriteAndClose(fd, path, content);
-}
-
-int PostToBase(const ShortString& msgFile, const ShortString& baseNumber) {
-  TJobRec job{msgFile, baseNumber, Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
-  std::string path = JobFilePath(Session.HostDir);
-  // The lock is taken on its own descriptor before the file is rewritten, so a
-  // second operator posting through the same host directory waits until our
-  // utility has read its job instead of overwriting it under it.
-  int lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (lockFd < 0) ThrowIoError(path);
-  while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
+void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& content) {
+  const std::string target = JobFilePath(dirPath);
+  // A name of our own: the process id and a counter keep two posters (and a
+  // file left by a crashed run) apart; O_EXCL makes sure the file is new.
+  static unsigned counter = 0;
+  std::string name;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    name = std::string(".") + kJobFileName + "." + std::to_string(::getpid()) + "." +
+           std::to_string(counter++);
+    fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) break;
   }
-  int status = -1;
+  if (fd < 0) ThrowIoError(target);
+  const std::string tempPath = target.substr(0, target.size() - std::strlen(kJobFileName)) + name;
   try {
-    WriteJobFile(path, BuildJobFile(job));
+    // The operator's umask must not hide the job from a utility that runs
+    // under another user.
+    if (::fchmod(fd, 0644) != 0) {
+      int e = errno;
+      ::close(fd);
+      throw IoError(tempPath, e);
+    }
+    WriteAndClose(fd, tempPath, content);
+    if (::renameat(dirFd, name.c_str(), dirFd, kJobFileName) != 0) ThrowIoError(target);
   } catch (...) {
-    ::close(lockFd);
+    ::unlinkat(dirFd, name.c_str(), 0);
     throw;
   }
-  if (!Session.HostDir.empty()) {
-    // A host directory that cannot be entered is ignored: the utility is
-    // started wherever we are, and its own failure is its report.
-    [[maybe_unused]] int rc = ::chdir(Session.HostDir.Str().c_str());
+}
+
+std::string AbsoluteFrom(const ShortString& dir, const ShortString& path) {
+  if (path.empty() || path[0] == '/') return path.Str();
+  std::string out = dir.Str();
+  if (out.empty() || out.back() != '/') out += '/';
+  return out + path.Str();
+}
+
+std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
+                            const std::vector<TPostedRec>& bases) {
+  // The utility runs in the host directory, so a relative message file would
+  // be looked up from the wrong place there; a relative host directory is
+  // taken from where the operator started, once.
+  if (job.HostDir.empty()) return "The host directory is not set. Nothing was posted.";
+  std::string hostDir = AbsoluteFrom(cwd, job.HostDir);
+  if (hostDir.size() > ShortString::kMaxLength)
+    return "The host directory name is longer than 255 characters. Nothing was posted.";
+  job.HostDir = hostDir;
+  // The job file holds 237 characters of the name; a longer one would be cut
+  // and hand the utility another file (or none) to post.
+  std::string msgFile = AbsoluteFrom(cwd, job.MsgFile);
+  if (msgFile.size() > kJobValueRoom)
+    return "The message file name is too long for the job file. Nothing was posted.";
+  job.MsgFile = msgFile;
+  for (const TPostedRec& base : bases) {
+    ShortString bad =
+        ValueWithLineBreak({job.MsgFile, base.BaseNumber, job.From, job.To, job.Subject});
+    if (!bad.empty()) return "The " + bad.Str() + " holds a line break. Nothing was posted.";
   }
-  status = RunChildCommand(kUtilityCommand);
-  ::close(lockFd);
-  return status;
+  return "";
+}
+
+TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumber,
+                          TUtilityWatch& watch) {
+  // The lock is taken on the host directory itself, not on the job file: two
+  // operators posting through one host directory take turns from the job
+  // file to the utility's end, and a utility that locks its own job file
+  // cannot deadlock against us.
+  int dirFd = ::open(job.HostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) ThrowIoError(job.HostDir);
+  while (::flock(dirFd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    int e = errno;
+    ::close(dirFd);
+    throw IoError(job.HostDir, e);
+  }
+  TUtilityRunRec run;
+  try {
+    WriteJobFile(dirFd, job.HostDir,
+                 BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject}));
+    // The utility starts in the very directory that was locked and written.
+    // The shell finds and starts it as always, but in its own place ("exec"),
+    // so the child waited for and stopped is the utility itself.
+    run = RunUtility(std::string("exec ") + kUtilityCommand, dirFd, watch);
+  } catch (...) {
+    ::close(dirFd);
+    throw;
+  }
+  ::close(dirFd);
+  return run;
+}
+
+namespace {
+
+// The pause after a base, ended early by a stop request.
+TStopRequest Pause(std::int32_t ms, TPostingObserver& observer) {
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + std::chrono::milliseconds(ms & 0xFFFF);
+  for (;;) {
+    TStopRequest stop = observer.CheckStop();
+    if (stop != TStopRequest::kNone) return stop;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) return stop;
+    pollfd wake{observer.WakeFd(), POLLIN, 0};
+    ::poll(&wake, wake.fd >= 0 ? 1 : 0, static_cast<int>(left));
+  }
+}
+
+}  // namespace
+
+void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
+                   TPostingObserver& observer) {
+  TPostingLog log;
+  const int count = static_cast<int>(bases.size());
+  for (int i = 0; i < count; ++i) {
+    TPostedRec& base = bases[static_cast<std::size_t>(i)];
+    observer.BaseStarting(i + 1, count, base);
+    TUtilityRunRec run = PostToBase(job, base.BaseNumber, observer);
+    base.Outcome = !run.Started  ? TPostOutcome::kNotStarted
+                   : run.Stopped ? TPostOutcome::kStopped
+                                 : TPostOutcome::kEnded;
+    base.WaitStatus = run.WaitStatus;
+    base.LastLine = run.LastLine;
+    std::string error;
+    if (!log.Append(PostingLogEntry(std::time(nullptr), job.HostDir, base, job.Subject, run.Output),
+                    error))
+      if (!error.empty()) observer.LogProblem("The posting log cannot be written: " + error);
+    observer.BaseEnded(i + 1, count, base);
+    if (PendingEndSignal() != 0) EndByPendingSignal();
+    if (observer.CheckStop() != TStopRequest::kNone) break;
+    if (Pause(job.PostDelay, observer) != TStopRequest::kNone) break;
+  }
 }
 
 }  // namespace corvix

@@ -1,6 +1,7 @@
 // The main routine's session flow, the configuration and Shutdown.
 #include "app/run.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -15,6 +16,7 @@
 #include "app/ini_reader.h"
 #include "app/message_info.h"
 #include "app/run_scope.h"
+#include "app/posting_job.h"
 #include "app/session.h"
 #include "app/startup_checks.h"
 #include "support/file_utils.h"
@@ -82,7 +84,7 @@ void Shutdown() {
   std::string summary = PostingSummary(Session.Posted);
   std::fputs(summary.c_str(), stdout);
   std::fflush(stdout);
-  std::exit(0);
+  std::exit(RunExitStatus());
 }
 
 void RunSession(int argc, char** argv) {
@@ -133,8 +135,20 @@ void RunSession(int argc, char** argv) {
       Shutdown();
     }
     // The editor command stays as configured, options included; the file name
-    // is quoted so that whatever it holds reaches the editor as one argument.
-    RunChildCommand(Session.EditorCmd.Str() + " " + ShellQuote(Session.MsgFile));
+    // is quoted so that whatever it holds reaches the editor as one argument,
+    // and absolute, so that no name ("-x", "+cmd") can be taken for an option.
+    int status = RunChildCommand(Session.EditorCmd.Str() + " " +
+                                 ShellQuote(Session.StartDir.empty()
+                                                ? Session.MsgFile.Str()
+                                                : AbsoluteFrom(Session.StartDir, Session.MsgFile)));
+    // The shell's 126 and 127: the editor was not found or cannot be run.
+    // Posting the file unedited would post what the operator meant to change.
+    if (status < 0 ||
+        (WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127))) {
+      MsgBox(kMsgNotice, "The editor could not be started.");
+      Session.ExitStatus = kExitError;
+      Shutdown();
+    }
   }
 
   DrawBackground();

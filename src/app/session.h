@@ -11,11 +11,21 @@ namespace corvix {
 
 class TBar;
 
-// One posting done in this run, for the summary printed after the screen is gone.
+// How the posting to one base ended.
+enum class TPostOutcome : std::uint8_t {
+  kNotStarted,  // its utility never ran (the run was stopped or ended before it)
+  kEnded,       // the utility ended by itself: WaitStatus says how
+  kStopped,     // the utility was ended on the operator's request
+};
+
+// One marked base of this run and how its posting went, for the summary
+// printed after the screen is gone and for the posting log.
 struct TPostedRec {
   ShortString BaseNumber;
   ShortString Line;  // the base list line: number, echo tag, name
-  int WaitStatus;    // of the host utility; -1 when it could not be started
+  TPostOutcome Outcome = TPostOutcome::kNotStarted;
+  int WaitStatus = -1;   // of the host utility, when it ran
+  std::string LastLine;  // the utility's last output line
 };
 
 struct TSession {
@@ -36,14 +46,16 @@ struct TSession {
   ShortString MsgFile;      // command line or file-open dialog
   bool AnySelected = false;
   TBar* BaseList = nullptr;  // owned by the run's TRunScope; freed by Shutdown
-  std::vector<TPostedRec> Posted;
+  std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
+  int ExitStatus = 0;              // 1 once an error ended the run; otherwise the postings decide
 };
 
 // The session of this run: set up by the start-up code, read by every screen.
 extern TSession Session;
 
 // Frees the base list, clears the screen, destroys the screen and keyboard
-// objects (restoring the terminal) and exits with status 0.
+// objects (restoring the terminal), prints the posting summary and exits with
+// RunExitStatus().
 [[noreturn]] void Shutdown();
 
 }  // namespace corvix

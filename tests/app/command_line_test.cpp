@@ -6,20 +6,40 @@
 namespace corvix {
 namespace {
 
-TEST(Summary, ReportsEachUtilityResultAndCountsFailures) {
+constexpr TPostOutcome kEnded = TPostOutcome::kEnded;
+
+TEST(Summary, ReportsEachResultWithTheLastLineOfAFailureAndCountsThem) {
   std::vector<TPostedRec> posted = {
-      {"7", "7   LINUX.7      Linux help", 0},
-      {"65535", "6553LAST.BASE    The last base", 3 << 8},  // exit status 3
-      {"20", "20  RETRO        Retro computing", 9},        // killed by signal 9
-      {"21", "21  X            y", -1},
+      {"7", "7   LINUX.7      Linux help", kEnded, 0, "posted fine"},
+      {"65535", "6553LAST.BASE    The last base", kEnded, 3 << 8, "no such base"},
+      {"20", "20  RETRO        Retro computing", kEnded, 9, ""},  // killed by signal 9
+      {"21", "21  X            y", kEnded, 127 << 8, "sh: ./corvixutil: not found"},
+      {"22", "22  Y            y", kEnded, 126 << 8, ""},
+      {"23", "23  Z            z", TPostOutcome::kStopped, 15, "half"},
+      {"24", "24  W            w", TPostOutcome::kNotStarted, -1, ""},
   };
   EXPECT_EQ(PostingSummary(posted),
             "    7  LINUX.7       ok\n"
-            "65535  LAST.BASE     exit status 3\n"
+            "65535  LAST.BASE     exit status 3: no such base\n"
             "   20  RETRO         signal 9\n"
-            "   21  X             not started\n"
-            "Posted to 4 bases: 1 ok, 3 failed.\n");
+            "   21  X             exit status 127 (not found): sh: ./corvixutil: not found\n"
+            "   22  Y             exit status 126 (not executable)\n"
+            "   23  Z             stopped: half\n"
+            "   24  W             not started\n"
+            "Posted to 7 bases: 1 ok, 6 failed (1 stopped, 1 not started).\n");
+  EXPECT_EQ(PostingExitStatus(posted), kExitFailed);
   EXPECT_EQ(PostingSummary({}), "");
+}
+
+TEST(Summary, ExitStatusIsZeroOnlyWhenEveryBaseEndedWithZero) {
+  TPostedRec ok{"7", "7   LINUX.7      Linux help", kEnded, 0, ""};
+  EXPECT_EQ(PostingExitStatus({}), kExitDone);  // left before posting
+  EXPECT_EQ(PostingExitStatus({ok, ok}), kExitDone);
+  EXPECT_EQ(PostingSummary({ok}), "    7  LINUX.7       ok\nPosted to 1 base: 1 ok, 0 failed.\n");
+  for (TPostedRec bad :
+       {TPostedRec{"1", "", kEnded, 1 << 8, ""}, TPostedRec{"1", "", TPostOutcome::kStopped, 0, ""},
+        TPostedRec{"1", "", TPostOutcome::kNotStarted, -1, ""}})
+    EXPECT_EQ(PostingExitStatus({ok, bad}), kExitFailed) << PostedResultText(bad);
 }
 
 TEST(TerminalSize, NeedsEightyByTwentyFive) {

@@ -1,26 +1,29 @@
-// The job file byte for byte, its path, and the line-break guard.
+// The job file byte for byte, its path and checks, the utility run, the
+// posting loop and its log.
 #include "app/posting_job.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
-#include <thread>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/base_select.h"
+#include "app/command_line.h"
+#include "app/posting_log.h"
 #include "app/session.h"
-#include "app/message_info.h"
 #include "support/io_error.h"
-#include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
@@ -76,16 +79,57 @@ TEST(JobFile, NamesTheValueThatHoldsALineBreak) {
   EXPECT_EQ(ValueWithLineBreak({"f", "1", "a", "b\n", "c"}), ShortString("To field"));
 }
 
-TEST(JobFile, WriteIsCheckedAndReplacesTheFile) {
-  testkit::TempDir dir;
-  std::string path = dir / "aupload.ini";
-  WriteJobFile(path, "a much longer first content\n");
-  WriteJobFile(path, "short\n");
-  EXPECT_EQ(dir.Get("aupload.ini"), "short\n");
-  EXPECT_THROW(WriteJobFile(dir / "missing/aupload.ini", "x"), IoError);
-  if (access("/dev/full", W_OK) == 0) {
-    EXPECT_THROW(WriteJobFile("/dev/full", "disk full"), IoError);
+// A temporary host directory with a utility script, removed afterwards.
+class HostDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/corvix-host-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    host_ = dir;
+    setenv("XDG_STATE_HOME", (host_ + "/state").c_str(), 1);
   }
+  void TearDown() override { std::system(("rm -rf '" + host_ + "'").c_str()); }
+  void Utility(const std::string& script) {
+    std::ofstream(host_ + "/corvixutil") << "#!/bin/sh\n" << script;
+    chmod((host_ + "/corvixutil").c_str(), 0755);
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(host_ + "/" + name);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  TPostingJobRec Job() { return {host_, "/msg.txt", "Me", "All", "mine", 0}; }
+  std::string host_;
+};
+
+using JobFileWrite = HostDirTest;
+
+// The job file replaces a symbolic link planted in its place (the target
+// stays as it was), comes whole with mode 0644 whatever the umask, and
+// leaves no file of its own behind.
+TEST_F(JobFileWrite, ReplacesALinkNeverItsTargetAndLeavesNothingElse) {
+  std::ofstream(host_ + "/victim") << "precious\n";
+  ASSERT_EQ(symlink((host_ + "/victim").c_str(), (host_ + "/aupload.ini").c_str()), 0);
+  int dirFd = open(host_.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(dirFd, 0);
+  mode_t old = umask(077);
+  WriteJobFile(dirFd, host_, "a much longer first content\n");
+  WriteJobFile(dirFd, host_, "short\n");
+  umask(old);
+  EXPECT_EQ(Read("victim"), "precious\n");
+  EXPECT_EQ(Read("aupload.ini"), "short\n");
+  struct stat st {};
+  ASSERT_EQ(lstat((host_ + "/aupload.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  // aupload.ini itself a directory: the rename fails, the new file goes again.
+  ASSERT_EQ(unlink((host_ + "/aupload.ini").c_str()), 0);
+  ASSERT_EQ(mkdir((host_ + "/aupload.ini").c_str(), 0755), 0);
+  EXPECT_THROW(WriteJobFile(dirFd, host_, "x\n"), IoError);
+  close(dirFd);
+  // Only the target and aupload.ini: no new file is left behind.
+  EXPECT_EQ(std::system(("test $(ls -A '" + host_ + "' | wc -l) -eq 2").c_str()), 0);
 }
 
 TEST(JobFile, RelativePathsAreResolvedAgainstTheStartDirectory) {
@@ -96,38 +140,182 @@ TEST(JobFile, RelativePathsAreResolvedAgainstTheStartDirectory) {
   EXPECT_EQ(AbsoluteFrom("/" + std::string(200, 'd'), std::string(100, 'n')).size(), 302u);
 }
 
-// A second operator holding the job file waits us out: our utility starts only
-// after their lock is gone, and reads our job, not theirs.
-TEST(PostToBase, WaitsForAnotherPostersLockAndRunsTheUtilityOnItsOwnJob) {
-  testkit::TempDir dir;
-  const std::string host = dir.Path().substr(0, dir.Path().size() - 1);
-  {
-    std::ofstream util(host + "/corvixutil");
-    util << "#!/bin/sh\ncp aupload.ini seen.ini\n";
+TEST(JobFile, CheckRefusesWhatWouldPostTheWrongThing) {
+  const std::string cwd = "/" + std::string(200, 'c');
+  struct Case {
+    std::string HostDir, MsgFile, Subject, Notice;
+  } cases[] = {
+      {"", "m.txt", "s", "The host directory is not set. Nothing was posted."},
+      {std::string(55, 'h'), "/m", "s",
+       "The host directory name is longer than 255 characters. Nothing was posted."},
+      {"/bbs", std::string(37, 'm'), "s",
+       "The message file name is too long for the job file. Nothing was posted."},
+      {"/bbs", "/m", "a\rb", "The Subject field holds a line break. Nothing was posted."},
+      {std::string(53, 'h'), std::string(35, 'm'), "s", ""},
+  };
+  for (const Case& c : cases) {
+    TPostingJobRec job{c.HostDir, c.MsgFile, "f", "t", c.Subject, 0};
+    EXPECT_EQ(CheckPostingJob(cwd, job, {{"1", "", TPostOutcome::kNotStarted, -1, ""}}), c.Notice)
+        << c.HostDir;
+    if (c.Notice.empty()) {
+      EXPECT_EQ(job.HostDir, cwd + "/" + c.HostDir);  // 255 characters fit
+      EXPECT_EQ(job.MsgFile.Str(), cwd + "/" + c.MsgFile);
+    }
   }
-  chmod((host + "/corvixutil").c_str(), 0755);
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  Session.HostDir = host;
-  Session.MsgSubject = "mine";
+  TPostingJobRec job{"/bbs", "/m", "", "", "s", 0};
+  EXPECT_EQ(CheckPostingJob(cwd, job, {{"1\n2", "", TPostOutcome::kNotStarted, -1, ""}}),
+            "The base number holds a line break. Nothing was posted.");
+}
 
-  int other = open((host + "/aupload.ini").c_str(), O_RDWR | O_CREAT, 0644);
+TEST(UtilityOutput, LastLineSkipsEmptyLinesAndShowsControlBytes) {
+  EXPECT_EQ(LastOutputLine(""), "");
+  EXPECT_EQ(LastOutputLine("one\ntwo\n\n"), "two");
+  EXPECT_EQ(LastOutputLine("one\r\nhalf"), "half");
+  EXPECT_EQ(LastOutputLine("50%\r60%\r"), "60%");
+  EXPECT_EQ(LastOutputLine("x\x1b[2Jy\x7f\n"), "x?[2Jy?");
+}
+
+// A second operator holding the host directory waits us out: our utility
+// starts only after their lock is gone, and reads our job, not theirs.
+using PostToBaseTest = HostDirTest;
+TEST_F(PostToBaseTest, WaitsForAnotherPostersLockAndRunsTheUtilityOnItsOwnJob) {
+  // The utility locks its own job file: no deadlock with our lock.
+  Utility("flock aupload.ini cp aupload.ini seen.ini\n");
+  int other = open(host_.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(other, 0);
   ASSERT_EQ(flock(other, LOCK_EX), 0);
   std::atomic<bool> done{false};
+  TPostingJobRec job = Job();
   std::thread poster([&] {
-    PostToBase("/msg.txt", "42");
+    TUtilityWatch watch;
+    PostToBase(job, "42", watch);
     done = true;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(done);
-  EXPECT_NE(access((host + "/seen.ini").c_str(), F_OK), 0);
+  EXPECT_NE(access((host_ + "/seen.ini").c_str(), F_OK), 0);
   close(other);  // the other operator's utility has ended
   poster.join();
-  const std::string seen = dir.Get("seen.ini");
-  EXPECT_NE(seen.find("  file1_baseidx = 42\n"), std::string::npos);
-  EXPECT_NE(seen.find("  file1_subj    = mine\n"), std::string::npos);
-  ASSERT_EQ(chdir(cwd), 0);
+  EXPECT_NE(Read("seen.ini").find("  file1_baseidx = 42\n"), std::string::npos);
+  EXPECT_NE(Read("seen.ini").find("  file1_subj    = mine\n"), std::string::npos);
+}
+
+// Stops as a script asks for them, and what the loop reports.
+class ScriptedObserver : public TPostingObserver {
+ public:
+  // Another thread sets Stop and then writes to the wake pipe.
+  int WakeFd() override { return wake[0]; }
+  TStopRequest CheckStop() override {
+    char drain[16];
+    if (wake[0] >= 0)
+      while (read(wake[0], drain, sizeof drain) > 0) {
+      }
+    return stop;
+  }
+  void BaseStarting(int n, int m, const TPostedRec& base) override {
+    events +=
+        "start " + std::to_string(n) + "/" + std::to_string(m) + " " + base.BaseNumber.Str() + "\n";
+    if (n == stopAt) stop = stopWith;
+  }
+  void OutputLine(const std::string& line) override { lines.push_back(line); }
+  void LogProblem(const std::string& text) override { problems.push_back(text); }
+  int stopAt = 0;
+  TStopRequest stopWith = TStopRequest::kNone;
+  std::atomic<TStopRequest> stop{TStopRequest::kNone};
+  int wake[2] = {-1, -1};
+  std::string events;
+  std::vector<std::string> lines;
+  std::vector<std::string> problems;
+};
+
+std::vector<TPostedRec> Bases(std::initializer_list<const char*> numbers) {
+  std::vector<TPostedRec> out;
+  for (const char* n : numbers)
+    out.push_back({n, std::string(n) + "  TAG" + n, TPostOutcome::kNotStarted, -1, ""});
+  return out;
+}
+
+using PostingLoop = HostDirTest;
+
+// The utility runs without the terminal: stdin from /dev/null, its output
+// captured, its own process group. Its status counts; a stop after base 2
+// lets that base finish and leaves base 3 not started; the log has all that ran.
+TEST_F(PostingLoop, RunsEachBaseRecordsResultsAndStopsAfterTheCurrentBase) {
+  Utility(
+      "base=$(sed -n 's/^  file1_baseidx = //p' aupload.ini)\n"
+      "echo \"stdin: $(cat | wc -c) tty: $(tty) group: $(cut -d' ' -f5 /proc/$$/stat)\"\n"
+      "echo \"base $base done\" >&2\n"
+      "exit $((base % 10))\n");
+  ScriptedObserver observer;
+  observer.stopAt = 2;
+  observer.stopWith = TStopRequest::kAfterBase;
+  std::vector<TPostedRec> bases = Bases({"10", "23", "30"});
+  RunPostingJob(Job(), bases, observer);
+  EXPECT_EQ(observer.events, "start 1/3 10\nstart 2/3 23\n");
+  EXPECT_EQ(PostedResultText(bases[0]), "ok");
+  EXPECT_EQ(PostedResultText(bases[1]), "exit status 3");
+  EXPECT_EQ(bases[1].LastLine, "base 23 done");
+  EXPECT_EQ(PostedResultText(bases[2]), "not started");
+  ASSERT_FALSE(observer.lines.empty());
+  EXPECT_EQ(observer.lines.back(), "base 23 done");
+  // An entry per base that ran: the fields after the time, then the output.
+  const std::string log = Read("state/corvixmass/posted.log");
+  const std::string head = "\t" + host_ + "\t";
+  EXPECT_NE(log.find(head + "10\tTAG10\tmine\tok\n    stdin: 0 tty: not a tty group: "),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find(head + "23\tTAG23\tmine\texit status 3\n    stdin: 0"), std::string::npos);
+  EXPECT_NE(log.find("\n    base 23 done\n"), std::string::npos);
+  EXPECT_EQ(log.find("\t30\t"), std::string::npos);
+  // A process group of its own, so the terminal's signals do not reach it.
+  EXPECT_NE(std::stol(log.substr(log.find("group: ") + 7)), static_cast<long>(getpgrp()));
+  EXPECT_TRUE(observer.problems.empty());
+}
+
+// Stopped at once: SIGTERM to the whole group, SIGKILL when that is ignored.
+// A log that cannot be written is said once and stops nothing.
+TEST_F(PostingLoop, StopNowEndsAUtilityThatIgnoresTermAndALogProblemIsSaidOnce) {
+  Utility("trap '' TERM\necho $$ > pid\necho started\nwhile :; do sleep 0.05; done\n");
+  std::ofstream(host_ + "/state") << "a file where the state directory should be\n";
+  ScriptedObserver observer;
+  ASSERT_EQ(pipe2(observer.wake, O_NONBLOCK | O_CLOEXEC), 0);
+  std::vector<TPostedRec> bases = Bases({"1", "2"});
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    observer.stop = TStopRequest::kNow;
+    EXPECT_EQ(write(observer.wake[1], "k", 1), 1);
+  });
+  int dirFd = open(host_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  TUtilityRunRec run = RunUtility(kUtilityCommand, dirFd, observer, 100);
+  stopper.join();
+  close(dirFd);
+  EXPECT_TRUE(run.Stopped);
+  EXPECT_TRUE(WIFSIGNALED(run.WaitStatus)) << run.WaitStatus;
+  EXPECT_EQ(run.LastLine, "started");
+  // The script that ignored SIGTERM is gone too, not left running.
+  EXPECT_NE(kill(std::stoi(Read("pid")), 0), 0);
+
+  Utility("echo fine\n");
+  observer.stop = TStopRequest::kNone;
+  RunPostingJob(Job(), bases, observer);
+  close(observer.wake[0]);
+  close(observer.wake[1]);
+  EXPECT_EQ(PostedResultText(bases[0]), "ok");
+  EXPECT_EQ(PostedResultText(bases[1]), "ok");
+  ASSERT_EQ(observer.problems.size(), 1u);
+  EXPECT_EQ(observer.problems[0].rfind("The posting log cannot be written: " + host_ + "/state", 0),
+            0u)
+      << observer.problems[0];
+}
+
+TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {
+  TPostedRec base{"42", "42  LINUX.7      Linux help", TPostOutcome::kEnded, 2 << 8, "bad"};
+  std::string entry = PostingLogEntry(0, "/bbs", base, "News\x1b[2J", "one\r\n\ttwo\nbad");
+  std::string stamp = entry.substr(0, entry.find('\t'));
+  EXPECT_EQ(stamp.size(), 24u) << stamp;  // 1970-01-01T00:00:00+0000
+  EXPECT_EQ(stamp.substr(4, 1) + stamp.substr(10, 1), "-T");
+  EXPECT_EQ(entry.substr(stamp.size()),
+            "\t/bbs\t42\tLINUX.7\tNews?[2J\texit status 2\n    one\n    ?two\n    bad\n");
 }
 
 TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
@@ -160,8 +348,9 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
 // A catalogue longer than one read block (341 records of 768 bytes), ending in
 // a partial record: every whole record becomes its line, in file order.
 TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
-  testkit::TempDir dir;
-  const std::string path = dir / "mbases.dat";
+  char dir[] = "/tmp/corvix-bases-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/mbases.dat";
   const int count = 1000;
   std::string file;
   for (int i = 0; i < count; ++i) {
@@ -177,7 +366,7 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
     file += rec;
   }
   file += std::string(100, 'x');
-  dir.Put("mbases.dat", file);
+  std::ofstream(path, std::ios::binary) << file;
 
   TBar list;
   LoadBaseList(list, path);
@@ -191,6 +380,7 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
         << i;
     EXPECT_FALSE(list.Marked(i));
   }
+  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 }  // namespace

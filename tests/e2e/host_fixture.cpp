@@ -42,6 +42,8 @@ void HostFixture::SetUp() {
       "65535\tLAST.BASE\tThe last base\n");
   WriteFile(workDir_ + "/message.txt", "Hello all,\nthis is the message.\n");
   WriteConfig(DefaultConfig());
+  // The posting log of every run goes below the test's own directory.
+  setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
 }
 
 void HostFixture::TearDown() {

@@ -108,7 +108,7 @@ TEST_F(RunTest, AMessageFileNameThatWouldBeCutIsNeitherCreatedNorPosted) {
   run.Send(kEnter);
   ASSERT_TRUE(run.WaitForText("The message file name is too long for the job file. Nothing was posted."));
   run.Send(kEnter);
-  EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+  EXPECT_EQ(ExitCode(run.WaitExit()), 1);
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
   EXPECT_FALSE(Exists(hostDir_ + "/received-1.ini"));
 }
@@ -125,7 +125,7 @@ TEST_F(RunTest, EditorReceivesAHostileFileNameAsOneArgument) {
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("y");
   ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
-  EXPECT_EQ(ReadFile(root_ + "/editor.log"), "1\n" + hostile + "\n");
+  EXPECT_EQ(ReadFile(root_ + "/editor.log"), "1\n" + workDir_ + "/" + hostile + "\n");
   EXPECT_FALSE(Exists(workDir_ + "/pwned"));
   EXPECT_FALSE(Exists(workDir_ + "/pwned2"));
   // The editor ran on the terminal as the operator had it, not in raw mode.

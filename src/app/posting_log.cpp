@@ -1,0 +1,71 @@
+// The posting log in the state directory.
+#include "app/posting_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/command_line.h"
+#include "app/state_dir.h"
+#include "support/fd_io.h"
+
+namespace corvix {
+namespace {
+
+std::string Printable(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  return out;
+}
+
+}  // namespace
+
+std::string PostingLogEntry(std::time_t when, const std::string& hostDir, const TPostedRec& base,
+                            const ShortString& subject, const std::string& output) {
+  char stamp[40];
+  std::tm local{};
+  localtime_r(&when, &local);
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S%z", &local);
+  std::string out = std::string(stamp) + '\t' + Printable(hostDir) + '\t' +
+                    Printable(base.BaseNumber) + '\t' + Printable(EchoTagOfLine(base.Line)) + '\t' +
+                    Printable(subject) + '\t' + PostedResultText(base) + '\n';
+  std::size_t at = 0;
+  while (at < output.size()) {
+    std::size_t end = output.find('\n', at);
+    if (end == std::string::npos) end = output.size();
+    std::string_view line(output.data() + at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    out += "    " + Printable(line) + '\n';
+    at = end + 1;
+  }
+  return out;
+}
+
+bool TPostingLog::Append(const std::string& entry, std::string& error) {
+  if (failed_) return false;
+  if (path_.empty()) {
+    std::string dir = EnsureStateDir("", error);
+    if (dir.empty()) {
+      failed_ = true;
+      return false;
+    }
+    path_ = dir + "posted.log";
+  }
+  int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  bool ok = fd >= 0 && WriteFully(fd, entry.data(), entry.size()) == entry.size();
+  int savedErrno = errno;
+  if (fd >= 0 && ::close(fd) != 0 && ok) {
+    ok = false;
+    savedErrno = errno;
+  }
+  if (!ok) {
+    error = path_ + ": " + std::strerror(savedErrno);
+    failed_ = true;
+  }
+  return ok;
+}
+
+}  // namespace corvix

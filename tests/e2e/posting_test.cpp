@@ -1,0 +1,134 @@
+// Posting end to end with stand-in utilities: the progress box, stopping,
+// the results and exit statuses, the job file's safety and the editor.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "host_fixture.h"
+
+namespace corvix::e2e {
+namespace {
+
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+class PostingTest : public HostFixture {
+ protected:
+  void Utility(const std::string& script) {
+    WriteFile(hostDir_ + "/corvixutil", "#!/bin/sh\n" + script);
+    chmod((hostDir_ + "/corvixutil").c_str(), 0755);
+  }
+
+  // From "Edit file?" to the confirmation list with all three bases marked.
+  static bool MarkAllUpToConfirmation(PtySession& run) {
+    if (!run.WaitForText("Edit file?")) return false;
+    run.Send("n");
+    if (!run.WaitForText("Select Message Base(s)")) return false;
+    for (const char* key : {kTab, kDown, kTab, kDown, kTab, kEnter}) run.Send(key);
+    if (!run.WaitForText("Message Info")) return false;
+    run.Send("s");
+    run.Send(kEnter);
+    run.SendEscape();
+    return run.WaitForText("Press ESC to Abort.");
+  }
+};
+
+// The utility for base 20 never ends by itself. The progress box names the
+// base; Escape and "yes" ask to stop after it, a second Escape ends it; base
+// 65535 is not started. Keys typed meanwhile are read by the program, never
+// echoed, and the utility's input is not the terminal.
+TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
+  Utility(
+      "base=$(sed -n 's/^  file1_baseidx = //p' aupload.ini)\n"
+      "echo \"stdin $(cat | wc -c)\" >> seen.log\n"
+      "echo \"working on $base\"\n"
+      "[ \"$base\" = 20 ] && sleep 30\n"
+      "exit 0\n");
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(MarkAllUpToConfirmation(run));
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("Posting 2 of 3: 20  RETRO        Retro computing"));
+  ASSERT_TRUE(run.WaitForText("working on 20"));
+  run.Send("echo typed");
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Stop posting after this base?"));
+  run.Send("y");
+  ASSERT_TRUE(run.WaitForText("Stopping after this base."));
+  run.SendEscape();
+  EXPECT_EQ(ExitCode(run.WaitExit()), 3);
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+  EXPECT_EQ(run.Raw().find("echo typed"), std::string::npos);
+  EXPECT_EQ(ReadFile(hostDir_ + "/seen.log"), "stdin 0\nstdin 0\n");
+  EXPECT_NE(run.Raw().find("    7  LINUX.7       ok\r\n"
+                           "   20  RETRO         stopped: working on 20\r\n"
+                           "65535  LAST.BASE     not started\r\n"
+                           "Posted to 3 bases: 1 ok, 2 failed (1 stopped, 1 not started)."),
+            std::string::npos);
+  EXPECT_NE(ReadFile(root_ + "/state/corvixmass/posted.log").find("\tRETRO\tNews\tstopped\n"),
+            std::string::npos);
+}
+
+// A planted link in place of the job file is replaced, its target untouched;
+// a utility that locks its own job file finishes; its status 3 is the run's.
+TEST_F(PostingTest, LinkedJobFileIsReplacedSelfLockingUtilityEndsAndItsFailureCounts) {
+  WriteFile(root_ + "/victim", "precious\n");
+  ASSERT_EQ(symlink((root_ + "/victim").c_str(), (hostDir_ + "/aupload.ini").c_str()), 0);
+  Utility("flock aupload.ini cp aupload.ini received.ini\necho 'base refused by host'\nexit 3\n");
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
+  run.Send(kEnter);
+  EXPECT_EQ(ExitCode(run.WaitExit()), 3);
+  EXPECT_EQ(ReadFile(root_ + "/victim"), "precious\n");
+  struct stat st {};
+  ASSERT_EQ(lstat((hostDir_ + "/aupload.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_NE(ReadFile(hostDir_ + "/received.ini").find("  file1_baseidx = 7\n"), std::string::npos);
+  EXPECT_NE(run.Raw().find("    7  LINUX.7       exit status 3: base refused by host\r\n"),
+            std::string::npos);
+}
+
+// The host directory vanishes after the first base: the run ends with the
+// error, after the summary that shows what was posted.
+TEST_F(PostingTest, HostDirectoryRemovedAfterTheFirstBaseGivesTheSummaryAndStatusOne) {
+  Utility("rm -rf \"$(pwd)\"\n");
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(MarkAllUpToConfirmation(run));
+  run.Send(kEnter);
+  EXPECT_EQ(ExitCode(run.WaitExit()), 1);
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+  const std::string summary = "    7  LINUX.7       ok\r\n   20  RETRO         not started\r\n";
+  std::size_t at = run.Raw().find(summary);
+  EXPECT_NE(at, std::string::npos) << run.Raw().substr(run.Raw().size() - 400);
+  EXPECT_GT(run.Raw().find(hostDir_ + ": No such file or directory", at), at);
+}
+
+// Names that look like options reach the editor as absolute paths; an editor
+// that cannot be started ends the run with status 1 and posts nothing.
+TEST_F(PostingTest, EditorGetsAbsolutePathsAndAMissingEditorPostsNothing) {
+  WriteFile(root_ + "/editor.sh",
+            "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$(dirname \"$0\")/editor.log\"\n");
+  WriteConfig(DefaultConfig("editor = sh " + root_ + "/editor.sh\n"));
+  for (const std::string name : {"+x", "-x"}) {
+    WriteFile(workDir_ + "/" + name, "text\n");
+    PtySession& run = Start({name});
+    ASSERT_TRUE(run.WaitForText("Edit file?"));
+    run.Send("y");
+    ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+    run.SendEscape();
+    EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+  }
+  EXPECT_EQ(ReadFile(root_ + "/editor.log"), workDir_ + "/+x\n" + workDir_ + "/-x\n");
+
+  WriteConfig(DefaultConfig("editor = " + root_ + "/no-such-editor\n"));
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("y");
+  ASSERT_TRUE(run.WaitForText("The editor could not be started."));
+  run.Send(kEnter);
+  EXPECT_EQ(ExitCode(run.WaitExit()), 1);
+  EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
+}
+
+}  // namespace
+}  // namespace corvix::e2e
