@@ -108,6 +108,7 @@ void RunSession(int argc, char** argv) {
   // created, edited and posted in its place.
   if (argc > 1 && std::strlen(argv[1]) > ShortString::kMaxLength) {
     MsgBox(kMsgNotice, "The path of this file is longer than 255 characters.");
+    Session.ExitStatus = kExitError;
     Shutdown();
   }
   ShortString arg = argc > 1 ? ShortString(argv[1]) : ShortString("");

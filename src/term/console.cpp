@@ -88,6 +88,9 @@ void BeforeWait() {
 
 // A wait interrupted by a signal goes on after this; a repaint is sent at once.
 void AfterInterruptedWait() {
+  // A question asked while the host utility runs must not hold up an ending
+  // signal until a key arrives.
+  EndWithRunningChild();
   HandleTerminalEvents();
   FlushScreen();
 }

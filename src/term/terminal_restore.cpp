@@ -268,6 +268,16 @@ void EndByPendingSignal() {
   DieBy(sig);
 }
 
+void EndWithRunningChild() {
+  if (gPending == 0) return;
+  const auto child = static_cast<pid_t>(gChild);
+  if (child > 0) {
+    WaitForChild(child, gChildGroup != 0);
+    ClearRunningChild();
+  }
+  EndByPendingSignal();
+}
+
 int WaitForChild(pid_t pid, bool processGroup) {
   constexpr int kStepMs = 20;
   int status = -1;

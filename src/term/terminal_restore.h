@@ -84,6 +84,12 @@ int PendingEndSignal();
 // when none is pending.
 void EndByPendingSignal();
 
+// For a wait that is not for the child itself (a key read while a question
+// is on screen and the child runs): once an ending signal is pending, lets
+// the registered child end as WaitForChild does, then ends the program by
+// that signal. Returns at once when none is pending.
+void EndWithRunningChild();
+
 // How long a child may take to end after an ending signal was passed on.
 inline constexpr int kChildEndGraceMs = 3000;
 // Waits for Pid and returns its wait status (-1 on a wait error). Until an

@@ -98,7 +98,7 @@ TEST_F(RunTest, AMessageFileNameThatWouldBeCutIsNeitherCreatedNorPosted) {
   PtySession& tooLong = Start({std::string(300, 'x')});
   ASSERT_TRUE(tooLong.WaitForText("The path of this file is longer than 255 characters."));
   tooLong.Send(kEnter);
-  EXPECT_EQ(ExitCode(tooLong.WaitExit()), 0);
+  EXPECT_EQ(ExitCode(tooLong.WaitExit()), 1);
   EXPECT_FALSE(Exists(workDir_ + "/" + std::string(255, 'x')));
 
   const std::string name = std::string(236, 'm') + ".txt";

@@ -119,7 +119,8 @@ TEST_F(SignalsTest, StopContinueResizeAndCtrlLRedrawTheScreen) {
 }
 
 // SIGTERM while a slow host utility runs is passed on: the utility ends too,
-// and the program ends by SIGTERM with the terminal given back.
+// and the program ends by SIGTERM with the terminal given back, even while
+// the question whether to stop waits for a key.
 TEST_F(SignalsTest, TermWhileTheUtilityRunsEndsTheUtilityToo) {
   WriteFile(hostDir_ + "/corvixutil", "#!/bin/sh\necho $$ > ../util.pid\nexec sleep 30\n");
   PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
@@ -131,6 +132,8 @@ TEST_F(SignalsTest, TermWhileTheUtilityRunsEndsTheUtilityToo) {
     util = static_cast<pid_t>(std::atoi(ReadFile(root_ + "/util.pid").c_str()));
   }
   ASSERT_GT(util, 0);
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Stop posting after this base?"));
   kill(run.Pid(), SIGTERM);
   const int status = run.WaitExit();
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
