@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/run.h"
+#include "app/selections.h"
 #include "support/io_error.h"
 #include "term/console.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     std::printf("corvixmass %s\n", corvix::kVersion);
     return 0;
   }
+  if (!corvix::TakeSelectOption(argc, argv)) return 1;
   winsize ws{};
   if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col != 0 &&
       ws.ws_row != 0) {

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "app/dialogs.h"
+#include "app/help.h"
 #include "app/posting_job.h"
 #include "app/session.h"
 #include "support/string_utils.h"
@@ -19,6 +20,7 @@
 namespace corvix {
 
 void EditMessageInfo() {
+  THelpScope help(kHelpMessageForm);
   TMenuBox box;
   ApplyDialogSettings(box);
   box.Title = " Message Info ";
@@ -49,9 +51,10 @@ void EditMessageInfo() {
 
 void ConfirmAndPost() {
   {
+    THelpScope help(kHelpConfirmList);
     TMenuList list;
     ApplyDialogSettings(list.Window);
-    list.Window.Title = " Base(s) ";
+    list.Window.Title = " " + std::to_string(Session.BaseList->MarkedCount()) + " Base(s) ";
     list.ShowScrollBar = false;
     list.BarAttr = 112;
     list.RowAttr = 7;

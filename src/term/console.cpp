@@ -153,7 +153,21 @@ void RestoreScreen(const TConsoleImageRec& Image) { Screen->PutScreenImage(Image
 
 // ---- Keys and time ----
 
-std::uint8_t ReadKey() { return Keyboard->ReadKey(); }
+void (*HelpKeyHook)() = nullptr;
+
+std::uint8_t ReadKey() {
+  for (;;) {
+    const std::uint8_t key = Keyboard->ReadKey();
+    // An extended key's code is queued behind its 0, so F1 is seen whole
+    // here without taking the code of any other key away from the caller.
+    if (key != kKeyExtended || HelpKeyHook == nullptr || Keyboard->KeyRead == Keyboard->KeyWrite ||
+        Keyboard->KeyBuf[static_cast<std::size_t>(Keyboard->KeyRead)] != kScanF1) {
+      return key;
+    }
+    Keyboard->PopKey();
+    HelpKeyHook();
+  }
+}
 
 bool KeyPressed() { return Keyboard->KeyPressed(); }
 
