@@ -36,6 +36,17 @@ std::string UsageText() {
          "                 (selections live in $XDG_STATE_HOME/corvixmass/selections/,\n"
          "                 by default ~/.local/state/corvixmass/selections/)\n"
          "\n"
+         "Unattended posting (no screen, no terminal needed; for cron and scripts):\n"
+         "  corvixmass --post FILE --bases LIST --subject TEXT [--from TEXT] [--to TEXT]\n"
+         "             [--yes] [--dry-run]\n"
+         "  LIST is comma-separated base numbers and @NAME selections, e.g. 7,20,@weekly.\n"
+         "  From and To default to the [message] values of corvixmass.ini. A base not in\n"
+         "  the catalogue, an empty subject or a value with a line break is an error\n"
+         "  before anything is posted. Without --yes it asks \"Post FILE to N bases?\"\n"
+         "  on a terminal and refuses otherwise; --dry-run prints each job file and posts\n"
+         "  nothing. One progress line per base, then the summary, on standard output.\n"
+         "  Exit status: 0 posted (or nothing to do), 3 a posting failed, 1 an error.\n"
+         "\n"
          "  --help     this text\n"
          "  --version  the version\n";
 }

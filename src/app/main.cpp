@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/run.h"
 #include "app/selections.h"
+#include "app/unattended.h"
 #include "support/io_error.h"
 #include "term/console.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     std::printf("corvixmass %s\n", corvix::kVersion);
     return 0;
   }
+  if (corvix::IsUnattendedPost(argc, argv)) return corvix::RunUnattended(argc, argv);
   if (!corvix::TakeSelectOption(argc, argv)) return 1;
   winsize ws{};
   if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col != 0 &&
