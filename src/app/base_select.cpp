@@ -2,6 +2,7 @@
 #include "app/base_select.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -143,8 +144,9 @@ class TMarkedCount {
   void Draw(const TBar& list) {
     if (list.MarkedCount() == count_ && shown_) return;
     count_ = list.MarkedCount();
-    const ShortString text = " " + std::to_string(list.MarkedCount()) + " of " +
-                             std::to_string(list.ItemCount()) + " marked ";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, " %d of %d marked ", list.MarkedCount(), list.ItemCount());
+    const ShortString text(buf);
     WriteXY(5, 22, 11, text);
     // The longest count, " 65535 of 65535 marked ", takes 23 columns: the
     // edge is drawn again behind a shorter one, whatever was there before.
