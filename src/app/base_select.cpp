@@ -170,7 +170,11 @@ class TMarkedCount {
 class TEditorSettingsScope {
  public:
   TEditorSettingsScope()
-      : endKeys_(EndKeys), endScanCodes_(EndScanCodes), fieldAttr_(FieldAttr), padChar_(PadChar), padAttr_(PadAttr) {}
+      : endKeys_(EndKeys),
+        endScanCodes_(EndScanCodes),
+        fieldAttr_(FieldAttr),
+        padChar_(PadChar),
+        padAttr_(PadAttr) {}
   ~TEditorSettingsScope() {
     EndKeys = endKeys_;
     EndScanCodes = endScanCodes_;
@@ -187,7 +191,9 @@ class TEditorSettingsScope {
 };
 
 // A notice whose text is cut to what the box can show.
-void Notice(const std::string& text) { MsgBox(kMsgNotice, ShortString(std::string_view(text).substr(0, 74))); }
+void Notice(const std::string& text) {
+  MsgBox(kMsgNotice, ShortString(std::string_view(text).substr(0, 74)));
+}
 
 // F5: asks for a name and saves the marked base numbers under it.
 void SaveSelectionPrompt(const TBar& list) {
@@ -214,7 +220,8 @@ void SaveSelectionPrompt(const TBar& list) {
     Notice("A name is letters, digits, '-', '_' and '.', not starting with '.'.");
     return;
   }
-  if (SelectionExists(name) && !MsgBox(kMsgQuestion, ShortString("Replace the selection " + name + "?")))
+  if (SelectionExists(name) &&
+      !MsgBox(kMsgQuestion, ShortString("Replace the selection " + name + "?")))
     return;
   std::string error;
   if (!SaveSelection(name, MarkedBaseNumbers(list), error)) {
@@ -260,13 +267,26 @@ void LoadSelectionPrompt(TBar& list) {
 
 void BaseListFunctionKey(TBar& list, std::uint8_t code) {
   switch (code) {
-    case kScanF2: list.MarkMatching(); break;
-    case kScanF3: list.UnmarkAll(); break;
-    case kScanF4: list.InvertMarks(); break;
-    case kScanF5: SaveSelectionPrompt(list); break;
-    case kScanF6: LoadSelectionPrompt(list); break;
-    case kScanF7: list.SetFilter(!list.Filter()); break;
-    default: break;
+    case kScanF2:
+      list.MarkMatching();
+      break;
+    case kScanF3:
+      list.UnmarkAll();
+      break;
+    case kScanF4:
+      list.InvertMarks();
+      break;
+    case kScanF5:
+      SaveSelectionPrompt(list);
+      break;
+    case kScanF6:
+      LoadSelectionPrompt(list);
+      break;
+    case kScanF7:
+      list.SetFilter(!list.Filter());
+      break;
+    default:
+      break;
   }
 }
 

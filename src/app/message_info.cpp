@@ -54,7 +54,8 @@ void ConfirmAndPost() {
     THelpScope help(kHelpConfirmList);
     TMenuList list;
     ApplyDialogSettings(list.Window);
-    list.Window.Title = ShortString(" ") + ShortString(std::to_string(Session.BaseList->MarkedCount())) + " Base(s) ";
+    list.Window.Title = ShortString(" ") +
+                        ShortString(std::to_string(Session.BaseList->MarkedCount())) + " Base(s) ";
     list.ShowScrollBar = false;
     list.BarAttr = 112;
     list.RowAttr = 7;

@@ -39,7 +39,8 @@ long BaseNumberOf(std::string_view text) {
 
 std::string Trimmed(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return std::string(s);
 }
 
@@ -48,8 +49,8 @@ std::string Trimmed(std::string_view s) {
 bool ValidSelectionName(std::string_view name) {
   if (name.empty() || name.size() > kMaxNameLength || name[0] == '.') return false;
   return std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_' || c == '.';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.';
   });
 }
 
@@ -140,7 +141,8 @@ bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, s
 }
 
 bool SelectionExists(const std::string& name) {
-  return ValidSelectionName(name) && ::access((StateDirPath() + kSelectionsSub + name).c_str(), F_OK) == 0;
+  return ValidSelectionName(name) &&
+         ::access((StateDirPath() + kSelectionsSub + name).c_str(), F_OK) == 0;
 }
 
 std::vector<std::string> SelectionNames() {

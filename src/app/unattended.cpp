@@ -104,13 +104,17 @@ bool ParsePostOptions(int argc, char** argv, TPostOptionsRec& options, std::stri
     }
     *value = argv[++i];
   }
-  if (!havePost || options.MsgFile.empty()) error = "--post needs the message file";
-  else if (!haveBases) error = "--post needs --bases LIST";
-  else if (!haveSubject) error = "--post needs --subject TEXT";
+  if (!havePost || options.MsgFile.empty())
+    error = "--post needs the message file";
+  else if (!haveBases)
+    error = "--post needs --bases LIST";
+  else if (!haveSubject)
+    error = "--post needs --subject TEXT";
   return error.empty();
 }
 
-bool ExpandBaseList(const std::string& list, std::vector<std::string>& numbers, std::string& error) {
+bool ExpandBaseList(const std::string& list, std::vector<std::string>& numbers,
+                    std::string& error) {
   numbers.clear();
   std::size_t at = 0;
   while (at <= list.size()) {
@@ -151,11 +155,13 @@ void PostMarked(const TBar& bases, const ShortString& msgFile, const TPostProgre
 int RunUnattended(int argc, char** argv) {
   TPostOptionsRec options;
   std::string error;
-  if (!ParsePostOptions(argc, argv, options, error)) return Fail(error + " (see corvixmass --help)");
+  if (!ParsePostOptions(argc, argv, options, error))
+    return Fail(error + " (see corvixmass --help)");
 
   Session.AppDir = JustPath(ProgramArg0());
   char cwd[PATH_MAX];
-  const ShortString here = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
+  const ShortString here =
+      ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
   Session.StartDir = here;
   ReadConfiguration();
   if (options.From) Session.MsgFrom = ShortString(*options.From);
@@ -164,23 +170,27 @@ int RunUnattended(int argc, char** argv) {
 
   // Everything is checked before the first job file is written.
   if (options.Subject.empty()) return Fail("the subject is empty");
-  const std::pair<const char*, std::string> given[] = {
-      {"--subject", options.Subject}, {"--from", options.From.value_or("")}, {"--to", options.To.value_or("")}};
+  const std::pair<const char*, std::string> given[] = {{"--subject", options.Subject},
+                                                       {"--from", options.From.value_or("")},
+                                                       {"--to", options.To.value_or("")}};
   for (const auto& [name, value] : given) {
-    if (value.find_first_of("\r\n") != std::string::npos) return Fail(std::string(name) + " holds a line break");
+    if (value.find_first_of("\r\n") != std::string::npos)
+      return Fail(std::string(name) + " holds a line break");
     // A longer value would be cut in the job file: the utility would post another text.
     if (value.size() > kJobValueRoom) {
-      return Fail(std::string(name) + " is longer than the job file holds (" + std::to_string(kJobValueRoom) +
-                  " characters)");
+      return Fail(std::string(name) + " is longer than the job file holds (" +
+                  std::to_string(kJobValueRoom) + " characters)");
     }
   }
   if (options.MsgFile.size() > ShortString::kMaxLength || !FileExists(ShortString(options.MsgFile)))
     return Fail(options.MsgFile + ": no such message file");
   const std::string absolute = AbsoluteFrom(here, ShortString(options.MsgFile));
-  if (absolute.size() > kJobValueRoom) return Fail(absolute + ": the name is too long for the job file");
+  if (absolute.size() > kJobValueRoom)
+    return Fail(absolute + ": the name is too long for the job file");
   const ShortString msgFile(absolute);
   if (!Session.HostDir.empty()) Session.HostDir = AbsoluteFrom(here, Session.HostDir);
-  const ShortString bad = ValueWithLineBreak({msgFile, "0", Session.MsgFrom, Session.MsgTo, Session.MsgSubject});
+  const ShortString bad =
+      ValueWithLineBreak({msgFile, "0", Session.MsgFrom, Session.MsgTo, Session.MsgSubject});
   if (!bad.empty()) return Fail("the " + bad.Str() + " holds a line break");
 
   std::vector<std::string> numbers;
@@ -199,7 +209,8 @@ int RunUnattended(int argc, char** argv) {
         found = true;
       }
     }
-    if (!found) return Fail("base " + number + " is not in the catalogue " + Session.BasesPath.Str());
+    if (!found)
+      return Fail("base " + number + " is not in the catalogue " + Session.BasesPath.Str());
   }
   if (bases.MarkedCount() == 0) return Fail("--bases names no base");
 
@@ -226,13 +237,14 @@ int RunUnattended(int argc, char** argv) {
   std::vector<TPostedRec> posted;
   int status = kExitDone;
   try {
-    PostMarked(bases, msgFile,
-               [&bases](std::size_t n, std::size_t total, std::int32_t item) {
-                 std::printf("[%zu/%zu] posting to base %s (%s)\n", n, total, bases.Data(item).Str().c_str(),
-                             EchoTagOfLine(bases.Text(item)).c_str());
-                 std::fflush(stdout);
-               },
-               posted);
+    PostMarked(
+        bases, msgFile,
+        [&bases](std::size_t n, std::size_t total, std::int32_t item) {
+          std::printf("[%zu/%zu] posting to base %s (%s)\n", n, total,
+                      bases.Data(item).Str().c_str(), EchoTagOfLine(bases.Text(item)).c_str());
+          std::fflush(stdout);
+        },
+        posted);
   } catch (const IoError& e) {
     std::fprintf(stderr, "corvixmass: %s\n", e.what());
     status = kExitError;
@@ -240,7 +252,8 @@ int RunUnattended(int argc, char** argv) {
   std::fputs(PostingSummary(posted).c_str(), stdout);
   std::fflush(stdout);
   for (const TPostedRec& p : posted) {
-    if (status == kExitDone && (p.WaitStatus == -1 || !WIFEXITED(p.WaitStatus) || WEXITSTATUS(p.WaitStatus) != 0))
+    if (status == kExitDone &&
+        (p.WaitStatus == -1 || !WIFEXITED(p.WaitStatus) || WEXITSTATUS(p.WaitStatus) != 0))
       status = kExitFailed;
   }
   return status;

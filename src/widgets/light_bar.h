@@ -88,7 +88,9 @@ class TBar {
   // a view Row itself, even when it names no item; with one, -1 off the view.
   std::int32_t ItemAt(std::int32_t row) const {
     if (!viewOn_) return row;
-    return row >= 0 && static_cast<std::size_t>(row) < view_.size() ? view_[static_cast<std::size_t>(row)] : -1;
+    return row >= 0 && static_cast<std::size_t>(row) < view_.size()
+               ? view_[static_cast<std::size_t>(row)]
+               : -1;
   }
   // The item under the highlight, as the callbacks receive it.
   std::int32_t CurrentItem() const { return ItemAt(Cursor); }
@@ -182,7 +184,7 @@ class TBar {
 
   std::vector<std::int32_t> view_;  // item indices shown, ascending, while viewOn_
   bool filter_ = false;
-  bool viewOn_ = false;             // filter_ and a search text: view_ is what is shown
+  bool viewOn_ = false;  // filter_ and a search text: view_ is what is shown
   std::int32_t markedCount_ = 0;
 
   void DrawRow(std::int32_t row, bool highlighted);

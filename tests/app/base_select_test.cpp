@@ -36,7 +36,8 @@ class BaseSelectTest : public testkit::ScreenTest {
     state_ = ::mkdtemp(tmpl);
     ::setenv("XDG_STATE_HOME", state_.c_str(), 1);
     DrawFrame(3, 2, 77, 22);
-    for (int i = 0; i < 30; ++i) list.Add(std::to_string(100 + i) + " " + Name(i), std::to_string(100 + i));
+    for (int i = 0; i < 30; ++i)
+      list.Add(std::to_string(100 + i) + " " + Name(i), std::to_string(100 + i));
     list.OnKey = [this](std::uint8_t key, std::int32_t index) { ToggleBaseMark(list, key, index); };
     list.SearchX = 12;
     list.SearchY = 21;
@@ -78,15 +79,32 @@ TEST_F(BaseSelectTest, FunctionKeysMarkInBulkAndKeepTheHighlight) {
   };
   const Case cases[] = {
       {"tab, down, tab", {}, "\t", {kScanDown}, {0}, 1, " 1 of 30 marked " + edge},
-      {"F2 without search marks all", {kScanDown, kScanDown}, "", {kScanF2}, All(30), 2,
+      {"F2 without search marks all",
+       {kScanDown, kScanDown},
+       "",
+       {kScanF2},
+       All(30),
+       2,
        " 30 of 30 marked " + edge.substr(1)},
       {"F2 marks the matches", {}, "gen", {kScanF2}, {5, 12, 20}, 5, " 3 of 30 marked " + edge},
-      {"F3 unmarks all, the edge comes back", {kScanF2}, "", {kScanF3}, {}, 0, " 0 of 30 marked " + edge},
-      {"F4 inverts", {kScanDown}, "\t", {kScanF4}, [] {
+      {"F3 unmarks all, the edge comes back",
+       {kScanF2},
+       "",
+       {kScanF3},
+       {},
+       0,
+       " 0 of 30 marked " + edge},
+      {"F4 inverts",
+       {kScanDown},
+       "\t",
+       {kScanF4},
+       [] {
          auto v = All(30);
          v.erase(v.begin() + 1);
          return v;
-       }(), 1, " 29 of 30 marked " + edge.substr(1)},
+       }(),
+       1,
+       " 29 of 30 marked " + edge.substr(1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -134,8 +152,10 @@ TEST_F(BaseSelectTest, FilterShowsMatchesAndKeepsMarksAndHighlight) {
   EXPECT_FALSE(list.Filter());
   EXPECT_EQ(list.CurrentItem(), 12);
   EXPECT_EQ(list.Cursor, 12);
-  EXPECT_EQ(Shown(static_cast<std::uint8_t>(4 + list.Cursor - list.Top)), "112 Regional GENEALOGY        ");
-  EXPECT_EQ(Shown(static_cast<std::uint8_t>(5 + list.Cursor - list.Top)), "113 Base 13                   ");
+  EXPECT_EQ(Shown(static_cast<std::uint8_t>(4 + list.Cursor - list.Top)),
+            "112 Regional GENEALOGY        ");
+  EXPECT_EQ(Shown(static_cast<std::uint8_t>(5 + list.Cursor - list.Top)),
+            "113 Base 13                   ");
   EXPECT_EQ(Marked(), std::vector<int>{12});
 
   // With the filter on, Ctrl-Y clears the text and shows every base again.
@@ -186,8 +206,14 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
 }
 
 TEST(Selections, NamesAndFilesAreChecked) {
-  for (auto [name, ok] : {std::pair{"weekly", true}, {"a.b-c_D9", true}, {".x", false}, {"", false},
-                          {"a/b", false}, {"..", false}, {"sp ace", false}, {"é", false}}) {
+  for (auto [name, ok] : {std::pair{"weekly", true},
+                          {"a.b-c_D9", true},
+                          {".x", false},
+                          {"", false},
+                          {"a/b", false},
+                          {"..", false},
+                          {"sp ace", false},
+                          {"é", false}}) {
     EXPECT_EQ(ValidSelectionName(name), ok) << name;
   }
   char tmpl[] = "/tmp/corvix-select-XXXXXX";

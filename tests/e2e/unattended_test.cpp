@@ -35,8 +35,9 @@ std::string Job(const std::string& file, const std::string& base, const std::str
                 const std::string& to, const std::string& subject) {
   return "[General]\n\n  PostTextFiles = true\n  logfile = corvixutil.log\n  loglevel = 3\n"
          "  logtype = 1\n  maxlogfiles = 31\n  maxlogsize = 1500\n\n[PostTextFiles]\n\n"
-         "  totalfiles = 1\n\n  file1_name    = " + file + "\n  file1_baseidx = " + base +
-         "\n  file1_from    = " + from + "\n  file1_to      = " + to + "\n  file1_subj    = " + subject +
+         "  totalfiles = 1\n\n  file1_name    = " +
+         file + "\n  file1_baseidx = " + base + "\n  file1_from    = " + from +
+         "\n  file1_to      = " + to + "\n  file1_subj    = " + subject +
          "\n  file1_addr    = 1:1/100\n  file1_delfile = false\n";
 }
 
@@ -76,27 +77,31 @@ class UnattendedTest : public HostFixture {
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
   }
-  std::string Received(int n) { return ReadFile(hostDir_ + "/received-" + std::to_string(n) + ".ini"); }
+  std::string Received(int n) {
+    return ReadFile(hostDir_ + "/received-" + std::to_string(n) + ".ini");
+  }
 };
 
 TEST_F(UnattendedTest, PostsEachBaseInCatalogueOrderWithTheSameJobFiles) {
   std::filesystem::create_directories(root_ + "/state/corvixmass/selections");
   WriteFile(root_ + "/state/corvixmass/selections/last", "65535\n");
-  const TRunRec run =
-      Post({"--post", "message.txt", "--bases", "@last, 7,007", "--subject", "Weekly news", "--to", "Sysops", "--yes"});
+  const TRunRec run = Post({"--post", "message.txt", "--bases", "@last, 7,007", "--subject",
+                            "Weekly news", "--to", "Sysops", "--yes"});
   EXPECT_EQ(run.Status, 0) << run.Err;
   const std::string file = workDir_ + "/message.txt";
   EXPECT_EQ(Received(1), Job(file, "7", "The Sysop", "Sysops", "Weekly news"));
   EXPECT_EQ(Received(2), Job(file, "65535", "The Sysop", "Sysops", "Weekly news"));
   EXPECT_FALSE(Exists(hostDir_ + "/received-3.ini"));
-  EXPECT_EQ(run.Out,
-            "[1/2] posting to base 7 (LINUX.7)\n[2/2] posting to base 65535 (LAST.BASE)\n"
-            "    7  LINUX.7       ok\n65535  LAST.BASE     ok\nPosted to 2 bases: 2 ok, 0 failed.\n");
+  EXPECT_EQ(
+      run.Out,
+      "[1/2] posting to base 7 (LINUX.7)\n[2/2] posting to base 65535 (LAST.BASE)\n"
+      "    7  LINUX.7       ok\n65535  LAST.BASE     ok\nPosted to 2 bases: 2 ok, 0 failed.\n");
   EXPECT_EQ(run.Err, "");
 
   // A utility that fails makes the exit status 3; the next base is still posted.
   WriteFile(hostDir_ + "/corvixutil", "#!/bin/sh\necho run >> calls.log\nexit 4\n");
-  const TRunRec failed = Post({"--post", "message.txt", "--bases", "20,7", "--subject", "S", "--yes"});
+  const TRunRec failed =
+      Post({"--post", "message.txt", "--bases", "20,7", "--subject", "S", "--yes"});
   EXPECT_EQ(failed.Status, 3);
   EXPECT_EQ(ReadFile(hostDir_ + "/calls.log").size(), 2 * (hostDir_.size() + 15) + 8);
   EXPECT_NE(failed.Out.find("Posted to 2 bases: 0 ok, 2 failed."), std::string::npos);
@@ -133,7 +138,8 @@ TEST_F(UnattendedTest, RefusesBeforeAnythingIsPosted) {
 }
 
 TEST_F(UnattendedTest, DryRunPrintsTheJobFilesAndRunsNoUtility) {
-  const TRunRec run = Post({"--post", "message.txt", "--bases", "20", "--subject", "S", "--dry-run"});
+  const TRunRec run =
+      Post({"--post", "message.txt", "--bases", "20", "--subject", "S", "--dry-run"});
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, "--- base 20 (RETRO): " + hostDir_ + "/aupload.ini would hold ---\n" +
                          Job(workDir_ + "/message.txt", "20", "The Sysop", "All", "S") +
