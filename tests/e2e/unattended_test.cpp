@@ -148,5 +148,15 @@ TEST_F(UnattendedTest, DryRunPrintsTheJobFilesAndRunsNoUtility) {
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
 }
 
+// Only a terminal can answer the question: without --yes it is asked once,
+// and yes posts.
+TEST_F(UnattendedTest, AsksOnceOnATerminal) {
+  PtySession& run = Start({"--post", "message.txt", "--bases", "7", "--subject", "S"});
+  ASSERT_TRUE(run.WaitForText("Post message.txt to 1 bases? [y/N]"));
+  run.Send("y\r");
+  EXPECT_EQ(run.WaitExit(), 0);
+  EXPECT_EQ(Received(1), Job(workDir_ + "/message.txt", "7", "The Sysop", "All", "S"));
+}
+
 }  // namespace
 }  // namespace corvix::e2e
