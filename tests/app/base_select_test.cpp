@@ -20,6 +20,12 @@
 namespace corvix {
 namespace {
 
+// A new directory below the system's temporary directory.
+std::string TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "corvix-select-XXXXXX").string();
+  return ::mkdtemp(tmpl.data());
+}
+
 // Items 5, 12 and 20 contain "gen" in some mix of case; base numbers are 100 + i.
 std::string Name(int i) {
   if (i == 5) return "General chat";
@@ -32,8 +38,7 @@ class BaseSelectTest : public testkit::ScreenTest {
  protected:
   void SetUp() override {
     ScreenTest::SetUp();
-    char tmpl[] = "/tmp/corvix-select-XXXXXX";
-    state_ = ::mkdtemp(tmpl);
+    state_ = TempDir();
     ::setenv("XDG_STATE_HOME", state_.c_str(), 1);
     DrawFrame(3, 2, 77, 22);
     for (int i = 0; i < 30; ++i)
@@ -216,8 +221,7 @@ TEST(Selections, NamesAndFilesAreChecked) {
                           {"é", false}}) {
     EXPECT_EQ(ValidSelectionName(name), ok) << name;
   }
-  char tmpl[] = "/tmp/corvix-select-XXXXXX";
-  const std::string state = ::mkdtemp(tmpl);
+  const std::string state = TempDir();
   ::setenv("XDG_STATE_HOME", state.c_str(), 1);
   std::string error;
   std::vector<std::string> numbers;
