@@ -1,6 +1,7 @@
 // Benchmarks of the steps that grow with the catalogue: reading it into the
-// base list, one search letter in that list, drawing the list, and the job
-// file written before each run of the host utility.
+// base list, one search letter in that list, drawing the list, marking every
+// base and turning the filter view on and off, and the job file written
+// before each run of the host utility.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -115,6 +116,41 @@ void BM_DownKeyChanges(benchmark::State& state) {
   RunList(state, "\x1b[B\r", TRedrawMode::Changes);
 }
 BENCHMARK(BM_DownKeyChanges)->Unit(benchmark::kMicrosecond);
+
+// F2 in the base list with no search text: every one of the 65,535 bases is
+// marked (the marks are cleared between iterations, outside the timing); the
+// run's own drawing is included (see BM_DrawList).
+void BM_MarkAllF2(benchmark::State& state) {
+  Console console;
+  TBar list;
+  LoadBaseList(list, ShortString(CataloguePath()));
+  list.OnExtended = [&list](std::uint8_t code, std::int32_t) { BaseListFunctionKey(list, code); };
+  for (auto _ : state) {
+    state.PauseTiming();
+    list.UnmarkAll();
+    console.Type("\x1b[[B\r");  // F2, Enter
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(list.Run(4, 4, 72, 17, 0));
+  }
+  if (list.MarkedCount() != kBases) state.SkipWithError("F2 did not mark every base");
+}
+BENCHMARK(BM_MarkAllF2)->Unit(benchmark::kMicrosecond);
+
+// F7 with a search text that most bases hold: each iteration turns the
+// filter view on or off over 65,535 bases, drawing included.
+void BM_ToggleFilterF7(benchmark::State& state) {
+  Console console;
+  TBar list;
+  LoadBaseList(list, ShortString(CataloguePath()));
+  list.OnExtended = [&list](std::uint8_t code, std::int32_t) { BaseListFunctionKey(list, code); };
+  list.SearchText = "A";
+  for (auto _ : state) {
+    console.Type("\x1b[18~\r");  // F7, Enter
+    benchmark::DoNotOptimize(list.Run(4, 4, 72, 17, 0));
+  }
+  state.counters["shown"] = list.Shown();
+}
+BENCHMARK(BM_ToggleFilterF7)->Unit(benchmark::kMicrosecond);
 
 void BM_BuildJobFile(benchmark::State& state) {
   const TJobRec job{"/home/sysop/message.txt", "65535", "The Sysop", "All", "News of the week"};

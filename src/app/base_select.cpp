@@ -2,15 +2,22 @@
 #include "app/base_select.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "app/dialogs.h"
+#include "app/help.h"
+#include "app/selections.h"
 #include "support/record_file.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/keys.h"
 #include "widgets/light_bar.h"
+#include "widgets/line_input.h"
+#include "widgets/menu_box.h"
+#include "widgets/menu_list.h"
 
 namespace corvix {
 namespace {
@@ -127,11 +134,189 @@ void LoadBaseList(TBar& list, const ShortString& path) {
   list.NormalMarkColor = "|15|16";
 }
 
+namespace {
+
+// The count " N of M marked " in the frame's bottom edge from column 5 of row
+// 22, drawn again when it changes.
+class TMarkedCount {
+ public:
+  TMarkedCount() : edge_(GetCharAt(4, 22)), edgeAttr_(GetAttrAt(4, 22)) {}
+  void Draw(const TBar& list) {
+    if (list.MarkedCount() == count_ && shown_) return;
+    count_ = list.MarkedCount();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, " %d of %d marked ", list.MarkedCount(), list.ItemCount());
+    const ShortString text(buf);
+    WriteXY(5, 22, 11, text);
+    // The longest count, " 65535 of 65535 marked ", takes 23 columns: the
+    // edge is drawn again behind a shorter one, whatever was there before.
+    if (text.size() < kWidth) {
+      WriteXY(static_cast<std::uint8_t>(5 + text.size()), 22, edgeAttr_,
+              ShortString::Of(edge_, kWidth - text.size()));
+    }
+    shown_ = true;
+  }
+
+ private:
+  char edge_;
+  std::uint8_t edgeAttr_;
+  static constexpr std::size_t kWidth = 23;
+  bool shown_ = false;
+  std::int32_t count_ = 0;
+};
+
+// Line editor settings are shared by every editor; a prompt that changes
+// them puts them back, so the message form later reads them as it would have.
+class TEditorSettingsScope {
+ public:
+  TEditorSettingsScope()
+      : endKeys_(EndKeys),
+        endScanCodes_(EndScanCodes),
+        fieldAttr_(FieldAttr),
+        padChar_(PadChar),
+        padAttr_(PadAttr) {}
+  ~TEditorSettingsScope() {
+    EndKeys = endKeys_;
+    EndScanCodes = endScanCodes_;
+    FieldAttr = fieldAttr_;
+    PadChar = padChar_;
+    PadAttr = padAttr_;
+  }
+
+ private:
+  ShortString endKeys_, endScanCodes_;
+  std::uint8_t fieldAttr_;
+  char padChar_;
+  std::uint8_t padAttr_;
+};
+
+// A notice whose text is cut to what the box can show.
+void Notice(const std::string& text) {
+  MsgBox(kMsgNotice, ShortString(std::string_view(text).substr(0, 74)));
+}
+
+// F5: asks for a name and saves the marked base numbers under it.
+void SaveSelectionPrompt(const TBar& list) {
+  THelpScope help(kHelpSaveSelection);
+  std::string name;
+  {
+    TEditorSettingsScope keep;
+    TMenuBox box;
+    ApplyDialogSettings(box);
+    box.Title = " Save Selection ";
+    box.Open(18, 10, 62, 14);
+    WriteXY(20, 12, 7, "Name:");
+    EndKeys = ShortString("\r\x1b");
+    EndScanCodes.clear();
+    FieldAttr = 112;
+    PadChar = ' ';
+    PadAttr = 112;
+    name = EditLine(26, 12, 34, 64, kEditText, "").Str();
+    const bool entered = EndKey == kKeyEnter;
+    box.Close();
+    if (!entered) return;
+  }
+  if (!ValidSelectionName(name)) {
+    Notice("A name is letters, digits, '-', '_' and '.', not starting with '.'.");
+    return;
+  }
+  if (SelectionExists(name) &&
+      !MsgBox(kMsgQuestion, ShortString("Replace the selection " + name + "?")))
+    return;
+  std::string error;
+  if (!SaveSelection(name, MarkedBaseNumbers(list), error)) {
+    Notice("Not saved: " + error);
+    return;
+  }
+  Notice("Saved " + std::to_string(list.MarkedCount()) + " base(s) as " + name + ".");
+}
+
+// F6: offers the saved names; the chosen one is marked exactly.
+void LoadSelectionPrompt(TBar& list) {
+  const std::vector<std::string> names = SelectionNames();
+  if (names.empty()) {
+    Notice("No selection has been saved yet (F5 saves one).");
+    return;
+  }
+  std::string chosen;
+  {
+    THelpScope help(kHelpPickSelection);
+    TMenuList pick;
+    ApplyDialogSettings(pick.Window);
+    pick.Window.Title = " Selections ";
+    pick.ShowScrollBar = false;
+    pick.BarAttr = 112;
+    pick.RowAttr = 7;
+    for (const std::string& n : names) pick.Add(ShortString(n), 0);
+    const int rows = std::min<int>(static_cast<int>(names.size()), 12);
+    pick.Open(25, 6, 55, static_cast<std::uint8_t>(6 + rows + 1));
+    pick.Close();
+    if (pick.LastKey != kKeyEnter || pick.Count == 0) return;
+    chosen = names[static_cast<std::size_t>(pick.Current - 1)];
+  }
+  std::vector<std::string> numbers;
+  std::string error;
+  if (!LoadSelection(chosen, numbers, error)) {
+    Notice(error);
+    return;
+  }
+  MarkSelection(list, numbers);
+}
+
+}  // namespace
+
+void BaseListFunctionKey(TBar& list, std::uint8_t code) {
+  switch (code) {
+    case kScanF2:
+      list.MarkMatching();
+      break;
+    case kScanF3:
+      list.UnmarkAll();
+      break;
+    case kScanF4:
+      list.InvertMarks();
+      break;
+    case kScanF5:
+      SaveSelectionPrompt(list);
+      break;
+    case kScanF6:
+      LoadSelectionPrompt(list);
+      break;
+    case kScanF7:
+      list.SetFilter(!list.Filter());
+      break;
+    default:
+      break;
+  }
+}
+
 bool SelectBases(TBar& list) {
+  THelpScope help(kHelpBaseList);
   WriteXY(28, 2, 11, " Select Message Base(s) ");
   WriteXY(4, 3, 15, PadRight("ID", 4, ' ') + PadRight("ECHOTAG", 12, ' ') + " " + PadRight("NAME", 53, ' '));
   WriteXY(1, 25, 8, PadRight("Press TAB to select base(s), press ENTER when finished.", 79, ' '));
   WriteXY(4, 21, 8, "Search:");
+  if (HaveStartSelection) {
+    MarkSelection(list, StartSelection);
+    HaveStartSelection = false;
+  }
+  TMarkedCount count;
+  count.Draw(list);
+  // The callbacks below point at this frame's locals: they are put back on
+  // every way out.
+  struct TRestore {
+    TBar& List;
+    TBarKeyProc Key, Extended;
+    ~TRestore() {
+      List.OnKey = Key;
+      List.OnExtended = Extended;
+    }
+  } restore{list, list.OnKey, list.OnExtended};
+  list.OnExtended = [&list](std::uint8_t code, std::int32_t) { BaseListFunctionKey(list, code); };
+  list.OnKey = [&list, &count, toggle = restore.Key](std::uint8_t key, std::int32_t index) {
+    if (toggle) toggle(key, index);
+    count.Draw(list);
+  };
   for (;;) {
     std::int32_t result = list.Run(4, 4, 72, 17, 0);
     if (result == barEnter) return true;

@@ -33,8 +33,16 @@ void LoadBaseList(TBar& list, const ShortString& path);
 // The list's key callback: TAB inverts the mark of item Index.
 void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index);
 
+// The base list's function keys: F2 marks every base that matches the search
+// text (every base when there is none), F3 unmarks all, F4 inverts all marks,
+// F5 saves the marks as a named selection, F6 marks a saved one, F7 turns the
+// filter view on or off. Other codes do nothing.
+void BaseListFunctionKey(TBar& list, std::uint8_t code);
+
 // Draws the base-selection screen's texts and runs the list until Enter or
 // Escape; true for Enter. Left and Right start the run over from the first item.
+// The count of marked bases shows in the frame's bottom edge; a selection
+// given with --select is marked before the first run.
 bool SelectBases(TBar& list);
 
 }  // namespace corvix

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/help.h"
 #include "support/dir_search.h"
 #include "support/quick_sort.h"
 #include "support/string_utils.h"
@@ -253,6 +254,7 @@ void ApplyDialogSettings(TMenuBox& box) {
 }
 
 bool MsgBox(std::uint8_t kind, const ShortString& text) {
+  THelpScope help(kHelpMessageBox);
   bool result = true;
   std::uint8_t oldX = WhereX(), oldY = WhereY(), oldAttr = GetTextAttr();
   int len = text.size();
@@ -317,6 +319,7 @@ void DrawFrame(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y
 }
 
 ShortString OpenFileDialog(const ShortString& title, const ShortString& startDir) {
+  THelpScope help(kHelpFileDialog);
   // The dialog's fields end on Tab, Enter and Escape, and that setting stays
   // for every line editor after it, whichever way the dialog is left.
   EndKeys = "\t\r\x1b";

@@ -8,7 +8,9 @@
 #include "app/command_line.h"
 #include "app/run.h"
 #include "app/run_scope.h"
+#include "app/selections.h"
 #include "app/startup_checks.h"
+#include "app/unattended.h"
 #include "support/io_error.h"
 #include "term/console.h"
 
@@ -27,7 +29,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", misuse.c_str());
     return 1;
   }
+  options.Unattended = corvix::IsUnattendedPost(argc, argv);
+  if (!options.Unattended && !corvix::TakeSelectOption(argc, argv)) return 1;
   if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
+  if (options.Unattended) return corvix::RunUnattended(argc, argv);
   try {
     corvix::TRunScope scope;
     corvix::RunSession(argc, argv);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/dialogs.h"
+#include "app/help.h"
 #include "app/posting_job.h"
 #include "app/session.h"
 #include "support/string_utils.h"
@@ -22,6 +23,7 @@
 namespace corvix {
 
 void EditMessageInfo() {
+  THelpScope help(kHelpMessageForm);
   TMenuBox box;
   ApplyDialogSettings(box);
   box.Title = " Message Info ";
@@ -52,9 +54,11 @@ void EditMessageInfo() {
 
 void ConfirmAndPost() {
   {
+    THelpScope help(kHelpConfirmList);
     TMenuList list;
     ApplyDialogSettings(list.Window);
-    list.Window.Title = " Base(s) ";
+    list.Window.Title = ShortString(" ") +
+                        ShortString(std::to_string(Session.BaseList->MarkedCount())) + " Base(s) ";
     list.ShowScrollBar = false;
     list.BarAttr = 112;
     list.RowAttr = 7;

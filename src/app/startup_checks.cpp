@@ -275,7 +275,7 @@ std::string ScreenSizeProblem(int fd, int waitMs) {
 
 int CheckBeforeStart(const TStartupOptions& options) {
   Session.IniPath = options.ConfigPath.empty() ? DefaultConfigPath() : options.ConfigPath;
-  if (!options.Check) {
+  if (!options.Check && !options.Unattended) {
     std::string problem =
         TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
     if (!problem.empty()) {
@@ -296,6 +296,7 @@ int CheckBeforeStart(const TStartupOptions& options) {
     return 1;
   }
   if (options.Check) return 0;
+  if (options.Unattended) return -1;
   std::string problem = ScreenSizeProblem(STDOUT_FILENO, 300);
   if (!problem.empty()) {
     std::fprintf(stderr, "%s\n", problem.c_str());

@@ -13,6 +13,7 @@ namespace corvix {
 struct TStartupOptions {
   bool Check = false;      // --check: run the checks, print what they found, exit
   std::string ConfigPath;  // --config FILE; empty: corvixmass.ini beside the executable
+  bool Unattended = false;  // --post: no terminal is needed or touched
 };
 
 // Takes --check, --config FILE and --config=FILE out of Argv (Argc shrinks),

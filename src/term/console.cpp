@@ -218,11 +218,22 @@ void RestoreScreen(const TConsoleImageRec& Image) { Screen->PutScreenImage(Image
 
 // ---- Keys and time ----
 
+void (*HelpKeyHook)() = nullptr;
+
 std::uint8_t ReadKey() {
   for (;;) {
     const std::uint8_t key = Keyboard->ReadKey();
     const bool scanCode = gAfterExtendedPrefix;
     gAfterExtendedPrefix = !scanCode && key == kKeyExtended;
+    // An extended key's code is queued behind its 0, so F1 is seen whole
+    // here without taking the code of any other key away from the caller.
+    if (gAfterExtendedPrefix && HelpKeyHook != nullptr && Keyboard->KeyRead != Keyboard->KeyWrite &&
+        Keyboard->KeyBuf[static_cast<std::size_t>(Keyboard->KeyRead)] == kScanF1) {
+      Keyboard->PopKey();
+      gAfterExtendedPrefix = false;
+      HelpKeyHook();
+      continue;
+    }
     // Ctrl-L draws the screen again wherever a key is read; no screen takes
     // it as a key (line input takes no control characters).
     if (scanCode || key != kKeyCtrlL) return key;

@@ -102,6 +102,11 @@ void RestoreScreen(const TConsoleImageRec& Image);
 
 // ---- Keys and time. ----
 
+// Called by ReadKey when F1 arrives, in place of returning it: the key is
+// used up and ReadKey goes on to the next one. Unset, F1 is returned like any
+// key. Set by the application while a screen has help to show.
+extern void (*HelpKeyHook)();
+
 // Next key byte: an ordinary key, or 0 followed by a scan code on the next call.
 std::uint8_t ReadKey();
 bool KeyPressed();

@@ -103,10 +103,12 @@ extern "C" void OnEndingSignal(int sig, siginfo_t* info, void*) {
   const int savedErrno = errno;
   const pid_t child = static_cast<pid_t>(gChild);
   if (child > 0 && IsIn(sig, std::begin(kPassedOn), std::end(kPassedOn))) {
-    // Typed at the terminal, INT and QUIT reach the child by themselves and
-    // only interrupt it, as they always did while a child ran.
-    const bool typed =
-        (sig == SIGINT || sig == SIGQUIT) && info != nullptr && info->si_code == SI_KERNEL;
+    // Typed at the terminal while the child's group holds it, INT and QUIT
+    // reach the child by themselves and only interrupt it, as they always did
+    // while a child ran. A child in a group of its own in the background (the
+    // host utility of an unattended run) gets them passed on.
+    const bool typed = (sig == SIGINT || sig == SIGQUIT) && info != nullptr &&
+                       info->si_code == SI_KERNEL && ::tcgetpgrp(gTermFd) == child;
     if (!typed) {
       const pid_t target = gChildGroup ? -child : child;
       ::kill(target, sig);
@@ -224,6 +226,8 @@ void ArmTerminalRestore(int termFd, const struct termios& saved, int outFd) {
   gArmed = 1;
   InstallHandlers();
 }
+
+void InstallEndingHandlers() { InstallHandlers(); }
 
 void RestoreTerminal() {
   if (gArmed) ::tcsetattr(gTermFd, TCSANOW, &gSaved);

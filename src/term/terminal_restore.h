@@ -77,6 +77,10 @@ int TakeTerminalEvents();
 //      terminal and ends the process by that signal; otherwise it returns and
 //      the program carries on (re-entering raw mode if it left it).
 void SetRunningChild(pid_t pid, bool processGroup);
+// For a run that never takes the terminal (unattended posting): installs the
+// same handlers, so an ending signal reaches a registered child and waits for
+// it; nothing of the terminal is touched.
+void InstallEndingHandlers();
 void ClearRunningChild();
 // The ending signal received while a child ran, or 0.
 int PendingEndSignal();

@@ -160,6 +160,7 @@ void TBar::Append(std::string_view text, std::string_view data, bool marked) {
   item.TextLength = static_cast<std::uint8_t>(text.size());
   item.DataLength = static_cast<std::uint8_t>(data.size());
   item.Marked = marked;
+  if (marked) ++markedCount_;
   text_.insert(text_.end(), text.begin(), text.end());
   text_.insert(text_.end(), data.begin(), data.end());
   items_.push_back(item);
@@ -188,7 +189,69 @@ std::string_view TBar::DataView(std::int32_t index) const {
 }
 
 void TBar::SetMarked(std::int32_t index, bool marked) {
-  if (IsItem(index)) items_[Slot(index)].Marked = marked;
+  if (!IsItem(index)) return;
+  ItemRec& item = items_[Slot(index)];
+  if (item.Marked != marked) markedCount_ += marked ? 1 : -1;
+  item.Marked = marked;
+}
+
+bool TBar::MatchesSearch(std::int32_t index) const {
+  return IsItem(index) && OccursInUpper(SearchText, TextView(index));
+}
+
+void TBar::MarkMatching() {
+  const bool all = SearchText.empty();
+  const char* base = text_.data();
+  for (ItemRec& item : items_) {
+    if (all || OccursInUpper(SearchText, std::string_view(base + item.At, item.TextLength))) {
+      item.Marked = true;
+    }
+  }
+  markedCount_ = 0;
+  for (const ItemRec& item : items_) markedCount_ += item.Marked ? 1 : 0;
+}
+
+void TBar::UnmarkAll() {
+  for (ItemRec& item : items_) item.Marked = false;
+  markedCount_ = 0;
+}
+
+void TBar::InvertMarks() {
+  for (ItemRec& item : items_) item.Marked = !item.Marked;
+  markedCount_ = ItemCount() - markedCount_;
+}
+
+void TBar::SetFilter(bool on) {
+  filter_ = on;
+  SearchFrom = 0;
+  UpdateView();
+}
+
+void TBar::UpdateView() {
+  const std::int32_t item = CurrentItem();
+  const std::int32_t row = Cursor - Top;
+  viewOn_ = filter_ && !SearchText.empty();
+  view_.clear();
+  std::int32_t cursor = std::clamp<std::int32_t>(item, 0, std::max(ItemCount() - 1, 0));
+  if (viewOn_) {
+    const char* base = text_.data();
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      const ItemRec& it = items_[i];
+      if (OccursInUpper(SearchText, std::string_view(base + it.At, it.TextLength))) {
+        view_.push_back(static_cast<std::int32_t>(i));
+      }
+    }
+    // The highlighted item's row, or the next shown item's (the last when
+    // none follows it).
+    const auto at = std::lower_bound(view_.begin(), view_.end(), item);
+    cursor = static_cast<std::int32_t>(at - view_.begin());
+    if (cursor > 0 && cursor == Shown()) --cursor;
+  }
+  // The highlight keeps its screen row where the rows above and below allow.
+  Cursor = cursor;
+  Top = std::clamp<std::int32_t>(cursor - std::clamp<std::int32_t>(row, 0, height_), 0,
+                                 std::max(Shown() - height_, 0));
+  if (Top > Cursor) Top = Cursor;
 }
 
 void TBar::SetData(std::int32_t index, const ShortString& data) {
@@ -216,6 +279,9 @@ void TBar::Clear() {
   text_.shrink_to_fit();
   Count = -1;
   Cursor = 0;
+  markedCount_ = 0;
+  view_.clear();
+  viewOn_ = false;
 }
 
 void TBar::Sort() {
@@ -226,27 +292,29 @@ void TBar::Sort() {
   std::stable_sort(items_.begin(), items_.end(), [base](const ItemRec& a, const ItemRec& b) {
     return std::string_view(base + a.At, a.TextLength) < std::string_view(base + b.At, b.TextLength);
   });
+  if (viewOn_) UpdateView();  // the shown items moved with the rest
 }
 
-void TBar::DrawRow(std::int32_t index, bool highlighted) {
+void TBar::DrawRow(std::int32_t row, bool highlighted) {
   // Only rows of the list's rectangle are drawn, whatever Cursor or Top hold.
-  if (!IsItem(index) || index < Top || index - Top >= height_) return;
+  if (!IsShown(row) || row < Top || row - Top >= height_) return;
+  const std::int32_t index = ItemAt(row);
   const ShortString& prefix = Marked(index) ? (highlighted ? BarMarkColor : NormalMarkColor)
                                              : (highlighted ? BarColor : NormalColor);
-  WriteXYPipe(x_, RowAt(y_, index - Top), 7,
+  WriteXYPipe(x_, RowAt(y_, row - Top), 7,
               prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size()));
 }
 
 void TBar::DrawHighlight() {
-  if (!IsItem(Cursor)) return;
+  if (!IsShown(Cursor)) return;
   DrawRow(Cursor, true);
-  if (OnMove) OnMove(Cursor);
+  if (OnMove) OnMove(CurrentItem());
 }
 
 void TBar::DrawAll() {
   const ShortString blanks = ShortString::Of(' ', width_);
   for (std::int32_t r = 0; r < height_; ++r) {
-    if (IsItem(Top + r)) {
+    if (IsShown(Top + r)) {
       DrawRow(Top + r, false);
     } else {
       WriteXY(x_, RowAt(y_, r), 7, blanks);
@@ -258,7 +326,7 @@ void TBar::DrawAll() {
 void TBar::DrawMore() {
   if (!ShowMore) return;
   const bool up = Top > 0;
-  const bool down = Top + height_ < Count;
+  const bool down = Top + height_ < Shown();
   const std::uint8_t state = static_cast<std::uint8_t>((up ? 1 : 0) + (down ? 2 : 0));
   if (state == moreState_) return;
   moreState_ = state;
@@ -268,11 +336,11 @@ void TBar::DrawMore() {
 
 void TBar::DrawPositionBar() {
   // Without a row or a column there is no place for the bar inside the list.
-  if (!ScrollBar || items_.empty() || width_ == 0 || height_ == 0) return;
+  if (!ScrollBar || Shown() <= 0 || width_ == 0 || height_ == 0) return;
   const std::uint8_t col = static_cast<std::uint8_t>(std::min(x_ + width_ - 1, 255));
   const ShortString track = ShortString::Of(TrackChar);
   for (std::int32_t r = 0; r < height_; ++r) WriteXY(col, RowAt(y_, r), TrackAttr, track);
-  const std::int32_t count = ItemCount();
+  const std::int32_t count = Shown();
   std::int32_t t;
   if (Cursor == 0) {
     t = 0;
@@ -291,108 +359,123 @@ void TBar::DrawSearchLine(const ShortString& text) {
   if (SearchX != 0) WriteXY(SearchX, SearchY, SearchAttr, text);
 }
 
-void TBar::Search() {
-  if (items_.empty() || SearchText.empty()) return;
-  const std::size_t count = items_.size();
+bool TBar::Search() {
+  if (Shown() <= 0 || SearchText.empty()) return false;
+  const std::int32_t shown = Shown();
   const char* base = text_.data();
-  for (std::size_t i = static_cast<std::size_t>(std::max<std::int32_t>(SearchFrom, 0)); i < count;
-       ++i) {
-    const ItemRec& item = items_[i];
+  for (std::int32_t row = std::max<std::int32_t>(SearchFrom, 0); row < shown; ++row) {
+    const ItemRec& item = items_[Slot(ItemAt(row))];
     if (OccursInUpper(SearchText, std::string_view(base + item.At, item.TextLength))) {
-      Top = Cursor = SearchFrom = static_cast<std::int32_t>(i);
+      Top = Cursor = SearchFrom = row;
       DrawAll();
-      return;
+      return true;
     }
+  }
+  return false;
+}
+
+TBarRedraw TBar::KeyHomeEnd(std::uint8_t code) {
+  if (code == kScanHome) {
+    Top = 0;
+    Cursor = 0;
+  } else {
+    // On an empty list this leaves Cursor at -1 (or -2 after Clear); every
+    // use of Cursor as an index checks it first.
+    if (Shown() > height_) Top = Shown() - height_;
+    Cursor = Shown() - 1;
+  }
+  SearchFrom = 0;
+  return TBarRedraw::All;
+}
+
+TBarRedraw TBar::KeyLeftRight(std::uint8_t code, std::int32_t& result) {
+  result = code == kScanLeft ? barLeft : barRight;
+  SearchFrom = 0;
+  return TBarRedraw::None;
+}
+
+TBarRedraw TBar::KeyUpDown(std::uint8_t code) {
+  SearchFrom = 0;
+  if (code == kScanUp) {
+    if (Cursor > Top) {
+      --Cursor;
+      return TBarRedraw::Rows;
+    }
+    if (Top > 0) {
+      --Top;
+      --Cursor;
+      return TBarRedraw::All;
+    }
+    return TBarRedraw::None;
+  }
+  if (Cursor >= Shown() - 1) return TBarRedraw::None;
+  ++Cursor;
+  if (Cursor - 1 < Top + height_ - 1) return TBarRedraw::Rows;
+  ++Top;
+  return TBarRedraw::All;
+}
+
+TBarRedraw TBar::KeyPage(std::uint8_t code) {
+  const std::int32_t height = height_;
+  const std::int32_t shown = Shown();
+  if (ExtKeys) {
+    if (OnKey) OnKey(code == kScanPgUp ? kExtPageUpKey : kExtPageDownKey, CurrentItem());
+    return TBarRedraw::All;
+  }
+  SearchFrom = 0;
+  if (code == kScanPgUp) {
+    if (Top - height >= 0) {
+      Top -= height;
+      Cursor -= height;
+    } else {
+      Top = 0;
+      Cursor = 0;
+    }
+  } else if (shown > height) {
+    if (shown - 1 > Top + height) {
+      Top += height;
+      Cursor = Top;
+    } else {
+      Top = shown - height;
+      Cursor = shown - 1;
+    }
+  }
+  return TBarRedraw::All;
+}
+
+TBarRedraw TBar::ApplyExtended(std::uint8_t code, std::int32_t& result) {
+  switch (code) {
+    case kScanHome:
+    case kScanEnd:
+      return KeyHomeEnd(code);
+    case kScanLeft:
+    case kScanRight:
+      return KeyLeftRight(code, result);
+    case kScanUp:
+    case kScanDown:
+      return KeyUpDown(code);
+    case kScanPgUp:
+    case kScanPgDn:
+      return KeyPage(code);
+    default:
+      return TBarRedraw::None;
+  }
+}
+
+void TBar::Redraw(TBarRedraw what, std::int32_t oldCursor) {
+  if (what == TBarRedraw::Rows) {
+    DrawRow(oldCursor, false);
+    DrawHighlight();
+  } else if (what == TBarRedraw::All) {
+    DrawAll();
   }
 }
 
 void TBar::HandleExtended(std::uint8_t code, std::int32_t& result) {
-  const std::int32_t height = height_;
-  switch (code) {
-    case kScanHome:
-      Top = 0;
-      Cursor = 0;
-      SearchFrom = 0;
-      DrawAll();
-      break;
-    case kScanEnd:
-      // On an empty list this leaves Cursor at -1 (or -2 after Clear); every
-      // use of Cursor as an index checks it first.
-      if (Count > height) Top = Count - height;
-      Cursor = Count - 1;
-      SearchFrom = 0;
-      DrawAll();
-      break;
-    case kScanLeft:
-      result = barLeft;
-      SearchFrom = 0;
-      break;
-    case kScanRight:
-      result = barRight;
-      SearchFrom = 0;
-      break;
-    case kScanUp:
-      SearchFrom = 0;
-      if (Cursor > Top) {
-        DrawRow(Cursor, false);
-        --Cursor;
-        DrawHighlight();
-      } else if (Top > 0) {
-        --Top;
-        --Cursor;
-        DrawAll();
-      }
-      break;
-    case kScanDown:
-      SearchFrom = 0;
-      if (Cursor < Count - 1) {
-        if (Cursor < Top + height - 1) {
-          DrawRow(Cursor, false);
-          ++Cursor;
-          DrawHighlight();
-        } else {
-          ++Top;
-          ++Cursor;
-          DrawAll();
-        }
-      }
-      break;
-    case kScanPgUp:
-      if (ExtKeys) {
-        if (OnKey) OnKey(kExtPageUpKey, Cursor);
-      } else {
-        SearchFrom = 0;
-        if (Top - height >= 0) {
-          Top -= height;
-          Cursor -= height;
-        } else {
-          Top = 0;
-          Cursor = 0;
-        }
-      }
-      DrawAll();
-      break;
-    case kScanPgDn:
-      if (ExtKeys) {
-        if (OnKey) OnKey(kExtPageDownKey, Cursor);
-      } else {
-        SearchFrom = 0;
-        if (Count > height) {
-          if (Count - 1 > Top + height) {
-            Top += height;
-            Cursor = Top;
-          } else {
-            Top = Count - height;
-            Cursor = Count - 1;
-          }
-        }
-      }
-      DrawAll();
-      break;
-    default:
-      break;
-  }
-  if (OnKey) OnKey(code, Cursor);
+  const std::int32_t oldCursor = Cursor;
+  Redraw(ApplyExtended(code, result), oldCursor);
+  if (OnExtended) OnExtended(code, CurrentItem());
+  if (OnKey) OnKey(code, CurrentItem());
   DrawAll();
 }
 
@@ -400,9 +483,9 @@ void TBar::HandleOrdinary(std::uint8_t key, std::int32_t& result) {
   if (key == kKeyEscape) result = barEscape;
   if (key == kKeyEnter && Count >= 0) {
     result = barEnter;
-    if (OnEnter) OnEnter(Cursor);
+    if (OnEnter) OnEnter(CurrentItem());
   }
-  if (OnKey) OnKey(key, Cursor);
+  if (OnKey) OnKey(key, CurrentItem());
   DrawAll();
 
   if (ExtKeys) {
@@ -418,29 +501,45 @@ void TBar::HandleOrdinary(std::uint8_t key, std::int32_t& result) {
   }
 
   if (key == kKeyCtrlA) {
-    SearchFrom = IsItem(SearchFrom + 1) ? SearchFrom + 1 : 0;
+    SearchFrom = IsShown(SearchFrom + 1) ? SearchFrom + 1 : 0;
     Search();
   } else if (key >= 32 && key <= 128) {
     SearchText += static_cast<char>(kUpper[key]);
     SearchFrom = 0;
-    Search();
+    SearchChanged();
   } else if (key == kKeyBackspace) {
     if (!SearchText.empty()) SearchText.SetLength(SearchText.size() - 1);
     DrawSearchLine(SearchText + " ");
     SearchFrom = 0;
-    Search();
+    SearchChanged();
   } else if (key == kKeyCtrlY) {
     if (SearchX != 0) {
       GotoXY(SearchX, SearchY);
       WriteStr(ShortString::Of(' ', SearchText.size()));
     }
     SearchText.clear();
+    if (filter_) {
+      UpdateView();
+      DrawAll();
+    }
     SearchFrom = 0;
   }
 }
 
-std::int32_t TBar::Run(std::uint8_t x, std::uint8_t y, std::uint8_t width, std::uint8_t height,
-                       std::int32_t start) {
+void TBar::SearchChanged() {
+  if (!filter_) {
+    Search();
+    return;
+  }
+  // The view follows the text; the search then finds its first row (or,
+  // with the text gone, nothing, and the highlight stays on its item).
+  UpdateView();
+  SearchFrom = 0;
+  if (!Search()) DrawAll();
+}
+
+void TBar::Layout(std::uint8_t x, std::uint8_t y, std::uint8_t width, std::uint8_t height,
+                  std::int32_t start) {
   x_ = x;
   y_ = y;
   width_ = width;
@@ -449,16 +548,22 @@ std::int32_t TBar::Run(std::uint8_t x, std::uint8_t y, std::uint8_t width, std::
   // A negative Start names no item; it is taken as the first, like a Start
   // past the end, so the highlight never points before the list.
   if (start < 0) start = 0;
-  if (start > Count - 1) {
+  const std::int32_t shown = Shown();
+  if (start > shown - 1) {
     Top = 0;
     Cursor = 0;
-  } else if (start > Count - height) {
-    Top = std::max(Count - height, 0);
+  } else if (start > shown - height) {
+    Top = std::max(shown - height, 0);
     Cursor = start;
   } else {
     Top = start;
     Cursor = start;
   }
+}
+
+std::int32_t TBar::Run(std::uint8_t x, std::uint8_t y, std::uint8_t width, std::uint8_t height,
+                       std::int32_t start) {
+  Layout(x, y, width, height, start);
   DrawAll();
 
   std::int32_t result = 0;

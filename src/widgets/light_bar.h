@@ -28,6 +28,13 @@ inline constexpr std::int32_t barMinus = -993;  // extended mode only
 inline constexpr std::int32_t barStar = -992;   // extended mode only
 inline constexpr std::int32_t barSlash = -991;  // extended mode only
 
+// What the effect of a key needs drawn.
+enum class TBarRedraw : std::uint8_t {
+  None,
+  Rows,  // the row that lost the highlight, then the highlighted row
+  All,
+};
+
 class TBar {
  public:
   TBar() = default;  // every field below starts at its default
@@ -56,10 +63,47 @@ class TBar {
   TBarIndexProc OnMove;                    // after the highlighted row is drawn
   TBarIndexProc OnEnter;                   // when Enter ends the run
   TBarKeyProc OnKey;                       // for every key (extended keys: their code)
+  TBarKeyProc OnExtended;                  // for extended keys only, with their code, before OnKey
 
   // Index of the item on the first row. Set by Run (it belongs to one run);
   // readable by callbacks and after the run.
   std::int32_t Top = 0;
+
+  // ---- Filter view. ----
+  // With the filter on and a search text typed, the list shows only the items
+  // whose text contains the search text (the search's own match), in item
+  // order, and the view follows the text as it is typed. Cursor, Top and
+  // SearchFrom then count rows of the view, not items: the keys, the search
+  // and the drawing all work on the shown rows, while the callbacks still
+  // receive the item index (CurrentItem). With the filter off, or no search
+  // text, every item is shown and rows and items are the same numbers.
+  bool Filter() const { return filter_; }
+  // Turns the filter on or off, keeping the highlight on the same item when
+  // it stays shown (else on the next shown one) and on the same screen row
+  // where the list allows.
+  void SetFilter(bool on);
+  // Rows shown: Count without a view (so -1 after Clear), else the view's size.
+  std::int32_t Shown() const { return viewOn_ ? static_cast<std::int32_t>(view_.size()) : Count; }
+  // Item index shown on row Row (counted from 0 over the whole list); without
+  // a view Row itself, even when it names no item; with one, -1 off the view.
+  std::int32_t ItemAt(std::int32_t row) const {
+    if (!viewOn_) return row;
+    return row >= 0 && static_cast<std::size_t>(row) < view_.size()
+               ? view_[static_cast<std::size_t>(row)]
+               : -1;
+  }
+  // The item under the highlight, as the callbacks receive it.
+  std::int32_t CurrentItem() const { return ItemAt(Cursor); }
+  // True when SearchText is not empty and occurs in item Index's text, in
+  // any mix of case (the match of the search and of the filter).
+  bool MatchesSearch(std::int32_t index) const;
+
+  // ---- Marks over the whole list (shown or not). ----
+  std::int32_t MarkedCount() const { return markedCount_; }
+  // Marks every item that matches the search text; every item when there is none.
+  void MarkMatching();
+  void UnmarkAll();
+  void InvertMarks();
 
   // ---- Items. ----
   // Each item is a line of text (what the row shows), a caller's value
@@ -104,6 +148,15 @@ class TBar {
   std::int32_t Run(std::uint8_t x, std::uint8_t y, std::uint8_t width, std::uint8_t height,
                    std::int32_t start);
 
+  // ---- The steps of Run, for tests of the key logic without a screen. ----
+  // Takes the rectangle of a run and puts Top and Cursor for item Start.
+  void Layout(std::uint8_t x, std::uint8_t y, std::uint8_t width, std::uint8_t height,
+              std::int32_t start);
+  // The effect of extended key Code on Top, Cursor, SearchFrom and Result,
+  // without drawing; returns what must be drawn. Page keys in extended mode
+  // call OnKey with their stand-in characters here.
+  TBarRedraw ApplyExtended(std::uint8_t code, std::int32_t& result);
+
  private:
   // Where one item's bytes lie in text_: its text, then its value right after it.
   struct ItemRec {
@@ -118,13 +171,32 @@ class TBar {
   std::vector<ItemRec> items_;
   std::vector<char> text_;  // every item's text and value, packed
 
-  void DrawRow(std::int32_t index, bool highlighted);
+  // Each key group's effect (see ApplyExtended).
+  TBarRedraw KeyHomeEnd(std::uint8_t code);
+  TBarRedraw KeyLeftRight(std::uint8_t code, std::int32_t& result);
+  TBarRedraw KeyUpDown(std::uint8_t code);
+  TBarRedraw KeyPage(std::uint8_t code);
+  void Redraw(TBarRedraw what, std::int32_t oldCursor);
+  // Rebuilds the view after the search text or the filter changed.
+  void UpdateView();
+  void SetViewOn(bool on);
+  bool IsShown(std::int32_t row) const { return row >= 0 && row < Shown(); }
+
+  std::vector<std::int32_t> view_;  // item indices shown, ascending, while viewOn_
+  bool filter_ = false;
+  bool viewOn_ = false;  // filter_ and a search text: view_ is what is shown
+  std::int32_t markedCount_ = 0;
+
+  void DrawRow(std::int32_t row, bool highlighted);
   void DrawHighlight();
   void DrawAll();
   void DrawMore();
   void DrawPositionBar();
   void DrawSearchLine(const ShortString& text);
-  void Search();
+  // Searches from SearchFrom; true when it found (and showed) an item.
+  bool Search();
+  // After typing or Backspace: the view follows the text, then the search.
+  void SearchChanged();
   void HandleExtended(std::uint8_t code, std::int32_t& result);
   void HandleOrdinary(std::uint8_t key, std::int32_t& result);
 

@@ -237,3 +237,54 @@ TEST_F(LightBarTest, RowsStayInsideTheirRectangle) {
 
 }  // namespace
 }  // namespace corvix
+
+namespace corvix {
+namespace {
+
+// The keys' effect on the rows of a filter view, without a screen: Cursor and
+// Top count shown rows, the callbacks get item indices.
+TEST(LightBarView, KeysMoveThroughTheShownRows) {
+  TBar bar;
+  for (int i = 0; i < 30; ++i) bar.Add(ItemText(i));
+  bar.Layout(4, 4, 30, 2, 12);  // two rows; item 12 highlighted
+  bar.SearchText = "GEN";
+  bar.SetFilter(true);  // shows items 5, 12, 20; the highlight stays on 12
+  EXPECT_EQ(bar.Shown(), 3);
+  EXPECT_EQ(bar.Cursor, 1);
+  EXPECT_EQ(bar.CurrentItem(), 12);
+  struct Step {
+    std::uint8_t code;
+    TBarRedraw redraw;
+    std::int32_t top, cursor, item;
+  };
+  for (const Step& s :
+       {Step{kScanDown, TBarRedraw::Rows, 1, 2, 20}, Step{kScanDown, TBarRedraw::None, 1, 2, 20},
+        Step{kScanHome, TBarRedraw::All, 0, 0, 5}, Step{kScanDown, TBarRedraw::Rows, 0, 1, 12},
+        Step{kScanPgDn, TBarRedraw::All, 1, 2, 20}, Step{kScanPgUp, TBarRedraw::All, 0, 0, 5},
+        Step{kScanEnd, TBarRedraw::All, 1, 2, 20}}) {
+    SCOPED_TRACE(int{s.code});
+    std::int32_t result = 0;
+    EXPECT_EQ(bar.ApplyExtended(s.code, result), s.redraw);
+    EXPECT_EQ(bar.Top, s.top);
+    EXPECT_EQ(bar.Cursor, s.cursor);
+    EXPECT_EQ(bar.CurrentItem(), s.item);
+  }
+  // An item that does not match takes the highlight to the next shown one;
+  // off again, the highlight is back on the item itself.
+  bar.SetFilter(false);
+  EXPECT_EQ(bar.Cursor, 20);
+  bar.Layout(4, 4, 30, 2, 13);
+  bar.SetFilter(true);
+  EXPECT_EQ(bar.CurrentItem(), 20);
+  bar.SearchText = "NOTHING";
+  bar.SetFilter(true);
+  EXPECT_EQ(bar.Shown(), 0);
+  EXPECT_EQ(bar.CurrentItem(), -1);
+  bar.MarkMatching();  // no match: nothing marked
+  EXPECT_EQ(bar.MarkedCount(), 0);
+  bar.InvertMarks();
+  EXPECT_EQ(bar.MarkedCount(), 30);
+}
+
+}  // namespace
+}  // namespace corvix

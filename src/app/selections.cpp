@@ -1,0 +1,198 @@
+// Named selections in the state directory, and --select.
+#include "app/selections.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bitset>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "app/state_dir.h"
+#include "support/fd_io.h"
+#include "support/io_error.h"
+#include "widgets/light_bar.h"
+
+namespace corvix {
+
+std::vector<std::string> StartSelection;
+bool HaveStartSelection = false;
+
+namespace {
+
+constexpr char kSelectionsSub[] = "selections/";
+constexpr std::size_t kMaxNameLength = 64;
+
+// The number 0..65535 written in Text (digits only), or -1.
+long BaseNumberOf(std::string_view text) {
+  if (text.empty() || text.size() > 5) return -1;
+  long n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n <= 65535 ? n : -1;
+}
+
+std::string Trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return std::string(s);
+}
+
+}  // namespace
+
+bool ValidSelectionName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxNameLength || name[0] == '.') return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.';
+  });
+}
+
+std::vector<std::string> MarkedBaseNumbers(const TBar& list) {
+  std::vector<std::string> out;
+  for (std::int32_t i = 0; i < list.ItemCount(); ++i) {
+    if (list.Marked(i)) out.emplace_back(list.DataView(i));
+  }
+  return out;
+}
+
+bool SaveSelection(const std::string& name, const std::vector<std::string>& numbers,
+                   std::string& error) {
+  if (!ValidSelectionName(name)) {
+    error = "\"" + name + "\" is not a valid selection name";
+    return false;
+  }
+  const std::string dir = EnsureStateDir(kSelectionsSub, error);
+  if (dir.empty()) return false;
+  std::string text;
+  for (const std::string& n : numbers) text += n + "\n";
+  // Written beside the old file under a name no selection can have, then
+  // renamed over it: a failed write leaves the old selection as it was.
+  const std::string path = dir + name;
+  const std::string temp = dir + "." + name + ".new";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    error = temp + ": " + std::strerror(errno);
+    return false;
+  }
+  try {
+    WriteAndClose(fd, temp, text);
+  } catch (const IoError& e) {
+    ::unlink(temp.c_str());
+    error = e.what();
+    return false;
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    error = path + ": " + std::strerror(errno);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, std::string& error) {
+  numbers.clear();
+  if (!ValidSelectionName(name)) {
+    error = "\"" + name + "\" is not a valid selection name";
+    return false;
+  }
+  const std::string path = StateDirPath() + kSelectionsSub + name;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "selection \"" + name + "\": " + std::strerror(errno) + " (" + path + ")";
+    return false;
+  }
+  std::string text;
+  char buf[4096];
+  for (;;) {
+    const std::size_t n = ReadFully(fd, buf, sizeof buf);
+    text.append(buf, n);
+    if (n < sizeof buf) break;
+  }
+  const int readErrno = errno;
+  ::close(fd);
+  if (readErrno != 0) {
+    error = path + ": " + std::strerror(readErrno);
+    return false;
+  }
+  std::size_t lineNo = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    ++lineNo;
+    const std::string line = Trimmed(std::string_view(text).substr(at, end - at));
+    at = end + 1;
+    if (line.empty()) continue;
+    const long number = BaseNumberOf(line);
+    if (number < 0) {
+      error = path + ", line " + std::to_string(lineNo) + ": \"" + line + "\" is not a base number";
+      numbers.clear();
+      return false;
+    }
+    numbers.push_back(std::to_string(number));
+  }
+  return true;
+}
+
+bool SelectionExists(const std::string& name) {
+  return ValidSelectionName(name) &&
+         ::access((StateDirPath() + kSelectionsSub + name).c_str(), F_OK) == 0;
+}
+
+std::vector<std::string> SelectionNames() {
+  std::vector<std::string> names;
+  const std::string dir = StateDirPath();
+  if (dir.empty()) return names;
+  DIR* d = ::opendir((dir + kSelectionsSub).c_str());
+  if (d == nullptr) return names;
+  while (const dirent* e = ::readdir(d)) {
+    if (ValidSelectionName(e->d_name)) names.emplace_back(e->d_name);
+  }
+  ::closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers) {
+  std::bitset<65536> wanted;
+  for (const std::string& n : numbers) {
+    const long number = BaseNumberOf(n);
+    if (number >= 0) wanted.set(static_cast<std::size_t>(number));
+  }
+  std::int32_t marked = 0;
+  for (std::int32_t i = 0; i < list.ItemCount(); ++i) {
+    const long number = BaseNumberOf(list.DataView(i));
+    const bool mark = number >= 0 && wanted.test(static_cast<std::size_t>(number));
+    list.SetMarked(i, mark);
+    marked += mark ? 1 : 0;
+  }
+  return marked;
+}
+
+bool TakeSelectOption(int& argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--select") != 0) continue;
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "corvixmass: --select needs the name of a saved selection\n");
+      return false;
+    }
+    std::string error;
+    if (!LoadSelection(argv[i + 1], StartSelection, error)) {
+      std::fprintf(stderr, "corvixmass: %s\n", error.c_str());
+      return false;
+    }
+    HaveStartSelection = true;
+    for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
+    argc -= 2;
+    return true;
+  }
+  return true;
+}
+
+}  // namespace corvix

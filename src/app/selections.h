@@ -1,0 +1,51 @@
+// Named selections: the marked base numbers saved under a name in the state
+// directory (selections/NAME, one number per line), loaded back into the base
+// list, and the --select option that starts the list with one of them marked.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvix {
+
+class TBar;
+
+// Letters, digits, '-', '_' and '.', not starting with '.', at most 64 long:
+// a name that is always one plain file name in the selections directory.
+bool ValidSelectionName(std::string_view name);
+
+// The base numbers (the items' Data) of every marked item, in list order.
+std::vector<std::string> MarkedBaseNumbers(const TBar& list);
+
+// Writes Numbers, one per line, to selections/NAME, replacing any earlier one
+// only once the new file is complete. False with the reason in Error.
+bool SaveSelection(const std::string& name, const std::vector<std::string>& numbers,
+                   std::string& error);
+
+// Reads selections/NAME. Blank lines are skipped; any other line must be a
+// base number (0-65535). False with the reason in Error.
+bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, std::string& error);
+
+// True when selections/NAME exists.
+bool SelectionExists(const std::string& name);
+
+// The valid names saved so far, sorted; empty when there is no directory.
+std::vector<std::string> SelectionNames();
+
+// Marks exactly the items whose base number is in Numbers (numbers not in
+// the list are ignored); every other item is unmarked. Returns the items marked.
+std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers);
+
+// --select NAME anywhere in the arguments: loads that selection for the base
+// list and removes the two arguments, so the rest reads as without them.
+// False, after a message on standard error, for a bad name, a missing or
+// unreadable selection, or a missing NAME.
+bool TakeSelectOption(int& argc, char** argv);
+
+// The selection --select loaded, waiting for the base list; consumed (and
+// cleared) by SelectBases before its first run.
+extern std::vector<std::string> StartSelection;
+extern bool HaveStartSelection;
+
+}  // namespace corvix

@@ -1,0 +1,262 @@
+// The unattended run: options, checks before anything is posted, the question,
+// the posting loop with progress lines, the summary and the exit status.
+#include "app/unattended.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "app/base_select.h"
+#include "app/command_line.h"
+#include "app/message_info.h"
+#include "app/posting_job.h"
+#include "app/run.h"
+#include "app/selections.h"
+#include "support/file_utils.h"
+#include "support/io_error.h"
+#include "term/console.h"
+#include "term/terminal_restore.h"
+#include "widgets/light_bar.h"
+
+namespace corvix {
+namespace {
+
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "corvixmass: %s\n", why.c_str());
+  return kExitError;
+}
+
+// The number 0..65535 in Text as canonical decimal, or "" when Text is not one.
+std::string CanonicalNumber(std::string_view text) {
+  if (text.empty() || text.size() > 5) return "";
+  long n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return "";
+    n = n * 10 + (c - '0');
+  }
+  return n <= 65535 ? std::to_string(n) : "";
+}
+
+std::string Trimmed(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return std::string(s);
+}
+
+// True when the operator answers yes on the terminal.
+bool AskToPost(const std::string& file, std::int32_t count) {
+  std::printf("Post %s to %d bases? [y/N] ", file.c_str(), count);
+  std::fflush(stdout);
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  answer = Trimmed(answer);
+  return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "Yes";
+}
+
+// One progress line per base on standard output; a posting log that cannot
+// be written is said once on standard error.
+class TPrintedProgress : public TPostingObserver {
+ public:
+  void BaseStarting(int n, int m, const TPostedRec& base) override {
+    std::printf("[%d/%d] posting to base %s (%s)\n", n, m, base.BaseNumber.Str().c_str(),
+                EchoTagOfLine(base.Line).c_str());
+    std::fflush(stdout);
+  }
+  void LogProblem(const std::string& text) override {
+    std::fprintf(stderr, "corvixmass: %s\n", text.c_str());
+  }
+};
+
+}  // namespace
+
+bool IsUnattendedPost(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--post") == 0) return true;
+  return false;
+}
+
+bool ParsePostOptions(int argc, char** argv, TPostOptionsRec& options, std::string& error) {
+  bool havePost = false, haveBases = false, haveSubject = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--yes") {
+      options.Yes = true;
+      continue;
+    }
+    if (arg == "--dry-run") {
+      options.DryRun = true;
+      continue;
+    }
+    std::string* value = nullptr;
+    if (arg == "--post") {
+      value = &options.MsgFile;
+      havePost = true;
+    } else if (arg == "--bases") {
+      value = &options.Bases;
+      haveBases = true;
+    } else if (arg == "--subject") {
+      value = &options.Subject;
+      haveSubject = true;
+    } else if (arg == "--from") {
+      value = &options.From.emplace();
+    } else if (arg == "--to") {
+      value = &options.To.emplace();
+    } else {
+      error = "unknown argument \"" + arg + "\" with --post";
+      return false;
+    }
+    if (i + 1 >= argc) {
+      error = arg + " needs a value";
+      return false;
+    }
+    *value = argv[++i];
+  }
+  if (!havePost || options.MsgFile.empty())
+    error = "--post needs the message file";
+  else if (!haveBases)
+    error = "--post needs --bases LIST";
+  else if (!haveSubject)
+    error = "--post needs --subject TEXT";
+  return error.empty();
+}
+
+bool ExpandBaseList(const std::string& list, std::vector<std::string>& numbers,
+                    std::string& error) {
+  numbers.clear();
+  std::size_t at = 0;
+  while (at <= list.size()) {
+    std::size_t comma = list.find(',', at);
+    if (comma == std::string::npos) comma = list.size();
+    const std::string word = Trimmed(std::string_view(list).substr(at, comma - at));
+    at = comma + 1;
+    if (word.empty()) continue;
+    if (word[0] == '@') {
+      std::vector<std::string> saved;
+      if (!LoadSelection(word.substr(1), saved, error)) return false;
+      numbers.insert(numbers.end(), saved.begin(), saved.end());
+      continue;
+    }
+    const std::string number = CanonicalNumber(word);
+    if (number.empty()) {
+      error = "\"" + word + "\" in --bases is neither a base number nor @NAME";
+      return false;
+    }
+    numbers.push_back(number);
+  }
+  return true;
+}
+
+int RunUnattended(int argc, char** argv) {
+  TPostOptionsRec options;
+  std::string error;
+  if (!ParsePostOptions(argc, argv, options, error))
+    return Fail(error + " (see corvixmass --help)");
+
+  // The configuration was checked and Session.IniPath set by the start-up checks.
+  Session.AppDir = JustPath(ProgramArg0());
+  char cwd[PATH_MAX];
+  const ShortString here =
+      ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
+  Session.StartDir = here;
+  ReadConfiguration();
+  if (options.From) Session.MsgFrom = ShortString(*options.From);
+  if (options.To) Session.MsgTo = ShortString(*options.To);
+  Session.MsgSubject = ShortString(options.Subject);
+
+  // Everything is checked before the first job file is written.
+  if (options.Subject.empty()) return Fail("the subject is empty");
+  const std::pair<const char*, std::string> given[] = {{"--subject", options.Subject},
+                                                       {"--from", options.From.value_or("")},
+                                                       {"--to", options.To.value_or("")}};
+  for (const auto& [name, value] : given) {
+    if (value.find_first_of("\r\n") != std::string::npos)
+      return Fail(std::string(name) + " holds a line break");
+    // A longer value would be cut in the job file: the utility would post another text.
+    if (value.size() > kJobValueRoom) {
+      return Fail(std::string(name) + " is longer than the job file holds (" +
+                  std::to_string(kJobValueRoom) + " characters)");
+    }
+  }
+  if (options.MsgFile.size() > ShortString::kMaxLength || !FileExists(ShortString(options.MsgFile)))
+    return Fail(options.MsgFile + ": no such message file");
+  const std::string absolute = AbsoluteFrom(here, ShortString(options.MsgFile));
+  if (absolute.size() > kJobValueRoom)
+    return Fail(absolute + ": the name is too long for the job file");
+  const ShortString msgFile(absolute);
+  if (!Session.HostDir.empty()) Session.HostDir = AbsoluteFrom(here, Session.HostDir);
+  const ShortString bad =
+      ValueWithLineBreak({msgFile, "0", Session.MsgFrom, Session.MsgTo, Session.MsgSubject});
+  if (!bad.empty()) return Fail("the " + bad.Str() + " holds a line break");
+
+  std::vector<std::string> numbers;
+  if (!ExpandBaseList(options.Bases, numbers, error)) return Fail(error);
+  TBar bases;
+  try {
+    LoadBaseList(bases, Session.BasesPath);
+  } catch (const IoError& e) {
+    return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
+  }
+  for (const std::string& number : numbers) {
+    bool found = false;
+    for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+      if (bases.DataView(i) == number) {
+        bases.SetMarked(i, true);
+        found = true;
+      }
+    }
+    if (!found)
+      return Fail("base " + number + " is not in the catalogue " + Session.BasesPath.Str());
+  }
+  if (bases.MarkedCount() == 0) return Fail("--bases names no base");
+
+  if (options.DryRun) {
+    for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+      if (!bases.Marked(i)) continue;
+      std::printf("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
+                  EchoTagOfLine(bases.Text(i)).c_str(), JobFilePath(Session.HostDir).c_str());
+      const TJobRec job{msgFile, bases.Data(i), Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
+      std::fputs(BuildJobFile(job).c_str(), stdout);
+    }
+    std::printf("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
+    return kExitDone;
+  }
+  if (!options.Yes) {
+    if (!::isatty(STDIN_FILENO))
+      return Fail("not posting without --yes: standard input is not a terminal to ask on");
+    if (!AskToPost(options.MsgFile, bases.MarkedCount())) {
+      std::printf("Nothing was posted.\n");
+      return kExitDone;
+    }
+  }
+
+  // The same loop as the screens: the lock on the host directory, the job
+  // file renamed into place, the utility without the terminal, the posting
+  // log and the pause. An ending signal is passed on to the running utility.
+  Session.Posted.clear();
+  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+    if (bases.Marked(i))
+      Session.Posted.push_back({bases.Data(i), bases.Text(i), TPostOutcome::kNotStarted, -1, ""});
+  }
+  TPostingJobRec job{Session.HostDir.Str(), msgFile,           Session.MsgFrom,
+                     Session.MsgTo,         Session.MsgSubject, Session.PostDelay};
+  const std::string problem = CheckPostingJob(here, job, Session.Posted);
+  if (!problem.empty()) return Fail(problem);
+  InstallEndingHandlers();
+  try {
+    TPrintedProgress progress;
+    RunPostingJob(job, Session.Posted, progress);
+  } catch (const IoError& e) {
+    std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
+    std::fflush(stdout);
+    std::fprintf(stderr, "corvixmass: %s\n", e.what());
+    return kExitError;
+  }
+  std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
+  std::fflush(stdout);
+  return PostingExitStatus(Session.Posted);
+}
+
+}  // namespace corvix

@@ -1,0 +1,162 @@
+// Unattended posting (--post): no terminal, so the program runs with plain
+// pipes. Job files byte for byte, exit statuses, and the checks that refuse a
+// run before anything is posted.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host_fixture.h"
+
+namespace corvix::e2e {
+namespace {
+
+struct TRunRec {
+  int Status = -1;  // exit status, or -1 when the program did not exit normally
+  std::string Out, Err;
+};
+
+std::string Drain(int fd) {
+  std::string text;
+  char buf[4096];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) text.append(buf, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+// The job file the utility must receive, written from its 20-line layout.
+std::string Job(const std::string& file, const std::string& base, const std::string& from,
+                const std::string& to, const std::string& subject) {
+  return "[General]\n\n  PostTextFiles = true\n  logfile = corvixutil.log\n  loglevel = 3\n"
+         "  logtype = 1\n  maxlogfiles = 31\n  maxlogsize = 1500\n\n[PostTextFiles]\n\n"
+         "  totalfiles = 1\n\n  file1_name    = " +
+         file + "\n  file1_baseidx = " + base + "\n  file1_from    = " + from +
+         "\n  file1_to      = " + to + "\n  file1_subj    = " + subject +
+         "\n  file1_addr    = 1:1/100\n  file1_delfile = false\n";
+}
+
+class UnattendedTest : public HostFixture {
+ protected:
+  // Runs the copied program with Args in the work directory, standard input
+  // from /dev/null, and the state directory below the test's root.
+  TRunRec Post(const std::vector<std::string>& args) {
+    int out[2], err[2];
+    EXPECT_EQ(::pipe(out), 0);
+    EXPECT_EQ(::pipe(err), 0);
+    const std::string exe = appDir_ + "/corvixmass";
+    const std::string state = root_ + "/state";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+      const int null = ::open("/dev/null", O_RDONLY);
+      ::dup2(null, 0);
+      ::dup2(out[1], 1);
+      ::dup2(err[1], 2);
+      if (::chdir(workDir_.c_str()) != 0) ::_exit(126);
+      std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(exe.c_str(), argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    TRunRec run;
+    run.Out = Drain(out[0]);  // the outputs are small: one after the other is enough
+    run.Err = Drain(err[0]);
+    ::close(out[0]);
+    ::close(err[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+  std::string Received(int n) {
+    return ReadFile(hostDir_ + "/received-" + std::to_string(n) + ".ini");
+  }
+};
+
+TEST_F(UnattendedTest, PostsEachBaseInCatalogueOrderWithTheSameJobFiles) {
+  std::filesystem::create_directories(root_ + "/state/corvixmass/selections");
+  WriteFile(root_ + "/state/corvixmass/selections/last", "65535\n");
+  const TRunRec run = Post({"--post", "message.txt", "--bases", "@last, 7,007", "--subject",
+                            "Weekly news", "--to", "Sysops", "--yes"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  const std::string file = workDir_ + "/message.txt";
+  EXPECT_EQ(Received(1), Job(file, "7", "The Sysop", "Sysops", "Weekly news"));
+  EXPECT_EQ(Received(2), Job(file, "65535", "The Sysop", "Sysops", "Weekly news"));
+  EXPECT_FALSE(Exists(hostDir_ + "/received-3.ini"));
+  EXPECT_EQ(
+      run.Out,
+      "[1/2] posting to base 7 (LINUX.7)\n[2/2] posting to base 65535 (LAST.BASE)\n"
+      "    7  LINUX.7       ok\n65535  LAST.BASE     ok\nPosted to 2 bases: 2 ok, 0 failed.\n");
+  EXPECT_EQ(run.Err, "");
+
+  // A utility that fails makes the exit status 3; the next base is still posted.
+  WriteFile(hostDir_ + "/corvixutil", "#!/bin/sh\necho run >> calls.log\nexit 4\n");
+  const TRunRec failed =
+      Post({"--post", "message.txt", "--bases", "20,7", "--subject", "S", "--yes"});
+  EXPECT_EQ(failed.Status, 3);
+  EXPECT_EQ(ReadFile(hostDir_ + "/calls.log").size(), 2 * (hostDir_.size() + 15) + 8);
+  EXPECT_NE(failed.Out.find("Posted to 2 bases: 0 ok, 2 failed."), std::string::npos);
+}
+
+TEST_F(UnattendedTest, RefusesBeforeAnythingIsPosted) {
+  const std::vector<std::string> post = {"--post", "message.txt"};
+  struct Case {
+    std::vector<std::string> args;
+    const char* complaint;
+  };
+  const Case cases[] = {
+      {{"--bases", "7,8", "--subject", "S", "--yes"}, "base 8 is not in the catalogue"},
+      {{"--bases", "7", "--subject", "", "--yes"}, "the subject is empty"},
+      {{"--bases", "7", "--subject", "S", "--from", "a\nb", "--yes"}, "--from holds a line break"},
+      {{"--bases", "7", "--subject", "S"}, "not posting without --yes"},
+      {{"--bases", "7", "--yes"}, "--post needs --subject"},
+      {{"--bases", "7,x", "--subject", "S", "--yes"}, "\"x\" in --bases"},
+      {{"--bases", "@nothing", "--subject", "S", "--yes"}, "selection \"nothing\""},
+      {{"--bases", "7", "--subject", "S", "--yes", "--cc"}, "unknown argument \"--cc\""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = post;
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(c.complaint);
+    const TRunRec run = Post(args);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find(c.complaint), std::string::npos) << run.Err;
+  }
+  const TRunRec missing = Post({"--post", "none.txt", "--bases", "7", "--subject", "S", "--yes"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_FALSE(Exists(hostDir_ + "/calls.log"));
+  EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
+}
+
+TEST_F(UnattendedTest, DryRunPrintsTheJobFilesAndRunsNoUtility) {
+  const TRunRec run =
+      Post({"--post", "message.txt", "--bases", "20", "--subject", "S", "--dry-run"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "--- base 20 (RETRO): " + hostDir_ + "/aupload.ini would hold ---\n" +
+                         Job(workDir_ + "/message.txt", "20", "The Sysop", "All", "S") +
+                         "Dry run: nothing was posted to the 1 bases.\n");
+  EXPECT_FALSE(Exists(hostDir_ + "/calls.log"));
+  EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
+}
+
+// Only a terminal can answer the question: without --yes it is asked once,
+// and yes posts.
+TEST_F(UnattendedTest, AsksOnceOnATerminal) {
+  PtySession& run = Start({"--post", "message.txt", "--bases", "7", "--subject", "S"});
+  ASSERT_TRUE(run.WaitForText("Post message.txt to 1 bases? [y/N]"));
+  run.Send("y\r");
+  EXPECT_EQ(run.WaitExit(), 0);
+  EXPECT_EQ(Received(1), Job(workDir_ + "/message.txt", "7", "The Sysop", "All", "S"));
+}
+
+}  // namespace
+}  // namespace corvix::e2e
