@@ -14,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const corvix::TIniReader ini = corvix::TIniReader::FromText(text);
 
   static constexpr std::string_view kKeys[][2] = {
-      {"main", "editor"},     {"main", "temp_folder"}, {"main", "signature"}, {"main", "delay"},
-      {"corvix", "mbases"},   {"corvix", "corvixutil"}, {"corvix", "dir"},    {"message", "from"},
-      {"message", "to"},      {"message", "subject"},
+      {"main", "editor"},   {"main", "temp_folder"},  {"main", "signature"}, {"main", "delay"},
+      {"corvix", "mbases"}, {"corvix", "corvixutil"}, {"corvix", "dir"},     {"message", "from"},
+      {"message", "to"},    {"message", "subject"},
   };
   for (const auto& k : kKeys) {
     const ShortString v = ini.ReadString(k[0], k[1], "default");

@@ -26,7 +26,8 @@ void Disarm(std::string& text, char pipe) {
   for (std::size_t i = 0; i + 2 < text.size(); ++i) {
     if (text[i] != pipe) continue;
     const char a = text[i + 1], b = text[i + 2];
-    if ((a == 'D' && (b == 'E' || b == 'S' || b == 'M')) || (a == 'B' && b == 'E')) text[i + 1] = 'x';
+    if ((a == 'D' && (b == 'E' || b == 'S' || b == 'M')) || (a == 'B' && b == 'E'))
+      text[i + 1] = 'x';
   }
 }
 
@@ -50,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Each key-waiting code takes three bytes of text, and the text is written
   // with codes twice (WriteXYPipe and WritePipe), so this many keys always do.
   const std::string typed(2 * (text.size() / 3 + 1), 'k');
-  if (::write(keys[1], typed.data(), typed.size()) != static_cast<ssize_t>(typed.size())) std::abort();
+  if (::write(keys[1], typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
+    std::abort();
 
   corvix::TOutput screen(true, DevNull(), DevNull());
   corvix::TInput keyboard(keys[0]);

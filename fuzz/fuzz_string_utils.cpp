@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string rest(reinterpret_cast<const char*>(data + 6), size - 6);
   const std::size_t nul = rest.find('\0');
   const ShortString s(std::string_view(rest).substr(0, nul));
-  const ShortString t(nul == std::string::npos ? std::string_view() : std::string_view(rest).substr(nul + 1));
+  const ShortString t(nul == std::string::npos ? std::string_view()
+                                               : std::string_view(rest).substr(nul + 1));
   const std::string str = s.Str();
 
   // Positions and pieces, against the same operations on std::string.
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(corvix::PadRight(s, width, ch).size() == width);
   Check(corvix::PadLeft(s, width, ch).size() == width);
   Check(corvix::PadCenter(s, width, ch).size() == width);
-  const std::size_t clamped = number <= 0 ? 0 : (number > 255 ? 255 : static_cast<std::size_t>(number));
+  const std::size_t clamped =
+      number <= 0 ? 0 : (number > 255 ? 255 : static_cast<std::size_t>(number));
   Check(corvix::FillLeft(s, ch, number).size() == clamped);
   Check(corvix::FillRight(s, ch, number).size() == clamped);
   corvix::CenterLine(s);

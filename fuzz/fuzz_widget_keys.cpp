@@ -46,8 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int count = data[1] % 48;
   // Places and sizes come from the program, not from outside; they are kept
   // near the screen (a little past its edges) so the keys get the time.
-  const auto x = static_cast<std::uint8_t>(data[2] % 84), y = static_cast<std::uint8_t>(data[3] % 28);
-  const auto w = static_cast<std::uint8_t>(data[4] % 84), h = static_cast<std::uint8_t>(data[5] % 28);
+  const auto x = static_cast<std::uint8_t>(data[2] % 84),
+             y = static_cast<std::uint8_t>(data[3] % 28);
+  const auto w = static_cast<std::uint8_t>(data[4] % 84),
+             h = static_cast<std::uint8_t>(data[5] % 28);
   const std::uint8_t mode = data[6];
   const std::string keys(reinterpret_cast<const char*>(data + 7), size - 7);
 
@@ -68,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   auto itemText = [&](int i) {
     const std::size_t from = keys.empty() ? 0 : (static_cast<std::size_t>(i) * 7) % keys.size();
-    return corvix::ShortString(Disarm("item " + std::to_string(i) + keys.substr(from, (i * 13) % 90)));
+    return corvix::ShortString(
+        Disarm("item " + std::to_string(i) + keys.substr(from, (i * 13) % 90)));
   };
 
   if (which == 0) {

@@ -8,7 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 . scripts/packages.sh
-InstallMissing cmake g++ make libgtest-dev libgmock-dev libvterm-dev libbenchmark-dev clang libclang-rt-14-dev
+InstallMissing cmake g++ make clang-format git libgtest-dev libgmock-dev libvterm-dev libbenchmark-dev clang libclang-rt-14-dev
+
+# The code is kept in one format (.clang-format); a file out of it fails here,
+# before anything is built.
+git ls-files -- 'src/*' 'tests/*' 'tools/*' 'fuzz/*' 'bench/*' | grep -E '\.(cpp|h)$' |
+  xargs clang-format --dry-run --Werror
 
 jobs=$(nproc)
 build=${BUILD_DIR:-build}

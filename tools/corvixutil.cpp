@@ -5,6 +5,7 @@
 // a file per base, bases/<number>.txt beside this executable, and logs one
 // line per posting to corvixutil.log in the working directory.
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,21 +14,26 @@
 #include <iterator>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
-const char* const kFixed[13] = {"[General]",          "",
-                                "  PostTextFiles = true", "  logfile = corvixutil.log",
-                                "  loglevel = 3",     "  logtype = 1",
-                                "  maxlogfiles = 31", "  maxlogsize = 1500",
-                                "",                   "[PostTextFiles]",
-                                "",                   "  totalfiles = 1",
+const char* const kFixed[13] = {"[General]",
+                                "",
+                                "  PostTextFiles = true",
+                                "  logfile = corvixutil.log",
+                                "  loglevel = 3",
+                                "  logtype = 1",
+                                "  maxlogfiles = 31",
+                                "  maxlogsize = 1500",
+                                "",
+                                "[PostTextFiles]",
+                                "",
+                                "  totalfiles = 1",
                                 ""};
-const char* const kKeys[7] = {"  file1_name    = ", "  file1_baseidx = ", "  file1_from    = ",
-                              "  file1_to      = ", "  file1_subj    = ", "  file1_addr    = ",
-                              "  file1_delfile = "};
+const char* const kKeys[7] = {
+    "  file1_name    = ", "  file1_baseidx = ", "  file1_from    = ", "  file1_to      = ",
+    "  file1_subj    = ", "  file1_addr    = ", "  file1_delfile = "};
 
 std::string Now() {
   std::time_t t = std::time(nullptr);
@@ -76,7 +82,8 @@ int main(int argc, char** argv) {
     lines.push_back(text.substr(start, end - start));
     start = end + 1;
   }
-  if (lines.size() != 20) return Fail("job file has " + std::to_string(lines.size()) + " lines, not 20");
+  if (lines.size() != 20)
+    return Fail("job file has " + std::to_string(lines.size()) + " lines, not 20");
   for (int i = 0; i < 13; ++i)
     if (lines[i] != kFixed[i]) return Fail("job file line " + std::to_string(i + 1) + " is wrong");
   std::string value[7];

@@ -29,7 +29,8 @@ void PutString(std::vector<unsigned char>& rec, std::size_t offset, const std::s
   std::memcpy(rec.data() + offset + 1, s.data(), n);
 }
 
-std::vector<unsigned char> Record(unsigned number, const std::string& tag, const std::string& name) {
+std::vector<unsigned char> Record(unsigned number, const std::string& tag,
+                                  const std::string& name) {
   std::vector<unsigned char> rec(kRecSize, 0);
   rec[0] = static_cast<unsigned char>(number & 0xFF);
   rec[1] = static_cast<unsigned char>((number >> 8) & 0xFF);
@@ -61,8 +62,8 @@ bool ParseBaseNumber(const std::string& text, unsigned& number) {
   return true;
 }
 
-const char* const kTopics[] = {"GENERAL", "SYSOP",   "LINUX",  "RETRO",  "AMIGA",  "CPM",
-                               "HAM",     "WEATHER", "COOKING", "CHESS", "MUSIC",  "BOOKS"};
+const char* const kTopics[] = {"GENERAL", "SYSOP",   "LINUX",   "RETRO", "AMIGA", "CPM",
+                               "HAM",     "WEATHER", "COOKING", "CHESS", "MUSIC", "BOOKS"};
 
 }  // namespace
 

@@ -31,7 +31,8 @@ std::string_view FieldAt(const std::uint8_t* record, std::int32_t offset) {
   std::int32_t length = record[offset];
   std::int32_t room = kBaseRecSize - offset - 1;
   if (length > room) length = room;
-  return std::string_view(reinterpret_cast<const char*>(record + offset + 1), static_cast<std::size_t>(length));
+  return std::string_view(reinterpret_cast<const char*>(record + offset + 1),
+                          static_cast<std::size_t>(length));
 }
 
 // Copies at most Width bytes of Field to Out with its control bytes shown as
@@ -116,9 +117,11 @@ void LoadBaseList(TBar& list, const ShortString& path) {
   // Room for the longest line and number of every record: the packed texts
   // then never move while they grow. Only address space is taken for room
   // that stays unused; memory pages are touched as lines are written.
-  list.Reserve(static_cast<std::size_t>(count),
-               static_cast<std::size_t>(count) * (sizeof TBaseLineBuf::Text + sizeof TBaseLineBuf::Digits));
-  std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min(count, kRecordsPerRead)) * kBaseRecSize);
+  list.Reserve(
+      static_cast<std::size_t>(count),
+      static_cast<std::size_t>(count) * (sizeof TBaseLineBuf::Text + sizeof TBaseLineBuf::Digits));
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min(count, kRecordsPerRead)) *
+                                  kBaseRecSize);
   TBaseLineBuf line;
   for (std::int32_t first = 0; first < count; first += kRecordsPerRead) {
     const std::int32_t n = std::min(kRecordsPerRead, count - first);
@@ -293,7 +296,8 @@ void BaseListFunctionKey(TBar& list, std::uint8_t code) {
 bool SelectBases(TBar& list) {
   THelpScope help(kHelpBaseList);
   WriteXY(28, 2, 11, " Select Message Base(s) ");
-  WriteXY(4, 3, 15, PadRight("ID", 4, ' ') + PadRight("ECHOTAG", 12, ' ') + " " + PadRight("NAME", 53, ' '));
+  WriteXY(4, 3, 15,
+          PadRight("ID", 4, ' ') + PadRight("ECHOTAG", 12, ' ') + " " + PadRight("NAME", 53, ' '));
   WriteXY(1, 25, 8, PadRight("Press TAB to select base(s), press ENTER when finished.", 79, ' '));
   WriteXY(4, 21, 8, "Search:");
   if (HaveStartSelection) {

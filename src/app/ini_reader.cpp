@@ -17,7 +17,9 @@
 namespace corvix {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -142,8 +144,8 @@ void TIniReader::Parse(std::string_view text) {
     }
     std::size_t eq = line.find('=');
     if (!inSection || eq == std::string_view::npos) continue;
-    entries_.push_back({section, std::string(Trim(line.substr(0, eq))),
-                        std::string(Trim(line.substr(eq + 1)))});
+    entries_.push_back(
+        {section, std::string(Trim(line.substr(0, eq))), std::string(Trim(line.substr(eq + 1)))});
   }
 }
 

@@ -38,9 +38,10 @@ bool HasLineBreak(const ShortString& s) {
 std::string BuildJobFile(const TJobRec& job) {
   std::string out;
   out.reserve(20 * 40 + 5 * 255);
-  for (const char* fixed : {"[General]", "", "  PostTextFiles = true", "  logfile = corvixutil.log",
-                            "  loglevel = 3", "  logtype = 1", "  maxlogfiles = 31",
-                            "  maxlogsize = 1500", "", "[PostTextFiles]", "", "  totalfiles = 1", ""})
+  for (const char* fixed :
+       {"[General]", "", "  PostTextFiles = true", "  logfile = corvixutil.log", "  loglevel = 3",
+        "  logtype = 1", "  maxlogfiles = 31", "  maxlogsize = 1500", "", "[PostTextFiles]", "",
+        "  totalfiles = 1", ""})
     AddLine(out, fixed);
   AddLine(out, ShortString("  file1_name    = ") + job.MsgFile);
   AddLine(out, ShortString("  file1_baseidx = ") + job.BaseNumber);

@@ -29,13 +29,13 @@ struct TPostedRec {
 };
 
 struct TSession {
-  ShortString AppDir;       // directory of the running executable, with its '/'
-  ShortString StartDir;     // working directory at start-up
-  std::string IniPath;      // the configuration file: beside the executable, or --config
-  ShortString EditorCmd;    // [main] editor
-  bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
+  ShortString AppDir;          // directory of the running executable, with its '/'
+  ShortString StartDir;        // working directory at start-up
+  std::string IniPath;         // the configuration file: beside the executable, or --config
+  ShortString EditorCmd;       // [main] editor
+  bool Utf8Terminal = false;   // [main] charset = utf8: the terminal takes UTF-8, not code page 437
   bool ExplicitColors = true;  // [main] colors = explicit (default off the Linux console), or bold
-  std::int32_t PostDelay = 100;  // [main] delay; only the low 16 bits count
+  std::int32_t PostDelay = 100;   // [main] delay; only the low 16 bits count
   std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
   bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
   ShortString BasesPath;    // [corvix] mbases: the catalogue
@@ -45,7 +45,7 @@ struct TSession {
   ShortString MsgSubject;   // [message] subject
   ShortString MsgFile;      // command line or file-open dialog
   bool AnySelected = false;
-  TBar* BaseList = nullptr;  // owned by the run's TRunScope; freed by Shutdown
+  TBar* BaseList = nullptr;        // owned by the run's TRunScope; freed by Shutdown
   std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
   int ExitStatus = 0;              // 1 once an error ended the run; otherwise the postings decide
 };

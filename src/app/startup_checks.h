@@ -11,8 +11,8 @@ namespace corvix {
 
 // The start-up options, taken out of the command line before the rest is read.
 struct TStartupOptions {
-  bool Check = false;      // --check: run the checks, print what they found, exit
-  std::string ConfigPath;  // --config FILE; empty: corvixmass.ini beside the executable
+  bool Check = false;       // --check: run the checks, print what they found, exit
+  std::string ConfigPath;   // --config FILE; empty: corvixmass.ini beside the executable
   bool Unattended = false;  // --post: no terminal is needed or touched
 };
 

@@ -240,8 +240,8 @@ int RunUnattended(int argc, char** argv) {
     if (bases.Marked(i))
       Session.Posted.push_back({bases.Data(i), bases.Text(i), TPostOutcome::kNotStarted, -1, ""});
   }
-  TPostingJobRec job{Session.HostDir.Str(), msgFile,           Session.MsgFrom,
-                     Session.MsgTo,         Session.MsgSubject, Session.PostDelay};
+  TPostingJobRec job{Session.HostDir.Str(), msgFile,          Session.MsgFrom, Session.MsgTo,
+                     Session.MsgSubject,    Session.PostDelay};
   const std::string problem = CheckPostingJob(here, job, Session.Posted);
   if (!problem.empty()) return Fail(problem);
   InstallEndingHandlers();

@@ -92,10 +92,14 @@ ShortString DateFields(std::int64_t year, std::int64_t month, std::int64_t day,
   ShortString mm = TwoDigits(Wrap32(month));
   ShortString dd = TwoDigits(Wrap32(day));
   switch (format) {
-    case 1: return mm + "/" + dd + "/" + yy;
-    case 2: return dd + "/" + mm + "/" + yy;
-    case 3: return yy + "/" + mm + "/" + dd;
-    default: return {};
+    case 1:
+      return mm + "/" + dd + "/" + yy;
+    case 2:
+      return dd + "/" + mm + "/" + yy;
+    case 3:
+      return yy + "/" + mm + "/" + dd;
+    default:
+      return {};
   }
 }
 
@@ -203,7 +207,8 @@ ShortString PackedTimeStr(PackedDateTime packed, bool twelve) {
 ShortString PackedTimeStrEx(PackedDateTime packed, std::uint8_t format) {
   DateTime dt = UnpackDT(packed);
   switch (format) {
-    case 0: return TwoDigits(dt.Hour) + ":" + TwoDigits(dt.Minute);
+    case 0:
+      return TwoDigits(dt.Hour) + ":" + TwoDigits(dt.Minute);
     case 1: {
       std::int32_t hour = dt.Hour;
       char suffix = hour < 12 ? 'a' : 'p';
@@ -213,7 +218,8 @@ ShortString PackedTimeStrEx(PackedDateTime packed, std::uint8_t format) {
     }
     case 2:
       return TwoDigits(dt.Hour) + ":" + TwoDigits(dt.Minute) + ":" + TwoDigits(dt.Second);
-    default: return {};
+    default:
+      return {};
   }
 }
 
@@ -283,10 +289,12 @@ std::int32_t DateStrJulian(const ShortString& text) {
 
 std::int32_t DaysAgo(std::int32_t value, std::uint8_t mode) {
   switch (mode) {
-    case 1: return TodayJulian() - value;
+    case 1:
+      return TodayJulian() - value;
     case 2:
       return TodayJulian() - DateStrJulian(PackedDateStr(static_cast<PackedDateTime>(value), 1));
-    default: return 0;
+    default:
+      return 0;
   }
 }
 

@@ -68,7 +68,8 @@ std::vector<TSearchRec> FindEntries(const ShortString& pattern, std::uint8_t att
   std::vector<TSearchRec> found;
   std::string_view all = pattern.View();
   std::size_t slash = all.rfind('/');
-  std::string dir = slash == std::string_view::npos ? std::string() : std::string(all.substr(0, slash + 1));
+  std::string dir =
+      slash == std::string_view::npos ? std::string() : std::string(all.substr(0, slash + 1));
   ShortString namePattern = slash == std::string_view::npos ? all : all.substr(slash + 1);
   if (namePattern.empty()) return found;
 

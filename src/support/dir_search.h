@@ -10,12 +10,12 @@
 namespace corvix {
 
 // Attribute bits of a found entry and of a search mask.
-constexpr std::uint8_t kFaReadOnly = 0x01;   // no write permission for the owner
-constexpr std::uint8_t kFaHidden = 0x02;     // the name begins with '.'
-constexpr std::uint8_t kFaSysFile = 0x04;    // neither a directory nor a regular file
-constexpr std::uint8_t kFaVolumeId = 0x08;   // never set on this platform
+constexpr std::uint8_t kFaReadOnly = 0x01;  // no write permission for the owner
+constexpr std::uint8_t kFaHidden = 0x02;    // the name begins with '.'
+constexpr std::uint8_t kFaSysFile = 0x04;   // neither a directory nor a regular file
+constexpr std::uint8_t kFaVolumeId = 0x08;  // never set on this platform
 constexpr std::uint8_t kFaDirectory = 0x10;
-constexpr std::uint8_t kFaArchive = 0x20;    // every regular file
+constexpr std::uint8_t kFaArchive = 0x20;  // every regular file
 constexpr std::uint8_t kFaAnyFile = 0x3F;
 
 // One found entry: the name as stored on disk, its attributes and its size.

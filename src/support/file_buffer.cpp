@@ -44,9 +44,12 @@ bool WithRetry(Attempt attempt) {
 
 int AccessFlags(std::uint8_t fileMode) {
   switch (fileMode & 3) {
-    case kModeRead: return O_RDONLY;
-    case kModeWrite: return O_WRONLY;
-    default: return O_RDWR;
+    case kModeRead:
+      return O_RDONLY;
+    case kModeWrite:
+      return O_WRONLY;
+    default:
+      return O_RDWR;
   }
 }
 
@@ -95,14 +98,16 @@ bool SeekRetry(TBinFile& f, std::int64_t pos) {
 
 bool ReadRetry(TBinFile& f, void* buf, std::int32_t count, std::int32_t& got) {
   std::size_t done = 0;
-  bool ok = WithRetry([&] { return ReadUpTo(f.Fd, static_cast<char*>(buf), Bytes(f, count), done); });
+  bool ok =
+      WithRetry([&] { return ReadUpTo(f.Fd, static_cast<char*>(buf), Bytes(f, count), done); });
   got = static_cast<std::int32_t>(done / Bytes(f, 1));
   return ok;
 }
 
 bool WriteRetry(TBinFile& f, const void* buf, std::int32_t count, std::int32_t& written) {
   std::size_t done = 0;
-  bool ok = WithRetry([&] { return WriteUpTo(f.Fd, static_cast<const char*>(buf), Bytes(f, count), done); });
+  bool ok = WithRetry(
+      [&] { return WriteUpTo(f.Fd, static_cast<const char*>(buf), Bytes(f, count), done); });
   written = static_cast<std::int32_t>(done / Bytes(f, 1));
   return ok;
 }
@@ -132,8 +137,8 @@ TFileBuffer::TFileBuffer(std::int32_t bufSize)
 
 TFileBuffer::~TFileBuffer() { Close(); }
 
-bool TFileBuffer::Open(const ShortString& fileName, std::int32_t recSize, TFileBufferOpenType openType,
-                       std::uint8_t fileMode) {
+bool TFileBuffer::Open(const ShortString& fileName, std::int32_t recSize,
+                       TFileBufferOpenType openType, std::uint8_t fileMode) {
   RecSize = recSize;
   if (IsOpen) Close();
   F.Name = fileName;
@@ -279,12 +284,15 @@ void TFileBuffer::Seek(std::int32_t pos) {
 
 void TFileBuffer::SeekRecord(std::int32_t recNo) {
   std::int64_t pos = static_cast<std::int64_t>(recNo) * RecSize;
-  if (pos >= 0 && pos <= std::numeric_limits<std::int32_t>::max()) Seek(static_cast<std::int32_t>(pos));
+  if (pos >= 0 && pos <= std::numeric_limits<std::int32_t>::max())
+    Seek(static_cast<std::int32_t>(pos));
 }
 
 std::int32_t TFileBuffer::FilePos() const { return BufStart + BufPos; }
 
-std::int32_t TFileBuffer::RecordPos() const { return RecSize > 0 ? (BufStart + BufPos) / RecSize : 0; }
+std::int32_t TFileBuffer::RecordPos() const {
+  return RecSize > 0 ? (BufStart + BufPos) / RecSize : 0;
+}
 
 std::int64_t TFileBuffer::FileSize() {
   if (!IsOpen) return 0;

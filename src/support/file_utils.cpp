@@ -41,7 +41,8 @@ bool WildMatchExact(std::string_view mask, std::string_view name) {
       if (mask.size() == 1) return true;
       if (mask[1] != '.') return false;
       std::size_t dot = name.find('.');
-      return WildMatchExact(mask.substr(2), dot == std::string_view::npos ? name : name.substr(dot + 1));
+      return WildMatchExact(mask.substr(2),
+                            dot == std::string_view::npos ? name : name.substr(dot + 1));
     }
     case '?':
       if (mask.size() == 1) return true;
@@ -73,7 +74,9 @@ ShortString JustPath(const ShortString& name) {
   return name.View().substr(0, AfterLastSeparator(name));
 }
 
-ShortString JustFile(const ShortString& name) { return name.View().substr(AfterLastSeparator(name)); }
+ShortString JustFile(const ShortString& name) {
+  return name.View().substr(AfterLastSeparator(name));
+}
 
 ShortString JustExt(const ShortString& name) {
   std::size_t dot = name.View().rfind('.');
@@ -121,7 +124,8 @@ bool CopyFile(const ShortString& source, const ShortString& target) {
   int in = open(source.Str().c_str(), O_RDONLY);
   if (in < 0) return false;
   // Copying a file onto itself would truncate it before reading it: refuse.
-  struct stat src {}, dst {};
+  struct stat src {
+  }, dst{};
   if (fstat(in, &src) == 0 && stat(target.Str().c_str(), &dst) == 0 && src.st_dev == dst.st_dev &&
       src.st_ino == dst.st_ino) {
     close(in);

@@ -15,7 +15,8 @@ int RunShell(const std::string& cmd) {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
-  struct sigaction oldInt {}, oldQuit {};
+  struct sigaction oldInt {
+  }, oldQuit{};
   sigaction(SIGINT, &ignore, &oldInt);
   sigaction(SIGQUIT, &ignore, &oldQuit);
 

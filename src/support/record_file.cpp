@@ -37,7 +37,7 @@ bool WriteExact(int fd, const char* p, std::size_t n) { return WriteFully(fd, p,
 
 std::int32_t ClampTo32(std::int64_t v) {
   return v > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
-                                                       : static_cast<std::int32_t>(v);
+                                                      : static_cast<std::int32_t>(v);
 }
 
 }  // namespace
@@ -95,7 +95,8 @@ void TFileRec::ReadRecords(void* buf, std::int32_t first, std::int32_t count) {
   if (RecSize <= 0 || first < 0 || count < 0) Fail(FileName, EINVAL);
   if (count == 0) return;
   MoveTo(static_cast<std::int64_t>(first) * RecSize);
-  if (!ReadExact(fd_, static_cast<char*>(buf), static_cast<std::size_t>(count) * static_cast<std::size_t>(RecSize)))
+  if (!ReadExact(fd_, static_cast<char*>(buf),
+                 static_cast<std::size_t>(count) * static_cast<std::size_t>(RecSize)))
     ThrowIoError(FileName.Str());
 }
 
@@ -158,8 +159,9 @@ void TFileRec::InsertRecord(const void* buf, std::int32_t index) {
   std::vector<char> block(65536);
   auto copy = [&](std::int64_t bytes) {
     while (bytes > 0) {
-      std::size_t n = bytes < static_cast<std::int64_t>(block.size()) ? static_cast<std::size_t>(bytes)
-                                                                      : block.size();
+      std::size_t n = bytes < static_cast<std::int64_t>(block.size())
+                          ? static_cast<std::size_t>(bytes)
+                          : block.size();
       if (!ReadExact(fd_, block.data(), n)) fail(name);
       if (!WriteExact(out, block.data(), n)) fail(tmp);
       bytes -= static_cast<std::int64_t>(n);

@@ -19,7 +19,7 @@ class ShortString {
   // and the cut at 255 happens here, by construction.
   ShortString(std::string_view s) noexcept { Assign(s); }  // NOLINT(google-explicit-constructor)
   ShortString(const char* s) noexcept : ShortString(std::string_view(s ? s : "")) {}  // NOLINT
-  ShortString(const std::string& s) noexcept : ShortString(std::string_view(s)) {}  // NOLINT
+  ShortString(const std::string& s) noexcept : ShortString(std::string_view(s)) {}    // NOLINT
 
   static ShortString Of(char c, std::size_t count = 1) noexcept {
     ShortString r;
@@ -45,7 +45,9 @@ class ShortString {
   std::uint8_t Byte(std::size_t i) const noexcept { return static_cast<std::uint8_t>(buf_[i]); }
 
   std::string_view View() const noexcept { return {buf_, len_}; }
-  operator std::string_view() const noexcept { return View(); }  // NOLINT(google-explicit-constructor)
+  operator std::string_view() const noexcept {
+    return View();
+  }  // NOLINT(google-explicit-constructor)
   std::string Str() const { return std::string(buf_, len_); }
 
   void Assign(std::string_view s) noexcept {
@@ -75,8 +77,12 @@ class ShortString {
   ShortString& operator+=(char c) noexcept { return Append(c); }
 
   friend ShortString operator+(ShortString a, std::string_view b) noexcept { return a.Append(b); }
-  friend ShortString operator+(ShortString a, const ShortString& b) noexcept { return a.Append(b.View()); }
-  friend ShortString operator+(ShortString a, const char* b) noexcept { return a.Append(std::string_view(b)); }
+  friend ShortString operator+(ShortString a, const ShortString& b) noexcept {
+    return a.Append(b.View());
+  }
+  friend ShortString operator+(ShortString a, const char* b) noexcept {
+    return a.Append(std::string_view(b));
+  }
   friend ShortString operator+(ShortString a, char b) noexcept { return a.Append(b); }
   friend ShortString operator+(std::string_view a, const ShortString& b) noexcept {
     return ShortString(a).Append(b.View());

@@ -57,8 +57,8 @@ ShortString Copy(const ShortString& s, std::int32_t index, std::int32_t count) {
   if (index < 1) index = 1;
   if (count <= 0 || index > len) return {};
   if (count > len - index + 1) count = len - index + 1;
-  return ShortString(s.View().substr(static_cast<std::size_t>(index - 1),
-                                     static_cast<std::size_t>(count)));
+  return ShortString(
+      s.View().substr(static_cast<std::size_t>(index - 1), static_cast<std::size_t>(count)));
 }
 
 void Delete(ShortString& s, std::int32_t index, std::int32_t count) {
@@ -137,7 +137,9 @@ ShortString LowerStr(const ShortString& s) {
   return r;
 }
 
-char LowerChar(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+char LowerChar(char ch) {
+  return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+}
 
 std::uint8_t PosNoCase(const ShortString& sub, const ShortString& s) {
   return Pos(UpperStr(sub), UpperStr(s));
@@ -195,7 +197,9 @@ ShortString StripTrailing(const ShortString& s, char ch) {
   return ShortString(s.View().substr(0, n));
 }
 
-ShortString StripBoth(const ShortString& s, char ch) { return StripTrailing(StripLeading(s, ch), ch); }
+ShortString StripBoth(const ShortString& s, char ch) {
+  return StripTrailing(StripLeading(s, ch), ch);
+}
 
 ShortString StripControl(const ShortString& s) {
   ShortString r;
@@ -320,8 +324,8 @@ ShortString RealToStr(double value, std::uint8_t decimals) {
   char buf[1024];
   int len = std::snprintf(buf, sizeof buf, "%10.*f", static_cast<int>(decimals), value);
   if (len < 0) return {};
-  std::size_t n = static_cast<std::size_t>(len) < sizeof buf ? static_cast<std::size_t>(len)
-                                                              : sizeof buf - 1;
+  std::size_t n =
+      static_cast<std::size_t>(len) < sizeof buf ? static_cast<std::size_t>(len) : sizeof buf - 1;
   return ShortString(std::string_view(buf, n));
 }
 
@@ -378,7 +382,9 @@ std::uint8_t WordCount(const ShortString& s, char delim) {
     if (count < 255) ++count;
     std::int32_t runEnd = p;
     if (delim == ' ') {
-      while (runEnd < static_cast<std::int32_t>(r.size()) && r[static_cast<std::size_t>(runEnd)] == ' ') ++runEnd;
+      while (runEnd < static_cast<std::int32_t>(r.size()) &&
+             r[static_cast<std::size_t>(runEnd)] == ' ')
+        ++runEnd;
     }
     Delete(r, p, runEnd - p + 1);
   }
@@ -393,7 +399,8 @@ std::uint8_t WordPos(std::uint8_t n, const ShortString& s, char delim) {
     std::uint8_t p = Pos(delim, r);
     if (p == 0) break;
     std::int32_t cut = p;
-    while (cut < static_cast<std::int32_t>(r.size()) && r[static_cast<std::size_t>(cut)] == delim) ++cut;
+    while (cut < static_cast<std::int32_t>(r.size()) && r[static_cast<std::size_t>(cut)] == delim)
+      ++cut;
     Delete(r, 1, cut);
     position += cut;
   }
@@ -512,7 +519,8 @@ ShortString JustifyLine(const ShortString& line, std::uint8_t width) {
   std::size_t p = Pos('.', r);
   if (p == 0 || p == r.size()) p = 1;
   while (r.size() < width) {
-    if (r[p - 1] == ' ') Insert(ShortString::Of(static_cast<char>(255)), r, static_cast<std::int32_t>(p + 1));
+    if (r[p - 1] == ' ')
+      Insert(ShortString::Of(static_cast<char>(255)), r, static_cast<std::int32_t>(p + 1));
     p = p % r.size() + 1;
   }
   return r;

@@ -280,14 +280,20 @@ bool DisplayCode(const ShortString& Code) {
       }
       return true;
     case 'C':
-      if (which == 'L') ClearScreen();
-      else if (which == 'P') ClearEOL();
-      else if (which == 'R') WriteLine("");
+      if (which == 'L')
+        ClearScreen();
+      else if (which == 'P')
+        ClearEOL();
+      else if (which == 'R')
+        WriteLine("");
       return true;
     case 'D':
-      if (which == 'E') Delay(500);
-      else if (which == 'M') Delay(70);
-      else if (which == 'S') Delay(1000);
+      if (which == 'E')
+        Delay(500);
+      else if (which == 'M')
+        Delay(70);
+      else if (which == 'S')
+        Delay(1000);
       return true;
     case 'O':
       if (which == 'S') WriteStr("Unix");
@@ -310,20 +316,28 @@ bool DisplayCode(const ShortString& Code) {
       if (which == 'S') SaveScreen(SavedScreen);
       return true;
     case 'T':
-      if (which == 'D') WriteStr(Now("dd/mm/yyyy"));
-      else if (which == 'T') WriteStr(Now("hh:II"));
+      if (which == 'D')
+        WriteStr(Now("dd/mm/yyyy"));
+      else if (which == 'T')
+        WriteStr(Now("hh:II"));
       return true;
     case 'X':
       if (which == 'X') WriteStr(" ");
       return true;
     case '[':
       // Moves are clamped by the screen object, so column 0 becomes 1, etc.
-      if (which == 'C') GotoX(static_cast<std::uint8_t>(ScreenWidth / 2));
-      else if (which == 'D') GotoY(static_cast<std::uint8_t>(WhereY() + 1));
-      else if (which == 'L') GotoX(static_cast<std::uint8_t>(WhereX() - 1));
-      else if (which == 'R') GotoX(static_cast<std::uint8_t>(WhereX() + 1));
-      else if (which == 'S') GotoX(1);
-      else if (which == 'U') GotoY(static_cast<std::uint8_t>(WhereY() - 1));
+      if (which == 'C')
+        GotoX(static_cast<std::uint8_t>(ScreenWidth / 2));
+      else if (which == 'D')
+        GotoY(static_cast<std::uint8_t>(WhereY() + 1));
+      else if (which == 'L')
+        GotoX(static_cast<std::uint8_t>(WhereX() - 1));
+      else if (which == 'R')
+        GotoX(static_cast<std::uint8_t>(WhereX() + 1));
+      else if (which == 'S')
+        GotoX(1);
+      else if (which == 'U')
+        GotoY(static_cast<std::uint8_t>(WhereY() - 1));
       return true;
     default:
       return false;

@@ -11,11 +11,11 @@ namespace corvix {
 
 // Stream bytes with a meaning of their own; every byte from 32 up is a
 // character, and 27-31 are ignored.
-inline constexpr std::uint8_t kCrunchLastFore = 15;   // 0-15: foreground colour
-inline constexpr std::uint8_t kCrunchLastBack = 23;   // 16-23: background colour
-inline constexpr std::uint8_t kCrunchNextRow = 24;    // row + 1, column 1
-inline constexpr std::uint8_t kCrunchSpaces = 25;     // 25, N: N + 1 spaces
-inline constexpr std::uint8_t kCrunchRepeat = 26;     // 26, N, C: N + 1 times C
+inline constexpr std::uint8_t kCrunchLastFore = 15;  // 0-15: foreground colour
+inline constexpr std::uint8_t kCrunchLastBack = 23;  // 16-23: background colour
+inline constexpr std::uint8_t kCrunchNextRow = 24;   // row + 1, column 1
+inline constexpr std::uint8_t kCrunchSpaces = 25;    // 25, N: N + 1 spaces
+inline constexpr std::uint8_t kCrunchRepeat = 26;    // 26, N, C: N + 1 times C
 
 // Decodes Size bytes of Data into Image, which is cleared first. Decoding
 // starts in attribute 7 at row 1, column 1; a row longer than 80 cells runs on

@@ -99,7 +99,8 @@ bool TInputLinux::InputAvailable() { return WaitForInput(0); }
 void TInputLinux::FillInput() {
   if (InCount > 0 || InputEnded) return;
   for (;;) {
-    const ssize_t n = read(InputFd, InBuf.data() + InWrite, static_cast<std::size_t>(kInBufSize - InWrite));
+    const ssize_t n =
+        read(InputFd, InBuf.data() + InWrite, static_cast<std::size_t>(kInBufSize - InWrite));
     if (n > 0) {
       InCount += static_cast<std::int32_t>(n);
       InWrite = (InWrite + static_cast<std::int32_t>(n)) % kInBufSize;

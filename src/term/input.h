@@ -69,10 +69,10 @@ class TInputLinux {
   void PushExt(std::uint8_t Code) noexcept;
   std::uint8_t PopKey() noexcept;
 
-  std::array<std::uint8_t, kInBufSize> InBuf{};  // ring of raw bytes
-  std::int32_t InCount = 0;                      // unread bytes in InBuf
-  std::int32_t InWrite = 0;                      // where the next read stores
-  std::int32_t InRead = 0;                       // next raw byte to decode
+  std::array<std::uint8_t, kInBufSize> InBuf{};    // ring of raw bytes
+  std::int32_t InCount = 0;                        // unread bytes in InBuf
+  std::int32_t InWrite = 0;                        // where the next read stores
+  std::int32_t InRead = 0;                         // next raw byte to decode
   std::array<std::uint8_t, kKeyBufSize> KeyBuf{};  // ring of decoded key bytes
   std::int32_t KeyWrite = 0;                       // where the next key is stored
   std::int32_t KeyRead = 0;                        // next key byte to return

@@ -21,7 +21,6 @@ constexpr char kAnsiDigits[] = "04261537";
 // non-blocking descriptor that is full) before the bytes are dropped.
 constexpr int kWriteWaitMs = 1000;
 
-
 // Appends the UTF-8 form of one code-page-437 byte to Out; returns the new end.
 char* PutUtf8(char* out, unsigned char byte) {
   if (byte < 0x80) {
@@ -208,8 +207,9 @@ void TOutputLinux::ClearScreen() {
     for (int r = WinTop; r <= WinBot; ++r) {
       if (diff_) {
         // The terminal takes a row outside the screen as its nearest edge.
-        diff_->EraseRow(static_cast<std::uint8_t>(Clamp(static_cast<std::uint8_t>(r), 1, kScreenRows)),
-                        TextAttr);
+        diff_->EraseRow(
+            static_cast<std::uint8_t>(Clamp(static_cast<std::uint8_t>(r), 1, kScreenRows)),
+            TextAttr);
       } else {
         BufAddStr(Csi(Int2Str(r) + ";1", 'H') + Csi("", 'K'));
       }
@@ -303,7 +303,8 @@ void TOutputLinux::WriteLine(const ShortString& S) {
   WriteChar(10);
 }
 
-void TOutputLinux::WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& S) {
+void TOutputLinux::WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr,
+                           const ShortString& S) {
   const std::uint8_t oldAttr = TextAttr;
   const std::uint8_t oldX = CursorX;
   const std::uint8_t oldY = CursorY;
@@ -325,9 +326,8 @@ void TOutputLinux::WritePipeStr(const ShortString& S) {
     const std::size_t codeLen = S.size() - i - 1 < 2 ? S.size() - i - 1 : 2;
     const ShortString code(S.View().substr(i + 1, codeLen));
     const auto v = static_cast<std::uint8_t>(Str2Int(code));
-    const bool isColour =
-        code == ShortString("00") ||
-        (v >= 1 && v <= 23 && !code.empty() && code[0] != '&' && code[0] != '$');
+    const bool isColour = code == ShortString("00") ||
+                          (v >= 1 && v <= 23 && !code.empty() && code[0] != '&' && code[0] != '$');
     if (!isColour) {
       WriteChar(S[i]);  // the pipe as ordinary text; the walk goes on after it
       ++i;
@@ -476,7 +476,8 @@ void TOutputLinux::SetRawMode(bool On) {
     ArmTerminalRestore(TermFd, SavedTermios, OutFd);
   }
   struct termios raw = SavedTermios;
-  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+  raw.c_iflag &=
+      ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
   raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);

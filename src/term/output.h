@@ -85,9 +85,9 @@ enum class TRedrawMode : std::uint8_t { Changes, Full };
 // for a key (the console layer hooks the keyboard's wait), before it sleeps,
 // before a child process takes the terminal (SuspendRaw) and at the end (the
 // destructor). So a key's whole redraw leaves in ceil(bytes / 1024) writes,
-// and the byte stream is the same as if every call had flushed. While an instance exists the terminal is in raw mode (when the
-// terminal-settings descriptor is a terminal at all; otherwise raw mode is
-// simply skipped and everything else works the same).
+// and the byte stream is the same as if every call had flushed. While an instance exists the
+// terminal is in raw mode (when the terminal-settings descriptor is a terminal at all; otherwise
+// raw mode is simply skipped and everything else works the same).
 class TOutputLinux {
  public:
   // Enters raw mode on TermFd, sends ESC "(U" ESC "[0m" (ESC "(B" instead of
@@ -228,16 +228,16 @@ class TOutputLinux {
 
   struct termios SavedTermios {};  // settings taken when raw mode was entered
   std::array<char, kOutBufferSize> OutBuffer{};
-  std::uint16_t OutBufPos = 0;                // bytes pending in OutBuffer
-  std::uint8_t TextAttr = kDefaultAttr;       // attribute last sent to the terminal
-  std::uint8_t WinTop = 1;                    // scroll window rows
+  std::uint16_t OutBufPos = 0;           // bytes pending in OutBuffer
+  std::uint8_t TextAttr = kDefaultAttr;  // attribute last sent to the terminal
+  std::uint8_t WinTop = 1;               // scroll window rows
   std::uint8_t WinBot = kScreenRows;
   std::uint8_t CursorX = 1;
   std::uint8_t CursorY = 1;
-  char PipeChar = '|';                        // introduces a colour code
-  std::uint8_t ScreenSize = kScreenRows;      // terminal rows
-  TConsoleScreenRec Buffer{};                 // the screen image
-  bool Active = false;                        // whether output reaches OutFd
+  char PipeChar = '|';                    // introduces a colour code
+  std::uint8_t ScreenSize = kScreenRows;  // terminal rows
+  TConsoleScreenRec Buffer{};             // the screen image
+  bool Active = false;                    // whether output reaches OutFd
 
   int OutFd;             // where the bytes go
   int TermFd;            // whose settings raw mode changes
@@ -254,7 +254,7 @@ class TOutputLinux {
   void WriteAll(const char* data, std::size_t size) const;
   ShortString ResetSgr() const;  // the SGR sequence for attribute 7 from any state
   void SendEnter();              // the enter text, at once; the models follow it
-  void ChangesChar(char Ch);  // WriteChar's bytes in Changes mode
+  void ChangesChar(char Ch);     // WriteChar's bytes in Changes mode
   // Requests whose effect on the terminal is not modelled: what was drawn
   // goes first, the request sends its own bytes, the terminal is unknown after.
   void BeginUnmodelled();

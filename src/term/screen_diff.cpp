@@ -188,8 +188,8 @@ void TScreenDiff::GoTo(int x, int y, std::string& out) {
   if (curX_ == x && curY_ == y) return;
   std::string best = Cup(x, y);
   // Relative moves up and down stop at the scroll region's margins.
-  const bool crossesMargin = (curY_ <= RegionBot && y > RegionBot) ||
-                             (curY_ >= RegionTop && y < RegionTop);
+  const bool crossesMargin =
+      (curY_ <= RegionBot && y > RegionBot) || (curY_ >= RegionTop && y < RegionTop);
   if (curY_ != 0 && !crossesMargin) {
     const int dy = y - curY_;
     std::string vertical;
@@ -262,7 +262,7 @@ void TScreenDiff::Emit(int x, int y, TCharInfo cell, std::string& out) {
 // line feeds, instead of being drawn again, when that saves many cells.
 void TScreenDiff::ScrollShown(std::string& out) {
   constexpr int kMaxShift = 3;
-  constexpr int kMinGain = 48;  // cells; the scroll itself costs about 20 bytes
+  constexpr int kMinGain = 48;           // cells; the scroll itself costs about 20 bytes
   auto matches = [this](int y, int z) {  // Want row y against shown row z
     int n = 0;
     for (int x = 0; x < kCols; ++x) n += LooksSame(Want[y - 1][x], shown_[z - 1][x]) ? 1 : 0;
@@ -278,7 +278,8 @@ void TScreenDiff::ScrollShown(std::string& out) {
   const std::uint8_t blankAttr = pen_ >= 0 ? static_cast<std::uint8_t>(pen_) : kDefaultAttr;
   std::array<int, kRows + 1> blank{};  // cells of Want row y a new blank row shows right
   for (int y = 1; y <= kRows; ++y) {
-    for (int x = 0; x < kCols; ++x) blank[y] += LooksSame(Want[y - 1][x], TCharInfo{blankAttr, ' '}) ? 1 : 0;
+    for (int x = 0; x < kCols; ++x)
+      blank[y] += LooksSame(Want[y - 1][x], TCharInfo{blankAttr, ' '}) ? 1 : 0;
   }
   int bestGain = kMinGain;
   int bestK = 0;
@@ -307,8 +308,8 @@ void TScreenDiff::ScrollShown(std::string& out) {
         // come in blank.
         const int gain = k > 0 ? prefix[bot - shift] - prefix[top - 1] + blankPrefix[bot] -
                                      blankPrefix[bot - shift]
-                               : prefix[bot] - prefix[top + shift - 1] + blankPrefix[top + shift - 1] -
-                                     blankPrefix[top - 1];
+                               : prefix[bot] - prefix[top + shift - 1] +
+                                     blankPrefix[top + shift - 1] - blankPrefix[top - 1];
         if (gain > bestGain) {
           bestGain = gain;
           bestK = k;
@@ -325,7 +326,8 @@ void TScreenDiff::ScrollShown(std::string& out) {
   if (bestK > 0) {
     out += Cup(1, bestBot) + std::string(static_cast<std::size_t>(shift), '\n');
     for (int y = bestTop; y <= bestBot - shift; ++y) shown_[y - 1] = shown_[y - 1 + shift];
-    for (int y = bestBot - shift + 1; y <= bestBot; ++y) shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
+    for (int y = bestBot - shift + 1; y <= bestBot; ++y)
+      shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
   } else {
     out += Cup(1, bestTop);
     for (int i = 0; i < shift; ++i) out += "\x1bM";
@@ -435,7 +437,8 @@ void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
           PenForBlank(cell.Attr, out);
           out += toEol ? std::string("\x1b[K") : ech;
           const int stop = toEol ? kCols : last;
-          for (int c = x; c <= stop; ++c) shown[c - 1] = TCharInfo{static_cast<std::uint8_t>(pen_), ' '};
+          for (int c = x; c <= stop; ++c)
+            shown[c - 1] = TCharInfo{static_cast<std::uint8_t>(pen_), ' '};
           x = stop + 1;
           continue;
         }

@@ -83,9 +83,9 @@ class TScreenDiff {
   TScreenRowsRec shown_{};
   bool known_ = false;
   std::uint32_t dirty_ = ~0u;  // bit Y - 1: row Y of Want changed since the last Render
-  int curX_ = 0;  // 0 unknown; 81: in column 80 with a wrap pending
-  int curY_ = 0;  // 0 unknown
-  int pen_ = -1;  // attribute in force on the terminal; -1 unknown
+  int curX_ = 0;               // 0 unknown; 81: in column 80 with a wrap pending
+  int curY_ = 0;               // 0 unknown
+  int pen_ = -1;               // attribute in force on the terminal; -1 unknown
 };
 
 }  // namespace corvix

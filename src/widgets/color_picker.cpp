@@ -23,8 +23,8 @@ void DrawColorPicture(const TMenuBox& box, std::uint8_t fore, std::uint8_t back)
   for (std::uint8_t y = 8; y <= 17; ++y) WriteXY(31, y, box.FaceAttr, RepeatChar(' ', 20));
   for (std::uint8_t bg = 0; bg <= 7; ++bg) {
     for (std::uint8_t fg = 0; fg <= 15; ++fg) {
-      WriteXY(static_cast<std::uint8_t>(33 + fg), static_cast<std::uint8_t>(9 + bg), Attribute(fg, bg),
-              ShortString::Of(kCell));
+      WriteXY(static_cast<std::uint8_t>(33 + fg), static_cast<std::uint8_t>(9 + bg),
+              Attribute(fg, bg), ShortString::Of(kCell));
     }
   }
   WriteXY(37, 18, Attribute(fore, back), " Sample ");
@@ -35,8 +35,8 @@ void DrawColorPicture(const TMenuBox& box, std::uint8_t fore, std::uint8_t back)
   WriteXYPipe(x, static_cast<std::uint8_t>(back + 8), 15, "\xDB|23\xDF\xDF\xDF|08\xDC");
   WriteXYPipe(x, static_cast<std::uint8_t>(back + 9), 15, "\xDB|23   |08\xDB");
   WriteXYPipe(x, static_cast<std::uint8_t>(back + 10), 15, "|23\xDF|08\xDC\xDC\xDC|08\xDB");
-  WriteXY(static_cast<std::uint8_t>(fore + 33), static_cast<std::uint8_t>(back + 9), Attribute(fore, back),
-          ShortString::Of(kCell));
+  WriteXY(static_cast<std::uint8_t>(fore + 33), static_cast<std::uint8_t>(back + 9),
+          Attribute(fore, back), ShortString::Of(kCell));
 }
 
 }  // namespace

@@ -290,7 +290,8 @@ void TBar::Sort() {
   // Texts compare by unsigned byte, as short strings do.
   const char* base = text_.data();
   std::stable_sort(items_.begin(), items_.end(), [base](const ItemRec& a, const ItemRec& b) {
-    return std::string_view(base + a.At, a.TextLength) < std::string_view(base + b.At, b.TextLength);
+    return std::string_view(base + a.At, a.TextLength) <
+           std::string_view(base + b.At, b.TextLength);
   });
   if (viewOn_) UpdateView();  // the shown items moved with the rest
 }
@@ -300,7 +301,7 @@ void TBar::DrawRow(std::int32_t row, bool highlighted) {
   if (!IsShown(row) || row < Top || row - Top >= height_) return;
   const std::int32_t index = ItemAt(row);
   const ShortString& prefix = Marked(index) ? (highlighted ? BarMarkColor : NormalMarkColor)
-                                             : (highlighted ? BarColor : NormalColor);
+                                            : (highlighted ? BarColor : NormalColor);
   WriteXYPipe(x_, RowAt(y_, row - Top), 7,
               prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size()));
 }
@@ -490,12 +491,23 @@ void TBar::HandleOrdinary(std::uint8_t key, std::int32_t& result) {
 
   if (ExtKeys) {
     switch (key) {
-      case '+': result = barPlus; break;
-      case '-': result = barMinus; break;
-      case '*': result = barStar; break;
-      case '/': result = barSlash; break;
-      case kKeyBackspace: result = barBackspace; break;
-      default: break;
+      case '+':
+        result = barPlus;
+        break;
+      case '-':
+        result = barMinus;
+        break;
+      case '*':
+        result = barStar;
+        break;
+      case '/':
+        result = barSlash;
+        break;
+      case kKeyBackspace:
+        result = barBackspace;
+        break;
+      default:
+        break;
     }
     return;
   }

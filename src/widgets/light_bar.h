@@ -39,14 +39,14 @@ class TBar {
  public:
   TBar() = default;  // every field below starts at its default
 
-  std::int32_t Cursor = 0;                // index (from 0) of the highlighted item
-  ShortString BarColor = "|23|00";        // prefix of the highlighted, unmarked row
-  ShortString NormalColor = "|07|16";     // prefix of other unmarked rows
-  std::int32_t Count = 0;                 // number of items; -1 after Clear until the next Add
-  ShortString MoreColor = "|08|16";       // prefix of the more indicator
-  bool ExtKeys = false;                   // extended key mode: + - * / Backspace end the run, no search
-  ShortString SearchText;                 // what the operator has typed, upper case
-  bool ScrollBar = false;                 // draw the position bar in the last column
+  std::int32_t Cursor = 0;             // index (from 0) of the highlighted item
+  ShortString BarColor = "|23|00";     // prefix of the highlighted, unmarked row
+  ShortString NormalColor = "|07|16";  // prefix of other unmarked rows
+  std::int32_t Count = 0;              // number of items; -1 after Clear until the next Add
+  ShortString MoreColor = "|08|16";    // prefix of the more indicator
+  bool ExtKeys = false;    // extended key mode: + - * / Backspace end the run, no search
+  ShortString SearchText;  // what the operator has typed, upper case
+  bool ScrollBar = false;  // draw the position bar in the last column
   char TrackChar = static_cast<char>(176);  // light shade
   char ThumbChar = static_cast<char>(178);  // dark shade
   std::uint8_t TrackAttr = 8;
@@ -56,14 +56,14 @@ class TBar {
   std::uint8_t SearchX = 0;                // column of the search line; 0: none is drawn
   std::uint8_t SearchY = 0;                // row of the search line
   std::uint8_t SearchAttr = 7;
-  std::int32_t SearchFrom = 0;             // index at which the next search starts
-  std::uint8_t MoreX = 1;                  // position of the more indicator
+  std::int32_t SearchFrom = 0;  // index at which the next search starts
+  std::uint8_t MoreX = 1;       // position of the more indicator
   std::uint8_t MoreY = 1;
-  bool ShowMore = false;                   // draw the more indicator
-  TBarIndexProc OnMove;                    // after the highlighted row is drawn
-  TBarIndexProc OnEnter;                   // when Enter ends the run
-  TBarKeyProc OnKey;                       // for every key (extended keys: their code)
-  TBarKeyProc OnExtended;                  // for extended keys only, with their code, before OnKey
+  bool ShowMore = false;   // draw the more indicator
+  TBarIndexProc OnMove;    // after the highlighted row is drawn
+  TBarIndexProc OnEnter;   // when Enter ends the run
+  TBarKeyProc OnKey;       // for every key (extended keys: their code)
+  TBarKeyProc OnExtended;  // for extended keys only, with their code, before OnKey
 
   // Index of the item on the first row. Set by Run (it belongs to one run);
   // readable by callbacks and after the run.

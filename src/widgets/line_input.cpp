@@ -29,9 +29,7 @@ bool Contains(const ShortString& set, std::uint8_t key) {
 
 // Screen column for a field offset; the screen clamps anything past 80, so
 // only the byte range has to be kept here.
-std::uint8_t Column(std::int32_t col) {
-  return static_cast<std::uint8_t>(std::clamp(col, 1, 255));
-}
+std::uint8_t Column(std::int32_t col) { return static_cast<std::uint8_t>(std::clamp(col, 1, 255)); }
 
 ShortString Repeat(char ch, std::int32_t count) {
   return ShortString::Of(ch, static_cast<std::size_t>(std::max(count, 0)));

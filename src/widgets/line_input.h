@@ -23,8 +23,8 @@ inline constexpr std::uint8_t kEditMaxText = 80;
 extern ShortString EndKeys;       // ordinary keys that end an edit; starts as Enter alone
 extern ShortString EndScanCodes;  // extended codes (after the 0) that end an edit; starts empty
 extern std::uint8_t FieldAttr;    // attribute of the field's text; starts 0x1F
-extern char PadChar;              // fills the field right of the text; starts 176 (CP437 light shade)
-extern std::uint8_t PadAttr;      // attribute of the pad characters; starts 0x17
+extern char PadChar;          // fills the field right of the text; starts 176 (CP437 light shade)
+extern std::uint8_t PadAttr;  // attribute of the pad characters; starts 0x17
 
 // Results: written by every editor when it returns, read by its caller.
 extern std::uint8_t EndKey;  // key or extended code that ended the last edit; 0 when none did
@@ -34,15 +34,13 @@ extern bool EditChanged;     // the last edit changed its value
 // (at most 80 characters). Sets EndKey and EditChanged; FieldAttr stays the
 // screen's current attribute afterwards.
 ShortString EditLine(std::uint8_t x, std::uint8_t y, std::uint8_t fieldWidth,
-                     std::uint8_t maxLength, std::uint8_t mode,
-                     const ShortString& defaultText);
+                     std::uint8_t maxLength, std::uint8_t mode, const ShortString& defaultText);
 
 // EditLine with its own field attribute, pad attribute and pad character in
 // place of FieldAttr, PadAttr and PadChar (which are left as they were).
 ShortString EditLineColored(std::uint8_t x, std::uint8_t y, std::uint8_t fieldWidth,
-                            std::uint8_t maxLength, std::uint8_t mode,
-                            std::uint8_t fieldAttr, std::uint8_t padAttr, char padChar,
-                            const ShortString& defaultText);
+                            std::uint8_t maxLength, std::uint8_t mode, std::uint8_t fieldAttr,
+                            std::uint8_t padAttr, char padChar, const ShortString& defaultText);
 
 // Integer editor: EditLine in numeric mode on the number's text; the result
 // (0 for text that is no number) is clamped into low .. high.

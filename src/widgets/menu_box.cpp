@@ -25,7 +25,9 @@ constexpr unsigned char kFrames[kFrameStyleCount][8] = {
 // screen edge can give a position below 1 or above 255: it must reach the
 // screen object as 0 or 255 (which it clamps to the screen edge), never wrap
 // round to the far side.
-std::uint8_t Byte(int value) { return static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value); }
+std::uint8_t Byte(int value) {
+  return static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
 
 }  // namespace
 
@@ -67,7 +69,8 @@ void TMenuBox::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint
     WriteXY(x2, Byte(y), rightAttr, ShortString::Of(frame(kFrameRight)));
   }
   WriteXY(x1, y2, bottomLeftAttr, ShortString::Of(frame(kFrameBottomLeft)));
-  WriteXY(Byte(x1 + 1), y2, bottomAttr, RepeatChar(frame(kFrameBottom), width) + frame(kFrameBottomRight));
+  WriteXY(Byte(x1 + 1), y2, bottomAttr,
+          RepeatChar(frame(kFrameBottom), width) + frame(kFrameBottomRight));
 
   if (!Title.empty()) {
     const int length = static_cast<int>(Title.size());

@@ -59,7 +59,9 @@ TEST(IniReader, HostileLinesNeitherCrashNorLeakIntoOtherSections) {
   TIniReader ini = TIniReader::FromText(
       "key=before any section\n"
       "[main\n"  // no closing bracket: starts no section
-      "editor=" + longValue + "\n"
+      "editor=" +
+      longValue +
+      "\n"
       "[message]\nsubject=ok\n");
   EXPECT_EQ(ini.ReadString("main", "editor", "none"), ShortString("none"));
   EXPECT_EQ(ini.ReadString("", "key", "none"), ShortString("none"));
@@ -90,11 +92,11 @@ TEST(Cp437FromUtf8, ConvertsWellFormedCharactersAndKeepsOtherBytes) {
     std::string In, Out;
   } cases[] = {
       {"plain ASCII", "plain ASCII"},
-      {"\xC3\xA9t\xC3\xA9", "\x82t\x82"},             // é
-      {"\xE2\x96\x91\xE2\x94\x80", "\xB0\xC4"},       // ░ ─
-      {"\xE2\x82\xAC \xF0\x9F\x98\x80", "? ?"},      // not in the code page
-      {"\x94\x82", "\x94\x82"},                         // already code page 437
-      {"\xC3", "\xC3"},                                 // cut short
+      {"\xC3\xA9t\xC3\xA9", "\x82t\x82"},                // é
+      {"\xE2\x96\x91\xE2\x94\x80", "\xB0\xC4"},          // ░ ─
+      {"\xE2\x82\xAC \xF0\x9F\x98\x80", "? ?"},          // not in the code page
+      {"\x94\x82", "\x94\x82"},                          // already code page 437
+      {"\xC3", "\xC3"},                                  // cut short
       {"\xC0\xAF\xED\xA0\x80", "\xC0\xAF\xED\xA0\x80"},  // overlong, surrogate
   };
   for (const auto& c : cases) EXPECT_EQ(Cp437FromUtf8(c.In), c.Out) << c.In;

@@ -376,7 +376,8 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
     const std::string digits = std::to_string(65535 - i * 37);
     EXPECT_EQ(list.Data(i), ShortString(digits)) << i;
     // Five digits each: the number column shows the first four.
-    EXPECT_EQ(list.Text(i).Str(), digits.substr(0, 4) + "TAG" + std::string(9, ' ') + " Base " + std::to_string(i))
+    EXPECT_EQ(list.Text(i).Str(),
+              digits.substr(0, 4) + "TAG" + std::string(9, ' ') + " Base " + std::to_string(i))
         << i;
     EXPECT_FALSE(list.Marked(i));
   }

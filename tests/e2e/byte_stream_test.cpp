@@ -30,7 +30,8 @@ std::string SixtyBases() {
 // takes its place, so that the recording does not depend on it.
 std::string WithFixedRoot(std::string bytes, const std::string& root) {
   const std::string fixed = "/tmp/corvix-e2e-ROOTNM";
-  for (std::size_t p = bytes.find(root); p != std::string::npos; p = bytes.find(root, p + fixed.size())) {
+  for (std::size_t p = bytes.find(root); p != std::string::npos;
+       p = bytes.find(root, p + fixed.size())) {
     bytes.replace(p, root.size(), fixed);
   }
   return bytes;
@@ -58,13 +59,14 @@ using ByteStreamTest = HostFixture;
 // On the Linux console, with bold colours, as the recording was made.
 TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
   WriteCatalogue(SixtyBases());
-  WriteConfig(DefaultConfig("charset = cp437\ncolors = bold\nredraw = full\n"));  // as recorded, not from the locale
+  WriteConfig(DefaultConfig(
+      "charset = cp437\ncolors = bold\nredraw = full\n"));  // as recorded, not from the locale
   PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");
   ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
-  for (const char* key : {kDown, kDown, "\x1b[6~", kTab, "l", "i", "\x01", kTab, "\x08", "\x19", "\x1b[4~",
-                          kTab, "\x1b[5~", kDown, "\x1b[1~", kTab, "\x1b[A"}) {
+  for (const char* key : {kDown, kDown, "\x1b[6~", kTab, "l", "i", "\x01", kTab, "\x08", "\x19",
+                          "\x1b[4~", kTab, "\x1b[5~", kDown, "\x1b[1~", kTab, "\x1b[A"}) {
     run.Send(key);
   }
   run.Send(kEnter);
@@ -96,7 +98,8 @@ TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
   std::size_t at = 0;
   while (at < bytes.size() && bytes[at] == golden[at]) ++at;
   EXPECT_EQ(at, bytes.size()) << "first difference at byte " << at << ": got \""
-                              << bytes.substr(at, 40) << "\", recorded \"" << golden.substr(at, 40) << "\"";
+                              << bytes.substr(at, 40) << "\", recorded \"" << golden.substr(at, 40)
+                              << "\"";
 }
 
 }  // namespace

@@ -52,17 +52,19 @@ void HostFixture::TearDown() {
 }
 
 std::string HostFixture::DefaultConfig(const std::string& extraMain) const {
-  return "[main]\ndelay = 0\n" + extraMain +
-         "\n[corvix]\nmbases = " + hostDir_ + "/mbases.dat\ndir = " + hostDir_ +
+  return "[main]\ndelay = 0\n" + extraMain + "\n[corvix]\nmbases = " + hostDir_ +
+         "/mbases.dat\ndir = " + hostDir_ +
          "\n\n[message]\nfrom = The Sysop\nto = All\nsubject = News\n";
 }
 
-void HostFixture::WriteConfig(const std::string& text) { WriteFile(appDir_ + "/corvixmass.ini", text); }
+void HostFixture::WriteConfig(const std::string& text) {
+  WriteFile(appDir_ + "/corvixmass.ini", text);
+}
 
 void HostFixture::WriteCatalogue(const std::string& list) {
   WriteFile(root_ + "/bases.tsv", list);
   Shell(std::string("'") + CORVIX_MKCATALOG_EXE + "' '" + hostDir_ + "/mbases.dat' '" + root_ +
-      "/bases.tsv' 2>/dev/null");
+        "/bases.tsv' 2>/dev/null");
 }
 
 PtySession& HostFixture::Start(const std::vector<std::string>& args, int columns, int rows) {

@@ -75,8 +75,8 @@ TEST_F(HostileTest, ConfigurationWithTenThousandCharacterLines) {
 }
 
 TEST_F(HostileTest, SectionWithoutClosingBracketStartsNoSection) {
-  WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ + "/mbases.dat\ndir = " + hostDir_ +
-              "\n[message\nfrom = Nobody\nsubject = Lost\n");
+  WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ +
+              "/mbases.dat\ndir = " + hostDir_ + "\n[message\nfrom = Nobody\nsubject = Lost\n");
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");

@@ -25,7 +25,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int MsLeft(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -75,7 +76,8 @@ PtySession::PtySession(const std::string& program, const std::vector<std::string
   // The settings are taken before the child exists: read after the fork,
   // they could already be the raw ones the program switched to.
   int slave = -1;
-  if (openpty(&master_, &slave, nullptr, &tio, &ws) != 0) throw std::runtime_error("openpty failed");
+  if (openpty(&master_, &slave, nullptr, &tio, &ws) != 0)
+    throw std::runtime_error("openpty failed");
   tcgetattr(master_, &initial_);
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
@@ -233,9 +235,11 @@ std::string ScreenLookOf(VTerm* vt) {
       const bool blank = ch == ' ';
       // The terminal's own colours count as black and light grey, as the
       // program's attribute 7 takes them.
-      out += static_cast<char>('a' + (VTERM_COLOR_IS_DEFAULT_BG(&cell.bg) ? 0 : cell.bg.indexed.idx % 16));
+      out += static_cast<char>(
+          'a' + (VTERM_COLOR_IS_DEFAULT_BG(&cell.bg) ? 0 : cell.bg.indexed.idx % 16));
       if (!blank) {
-        out += static_cast<char>('a' + (VTERM_COLOR_IS_DEFAULT_FG(&cell.fg) ? 7 : cell.fg.indexed.idx % 16));
+        out += static_cast<char>(
+            'a' + (VTERM_COLOR_IS_DEFAULT_FG(&cell.fg) ? 7 : cell.fg.indexed.idx % 16));
         out += static_cast<char>('0' + cell.attrs.bold + 2 * cell.attrs.blink);
       }
     }

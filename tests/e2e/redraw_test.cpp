@@ -35,7 +35,8 @@ class Emulated {
     out_->BufFlush();
     char buf[65536];
     std::size_t total = 0;
-    for (ssize_t n; (n = read(fds_[0], buf, sizeof buf)) > 0; total += static_cast<std::size_t>(n)) {
+    for (ssize_t n; (n = read(fds_[0], buf, sizeof buf)) > 0;
+         total += static_cast<std::size_t>(n)) {
       vterm_input_write(vt_, buf, static_cast<std::size_t>(n));
     }
     return total;
@@ -103,7 +104,8 @@ void RandomRequest(TOutput& s, std::mt19937& rng, TConsoleImageRec& saved) {
     case 13:
       if (pick(0, 3) == 0) {  // a scroll window, or the whole screen again
         const int top = pick(1, 24);
-        s.SetWindow(1, b(pick(0, 1) ? 1 : top), 80, b(pick(0, 1) ? 25 : pick(top + 1, 25)), pick(0, 1));
+        s.SetWindow(1, b(pick(0, 1) ? 1 : top), 80, b(pick(0, 1) ? 25 : pick(top + 1, 25)),
+                    pick(0, 1));
       }
       break;
     default:
@@ -129,7 +131,8 @@ TEST(RedrawModes, EveryFlushShowsTheScreenOfTheFullStream) {
         if (step % 5 != 4) continue;
         bytesFull += full.Flush();
         bytesChanges += changes.Flush();
-        ASSERT_EQ(changes.Look(), full.Look()) << "utf8 " << utf8 << " seed " << seed << " step " << step;
+        ASSERT_EQ(changes.Look(), full.Look())
+            << "utf8 " << utf8 << " seed " << seed << " step " << step;
         ASSERT_EQ(changes->TextAttr, full->TextAttr);
       }
       EXPECT_LT(bytesChanges, bytesFull) << "seed " << seed;
@@ -143,7 +146,9 @@ using RedrawRunTest = HostFixture;
 
 TEST_F(RedrawRunTest, ScriptedRunShowsTheSameScreensInBothModes) {
   std::string list;
-  for (int i = 1; i <= 60; ++i) list += std::to_string(i * 3) + "\tAREA." + std::to_string(i) + "\tTopic " + std::to_string(i) + "\n";
+  for (int i = 1; i <= 60; ++i)
+    list += std::to_string(i * 3) + "\tAREA." + std::to_string(i) + "\tTopic " + std::to_string(i) +
+            "\n";
   WriteCatalogue(list);
   // UTF-8 output, which the emulator shows glyph for glyph.
   WriteConfig(DefaultConfig("charset = utf8\nredraw = full\n"));
@@ -162,9 +167,9 @@ TEST_F(RedrawRunTest, ScriptedRunShowsTheSameScreensInBothModes) {
                   << full.ScreenText() << changes.ScreenText();
   };
   same("start");
-  for (const char* key : {"n", kDown, kDown, "\x1b[6~", kTab, "l", "i", "\x01", kTab, "\x08", "\x19",
-                          "\x1b[4~", kTab, "\x1b[5~", kDown, "\x1b[1~", kTab, "\x1b[A", kEnter, "s",
-                          kEnter}) {
+  for (const char* key : {"n",    kDown,     kDown,  "\x1b[6~", kTab,      "l",  "i",
+                          "\x01", kTab,      "\x08", "\x19",    "\x1b[4~", kTab, "\x1b[5~",
+                          kDown,  "\x1b[1~", kTab,   "\x1b[A",  kEnter,    "s",  kEnter}) {
     full.Send(key);
     changes.Send(key);
     same(key);

@@ -13,11 +13,21 @@ std::string ExpectedJob(const std::string& file, const std::string& base, const 
   return "[General]\n\n  PostTextFiles = true\n  logfile = corvixutil.log\n  loglevel = 3\n"
          "  logtype = 1\n  maxlogfiles = 31\n  maxlogsize = 1500\n\n[PostTextFiles]\n\n"
          "  totalfiles = 1\n\n"
-         "  file1_name    = " + file + "\n"
-         "  file1_baseidx = " + base + "\n"
-         "  file1_from    = " + from + "\n"
-         "  file1_to      = " + to + "\n"
-         "  file1_subj    = " + subject + "\n"
+         "  file1_name    = " +
+         file +
+         "\n"
+         "  file1_baseidx = " +
+         base +
+         "\n"
+         "  file1_from    = " +
+         from +
+         "\n"
+         "  file1_to      = " +
+         to +
+         "\n"
+         "  file1_subj    = " +
+         subject +
+         "\n"
          "  file1_addr    = 1:1/100\n"
          "  file1_delfile = false\n";
 }
@@ -50,7 +60,8 @@ TEST_F(RunTest, PostsToTwoMarkedBasesAndRestoresTheTerminal) {
   EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
 
   const std::string msg = workDir_ + "/message.txt";
-  EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"), ExpectedJob(msg, "7", "The Sysop", "All", "News"));
+  EXPECT_EQ(ReadFile(hostDir_ + "/received-1.ini"),
+            ExpectedJob(msg, "7", "The Sysop", "All", "News"));
   EXPECT_EQ(ReadFile(hostDir_ + "/received-2.ini"),
             ExpectedJob(msg, "65535", "The Sysop", "All", "News"));
   EXPECT_FALSE(Exists(hostDir_ + "/received-3.ini"));
@@ -106,7 +117,8 @@ TEST_F(RunTest, AMessageFileNameThatWouldBeCutIsNeitherCreatedNorPosted) {
   PtySession& run = Start({name});
   ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
   run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("The message file name is too long for the job file. Nothing was posted."));
+  ASSERT_TRUE(
+      run.WaitForText("The message file name is too long for the job file. Nothing was posted."));
   run.Send(kEnter);
   EXPECT_EQ(ExitCode(run.WaitExit()), 1);
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
@@ -137,7 +149,8 @@ TEST_F(RunTest, EditorReceivesAHostileFileNameAsOneArgument) {
 }
 
 TEST_F(RunTest, MissingCatalogueIsReportedBeforeTheTerminalIsTouched) {
-  WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ + "/missing.dat\ndir = " + hostDir_ + "\n");
+  WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ +
+              "/missing.dat\ndir = " + hostDir_ + "\n");
   PtySession& run = Start({"message.txt"});
   int status = run.WaitExit();
   EXPECT_EQ(ExitCode(status), 1);

@@ -1,6 +1,5 @@
 // The terminal under signals, stop and continue, resize, Ctrl-L, a child
 // process and an I/O error: given back as it was found, or the screen redrawn.
-#include <cstdio>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>

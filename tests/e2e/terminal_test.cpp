@@ -19,8 +19,8 @@ TEST_F(TerminalTest, Utf8RunShowsBoxGlyphsTakesUtf8KeysAndPrintsTheSummary) {
   WriteConfig(DefaultConfig("charset = utf8\n"));
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
-  EXPECT_EQ(run.CellChar(1, 1), 0x2591u);   // light shade of the background
-  EXPECT_EQ(run.CellChar(80, 1), 0u);       // column 80 stays blank
+  EXPECT_EQ(run.CellChar(1, 1), 0x2591u);    // light shade of the background
+  EXPECT_EQ(run.CellChar(80, 1), 0u);        // column 80 stays blank
   EXPECT_EQ(run.CellChar(34, 10), 0x250Cu);  // the box's top-left corner,
   EXPECT_EQ(run.CellChar(34, 11), 0x2502u);  // its left edge
   EXPECT_EQ(run.CellChar(47, 15), 0x2518u);  // and its bottom-right corner
@@ -32,7 +32,7 @@ TEST_F(TerminalTest, Utf8RunShowsBoxGlyphsTakesUtf8KeysAndPrintsTheSummary) {
   run.Send(kEnter);
   ASSERT_TRUE(run.WaitForText("Message Info"));
   run.Send("s");
-  run.Send("\x19");             // Ctrl-Y clears the field
+  run.Send("\x19");                     // Ctrl-Y clears the field
   run.Send("Caf\xc3\xa9\xe2\x82\xac");  // é is in code page 437, the euro sign is not
   run.Send(kEnter);
   run.SendEscape();
@@ -40,7 +40,8 @@ TEST_F(TerminalTest, Utf8RunShowsBoxGlyphsTakesUtf8KeysAndPrintsTheSummary) {
   run.Send(kEnter);
   ASSERT_EQ(ExitCode(run.WaitExit()), 0);
   EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
-  EXPECT_NE(ReadFile(hostDir_ + "/received-1.ini").find("  file1_subj    = Caf\x82\n"), std::string::npos);
+  EXPECT_NE(ReadFile(hostDir_ + "/received-1.ini").find("  file1_subj    = Caf\x82\n"),
+            std::string::npos);
   EXPECT_NE(run.Raw().find("    7  LINUX.7       ok"), std::string::npos);
   EXPECT_NE(run.Raw().find("Posted to 1 base: 1 ok, 0 failed."), std::string::npos);
 }

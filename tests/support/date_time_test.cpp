@@ -30,7 +30,11 @@ void ExpectSame(const DateTime& a, const DateTime& b) {
 }
 
 TEST(FormatDT, ReplacesTokensInOrderAndInAnyCase) {
-  struct Case { DateTime dt; const char* mask; const char* text; };
+  struct Case {
+    DateTime dt;
+    const char* mask;
+    const char* text;
+  };
   const Case cases[] = {
       {Dt(2026, 12, 6, 16, 5, 9), "YYYY-MM-DD HH:II:SS", "2026-12-06 16:05:09"},
       {Dt(2026, 3, 1), "DD NNN YY", "01 Mar 26"},
@@ -62,10 +66,16 @@ TEST(Packed, PacksFieldsInTheDosLayout) {
 }
 
 TEST(Packed, TwelveHourClock) {
-  struct Case { int h, m; const char* twelve; const char* full; };
+  struct Case {
+    int h, m;
+    const char* twelve;
+    const char* full;
+  };
   const Case cases[] = {
-      {0, 5, "12:05a", "00:05"}, {9, 30, "09:30a", "09:30"},
-      {12, 0, "12:00p", "12:00"}, {23, 59, "11:59p", "23:59"},
+      {0, 5, "12:05a", "00:05"},
+      {9, 30, "09:30a", "09:30"},
+      {12, 0, "12:00p", "12:00"},
+      {23, 59, "11:59p", "23:59"},
   };
   for (const Case& c : cases) {
     PackedDateTime p = PackDT(Dt(2026, 1, 1, c.h, c.m));
@@ -99,8 +109,8 @@ TEST(Julian, KnownDaysAndBothAlgorithmsAgree) {
     std::uint16_t y = 0, m = 0, d = 0;
     JulianToDate(j, y, m, d);
     ASSERT_EQ(JulianDay(y, m, d), j);
-    ASSERT_EQ(JulianDateStr(j, 3), Copy(Int2Str(y), 3, 2) + "/" + TwoDigits(m) + "/" +
-                                       TwoDigits(d)) << j;
+    ASSERT_EQ(JulianDateStr(j, 3), Copy(Int2Str(y), 3, 2) + "/" + TwoDigits(m) + "/" + TwoDigits(d))
+        << j;
   }
 }
 

@@ -20,12 +20,13 @@ TEST(PatternMatch, WildcardsAreStarAndQuestionMarkOnly) {
     const char* name;
     bool match;
   } cases[] = {
-      {"*.*", "readme", false}, {"*.*", "msg.txt", true}, {"*", ".profile", true},
+      {"*.*", "readme", false},    {"*.*", "msg.txt", true},   {"*", ".profile", true},
       {"*.TXT", "msg.txt", false}, {"m?g.*", "mg.txt", false}, {"a*b*c", "axxbyyc", true},
       {"*ab", "aab", true},  // the star gives back bytes it took
       {"[ab]", "a", false},  // brackets are not special
   };
-  for (const auto& c : cases) EXPECT_EQ(PatternMatch(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+  for (const auto& c : cases)
+    EXPECT_EQ(PatternMatch(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
 }
 
 TEST(FindEntries, MaskSelectsTheKindsOfEntries) {
@@ -39,14 +40,19 @@ TEST(FindEntries, MaskSelectsTheKindsOfEntries) {
   std::filesystem::create_directory(dir + "sub.d");
   auto find = [&](const std::string& pattern, std::uint8_t mask) {
     std::map<std::string, std::pair<int, std::int64_t>> out;
-    for (const TSearchRec& r : FindEntries(dir + pattern, mask)) out[r.Name.Str()] = {r.Attr, r.Size};
+    for (const TSearchRec& r : FindEntries(dir + pattern, mask))
+      out[r.Name.Str()] = {r.Attr, r.Size};
     return out;
   };
   using M = std::map<std::string, std::pair<int, std::int64_t>>;
-  const M files{{"msg.txt", {kFaArchive, 5}}, {"readme", {kFaArchive, 1}}, {"ro.dat", {kFaArchive | kFaReadOnly, 3}}};
+  const M files{{"msg.txt", {kFaArchive, 5}},
+                {"readme", {kFaArchive, 1}},
+                {"ro.dat", {kFaArchive | kFaReadOnly, 3}}};
   EXPECT_EQ(find("*", kFaArchive), files);
   M all = files;
-  all.insert({{".", {kFaDirectory, 0}}, {"..", {kFaDirectory, 0}}, {"sub.d", {kFaDirectory, 0}},
+  all.insert({{".", {kFaDirectory, 0}},
+              {"..", {kFaDirectory, 0}},
+              {"sub.d", {kFaDirectory, 0}},
               {".hidden", {kFaArchive | kFaHidden, 2}}});
   EXPECT_EQ(find("*", kFaAnyFile), all);
   EXPECT_EQ(find("*.*", kFaArchive).size(), 2u);

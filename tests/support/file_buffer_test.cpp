@@ -2,8 +2,8 @@
 // written bytes reach the disk.
 #include "support/file_buffer.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,7 +96,7 @@ TEST_F(FileBuffer, LargeAndMidFileWritesLoseNothing) {
   Put("ABCDEFGHIJKLMNOPQRSTUVWX");
   ASSERT_TRUE(b.Open(path_, 1, fmOpen, kModeReadWriteShared));
   b.Seek(4);
-  Write(b, "123456");  // "1234" fill the window, "56" start the next one
+  Write(b, "123456");            // "1234" fill the window, "56" start the next one
   EXPECT_EQ(b.ReadChar(), 'K');  // the file behind them, not the old window
   EXPECT_TRUE(b.Close());
   EXPECT_EQ(Disk(), "ABCD123456KLMNOPQRSTUVWX");

@@ -40,12 +40,13 @@ TEST(WildMatch, FollowsTheMaskRules) {
     const char *mask, *name;
     bool ignoreCase, match;
   } cases[] = {
-      {"*", ".hidden", false, false},   {"*.txt", "a.TXT", false, false},
-      {"*.txt", "a.TXT", true, true},   {"*.txt", "a.b.txt", false, false},  // after the first '.'
-      {"*.*", "nodot", false, true},    {"?", "abc", false, true},
+      {"*", ".hidden", false, false}, {"*.txt", "a.TXT", false, false},
+      {"*.txt", "a.TXT", true, true}, {"*.txt", "a.b.txt", false, false},  // after the first '.'
+      {"*.*", "nodot", false, true},  {"?", "abc", false, true},
       {"a?c", "abcd", false, false},
   };
-  for (const auto& c : cases) EXPECT_EQ(WildMatch(c.mask, c.name, c.ignoreCase), c.match) << c.mask << " " << c.name;
+  for (const auto& c : cases)
+    EXPECT_EQ(WildMatch(c.mask, c.name, c.ignoreCase), c.match) << c.mask << " " << c.name;
 }
 
 TEST(FileHelpers, ExistenceCopyAndMove) {

@@ -22,7 +22,8 @@ int interrupts = 0;
 void CountInterrupt(int) { ++interrupts; }
 
 TEST(RunShell, SignalsGoToTheChildNotToTheWaitingProgram) {
-  struct sigaction mine {}, old {};
+  struct sigaction mine {
+  }, old{};
   mine.sa_handler = CountInterrupt;
   sigemptyset(&mine.sa_mask);
   sigaction(SIGINT, &mine, &old);

@@ -33,7 +33,8 @@ TEST(QuickSort, SortsByUnsignedByteValue) {
   };
   for (const auto& c : cases) {
     TQuickSort q;
-    for (std::size_t i = 0; i < c.input.size(); ++i) q.Add(c.input[i], static_cast<std::int32_t>(i));
+    for (std::size_t i = 0; i < c.input.size(); ++i)
+      q.Add(c.input[i], static_cast<std::int32_t>(i));
     q.Sort(0, 999, c.method);  // indices outside 1..Count are kept inside
     EXPECT_EQ(Names(q), c.sorted);
     for (std::size_t i = 1; i <= q.Count; ++i)  // each payload stays with its name
@@ -63,7 +64,8 @@ TEST(QuickSort, AddLimitedOverwritesTheFirstQualifyingEntryFromTheEnd) {
 TEST(QuickSort, LongListsGrowAndSortCompletely) {
   std::mt19937 rng(7);
   V random, equal(20000, "same");
-  for (int i = 0; i < 25000; ++i) random.push_back(std::string(1 + rng() % 5, static_cast<char>(rng())));
+  for (int i = 0; i < 25000; ++i)
+    random.push_back(std::string(1 + rng() % 5, static_cast<char>(rng())));
   for (const V& input : {random, equal}) {
     TQuickSort q;
     for (const auto& n : input) ASSERT_TRUE(q.Add(n, 0));

@@ -45,7 +45,7 @@ TEST_F(RecordFile, CountsWholeRecordsAndReadsOnlyThose) {
   TFileRec f(path_, 4, false);
   EXPECT_EQ(Read(f, 1), B);
   EXPECT_THROW(Read(f, 2), IoError);  // a partial last record is not read
-  f.AppendRecord(N.data());  // and an appended record starts on the record grid
+  f.AppendRecord(N.data());           // and an appended record starts on the record grid
   EXPECT_EQ(Read(f, 2), N);
   EXPECT_THROW(f.WriteRecord(N.data(), 4), IoError);  // would leave a gap
 }
@@ -58,10 +58,10 @@ TEST_F(RecordFile, ReadRecordsReadsWholeRunsOnly) {
     bool ok;
     std::string read;  // the bytes read; the rest of the buffer stays untouched
   };
-  for (const Case& c : {Case{0, 3, true, A + B + C}, Case{1, 2, true, B + C}, Case{2, 1, true, C},
-                        Case{0, 0, true, ""},
-                        Case{2, 2, false, ""},  // the partial last record is not a record
-                        Case{4, 1, false, ""}, Case{-1, 1, false, ""}, Case{0, -1, false, ""}}) {
+  for (const Case& c :
+       {Case{0, 3, true, A + B + C}, Case{1, 2, true, B + C}, Case{2, 1, true, C},
+        Case{0, 0, true, ""}, Case{2, 2, false, ""},  // the partial last record is not a record
+        Case{4, 1, false, ""}, Case{-1, 1, false, ""}, Case{0, -1, false, ""}}) {
     SCOPED_TRACE(std::to_string(c.first) + "+" + std::to_string(c.count));
     std::string buf(16, '-');
     if (!c.ok) {
@@ -89,8 +89,11 @@ TEST_F(RecordFile, InsertPlacesTheRecordAfterIndex) {
     std::string before;
     std::int32_t index;
     std::string after;
-  } cases[] = {{A + B, 0, A + N + B},   {A + B, 1, A + B + N}, {A + B + "pp", 0, A + N + B + "pp"},
-               {A + B, -1, N + A + B}, {"", -1, N}};  // -1: before every record
+  } cases[] = {{A + B, 0, A + N + B},
+               {A + B, 1, A + B + N},
+               {A + B + "pp", 0, A + N + B + "pp"},
+               {A + B, -1, N + A + B},
+               {"", -1, N}};  // -1: before every record
   for (const auto& c : cases) {
     Put(c.before);
     TFileRec f(path_, 4, false);
@@ -107,7 +110,8 @@ TEST_F(RecordFile, FailedInsertLeavesTheFileAsItWas) {
   EXPECT_THROW(f.InsertRecord(N.data(), 3), IoError);  // past the last record
   // A file size limit lets the original stand but stops the longer new file
   // before it is complete, as a full disk would.
-  struct sigaction ignore {}, old {};
+  struct sigaction ignore {
+  }, old{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &old);
   rlimit saved{}, small{};

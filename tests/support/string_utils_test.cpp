@@ -89,12 +89,23 @@ TEST(Removing, StripsRunsAndCharacters) {
 TEST(Numbers, ToText) {
   EXPECT_EQ(Int2Str(0), ShortString("0"));
   EXPECT_EQ(Int2Str(INT32_MIN), ShortString("-2147483648"));
-  struct Case { std::int32_t n; const char* two; const char* comma; };
+  struct Case {
+    std::int32_t n;
+    const char* two;
+    const char* comma;
+  };
   const Case cases[] = {
-      {0, "00", "0"},       {7, "07", "7"},         {59, "59", "59"},
-      {-5, "-5", "-5"},     {100, "10", "100"},     {999, "99", "999"},
-      {1000, "10", "1,000"}, {12345, "12", "12,345"}, {1234567, "12", "1,234,567"},
-      {-123, "-1", "-123"}, {-1234567, "-1", "-1,234,567"},
+      {0, "00", "0"},
+      {7, "07", "7"},
+      {59, "59", "59"},
+      {-5, "-5", "-5"},
+      {100, "10", "100"},
+      {999, "99", "999"},
+      {1000, "10", "1,000"},
+      {12345, "12", "12,345"},
+      {1234567, "12", "1,234,567"},
+      {-123, "-1", "-123"},
+      {-1234567, "-1", "-1,234,567"},
       {INT32_MIN, "-2", "-2,147,483,648"},
   };
   for (const Case& c : cases) {
@@ -115,31 +126,57 @@ TEST(Numbers, SizeStrPicksTheLargestBand) {
     std::int32_t size;
     const char* text;
   } cases[] = {
-      {999, "  999b"},      {1000, "    1K"},         {123456, "  123K"},
-      {1000000, " 1000K"},  {1000001, "    1M"},      {1234567, "    1M"},  // above a million
+      {999, "  999b"},        {1000, "    1K"},       {123456, "  123K"},
+      {1000000, " 1000K"},    {1000001, "    1M"},    {1234567, "    1M"},  // above a million
       {1000000000, " 1000M"}, {1000000001, "    1G"}, {2000000000, "    2G"},
   };
   for (const auto& c : cases) EXPECT_EQ(SizeStr(c.size).Str(), c.text) << c.size;
 }
 
 TEST(Str2Int, BasesSignsAndFailures) {
-  struct Case { const char* text; std::int32_t value; };
+  struct Case {
+    const char* text;
+    std::int32_t value;
+  };
   const Case cases[] = {
-      {" 42", 42},          {"\t-7", -7},          {"+5", 5},
-      {"$1F", 31},          {"x1f", 31},           {"0X10", 16},
-      {"-$10", -16},        {"%101", 5},           {"&17", 15},
-      {"010", 10},          {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
+      {" 42", 42},
+      {"\t-7", -7},
+      {"+5", 5},
+      {"$1F", 31},
+      {"x1f", 31},
+      {"0X10", 16},
+      {"-$10", -16},
+      {"%101", 5},
+      {"&17", 15},
+      {"010", 10},
+      {"2147483647", INT32_MAX},
+      {"-2147483648", INT32_MIN},
       {"$FFFFFFFF", -1},
       // Failures give 0.
-      {"", 0}, {"4x", 0}, {"42 ", 0}, {"-", 0}, {"$", 0}, {"0x", 0}, {"%102", 0},
-      {"&8", 0}, {"$1G", 0}, {"- 5", 0}, {"2147483648", 0}, {"$100000000", 0},
+      {"", 0},
+      {"4x", 0},
+      {"42 ", 0},
+      {"-", 0},
+      {"$", 0},
+      {"0x", 0},
+      {"%102", 0},
+      {"&8", 0},
+      {"$1G", 0},
+      {"- 5", 0},
+      {"2147483648", 0},
+      {"$100000000", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(Str2Int(c.text), c.value) << '"' << c.text << '"';
   EXPECT_EQ(Str2IntDef("abc", 5), 0);
 }
 
 TEST(Words, ExtractWord) {
-  struct Case { const char* s; std::uint8_t n; char delim; const char* word; };
+  struct Case {
+    const char* s;
+    std::uint8_t n;
+    char delim;
+    const char* word;
+  };
   const Case cases[] = {
       {"alpha beta  gamma", 3, ' ', "gamma"},
       {"  alpha beta", 1, ' ', "alpha"},

@@ -28,29 +28,29 @@ class Console : public ScreenTest {};
 struct PipeCase {
   const char* text;
   std::uint8_t startAttr;
-  const char* shown;        // characters from (1, 1)
+  const char* shown;                // characters from (1, 1)
   std::vector<std::uint8_t> attrs;  // attribute of each shown cell
 };
 
 TEST_F(Console, WriteXYPipeAppliesColourCodesAndRestoresCursorAndAttribute) {
   const PipeCase cases[] = {
       {"|14Hi|07!", 0x07, "Hi!", {0x0E, 0x0E, 0x07}},
-      {"|16A", 0x1E, "A", {0x0E}},                  // background 0, foreground kept
-      {"|24A", 0x1E, "A", {0x8E}},                  // background 0 with blink
-      {"|00A", 0x17, "A", {0x10}},                  // foreground 0, background kept
+      {"|16A", 0x1E, "A", {0x0E}},  // background 0, foreground kept
+      {"|24A", 0x1E, "A", {0x8E}},  // background 0 with blink
+      {"|00A", 0x17, "A", {0x10}},  // foreground 0, background kept
       {"|15|16A|00|23B", 0x07, "AB", {0x0F, 0x70}},
-      {"|$1A", 0x07, "A", {0x01}},                  // any non-zero value is a colour
-      {"|-1A", 0x07, "A", {0xF7}},                  // 255: background wraps round
-      {"|AB", 0x07, "|AB", {7, 7, 7}},              // no number, no display family
-      {"|ab", 0x07, "|ab", {7, 7, 7}},              // display codes are upper case
-      {"|BXZ", 0x07, "Z", {7}},                     // a family letter swallows the code
+      {"|$1A", 0x07, "A", {0x01}},      // any non-zero value is a colour
+      {"|-1A", 0x07, "A", {0xF7}},      // 255: background wraps round
+      {"|AB", 0x07, "|AB", {7, 7, 7}},  // no number, no display family
+      {"|ab", 0x07, "|ab", {7, 7, 7}},  // display codes are upper case
+      {"|BXZ", 0x07, "Z", {7}},         // a family letter swallows the code
       {"|PI", 0x07, "|", {7}},
       {"a|XXb", 0x07, "a b", {7, 7, 7}},
       {"|OS", 0x07, "Unix", {7, 7, 7, 7}},
-      {"A|", 0x07, "A|", {7, 7}},                   // pipe at the end is text
-      {"A|Z", 0x07, "A|Z", {7, 7, 7}},              // one non-numeric character: text
-      {"A|5B", 0x07, "A|5B", {7, 7, 7, 7}},         // "5B" is no number: text
-      {"A|9", 0x07, "A", {7}},                      // one digit at the end is a colour
+      {"A|", 0x07, "A|", {7, 7}},            // pipe at the end is text
+      {"A|Z", 0x07, "A|Z", {7, 7, 7}},       // one non-numeric character: text
+      {"A|5B", 0x07, "A|5B", {7, 7, 7, 7}},  // "5B" is no number: text
+      {"A|9", 0x07, "A", {7}},               // one digit at the end is a colour
   };
   for (const PipeCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -86,17 +86,12 @@ struct MoveCase {
 
 TEST_F(Console, CursorCodesMoveWithinTheTextAndAreClamped) {
   const MoveCase cases[] = {
-      {1, 1, "|[LA", 1, 1},     // left at column 1 stays
-      {5, 1, "|[LA", 4, 1},
-      {5, 3, "|[DA", 5, 4},     // down keeps the column
-      {5, 25, "|[DA", 5, 25},
-      {5, 3, "|[UA", 5, 2},
-      {5, 1, "|[UA", 5, 1},
-      {5, 3, "|[RA", 6, 3},
-      {80, 5, "|[RA", 80, 5},
-      {10, 2, "|[SA", 1, 2},
-      {10, 2, "|[CA", 40, 2},   // ScreenWidth 80 div 2
-      {1, 7, "xy|CRA", 1, 8},   // CR LF
+      {1, 1, "|[LA", 1, 1},                             // left at column 1 stays
+      {5, 1, "|[LA", 4, 1},      {5, 3, "|[DA", 5, 4},  // down keeps the column
+      {5, 25, "|[DA", 5, 25},    {5, 3, "|[UA", 5, 2},   {5, 1, "|[UA", 5, 1},
+      {5, 3, "|[RA", 6, 3},      {80, 5, "|[RA", 80, 5}, {10, 2, "|[SA", 1, 2},
+      {10, 2, "|[CA", 40, 2},  // ScreenWidth 80 div 2
+      {1, 7, "xy|CRA", 1, 8},  // CR LF
       {3, 9, "xy|[L|[LA", 3, 9},
   };
   for (const MoveCase& c : cases) {
@@ -246,7 +241,7 @@ TEST_F(Console, FurtherHelpersClipToTheScreen) {
   EXPECT_EQ(AttrAt(80, 25), 0x1F);
   WriteCentered(3, 7, "abcd");
   EXPECT_EQ(RowText(3).find("abcd"), 38u);  // column 39
-  WriteCell(0, 1, 'Q', 7);                   // outside: ignored
+  WriteCell(0, 1, 'Q', 7);                  // outside: ignored
   WriteCell(2, 1, 'Q', 0x4E);
   EXPECT_EQ(CharAt(2, 1), 'Q');
   EXPECT_EQ(AttrAt(2, 1), 0x4E);
@@ -318,7 +313,7 @@ TEST_F(Console, FixtureSendsEveryExtendedKeyAndLoneEscapes) {
 TEST(PendingOutput, LeavesBeforeTheProgramWaitsOrSleepsAndNotBefore) {
   struct Case {
     const char* name;
-    const char* keys;             // in the key pipe before the step
+    const char* keys;              // in the key pipe before the step
     std::function<void()> before;  // keys taken before the drawing
     std::function<void()> step;
     bool sent;  // the drawing has reached the terminal after the step
@@ -344,12 +339,14 @@ TEST(PendingOutput, LeavesBeforeTheProgramWaitsOrSleepsAndNotBefore) {
       TInput keyboard(keys[0]);
       Screen = &screen;
       Keyboard = &keyboard;
-      ASSERT_EQ(::write(keys[1], c.keys, std::strlen(c.keys)), static_cast<ssize_t>(std::strlen(c.keys)));
+      ASSERT_EQ(::write(keys[1], c.keys, std::strlen(c.keys)),
+                static_cast<ssize_t>(std::strlen(c.keys)));
       c.before();
       auto sent = [&] {
         std::string bytes;
         char buf[4096];
-        for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) bytes.append(buf, static_cast<std::size_t>(n));
+        for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;)
+          bytes.append(buf, static_cast<std::size_t>(n));
         return bytes;
       };
       sent();

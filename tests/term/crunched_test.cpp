@@ -34,7 +34,8 @@ TEST(DecodeCrunched, StreamsGiveCellsCursorAndAttribute) {
   };
   for (const Case& c : cases) {
     TConsoleImageRec image;
-    DecodeCrunched(c.stream.data(), static_cast<std::uint16_t>(c.stream.size()), 80, 1, 1, 25, image);
+    DecodeCrunched(c.stream.data(), static_cast<std::uint16_t>(c.stream.size()), 80, 1, 1, 25,
+                   image);
     std::string text;
     for (std::size_t x = 0; x <= c.text.size(); ++x) text += image.Data[c.row - 1][x].Ch;
     EXPECT_EQ(text, c.text + '\0') << c.name;

@@ -39,7 +39,8 @@ class OutputTest : public ::testing::Test {
     s_->BufFlush();
     std::string out;
     char buf[4096];
-    for (ssize_t n; (n = ::read(fds_[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(fds_[0], buf, sizeof buf)) > 0;)
+      out.append(buf, static_cast<std::size_t>(n));
     return out;
   }
   std::string Row(std::uint8_t y, std::uint8_t from, std::uint8_t to) {
@@ -69,8 +70,15 @@ TEST_F(OutputTest, RequestsSendTheirSequencesAndMoveTheCursor) {
     std::string bytes;
     std::uint8_t endX, endY, endAttr;
   };
-  auto attr = [](std::uint8_t a) { return [a](TOutput& o) { o.SetTextAttr(a); o.SetTextAttr(a); }; };
-  auto move = [](std::uint8_t x, std::uint8_t y) { return [x, y](TOutput& o) { o.CursorXY(x, y); }; };
+  auto attr = [](std::uint8_t a) {
+    return [a](TOutput& o) {
+      o.SetTextAttr(a);
+      o.SetTextAttr(a);
+    };
+  };
+  auto move = [](std::uint8_t x, std::uint8_t y) {
+    return [x, y](TOutput& o) { o.CursorXY(x, y); };
+  };
   auto str = [](const char* t) { return [t](TOutput& o) { o.WriteStr(t); }; };
   const Case cases[] = {
       {"same attribute", 1, 1, 0x07, attr(0x07), "", 1, 1, 0x07},
@@ -126,12 +134,17 @@ TEST_F(OutputTest, CharactersLandInTheImage) {
 }
 
 TEST_F(OutputTest, PipeColourCodes) {
-  struct Case { const char* text; std::uint8_t start; std::string shown, attrs; std::uint8_t end; };
+  struct Case {
+    const char* text;
+    std::uint8_t start;
+    std::string shown, attrs;
+    std::uint8_t end;
+  };
   const Case cases[] = {
       {"|04red|07", 0x07, "red", "\x04\x04\x04", 0x07},
-      {"|16a", 0x1E, "a", "\x0E", 0x0E},   // background 0, foreground kept
-      {"|20a", 0x8E, "a", "\x4E", 0x4E},   // background 4, blink cleared
-      {"|00a", 0x17, "a", "\x10", 0x10},   // black, background kept
+      {"|16a", 0x1E, "a", "\x0E", 0x0E},  // background 0, foreground kept
+      {"|20a", 0x8E, "a", "\x4E", 0x4E},  // background 4, blink cleared
+      {"|00a", 0x17, "a", "\x10", 0x10},  // black, background kept
       {"|24|$1|&1", 0x07, "|24|$1|&1", std::string(9, '\x07'), 0x07},
       {"||02x", 0x07, "|x", "\x07\x02", 0x02},  // the first pipe is text
       {"a|", 0x07, "a|", "\x07\x07", 0x07},
@@ -207,8 +220,10 @@ TEST(OutputWrite, FullNonBlockingDescriptorLosesNoBytes) {
   std::thread reader([&] {
     char buf[512];
     for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;) {
-      if (n > 0) got.append(buf, static_cast<std::size_t>(n));
-      else if (errno != EINTR) break;
+      if (n > 0)
+        got.append(buf, static_cast<std::size_t>(n));
+      else if (errno != EINTR)
+        break;
     }
   });
   std::string expected = E + "(U" + E + "[0m" + E + "[2J" + E + "[1;1H";
@@ -235,18 +250,20 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
     std::uint8_t from, to;
     std::string sgr;
   };
-  const Case cases[] = {
-      {0x07, 0x08, E + "[90m"},  // dark grey, not bold on black
-      {0x08, 0x07, E + "[37m"},  // and back without a reset
-      {0x07, 0x1F, E + "[97;44m"},
-      {0x1F, 0x17, E + "[37m"},
-      {0x0E, 0x0C, E + "[91m"},
-      {0x07, 0x70, E + "[30;47m"},
-      {0x70, 0x00, E + "[40m"},  // black on black: the background named too
-      {0x07, 0x87, E + "[5m"},
-      {0x8F, 0x0F, E + "[0;97;40m"},  // blink goes off by a reset; both colours follow
-      {0x9E, 0x1E, E + "[0;93;44m"},
-  };
+  const Case
+      cases[] =
+          {
+              {0x07, 0x08, E + "[90m"},  // dark grey, not bold on black
+              {0x08, 0x07, E + "[37m"},  // and back without a reset
+              {0x07, 0x1F, E + "[97;44m"},
+              {0x1F, 0x17, E + "[37m"},
+              {0x0E, 0x0C, E + "[91m"},
+              {0x07, 0x70, E + "[30;47m"},
+              {0x70, 0x00, E + "[40m"},  // black on black: the background named too
+              {0x07, 0x87, E + "[5m"},
+              {0x8F, 0x0F, E + "[0;97;40m"},  // blink goes off by a reset; both colours follow
+              {0x9E, 0x1E, E + "[0;93;44m"},
+          };
   // The palette index a PC colour number shows as.
   auto ansi = [](int pc) { return "04261537"[pc & 7] - '0' + (pc & 8); };
   for (const Case& c : cases) {

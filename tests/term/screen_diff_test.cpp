@@ -39,7 +39,8 @@ TEST(ScreenDiff, SendsTheShortestBytesForEachChange) {
          d.MoveTo(1, 1);
        },
        "\n\n\x1b[30;44m\x1b[K\x1b[H\x1b[0m"},
-      {"a blank in another foreground looks the same: nothing", [](TScreenDiff& d) {
+      {"a blank in another foreground looks the same: nothing",
+       [](TScreenDiff& d) {
          d.MoveTo(9, 9);
          d.Print(' ', 0x0E);
          d.MoveTo(1, 1);
@@ -62,8 +63,8 @@ TEST(ScreenDiff, SendsTheShortestBytesForEachChange) {
        "a c"},
   };
   for (const DiffCase& c : cases) {
-    TScreenDiff diff([&sgr](std::uint8_t from, std::uint8_t to) { return sgr.AttrToAnsi(from, to); },
-                     false);
+    TScreenDiff diff(
+        [&sgr](std::uint8_t from, std::uint8_t to) { return sgr.AttrToAnsi(from, to); }, false);
     std::string out;
     diff.Render(7, out);
     EXPECT_EQ(out, "\x1b[0m\x1b[2J\x1b[H") << c.name;

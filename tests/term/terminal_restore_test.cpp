@@ -93,7 +93,9 @@ enum class Ending { kSignal, kUncaughtException, kExitWithoutCleanup };
 // A child draws on the terminal in raw mode, reports that on ReadyFd, then
 // ends as told (waiting for the parent's signal for kSignal).
 [[noreturn]] void ChildRun(int slave, int readyFd, Ending ending) {
-  struct rlimit noCore {0, 0};
+  struct rlimit noCore {
+    0, 0
+  };
   ::setrlimit(RLIMIT_CORE, &noCore);  // SIGQUIT and abort would dump core
   auto* screen = new TOutput(true, slave, slave);
   screen->WriteStr("drawn");
@@ -105,7 +107,11 @@ enum class Ending { kSignal, kUncaughtException, kExitWithoutCleanup };
 }
 
 TEST_F(PtyTest, TerminalSettingsComeBackHoweverTheProgramEnds) {
-  struct Case { const char* name; Ending ending; int signal; };  // signal: sent, or died by
+  struct Case {
+    const char* name;
+    Ending ending;
+    int signal;
+  };  // signal: sent, or died by
   const Case cases[] = {{"SIGTERM", Ending::kSignal, SIGTERM},
                         {"SIGHUP", Ending::kSignal, SIGHUP},
                         {"SIGQUIT", Ending::kSignal, SIGQUIT},

@@ -92,9 +92,7 @@ std::string ScreenTest::Shown() const {
   return all;
 }
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 std::string KeySequence(std::uint8_t scan) {
   for (const SequenceRow& row : kSequences) {
@@ -218,7 +216,8 @@ void ScreenTest::FeederLoop() {
       feedCv_.wait_for(lock, std::chrono::milliseconds(2));
       continue;
     }
-    if (feedCv_.wait_for(lock, std::chrono::milliseconds(silenceMs), [this] { return stopping_; })) {
+    if (feedCv_.wait_for(lock, std::chrono::milliseconds(silenceMs),
+                         [this] { return stopping_; })) {
       break;
     }
     const std::string chunk = std::move(chunks_.front());

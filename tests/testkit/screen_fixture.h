@@ -137,7 +137,7 @@ class ScreenTest : public ::testing::Test {
     std::string shown;
     std::function<void()> run;
   };
-  std::deque<Step> steps_;  // run at the keyboard's waits, in order
+  std::deque<Step> steps_;    // run at the keyboard's waits, in order
   std::string Shown() const;  // every row, each ended by '\n'
 };
 

@@ -20,9 +20,10 @@ TEST_F(PickerTest, PickColorReturnsTheChoiceOnEnterAndTheStartOnEscape) {
     std::uint8_t result;
   };
   const std::uint8_t U = kScanUp, D = kScanDown, L = kScanLeft, R = kScanRight;
-  for (const Case& k : {Case{0x9F, {}, false, 0x1F}, Case{0x9F, {}, true, 0x9F}, Case{0x9F, {L, D}, true, 0x9F},
-                        Case{0x9F, {L, U, U}, false, 0x0E}, Case{0x0F, {R}, false, 0x0F},
-                        Case{0x0F, {D, D, D, D, D, D, D, D}, false, 0x7F}, Case{0x12, {L, L, L}, false, 0x10}}) {
+  for (const Case& k :
+       {Case{0x9F, {}, false, 0x1F}, Case{0x9F, {}, true, 0x9F}, Case{0x9F, {L, D}, true, 0x9F},
+        Case{0x9F, {L, U, U}, false, 0x0E}, Case{0x0F, {R}, false, 0x0F},
+        Case{0x0F, {D, D, D, D, D, D, D, D}, false, 0x7F}, Case{0x12, {L, L, L}, false, 0x10}}) {
     SCOPED_TRACE(testing::PrintToString(k.scans));
     WriteXY(30, 7, 0x1E, "backdrop under the picker");
     const std::string before = Snapshot();
@@ -55,8 +56,10 @@ TEST_F(PickerTest, PickFlagsTogglesLettersUntilEscape) {
     EXPECT_EQ(modified, k.modified);
     EXPECT_EQ(Snapshot(), before);
   }
-  EXPECT_EQ(FlagsText((1u << 1) | (1u << 3) | (1u << 26)), ShortString("A-C----------------------Z"));
-  EXPECT_EQ(FlagsText(1u | 0xF8000000u), ShortString(std::string(26, '-')));  // bits naming no letter
+  EXPECT_EQ(FlagsText((1u << 1) | (1u << 3) | (1u << 26)),
+            ShortString("A-C----------------------Z"));
+  EXPECT_EQ(FlagsText(1u | 0xF8000000u),
+            ShortString(std::string(26, '-')));  // bits naming no letter
 }
 
 }  // namespace

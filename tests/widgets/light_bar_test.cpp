@@ -47,14 +47,15 @@ TEST_F(LightBarTest, NavigationKeysMoveCursorAndTop) {
     std::int32_t top, cursor;
   };
   const std::uint8_t D = kScanDown, U = kScanUp, PD = kScanPgDn, PU = kScanPgUp, E = kScanEnd;
-  for (const Case& k : {Case{"page down", 0, {PD}, 17, 17}, Case{"twice", 0, {PD, PD}, 13, 29},
-                        Case{"end", 0, {E}, 13, 29}, Case{"end, home", 0, {E, kScanHome}, 0, 0},
-                        Case{"down past the last row", 0, Scans(17, D), 1, 17},
-                        Case{"up scrolls", 1, {U, U}, 0, 0}, Case{"page up to the top", 20, {PU}, 0, 0},
-                        Case{"page up by a page", 0, {PD, D, D, D, PU}, 0, 3},
-                        Case{"down at the last item", 29, {D}, 13, 29},
-                        Case{"start within the last page", 20, {}, 13, 20},
-                        Case{"start beyond the end", 30, {}, 0, 0}, Case{"negative start", -3, {}, 0, 0}}) {
+  for (const Case& k :
+       {Case{"page down", 0, {PD}, 17, 17}, Case{"twice", 0, {PD, PD}, 13, 29},
+        Case{"end", 0, {E}, 13, 29}, Case{"end, home", 0, {E, kScanHome}, 0, 0},
+        Case{"down past the last row", 0, Scans(17, D), 1, 17}, Case{"up scrolls", 1, {U, U}, 0, 0},
+        Case{"page up to the top", 20, {PU}, 0, 0},
+        Case{"page up by a page", 0, {PD, D, D, D, PU}, 0, 3},
+        Case{"down at the last item", 29, {D}, 13, 29},
+        Case{"start within the last page", 20, {}, 13, 20},
+        Case{"start beyond the end", 30, {}, 0, 0}, Case{"negative start", -3, {}, 0, 0}}) {
     SCOPED_TRACE(k.name);
     bar.Clear();
     Fill(30);
@@ -77,7 +78,8 @@ TEST_F(LightBarTest, PageDownShowsLastItemsMarksAndThePositionBar) {
   Press({kScanDown}, "\t");
   Press({kScanUp});
   Run();
-  for (int r = 0; r < 17; ++r) EXPECT_EQ(Row(4 + r), r < 13 ? Padded(ItemText(17 + r).Str()) : kBlankRow);
+  for (int r = 0; r < 17; ++r)
+    EXPECT_EQ(Row(4 + r), r < 13 ? Padded(ItemText(17 + r).Str()) : kBlankRow);
   EXPECT_EQ(AttrAt(4, 4), 0x1E);   // marked under the bar: |17|14
   EXPECT_EQ(AttrAt(4, 5), 0x0E);   // marked: |16|14
   EXPECT_EQ(AttrAt(33, 6), 0x07);  // plain: |07|16
@@ -89,8 +91,10 @@ TEST_F(LightBarTest, PageDownShowsLastItemsMarksAndThePositionBar) {
 TEST_F(LightBarTest, MoreIndicatorShowsWhatIsHidden) {
   const std::string up = "\xF4", down = "\xF5";
   for (auto [count, start, scans, shown] :
-       {std::tuple{30, 0, Scans{}, " " + down + " more"}, {30, 0, Scans{kScanEnd}, up + "  more"},
-        {30, 1, Scans{}, up + down + " more"}, {30, 1, Scans{kScanUp}, " " + down + " more"},
+       {std::tuple{30, 0, Scans{}, " " + down + " more"},
+        {30, 0, Scans{kScanEnd}, up + "  more"},
+        {30, 1, Scans{}, up + down + " more"},
+        {30, 1, Scans{kScanUp}, " " + down + " more"},
         {5, 0, Scans{kScanEnd}, std::string(7, ' ')}}) {  // nothing hidden: never drawn
     SCOPED_TRACE(shown);
     WriteXY(37, 22, 7, "       ");
@@ -115,11 +119,12 @@ TEST_F(LightBarTest, SearchMovesFoundItemToTheFirstRowWithoutWrapping) {
     std::int32_t cursor, top;
     const char* shown;
   };
-  for (const Step& s : {Step{"gEn", 5, 5, "GEN"}, Step{"\x01", 12, 12, "GEN"}, Step{"\x01", 20, 20, "GEN"},
-                        Step{"\x01", 20, 13, "GEN"},  // nothing after item 20: no wrap
-                        Step{"\x08", 5, 5, "GE "}, Step{"\x19", 5, 5, "   "}, Step{"\x08", 5, 5, " "},
-                        Step{"9", 9, 9, "9"}, Step{"\x01", 19, 19, "9"}, Step{"\x01", 29, 29, "9"},
-                        Step{"\x01", 9, 9, "9"}}) {  // after the last item: from the first
+  for (const Step& s :
+       {Step{"gEn", 5, 5, "GEN"}, Step{"\x01", 12, 12, "GEN"}, Step{"\x01", 20, 20, "GEN"},
+        Step{"\x01", 20, 13, "GEN"},  // nothing after item 20: no wrap
+        Step{"\x08", 5, 5, "GE "}, Step{"\x19", 5, 5, "   "}, Step{"\x08", 5, 5, " "},
+        Step{"9", 9, 9, "9"}, Step{"\x01", 19, 19, "9"}, Step{"\x01", 29, 29, "9"},
+        Step{"\x01", 9, 9, "9"}}) {  // after the last item: from the first
     SCOPED_TRACE(s.keys);
     Press({}, s.keys + "\r");
     Run(bar.Cursor);
@@ -139,8 +144,11 @@ TEST_F(LightBarTest, ExtendedModeEndsOnOperatorKeysAndDoesNotSearch) {
   bar.ExtKeys = true;
   std::string seen;
   bar.OnKey = [&](std::uint8_t key, std::int32_t) { seen += static_cast<char>(key); };
-  for (auto [keys, result] : {std::pair{"g+", barPlus}, {"-", barMinus}, {"*", barStar},
-                              {"/", barSlash}, {"\x08", barBackspace}}) {
+  for (auto [keys, result] : {std::pair{"g+", barPlus},
+                              {"-", barMinus},
+                              {"*", barStar},
+                              {"/", barSlash},
+                              {"\x08", barBackspace}}) {
     Press({}, keys);
     EXPECT_EQ(Run(), result) << keys;
   }
@@ -180,7 +188,10 @@ TEST(LightBarItems, TextValueAndMarkStayTogether) {
   bar.Add(std::string(300, 'z'), std::string(300, '9'));
   bar.Add("Apple");
   bar.Add("pear", "2");
-  bar.Add("\xE9" "clair", "3");  // bytes above 127 sort after every letter
+  bar.Add(
+      "\xE9"
+      "clair",
+      "3");  // bytes above 127 sort after every letter
   bar.SetMarked(3, true);
   bar.SetData(2, "longer than before");  // moves the item's bytes
   bar.SetData(0, "");                    // fits where the old value was
@@ -189,9 +200,17 @@ TEST(LightBarItems, TextValueAndMarkStayTogether) {
   EXPECT_EQ(bar.Data(1), ShortString(std::string(255, '9')));
 
   bar.Sort();
-  struct Item { std::string text, data; bool marked; };
-  const Item sorted[] = {{"Apple", "longer than before", false}, {"pear", "", false}, {"pear", "2", true},
-                         {std::string(255, 'z'), std::string(255, '9'), false}, {"\xE9" "clair", "3", false}};
+  struct Item {
+    std::string text, data;
+    bool marked;
+  };
+  const Item sorted[] = {{"Apple", "longer than before", false},
+                         {"pear", "", false},
+                         {"pear", "2", true},
+                         {std::string(255, 'z'), std::string(255, '9'), false},
+                         {"\xE9"
+                          "clair",
+                          "3", false}};
   for (std::int32_t i = 0; i < 5; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(bar.Text(i), ShortString(sorted[i].text));

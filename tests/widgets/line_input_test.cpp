@@ -46,9 +46,12 @@ TEST_F(LineInputTest, ModesFilterAndShapeTypedCharacters) {
     const char* typed;
     const char* expected;
   } cases[] = {
-      {kEditNumeric, "a-1b2.", "-12"}, {kEditText, "aB c!", "aB c!"},
-      {kEditUpper, "abZ1{", "ABZ1{"},  {kEditDate, "123125", "12/31/25"},
-      {kEditDate, "1a2", "12/"},       {kEditDate, "12312599", "12/31/25"},
+      {kEditNumeric, "a-1b2.", "-12"},
+      {kEditText, "aB c!", "aB c!"},
+      {kEditUpper, "abZ1{", "ABZ1{"},
+      {kEditDate, "123125", "12/31/25"},
+      {kEditDate, "1a2", "12/"},
+      {kEditDate, "12312599", "12/31/25"},
       {7, "abc", ""},
   };
   for (const Case& c : cases) {
@@ -66,8 +69,8 @@ TEST_F(LineInputTest, ModesFilterAndShapeTypedCharacters) {
 
 TEST_F(LineInputTest, EditingKeysMoveAndDelete) {
   const std::uint16_t home = kExt | kScanHome, end = kExt | kScanEnd, left = kExt | kScanLeft,
-                      right = kExt | kScanRight, del = kExt | kScanDel,
-                      wl = kExt | kScanCtrlLeft, wr = kExt | kScanCtrlRight;
+                      right = kExt | kScanRight, del = kExt | kScanDel, wl = kExt | kScanCtrlLeft,
+                      wr = kExt | kScanCtrlRight;
   struct Case {
     std::vector<std::uint16_t> keys;
     const char* expected;
@@ -124,8 +127,8 @@ TEST_F(LineInputTest, A80WideFieldScrollsAtItsLastColumnUnlessItIsTheMaximum) {
     std::string shown;  // the field's 80 columns once all 80 are typed
     std::uint8_t cursor;
   } cases[] = {
-      {80, typed, 80},                           // the text always fits
-      {255, typed.substr(1) + kPad, 80},         // scrolled one on for the last character
+      {80, typed, 80},                    // the text always fits
+      {255, typed.substr(1) + kPad, 80},  // scrolled one on for the last character
   };
   for (const Case& c : cases) {
     Keys(typed + "\r");
@@ -180,11 +183,28 @@ TEST_F(LineInputTest, EditNumberClampsIntoRange) {
     std::int32_t expected;
     bool changed;
   } cases[] = {
-      {0, "\x19" "300\r", 255, true}, {9, "\x19\r", 1, true}, {9, "\x19-\r", 1, true},
-      {42, "\r", 42, false},          {1, "\x19" "3000\r", 255, true},  // max 3 digits
+      {0,
+       "\x19"
+       "300\r",
+       255, true},
+      {9, "\x19\r", 1, true},
+      {9, "\x19-\r", 1, true},
+      {42, "\r", 42, false},
+      {1,
+       "\x19"
+       "3000\r",
+       255, true},  // max 3 digits
       // The text decides, as for every line edit: "007" for 7 is a change, an
       // untouched "300" clamped to 255 is none.
-      {7, "\x19" "007\r", 7, true},  {7, "\x19" "7\r", 7, false}, {300, "\r", 255, false},
+      {7,
+       "\x19"
+       "007\r",
+       7, true},
+      {7,
+       "\x19"
+       "7\r",
+       7, false},
+      {300, "\r", 255, false},
   };
   for (const Case& c : cases) {
     Keys(c.keys);

@@ -30,11 +30,14 @@ class MenuBoxTest : public testkit::ScreenTest {
 
 TEST_F(MenuBoxTest, EveryFrameStyleDrawsFrameTitleAndShadowAndCloseRestores) {
   // Top-left, top, top-right, left, right, bottom-left, bottom, bottom-right.
-  const char* const styles[8] = {
-      "\xDA\xC4\xBF\xB3\xB3\xC0\xC4\xD9", "\xC9\xCD\xBB\xBA\xBA\xC8\xCD\xBC",
-      "\xD6\xC4\xB7\xBA\xBA\xD3\xC4\xBD", "\xD5\xCD\xB8\xB3\xB3\xD4\xCD\xBE",
-      "\xDB\xDF\xDB\xDB\xDB\xDB\xDC\xDB", "\xDB\xDF\xDC\xDB\xDB\xDF\xDC\xDB",
-      "        ",                         ".-.||`-'"};
+  const char* const styles[8] = {"\xDA\xC4\xBF\xB3\xB3\xC0\xC4\xD9",
+                                 "\xC9\xCD\xBB\xBA\xBA\xC8\xCD\xBC",
+                                 "\xD6\xC4\xB7\xBA\xBA\xD3\xC4\xBD",
+                                 "\xD5\xCD\xB8\xB3\xB3\xD4\xCD\xBE",
+                                 "\xDB\xDF\xDB\xDB\xDB\xDB\xDC\xDB",
+                                 "\xDB\xDF\xDC\xDB\xDB\xDF\xDC\xDB",
+                                 "        ",
+                                 ".-.||`-'"};
   for (std::uint8_t style = 1; style <= 8; ++style) {
     SCOPED_TRACE(style);
     FillBackdrop();
@@ -58,7 +61,8 @@ TEST_F(MenuBoxTest, EveryFrameStyleDrawsFrameTitleAndShadowAndCloseRestores) {
     for (int x = 11; x <= 19; ++x) ExpectCell(x, 9, c[6], 0x78);
     ExpectCell(20, 9, c[7], 0x78);
     // The shadow keeps the characters under it and only recolours them.
-    for (int y = 6; y <= 10; ++y) ExpectCell(21, y, Backdrop(21, y), 0), ExpectCell(22, y, Backdrop(22, y), 0);
+    for (int y = 6; y <= 10; ++y)
+      ExpectCell(21, y, Backdrop(21, y), 0), ExpectCell(22, y, Backdrop(22, y), 0);
     for (int x = 12; x <= 20; ++x) ExpectCell(x, 10, Backdrop(x, 10), 0);
     ExpectCell(11, 10, Backdrop(11, 10), 10);
     ExpectCell(21, 5, Backdrop(21, 5), 5);
@@ -78,12 +82,13 @@ TEST_F(MenuBoxTest, TitleAlignmentsPlaceTheTitleInTheTopRow) {
     std::string columns8to22;  // row 5 of a style-8 box at (10, 5)-(20, 9) on a blank screen
     std::uint8_t cornerAttr;   // attribute of the top-left corner cell
   };
-  for (const Case& k : {Case{0, "Hi", "  .---Hi----.  ", 0x7F}, Case{1, "Hi", "  .Hi-------.  ", 0x7F},
-                        Case{2, "Hi", "  .-------Hi.  ", 0x7F}, Case{3, "Hi", "  .---------.  ", 0x7F},
-                        Case{4, "Hi", "      Hi       ", 0x1F}, Case{5, "Hi", "  Hi           ", 0x1F},
-                        Case{6, "Hi", "           Hi  ", 0x1F}, Case{7, "Hi", "  .---------.  ", 0x7F},
-                        // Wider than the interior: starts left of X1 + 1, unclipped.
-                        Case{0, "ABCDEFGHIJKLM", " ABCDEFGHIJKLM ", 0x1F}}) {
+  for (const Case& k :
+       {Case{0, "Hi", "  .---Hi----.  ", 0x7F}, Case{1, "Hi", "  .Hi-------.  ", 0x7F},
+        Case{2, "Hi", "  .-------Hi.  ", 0x7F}, Case{3, "Hi", "  .---------.  ", 0x7F},
+        Case{4, "Hi", "      Hi       ", 0x1F}, Case{5, "Hi", "  Hi           ", 0x1F},
+        Case{6, "Hi", "           Hi  ", 0x1F}, Case{7, "Hi", "  .---------.  ", 0x7F},
+        // Wider than the interior: starts left of X1 + 1, unclipped.
+        Case{0, "ABCDEFGHIJKLM", " ABCDEFGHIJKLM ", 0x1F}}) {
     SCOPED_TRACE(std::to_string(k.align) + k.title);
     ClearScreen();
     TMenuBox box;

@@ -123,7 +123,9 @@ TEST_F(MenuFormTest, NumberCharAndPickerItems) {
   form_.AddAttr('A', "Attr", 1, 4, 10, 4, 6, attr, "");
   EXPECT_EQ(form_.Items[0]->MaxLength, 3);  // digits of 255
 
-  Keys("b\x19" "300\rc\b\x19\r");
+  Keys(
+      "b\x19"
+      "300\rc\b\x19\r");
   Keys("a");
   Key(kScanLeft);
   Keys("\r!");
@@ -188,7 +190,7 @@ TEST_F(MenuFormTest, MovingBetweenItemsAndEndingAtTheEdges) {
     std::uint16_t current;
   } cases[] = {
       {2, kScanRight, 1, 3}, {2, kScanRight, 2, 3}, {3, kScanLeft, 1, 2},  // nearest on the row
-      {3, kScanLeft, 3, 1},  {1, kScanDown, 4, 4},  {4, kScanUp, 1, 3},    {1, kScanUp, 1, 1},
+      {3, kScanLeft, 3, 1},  {1, kScanDown, 4, 4},  {4, kScanUp, 1, 3},   {1, kScanUp, 1, 1},
   };
   for (const Case& c : cases) {
     form_.Current = c.start;

@@ -32,12 +32,13 @@ TEST_F(MenuListTest, NavigationKeysMoveHighlightAndScroll) {
     std::int32_t current, first;
   };
   const std::uint8_t D = kScanDown, U = kScanUp, PD = kScanPgDn, PU = kScanPgUp, E = kScanEnd;
-  for (const Case& k : {Case{20, {D, D, D, D, D, D}, 7, 2}, Case{20, {D, D, D, D, D, D, U, U, U, U, U, U}, 1, 1},
-                        Case{20, {U}, 1, 1}, Case{20, {PD, PD, PD}, 19, 15}, Case{20, {PD, PD, PD, PD}, 20, 15},
-                        Case{20, {kScanRight, kScanRight}, 13, 13}, Case{20, {E, PU}, 14, 9},
-                        Case{20, {E, kScanLeft, kScanLeft, kScanLeft}, 2, 1}, Case{20, {E, kScanHome}, 1, 1},
-                        Case{3, {PD}, 3, 1},  // a short list jumps to its last entry
-                        Case{0, {D, E, PD}, 1, 1}}) {
+  for (const Case& k :
+       {Case{20, {D, D, D, D, D, D}, 7, 2}, Case{20, {D, D, D, D, D, D, U, U, U, U, U, U}, 1, 1},
+        Case{20, {U}, 1, 1}, Case{20, {PD, PD, PD}, 19, 15}, Case{20, {PD, PD, PD, PD}, 20, 15},
+        Case{20, {kScanRight, kScanRight}, 13, 13}, Case{20, {E, PU}, 14, 9},
+        Case{20, {E, kScanLeft, kScanLeft, kScanLeft}, 2, 1}, Case{20, {E, kScanHome}, 1, 1},
+        Case{3, {PD}, 3, 1},  // a short list jumps to its last entry
+        Case{0, {D, E, PD}, 1, 1}}) {
     SCOPED_TRACE(testing::PrintToString(k.scans));
     list.Clear();
     list.Current = list.FirstVisible = 1;
@@ -64,7 +65,9 @@ TEST_F(MenuListTest, EachSearchStartsAfterTheCurrentEntryAndWrapsOnce) {
 TEST_F(MenuListTest, SearchDisplayShowsTheLast15InLowerCaseAndIsErased) {
   AddNumbered(3);
   std::vector<std::string> shown;
-  list.OnStatus = [&](std::uint16_t, const ShortString&) { shown.push_back(RowText(12).substr(11, 17)); };
+  list.OnStatus = [&](std::uint16_t, const ShortString&) {
+    shown.push_back(RowText(12).substr(11, 17));
+  };
   Keys("ABCDEFGHIJklmnopqrst");
   Key(kScanDown);  // not a search key: the display is erased after it
   Keys("\r");
@@ -93,7 +96,8 @@ TEST_F(MenuListTest, ExitKeysEndTheRunAndAreNeverSearchText) {
 }
 
 TEST_F(MenuListTest, MarkKeyTogglesAndSkipsUnmarkableEntries) {
-  for (auto [text, mark] : {std::pair{"a", 0}, {"b", 0}, {"never", 2}, {"d", 1}}) list.Add(text, mark);
+  for (auto [text, mark] : {std::pair{"a", 0}, {"b", 0}, {"never", 2}, {"d", 1}})
+    list.Add(text, mark);
   list.Marking = true;
   list.ExitKeys = "\r\t";
   // Tab marks 1 and moves to 2; Up; Tab unmarks 1, Tab marks 2; the last Tab
