@@ -86,7 +86,8 @@ void ReEnterTerminal() {
   gEvents.fetch_or(kEventResumed);
 }
 
-[[noreturn]] void DieBy(int sig) {
+// Puts the default action of Sig back, unblocks it and raises it.
+void RaiseByDefault(int sig) {
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
@@ -96,6 +97,10 @@ void ReEnterTerminal() {
   sigaddset(&only, sig);
   ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
   ::raise(sig);
+}
+
+[[noreturn]] void DieBy(int sig) {
+  RaiseByDefault(sig);
   ::_exit(128 + sig);  // not reached: the default action of every signal here ends the process
 }
 
@@ -118,6 +123,13 @@ extern "C" void OnEndingSignal(int sig, siginfo_t* info, void*) {
     errno = savedErrno;
     return;
   }
+  if (child > 0) {
+    // Any other ending signal (or a fault of our own) cannot wait for the
+    // child, but does not leave it running on the terminal or the job file.
+    const pid_t target = gChildGroup ? -child : child;
+    ::kill(target, SIGTERM);
+    ::kill(target, SIGCONT);
+  }
   LeaveTerminal(true);
   DieBy(sig);
 }
@@ -129,15 +141,7 @@ extern "C" void OnStop(int sig) {
   // While a child has the terminal, its settings are the child's business.
   if (gOnScreen) LeaveTerminal(false);
   const int continuesBefore = gContinues.load();
-  struct sigaction dfl {};
-  dfl.sa_handler = SIG_DFL;
-  sigemptyset(&dfl.sa_mask);
-  ::sigaction(sig, &dfl, nullptr);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, sig);
-  ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
-  ::raise(sig);  // stops here until continued
+  RaiseByDefault(sig);  // stops here until continued
   InstallStopHandler();
   // In an orphaned process group the stop is discarded and no SIGCONT comes.
   if (gContinues.load() == continuesBefore) ReEnterTerminal();
