@@ -8,7 +8,11 @@
 namespace corvix {
 
 std::string UsageText() {
-  return "usage: corvixmass [MESSAGE-FILE]\n"
+  return "usage: corvixmass [--config FILE] [--select NAME] [MESSAGE-FILE]\n"
+         "       corvixmass [--config FILE] --check\n"
+         "       corvixmass [--config FILE] --post FILE --bases LIST --subject TEXT\n"
+         "                  [--from TEXT] [--to TEXT] [--yes] [--dry-run]\n"
+         "       corvixmass --help | --version\n"
          "\n"
          "Posts one plain-text message file into many message bases of the host BBS.\n"
          "Without MESSAGE-FILE a file dialog opens in the current directory; a file\n"

@@ -31,6 +31,13 @@ int main(int argc, char** argv) {
   }
   options.Unattended = corvix::IsUnattendedPost(argc, argv);
   if (!options.Unattended && !corvix::TakeSelectOption(argc, argv)) return 1;
+  // An option the interactive run does not know is refused rather than taken
+  // for a message file to create (after "--" it is a file name).
+  if (!options.Unattended && !options.UnknownOption.empty()) {
+    std::fprintf(stderr, "corvixmass: unknown option %s (see corvixmass --help)\n",
+                 options.UnknownOption.c_str());
+    return 1;
+  }
   if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
   if (options.Unattended) return corvix::RunUnattended(argc, argv);
   try {

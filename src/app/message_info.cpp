@@ -14,6 +14,7 @@
 #include "app/session.h"
 #include "support/string_utils.h"
 #include "term/console.h"
+#include "term/cp437.h"
 #include "term/keys.h"
 #include "widgets/light_bar.h"
 #include "widgets/menu_box.h"
@@ -101,12 +102,23 @@ class TScreenPostingWatch : public TPostingObserver {
   int WakeFd() override { return Keyboard != nullptr ? Keyboard->InputFd : -1; }
 
   TStopRequest CheckStop() override {
+    // A resize or a resume while posting is served here: the loop waits in
+    // its own poll, not in a key wait.
+    HandleTerminalEvents();
+    // Keys come straight from the keyboard: only what is there is read, so
+    // Ctrl-L (a repaint) never leaves the loop waiting for another key.
     while (Keyboard != nullptr && Keyboard->KeyPressed()) {
-      std::uint8_t key = ReadKey();
+      const std::uint8_t key = Keyboard->ReadKey();
       if (key == kKeyExtended) {
-        ReadKey();
+        Keyboard->ReadKey();
         continue;
       }
+      if (key == kKeyCtrlL) {
+        RefreshScreen();
+        continue;
+      }
+      // While the terminal is too small nothing is shown: no key may act.
+      if (Screen != nullptr && Screen->Hidden) continue;
       if (key != kKeyEscape && key != kKeyCtrlC) continue;
       if (stop_ == TStopRequest::kAfterBase) {
         stop_ = TStopRequest::kNow;
@@ -136,7 +148,10 @@ class TScreenPostingWatch : public TPostingObserver {
     FlushScreen();
   }
 
-  void OutputLine(const std::string& line) override { Row(15, 7, line); }
+  // The screen shows code page 437; a UTF-8 terminal's utility speaks UTF-8.
+  void OutputLine(const std::string& line) override {
+    Row(15, 7, Session.Utf8Terminal ? Cp437FromUtf8(line) : line);
+  }
 
   void LogProblem(const std::string& text) override {
     notice_ = text;

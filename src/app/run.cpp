@@ -133,6 +133,7 @@ void RunSession(int argc, char** argv) {
   if (MsgBox(kMsgQuestion, "Edit file?")) {
     if (Session.EditorCmd.empty()) {
       MsgBox(kMsgNotice, "You haven't specified a text editor.");
+      Session.ExitStatus = kExitError;  // the configuration stops the run
       Shutdown();
     }
     // The editor command stays as configured, options included; the file name

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/ini_reader.h"
@@ -67,6 +69,48 @@ bool KnownKey(const std::string& section, const std::string& key) {
   return false;
 }
 
+// Values of [main] that the run would not take as written: it goes on with
+// the default, so --check says which value is ignored.
+void AddValueWarnings(const TIniReader& ini, std::vector<std::string>& warnings) {
+  struct Choice {
+    const char* Key;
+    std::vector<std::string> Values;
+    const char* Used;
+  };
+  const Choice choices[] = {{"charset", {"cp437", "utf8", "utf-8"}, "cp437 is used"},
+                            {"colors", {"bold", "explicit"}, "the default for TERM is used"},
+                            {"redraw", {"changes", "full"}, "changes is used"}};
+  std::string value;
+  for (const Choice& c : choices) {
+    if (!ini.ReadFull("main", c.Key, value)) continue;
+    if (std::find(c.Values.begin(), c.Values.end(), Lower(value)) == c.Values.end())
+      warnings.push_back("[main] " + std::string(c.Key) + " = " + Shown(value) + ": not one of " +
+                         c.Values[0] + ", " + c.Values[1] + "; " + c.Used);
+  }
+  // Whole numbers within a range; anything else takes the default.
+  const struct {
+    const char* Key;
+    long Low, High;
+    const char* Default;
+  } numbers[] = {{"escape_delay", 10, 1000, "50"}, {"delay", 0, 65535, "100"}};
+  for (const auto& n : numbers) {
+    if (!ini.ReadFull("main", n.Key, value)) continue;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(value.c_str(), &end, 10);
+    const bool number =
+        !value.empty() && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX;
+    if (number && v >= n.Low && v <= n.High) continue;
+    // The pause takes the low 16 bits of any whole number.
+    const std::string used = number && std::strcmp(n.Key, "delay") == 0
+                                 ? "only its low 16 bits count (" + std::to_string(v & 0xFFFF) + ")"
+                                 : std::string(n.Default) + " is used";
+    warnings.push_back("[main] " + std::string(n.Key) + " = " + Shown(value) +
+                       ": not a whole number from " + std::to_string(n.Low) + " to " +
+                       std::to_string(n.High) + "; " + used);
+  }
+}
+
 // Name made absolute against Cwd when it is relative.
 std::string Absolute(const std::string& name, const std::string& cwd) {
   if (name.empty() || name[0] == '/') return name;
@@ -97,6 +141,14 @@ std::string TakeStartupOptions(int& argc, char** argv, TStartupOptions& options)
       if (options.ConfigPath.empty())
         problem = "corvixmass: --config needs the name of a configuration file";
     } else {
+      // The interactive run knows --help, --version and --select NAME; the
+      // first other option is remembered (an unattended run reads its own).
+      if (!optionsEnded && std::strcmp(a, "--select") == 0 && i + 1 < argc) {
+        argv[out++] = argv[i++];
+      } else if (!optionsEnded && std::strncmp(a, "--", 2) == 0 && std::strcmp(a, "--help") != 0 &&
+                 std::strcmp(a, "--version") != 0 && options.UnknownOption.empty()) {
+        options.UnknownOption = a;
+      }
       argv[out++] = argv[i];
     }
   }
@@ -212,6 +264,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
     f.Report.push_back("charset: " + Shown(charset));
   else
     f.Report.push_back(std::string("charset: ") + DefaultCharset() + " (not set: from the locale)");
+  AddValueWarnings(ini, f.Warnings);
 
   std::string bases;
   if (!ini.ReadFull("corvix", "mbases", bases) || bases.empty()) {

@@ -14,6 +14,9 @@ struct TStartupOptions {
   bool Check = false;       // --check: run the checks, print what they found, exit
   std::string ConfigPath;   // --config FILE; empty: corvixmass.ini beside the executable
   bool Unattended = false;  // --post: no terminal is needed or touched
+  // The first argument before "--" that looks like an option but is none of
+  // the interactive run's (--help, --version, --select); empty when none.
+  std::string UnknownOption;
 };
 
 // Takes --check, --config FILE and --config=FILE out of Argv (Argc shrinks),

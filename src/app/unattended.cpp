@@ -18,6 +18,7 @@
 #include "support/file_utils.h"
 #include "support/io_error.h"
 #include "term/console.h"
+#include "term/cp437.h"
 #include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 
@@ -162,6 +163,13 @@ int RunUnattended(int argc, char** argv) {
       ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
   Session.StartDir = here;
   ReadConfiguration();
+  // The job file is written in code page 437: with a UTF-8 charset the
+  // command line's texts are converted as the ini's and typed keys are.
+  if (Session.Utf8Terminal) {
+    options.Subject = Cp437FromUtf8(options.Subject);
+    if (options.From) *options.From = Cp437FromUtf8(*options.From);
+    if (options.To) *options.To = Cp437FromUtf8(*options.To);
+  }
   if (options.From) Session.MsgFrom = ShortString(*options.From);
   if (options.To) Session.MsgTo = ShortString(*options.To);
   Session.MsgSubject = ShortString(options.Subject);

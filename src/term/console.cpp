@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -25,7 +26,6 @@ namespace corvix {
 namespace {
 
 constexpr char kBell = 7;
-constexpr std::uint8_t kKeyCtrlL = 12;
 
 // The terminal's column count, read once before main runs. A width that does
 // not fit the byte is held as 255; no terminal or no answer gives 80.
@@ -225,6 +225,27 @@ std::uint8_t ReadKey() {
     const std::uint8_t key = Keyboard->ReadKey();
     const bool scanCode = gAfterExtendedPrefix;
     gAfterExtendedPrefix = !scanCode && key == kKeyExtended;
+    // While the terminal is too small nothing is shown, so no key may act on
+    // the hidden screen (an extended key's code is dropped with its 0).
+    const bool hidden = Screen != nullptr && Screen->Hidden;
+    if (scanCode) {
+      if (hidden) continue;
+      return key;
+    }
+    // Ctrl-L draws the screen again wherever a key is read, and Ctrl-Z
+    // suspends the program as it would a cooked terminal's job; no screen
+    // takes either as a key (line input takes no control characters).
+    if (key == kKeyCtrlL) {
+      RefreshScreen();
+      continue;
+    }
+    if (key == kKeyCtrlZ) {
+      // Only where the terminal comes back on the stop; the handler stops the
+      // process and the resume repaints before the next key wait.
+      if (TerminalRestoreArmed()) ::raise(SIGTSTP);
+      continue;
+    }
+    if (hidden) continue;
     // An extended key's code is queued behind its 0, so F1 is seen whole
     // here without taking the code of any other key away from the caller.
     if (gAfterExtendedPrefix && HelpKeyHook != nullptr && Keyboard->KeyRead != Keyboard->KeyWrite &&
@@ -234,10 +255,7 @@ std::uint8_t ReadKey() {
       HelpKeyHook();
       continue;
     }
-    // Ctrl-L draws the screen again wherever a key is read; no screen takes
-    // it as a key (line input takes no control characters).
-    if (scanCode || key != kKeyCtrlL) return key;
-    RefreshScreen();
+    return key;
   }
 }
 

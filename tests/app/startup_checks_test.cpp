@@ -30,6 +30,7 @@ TEST(StartupChecks, OptionsAreTakenOutAndTheRestIsLeft) {
       {{"cm", "--config", "a.ini", "m"}, {"cm", "m"}, false, "a.ini", false},
       {{"cm", "--config=b.ini", "--", "--check"}, {"cm", "--check"}, false, "b.ini", false},
       {{"cm", "--config"}, {"cm"}, false, "", true},
+      {{"cm", "--select", "--weekly", "m"}, {"cm", "--select", "--weekly", "m"}, false, "", false},
   };
   for (const auto& c : cases) {
     std::vector<char*> argv;
@@ -42,7 +43,14 @@ TEST(StartupChecks, OptionsAreTakenOutAndTheRestIsLeft) {
     EXPECT_EQ(options.Check, c.Check);
     EXPECT_EQ(options.ConfigPath, c.Config);
     EXPECT_EQ(misuse, c.Misuse);
+    EXPECT_EQ(options.UnknownOption, "");
   }
+  // The first option the interactive run does not know is kept for refusal.
+  const char* args[] = {"cm", "--yes", "--", "--bogus", nullptr};
+  int argc = 4;
+  TStartupOptions options;
+  TakeStartupOptions(argc, const_cast<char**>(args), options);
+  EXPECT_EQ(options.UnknownOption, "--yes");
 }
 
 TEST(StartupChecks, TerminalsAndLocale) {
@@ -128,6 +136,20 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
     else
       EXPECT_EQ(found.Problem.rfind("corvixmass: " + c.Problem, 0), 0u) << found.Problem;
   }
+  // Values the run would not take as written are warnings; the run goes on.
+  Write("corvixmass.ini",
+        "[main]\ncharset = latin1\nredraw = full\nescape_delay = 5\n"
+        "delay = 70000\n[corvix]\nmbases = mbases.dat\ndir = host\n");
+  const TConfigFindings found = CheckConfiguration(ini_, dir_);
+  EXPECT_EQ(found.Problem, "");
+  EXPECT_EQ(found.Warnings,
+            (std::vector<std::string>{
+                "[main] charset = latin1: not one of cp437, utf8; cp437 is used",
+                "[main] escape_delay = 5: not a whole number from 10 to 1000; 50 is used",
+                "[main] delay = 70000: not a whole number from 0 to 65535; only its low 16 bits "
+                "count (4464)",
+                dir_ + "/host/corvixutil: No such file or directory; every posting fails until "
+                       "it is there"}));
   EXPECT_EQ(CheckConfiguration(dir_ + "/host", dir_).Problem,
             "corvixmass: " + dir_ +
                 "/host: is a directory, not a file (the configuration file; --config FILE reads "

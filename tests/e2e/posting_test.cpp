@@ -43,13 +43,17 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
       "base=$(sed -n 's/^  file1_baseidx = //p' aupload.ini)\n"
       "echo \"stdin $(cat | wc -c)\" >> seen.log\n"
       "echo \"working on $base\"\n"
-      "[ \"$base\" = 20 ] && sleep 30\n"
+      "[ \"$base\" = 20 ] && { while [ ! -e go ]; do sleep 0.05; done; echo still on 20; sleep 30; "
+      "}\n"
       "exit 0\n");
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(MarkAllUpToConfirmation(run));
   run.Send(kEnter);
   ASSERT_TRUE(run.WaitForText("Posting 2 of 3: 20  RETRO        Retro computing"));
   ASSERT_TRUE(run.WaitForText("working on 20"));
+  run.Send("\x0c");  // Ctrl-L repaints; the program goes on watching without another key
+  WriteFile(hostDir_ + "/go", "");
+  ASSERT_TRUE(run.WaitForText("still on 20"));
   run.Send("echo typed");
   run.SendEscape();
   ASSERT_TRUE(run.WaitForText("Stop posting after this base?"));
@@ -61,7 +65,7 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
   EXPECT_EQ(run.Raw().find("echo typed"), std::string::npos);
   EXPECT_EQ(ReadFile(hostDir_ + "/seen.log"), "stdin 0\nstdin 0\n");
   EXPECT_NE(run.Raw().find("    7  LINUX.7       ok\r\n"
-                           "   20  RETRO         stopped: working on 20\r\n"
+                           "   20  RETRO         stopped: still on 20\r\n"
                            "65535  LAST.BASE     not started\r\n"
                            "Posted to 3 bases: 1 ok, 2 failed (1 stopped, 1 not started)."),
             std::string::npos);

@@ -71,7 +71,8 @@ TEST_F(TerminalTest, ASmallTerminalIsRefusedWithoutTouchingIt) {
 TEST_F(TerminalTest, HelpAndVersionPrintAndExit) {
   PtySession& help = Start({"--help"}, 40, 10);
   EXPECT_EQ(ExitCode(help.WaitExit()), 0);
-  EXPECT_NE(help.Raw().find("usage: corvixmass [MESSAGE-FILE]"), std::string::npos);
+  EXPECT_NE(help.Raw().find("usage: corvixmass [--config FILE] [--select NAME] [MESSAGE-FILE]"),
+            std::string::npos);
   EXPECT_NE(help.Raw().find("corvixmass.ini beside the executable"), std::string::npos);
   EXPECT_EQ(help.Raw().find("\x1b["), std::string::npos);
   PtySession& version = Start({"--version"});
