@@ -15,16 +15,11 @@
 #include "app/dialogs.h"
 #include "app/selections.h"
 #include "testkit/screen_fixture.h"
+#include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
 namespace {
-
-// A new directory below the system's temporary directory.
-std::string TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "corvix-select-XXXXXX").string();
-  return ::mkdtemp(tmpl.data());
-}
 
 // Items 5, 12 and 20 contain "gen" in some mix of case; base numbers are 100 + i.
 std::string Name(int i) {
@@ -38,18 +33,13 @@ class BaseSelectTest : public testkit::ScreenTest {
  protected:
   void SetUp() override {
     ScreenTest::SetUp();
-    state_ = TempDir();
-    ::setenv("XDG_STATE_HOME", state_.c_str(), 1);
+    ::setenv("XDG_STATE_HOME", state_.Path().c_str(), 1);
     DrawFrame(3, 2, 77, 22);
     for (int i = 0; i < 30; ++i)
       list.Add(std::to_string(100 + i) + " " + Name(i), std::to_string(100 + i));
     list.OnKey = [this](std::uint8_t key, std::int32_t index) { ToggleBaseMark(list, key, index); };
     list.SearchX = 12;
     list.SearchY = 21;
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(state_);
-    ScreenTest::TearDown();
   }
   std::vector<int> Marked() const {
     std::vector<int> out;
@@ -61,7 +51,7 @@ class BaseSelectTest : public testkit::ScreenTest {
   std::string Shown(std::uint8_t y) { return RowText(y).substr(3, 30); }
   std::string CountText() { return RowText(22).substr(4, 20); }
 
-  std::string state_;
+  testkit::TempDir state_;
   TBar list;
 };
 
@@ -188,7 +178,7 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
   Key(kScanF6);
   Keys("\r\r");  // the only name, then Enter ends the list
   ASSERT_TRUE(SelectBases(list));
-  std::ifstream in(state_ + "/corvixmass/selections/weekly");
+  std::ifstream in(state_ / "corvixmass/selections/weekly");
   std::stringstream saved;
   saved << in.rdbuf();
   EXPECT_EQ(saved.str(), "103\n107\n129\n");
@@ -197,7 +187,7 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
 
   // --select: the named selection, marked before the list runs; the two
   // arguments are taken out. Numbers not in the catalogue are ignored.
-  std::ofstream(state_ + "/corvixmass/selections/few") << "101\n\n 999 \n120\r\n";
+  std::ofstream(state_ / "corvixmass/selections/few") << "101\n\n 999 \n120\r\n";
   std::string a0 = "corvixmass", a1 = "--select", a2 = "few", a3 = "msg.txt";
   char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), nullptr};
   int argc = 4;
@@ -221,20 +211,20 @@ TEST(Selections, NamesAndFilesAreChecked) {
                           {"é", false}}) {
     EXPECT_EQ(ValidSelectionName(name), ok) << name;
   }
-  const std::string state = TempDir();
-  ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+  testkit::TempDir state;
+  ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
   std::string error;
   std::vector<std::string> numbers;
   EXPECT_FALSE(LoadSelection("none", numbers, error));
   EXPECT_NE(error.find("none"), std::string::npos);
   ASSERT_TRUE(SaveSelection("bad", {"1"}, error)) << error;
-  std::ofstream(state + "/corvixmass/selections/bad") << "1\n65536\n";
+  std::ofstream(state / "corvixmass/selections/bad") << "1\n65536\n";
   EXPECT_FALSE(LoadSelection("bad", numbers, error));
   EXPECT_NE(error.find("line 2"), std::string::npos) << error;
   EXPECT_FALSE(SaveSelection("../escape", {"1"}, error));
   // A selection that cannot be written leaves the old one as it was.
   ASSERT_TRUE(SaveSelection("keep", {"5", "6"}, error));
-  std::filesystem::create_directory(state + "/corvixmass/selections/.keep.new");
+  std::filesystem::create_directory(state / "corvixmass/selections/.keep.new");
   EXPECT_FALSE(SaveSelection("keep", {"7"}, error));
   ASSERT_TRUE(LoadSelection("keep", numbers, error));
   EXPECT_EQ(numbers, (std::vector<std::string>{"5", "6"}));
@@ -242,7 +232,6 @@ TEST(Selections, NamesAndFilesAreChecked) {
   char* argv[] = {a0.data(), a1.data(), a2.data(), nullptr};
   int argc = 3;
   EXPECT_FALSE(TakeSelectOption(argc, argv));
-  std::filesystem::remove_all(state);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "term/cp437.h"
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
@@ -104,18 +105,16 @@ TEST(Cp437FromUtf8, ConvertsWellFormedCharactersAndKeepsOtherBytes) {
 
 // A FIFO would block a plain open; a huge file would be read into memory.
 TEST(IniReader, LoadRefusesWhatIsNoConfigurationFileAtOnce) {
-  char tmpl[] = "/tmp/corvix-ini-XXXXXX";
-  std::string dir = mkdtemp(tmpl);
-  ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
-  std::ofstream(dir + "/big.ini") << "[main]\n";
-  ASSERT_EQ(truncate((dir + "/big.ini").c_str(), kMaxIniSize + 1), 0);
+  testkit::TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  dir.Put("big.ini", "[main]\n");
+  ASSERT_EQ(truncate((dir / "big.ini").c_str(), kMaxIniSize + 1), 0);
   TIniReader ini = TIniReader::FromText("");
   std::string error;
-  EXPECT_FALSE(TIniReader::Load(dir + "/fifo", ini, error));
+  EXPECT_FALSE(TIniReader::Load(dir / "fifo", ini, error));
   EXPECT_EQ(error, "is not a regular file");
-  EXPECT_FALSE(TIniReader::Load(dir + "/big.ini", ini, error));
+  EXPECT_FALSE(TIniReader::Load(dir / "big.ini", ini, error));
   EXPECT_EQ(error, "is larger than 1024 KiB, too large for a configuration file");
-  ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 
 }  // namespace

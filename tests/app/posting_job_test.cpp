@@ -24,6 +24,7 @@
 #include "app/posting_log.h"
 #include "app/session.h"
 #include "support/io_error.h"
+#include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
@@ -83,23 +84,17 @@ TEST(JobFile, NamesTheValueThatHoldsALineBreak) {
 class HostDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/corvix-host-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    host_ = dir;
+    host_ = dir_.Path();
+    host_.pop_back();  // a host directory as the configuration names it
     setenv("XDG_STATE_HOME", (host_ + "/state").c_str(), 1);
   }
-  void TearDown() override { std::system(("rm -rf '" + host_ + "'").c_str()); }
   void Utility(const std::string& script) {
-    std::ofstream(host_ + "/corvixutil") << "#!/bin/sh\n" << script;
-    chmod((host_ + "/corvixutil").c_str(), 0755);
+    dir_.Put("corvixutil", "#!/bin/sh\n" + script);
+    chmod((dir_ / "corvixutil").c_str(), 0755);
   }
-  std::string Read(const std::string& name) {
-    std::ifstream in(host_ + "/" + name);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Read(const std::string& name) { return dir_.Get(name); }
   TPostingJobRec Job() { return {host_, "/msg.txt", "Me", "All", "mine", 0}; }
+  testkit::TempDir dir_;
   std::string host_;
 };
 
@@ -348,9 +343,8 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
 // A catalogue longer than one read block (341 records of 768 bytes), ending in
 // a partial record: every whole record becomes its line, in file order.
 TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
-  char dir[] = "/tmp/corvix-bases-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string path = std::string(dir) + "/mbases.dat";
+  testkit::TempDir dir;
+  const std::string path = dir / "mbases.dat";
   const int count = 1000;
   std::string file;
   for (int i = 0; i < count; ++i) {
@@ -381,7 +375,6 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
         << i;
     EXPECT_FALSE(list.Marked(i));
   }
-  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 }  // namespace

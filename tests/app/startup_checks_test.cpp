@@ -14,6 +14,7 @@
 #include "app/posting_job.h"
 #include "app/run.h"
 #include "app/session.h"
+#include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
@@ -67,16 +68,16 @@ TEST(StartupChecks, TerminalsAndLocale) {
 class StartupFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/corvix-startup-XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    dir_ = tmp_.Path();
+    dir_.pop_back();  // without its '/', as the messages name it
     ini_ = dir_ + "/corvixmass.ini";
     mkdir((dir_ + "/host").c_str(), 0755);
     Write("mbases.dat", std::string(3 * 768 + 100, '\0'));  // a partial record is ignored
   }
-  void TearDown() override { ASSERT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0); }
   void Write(const std::string& name, const std::string& text) {
     std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
   }
+  testkit::TempDir tmp_;
   std::string dir_, ini_;
 };
 
