@@ -27,8 +27,8 @@ constexpr char kRecordingUtility[] =
 }  // namespace
 
 void HostFixture::SetUp() {
-  char tmpl[] = "/tmp/corvix-e2e-XXXXXX";
-  root_ = mkdtemp(tmpl);
+  root_ = tmp_.Path();
+  root_.pop_back();
   appDir_ = root_ + "/app";
   hostDir_ = root_ + "/host";
   workDir_ = root_ + "/work";
@@ -46,10 +46,7 @@ void HostFixture::SetUp() {
   setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
 }
 
-void HostFixture::TearDown() {
-  run_.reset();
-  Shell("rm -rf '" + root_ + "'");
-}
+void HostFixture::TearDown() { run_.reset(); }
 
 std::string HostFixture::DefaultConfig(const std::string& extraMain) const {
   return "[main]\ndelay = 0\n" + extraMain + "\n[corvix]\nmbases = " + hostDir_ +

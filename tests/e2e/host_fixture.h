@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pty_session.h"
+#include "testkit/temp_dir.h"
 
 namespace corvix::e2e {
 
@@ -42,10 +43,11 @@ class HostFixture : public ::testing::Test {
   static void WriteFile(const std::string& path, const std::string& text);
   static bool Exists(const std::string& path);
 
-  std::string root_;     // everything of one test lives below here
-  std::string appDir_;   // the copied program and its corvixmass.ini
-  std::string hostDir_;  // catalogue, utility, job files
-  std::string workDir_;  // the working directory the program starts in
+  testkit::TempDir tmp_;  // removed with everything in it when the test is done
+  std::string root_;      // tmp_ without its '/': everything of one test lives below here
+  std::string appDir_;    // the copied program and its corvixmass.ini
+  std::string hostDir_;   // catalogue, utility, job files
+  std::string workDir_;   // the working directory the program starts in
   std::unique_ptr<PtySession> run_;
 };
 
