@@ -77,6 +77,7 @@ TEST_F(SignalsTest, StopContinueResizeAndCtrlLRedrawTheScreen) {
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");
   ASSERT_TRUE(run.WaitForText(kBaseList));
+  run.Settle();
   const std::string before = run.ScreenText();
   const pid_t pid =
       static_cast<pid_t>(std::atoi(ReadFile("/proc/" + std::to_string(run.Pid()) + "/task/" +
@@ -100,6 +101,7 @@ TEST_F(SignalsTest, StopContinueResizeAndCtrlLRedrawTheScreen) {
   run.Resize(60, 20);
   ASSERT_TRUE(run.WaitForText("at least 80x25 (it is 60x20)"));
   run.Send("r\r");  // keys while nothing is shown act on nothing (Enter would go on)
+  run.Settle(300);  // read by the program before the terminal grows again
   run.Resize(80, 25);
   ASSERT_TRUE(run.WaitForText(kBaseList)) << "large enough again";
   run.Settle();
