@@ -17,15 +17,22 @@ namespace corvix {
 
 namespace {
 
-// poll() on fds for up to ms milliseconds (negative: without limit), resumed
-// after a signal with the time that is left. Returns poll's result.
-int PollFor(pollfd* fds, nfds_t count, std::int32_t ms) {
+// Waits up to ms milliseconds (negative: without limit) for fd. A signal, or
+// an event of the terminal (resize, continue) that the event pipe reports,
+// runs InputWaitInterrupted and the wait goes on with the time that is left.
+// Returns poll's result for fd: 1 when it has news, 0 on time-out, -1 on error.
+int PollFor(int fd, std::int32_t ms) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
   std::int32_t left = ms;
   for (;;) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {TerminalEventFd(), POLLIN, 0}};
+    // Without the hook nothing would empty the event pipe.
+    const nfds_t count = InputWaitInterrupted != nullptr && fds[1].fd >= 0 ? 2 : 1;
     const int r = poll(fds, count, left);
-    if (r >= 0 || errno != EINTR) return r;
+    if (r < 0 && errno != EINTR) return r;
+    if (r > 0 && fds[0].revents != 0) return 1;
+    if (r == 0) return 0;
     if (InputWaitInterrupted != nullptr) InputWaitInterrupted();
     if (ms >= 0) {
       const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -83,13 +90,13 @@ bool TInputLinux::WaitForInput(std::int32_t ms) {
     InputEnded = true;
     return true;
   }
-  pollfd pfd{InputFd, POLLIN, 0};
   if (ms != 0 && BeforeInputWait != nullptr) BeforeInputWait();
-  if (PollFor(&pfd, 1, ms) < 0) {
+  const int r = PollFor(InputFd, ms);
+  if (r < 0) {
     InputEnded = true;  // the descriptor cannot be waited on: treat as closed
     return true;
   }
-  return pfd.revents != 0;
+  return r > 0;
 }
 
 bool TInputLinux::InputAvailable() { return WaitForInput(0); }

@@ -5,6 +5,7 @@
 // sigaction, sigprocmask and raise.
 #include "term/terminal_restore.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +39,10 @@ volatile std::sig_atomic_t gChild = 0;  // pid of the registered child, 0 when n
 volatile std::sig_atomic_t gChildGroup = 0;
 volatile std::sig_atomic_t gPending = 0;
 std::atomic<int> gEvents{0};
+// A pipe the handlers write a byte into with each event, so that a wait that
+// began after the program last looked at gEvents still wakes up for it.
+volatile std::sig_atomic_t gEventRead = -1;
+volatile std::sig_atomic_t gEventWrite = -1;
 std::atomic<int> gContinues{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
@@ -53,6 +58,18 @@ bool IsIn(int sig, const int* begin, const int* end) {
   for (const int* p = begin; p != end; ++p)
     if (*p == sig) return true;
   return false;
+}
+
+// Records Event for the program's flow and wakes a wait on the event pipe.
+void PostEvent(int event) {
+  const int savedErrno = errno;
+  gEvents.fetch_or(event);
+  if (gEventWrite >= 0) {
+    const char wake = 1;
+    // Non-blocking: a full pipe already holds a wake-up.
+    [[maybe_unused]] const ssize_t n = ::write(gEventWrite, &wake, 1);
+  }
+  errno = savedErrno;
 }
 
 void WriteText(const char* text, std::size_t size) {
@@ -83,7 +100,7 @@ void ReEnterTerminal() {
     ::tcsetattr(gTermFd, TCSANOW, &gRaw);
     WriteText(gEnter, gEnterLen);
   }
-  gEvents.fetch_or(kEventResumed);
+  PostEvent(kEventResumed);
 }
 
 // Puts the default action of Sig back, unblocks it and raises it.
@@ -155,7 +172,7 @@ extern "C" void OnContinue(int) {
   errno = savedErrno;
 }
 
-extern "C" void OnResize(int) { gEvents.fetch_or(kEventResized); }
+extern "C" void OnResize(int) { PostEvent(kEventResized); }
 
 void BlockWhileHandling(sigset_t& mask) {
   sigemptyset(&mask);
@@ -215,6 +232,12 @@ void InstallHandlers() {
   act.sa_handler = OnResize;
   ::sigaction(SIGWINCH, &act, nullptr);
 
+  int ends[2];
+  if (::pipe2(ends, O_NONBLOCK | O_CLOEXEC) == 0) {
+    gEventRead = ends[0];
+    gEventWrite = ends[1];
+  }
+
   gPreviousTerminate = std::set_terminate(OnTerminate);
   std::atexit(RestoreTerminal);
 }
@@ -256,7 +279,18 @@ void SetTerminalScreenModes(const struct termios& raw, std::string_view enterTex
 
 void SetScreenOnTerminal(bool on) { gOnScreen = on ? 1 : 0; }
 
-int TakeTerminalEvents() { return gEvents.exchange(0); }
+int TakeTerminalEvents() {
+  // The pipe is emptied first: an event that comes after the exchange below
+  // leaves a byte behind, so the next wait wakes for it.
+  if (gEventRead >= 0) {
+    char drain[64];
+    while (::read(gEventRead, drain, sizeof drain) > 0) {
+    }
+  }
+  return gEvents.exchange(0);
+}
+
+int TerminalEventFd() { return gEventRead; }
 
 void SetRunningChild(pid_t pid, bool processGroup) {
   gChildGroup = processGroup ? 1 : 0;

@@ -55,6 +55,10 @@ inline constexpr int kEventResumed = 1;  // continued after a stop: raw again, r
 inline constexpr int kEventResized = 2;  // the window size changed: repaint
 // The events since the last call, cleared.
 int TakeTerminalEvents();
+// A descriptor that is readable while an event has come since the last
+// TakeTerminalEvents (a wait polls it so that a resize or continue arriving
+// just before the wait began still wakes it); -1 before the handlers are in.
+int TerminalEventFd();
 
 // ---- A child process running while the program waits. ----
 //

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "term/terminal_restore.h"
+
 namespace corvix {
 namespace {
 
@@ -295,6 +297,30 @@ TEST(KeyPressed, CountsKeysNotBytesThatGiveNone) {
   k.Feed(kEsc);
   EXPECT_TRUE(k.Kb.KeyPressed());  // a lone ESC becomes Escape within the call
   EXPECT_EQ(k.Kb.ReadKey(), 27);
+}
+
+// A resize that lands after the program last looked for events but before
+// the wait has begun must still wake the wait (the repaint would otherwise
+// wait for the next key). The hook answers the event with a key.
+int gWakeKeyFd = -1;
+TEST(KeyWait, AResizeJustBeforeTheWaitStillWakesIt) {
+  InstallEndingHandlers();
+  Keys k;
+  gWakeKeyFd = k.Fds[1];
+  BeforeInputWait = [] {
+    TakeTerminalEvents();
+    std::raise(SIGWINCH);
+  };
+  InputWaitInterrupted = [] {
+    if (TakeTerminalEvents() != 0) {
+      EXPECT_EQ(write(gWakeKeyFd, "r", 1), 1);
+    }
+  };
+  const bool woke = k.Kb.KeyWait(20000);
+  BeforeInputWait = nullptr;
+  InputWaitInterrupted = nullptr;
+  ASSERT_TRUE(woke);
+  EXPECT_EQ(k.Kb.ReadKey(), 'r');
 }
 
 }  // namespace
