@@ -16,6 +16,7 @@
 #include "term/console.h"
 #include "term/cp437.h"
 #include "term/keys.h"
+#include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 #include "widgets/menu_box.h"
 #include "widgets/menu_form.h"
@@ -100,6 +101,7 @@ class TScreenPostingWatch : public TPostingObserver {
   }
 
   int WakeFd() override { return Keyboard != nullptr ? Keyboard->InputFd : -1; }
+  int EventFd() override { return TerminalEventFd(); }
 
   TStopRequest CheckStop() override {
     // A resize or a resume while posting is served here: the loop waits in

@@ -171,8 +171,11 @@ TStopRequest Pause(std::int32_t ms, TPostingObserver& observer) {
     if (stop != TStopRequest::kNone) return stop;
     auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
     if (left <= 0) return stop;
-    pollfd wake{observer.WakeFd(), POLLIN, 0};
-    ::poll(&wake, wake.fd >= 0 ? 1 : 0, static_cast<int>(left));
+    pollfd wake[2];
+    nfds_t count = 0;
+    for (int fd : {observer.WakeFd(), observer.EventFd()})
+      if (fd >= 0) wake[count++] = {fd, POLLIN, 0};
+    ::poll(wake, count, static_cast<int>(left));
   }
 }
 

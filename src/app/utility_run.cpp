@@ -160,7 +160,7 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
       break;
     }
 
-    pollfd fds[3];
+    pollfd fds[4];
     nfds_t count = 0;
     int outAt = -1;
     if (outFd >= 0) {
@@ -169,8 +169,10 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
     }
     if (pidFd >= 0) fds[count++] = {pidFd, POLLIN, 0};
     int wakeFd = watch.WakeFd();
-    // A readable wake descriptor is served by CheckStop at the top of the loop.
+    // A readable wake or event descriptor is served by CheckStop at the top
+    // of the loop.
     if (wakeFd >= 0) fds[count++] = {wakeFd, POLLIN, 0};
+    if (int eventFd = watch.EventFd(); eventFd >= 0) fds[count++] = {eventFd, POLLIN, 0};
     int timeout = pidFd >= 0 ? -1 : kChildCheckMs;
     if (termSent && !killSent) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(killAt - Clock::now()).count();

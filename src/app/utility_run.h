@@ -22,7 +22,10 @@ class TUtilityWatch {
   // A descriptor whose input means the watch has something to say (the
   // keyboard), or -1 for none.
   virtual int WakeFd() { return -1; }
-  // Called before every wait and whenever WakeFd is readable: takes what is
+  // A second such descriptor (the terminal's resize and continue events,
+  // which CheckStop serves), or -1 for none.
+  virtual int EventFd() { return -1; }
+  // Called before every wait and whenever WakeFd or EventFd is readable: takes what is
   // waiting there (keys) and returns the stop wanted now.
   virtual TStopRequest CheckStop() { return TStopRequest::kNone; }
   // The utility's last output line changed (control bytes already shown as '?').
