@@ -62,9 +62,7 @@ TEST_F(ByteStreamTest, ScriptedRunSendsTheRecordedBytes) {
   WriteConfig(DefaultConfig(
       "charset = cp437\ncolors = bold\nredraw = full\n"));  // as recorded, not from the locale
   PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   for (const char* key : {kDown, kDown, "\x1b[6~", kTab, "l", "i", "\x01", kTab, "\x08", "\x19",
                           "\x1b[4~", kTab, "\x1b[5~", kDown, "\x1b[1~", kTab, "\x1b[A"}) {
     run.Send(key);

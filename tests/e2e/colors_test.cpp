@@ -33,9 +33,7 @@ char LastCursor(const std::string& bytes) {
 TEST_F(ColorsTest, ModernTerminalGetsExplicitColoursHiddenCursorAndTheAlternateScreen) {
   PtySession& run = StartWith({"TERM=xterm-256color"}, {"message.txt"});
   run.SetDefaultColors(200, 100, 0, 250, 250, 250);  // neither grey nor black
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   const std::string& raw = run.Raw();
   EXPECT_LT(raw.find("\x1b[?1049h"), raw.find("\x1b[2J"))
       << "alternate screen before the first drawing";

@@ -76,10 +76,14 @@ PtySession& HostFixture::StartWith(const std::vector<std::string>& env,
   return *run_;
 }
 
-bool HostFixture::MarkFirstBaseUpToConfirmation(PtySession& run) {
+bool HostFixture::OpenBaseList(PtySession& run) {
   if (!run.WaitForText("Edit file?")) return false;
   run.Send("n");
-  if (!run.WaitForText("Select Message Base(s)")) return false;
+  return run.WaitForText("Select Message Base(s)");
+}
+
+bool HostFixture::MarkFirstBaseUpToConfirmation(PtySession& run) {
+  if (!OpenBaseList(run)) return false;
   run.Send(kTab);
   run.Send(kEnter);
   if (!run.WaitForText("Message Info")) return false;

@@ -31,6 +31,9 @@ class HostFixture : public ::testing::Test {
   PtySession& StartWith(const std::vector<std::string>& env, const std::vector<std::string>& args,
                         int columns = 80, int rows = 25);
 
+  // From the "Edit file?" question: answers no, up to the base list (whose
+  // later lines may still be on their way). False when a screen did not show.
+  static bool OpenBaseList(PtySession& run);
   // From the "Edit file?" question: answers no, marks the first base, opens
   // the subject field once and leaves the form, up to the confirmation list.
   // False when a screen on the way did not show.

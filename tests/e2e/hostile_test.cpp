@@ -62,9 +62,7 @@ TEST_F(HostileTest, ConfigurationWithTenThousandCharacterLines) {
   config.replace(config.find("subject = News"), 14, "subject = " + longText);
   WriteConfig(config);
   PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   MarkAndPost(run, 0);
   ExpectCleanEnd(run);
   const std::string job = ReadFile(hostDir_ + "/received-1.ini");
@@ -78,9 +76,7 @@ TEST_F(HostileTest, SectionWithoutClosingBracketStartsNoSection) {
   WriteConfig("[main]\ndelay = 0\n[corvix]\nmbases = " + hostDir_ +
               "/mbases.dat\ndir = " + hostDir_ + "\n[message\nfrom = Nobody\nsubject = Lost\n");
   PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   run.Send(kTab);
   run.Send(kEnter);
   // The keys below "[message" belong to no message section: no subject yet.
@@ -99,9 +95,7 @@ TEST_F(HostileTest, DelayBeyondThirtyTwoBitsFallsBackToTheDefault) {
   config.replace(config.find("delay = 0"), 9, "delay = 99999999999");
   WriteConfig(config);
   PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   MarkAndPost(run, 0);
   ExpectCleanEnd(run);
   EXPECT_EQ(BaseOf(ReadFile(hostDir_ + "/received-1.ini")), "7");
@@ -126,9 +120,7 @@ TEST_F(HostileDirectoryTest, AFileNamedWithBytes128To255IsPostedByItsBytes) {
   // The last file in byte order is the one named with bytes 128-255.
   run.Send("\x1bOF");  // End
   run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   MarkAndPost(run, 0);
   ExpectCleanEnd(run);
   EXPECT_EQ(LineOf(ReadFile(hostDir_ + "/received-1.ini"), "file1_name"),
@@ -139,9 +131,7 @@ TEST_F(HostileDirectoryTest, AFileNameWithANewlineIsNeverPosted) {
   PtySession& run = Start({});
   ASSERT_TRUE(run.WaitForText("message.txt"));
   run.Send(kEnter);  // the first file in byte order: "a\nb.txt"
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   MarkAndPost(run, 0);
   ASSERT_TRUE(run.WaitForText("The message file name holds a line break. Nothing was posted."));
   run.Send(kEnter);

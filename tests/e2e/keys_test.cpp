@@ -35,9 +35,7 @@ using KeysTest = HostFixture;
 
 TEST_F(KeysTest, EndShiftTabAndFocusReportsKeepTheBaseListAndItsMarks) {
   PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   run.Settle();
   const unsigned long highlighted = ColoursOf(run, "LINUX.7");
   const unsigned long plain = ColoursOf(run, "RETRO");

@@ -22,9 +22,7 @@ class PostingTest : public HostFixture {
 
   // From "Edit file?" to the confirmation list with all three bases marked.
   static bool MarkAllUpToConfirmation(PtySession& run) {
-    if (!run.WaitForText("Edit file?")) return false;
-    run.Send("n");
-    if (!run.WaitForText("Select Message Base(s)")) return false;
+    if (!OpenBaseList(run)) return false;
     for (const char* key : {kTab, kDown, kTab, kDown, kTab, kEnter}) run.Send(key);
     if (!run.WaitForText("Message Info")) return false;
     run.Send("s");

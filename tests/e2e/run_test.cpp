@@ -38,9 +38,7 @@ using RunTest = HostFixture;
 
 TEST_F(RunTest, PostsToTwoMarkedBasesAndRestoresTheTerminal) {
   PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   run.Settle();  // the rest of the screen may come in a later write
   EXPECT_NE(run.ScreenText().find("7   LINUX.7      Linux help"), std::string::npos);
   EXPECT_NE(run.ScreenText().find("6553LAST.BASE    The last base"), std::string::npos);
@@ -85,9 +83,7 @@ TEST_F(RunTest, CreatesAMissingMessageFileWithOneSpaceWhenAsked) {
 
 TEST_F(RunTest, NoMarkedBaseEndsWithANotice) {
   PtySession& run = Start({"message.txt"});
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  ASSERT_TRUE(OpenBaseList(run));
   run.Send(kEnter);
   ASSERT_TRUE(run.WaitForText("No BASE selected. Aborting..."));
   run.Send(kEnter);

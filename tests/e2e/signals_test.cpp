@@ -41,9 +41,7 @@ class SignalsTest : public HostFixture {
   }
   PtySession& StartInBaseList() {
     PtySession& run = StartWith({"TERM=linux"}, {"message.txt"});
-    EXPECT_TRUE(run.WaitForText("Edit file?"));
-    run.Send("n");
-    EXPECT_TRUE(run.WaitForText(kBaseList));
+    EXPECT_TRUE(OpenBaseList(run));
     EXPECT_TRUE(LooksRaw(run.Settings()));
     return run;
   }
@@ -74,9 +72,7 @@ TEST_F(SignalsTest, StopContinueResizeAndCtrlLRedrawTheScreen) {
   PtySession& run = *run_;
   run.Settle();
   run.Send(appDir_ + "/corvixmass message.txt\r");
-  ASSERT_TRUE(run.WaitForText("Edit file?"));
-  run.Send("n");
-  ASSERT_TRUE(run.WaitForText(kBaseList));
+  ASSERT_TRUE(OpenBaseList(run));
   run.Settle();
   const std::string before = run.ScreenText();
   const pid_t pid =
