@@ -73,7 +73,8 @@ bool SaveSelection(const std::string& name, const std::vector<std::string>& numb
   }
   const std::string dir = EnsureStateDir(kSelectionsSub, error);
   if (dir.empty()) return false;
-  std::string text = "# catalogue: " + SelectionCatalogue() + "\n";
+  const std::string catalogue = SelectionCatalogue();
+  std::string text = catalogue.empty() ? "" : "# catalogue: " + catalogue + "\n";
   for (const std::string& n : numbers) text += n + "\n";
   // Written beside the old file under a name no selection can have, then
   // renamed over it: a failed write leaves the old selection as it was.

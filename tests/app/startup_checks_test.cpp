@@ -19,41 +19,6 @@
 namespace corvix {
 namespace {
 
-TEST(StartupChecks, OptionsAreTakenOutAndTheRestIsLeft) {
-  struct {
-    std::vector<const char*> Args;
-    std::vector<std::string> Left;
-    bool Check;
-    std::string Config;
-    bool Misuse;
-  } cases[] = {
-      {{"cm", "msg.txt", "--check"}, {"cm", "msg.txt"}, true, "", false},
-      {{"cm", "--config", "a.ini", "m"}, {"cm", "m"}, false, "a.ini", false},
-      {{"cm", "--config=b.ini", "--", "--check"}, {"cm", "--check"}, false, "b.ini", false},
-      {{"cm", "--config"}, {"cm"}, false, "", true},
-      {{"cm", "--select", "--weekly", "m"}, {"cm", "--select", "--weekly", "m"}, false, "", false},
-  };
-  for (const auto& c : cases) {
-    std::vector<char*> argv;
-    for (const char* a : c.Args) argv.push_back(const_cast<char*>(a));
-    argv.push_back(nullptr);
-    int argc = static_cast<int>(c.Args.size());
-    TStartupOptions options;
-    bool misuse = !TakeStartupOptions(argc, argv.data(), options).empty();
-    EXPECT_EQ(std::vector<std::string>(argv.begin(), argv.begin() + argc), c.Left);
-    EXPECT_EQ(options.Check, c.Check);
-    EXPECT_EQ(options.ConfigPath, c.Config);
-    EXPECT_EQ(misuse, c.Misuse);
-    EXPECT_EQ(options.UnknownOption, "");
-  }
-  // The first option the interactive run does not know is kept for refusal.
-  const char* args[] = {"cm", "--yes", "--", "--bogus", nullptr};
-  int argc = 4;
-  TStartupOptions options;
-  TakeStartupOptions(argc, const_cast<char**>(args), options);
-  EXPECT_EQ(options.UnknownOption, "--yes");
-}
-
 TEST(StartupChecks, TerminalsAndLocale) {
   EXPECT_EQ(TerminalProblem(true, true), "");
   EXPECT_NE(TerminalProblem(false, true).find("standard input is not"), std::string::npos);
@@ -139,16 +104,17 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
   }
   // Values the run would not take as written are warnings; the run goes on.
   Write("corvixmass.ini",
-        "[main]\ncharset = latin1\nredraw = full\nescape_delay = 5\n"
+        "[main]\neditor = sh -e\ncharset = latin1\nredraw = full\nescape_delay = 5\n"
         "delay = 70000\n[corvix]\nmbases = mbases.dat\ndir = host\n");
   const TConfigFindings found = CheckConfiguration(ini_, dir_);
   EXPECT_EQ(found.Problem, "");
   EXPECT_EQ(found.Warnings,
             (std::vector<std::string>{
-                "[main] charset = latin1: not one of cp437, utf8; cp437 is used",
-                "[main] escape_delay = 5: not a whole number from 10 to 1000; 50 is used",
                 "[main] delay = 70000: not a whole number from 0 to 65535; only its low 16 bits "
                 "count (4464)",
+                "[main] charset = latin1: not one of cp437, utf8, utf-8; the default (from the "
+                "locale) is used",
+                "[main] escape_delay = 5: not a whole number from 10 to 1000; 50 is used",
                 dir_ + "/host/corvixutil: No such file or directory; every posting fails until "
                        "it is there"}));
   EXPECT_EQ(CheckConfiguration(dir_ + "/host", dir_).Problem,
