@@ -17,7 +17,7 @@ struct TConfigPlacesRec {
 };
 
 struct TConfigSearchRec {
-  std::string Path;                // the file to read; empty when none was found
+  std::string Path;                 // the file to read; empty when none was found
   std::vector<std::string> Looked;  // every place looked at, in order, up to the one used
   bool Named = false;               // Path was named (--config or $CORVIXMASS_CONFIG)
 };

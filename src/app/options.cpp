@@ -29,13 +29,13 @@ enum : std::size_t {
 };
 
 constexpr TOptionSpecRec kOptions[optCount] = {
-    {"help", 'h', TArgKind::argNone},          {"version", 'V', TArgKind::argNone},
-    {"config", 'c', TArgKind::argRequired},    {"check", 0, TArgKind::argNone},
-    {"select", 's', TArgKind::argRequired},    {"post", 0, TArgKind::argRequired},
-    {"bases", 0, TArgKind::argRequired},       {"subject", 0, TArgKind::argRequired},
-    {"from", 0, TArgKind::argRequired},        {"to", 0, TArgKind::argRequired},
-    {"yes", 'y', TArgKind::argNone},           {"dry-run", 'n', TArgKind::argNone},
-    {"quiet", 'q', TArgKind::argNone},         {"force", 0, TArgKind::argNone},
+    {"help", 'h', TArgKind::argNone},         {"version", 'V', TArgKind::argNone},
+    {"config", 'c', TArgKind::argRequired},   {"check", 0, TArgKind::argNone},
+    {"select", 's', TArgKind::argRequired},   {"post", 0, TArgKind::argRequired},
+    {"bases", 0, TArgKind::argRequired},      {"subject", 0, TArgKind::argRequired},
+    {"from", 0, TArgKind::argRequired},       {"to", 0, TArgKind::argRequired},
+    {"yes", 'y', TArgKind::argNone},          {"dry-run", 'n', TArgKind::argNone},
+    {"quiet", 'q', TArgKind::argNone},        {"force", 0, TArgKind::argNone},
     {"list-bases", 0, TArgKind::argOptional},
 };
 
@@ -54,19 +54,44 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
   for (const TGivenOptionRec& o : parsed.Options) {
     given[o.Spec] = true;
     switch (o.Spec) {
-      case optConfig: options.ConfigPath = o.Value; break;
-      case optSelect: options.Select = o.Value; break;
-      case optPost: options.MsgFile = o.Value; break;
-      case optBases: options.Bases = o.Value; break;
-      case optSubject: options.Subject = o.Value; break;
-      case optFrom: options.From = o.Value; break;
-      case optTo: options.To = o.Value; break;
-      case optListBases: options.Pattern = o.Value; break;
-      case optYes: options.Yes = true; break;
-      case optDryRun: options.DryRun = true; break;
-      case optQuiet: options.Quiet = true; break;
-      case optForce: options.Force = true; break;
-      default: break;
+      case optConfig:
+        options.ConfigPath = o.Value;
+        break;
+      case optSelect:
+        options.Select = o.Value;
+        break;
+      case optPost:
+        options.MsgFile = o.Value;
+        break;
+      case optBases:
+        options.Bases = o.Value;
+        break;
+      case optSubject:
+        options.Subject = o.Value;
+        break;
+      case optFrom:
+        options.From = o.Value;
+        break;
+      case optTo:
+        options.To = o.Value;
+        break;
+      case optListBases:
+        options.Pattern = o.Value;
+        break;
+      case optYes:
+        options.Yes = true;
+        break;
+      case optDryRun:
+        options.DryRun = true;
+        break;
+      case optQuiet:
+        options.Quiet = true;
+        break;
+      case optForce:
+        options.Force = true;
+        break;
+      default:
+        break;
     }
   }
   // --help and --version answer whatever else is asked.
@@ -109,8 +134,7 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
   switch (options.Mode) {
     case TRunMode::modePost:
       if (options.MsgFile.empty()) return "option '--post' needs the message file";
-      if (!operands.empty())
-        return "'" + operands[0] + "': --post already names the message file";
+      if (!operands.empty()) return "'" + operands[0] + "': --post already names the message file";
       if (!given[optBases]) return "--post needs --bases LIST";
       if (!given[optSubject]) return "--post needs --subject TEXT";
       return "";

@@ -19,8 +19,8 @@ enum class TRunMode : unsigned char {
 
 struct TOptionsRec {
   TRunMode Mode = TRunMode::modeScreens;
-  std::string ConfigPath;  // -c, --config FILE; empty: the places searched
-  std::string MsgFile;     // the message-file operand, or --post FILE
+  std::string ConfigPath;             // -c, --config FILE; empty: the places searched
+  std::string MsgFile;                // the message-file operand, or --post FILE
   std::optional<std::string> Select;  // -s, --select NAME
   std::string Bases;                  // --bases LIST
   std::string Subject;                // --subject TEXT

@@ -50,8 +50,8 @@ bool LinuxConsole() {
 void ReadConfiguration() {
   TIniReader ini(Session.IniPath);
   std::string source;
-  Session.EditorCmd = ShortString(EditorCommand(SettingText(ini, "main", "editor"),
-                                                std::getenv("VISUAL"), std::getenv("EDITOR"), source));
+  Session.EditorCmd = ShortString(EditorCommand(
+      SettingText(ini, "main", "editor"), std::getenv("VISUAL"), std::getenv("EDITOR"), source));
   // A choice without a fixed default takes it from the surroundings.
   std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
   if (charset.empty()) charset = DefaultCharset();
@@ -60,7 +60,8 @@ void ReadConfiguration() {
   Session.ExplicitColors = colors.empty() ? !LinuxConsole() : colors == "explicit";
   Session.PostDelay = SettingInteger(ini, "main", "delay");
   Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
-  Session.RedrawFull = LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
+  Session.RedrawFull =
+      LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
   Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
   Session.HostDir = ShortString(SettingText(ini, "corvix", "dir"));
   // With a UTF-8 terminal the texts are converted to code page 437 like typed
@@ -68,7 +69,8 @@ void ReadConfiguration() {
   for (auto [key, field] : {std::pair{"from", &Session.MsgFrom},
                             {"to", &Session.MsgTo},
                             {"subject", &Session.MsgSubject}})
-    *field = ini.ReadText("message", key, FindSetting("message", key)->Default, Session.Utf8Terminal);
+    *field =
+        ini.ReadText("message", key, FindSetting("message", key)->Default, Session.Utf8Terminal);
 }
 
 void Shutdown() {

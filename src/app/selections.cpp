@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <bitset>
 #include <cerrno>
-#include <cstdio>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "app/session.h"

@@ -70,11 +70,11 @@ void AddValueWarnings(const TIniReader& ini, std::vector<std::string>& warnings)
     if (problem.empty()) continue;
     std::int32_t n = 0;
     // The pause takes the low 16 bits of any whole number.
-    const std::string used =
-        setting.KeepsOutOfRange && ParseWholeNumber(value, n)
-            ? "only its low 16 bits count (" + std::to_string(n & 0xFFFF) + ")"
-        : *setting.Default != '\0' ? std::string(setting.Default) + " is used"
-                                   : "the default (" + std::string(setting.DefaultNote) + ") is used";
+    const std::string used = setting.KeepsOutOfRange && ParseWholeNumber(value, n)
+                                 ? "only its low 16 bits count (" + std::to_string(n & 0xFFFF) + ")"
+                             : *setting.Default != '\0'
+                                 ? std::string(setting.Default) + " is used"
+                                 : "the default (" + std::string(setting.DefaultNote) + ") is used";
     warnings.push_back("[" + std::string(setting.Section) + "] " + setting.Key + " = " +
                        Shown(value) + ": " + problem + "; " + used);
   }
@@ -185,7 +185,8 @@ bool CommandFound(const std::string& command, const char* path) {
     return true;
   auto runnable = [](const std::string& file) {
     struct stat st {};
-    return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0;
+    return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(file.c_str(), X_OK) == 0;
   };
   if (word.find('/') != std::string::npos) return runnable(word);
   const std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
@@ -208,7 +209,8 @@ std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned 
     if (::stat(path.c_str(), &st) != 0) continue;
     std::string who;
     if ((st.st_mode & S_IWGRP) != 0) who = "writable by its group";
-    if ((st.st_mode & S_IWOTH) != 0) who += std::string(who.empty() ? "" : " and ") + "writable by others";
+    if ((st.st_mode & S_IWOTH) != 0)
+      who += std::string(who.empty() ? "" : " and ") + "writable by others";
     if (st.st_uid != uid && st.st_uid != 0)
       who += std::string(who.empty() ? "" : " and ") + "owned by uid " + std::to_string(st.st_uid);
     if (who.empty()) continue;
@@ -230,8 +232,9 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   }
   f.Report.push_back("configuration: " + iniPath);
   for (const TIniReader::Entry& e : ini.Entries())
-    f.Report.push_back("  [" + Shown(e.Section) + "] " + Shown(e.Key) + " = " + Shown(e.Value) +
-                       (FindSetting(e.Section, e.Key) != nullptr ? "" : "    (unknown key, ignored)"));
+    f.Report.push_back(
+        "  [" + Shown(e.Section) + "] " + Shown(e.Key) + " = " + Shown(e.Value) +
+        (FindSetting(e.Section, e.Key) != nullptr ? "" : "    (unknown key, ignored)"));
   std::string charset;
   if (ini.ReadFull("main", "charset", charset))
     f.Report.push_back("charset: " + Shown(charset));

@@ -157,7 +157,8 @@ bool ExpandBaseList(const std::string& list, const std::vector<TCatalogueEntryRe
       continue;
     }
     const std::size_t dash = word.find('-');
-    const std::string low = dash == std::string::npos ? "" : CanonicalNumber(Trimmed(word.substr(0, dash)));
+    const std::string low =
+        dash == std::string::npos ? "" : CanonicalNumber(Trimmed(word.substr(0, dash)));
     const std::string high =
         dash == std::string::npos ? "" : CanonicalNumber(Trimmed(word.substr(dash + 1)));
     if (!low.empty() && !high.empty()) {

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-
 namespace corvix {
 
 struct TOptionsRec;

@@ -22,13 +22,16 @@ namespace {
 std::string Described(const TOptionsRec& o) {
   const char* modes[] = {"screens", "help", "version", "check", "post", "list"};
   std::string d = modes[static_cast<int>(o.Mode)];
-  for (auto [name, value] : {std::pair{"config", &o.ConfigPath}, {"file", &o.MsgFile},
-                             {"bases", &o.Bases}, {"subject", &o.Subject}, {"pattern", &o.Pattern}})
+  for (auto [name, value] : {std::pair{"config", &o.ConfigPath},
+                             {"file", &o.MsgFile},
+                             {"bases", &o.Bases},
+                             {"subject", &o.Subject},
+                             {"pattern", &o.Pattern}})
     if (!value->empty()) d += std::string(" ") + name + "=" + *value;
   if (o.Select) d += " select=" + *o.Select;
   if (o.From) d += " from=" + *o.From;
-  for (auto [name, on] : {std::pair{"yes", o.Yes}, {"dry", o.DryRun}, {"quiet", o.Quiet},
-                          {"force", o.Force}})
+  for (auto [name, on] :
+       {std::pair{"yes", o.Yes}, {"dry", o.DryRun}, {"quiet", o.Quiet}, {"force", o.Force}})
     if (on) d += std::string(" ") + name;
   return d;
 }
@@ -41,7 +44,8 @@ TEST(Options, EachFormAndEachMisuse) {
       {{}, "screens"},
       {{""}, "screens"},  // an empty argument counts as none
       {{"m.txt", "-c", "a.ini"}, "screens config=a.ini file=m.txt"},
-      {{"--config=b.ini", "-sweekly", "--force", "m"}, "screens config=b.ini file=m select=weekly force"},
+      {{"--config=b.ini", "-sweekly", "--force", "m"},
+       "screens config=b.ini file=m select=weekly force"},
       {{"--select=w", "--", "-x"}, "screens file=-x select=w"},
       {{"-"}, "screens file=-"},
       {{"m.txt", "--check"}, "!'m.txt': --check takes no file"},
@@ -101,8 +105,8 @@ TEST(Settings, TheManualPageAndTheExampleCoverTheTable) {
     const std::size_t at = page.find(".SS " + section);
     ASSERT_NE(at, std::string::npos) << section;
     const std::string part = page.substr(at, page.find(".S", at + 4) - at);
-    EXPECT_TRUE(std::regex_search(part, std::regex("\n\\.BR? ([^\n]*\" )?" + std::string(s.Key) +
-                                                   "( |\n)")))
+    EXPECT_TRUE(std::regex_search(
+        part, std::regex("\n\\.BR? ([^\n]*\" )?" + std::string(s.Key) + "( |\n)")))
         << s.Key;
     const std::string body = example.substr(example.find("\n" + section));
     EXPECT_TRUE(std::regex_search(body.substr(0, body.find("\n[", 1)),
