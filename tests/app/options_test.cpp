@@ -9,8 +9,10 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "app/catalogue.h"
 #include "app/config_search.h"
 #include "app/settings.h"
 #include "testkit/temp_dir.h"
@@ -122,6 +124,24 @@ TEST(Settings, TheManualPageAndTheExampleCoverTheTable) {
     }
     rest = m.suffix();
   }
+}
+
+TEST(Catalogue, PatternsOfScriptsMatchAsDocumented) {
+  for (auto [pattern, text, match] : {std::tuple{"LINUX*", "linux.misc", true},
+                                      {"L?NUX", "LINUX", true},
+                                      {"*.7", "A.B.7", true},
+                                      {"*", "", true},
+                                      {"LINUX", "LINUX.7", false},
+                                      {"?", "", false},
+                                      {"a*b*c", "aXbYbZ", false}}) {
+    EXPECT_EQ(WildcardMatch(pattern, text), match) << pattern << " " << text;
+  }
+  const TCatalogueEntryRec base{120, "RETRO", "Old Computers"};
+  for (auto [pattern, match] :
+       {std::pair{"", true}, {"12", true}, {"retro", true}, {"D COMP", true}, {"linux", false}}) {
+    EXPECT_EQ(BaseMatches(base, pattern), match) << pattern;
+  }
+  EXPECT_EQ(ListedBaseLine({7, "T\x01", "Gr\x81n"}, true), "7\tT?\tGr\xC3\xBCn\n");
 }
 
 TEST(ConfigSearch, FirstFoundWinsAndANamedFileIsTheOnlyOne) {

@@ -14,6 +14,7 @@
 #include "app/posting_job.h"
 #include "app/run.h"
 #include "app/session.h"
+#include "app/settings.h"
 #include "testkit/temp_dir.h"
 
 namespace corvix {
@@ -77,6 +78,53 @@ TEST_F(StartupFilesTest, TheHostDirectoryMustBeADirectoryOfAtMost255Characters) 
             std::string::npos);
   Write("host/corvixutil", "#!/bin/sh\n");
   EXPECT_NE(UtilityWarning(dir_ + "/host").find("not an executable file"), std::string::npos);
+}
+
+// Who may change the host directory or its utility may run code as the operator.
+TEST_F(StartupFilesTest, OwnershipAndTheEditorAreWarnedOf) {
+  Write("host/corvixutil", "#!/bin/sh\n");
+  const std::string host = dir_ + "/host", util = host + "/corvixutil";
+  const struct {
+    mode_t Dir, Util;
+    unsigned Uid;
+    std::vector<std::string> Who;  // after "PATH: ", per path warned of
+  } cases[] = {
+      {0755, 0755, ::geteuid(), {}},
+      {0775, 0755, ::geteuid(), {host + ": writable by its group"}},
+      {0755, 0757, ::geteuid(), {util + ": writable by others"}},
+  };
+  for (const auto& c : cases) {
+    ::chmod(host.c_str(), c.Dir);
+    ::chmod(util.c_str(), c.Util);
+    const std::vector<std::string> warnings = OwnershipWarnings(host, c.Uid);
+    ASSERT_EQ(warnings.size(), c.Who.size());
+    for (std::size_t i = 0; i < c.Who.size(); ++i)
+      EXPECT_EQ(warnings[i].rfind(c.Who[i] + "; whoever can change it", 0), 0u) << warnings[i];
+  }
+  ::chmod(host.c_str(), 0755);
+  // Owned by another user (root may own them: it can do anything anyway).
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(host.c_str(), 4242, static_cast<gid_t>(-1)), 0);
+  }
+  const std::vector<std::string> owned = OwnershipWarnings(host, root ? 0 : ::geteuid() + 1);
+  ASSERT_FALSE(owned.empty());
+  EXPECT_EQ(
+      owned[0].rfind(host + ": owned by uid " + (root ? "4242" : std::to_string(::geteuid())), 0),
+      0u);
+  // The editor's first word is looked up in PATH; shell syntax is left to the shell.
+  ::chmod(util.c_str(), 0755);
+  EXPECT_TRUE(CommandFound("corvixutil -x", host.c_str()));
+  EXPECT_TRUE(CommandFound(" " + util, "/nowhere"));
+  EXPECT_FALSE(CommandFound("nano", host.c_str()));
+  EXPECT_FALSE(CommandFound(host, "/"));  // a directory is not a program
+  EXPECT_TRUE(CommandFound("TERM=vt100 nano", "/nowhere"));
+  std::string source;
+  EXPECT_EQ(EditorCommand("", "", "vi", source), "vi");
+  EXPECT_EQ(source, "$EDITOR");
+  EXPECT_EQ(EditorCommand("", "emacs", "vi", source), "emacs");
+  EXPECT_EQ(EditorCommand("joe", "emacs", "vi", source), "joe");
+  EXPECT_EQ(EditorCommand("", nullptr, "", source) + source, "");
 }
 
 TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSetting) {
