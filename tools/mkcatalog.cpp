@@ -115,18 +115,18 @@ const char* const kTopics[] = {"GENERAL", "SYSOP",   "LINUX",   "RETRO", "AMIGA"
 
 int main(int argc, char** argv) {
   using corvix::TArgKind;
-  static constexpr corvix::TOptionSpecRec kOptions[] = {{"help", 'h', TArgKind::argNone},
-                                                        {"version", 'V', TArgKind::argNone},
-                                                        {"generate", 0, TArgKind::argRequired},
-                                                        {"dump", 0, TArgKind::argNone}};
+  static constexpr corvix::TOptionDefRec kOptions[] = {{"help", 'h', TArgKind::argNone},
+                                                       {"version", 'V', TArgKind::argNone},
+                                                       {"generate", 0, TArgKind::argRequired},
+                                                       {"dump", 0, TArgKind::argNone}};
   const corvix::TParsedArgsRec args =
       corvix::ParseArguments(kOptions, std::vector<std::string>(argv + 1, argv + argc));
   if (!args.Error.empty()) return Misuse(args.Error);
   bool given[4] = {};
   std::string generate;
   for (const corvix::TGivenOptionRec& o : args.Options) {
-    given[o.Spec] = true;
-    if (o.Spec == 2) generate = o.Value;
+    given[o.Option] = true;
+    if (o.Option == 2) generate = o.Value;
   }
   if (given[0]) {
     std::fputs(kUsage, stdout);

@@ -28,7 +28,7 @@ enum : std::size_t {
   optCount
 };
 
-constexpr TOptionSpecRec kOptions[optCount] = {
+constexpr TOptionDefRec kOptions[optCount] = {
     {"help", 'h', TArgKind::argNone},         {"version", 'V', TArgKind::argNone},
     {"config", 'c', TArgKind::argRequired},   {"check", 0, TArgKind::argNone},
     {"select", 's', TArgKind::argRequired},   {"post", 0, TArgKind::argRequired},
@@ -52,8 +52,8 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
 
   bool given[optCount] = {};
   for (const TGivenOptionRec& o : parsed.Options) {
-    given[o.Spec] = true;
-    switch (o.Spec) {
+    given[o.Option] = true;
+    switch (o.Option) {
       case optConfig:
         options.ConfigPath = o.Value;
         break;

@@ -15,14 +15,14 @@ enum class TArgKind : std::uint8_t {
   argOptional,  // --name or --name=VALUE only (a following word is an operand)
 };
 
-struct TOptionSpecRec {
+struct TOptionDefRec {
   const char* Long;  // without the leading "--"
   char Short;        // 0: no short form
   TArgKind Arg;
 };
 
 struct TGivenOptionRec {
-  std::size_t Spec;  // index into the table
+  std::size_t Option;  // index into the table
   bool HasValue = false;
   std::string Value;
 };
@@ -40,7 +40,7 @@ struct TParsedArgsRec {
 // that names only one option. Misuse stops the reading with a message in
 // getopt's words: an unknown or ambiguous option, a missing value, a value
 // given to a flag, or an option given twice.
-TParsedArgsRec ParseArguments(std::span<const TOptionSpecRec> specs,
+TParsedArgsRec ParseArguments(std::span<const TOptionDefRec> table,
                               const std::vector<std::string>& args);
 
 }  // namespace corvix
