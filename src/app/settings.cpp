@@ -64,7 +64,7 @@ const std::vector<TSettingRec>& Settings() {
        0,
        0,
        {"bold", "explicit"},
-       "bold on the Linux console",
+       "bold on the Linux console, else explicit",
        "how bright colours are sent"},
       {"main",
        "redraw",

@@ -208,9 +208,11 @@ std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned 
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) continue;
     std::string who;
-    if ((st.st_mode & S_IWGRP) != 0) who = "writable by its group";
-    if ((st.st_mode & S_IWOTH) != 0)
-      who += std::string(who.empty() ? "" : " and ") + "writable by others";
+    const bool group = (st.st_mode & S_IWGRP) != 0, others = (st.st_mode & S_IWOTH) != 0;
+    if (group || others)
+      who = std::string("writable by ") + (group && others ? "group and others"
+                                           : group         ? "its group"
+                                                           : "others");
     if (st.st_uid != uid && st.st_uid != 0)
       who += std::string(who.empty() ? "" : " and ") + "owned by uid " + std::to_string(st.st_uid);
     if (who.empty()) continue;

@@ -86,7 +86,8 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
   std::string out;
   std::size_t at = 0;
   for (std::size_t i = 0; at < summary.size(); ++i) {
-    const std::size_t end = summary.find('\n', at) + 1;
+    const std::size_t newline = summary.find('\n', at);
+    const std::size_t end = newline == std::string::npos ? summary.size() : newline + 1;
     const std::string line = summary.substr(at, end - at);
     at = end;
     const bool failed = i < posted.size() && PostingExitStatus({posted[i]}) != kExitDone;
