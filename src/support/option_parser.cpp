@@ -15,7 +15,7 @@ std::size_t FindLong(std::span<const TOptionDefRec> table, const std::string& na
   for (std::size_t i = 0; i < table.size(); ++i) {
     const std::string candidate = table[i].Long;
     if (candidate == name) return i;
-    if (candidate.compare(0, name.size(), name) != 0) continue;
+    if (name.empty() || candidate.compare(0, name.size(), name) != 0) continue;
     candidates += " '" + LongName(table[i]) + "'";
     found = found == table.size() ? i : table.size() + 1;
   }

@@ -74,6 +74,7 @@ TEST(Options, EachFormAndEachMisuse) {
       {{"--config"}, "!option '--config' requires an argument"},
       {{"--config="}, "!option '--config' needs the name of a configuration file"},
       {{"--yes=1"}, "!option '--yes' doesn't allow an argument"},
+      {{"--=x"}, "!unrecognized option '--'"},
       {{"--s", "x"}, "!option '--s' is ambiguous; possibilities: '--select' '--subject'"},
       {{"-s", "a", "--select", "b"}, "!option '--select' given more than once"},
       {{"-q", "m"}, "!option '--quiet' is used only with --post"},
@@ -89,8 +90,16 @@ TEST(Options, EachFormAndEachMisuse) {
   }
 }
 
+// A file of doc/: beside this source, whose path the compiler may have been
+// given relative to the build directory, so the working directory's parents
+// are tried as well.
 std::string ReadDoc(const char* name) {
-  std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "../../doc" / name);
+  namespace fs = std::filesystem;
+  fs::path doc = fs::path(__FILE__).parent_path() / "../../doc" / name;
+  for (fs::path dir = fs::current_path(); !fs::exists(doc) && dir != dir.parent_path();
+       dir = dir.parent_path())
+    doc = dir / "doc" / name;
+  std::ifstream in(doc);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
