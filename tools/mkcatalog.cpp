@@ -4,17 +4,23 @@
 //   mkcatalog OUTPUT [LIST]      LIST (or standard input): one base a line,
 //                                "number<TAB>echotag<TAB>name"
 //   mkcatalog OUTPUT --generate N   N made-up bases numbered 1..N
+//   mkcatalog --dump CATALOGUE   the catalogue back as such lines
 //
 // The whole input is read and checked before OUTPUT is opened, so a bad line
-// never leaves an existing catalogue cut short.
+// or a misused command line never leaves an existing catalogue cut short.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "support/option_parser.h"
+#include "support/version.h"
 
 namespace {
 
@@ -42,12 +48,52 @@ std::vector<unsigned char> Record(unsigned number, const std::string& tag,
 constexpr char kUsage[] =
     "usage: mkcatalog OUTPUT [LIST]\n"
     "       mkcatalog OUTPUT --generate N\n"
+    "       mkcatalog --dump CATALOGUE\n"
+    "       mkcatalog --help | --version\n"
     "\n"
     "Writes a message-base catalogue: one 768-byte record per base.\n"
     "LIST (standard input when not given) holds one base a line:\n"
     "  number<TAB>echotag<TAB>name\n"
-    "with the number from 0 to 65535; empty lines and lines starting with '#' are skipped.\n"
-    "--generate N makes N bases numbered 1 to N (N at most 65535).\n";
+    "with the number from 0 to 65535, each number once; empty lines and lines\n"
+    "starting with '#' are skipped. Nothing is written when a line is wrong.\n"
+    "--generate N makes N bases numbered 1 to N (N at most 65535).\n"
+    "--dump CATALOGUE prints a catalogue as such lines.\n"
+    "Exit status: 0 done, 1 an error, 2 a misused command line.\n";
+
+int Misuse(const std::string& message) {
+  std::fprintf(stderr, "mkcatalog: %s\nTry 'mkcatalog --help'.\n", message.c_str());
+  return 2;
+}
+
+// A field as a list line can hold it: tabs and line breaks would split it.
+std::string Listable(const unsigned char* field, std::size_t room) {
+  std::string out(reinterpret_cast<const char*>(field + 1), std::min<std::size_t>(field[0], room));
+  for (char& c : out)
+    if (c == '\t' || c == '\n' || c == '\r') c = '?';
+  return out;
+}
+
+// Prints every whole record of Path as "number<TAB>echotag<TAB>name".
+int Dump(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::perror(path);
+    return 1;
+  }
+  std::array<unsigned char, kRecSize> rec{};
+  std::string out;
+  while (in.read(reinterpret_cast<char*>(rec.data()), kRecSize)) {
+    out += std::to_string(rec[0] | (rec[1] << 8)) + "\t" +
+           Listable(rec.data() + kTagOffset, kRecSize - kTagOffset - 1) + "\t" +
+           Listable(rec.data() + kNameOffset, kRecSize - kNameOffset - 1) + "\n";
+  }
+  if (in.bad()) {
+    std::perror(path);
+    return 1;
+  }
+  std::fputs(out.c_str(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
 
 // The decimal number in Text when it is one from 0 to 65535.
 bool ParseBaseNumber(const std::string& text, unsigned& number) {
@@ -68,17 +114,38 @@ const char* const kTopics[] = {"GENERAL", "SYSOP",   "LINUX",   "RETRO", "AMIGA"
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
+  using corvix::TArgKind;
+  static constexpr corvix::TOptionDefRec kOptions[] = {{"help", 'h', TArgKind::argNone},
+                                                       {"version", 'V', TArgKind::argNone},
+                                                       {"generate", 0, TArgKind::argRequired},
+                                                       {"dump", 0, TArgKind::argNone}};
+  const corvix::TParsedArgsRec args =
+      corvix::ParseArguments(kOptions, std::vector<std::string>(argv + 1, argv + argc));
+  if (!args.Error.empty()) return Misuse(args.Error);
+  bool given[4] = {};
+  std::string generate;
+  for (const corvix::TGivenOptionRec& o : args.Options) {
+    given[o.Option] = true;
+    if (o.Option == 2) generate = o.Value;
   }
-  if (argc < 2 || argc > 4 || (argc == 4 && std::strcmp(argv[2], "--generate") != 0) ||
-      (argc == 3 && std::strcmp(argv[2], "--generate") == 0)) {
-    std::fputs(kUsage, stderr);
-    return 2;
+  if (given[0]) {
+    std::fputs(kUsage, stdout);
+    return 0;
   }
+  if (given[1]) {
+    std::printf("mkcatalog %s\n", corvix::kVersion);
+    return 0;
+  }
+  const std::vector<std::string>& operands = args.Operands;
+  if (given[3]) {
+    if (given[2] || operands.size() != 1)
+      return Misuse("--dump takes one catalogue and nothing else");
+    return Dump(operands[0].c_str());
+  }
+  if (operands.empty()) return Misuse("the output catalogue is missing");
+  if (operands.size() > (given[2] ? 1u : 2u))
+    return Misuse("unexpected '" + operands.back() + "'" + (given[2] ? " with --generate" : ""));
+  const char* output = operands[0].c_str();
   std::string catalogue;
   unsigned count = 0;
   auto emit = [&](unsigned number, const std::string& tag, const std::string& name) {
@@ -86,11 +153,11 @@ int main(int argc, char** argv) {
     catalogue.append(reinterpret_cast<const char*>(rec.data()), rec.size());
     ++count;
   };
-  if (argc == 4) {
+  if (given[2]) {
     unsigned n = 0;
-    if (!ParseBaseNumber(argv[3], n)) {
+    if (!ParseBaseNumber(generate, n)) {
       std::fprintf(stderr, "mkcatalog: --generate takes a number from 0 to 65535, not \"%s\"\n",
-                   argv[3]);
+                   generate.c_str());
       return 1;
     }
     for (unsigned i = 1; i <= n; ++i) {
@@ -100,15 +167,19 @@ int main(int argc, char** argv) {
     }
   } else {
     std::ifstream file;
-    const char* listName = argc >= 3 ? argv[2] : "standard input";
-    if (argc >= 3) {
-      file.open(argv[2]);
+    const bool fromFile = operands.size() == 2;
+    const char* listName = fromFile ? operands[1].c_str() : "standard input";
+    if (fromFile) {
+      file.open(listName);
       if (!file) {
-        std::perror(argv[2]);
+        std::perror(listName);
         return 1;
       }
     }
-    std::istream& in = argc >= 3 ? static_cast<std::istream&>(file) : std::cin;
+    std::istream& in = fromFile ? static_cast<std::istream&>(file) : std::cin;
+    // The line each number was first given on: a number twice would give the
+    // host utility two bases of one number, and the list the wrong one.
+    std::map<unsigned, unsigned long> lineOf;
     std::string line;
     unsigned long lineNo = 0;
     while (std::getline(in, line)) {
@@ -130,6 +201,13 @@ int main(int argc, char** argv) {
                      listName, lineNo, line.substr(0, t1).c_str());
         return 1;
       }
+      if (auto [first, isNew] = lineOf.emplace(number, lineNo); !isNew) {
+        std::fprintf(stderr,
+                     "mkcatalog: %s:%lu: base number %u is already on line %lu; nothing was "
+                     "written\n",
+                     listName, lineNo, number, first->second);
+        return 1;
+      }
       emit(number, line.substr(t1 + 1, t2 - t1 - 1), line.substr(t2 + 1));
     }
     if (in.bad()) {
@@ -137,17 +215,17 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
   if (!out) {
-    std::perror(argv[1]);
+    std::perror(output);
     return 1;
   }
   out.write(catalogue.data(), static_cast<std::streamsize>(catalogue.size()));
   out.close();
   if (!out) {
-    std::perror(argv[1]);
+    std::perror(output);
     return 1;
   }
-  std::fprintf(stderr, "mkcatalog: %u bases written to %s\n", count, argv[1]);
+  std::fprintf(stderr, "mkcatalog: %u bases written to %s\n", count, output);
   return 0;
 }

@@ -258,12 +258,15 @@ void LoadSelectionPrompt(TBar& list) {
     chosen = names[static_cast<std::size_t>(pick.Current - 1)];
   }
   std::vector<std::string> numbers;
-  std::string error;
-  if (!LoadSelection(chosen, numbers, error)) {
+  std::string error, catalogue;
+  if (!LoadSelection(chosen, numbers, error, &catalogue)) {
     Notice(error);
     return;
   }
   MarkSelection(list, numbers);
+  // Numbers mean other bases in another catalogue: the marks need a look.
+  if (!OtherCatalogueProblem(chosen, catalogue).empty())
+    Notice("This selection was saved from another catalogue: check the marks.");
 }
 
 }  // namespace

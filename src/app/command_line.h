@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "app/session.h"
+#include "support/version.h"
 
 namespace corvix {
-
-inline constexpr char kVersion[] = "1.0.0";
 
 // The usage text printed by --help.
 std::string UsageText();

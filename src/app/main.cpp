@@ -1,11 +1,11 @@
 // corvixmass: posts one message file into many message bases of the host BBS.
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/options.h"
 #include "app/run.h"
 #include "app/run_scope.h"
 #include "app/selections.h"
@@ -15,34 +15,25 @@
 #include "term/console.h"
 
 int main(int argc, char** argv) {
-  corvix::TStartupOptions options;
-  std::string misuse = corvix::TakeStartupOptions(argc, argv, options);
-  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+  // The command line is read once, here; everything after takes this value.
+  corvix::TOptionsRec options;
+  if (std::string misuse = corvix::ParseOptions(argc, argv, options); !misuse.empty())
+    return corvix::ReportMisuse(misuse);
+  if (options.Mode == corvix::TRunMode::modeHelp) {
     std::fputs(corvix::UsageText().c_str(), stdout);
     return 0;
   }
-  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+  if (options.Mode == corvix::TRunMode::modeVersion) {
     std::printf("corvixmass %s\n", corvix::kVersion);
     return 0;
   }
-  if (!misuse.empty()) {
-    std::fprintf(stderr, "%s\n", misuse.c_str());
-    return 1;
-  }
-  options.Unattended = corvix::IsUnattendedPost(argc, argv);
-  if (!options.Unattended && !corvix::TakeSelectOption(argc, argv)) return 1;
-  // An option the interactive run does not know is refused rather than taken
-  // for a message file to create (after "--" it is a file name).
-  if (!options.Unattended && !options.UnknownOption.empty()) {
-    std::fprintf(stderr, "corvixmass: unknown option %s (see corvixmass --help)\n",
-                 options.UnknownOption.c_str());
-    return 1;
-  }
   if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
-  if (options.Unattended) return corvix::RunUnattended(argc, argv);
+  if (options.Mode == corvix::TRunMode::modePost) return corvix::RunUnattended(options);
+  if (options.Mode == corvix::TRunMode::modeListBases) return corvix::ListBases(options);
+  if (options.Select && !corvix::TakeStartSelection(*options.Select, options.Force)) return 1;
   try {
     corvix::TRunScope scope;
-    corvix::RunSession(argc, argv);
+    corvix::RunSession(options);
   } catch (const std::bad_alloc&) {
     // The scope has unwound on the way here, as below.
     std::fputs(corvix::PostingSummary(corvix::Session.Posted).c_str(), stdout);

@@ -13,11 +13,12 @@
 #include "app/child_process.h"
 #include "app/command_line.h"
 #include "app/dialogs.h"
-#include "app/ini_reader.h"
 #include "app/message_info.h"
+#include "app/options.h"
 #include "app/posting_job.h"
 #include "app/run_scope.h"
 #include "app/session.h"
+#include "app/settings.h"
 #include "app/startup_checks.h"
 #include "support/file_utils.h"
 #include "support/string_utils.h"
@@ -44,36 +45,32 @@ bool LinuxConsole() {
   return term != nullptr && std::strncmp(term, "linux", 5) == 0;
 }
 
-// The colors key: "bold" or "explicit"; missing or anything else, bold on
-// the Linux console and explicit everywhere else.
-bool ExplicitColors(const ShortString& value) {
-  const ShortString v = LowerStr(value);
-  if (v == ShortString("bold") || v == ShortString("explicit")) return v == ShortString("explicit");
-  return !LinuxConsole();
-}
-
 }  // namespace
 
 void ReadConfiguration() {
-  if (Session.IniPath.empty()) Session.IniPath = (Session.AppDir + "corvixmass.ini").Str();
   TIniReader ini(Session.IniPath);
-  Session.EditorCmd = ini.ReadString("main", "editor", "");
-  ShortString charset = LowerStr(ini.ReadString("main", "charset", DefaultCharset()));
-  Session.Utf8Terminal = charset == ShortString("utf8") || charset == ShortString("utf-8");
-  Session.ExplicitColors = ExplicitColors(ini.ReadString("main", "colors", ""));
-  ini.ReadString("main", "temp_folder", "/tmp");
-  ini.ReadString("main", "signature", "");
-  Session.PostDelay = ini.ReadInteger("main", "delay", 100);
-  Session.EscapeDelay = TInput::EscapeDelayOrDefault(ini.ReadInteger("main", "escape_delay", 0));
-  Session.RedrawFull = LowerStr(ini.ReadString("main", "redraw", "changes")) == ShortString("full");
-  Session.BasesPath = ini.ReadString("corvix", "mbases", "");
-  ini.ReadString("corvix", "corvixutil", "");
-  Session.HostDir = ini.ReadString("corvix", "dir", "");
+  std::string source;
+  Session.EditorCmd = ShortString(EditorCommand(
+      SettingText(ini, "main", "editor"), std::getenv("VISUAL"), std::getenv("EDITOR"), source));
+  // A choice without a fixed default takes it from the surroundings.
+  std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
+  if (charset.empty()) charset = DefaultCharset();
+  Session.Utf8Terminal = charset == "utf8" || charset == "utf-8";
+  const std::string colors = LowerStr(ShortString(SettingText(ini, "main", "colors"))).Str();
+  Session.ExplicitColors = colors.empty() ? !LinuxConsole() : colors == "explicit";
+  Session.PostDelay = SettingInteger(ini, "main", "delay");
+  Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
+  Session.RedrawFull =
+      LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
+  Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
+  Session.HostDir = ShortString(SettingText(ini, "corvix", "dir"));
   // With a UTF-8 terminal the texts are converted to code page 437 like typed
   // keys, so the screen, what is typed and the job file all hold one set.
-  Session.MsgFrom = ini.ReadText("message", "from", "", Session.Utf8Terminal);
-  Session.MsgTo = ini.ReadText("message", "to", "", Session.Utf8Terminal);
-  Session.MsgSubject = ini.ReadText("message", "subject", "", Session.Utf8Terminal);
+  for (auto [key, field] : {std::pair{"from", &Session.MsgFrom},
+                            {"to", &Session.MsgTo},
+                            {"subject", &Session.MsgSubject}})
+    *field =
+        ini.ReadText("message", key, FindSetting("message", key)->Default, Session.Utf8Terminal);
 }
 
 void Shutdown() {
@@ -87,7 +84,7 @@ void Shutdown() {
   std::exit(RunExitStatus());
 }
 
-void RunSession(int argc, char** argv) {
+void RunSession(const TOptionsRec& options) {
   // The configuration is read before the screen object exists, so that the
   // very first byte sent already follows its charset setting.
   Session.AppDir = JustPath(ProgramArg0());
@@ -106,12 +103,12 @@ void RunSession(int argc, char** argv) {
 
   // A longer argument would be cut to another path, which could then be
   // created, edited and posted in its place.
-  if (argc > 1 && std::strlen(argv[1]) > ShortString::kMaxLength) {
+  if (options.MsgFile.size() > ShortString::kMaxLength) {
     MsgBox(kMsgNotice, "The path of this file is longer than 255 characters.");
     Session.ExitStatus = kExitError;
     Shutdown();
   }
-  ShortString arg = argc > 1 ? ShortString(argv[1]) : ShortString("");
+  ShortString arg(options.MsgFile);
   if (!arg.empty()) {
     if (FileExists(arg)) {
       Session.MsgFile = arg;

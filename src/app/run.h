@@ -6,12 +6,15 @@ namespace corvix {
 // Fills the screen with the light shade (79 columns on every row) in grey.
 void DrawBackground();
 
-// Reads the configuration file (Session.IniPath; when empty, corvixmass.ini
-// beside the executable) into the session record.
+struct TOptionsRec;
+
+// Reads the configuration file Session.IniPath into the session record, each
+// setting as the table of settings says.
 void ReadConfiguration();
 
 // The whole session: from the screen set-up to Shutdown (which does not
-// return). Throws IoError when a checked file operation fails.
-[[noreturn]] void RunSession(int argc, char** argv);
+// return), with the message file Options names. Throws IoError when a
+// checked file operation fails.
+[[noreturn]] void RunSession(const TOptionsRec& options);
 
 }  // namespace corvix

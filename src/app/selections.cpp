@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <bitset>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
+#include "app/session.h"
+#include "app/settings.h"
 #include "app/state_dir.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
@@ -70,7 +73,8 @@ bool SaveSelection(const std::string& name, const std::vector<std::string>& numb
   }
   const std::string dir = EnsureStateDir(kSelectionsSub, error);
   if (dir.empty()) return false;
-  std::string text;
+  const std::string catalogue = SelectionCatalogue();
+  std::string text = catalogue.empty() ? "" : "# catalogue: " + catalogue + "\n";
   for (const std::string& n : numbers) text += n + "\n";
   // Written beside the old file under a name no selection can have, then
   // renamed over it: a failed write leaves the old selection as it was.
@@ -96,8 +100,10 @@ bool SaveSelection(const std::string& name, const std::vector<std::string>& numb
   return true;
 }
 
-bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, std::string& error) {
+bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, std::string& error,
+                   std::string* catalogue) {
   numbers.clear();
+  if (catalogue != nullptr) catalogue->clear();
   if (!ValidSelectionName(name)) {
     error = "\"" + name + "\" is not a valid selection name";
     return false;
@@ -129,6 +135,12 @@ bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, s
     const std::string line = Trimmed(std::string_view(text).substr(at, end - at));
     at = end + 1;
     if (line.empty()) continue;
+    if (line[0] == '#') {
+      constexpr std::string_view kCatalogueLine = "# catalogue: ";
+      if (catalogue != nullptr && line.starts_with(kCatalogueLine))
+        *catalogue = line.substr(kCatalogueLine.size());
+      continue;
+    }
     const long number = BaseNumberOf(line);
     if (number < 0) {
       error = path + ", line " + std::to_string(lineNo) + ": \"" + line + "\" is not a base number";
@@ -175,23 +187,37 @@ std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers) 
   return marked;
 }
 
-bool TakeSelectOption(int& argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--select") != 0) continue;
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "corvixmass: --select needs the name of a saved selection\n");
-      return false;
-    }
-    std::string error;
-    if (!LoadSelection(argv[i + 1], StartSelection, error)) {
-      std::fprintf(stderr, "corvixmass: %s\n", error.c_str());
-      return false;
-    }
-    HaveStartSelection = true;
-    for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
-    argc -= 2;
-    return true;
+std::string SelectionCatalogue() {
+  std::string path = Session.BasesPath.Str();
+  if (path.empty()) {
+    TIniReader ini(Session.IniPath);
+    path = SettingText(ini, "corvix", "mbases");
   }
+  if (path.empty() || path[0] == '/') return path;
+  std::string dir = Session.StartDir.Str();
+  char cwd[PATH_MAX];
+  if (dir.empty() && ::getcwd(cwd, sizeof cwd) != nullptr) dir = cwd;
+  return dir + (!dir.empty() && dir.back() == '/' ? "" : "/") + path;
+}
+
+std::string OtherCatalogueProblem(const std::string& name, const std::string& recorded) {
+  const std::string current = SelectionCatalogue();
+  if (recorded.empty() || recorded == current) return "";
+  return "selection \"" + name + "\" was saved from the catalogue " + recorded + ", not " + current;
+}
+
+bool TakeStartSelection(const std::string& name, bool force) {
+  std::string error, catalogue;
+  if (!LoadSelection(name, StartSelection, error, &catalogue)) {
+    std::fprintf(stderr, "corvixmass: %s\n", error.c_str());
+    return false;
+  }
+  error = OtherCatalogueProblem(name, catalogue);
+  if (!error.empty() && !force) {
+    std::fprintf(stderr, "corvixmass: %s (--force marks its numbers anyway)\n", error.c_str());
+    return false;
+  }
+  HaveStartSelection = true;
   return true;
 }
 

@@ -1,5 +1,6 @@
 // Named selections: the marked base numbers saved under a name in the state
-// directory (selections/NAME, one number per line), loaded back into the base
+// directory (selections/NAME: a line "# catalogue: PATH" naming the catalogue
+// they were chosen from, then one number per line), loaded back into the base
 // list, and the --select option that starts the list with one of them marked.
 #pragma once
 
@@ -18,14 +19,27 @@ bool ValidSelectionName(std::string_view name);
 // The base numbers (the items' Data) of every marked item, in list order.
 std::vector<std::string> MarkedBaseNumbers(const TBar& list);
 
-// Writes Numbers, one per line, to selections/NAME, replacing any earlier one
-// only once the new file is complete. False with the reason in Error.
+// The catalogue of this run as a selection records it: [corvix] mbases made
+// absolute against the start directory.
+std::string SelectionCatalogue();
+
+// Writes the catalogue line and Numbers, one per line, to selections/NAME,
+// replacing any earlier one only once the new file is complete. False with
+// the reason in Error.
 bool SaveSelection(const std::string& name, const std::vector<std::string>& numbers,
                    std::string& error);
 
-// Reads selections/NAME. Blank lines are skipped; any other line must be a
-// base number (0-65535). False with the reason in Error.
-bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, std::string& error);
+// Reads selections/NAME. Blank lines and lines starting with '#' are skipped;
+// any other line must be a base number (0-65535). The catalogue line's path
+// goes to Catalogue when given (empty for a file without one). False with the
+// reason in Error.
+bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, std::string& error,
+                   std::string* catalogue = nullptr);
+
+// The complaint when selection Name, saved from catalogue Recorded, is loaded
+// against another catalogue than SelectionCatalogue(); empty when it is the
+// same or the selection does not say.
+std::string OtherCatalogueProblem(const std::string& name, const std::string& recorded);
 
 // True when selections/NAME exists.
 bool SelectionExists(const std::string& name);
@@ -37,11 +51,10 @@ std::vector<std::string> SelectionNames();
 // the list are ignored); every other item is unmarked. Returns the items marked.
 std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers);
 
-// --select NAME anywhere in the arguments: loads that selection for the base
-// list and removes the two arguments, so the rest reads as without them.
-// False, after a message on standard error, for a bad name, a missing or
-// unreadable selection, or a missing NAME.
-bool TakeSelectOption(int& argc, char** argv);
+// --select NAME: loads that selection for the base list. False, after a
+// message on standard error, for a bad name, a missing or unreadable
+// selection, or one saved from another catalogue unless Force.
+bool TakeStartSelection(const std::string& name, bool force);
 
 // The selection --select loaded, waiting for the base list; consumed (and
 // cleared) by SelectBases before its first run.

@@ -31,7 +31,7 @@ struct TPostedRec {
 struct TSession {
   ShortString AppDir;          // directory of the running executable, with its '/'
   ShortString StartDir;        // working directory at start-up
-  std::string IniPath;         // the configuration file: beside the executable, or --config
+  std::string IniPath;         // the configuration file the search found (or --config)
   ShortString EditorCmd;       // [main] editor
   bool Utf8Terminal = false;   // [main] charset = utf8: the terminal takes UTF-8, not code page 437
   bool ExplicitColors = true;  // [main] colors = explicit (default off the Linux console), or bold

@@ -19,8 +19,11 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/config_search.h"
 #include "app/ini_reader.h"
+#include "app/options.h"
 #include "app/session.h"
+#include "app/settings.h"
 #include "support/fd_io.h"
 #include "support/file_utils.h"
 #include "support/short_string.h"
@@ -57,57 +60,23 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// The keys the program reads, for telling a mistyped key in --check.
-bool KnownKey(const std::string& section, const std::string& key) {
-  static const char* const kKeys[][2] = {
-      {"main", "editor"},   {"main", "temp_folder"},  {"main", "signature"}, {"main", "delay"},
-      {"main", "charset"},  {"main", "escape_delay"}, {"main", "colors"},    {"main", "redraw"},
-      {"corvix", "mbases"}, {"corvix", "corvixutil"}, {"corvix", "dir"},     {"message", "from"},
-      {"message", "to"},    {"message", "subject"}};
-  for (const auto& k : kKeys)
-    if (Lower(section) == k[0] && Lower(key) == k[1]) return true;
-  return false;
-}
-
-// Values of [main] that the run would not take as written: it goes on with
-// the default, so --check says which value is ignored.
+// Values the run would not take as written: it goes on with the default, so
+// --check says which value is ignored and what is used instead.
 void AddValueWarnings(const TIniReader& ini, std::vector<std::string>& warnings) {
-  struct Choice {
-    const char* Key;
-    std::vector<std::string> Values;
-    const char* Used;
-  };
-  const Choice choices[] = {{"charset", {"cp437", "utf8", "utf-8"}, "cp437 is used"},
-                            {"colors", {"bold", "explicit"}, "the default for TERM is used"},
-                            {"redraw", {"changes", "full"}, "changes is used"}};
   std::string value;
-  for (const Choice& c : choices) {
-    if (!ini.ReadFull("main", c.Key, value)) continue;
-    if (std::find(c.Values.begin(), c.Values.end(), Lower(value)) == c.Values.end())
-      warnings.push_back("[main] " + std::string(c.Key) + " = " + Shown(value) + ": not one of " +
-                         c.Values[0] + ", " + c.Values[1] + "; " + c.Used);
-  }
-  // Whole numbers within a range; anything else takes the default.
-  const struct {
-    const char* Key;
-    long Low, High;
-    const char* Default;
-  } numbers[] = {{"escape_delay", 10, 1000, "50"}, {"delay", 0, 65535, "100"}};
-  for (const auto& n : numbers) {
-    if (!ini.ReadFull("main", n.Key, value)) continue;
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(value.c_str(), &end, 10);
-    const bool number =
-        !value.empty() && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX;
-    if (number && v >= n.Low && v <= n.High) continue;
+  for (const TSettingRec& setting : Settings()) {
+    if (!ini.ReadFull(setting.Section, setting.Key, value)) continue;
+    const std::string problem = SettingValueProblem(setting, value);
+    if (problem.empty()) continue;
+    std::int32_t n = 0;
     // The pause takes the low 16 bits of any whole number.
-    const std::string used = number && std::strcmp(n.Key, "delay") == 0
-                                 ? "only its low 16 bits count (" + std::to_string(v & 0xFFFF) + ")"
-                                 : std::string(n.Default) + " is used";
-    warnings.push_back("[main] " + std::string(n.Key) + " = " + Shown(value) +
-                       ": not a whole number from " + std::to_string(n.Low) + " to " +
-                       std::to_string(n.High) + "; " + used);
+    const std::string used = setting.KeepsOutOfRange && ParseWholeNumber(value, n)
+                                 ? "only its low 16 bits count (" + std::to_string(n & 0xFFFF) + ")"
+                             : *setting.Default != '\0'
+                                 ? std::string(setting.Default) + " is used"
+                                 : "the default (" + std::string(setting.DefaultNote) + ") is used";
+    warnings.push_back("[" + std::string(setting.Section) + "] " + setting.Key + " = " +
+                       Shown(value) + ": " + problem + "; " + used);
   }
 }
 
@@ -118,46 +87,6 @@ std::string Absolute(const std::string& name, const std::string& cwd) {
 }
 
 }  // namespace
-
-std::string TakeStartupOptions(int& argc, char** argv, TStartupOptions& options) {
-  std::string problem;
-  int out = 1;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (!optionsEnded && std::strcmp(a, "--") == 0) {
-      optionsEnded = true;
-    } else if (!optionsEnded && std::strcmp(a, "--check") == 0) {
-      options.Check = true;
-    } else if (!optionsEnded && std::strcmp(a, "--config") == 0) {
-      if (i + 1 < argc && argv[i + 1][0] != '\0') {
-        options.ConfigPath = argv[++i];
-      } else {
-        problem = "corvixmass: --config needs the name of a configuration file";
-        if (i + 1 < argc) ++i;
-      }
-    } else if (!optionsEnded && std::strncmp(a, "--config=", 9) == 0) {
-      options.ConfigPath = a + 9;
-      if (options.ConfigPath.empty())
-        problem = "corvixmass: --config needs the name of a configuration file";
-    } else {
-      // The interactive run knows --help, --version and --select NAME; the
-      // first other option is remembered (an unattended run reads its own).
-      if (!optionsEnded && std::strcmp(a, "--select") == 0 && i + 1 < argc) {
-        argv[out++] = argv[i++];
-      } else if (!optionsEnded && std::strncmp(a, "--", 2) == 0 && std::strcmp(a, "--help") != 0 &&
-                 std::strcmp(a, "--version") != 0 && options.UnknownOption.empty()) {
-        options.UnknownOption = a;
-      }
-      argv[out++] = argv[i];
-    }
-  }
-  argv[out] = nullptr;
-  argc = out;
-  return problem;
-}
-
-std::string DefaultConfigPath() { return JustPath(ProgramArg0()).Str() + "corvixmass.ini"; }
 
 std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
   if (inputIsTerminal && outputIsTerminal) return "";
@@ -246,6 +175,54 @@ std::string UtilityWarning(const std::string& hostDir) {
   return "";
 }
 
+bool CommandFound(const std::string& command, const char* path) {
+  const std::size_t start = command.find_first_not_of(" \t");
+  if (start == std::string::npos) return false;
+  const std::string word = command.substr(start, command.find_first_of(" \t", start) - start);
+  // Shell syntax before the program's name: the shell decides, not this check.
+  if (word.find_first_of("=$`'\"\\;|&<>(){}") != std::string::npos || word == "exec" ||
+      word == "env" || word == "command")
+    return true;
+  auto runnable = [](const std::string& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(file.c_str(), X_OK) == 0;
+  };
+  if (word.find('/') != std::string::npos) return runnable(word);
+  const std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  for (std::size_t at = 0; at <= dirs.size();) {
+    std::size_t colon = dirs.find(':', at);
+    if (colon == std::string::npos) colon = dirs.size();
+    const std::string dir = colon > at ? dirs.substr(at, colon - at) : ".";
+    if (runnable(dir + "/" + word)) return true;
+    at = colon + 1;
+  }
+  return false;
+}
+
+std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned uid) {
+  std::vector<std::string> warnings;
+  const std::string util =
+      hostDir + (!hostDir.empty() && hostDir.back() == '/' ? "" : "/") + "corvixutil";
+  for (const std::string& path : {hostDir, util}) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) continue;
+    std::string who;
+    const bool group = (st.st_mode & S_IWGRP) != 0, others = (st.st_mode & S_IWOTH) != 0;
+    if (group || others)
+      who = std::string("writable by ") + (group && others ? "group and others"
+                                           : group         ? "its group"
+                                                           : "others");
+    if (st.st_uid != uid && st.st_uid != 0)
+      who += std::string(who.empty() ? "" : " and ") + "owned by uid " + std::to_string(st.st_uid);
+    if (who.empty()) continue;
+    warnings.push_back(Shown(path) + ": " + who +
+                       "; whoever can change it can make corvixmass run their code with your "
+                       "rights (make it yours or root's, and chmod go-w)");
+  }
+  return warnings;
+}
+
 TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd) {
   TConfigFindings f;
   TIniReader ini = TIniReader::FromText("");
@@ -257,14 +234,26 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   }
   f.Report.push_back("configuration: " + iniPath);
   for (const TIniReader::Entry& e : ini.Entries())
-    f.Report.push_back("  [" + Shown(e.Section) + "] " + Shown(e.Key) + " = " + Shown(e.Value) +
-                       (KnownKey(e.Section, e.Key) ? "" : "    (unknown key, ignored)"));
+    f.Report.push_back(
+        "  [" + Shown(e.Section) + "] " + Shown(e.Key) + " = " + Shown(e.Value) +
+        (FindSetting(e.Section, e.Key) != nullptr ? "" : "    (unknown key, ignored)"));
   std::string charset;
   if (ini.ReadFull("main", "charset", charset))
     f.Report.push_back("charset: " + Shown(charset));
   else
     f.Report.push_back(std::string("charset: ") + DefaultCharset() + " (not set: from the locale)");
   AddValueWarnings(ini, f.Warnings);
+  std::string source;
+  const std::string editor = EditorCommand(SettingText(ini, "main", "editor"),
+                                           std::getenv("VISUAL"), std::getenv("EDITOR"), source);
+  if (editor.empty())
+    f.Warnings.push_back(
+        "no editor: [main] editor, $VISUAL and $EDITOR are unset; \"Edit file?\" cannot edit");
+  else if (!CommandFound(editor, std::getenv("PATH")))
+    f.Warnings.push_back("editor " + Shown(editor) + " (" + source +
+                         "): not found in PATH; \"Edit file?\" fails until it is installed");
+  else
+    f.Report.push_back("editor: " + Shown(editor) + " (" + source + ")");
 
   std::string bases;
   if (!ini.ReadFull("corvix", "mbases", bases) || bases.empty()) {
@@ -284,6 +273,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   f.Problem = HostDirProblem(dir, cwd, "[corvix] dir", iniPath, absolute);
   if (!f.Problem.empty()) return f;
   f.Report.push_back("host directory: " + Shown(absolute) + " (writable)");
+  f.Notes = OwnershipWarnings(absolute, ::geteuid());
   std::string warning = UtilityWarning(absolute);
   if (warning.empty())
     f.Report.push_back("utility: " + Shown(absolute) + (absolute.back() == '/' ? "" : "/") +
@@ -326,9 +316,10 @@ std::string ScreenSizeProblem(int fd, int waitMs) {
          "and 25 rows high, then start again.";
 }
 
-int CheckBeforeStart(const TStartupOptions& options) {
-  Session.IniPath = options.ConfigPath.empty() ? DefaultConfigPath() : options.ConfigPath;
-  if (!options.Check && !options.Unattended) {
+int CheckBeforeStart(const TOptionsRec& options) {
+  const bool screens = options.Mode == TRunMode::modeScreens;
+  const bool check = options.Mode == TRunMode::modeCheck;
+  if (screens) {
     std::string problem =
         TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
     if (!problem.empty()) {
@@ -336,20 +327,35 @@ int CheckBeforeStart(const TStartupOptions& options) {
       return 1;
     }
   }
+  const TConfigSearchRec search = FindConfiguration(options.ConfigPath);
+  Session.IniPath = search.Path;
+  if (check) {
+    std::string looked;
+    for (const std::string& place : search.Looked) looked += (looked.empty() ? "" : ", ") + place;
+    std::printf("looked for the configuration at: %s\n", Shown(looked).c_str());
+  }
+  TConfigFindings found;
   char cwd[PATH_MAX];
-  TConfigFindings found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "");
-  if (options.Check) {
+  if (search.Path.empty())
+    found.Problem = "corvixmass: " + Shown(NoConfigurationMessage(search));
+  else
+    found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "");
+  if (check) {
     for (const std::string& line : found.Report) std::printf("%s\n", line.c_str());
     for (const std::string& line : found.Warnings) std::printf("warning: %s\n", line.c_str());
+    for (const std::string& line : found.Notes) std::printf("warning: %s\n", line.c_str());
     if (found.Problem.empty()) std::printf("ok\n");
     std::fflush(stdout);
+  } else {
+    // Said, not enforced: the operator may have reasons, but should know.
+    for (const std::string& line : found.Notes)
+      std::fprintf(stderr, "corvixmass: warning: %s\n", line.c_str());
   }
   if (!found.Problem.empty()) {
     std::fprintf(stderr, "%s\n", found.Problem.c_str());
     return 1;
   }
-  if (options.Check) return 0;
-  if (options.Unattended) return -1;
+  if (!screens) return check ? 0 : -1;
   std::string problem = ScreenSizeProblem(STDOUT_FILENO, 300);
   if (!problem.empty()) {
     std::fprintf(stderr, "%s\n", problem.c_str());

@@ -9,24 +9,7 @@
 
 namespace corvix {
 
-// The start-up options, taken out of the command line before the rest is read.
-struct TStartupOptions {
-  bool Check = false;       // --check: run the checks, print what they found, exit
-  std::string ConfigPath;   // --config FILE; empty: corvixmass.ini beside the executable
-  bool Unattended = false;  // --post: no terminal is needed or touched
-  // The first argument before "--" that looks like an option but is none of
-  // the interactive run's (--help, --version, --select); empty when none.
-  std::string UnknownOption;
-};
-
-// Takes --check, --config FILE and --config=FILE out of Argv (Argc shrinks),
-// so that what is left (the message file) is read as before. An argument "--"
-// ends the options and is taken out too. Returns a one-line message when
-// --config has no file name, empty otherwise.
-std::string TakeStartupOptions(int& argc, char** argv, TStartupOptions& options);
-
-// corvixmass.ini beside the running executable (beside a link's target).
-std::string DefaultConfigPath();
+struct TOptionsRec;
 
 // The message when standard input or output is not a terminal; empty when
 // both are.
@@ -60,11 +43,23 @@ std::string UtilityWarning(const std::string& hostDir);
 struct TConfigFindings {
   std::vector<std::string> Report;    // for --check: each key and value, what was found
   std::vector<std::string> Warnings;  // what does not stop the run
+  std::vector<std::string> Notes;     // the ownership warnings, also said by a run
   std::string Problem;                // the first failure; empty when the run may go on
 };
 
+// True when the first word of Command names a program that can be run: a
+// path to an executable file, or a name found in Path ($PATH's value). A
+// command starting with a shell word such as "VAR=x" or "exec" passes.
+bool CommandFound(const std::string& command, const char* path);
+
+// Warnings when the host directory HostDir or its corvixutil is writable by
+// group or others, or owned by someone other than Uid or root: whoever can
+// write them can make the program run their code with the operator's rights.
+std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned uid);
+
 // Reads the configuration file IniPath and checks, in this order, the file
-// itself, [corvix] mbases and [corvix] dir. Relative names count from Cwd.
+// itself, its values, the editor, [corvix] mbases and [corvix] dir. Relative
+// names count from Cwd.
 TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd);
 
 // When the terminal on Fd is smaller than 80x25, asks it to grow (the resize
@@ -76,7 +71,7 @@ std::string ScreenSizeProblem(int fd, int waitMs);
 // Everything above, for main: the checks of an interactive run or of --check.
 // Prints what it has to (problems to standard error, the --check report to
 // standard output) and returns the exit status, or -1 to go on with the run.
-// Sets the configuration path the run reads.
-int CheckBeforeStart(const TStartupOptions& options);
+// Finds the configuration file (Session.IniPath) the run reads.
+int CheckBeforeStart(const TOptionsRec& options);
 
 }  // namespace corvix

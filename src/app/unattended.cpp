@@ -10,8 +10,10 @@
 #include <iostream>
 
 #include "app/base_select.h"
+#include "app/catalogue.h"
 #include "app/command_line.h"
 #include "app/message_info.h"
+#include "app/options.h"
 #include "app/posting_job.h"
 #include "app/run.h"
 #include "app/selections.h"
@@ -61,7 +63,9 @@ bool AskToPost(const std::string& file, std::int32_t count) {
 // be written is said once on standard error.
 class TPrintedProgress : public TPostingObserver {
  public:
+  explicit TPrintedProgress(bool quiet) : quiet_(quiet) {}
   void BaseStarting(int n, int m, const TPostedRec& base) override {
+    if (quiet_) return;
     std::printf("[%d/%d] posting to base %s (%s)\n", n, m, base.BaseNumber.Str().c_str(),
                 EchoTagOfLine(base.Line).c_str());
     std::fflush(stdout);
@@ -69,63 +73,65 @@ class TPrintedProgress : public TPostingObserver {
   void LogProblem(const std::string& text) override {
     std::fprintf(stderr, "corvixmass: %s\n", text.c_str());
   }
+
+ private:
+  bool quiet_;
 };
 
-}  // namespace
+// The summary on standard output (with Quiet, only the failed bases' lines
+// and the total, and nothing at all when every base is ok), and each failed
+// base once more on standard error, where cron and scripts look for trouble.
+void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
+  const std::string summary = PostingSummary(posted);
+  std::string out;
+  std::size_t at = 0;
+  for (std::size_t i = 0; at < summary.size(); ++i) {
+    const std::size_t newline = summary.find('\n', at);
+    const std::size_t end = newline == std::string::npos ? summary.size() : newline + 1;
+    const std::string line = summary.substr(at, end - at);
+    at = end;
+    const bool failed = i < posted.size() && PostingExitStatus({posted[i]}) != kExitDone;
+    if (failed) {
+      std::string result = PostedResultText(posted[i]);
+      if (!posted[i].LastLine.empty()) result += ": " + posted[i].LastLine;
+      std::fprintf(stderr, "corvixmass: base %s (%s): %s\n", posted[i].BaseNumber.Str().c_str(),
+                   EchoTagOfLine(posted[i].Line).c_str(), result.c_str());
+    }
+    if (!quiet || failed || (i >= posted.size() && PostingExitStatus(posted) != kExitDone))
+      out += line;
+  }
+  std::fputs(out.c_str(), stdout);
+  std::fflush(stdout);
+}
 
-bool IsUnattendedPost(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--post") == 0) return true;
+// Reads the configuration into the session for a run without screens.
+ShortString PrepareSession() {
+  Session.AppDir = JustPath(ProgramArg0());
+  char cwd[PATH_MAX];
+  const ShortString here =
+      ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
+  Session.StartDir = here;
+  ReadConfiguration();
+  return here;
+}
+
+// The numbers of the catalogue's bases for which Take is true; an error
+// naming Word when there are none.
+template <typename Pred>
+bool AddMatching(const std::vector<TCatalogueEntryRec>& bases, const std::string& word,
+                 std::vector<std::string>& numbers, std::string& error, Pred take) {
+  const std::size_t before = numbers.size();
+  for (const TCatalogueEntryRec& b : bases)
+    if (take(b)) numbers.push_back(std::to_string(b.Number));
+  if (numbers.size() > before) return true;
+  error = "\"" + word + "\" in --bases names no base of the catalogue " + Session.BasesPath.Str();
   return false;
 }
 
-bool ParsePostOptions(int argc, char** argv, TPostOptionsRec& options, std::string& error) {
-  bool havePost = false, haveBases = false, haveSubject = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--yes") {
-      options.Yes = true;
-      continue;
-    }
-    if (arg == "--dry-run") {
-      options.DryRun = true;
-      continue;
-    }
-    std::string* value = nullptr;
-    if (arg == "--post") {
-      value = &options.MsgFile;
-      havePost = true;
-    } else if (arg == "--bases") {
-      value = &options.Bases;
-      haveBases = true;
-    } else if (arg == "--subject") {
-      value = &options.Subject;
-      haveSubject = true;
-    } else if (arg == "--from") {
-      value = &options.From.emplace();
-    } else if (arg == "--to") {
-      value = &options.To.emplace();
-    } else {
-      error = "unknown argument \"" + arg + "\" with --post";
-      return false;
-    }
-    if (i + 1 >= argc) {
-      error = arg + " needs a value";
-      return false;
-    }
-    *value = argv[++i];
-  }
-  if (!havePost || options.MsgFile.empty())
-    error = "--post needs the message file";
-  else if (!haveBases)
-    error = "--post needs --bases LIST";
-  else if (!haveSubject)
-    error = "--post needs --subject TEXT";
-  return error.empty();
-}
+}  // namespace
 
-bool ExpandBaseList(const std::string& list, std::vector<std::string>& numbers,
-                    std::string& error) {
+bool ExpandBaseList(const std::string& list, const std::vector<TCatalogueEntryRec>& bases,
+                    bool force, std::vector<std::string>& numbers, std::string& error) {
   numbers.clear();
   std::size_t at = 0;
   while (at <= list.size()) {
@@ -136,33 +142,69 @@ bool ExpandBaseList(const std::string& list, std::vector<std::string>& numbers,
     if (word.empty()) continue;
     if (word[0] == '@') {
       std::vector<std::string> saved;
-      if (!LoadSelection(word.substr(1), saved, error)) return false;
+      std::string catalogue;
+      if (!LoadSelection(word.substr(1), saved, error, &catalogue)) return false;
+      error = OtherCatalogueProblem(word.substr(1), catalogue);
+      if (!error.empty() && !force) {
+        error += " (--force posts to its numbers anyway)";
+        return false;
+      }
+      error.clear();
       numbers.insert(numbers.end(), saved.begin(), saved.end());
       continue;
     }
-    const std::string number = CanonicalNumber(word);
-    if (number.empty()) {
-      error = "\"" + word + "\" in --bases is neither a base number nor @NAME";
-      return false;
+    if (const std::string number = CanonicalNumber(word); !number.empty()) {
+      numbers.push_back(number);
+      continue;
     }
-    numbers.push_back(number);
+    const std::size_t dash = word.find('-');
+    const std::string low =
+        dash == std::string::npos ? "" : CanonicalNumber(Trimmed(word.substr(0, dash)));
+    const std::string high =
+        dash == std::string::npos ? "" : CanonicalNumber(Trimmed(word.substr(dash + 1)));
+    if (!low.empty() && !high.empty()) {
+      const long from = std::stol(low), to = std::stol(high);
+      if (from > to) {
+        error = "\"" + word + "\" in --bases is a range that ends before it starts";
+        return false;
+      }
+      if (!AddMatching(bases, word, numbers, error, [&](const TCatalogueEntryRec& b) {
+            return b.Number >= from && b.Number <= to;
+          }))
+        return false;
+      continue;
+    }
+    // Anything else is an echo tag, with or without wildcards.
+    if (!AddMatching(bases, word, numbers, error,
+                     [&](const TCatalogueEntryRec& b) { return WildcardMatch(word, b.Tag); }))
+      return false;
   }
   return true;
 }
 
-int RunUnattended(int argc, char** argv) {
-  TPostOptionsRec options;
-  std::string error;
-  if (!ParsePostOptions(argc, argv, options, error))
-    return Fail(error + " (see corvixmass --help)");
+int ListBases(const TOptionsRec& options) {
+  PrepareSession();
+  std::vector<TCatalogueEntryRec> bases;
+  try {
+    bases = ReadCatalogue(Session.BasesPath);
+  } catch (const IoError& e) {
+    return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
+  }
+  // The pattern is matched against the names as stored, in code page 437.
+  const std::string pattern =
+      Session.Utf8Terminal ? Cp437FromUtf8(options.Pattern) : options.Pattern;
+  std::string out;
+  for (const TCatalogueEntryRec& base : bases)
+    if (BaseMatches(base, pattern)) out += ListedBaseLine(base, Session.Utf8Terminal);
+  std::fputs(out.c_str(), stdout);
+  return std::fflush(stdout) == 0 ? kExitDone : kExitError;
+}
 
+int RunUnattended(const TOptionsRec& commandLine) {
+  TOptionsRec options = commandLine;
+  std::string error;
   // The configuration was checked and Session.IniPath set by the start-up checks.
-  Session.AppDir = JustPath(ProgramArg0());
-  char cwd[PATH_MAX];
-  const ShortString here =
-      ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
-  Session.StartDir = here;
-  ReadConfiguration();
+  const ShortString here = PrepareSession();
   // The job file is written in code page 437: with a UTF-8 charset the
   // command line's texts are converted as the ini's and typed keys are.
   if (Session.Utf8Terminal) {
@@ -200,10 +242,12 @@ int RunUnattended(int argc, char** argv) {
   if (!bad.empty()) return Fail("the " + bad.Str() + " holds a line break");
 
   std::vector<std::string> numbers;
-  if (!ExpandBaseList(options.Bases, numbers, error)) return Fail(error);
   TBar bases;
   try {
     LoadBaseList(bases, Session.BasesPath);
+    if (!ExpandBaseList(options.Bases, ReadCatalogue(Session.BasesPath), options.Force, numbers,
+                        error))
+      return Fail(error);
   } catch (const IoError& e) {
     return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
   }
@@ -254,16 +298,14 @@ int RunUnattended(int argc, char** argv) {
   if (!problem.empty()) return Fail(problem);
   InstallEndingHandlers();
   try {
-    TPrintedProgress progress;
+    TPrintedProgress progress(options.Quiet);
     RunPostingJob(job, Session.Posted, progress);
   } catch (const IoError& e) {
-    std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
-    std::fflush(stdout);
+    PrintOutcome(Session.Posted, options.Quiet);
     std::fprintf(stderr, "corvixmass: %s\n", e.what());
     return kExitError;
   }
-  std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
-  std::fflush(stdout);
+  PrintOutcome(Session.Posted, options.Quiet);
   return PostingExitStatus(Session.Posted);
 }
 

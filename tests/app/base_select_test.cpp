@@ -14,6 +14,7 @@
 
 #include "app/dialogs.h"
 #include "app/selections.h"
+#include "app/session.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"
@@ -165,6 +166,7 @@ TEST_F(BaseSelectTest, FilterShowsMatchesAndKeepsMarksAndHighlight) {
 
 TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
   for (int i : {3, 7, 29}) list.SetMarked(i, true);
+  Session.BasesPath = "/bbs/mbases.dat";
   // A notice swallows the keys typed ahead, so each is closed by a lone
   // Escape and the next keys come after it.
   Key(kScanF5);
@@ -181,19 +183,18 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
   std::ifstream in(state_ / "corvixmass/selections/weekly");
   std::stringstream saved;
   saved << in.rdbuf();
-  EXPECT_EQ(saved.str(), "103\n107\n129\n");
+  EXPECT_EQ(saved.str(), "# catalogue: /bbs/mbases.dat\n103\n107\n129\n");
   EXPECT_EQ(SelectionNames(), std::vector<std::string>{"weekly"});
   EXPECT_EQ(Marked(), (std::vector<int>{3, 7, 29}));
 
   // --select: the named selection, marked before the list runs; the two
   // arguments are taken out. Numbers not in the catalogue are ignored.
-  std::ofstream(state_ / "corvixmass/selections/few") << "101\n\n 999 \n120\r\n";
-  std::string a0 = "corvixmass", a1 = "--select", a2 = "few", a3 = "msg.txt";
-  char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), nullptr};
-  int argc = 4;
-  ASSERT_TRUE(TakeSelectOption(argc, argv));
-  EXPECT_EQ(argc, 2);
-  EXPECT_STREQ(argv[1], "msg.txt");
+  // One saved from another catalogue is refused unless forced.
+  std::ofstream(state_ / "corvixmass/selections/few")
+      << "# catalogue: /old/mbases.dat\n101\n\n 999 \n120\r\n";
+  EXPECT_FALSE(TakeStartSelection("few", false));
+  ASSERT_TRUE(TakeStartSelection("few", true));
+  Session.BasesPath = "";
   Keys("\r");
   ASSERT_TRUE(SelectBases(list));
   EXPECT_EQ(Marked(), (std::vector<int>{1, 20}));
@@ -228,10 +229,7 @@ TEST(Selections, NamesAndFilesAreChecked) {
   EXPECT_FALSE(SaveSelection("keep", {"7"}, error));
   ASSERT_TRUE(LoadSelection("keep", numbers, error));
   EXPECT_EQ(numbers, (std::vector<std::string>{"5", "6"}));
-  std::string a0 = "corvixmass", a1 = "--select", a2 = "missing";
-  char* argv[] = {a0.data(), a1.data(), a2.data(), nullptr};
-  int argc = 3;
-  EXPECT_FALSE(TakeSelectOption(argc, argv));
+  EXPECT_FALSE(TakeStartSelection("missing", false));
 }
 
 }  // namespace

@@ -14,45 +14,11 @@
 #include "app/posting_job.h"
 #include "app/run.h"
 #include "app/session.h"
+#include "app/settings.h"
 #include "testkit/temp_dir.h"
 
 namespace corvix {
 namespace {
-
-TEST(StartupChecks, OptionsAreTakenOutAndTheRestIsLeft) {
-  struct {
-    std::vector<const char*> Args;
-    std::vector<std::string> Left;
-    bool Check;
-    std::string Config;
-    bool Misuse;
-  } cases[] = {
-      {{"cm", "msg.txt", "--check"}, {"cm", "msg.txt"}, true, "", false},
-      {{"cm", "--config", "a.ini", "m"}, {"cm", "m"}, false, "a.ini", false},
-      {{"cm", "--config=b.ini", "--", "--check"}, {"cm", "--check"}, false, "b.ini", false},
-      {{"cm", "--config"}, {"cm"}, false, "", true},
-      {{"cm", "--select", "--weekly", "m"}, {"cm", "--select", "--weekly", "m"}, false, "", false},
-  };
-  for (const auto& c : cases) {
-    std::vector<char*> argv;
-    for (const char* a : c.Args) argv.push_back(const_cast<char*>(a));
-    argv.push_back(nullptr);
-    int argc = static_cast<int>(c.Args.size());
-    TStartupOptions options;
-    bool misuse = !TakeStartupOptions(argc, argv.data(), options).empty();
-    EXPECT_EQ(std::vector<std::string>(argv.begin(), argv.begin() + argc), c.Left);
-    EXPECT_EQ(options.Check, c.Check);
-    EXPECT_EQ(options.ConfigPath, c.Config);
-    EXPECT_EQ(misuse, c.Misuse);
-    EXPECT_EQ(options.UnknownOption, "");
-  }
-  // The first option the interactive run does not know is kept for refusal.
-  const char* args[] = {"cm", "--yes", "--", "--bogus", nullptr};
-  int argc = 4;
-  TStartupOptions options;
-  TakeStartupOptions(argc, const_cast<char**>(args), options);
-  EXPECT_EQ(options.UnknownOption, "--yes");
-}
 
 TEST(StartupChecks, TerminalsAndLocale) {
   EXPECT_EQ(TerminalProblem(true, true), "");
@@ -114,6 +80,53 @@ TEST_F(StartupFilesTest, TheHostDirectoryMustBeADirectoryOfAtMost255Characters) 
   EXPECT_NE(UtilityWarning(dir_ + "/host").find("not an executable file"), std::string::npos);
 }
 
+// Who may change the host directory or its utility may run code as the operator.
+TEST_F(StartupFilesTest, OwnershipAndTheEditorAreWarnedOf) {
+  Write("host/corvixutil", "#!/bin/sh\n");
+  const std::string host = dir_ + "/host", util = host + "/corvixutil";
+  const struct {
+    mode_t Dir, Util;
+    unsigned Uid;
+    std::vector<std::string> Who;  // after "PATH: ", per path warned of
+  } cases[] = {
+      {0755, 0755, ::geteuid(), {}},
+      {0775, 0755, ::geteuid(), {host + ": writable by its group"}},
+      {0755, 0757, ::geteuid(), {util + ": writable by others"}},
+  };
+  for (const auto& c : cases) {
+    ::chmod(host.c_str(), c.Dir);
+    ::chmod(util.c_str(), c.Util);
+    const std::vector<std::string> warnings = OwnershipWarnings(host, c.Uid);
+    ASSERT_EQ(warnings.size(), c.Who.size());
+    for (std::size_t i = 0; i < c.Who.size(); ++i)
+      EXPECT_EQ(warnings[i].rfind(c.Who[i] + "; whoever can change it", 0), 0u) << warnings[i];
+  }
+  ::chmod(host.c_str(), 0755);
+  // Owned by another user (root may own them: it can do anything anyway).
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(host.c_str(), 4242, static_cast<gid_t>(-1)), 0);
+  }
+  const std::vector<std::string> owned = OwnershipWarnings(host, root ? 0 : ::geteuid() + 1);
+  ASSERT_FALSE(owned.empty());
+  EXPECT_EQ(
+      owned[0].rfind(host + ": owned by uid " + (root ? "4242" : std::to_string(::geteuid())), 0),
+      0u);
+  // The editor's first word is looked up in PATH; shell syntax is left to the shell.
+  ::chmod(util.c_str(), 0755);
+  EXPECT_TRUE(CommandFound("corvixutil -x", host.c_str()));
+  EXPECT_TRUE(CommandFound(" " + util, "/nowhere"));
+  EXPECT_FALSE(CommandFound("nano", host.c_str()));
+  EXPECT_FALSE(CommandFound(host, "/"));  // a directory is not a program
+  EXPECT_TRUE(CommandFound("TERM=vt100 nano", "/nowhere"));
+  std::string source;
+  EXPECT_EQ(EditorCommand("", "", "vi", source), "vi");
+  EXPECT_EQ(source, "$EDITOR");
+  EXPECT_EQ(EditorCommand("", "emacs", "vi", source), "emacs");
+  EXPECT_EQ(EditorCommand("joe", "emacs", "vi", source), "joe");
+  EXPECT_EQ(EditorCommand("", nullptr, "", source) + source, "");
+}
+
 TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSetting) {
   const std::string head = "[main]\neditor = vi\n[corvix]\n";
   struct {
@@ -139,16 +152,17 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
   }
   // Values the run would not take as written are warnings; the run goes on.
   Write("corvixmass.ini",
-        "[main]\ncharset = latin1\nredraw = full\nescape_delay = 5\n"
+        "[main]\neditor = sh -e\ncharset = latin1\nredraw = full\nescape_delay = 5\n"
         "delay = 70000\n[corvix]\nmbases = mbases.dat\ndir = host\n");
   const TConfigFindings found = CheckConfiguration(ini_, dir_);
   EXPECT_EQ(found.Problem, "");
   EXPECT_EQ(found.Warnings,
             (std::vector<std::string>{
-                "[main] charset = latin1: not one of cp437, utf8; cp437 is used",
-                "[main] escape_delay = 5: not a whole number from 10 to 1000; 50 is used",
                 "[main] delay = 70000: not a whole number from 0 to 65535; only its low 16 bits "
                 "count (4464)",
+                "[main] charset = latin1: not one of cp437, utf8, utf-8; the default (from the "
+                "locale) is used",
+                "[main] escape_delay = 5: not a whole number from 10 to 1000; 50 is used",
                 dir_ + "/host/corvixutil: No such file or directory; every posting fails until "
                        "it is there"}));
   EXPECT_EQ(CheckConfiguration(dir_ + "/host", dir_).Problem,

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "host_fixture.h"
@@ -113,7 +114,7 @@ TEST_F(PostingTest, EditorGetsAbsolutePathsAndAMissingEditorPostsNothing) {
   WriteConfig(DefaultConfig("editor = sh " + root_ + "/editor.sh\n"));
   for (const std::string name : {"+x", "-x"}) {
     WriteFile(workDir_ + "/" + name, "text\n");
-    PtySession& run = Start({name});
+    PtySession& run = Start({"--", name});
     ASSERT_TRUE(run.WaitForText("Edit file?"));
     run.Send("y");
     ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
@@ -121,6 +122,20 @@ TEST_F(PostingTest, EditorGetsAbsolutePathsAndAMissingEditorPostsNothing) {
     EXPECT_EQ(ExitCode(run.WaitExit()), 0);
   }
   EXPECT_EQ(ReadFile(root_ + "/editor.log"), workDir_ + "/+x\n" + workDir_ + "/-x\n");
+
+  // Without [main] editor, $EDITOR is run (and --select=NAME marks a saved selection).
+  WriteConfig(DefaultConfig());
+  std::filesystem::create_directories(root_ + "/state/corvixmass/selections");
+  WriteFile(root_ + "/state/corvixmass/selections/two", "7\n20\n");
+  PtySession& fromEnv =
+      StartWith({"EDITOR=sh " + root_ + "/editor.sh", "VISUAL="}, {"--select=two", "message.txt"});
+  ASSERT_TRUE(fromEnv.WaitForText("Edit file?"));
+  fromEnv.Send("y");
+  ASSERT_TRUE(fromEnv.WaitForText("2 of 3 marked"));
+  fromEnv.SendEscape();
+  EXPECT_EQ(ExitCode(fromEnv.WaitExit()), 0);
+  EXPECT_EQ(ReadFile(root_ + "/editor.log"),
+            workDir_ + "/+x\n" + workDir_ + "/-x\n" + workDir_ + "/message.txt\n");
 
   WriteConfig(DefaultConfig("editor = " + root_ + "/no-such-editor\n"));
   PtySession& run = Start({"message.txt"});

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -52,6 +53,28 @@ TEST_F(StartupTest, CheckReportsTheConfigurationAndConfigReadsAnotherFile) {
                          "/corvixmass.ini: it names the host's message-base catalogue\n");
 }
 
+TEST_F(StartupTest, HelpMisuseAndTheConfigurationInTheUsersConfigDirectory) {
+  PipedRun help = Run(appDir_ + "/corvixmass -h");
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_EQ(help.Out.rfind("usage: corvixmass", 0), 0u);
+  PipedRun bogus = Run(appDir_ + "/corvixmass --bogus message.txt");
+  EXPECT_EQ(bogus.Status, 2);
+  EXPECT_EQ(bogus.Err, "corvixmass: unrecognized option '--bogus'\nTry 'corvixmass --help'.\n");
+
+  // Nothing beside the program: the file in $XDG_CONFIG_HOME is used.
+  std::remove((appDir_ + "/corvixmass.ini").c_str());
+  mkdir((root_ + "/xdg").c_str(), 0755);
+  mkdir((root_ + "/xdg/corvixmass").c_str(), 0755);
+  WriteFile(root_ + "/xdg/corvixmass/corvixmass.ini", DefaultConfig());
+  PipedRun xdg = Run("XDG_CONFIG_HOME='" + root_ + "/xdg' " + appDir_ + "/corvixmass --check");
+  EXPECT_EQ(xdg.Status, 0) << xdg.Err;
+  EXPECT_NE(xdg.Out.find("looked for the configuration at: " + appDir_ + "/corvixmass.ini, " +
+                         root_ + "/xdg/corvixmass/corvixmass.ini\nconfiguration: " + root_ +
+                         "/xdg/corvixmass/corvixmass.ini\n"),
+            std::string::npos)
+      << xdg.Out;
+}
+
 // Most terminal programs open at 80x24: the program asks for one more row.
 TEST_F(StartupTest, An80x24TerminalThatGrowsWhenAskedIsUsed) {
   PtySession& run = Start({"message.txt"}, 80, 24);
@@ -95,6 +118,17 @@ TEST_F(StartupTest, MkcatalogRefusesBadNumbersWithTheLineAndKeepsTheOldCatalogue
   EXPECT_EQ(ReadFile(hostDir_ + "/mbases.dat"), before);
   EXPECT_NE(Run(mkcatalog + "--help").Out.find("usage: mkcatalog OUTPUT [LIST]"),
             std::string::npos);
+  // A base number given twice names both lines; options are never file names.
+  WriteFile(workDir_ + "/list.tsv", "7\tA\ta\n9\tB\tb\n7\tC\tc\n");
+  EXPECT_NE(Run(mkcatalog + "list.tsv").Err.find("list.tsv:3: base number 7 is already on line 1"),
+            std::string::npos);
+  EXPECT_EQ(Run(std::string(CORVIX_MKCATALOG_EXE) + " --version").Out, "mkcatalog 1.0.0\n");
+  EXPECT_EQ(Run(std::string(CORVIX_MKCATALOG_EXE) + " --bogus").Status, 2);
+  EXPECT_FALSE(Exists(workDir_ + "/--version") || Exists(workDir_ + "/--bogus"));
+  EXPECT_EQ(ReadFile(hostDir_ + "/mbases.dat"), before);
+  EXPECT_EQ(
+      Run(std::string(CORVIX_MKCATALOG_EXE) + " --dump " + hostDir_ + "/mbases.dat").Out,
+      "7\tLINUX.7\tLinux help\n20\tRETRO\tRetro computing\n65535\tLAST.BASE\tThe last base\n");
 }
 
 }  // namespace

@@ -112,23 +112,25 @@ TEST_F(UnattendedTest, RefusesBeforeAnythingIsPosted) {
   struct Case {
     std::vector<std::string> args;
     const char* complaint;
+    int status = 1;  // 2: the command line itself is misused
   };
   const Case cases[] = {
       {{"--bases", "7,8", "--subject", "S", "--yes"}, "base 8 is not in the catalogue"},
       {{"--bases", "7", "--subject", "", "--yes"}, "the subject is empty"},
       {{"--bases", "7", "--subject", "S", "--from", "a\nb", "--yes"}, "--from holds a line break"},
       {{"--bases", "7", "--subject", "S"}, "not posting without --yes"},
-      {{"--bases", "7", "--yes"}, "--post needs --subject"},
+      {{"--bases", "7", "--yes"}, "--post needs --subject", 2},
       {{"--bases", "7,x", "--subject", "S", "--yes"}, "\"x\" in --bases"},
+      {{"--bases", "30-99,7", "--subject", "S", "--yes"}, "\"30-99\" in --bases names no base"},
       {{"--bases", "@nothing", "--subject", "S", "--yes"}, "selection \"nothing\""},
-      {{"--bases", "7", "--subject", "S", "--yes", "--cc"}, "unknown argument \"--cc\""},
+      {{"--bases", "7", "--subject", "S", "--yes", "--cc"}, "unrecognized option '--cc'", 2},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = post;
     args.insert(args.end(), c.args.begin(), c.args.end());
     SCOPED_TRACE(c.complaint);
     const TRunRec run = Post(args);
-    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Status, c.status);
     EXPECT_NE(run.Err.find(c.complaint), std::string::npos) << run.Err;
   }
   const TRunRec missing = Post({"--post", "none.txt", "--bases", "7", "--subject", "S", "--yes"});
@@ -146,6 +148,32 @@ TEST_F(UnattendedTest, DryRunPrintsTheJobFilesAndRunsNoUtility) {
                          "Dry run: nothing was posted to the 1 bases.\n");
   EXPECT_FALSE(Exists(hostDir_ + "/calls.log"));
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
+}
+
+// Scripts name bases by range and echo tag, list them, and a quiet run says
+// only what failed.
+TEST_F(UnattendedTest, RangesTagsListingAndQuietRuns) {
+  WriteCatalogue("99\tLINUX.99\tOld\n100\tLINUX.100\tNew\n101\tRETRO\tRetro\n102\tAMIGA\tAmiga\n");
+  TRunRec run = Post({"--post", "message.txt", "--bases", "100-102", "--subject=S", "-n"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  for (const char* base : {"100 (LINUX.100)", "101 (RETRO)", "102 (AMIGA)"})
+    EXPECT_NE(run.Out.find(std::string("--- base ") + base), std::string::npos) << base;
+  EXPECT_EQ(run.Out.find("--- base 99"), std::string::npos);
+
+  run = Post({"--list-bases", "linux"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "99\tLINUX.99\tOld\n100\tLINUX.100\tNew\n");
+
+  run = Post({"-qy", "--post", "message.txt", "--bases", "linux*", "--subject", "S"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out + run.Err, "");
+  EXPECT_EQ(Received(2), Job(workDir_ + "/message.txt", "100", "The Sysop", "All", "S"));
+  WriteFile(hostDir_ + "/corvixutil",
+            "#!/bin/sh\ngrep -q 'baseidx = 101' aupload.ini && exit 4\n:\n");
+  run = Post({"-qy", "--post", "message.txt", "--bases", "100,101", "--subject", "S"});
+  EXPECT_EQ(run.Status, 3);
+  EXPECT_EQ(run.Out, "  101  RETRO         exit status 4\nPosted to 2 bases: 1 ok, 1 failed.\n");
+  EXPECT_EQ(run.Err, "corvixmass: base 101 (RETRO): exit status 4\n");
 }
 
 // Only a terminal can answer the question: without --yes it is asked once,

@@ -1,0 +1,165 @@
+// The command line: the table of options, and which of them each run takes.
+#include "app/options.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "support/option_parser.h"
+
+namespace corvix {
+namespace {
+
+enum : std::size_t {
+  optHelp,
+  optVersion,
+  optConfig,
+  optCheck,
+  optSelect,
+  optPost,
+  optBases,
+  optSubject,
+  optFrom,
+  optTo,
+  optYes,
+  optDryRun,
+  optQuiet,
+  optForce,
+  optListBases,
+  optCount
+};
+
+constexpr TOptionDefRec kOptions[optCount] = {
+    {"help", 'h', TArgKind::argNone},         {"version", 'V', TArgKind::argNone},
+    {"config", 'c', TArgKind::argRequired},   {"check", 0, TArgKind::argNone},
+    {"select", 's', TArgKind::argRequired},   {"post", 0, TArgKind::argRequired},
+    {"bases", 0, TArgKind::argRequired},      {"subject", 0, TArgKind::argRequired},
+    {"from", 0, TArgKind::argRequired},       {"to", 0, TArgKind::argRequired},
+    {"yes", 'y', TArgKind::argNone},          {"dry-run", 'n', TArgKind::argNone},
+    {"quiet", 'q', TArgKind::argNone},        {"force", 0, TArgKind::argNone},
+    {"list-bases", 0, TArgKind::argOptional},
+};
+
+std::string Name(std::size_t option) { return std::string("--") + kOptions[option].Long; }
+
+}  // namespace
+
+std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options) {
+  options = TOptionsRec{};
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  const TParsedArgsRec parsed = ParseArguments(kOptions, args);
+  if (!parsed.Error.empty()) return parsed.Error;
+
+  bool given[optCount] = {};
+  for (const TGivenOptionRec& o : parsed.Options) {
+    given[o.Option] = true;
+    switch (o.Option) {
+      case optConfig:
+        options.ConfigPath = o.Value;
+        break;
+      case optSelect:
+        options.Select = o.Value;
+        break;
+      case optPost:
+        options.MsgFile = o.Value;
+        break;
+      case optBases:
+        options.Bases = o.Value;
+        break;
+      case optSubject:
+        options.Subject = o.Value;
+        break;
+      case optFrom:
+        options.From = o.Value;
+        break;
+      case optTo:
+        options.To = o.Value;
+        break;
+      case optListBases:
+        options.Pattern = o.Value;
+        break;
+      case optYes:
+        options.Yes = true;
+        break;
+      case optDryRun:
+        options.DryRun = true;
+        break;
+      case optQuiet:
+        options.Quiet = true;
+        break;
+      case optForce:
+        options.Force = true;
+        break;
+      default:
+        break;
+    }
+  }
+  // --help and --version answer whatever else is asked.
+  if (given[optHelp]) {
+    options.Mode = TRunMode::modeHelp;
+    return "";
+  }
+  if (given[optVersion]) {
+    options.Mode = TRunMode::modeVersion;
+    return "";
+  }
+  std::size_t modeOption = optCount;
+  for (std::size_t m : {optCheck, optPost, optListBases}) {
+    if (!given[m]) continue;
+    if (modeOption != optCount) return Name(modeOption) + " and " + Name(m) + " ask for two runs";
+    modeOption = m;
+  }
+  options.Mode = modeOption == optCheck       ? TRunMode::modeCheck
+                 : modeOption == optPost      ? TRunMode::modePost
+                 : modeOption == optListBases ? TRunMode::modeListBases
+                                              : TRunMode::modeScreens;
+  if (given[optConfig] && options.ConfigPath.empty())
+    return "option '--config' needs the name of a configuration file";
+
+  // Which options each run takes; any other one given is a mistake to point
+  // out, not to ignore.
+  const bool post = options.Mode == TRunMode::modePost;
+  for (std::size_t o : {optBases, optSubject, optFrom, optTo, optYes, optDryRun, optQuiet}) {
+    if (given[o] && !post) return "option '" + Name(o) + "' is used only with --post";
+  }
+  if (given[optSelect] && options.Mode != TRunMode::modeScreens)
+    return "option '--select' is not used with " + Name(modeOption) +
+           (post ? " (name a selection in --bases as @NAME)" : "");
+  if (given[optSelect] && options.Select->empty())
+    return "option '--select' needs the name of a saved selection";
+  if (given[optForce] && !post && !given[optSelect])
+    return "option '--force' is used only with --select or --post";
+
+  const std::vector<std::string>& operands = parsed.Operands;
+  switch (options.Mode) {
+    case TRunMode::modePost:
+      if (options.MsgFile.empty()) return "option '--post' needs the message file";
+      if (!operands.empty()) return "'" + operands[0] + "': --post already names the message file";
+      if (!given[optBases]) return "--post needs --bases LIST";
+      if (!given[optSubject]) return "--post needs --subject TEXT";
+      return "";
+    case TRunMode::modeCheck:
+      if (!operands.empty()) return "'" + operands[0] + "': --check takes no file";
+      return "";
+    case TRunMode::modeListBases:
+      if (operands.size() > 1 || (!operands.empty() && !options.Pattern.empty()))
+        return "--list-bases takes one pattern";
+      if (!operands.empty()) options.Pattern = operands[0];
+      return "";
+    default:
+      // A shell pattern that matched two files would otherwise post the
+      // first and say nothing of the second.
+      if (operands.size() > 1)
+        return "a second message file '" + operands[1] + "' after '" + operands[0] +
+               "'; one run posts one file";
+      if (!operands.empty()) options.MsgFile = operands[0];
+      return "";
+  }
+}
+
+int ReportMisuse(const std::string& message) {
+  std::fprintf(stderr, "corvixmass: %s\nTry 'corvixmass --help'.\n", message.c_str());
+  return kExitMisuse;
+}
+
+}  // namespace corvix
