@@ -40,23 +40,19 @@ int main(int argc, char** argv) {
   }
   if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
   if (options.Unattended) return corvix::RunUnattended(argc, argv);
+  // The one way out of a full-screen run: the screens return here, the scope
+  // gives the terminal back as it ends (an exception unwinds it on the way to
+  // the catch), then the summary and the exit status.
+  corvix::TRunOutcome outcome = corvix::TRunOutcome::kError;
+  std::string error;
   try {
     corvix::TRunScope scope;
-    corvix::RunSession(argc, argv);
+    outcome = corvix::RunSession(argc, argv);
+    if (corvix::Screen != nullptr) corvix::ClearScreen();
   } catch (const std::bad_alloc&) {
-    // The scope has unwound on the way here, as below.
-    std::fputs(corvix::PostingSummary(corvix::Session.Posted).c_str(), stdout);
-    std::fflush(stdout);
-    std::fprintf(stderr, "corvixmass: not enough memory\n");
-    return corvix::kExitError;
+    error = "not enough memory";
   } catch (const std::exception& e) {
-    // The scope has unwound on the way here: the screen is cleared and the
-    // terminal restored, so the report lands on a clean screen at the top.
-    // What was posted before the error is reported first, so the operator
-    // knows which bases to leave out when trying again.
-    std::fputs(corvix::PostingSummary(corvix::Session.Posted).c_str(), stdout);
-    std::fflush(stdout);
-    std::fprintf(stderr, "corvixmass: %s\n", e.what());
-    return corvix::kExitError;
+    error = e.what();
   }
+  return corvix::Shutdown(outcome, error);
 }

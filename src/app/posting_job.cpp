@@ -195,8 +195,8 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
     base.WaitStatus = run.WaitStatus;
     base.LastLine = run.LastLine;
     std::string error;
-    if (!log.Append(PostingLogEntry(std::time(nullptr), job.HostDir, base, job.Subject, run.Output),
-                    error))
+    const TLogMessageRec message{job.HostDir, job.MsgFile, job.From, job.To, job.Subject};
+    if (!log.Append(PostingLogEntry(std::time(nullptr), message, base, run.Output), error))
       if (!error.empty()) observer.LogProblem("The posting log cannot be written: " + error);
     observer.BaseEnded(i + 1, count, base);
     if (PendingEndSignal() != 0) EndByPendingSignal();

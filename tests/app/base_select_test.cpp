@@ -182,7 +182,7 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
   std::stringstream saved;
   saved << in.rdbuf();
   EXPECT_EQ(saved.str(), "103\n107\n129\n");
-  EXPECT_EQ(SelectionNames(), std::vector<std::string>{"weekly"});
+  EXPECT_EQ(SelectionNames(), (std::vector<std::string>{"last", "weekly"}));
   EXPECT_EQ(Marked(), (std::vector<int>{3, 7, 29}));
 
   // --select: the named selection, marked before the list runs; the two
@@ -198,6 +198,30 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
   ASSERT_TRUE(SelectBases(list));
   EXPECT_EQ(Marked(), (std::vector<int>{1, 20}));
   EXPECT_EQ(CountText().substr(0, 16), " 2 of 30 marked ");
+}
+
+TEST_F(BaseSelectTest, MarksAreKeptAsLastWheneverTheListIsLeftWithAMark) {
+  Keys("\t");  // base 100
+  Key(kScanF5);
+  Keys("last\r");
+  AtWait("keeps the marks of the last run", [&] {
+    LoneEscape();
+    Keys(testkit::KeySequence(kScanDown) + testkit::KeySequence(kScanDown) + "\t");
+    LoneEscape();  // leaves the list
+  });
+  EXPECT_FALSE(SelectBases(list));
+  std::vector<std::string> numbers;
+  std::string error;
+  ASSERT_TRUE(LoadSelection(kLastSelection, numbers, error)) << error;
+  EXPECT_EQ(numbers, (std::vector<std::string>{"100", "102"}));
+  ASSERT_TRUE(SaveSelection("aaa", {"1"}, error));
+  EXPECT_EQ(SelectionNames(), (std::vector<std::string>{"last", "aaa"}));
+  // Left with nothing marked, the kept marks stay.
+  list.UnmarkAll();
+  Keys("\r");
+  EXPECT_TRUE(SelectBases(list));
+  ASSERT_TRUE(LoadSelection(kLastSelection, numbers, error));
+  EXPECT_EQ(numbers.size(), 2u);
 }
 
 TEST(Selections, NamesAndFilesAreChecked) {

@@ -132,8 +132,12 @@ TEST_F(ScreensTest, MessageFormComesBackUntilAFieldWasEdited) {
                   dots.substr(3) + "\n" + "Subject      News" + dots.substr(4) + "\n" +
                   std::string(43, ' ') + "\n             Press ESC when ready          ");
     EXPECT_TRUE(AttrAt(7, 4) == 127 && AttrAt(8, 4) == 112);  // From is current: hot key, label
-    // Escape without an edit: the form again. Then S edits the subject.
+    // Escape without an edit: a notice says what is missing, then the form
+    // again. Then S edits the subject.
     LoneEscape();
+  });
+  AtWait("Press ENTER on a field to accept it, then ESC when ready.", [&] {
+    LoneEscape();  // closes the notice, which swallows keys typed ahead
     Keys(
         "s\x19"
         "Fresh\r");
@@ -169,11 +173,32 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   dir_.Put("host/corvixutil", "#!/bin/sh\ngrep baseidx aupload.ini >> calls.log\n");
   chmod((dir_ / "host/corvixutil").c_str(), 0755);
   Session.HostDir = dir_ / "host";
-  dir_.Put("msg.txt", "text\n");
+  dir_.Put("msg.txt", "text\nno line end");
   Session.MsgFile = dir_ / "msg.txt";
   ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);  // anything kept goes here
   const std::string cwd = std::filesystem::current_path();  // posting works in the host directory
+  Session.MsgFrom = "The Sysop";
+  Session.MsgSubject = "A subject far too long for the box";
   AtWait("Press ESC to Abort.", [&] {
+    // Beside the frame, what will be posted: the file's name cut at its
+    // start, its lines, From, To and Subject cut to the box.
+    const std::string name = (dir_ / "msg.txt").substr((dir_ / "msg.txt").size() - 19);
+    EXPECT_EQ(Block(56, 2, 79, 9), "\xDA Message " + std::string(13, '\xC4') +
+                                       "\xBF\n"
+                                       "\xB3..." +
+                                       name +
+                                       "\xB3\n"
+                                       "\xB3"
+                                       "2 lines               \xB3\n"
+                                       "\xB3                      \xB3\n"
+                                       "\xB3"
+                                       "From The Sysop        \xB3\n"
+                                       "\xB3"
+                                       "To                    \xB3\n"
+                                       "\xB3"
+                                       "Subj A subject far too\xB3\n"
+                                       "\xC0" +
+                                       std::string(22, '\xC4') + "\xD9");
     EXPECT_EQ(RowText(2).substr(4, 9), " Confirm ");
     EXPECT_EQ(Block(6, 4, 46, 7),
               "Verify the list of bases you selected and\n"
