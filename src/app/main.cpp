@@ -13,6 +13,7 @@
 #include "app/unattended.h"
 #include "support/io_error.h"
 #include "term/console.h"
+#include "term/terminal_restore.h"
 
 int main(int argc, char** argv) {
   corvix::TStartupOptions options;
@@ -39,20 +40,28 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
-  if (options.Unattended) return corvix::RunUnattended(argc, argv);
-  // The one way out of a full-screen run: the screens return here, the scope
-  // gives the terminal back as it ends (an exception unwinds it on the way to
-  // the catch), then the summary and the exit status.
-  corvix::TRunOutcome outcome = corvix::TRunOutcome::kError;
-  std::string error;
-  try {
-    corvix::TRunScope scope;
-    outcome = corvix::RunSession(argc, argv);
-    if (corvix::Screen != nullptr) corvix::ClearScreen();
-  } catch (const std::bad_alloc&) {
-    error = "not enough memory";
-  } catch (const std::exception& e) {
-    error = e.what();
+  int status;
+  if (options.Unattended) {
+    status = corvix::RunUnattended(argc, argv);
+  } else {
+    // The one way out of a full-screen run: the screens return here, the
+    // scope gives the terminal back as it ends (an exception unwinds it on
+    // the way to the catch), then the summary and the exit status.
+    corvix::TRunOutcome outcome = corvix::TRunOutcome::kError;
+    std::string error;
+    try {
+      corvix::TRunScope scope;
+      outcome = corvix::RunSession(argc, argv);
+      if (corvix::Screen != nullptr) corvix::ClearScreen();
+    } catch (const std::bad_alloc&) {
+      error = "not enough memory";
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    status = corvix::Shutdown(outcome, error);
   }
-  return corvix::Shutdown(outcome, error);
+  // A signal that ended the posting ends the process the same way, now that
+  // the summary is out and the terminal is back.
+  corvix::EndByPendingSignal();
+  return status;
 }

@@ -199,7 +199,9 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
     if (!log.Append(PostingLogEntry(std::time(nullptr), message, base, run.Output), error))
       if (!error.empty()) observer.LogProblem("The posting log cannot be written: " + error);
     observer.BaseEnded(i + 1, count, base);
-    if (PendingEndSignal() != 0) EndByPendingSignal();
+    // An ending signal stops the loop here, the bases not reached left not
+    // started; main ends the process by it once the summary is out.
+    if (PendingEndSignal() != 0) break;
     if (observer.CheckStop() != TStopRequest::kNone) break;
     if (Pause(job.PostDelay, observer) != TStopRequest::kNone) break;
   }
