@@ -182,23 +182,12 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   AtWait("Press ESC to Abort.", [&] {
     // Beside the frame, what will be posted: the file's name cut at its
     // start, its lines, From, To and Subject cut to the box.
-    const std::string name = (dir_ / "msg.txt").substr((dir_ / "msg.txt").size() - 19);
-    EXPECT_EQ(Block(56, 2, 79, 9), "\xDA Message " + std::string(13, '\xC4') +
-                                       "\xBF\n"
-                                       "\xB3..." +
-                                       name +
-                                       "\xB3\n"
-                                       "\xB3"
-                                       "2 lines               \xB3\n"
-                                       "\xB3                      \xB3\n"
-                                       "\xB3"
-                                       "From The Sysop        \xB3\n"
-                                       "\xB3"
-                                       "To                    \xB3\n"
-                                       "\xB3"
-                                       "Subj A subject far too\xB3\n"
-                                       "\xC0" +
-                                       std::string(22, '\xC4') + "\xD9");
+    const std::string name = dir_ / "msg.txt";
+    EXPECT_EQ(Block(57, 2, 78, 8), " Message " + std::string(13, '\xC4') + "\n..." +
+                                       name.substr(name.size() - 19) + "\n2 lines" +
+                                       std::string(15, ' ') + "\n" + std::string(22, ' ') +
+                                       "\nFrom The Sysop        \nTo                    \n"
+                                       "Subj A subject far too");
     EXPECT_EQ(RowText(2).substr(4, 9), " Confirm ");
     EXPECT_EQ(Block(6, 4, 46, 7),
               "Verify the list of bases you selected and\n"

@@ -81,9 +81,8 @@ TEST_F(RunTest, CreatesAMissingMessageFileWithOneSpaceWhenAsked) {
   EXPECT_EQ(ExitCode(run.WaitExit()), 0);
 }
 
-// Marks left with Escape come back with --select last, which F6 lists first;
-// the untouched form says what it needs; the confirmation shows the message.
-TEST_F(RunTest, EscapedMarksComeBackAsLastAndTheConfirmationShowsTheMessage) {
+// Marks left with Escape come back with --select last, which F6 lists first.
+TEST_F(RunTest, MarksLeftWithEscapeComeBackAsTheSelectionLast) {
   PtySession& first = Start({"message.txt"});
   ASSERT_TRUE(OpenBaseList(first));
   for (const char* key : {kTab, kDown, kDown, kTab}) first.Send(key);
@@ -93,31 +92,21 @@ TEST_F(RunTest, EscapedMarksComeBackAsLastAndTheConfirmationShowsTheMessage) {
   WriteFile(root_ + "/state/corvixmass/selections/aaa", "20\n");
   PtySession& run = Start({"--select", "last", "message.txt"});
   ASSERT_TRUE(OpenBaseList(run));
-  ASSERT_TRUE(run.WaitForText(" 2 of 3 marked "));
   run.Send("\x1b[17~");  // F6
   ASSERT_TRUE(run.WaitForText(" Selections "));
   run.Settle();
-  EXPECT_NE(run.Row(7).find(" last "), std::string::npos) << run.ScreenText();
-  EXPECT_NE(run.Row(8).find(" aaa "), std::string::npos);
+  EXPECT_TRUE(run.Row(7).find(" last ") != std::string::npos &&
+              run.Row(8).find(" aaa ") != std::string::npos)
+      << run.ScreenText();
   run.SendEscape();
-  run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("Message Info"));
-  run.SendEscape();
-  ASSERT_TRUE(run.WaitForText("Press ENTER on a field to accept it, then ESC when ready."));
-  run.Send(kEnter);
-  run.Send("s");
-  run.Send(kEnter);
+  for (const char* key : {kEnter, "s", kEnter}) run.Send(key);
   run.SendEscape();
   ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
   run.Settle();
-  const std::string msg = workDir_ + "/message.txt";
-  EXPECT_NE(run.Row(2).find("Message"), std::string::npos);
-  EXPECT_NE(run.Row(3).find("..." + msg.substr(msg.size() - 19)), std::string::npos);
-  EXPECT_NE(run.Row(4).find("2 lines"), std::string::npos);
-  EXPECT_NE(run.Row(8).find("Subj News"), std::string::npos);
-  EXPECT_NE(run.Row(7).find("Press ESC to Abort. ENTER to upload message..."), std::string::npos);
-  EXPECT_NE(run.ScreenText().find("6553LAST.BASE"), std::string::npos);
-  EXPECT_EQ(run.ScreenText().find("RETRO"), std::string::npos);
+  const std::string screen = run.ScreenText();
+  EXPECT_NE(screen.find("6553LAST.BASE"), std::string::npos);
+  EXPECT_EQ(screen.find("RETRO"), std::string::npos);
+  EXPECT_NE(run.Row(8).find("Subj News"), std::string::npos);  // the Message box
   run.SendEscape();
   EXPECT_EQ(ExitCode(run.WaitExit()), 0);
 }
