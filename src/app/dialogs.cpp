@@ -204,9 +204,9 @@ bool TFileDialog::Choose(const ShortString& name) {
 // find is offered for creation as a name on the command line is, rather
 // than the operator getting whichever file the highlight was on.
 bool TFileDialog::ChooseTyped(const ShortString& typed) {
+  if (path_.size() + typed.size() > ShortString::kMaxLength) return Choose(typed);  // refused
   const ShortString full = path_ + typed;
-  if (path_.size() + typed.size() <= ShortString::kMaxLength && FileExists(full))
-    return Choose(typed);
+  if (FileExists(full)) return Choose(typed);
   if (files_.Current >= 1 && static_cast<std::size_t>(files_.Current) <= fileNames_.size() &&
       UpperStr(files_.Items[static_cast<std::size_t>(files_.Current) - 1].Text)
               .View()
