@@ -44,6 +44,7 @@ class ScreensTest : public testkit::ScreenTest {
     ValuePadChar = ' ';
     Session = TSession{};
     Session.PostDelay = 0;
+    ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);  // the base list keeps its marks
   }
   void TearDown() override {
     delete Session.BaseList;
