@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     // scope gives the terminal back as it ends (an exception unwinds it on
     // the way to the catch), then the summary and the exit status.
     corvix::TRunOutcome outcome = corvix::TRunOutcome::kError;
-    std::string error;
+    const char* error = nullptr;  // a literal: nothing is allocated when memory ran out
+    std::string report;
     try {
       corvix::TRunScope scope;
       outcome = corvix::RunSession(argc, argv);
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
       error = "not enough memory";
     } catch (const std::exception& e) {
-      error = e.what();
+      report = e.what();
+      error = report.c_str();
     }
     status = corvix::Shutdown(outcome, error);
   }

@@ -77,15 +77,15 @@ void ReadConfiguration() {
   Session.MsgSubject = ini.ReadText("message", "subject", "", Session.Utf8Terminal);
 }
 
-int Shutdown(TRunOutcome outcome, const std::string& error) {
+int Shutdown(TRunOutcome outcome, const char* error) {
   // The screen is gone and the terminal restored: what was posted goes to
   // standard output, where it stays in the operator's scrollback. After an
   // error it comes first, so the operator knows which bases to leave out when
   // trying again.
   std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
   std::fflush(stdout);
-  if (!error.empty()) {
-    std::fprintf(stderr, "corvixmass: %s\n", error.c_str());
+  if (error != nullptr) {
+    std::fprintf(stderr, "corvixmass: %s\n", error);
     return kExitError;
   }
   return RunExitStatus(outcome);

@@ -1,8 +1,6 @@
 // The run from start to exit: screens in a fixed order, one orderly way out.
 #pragma once
 
-#include <string>
-
 #include "app/session.h"
 
 namespace corvix {
@@ -21,8 +19,8 @@ void ReadConfiguration();
 TRunOutcome RunSession(int argc, char** argv);
 
 // The end of every run, once the screen is gone: prints the posting summary
-// (and Error, when an exception ended the run, to standard error) and
-// returns the exit status. Only main calls it, and ends the process with it.
-int Shutdown(TRunOutcome outcome, const std::string& error);
+// (and Error, when not null: an exception ended the run, to standard error)
+// and returns the exit status. Only main calls it, and ends the process with it.
+int Shutdown(TRunOutcome outcome, const char* error);
 
 }  // namespace corvix
