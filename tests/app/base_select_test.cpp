@@ -201,9 +201,7 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
 }
 
 TEST_F(BaseSelectTest, MarksAreKeptAsLastWheneverTheListIsLeftWithAMark) {
-  Keys("\t");  // base 100
-  Key(kScanF5);
-  Keys("last\r");  // refused with a notice
+  Keys("\t" + testkit::KeySequence(kScanF5) + "last\r");  // marks 100; F5 refuses the name
   AtWait("keeps the marks of the last run", [&] {
     LoneEscape();
     Keys(testkit::KeySequence(kScanDown) + testkit::KeySequence(kScanDown) + "\t");

@@ -36,9 +36,8 @@ TEST(Summary, ExitStatusIsZeroOnlyWhenEveryBaseEndedWithZero) {
   EXPECT_EQ(PostingExitStatus({}), kExitDone);  // left before posting
   EXPECT_EQ(PostingExitStatus({ok, ok}), kExitDone);
   EXPECT_EQ(PostingSummary({ok}), "    7  LINUX.7       ok\nPosted to 1 base: 1 ok.\n");
-  TPostedRec waiting{"8", "", TPostOutcome::kNotStarted, -1, ""};
-  EXPECT_EQ(PostingSummary({waiting, waiting}).substr(2 * 33),
-            "Posted to 2 bases: 2 not started.\n");  // zero counts are left out
+  EXPECT_EQ(PostingSummary({{"8", "", TPostOutcome::kNotStarted, -1, ""}}).substr(33),
+            "Posted to 1 base: 1 not started.\n");  // zero counts are left out
   for (TPostedRec bad :
        {TPostedRec{"1", "", kEnded, 1 << 8, ""}, TPostedRec{"1", "", TPostOutcome::kStopped, 0, ""},
         TPostedRec{"1", "", TPostOutcome::kNotStarted, -1, ""}})
