@@ -223,6 +223,10 @@ void SaveSelectionPrompt(const TBar& list) {
     Notice("A name is letters, digits, '-', '_' and '.', not starting with '.'.");
     return;
   }
+  if (name == kLastSelection) {
+    Notice("The name last keeps the marks of the last run; choose another.");
+    return;
+  }
   if (SelectionExists(name) &&
       !MsgBox(kMsgQuestion, ShortString("Replace the selection " + name + "?")))
     return;
@@ -270,6 +274,13 @@ void LoadSelectionPrompt(TBar& list) {
 }
 
 }  // namespace
+
+void KeepLastMarks(const TBar& list) {
+  if (list.MarkedCount() == 0) return;
+  std::string error;
+  if (!SaveSelection(kLastSelection, MarkedBaseNumbers(list), error))
+    Notice("The marks were not kept: " + error);
+}
 
 void BaseListFunctionKey(TBar& list, std::uint8_t code) {
   switch (code) {
@@ -324,11 +335,12 @@ bool SelectBases(TBar& list) {
     if (toggle) toggle(key, index);
     count.Draw(list);
   };
-  for (;;) {
-    std::int32_t result = list.Run(4, 4, 72, 17, 0);
-    if (result == barEnter) return true;
-    if (result == barEscape) return false;
-  }
+  std::int32_t result;
+  do {
+    result = list.Run(4, 4, 72, 17, 0);
+  } while (result != barEnter && result != barEscape);
+  KeepLastMarks(list);
+  return result == barEnter;
 }
 
 }  // namespace corvix

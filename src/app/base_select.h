@@ -39,10 +39,16 @@ void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index);
 // filter view on or off. Other codes do nothing.
 void BaseListFunctionKey(TBar& list, std::uint8_t code);
 
+// Saves the marked base numbers as the selection "last" when any is marked;
+// a notice says so when they cannot be saved.
+void KeepLastMarks(const TBar& list);
+
 // Draws the base-selection screen's texts and runs the list until Enter or
 // Escape; true for Enter. Left and Right start the run over from the first item.
 // The count of marked bases shows in the frame's bottom edge; a selection
-// given with --select is marked before the first run.
+// given with --select is marked before the first run. Left either way with a
+// base marked, the marks are kept (KeepLastMarks), so that neither an Escape
+// nor anything that ends the run later loses them.
 bool SelectBases(TBar& list);
 
 }  // namespace corvix

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <utility>
 
 namespace corvix {
 
@@ -135,15 +136,19 @@ std::string PostingSummary(const std::vector<TPostedRec>& posted) {
                   EchoTagOfLine(p.Line).c_str(), result.c_str());
     out += line;
   }
-  int total = static_cast<int>(posted.size());
-  out += "Posted to " + std::to_string(total) + (total == 1 ? " base: " : " bases: ") +
-         std::to_string(ok) + " ok, " + std::to_string(total - ok) + " failed";
-  if (stopped != 0 || notStarted != 0) {
-    out += " (";
-    if (stopped != 0) out += std::to_string(stopped) + " stopped";
-    if (stopped != 0 && notStarted != 0) out += ", ";
-    if (notStarted != 0) out += std::to_string(notStarted) + " not started";
-    out += ")";
+  // Only the counts that are not zero: "2 ok, 1 not started" rather than
+  // bases never started counted among the failed.
+  const int total = static_cast<int>(posted.size());
+  const int failed = total - ok - stopped - notStarted;
+  out += "Posted to " + std::to_string(total) + (total == 1 ? " base:" : " bases:");
+  const char* sep = " ";
+  for (auto [count, word] : {std::pair{ok, "ok"},
+                             {failed, "failed"},
+                             {stopped, "stopped"},
+                             {notStarted, "not started"}}) {
+    if (count == 0) continue;
+    out += sep + std::to_string(count) + " " + word;
+    sep = ", ";
   }
   out += ".\n";
   return out;
@@ -155,8 +160,15 @@ int PostingExitStatus(const std::vector<TPostedRec>& posted) {
   return kExitDone;
 }
 
-int RunExitStatus() {
-  return Session.ExitStatus != 0 ? Session.ExitStatus : PostingExitStatus(Session.Posted);
+int RunExitStatus(TRunOutcome outcome) {
+  switch (outcome) {
+    case TRunOutcome::kError:
+      return kExitError;
+    case TRunOutcome::kPosted:
+      return PostingExitStatus(Session.Posted);
+    default:
+      return kExitDone;
+  }
 }
 
 }  // namespace corvix

@@ -39,8 +39,8 @@ std::string PostingSummary(const std::vector<TPostedRec>& posted);
 // kExitFailed otherwise.
 int PostingExitStatus(const std::vector<TPostedRec>& posted);
 
-// The status the run ends with: Session.ExitStatus when an error set it, else
-// what the postings give.
-int RunExitStatus();
+// The status a run that ended with Outcome exits with: kExitError after an
+// error, what the postings give once they ran, kExitDone otherwise.
+int RunExitStatus(TRunOutcome outcome);
 
 }  // namespace corvix

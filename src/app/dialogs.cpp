@@ -9,6 +9,7 @@
 
 #include "app/help.h"
 #include "support/dir_search.h"
+#include "support/file_utils.h"
 #include "support/quick_sort.h"
 #include "support/string_utils.h"
 #include "term/console.h"
@@ -46,6 +47,8 @@ class TFileDialog {
   void Rescan();  // Scan, then redraw both lists
   void DirectoriesPane();
   void EditFields();
+  bool Choose(const ShortString& name);
+  bool ChooseTyped(const ShortString& typed);
 
   ShortString title_;
   ShortString path_;
@@ -184,6 +187,48 @@ void TFileDialog::EditFields() {
   DrawPathLines();
 }
 
+// Takes Name in Path as the result; true when it was taken.
+bool TFileDialog::Choose(const ShortString& name) {
+  // A full path cut at 255 characters would name another file (or none),
+  // which would then be edited and posted in its place.
+  if (path_.size() + name.size() > ShortString::kMaxLength) {
+    MsgBox(kMsgNotice, "The path of this file is longer than 255 characters.");
+    return false;
+  }
+  result_ = path_ + name;
+  return true;
+}
+
+// Enter after typing: the highlight counts only where the search took it.
+// The typed name of an existing file is that file; one the search did not
+// find is offered for creation as a name on the command line is, rather
+// than the operator getting whichever file the highlight was on.
+bool TFileDialog::ChooseTyped(const ShortString& typed) {
+  if (path_.size() + typed.size() > ShortString::kMaxLength) return Choose(typed);  // refused
+  const ShortString full = path_ + typed;
+  if (FileExists(full)) return Choose(typed);
+  if (files_.Current >= 1 && static_cast<std::size_t>(files_.Current) <= fileNames_.size() &&
+      UpperStr(files_.Items[static_cast<std::size_t>(files_.Current) - 1].Text)
+              .View()
+              .find(UpperStr(typed).View()) != std::string_view::npos)
+    return Choose(fileNames_[static_cast<std::size_t>(files_.Current) - 1]);
+  if (DirExists(full)) {  // the name of a directory enters it
+    if (ChangeDirTo(full)) {
+      path_ = CurrentDir();
+      Rescan();
+    }
+    return false;
+  }
+  if (Pos('/', typed) != 0) {
+    MsgBox(kMsgNotice, "The name of a new file cannot hold a '/'.");
+    return false;
+  }
+  if (!MsgBox(kMsgQuestion, "The file doesn't exit. Create it?")) return false;
+  if (!Choose(typed)) return false;
+  AppendText(result_, " ");
+  return true;
+}
+
 ShortString TFileDialog::Run() {
   files_.NoFrame = true;
   files_.ExitKeys = "\t\r\x1b";
@@ -212,16 +257,11 @@ ShortString TFileDialog::Run() {
     files_.Open(7, 9, 39, 19);
     switch (files_.LastKey) {
       case kKeyEnter:
-        if (files_.Current >= 1 && static_cast<std::size_t>(files_.Current) <= fileNames_.size()) {
-          const ShortString& name = fileNames_[static_cast<std::size_t>(files_.Current) - 1];
-          // A full path cut at 255 characters would name another file (or
-          // none), which would then be edited and posted in its place.
-          if (path_.size() + name.size() > ShortString::kMaxLength) {
-            MsgBox(kMsgNotice, "The path of this file is longer than 255 characters.");
-            break;
-          }
-          result_ = path_ + name;
-          done_ = true;
+        if (!files_.SearchTyped.empty()) {
+          done_ = ChooseTyped(files_.SearchTyped);
+        } else if (files_.Current >= 1 &&
+                   static_cast<std::size_t>(files_.Current) <= fileNames_.size()) {
+          done_ = Choose(fileNames_[static_cast<std::size_t>(files_.Current) - 1]);
         }
         break;
       case kKeyEscape:

@@ -35,7 +35,8 @@ const char* const kHelpBaseList =
     "      (every base when there is none)\n"
     "F3    unmark all      F4  invert all marks\n"
     "F5    save the marks as a named selection\n"
-    "F6    mark a saved selection\n"
+    "F6    mark a saved selection (\"last\": the\n"
+    "      marks the list was last left with)\n"
     "F7    show only the bases matching the\n"
     "      search, or every base again\n"
     "Enter done            Escape  quit";
@@ -48,11 +49,13 @@ const char* const kHelpPickSelection =
     "Up/Down, PgUp/PgDn, Home/End   move\n"
     "Letters   search the names\n"
     "Enter     mark exactly this selection\n"
+    "          (\"last\": the marks of the last run)\n"
     "Escape    cancel";
 const char* const kHelpMessageForm =
     "F, T, S or Enter   edit From, To, Subject\n"
     "Up/Down            move between fields\n"
-    "Escape             done (a subject is needed)";
+    "Escape             done, once a field was taken\n"
+    "                   with Enter (a subject is needed)";
 const char* const kHelpConfirmList =
     "Up/Down, PgUp/PgDn, Home/End   look through\n"
     "                  the bases to be posted to\n"

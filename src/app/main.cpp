@@ -13,6 +13,7 @@
 #include "app/unattended.h"
 #include "support/io_error.h"
 #include "term/console.h"
+#include "term/terminal_restore.h"
 
 int main(int argc, char** argv) {
   // The command line is read once, here; everything after takes this value.
@@ -28,26 +29,32 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
-  if (options.Mode == corvix::TRunMode::modePost) return corvix::RunUnattended(options);
   if (options.Mode == corvix::TRunMode::modeListBases) return corvix::ListBases(options);
   if (options.Select && !corvix::TakeStartSelection(*options.Select, options.Force)) return 1;
-  try {
-    corvix::TRunScope scope;
-    corvix::RunSession(options);
-  } catch (const std::bad_alloc&) {
-    // The scope has unwound on the way here, as below.
-    std::fputs(corvix::PostingSummary(corvix::Session.Posted).c_str(), stdout);
-    std::fflush(stdout);
-    std::fprintf(stderr, "corvixmass: not enough memory\n");
-    return corvix::kExitError;
-  } catch (const std::exception& e) {
-    // The scope has unwound on the way here: the screen is cleared and the
-    // terminal restored, so the report lands on a clean screen at the top.
-    // What was posted before the error is reported first, so the operator
-    // knows which bases to leave out when trying again.
-    std::fputs(corvix::PostingSummary(corvix::Session.Posted).c_str(), stdout);
-    std::fflush(stdout);
-    std::fprintf(stderr, "corvixmass: %s\n", e.what());
-    return corvix::kExitError;
+  int status;
+  if (options.Mode == corvix::TRunMode::modePost) {
+    status = corvix::RunUnattended(options);
+  } else {
+    // The one way out of a full-screen run: the screens return here, the
+    // scope gives the terminal back as it ends (an exception unwinds it on
+    // the way to the catch), then the summary and the exit status.
+    corvix::TRunOutcome outcome = corvix::TRunOutcome::kError;
+    const char* error = nullptr;  // a literal: nothing is allocated when memory ran out
+    std::string report;
+    try {
+      corvix::TRunScope scope;
+      outcome = corvix::RunSession(options);
+      if (corvix::Screen != nullptr) corvix::ClearScreen();
+    } catch (const std::bad_alloc&) {
+      error = "not enough memory";
+    } catch (const std::exception& e) {
+      report = e.what();
+      error = report.c_str();
+    }
+    status = corvix::Shutdown(outcome, error);
   }
+  // A signal that ended the posting ends the process the same way, now that
+  // the summary is out and the terminal is back.
+  corvix::EndByPendingSignal();
+  return status;
 }

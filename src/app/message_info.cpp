@@ -1,9 +1,13 @@
 // The message-details form, the confirmation list and the posting loop.
 #include "app/message_info.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <string>
 #include <vector>
@@ -12,6 +16,7 @@
 #include "app/help.h"
 #include "app/posting_job.h"
 #include "app/session.h"
+#include "support/fd_io.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/cp437.h"
@@ -48,13 +53,76 @@ void EditMessageInfo() {
   form.AddText('S', "Subject", 7, 6, 20, 6, 7, 30, 40, Session.MsgSubject, "");
   for (;;) {
     form.Execute();
-    if (Session.MsgSubject.empty()) MsgBox(kMsgNotice, "You have to apply a subject...");
+    if (Session.MsgSubject.empty()) {
+      MsgBox(kMsgNotice, "You have to apply a subject...");
+    } else if (!form.Modified) {
+      // With every value prefilled, Escape alone would seem to do nothing.
+      MsgBox(kMsgNotice, kAcceptFieldNotice);
+    }
     if (form.Modified && !Session.MsgSubject.empty()) break;
   }
   // The box is left on screen: the confirmation screen draws over it.
 }
 
-void ConfirmAndPost() {
+namespace {
+
+// Column of the " Message " box's texts and their width.
+constexpr std::uint8_t kDetailsLeft = 57;
+constexpr std::size_t kDetailsWidth = 22;
+
+}  // namespace
+
+std::int64_t CountLines(const std::string& path) {
+  // Not blocking on a FIFO, and only a regular file is read through.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  std::int64_t lines = 0;
+  char last = '\n';
+  char buf[65536];
+  for (;;) {
+    const std::size_t n = ReadFully(fd, buf, sizeof buf);
+    lines += std::count(buf, buf + n, '\n');
+    if (n > 0) last = buf[n - 1];
+    if (n < sizeof buf) break;
+  }
+  const bool failed = errno != 0;
+  ::close(fd);
+  if (failed) return -1;
+  return last == '\n' ? lines : lines + 1;
+}
+
+ShortString TailOfName(const std::string& name, std::size_t width) {
+  if (name.size() <= width) return ShortString(name);
+  return ShortString("...") + ShortString(std::string_view(name).substr(name.size() - (width - 3)));
+}
+
+void DrawMessageDetails() {
+  TMenuBox box;  // left on screen as a backdrop, like the frame beside it
+  ApplyDialogSettings(box);
+  box.Title = " Message ";
+  box.Open(56, 2, 79, 9);
+  const std::string file = AbsoluteFrom(Session.StartDir, Session.MsgFile);
+  auto row = [](std::uint8_t y, std::uint8_t attr, const ShortString& text) {
+    WriteXY(kDetailsLeft, y, attr,
+            PadRight(Copy(ReplaceControl(text, '?'), 1, kDetailsWidth), kDetailsWidth, ' '));
+  };
+  row(3, 15, TailOfName(file, kDetailsWidth));
+  const std::int64_t lines = CountLines(file);
+  row(4, 7,
+      lines < 0    ? ShortString("cannot be read")
+      : lines == 1 ? ShortString("1 line")
+                   : ShortString(std::to_string(lines) + " lines"));
+  row(6, 7, "From " + Session.MsgFrom);
+  row(7, 7, "To   " + Session.MsgTo);
+  row(8, 7, "Subj " + Session.MsgSubject);
+}
+
+TRunOutcome ConfirmAndPost() {
   {
     THelpScope help(kHelpConfirmList);
     TMenuList list;
@@ -72,10 +140,11 @@ void ConfirmAndPost() {
     WriteXY(6, 4, 7, "Verify the list of bases you selected and");
     WriteXY(6, 5, 7, "when you are ready...");
     WriteXY(6, 7, 15, "Press ESC to Abort. ENTER to upload message...");
+    DrawMessageDetails();
     list.Open(3, 12, 76, 21);
-    if (list.LastKey == kKeyEscape) Shutdown();
+    if (list.LastKey == kKeyEscape) return TRunOutcome::kLeft;
   }
-  PostMarkedBases();
+  return PostMarkedBases();
 }
 
 namespace {
@@ -182,7 +251,7 @@ class TScreenPostingWatch : public TPostingObserver {
 
 }  // namespace
 
-void PostMarkedBases() {
+TRunOutcome PostMarkedBases() {
   std::vector<TPostedRec> bases;
   const TBar& list = *Session.BaseList;
   for (std::int32_t i = 0; i < list.ItemCount(); ++i)
@@ -195,8 +264,7 @@ void PostMarkedBases() {
   std::string problem = CheckPostingJob(here, job, bases);
   if (!problem.empty()) {
     MsgBox(kMsgNotice, problem);
-    Session.ExitStatus = 1;
-    Shutdown();
+    return TRunOutcome::kError;
   }
   // Every marked base is in the summary from here on, as "not started" until
   // its turn: a run that ends early still reports all of them.
@@ -208,6 +276,7 @@ void PostMarkedBases() {
   // Keys typed at the very end belong to no screen; they must not reach the
   // shell after the program.
   if (Keyboard != nullptr) ::tcflush(Keyboard->InputFd, TCIFLUSH);
+  return TRunOutcome::kPosted;
 }
 
 }  // namespace corvix

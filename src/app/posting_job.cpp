@@ -195,11 +195,13 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
     base.WaitStatus = run.WaitStatus;
     base.LastLine = run.LastLine;
     std::string error;
-    if (!log.Append(PostingLogEntry(std::time(nullptr), job.HostDir, base, job.Subject, run.Output),
-                    error))
+    const TLogMessageRec message{job.HostDir, job.MsgFile, job.From, job.To, job.Subject};
+    if (!log.Append(PostingLogEntry(std::time(nullptr), message, base, run.Output), error))
       if (!error.empty()) observer.LogProblem("The posting log cannot be written: " + error);
     observer.BaseEnded(i + 1, count, base);
-    if (PendingEndSignal() != 0) EndByPendingSignal();
+    // An ending signal stops the loop here, the bases not reached left not
+    // started; main ends the process by it once the summary is out.
+    if (PendingEndSignal() != 0) break;
     if (observer.CheckStop() != TStopRequest::kNone) break;
     if (Pause(job.PostDelay, observer) != TStopRequest::kNone) break;
   }

@@ -90,8 +90,9 @@ class TPostingObserver : public TUtilityWatch {
 // when it ends), record its result in place and append it to the posting
 // log, then pause PostDelay milliseconds. A stop request (kAfterBase or kNow)
 // ends the loop after the current base; the bases not reached stay
-// kNotStarted. An ending signal received while a utility runs ends the
-// process once that utility has ended and its result is logged. A job file
+// kNotStarted. An ending signal received while a utility runs ends the loop
+// once that utility has ended and its result is logged; it stays pending
+// (PendingEndSignal) for the caller to end the process by. A job file
 // that cannot be written throws IoError, with the bases done so far recorded.
 // Call CheckPostingJob first.
 void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,

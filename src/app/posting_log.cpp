@@ -23,15 +23,18 @@ std::string Printable(std::string_view text) {
 
 }  // namespace
 
-std::string PostingLogEntry(std::time_t when, const std::string& hostDir, const TPostedRec& base,
-                            const ShortString& subject, const std::string& output) {
+std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, const TPostedRec& base,
+                            const std::string& output) {
   char stamp[40];
   std::tm local{};
   localtime_r(&when, &local);
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S%z", &local);
-  std::string out = std::string(stamp) + '\t' + Printable(hostDir) + '\t' +
+  // New fields go at the end, so that readers of older entries still work.
+  std::string out = std::string(stamp) + '\t' + Printable(message.HostDir) + '\t' +
                     Printable(base.BaseNumber) + '\t' + Printable(EchoTagOfLine(base.Line)) + '\t' +
-                    Printable(subject) + '\t' + PostedResultText(base) + '\n';
+                    Printable(message.Subject) + '\t' + PostedResultText(base) + '\t' +
+                    Printable(message.MsgFile) + '\t' + Printable(message.From) + '\t' +
+                    Printable(message.To) + '\n';
   std::size_t at = 0;
   while (at < output.size()) {
     std::size_t end = output.find('\n', at);

@@ -9,12 +9,22 @@
 
 namespace corvix {
 
+// What a log entry tells about the message, besides the base.
+struct TLogMessageRec {
+  std::string HostDir;
+  ShortString MsgFile;  // absolute
+  ShortString From;
+  ShortString To;
+  ShortString Subject;
+};
+
 // The log entry of one base: local ISO time, host directory, base number,
-// echo tag, subject and result separated by tabs on one line, then every
-// line of the utility's output indented by four spaces. Control bytes in the
-// fields and the output are shown as '?', so an entry cannot forge another.
-std::string PostingLogEntry(std::time_t when, const std::string& hostDir, const TPostedRec& base,
-                            const ShortString& subject, const std::string& output);
+// echo tag, subject, result, message file, From and To separated by tabs on
+// one line, then every line of the utility's output indented by four spaces.
+// Control bytes in the fields and the output are shown as '?', so an entry
+// cannot forge another.
+std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, const TPostedRec& base,
+                            const std::string& output);
 
 // Appends entries to posted.log, making the state directory when needed.
 class TPostingLog {

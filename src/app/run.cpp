@@ -1,4 +1,4 @@
-// The main routine's session flow, the configuration and Shutdown.
+// The main routine's session flow, the configuration and the end of a run.
 #include "app/run.h"
 
 #include <sys/wait.h>
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/base_select.h"
 #include "app/child_process.h"
@@ -73,18 +74,21 @@ void ReadConfiguration() {
         ini.ReadText("message", key, FindSetting("message", key)->Default, Session.Utf8Terminal);
 }
 
-void Shutdown() {
-  if (Screen != nullptr) ClearScreen();
-  TRunScope::Current().Close(false);
+int Shutdown(TRunOutcome outcome, const char* error) {
   // The screen is gone and the terminal restored: what was posted goes to
-  // standard output, where it stays in the operator's scrollback.
-  std::string summary = PostingSummary(Session.Posted);
-  std::fputs(summary.c_str(), stdout);
+  // standard output, where it stays in the operator's scrollback. After an
+  // error it comes first, so the operator knows which bases to leave out when
+  // trying again.
+  std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
   std::fflush(stdout);
-  std::exit(RunExitStatus());
+  if (error != nullptr) {
+    std::fprintf(stderr, "corvixmass: %s\n", error);
+    return kExitError;
+  }
+  return RunExitStatus(outcome);
 }
 
-void RunSession(const TOptionsRec& options) {
+TRunOutcome RunSession(const TOptionsRec& options) {
   // The configuration is read before the screen object exists, so that the
   // very first byte sent already follows its charset setting.
   Session.AppDir = JustPath(ProgramArg0());
@@ -105,8 +109,7 @@ void RunSession(const TOptionsRec& options) {
   // created, edited and posted in its place.
   if (options.MsgFile.size() > ShortString::kMaxLength) {
     MsgBox(kMsgNotice, "The path of this file is longer than 255 characters.");
-    Session.ExitStatus = kExitError;
-    Shutdown();
+    return TRunOutcome::kError;
   }
   ShortString arg(options.MsgFile);
   if (!arg.empty()) {
@@ -125,13 +128,12 @@ void RunSession(const TOptionsRec& options) {
   } else {
     Session.MsgFile = OpenFileDialog(" Open File ", Session.StartDir);
   }
-  if (Session.MsgFile.empty()) Shutdown();
+  if (Session.MsgFile.empty()) return TRunOutcome::kLeft;
 
   if (MsgBox(kMsgQuestion, "Edit file?")) {
     if (Session.EditorCmd.empty()) {
       MsgBox(kMsgNotice, "You haven't specified a text editor.");
-      Session.ExitStatus = kExitError;  // the configuration stops the run
-      Shutdown();
+      return TRunOutcome::kError;  // the configuration stops the run
     }
     // The editor command stays as configured, options included; the file name
     // is quoted so that whatever it holds reaches the editor as one argument,
@@ -145,27 +147,26 @@ void RunSession(const TOptionsRec& options) {
     if (status < 0 ||
         (WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127))) {
       MsgBox(kMsgNotice, "The editor could not be started.");
-      Session.ExitStatus = kExitError;
-      Shutdown();
+      return TRunOutcome::kError;
     }
   }
 
   DrawBackground();
   DrawFrame(3, 2, 77, 22);
   LoadBaseList(TRunScope::Current().NewBaseList(), Session.BasesPath);
-  if (!SelectBases(*Session.BaseList)) Shutdown();
+  // The marks are kept as the selection "last" whichever way the list is left.
+  if (!SelectBases(*Session.BaseList)) return TRunOutcome::kLeft;
 
   for (std::int32_t i = 0; i < Session.BaseList->ItemCount(); ++i)
     if (Session.BaseList->Marked(i)) Session.AnySelected = true;
   if (!Session.AnySelected) {
     DrawBackground();
     MsgBox(kMsgNotice, "No BASE selected. Aborting...");
-    Shutdown();
+    return TRunOutcome::kNothingMarked;
   }
   DrawBackground();
   EditMessageInfo();
-  ConfirmAndPost();
-  Shutdown();
+  return ConfirmAndPost();
 }
 
 }  // namespace corvix

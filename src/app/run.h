@@ -1,6 +1,8 @@
 // The run from start to exit: screens in a fixed order, one orderly way out.
 #pragma once
 
+#include "app/session.h"
+
 namespace corvix {
 
 // Fills the screen with the light shade (79 columns on every row) in grey.
@@ -12,9 +14,15 @@ struct TOptionsRec;
 // setting as the table of settings says.
 void ReadConfiguration();
 
-// The whole session: from the screen set-up to Shutdown (which does not
-// return), with the message file Options names. Throws IoError when a
-// checked file operation fails.
-[[noreturn]] void RunSession(const TOptionsRec& options);
+// The whole session with the message file Options names, from the screen
+// set-up to the last screen, on the console of the current TRunScope (which
+// main holds and which gives the terminal back when it ends). Returns how the run ended; throws
+// IoError when a checked file operation fails.
+TRunOutcome RunSession(const TOptionsRec& options);
+
+// The end of every run, once the screen is gone: prints the posting summary
+// (and Error, when not null: an exception ended the run, to standard error)
+// and returns the exit status. Only main calls it, and ends the process with it.
+int Shutdown(TRunOutcome outcome, const char* error);
 
 }  // namespace corvix

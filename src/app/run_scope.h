@@ -11,9 +11,9 @@ namespace corvix {
 class TBar;
 
 // main holds the one instance for the whole run; the start-up code opens the
-// console on it and creates the base list through it. Closing it (Shutdown),
-// or unwinding past it (an IoError on its way to main), frees the base list,
-// leaves the program's screen and restores the terminal.
+// console on it and creates the base list through it. Its end, when the run
+// returns to main or an IoError unwinds past it on its way there, frees the
+// base list, leaves the program's screen and restores the terminal.
 class TRunScope {
  public:
   TRunScope();   // becomes the current scope

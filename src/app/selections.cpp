@@ -168,6 +168,9 @@ std::vector<std::string> SelectionNames() {
   }
   ::closedir(d);
   std::sort(names.begin(), names.end());
+  // The marks of the last run are the likeliest to be wanted again.
+  std::stable_partition(names.begin(), names.end(),
+                        [](const std::string& n) { return n == kLastSelection; });
   return names;
 }
 

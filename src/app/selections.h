@@ -12,6 +12,10 @@ namespace corvix {
 
 class TBar;
 
+// The selection the base list's marks are kept in whenever it is left with a
+// base marked; F5 does not take this name.
+inline constexpr char kLastSelection[] = "last";
+
 // Letters, digits, '-', '_' and '.', not starting with '.', at most 64 long:
 // a name that is always one plain file name in the selections directory.
 bool ValidSelectionName(std::string_view name);
@@ -44,7 +48,8 @@ std::string OtherCatalogueProblem(const std::string& name, const std::string& re
 // True when selections/NAME exists.
 bool SelectionExists(const std::string& name);
 
-// The valid names saved so far, sorted; empty when there is no directory.
+// The valid names saved so far, sorted, with "last" first; empty when there
+// is no directory.
 std::vector<std::string> SelectionNames();
 
 // Marks exactly the items whose base number is in Numbers (numbers not in

@@ -1,4 +1,4 @@
-// The session record of one run and the one orderly way out, Shutdown.
+// The session record of one run and how the run ended.
 #pragma once
 
 #include <cstdint>
@@ -45,17 +45,20 @@ struct TSession {
   ShortString MsgSubject;   // [message] subject
   ShortString MsgFile;      // command line or file-open dialog
   bool AnySelected = false;
-  TBar* BaseList = nullptr;        // owned by the run's TRunScope; freed by Shutdown
+  TBar* BaseList = nullptr;        // owned by the run's TRunScope, freed when main's scope ends
   std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
-  int ExitStatus = 0;              // 1 once an error ended the run; otherwise the postings decide
+};
+
+// What a screen tells the run flow when the run goes no further than it, and
+// what the run flow tells main.
+enum class TRunOutcome : std::uint8_t {
+  kPosted,         // the posting loop ran: Session.Posted says how each base went
+  kLeft,           // the operator left before posting (Escape, "no")
+  kNothingMarked,  // the base list was left with no base marked
+  kError,          // an error ended the run; a notice has said why
 };
 
 // The session of this run: set up by the start-up code, read by every screen.
 extern TSession Session;
-
-// Frees the base list, clears the screen, destroys the screen and keyboard
-// objects (restoring the terminal), prints the posting summary and exits with
-// RunExitStatus().
-[[noreturn]] void Shutdown();
 
 }  // namespace corvix

@@ -175,6 +175,7 @@ void TMenuList::ShowSearch(const ShortString& search) {
 void TMenuList::ClearSearch() {
   if (search_.empty()) return;
   search_.clear();
+  typed_.clear();
   ShowSearch(search_);
 }
 
@@ -267,6 +268,8 @@ void TMenuList::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uin
 
   Redraw();
   search_.clear();
+  typed_.clear();
+  SearchTyped.clear();
   keepSearch_ = false;
   for (;;) {
     // The search text lives as long as keys keep extending or repeating it.
@@ -291,6 +294,7 @@ bool TMenuList::HandleOrdinary(std::uint8_t key) {
   if (Marking && key == MarkKey && HasEntry(Current) && Items[Current - 1].Mark != 2) {
     ToggleMark();
   } else if (Contains(ExitKeys, key)) {
+    SearchTyped = typed_;
     ClearSearch();
     LastKey = key;
     return true;
@@ -301,10 +305,12 @@ bool TMenuList::HandleOrdinary(std::uint8_t key) {
   } else if (key == kKeyBackspace) {
     if (!search_.empty()) {
       search_.SetLength(search_.size() - 1);
+      typed_.SetLength(search_.size());
       SearchOn();
     }
   } else if (key >= 32) {
     search_ += UpperStr(ShortString::Of(static_cast<char>(key)));
+    typed_ += static_cast<char>(key);
     SearchOn();
   }
   return false;
@@ -313,6 +319,7 @@ bool TMenuList::HandleOrdinary(std::uint8_t key) {
 // An extended key: an exit code or a move. True when the key ends the run.
 bool TMenuList::HandleExtended(std::uint8_t code) {
   if (Contains(ExitScanCodes, code)) {
+    SearchTyped = typed_;
     ClearSearch();
     LastKey = code;
     return true;

@@ -49,6 +49,9 @@ class TMenuList {
   ShortString ExitKeys = ShortString("\r\x1b");
   ShortString ExitScanCodes;
   std::uint8_t LastKey = 0;  // the key or extended code that ended the run
+  // The search text as typed (not in upper case) when that key came; empty
+  // when no search was running then.
+  ShortString SearchTyped;
   std::int32_t Current = 1;
   std::int32_t FirstVisible = 1;
   bool NoFrame = false;
@@ -106,6 +109,7 @@ class TMenuList {
   void ShowSearch(const ShortString& search);
   void ClearSearch();
   ShortString search_;
+  ShortString typed_;  // search_ as typed
   bool keepSearch_ = false;
   // True when n names a stored entry; every index into Items goes through it.
   bool HasEntry(std::int32_t n) const {

@@ -184,7 +184,7 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
   std::stringstream saved;
   saved << in.rdbuf();
   EXPECT_EQ(saved.str(), "# catalogue: /bbs/mbases.dat\n103\n107\n129\n");
-  EXPECT_EQ(SelectionNames(), std::vector<std::string>{"weekly"});
+  EXPECT_EQ(SelectionNames(), (std::vector<std::string>{"last", "weekly"}));
   EXPECT_EQ(Marked(), (std::vector<int>{3, 7, 29}));
 
   // --select: the named selection, marked before the list runs; the two
@@ -199,6 +199,24 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
   ASSERT_TRUE(SelectBases(list));
   EXPECT_EQ(Marked(), (std::vector<int>{1, 20}));
   EXPECT_EQ(CountText().substr(0, 16), " 2 of 30 marked ");
+}
+
+TEST_F(BaseSelectTest, MarksAreKeptAsLastWheneverTheListIsLeftWithAMark) {
+  Keys("\t" + testkit::KeySequence(kScanF5) + "last\r");  // marks 100; F5 refuses the name
+  AtWait("keeps the marks of the last run", [&] {
+    LoneEscape();
+    Keys(testkit::KeySequence(kScanDown) + testkit::KeySequence(kScanDown) + "\t");
+    LoneEscape();  // leaves the list
+  });
+  EXPECT_FALSE(SelectBases(list));
+  std::vector<std::string> numbers;
+  std::string error;
+  ASSERT_TRUE(LoadSelection(kLastSelection, numbers, error)) << error;
+  EXPECT_EQ(numbers, (std::vector<std::string>{"100", "102"}));
+  list.UnmarkAll();  // left with nothing marked, the kept marks stay
+  Keys("\r");
+  EXPECT_TRUE(SelectBases(list));
+  EXPECT_TRUE(LoadSelection(kLastSelection, numbers, error) && numbers.size() == 2);
 }
 
 TEST(Selections, NamesAndFilesAreChecked) {

@@ -26,7 +26,7 @@ TEST(Summary, ReportsEachResultWithTheLastLineOfAFailureAndCountsThem) {
             "   22  Y             exit status 126 (not executable)\n"
             "   23  Z             stopped: half\n"
             "   24  W             not started\n"
-            "Posted to 7 bases: 1 ok, 6 failed (1 stopped, 1 not started).\n");
+            "Posted to 7 bases: 1 ok, 4 failed, 1 stopped, 1 not started.\n");
   EXPECT_EQ(PostingExitStatus(posted), kExitFailed);
   EXPECT_EQ(PostingSummary({}), "");
 }
@@ -35,7 +35,9 @@ TEST(Summary, ExitStatusIsZeroOnlyWhenEveryBaseEndedWithZero) {
   TPostedRec ok{"7", "7   LINUX.7      Linux help", kEnded, 0, ""};
   EXPECT_EQ(PostingExitStatus({}), kExitDone);  // left before posting
   EXPECT_EQ(PostingExitStatus({ok, ok}), kExitDone);
-  EXPECT_EQ(PostingSummary({ok}), "    7  LINUX.7       ok\nPosted to 1 base: 1 ok, 0 failed.\n");
+  EXPECT_EQ(PostingSummary({ok}), "    7  LINUX.7       ok\nPosted to 1 base: 1 ok.\n");
+  EXPECT_EQ(PostingSummary({{"8", "", TPostOutcome::kNotStarted, -1, ""}}).substr(33),
+            "Posted to 1 base: 1 not started.\n");  // zero counts are left out
   for (TPostedRec bad :
        {TPostedRec{"1", "", kEnded, 1 << 8, ""}, TPostedRec{"1", "", TPostOutcome::kStopped, 0, ""},
         TPostedRec{"1", "", TPostOutcome::kNotStarted, -1, ""}})

@@ -184,6 +184,22 @@ TEST_F(FileDialogTest, DirectoriesPaneEntersTheHighlightedDirectory) {
   EXPECT_EQ(OpenFileDialog(" Open File ", dir_.Path()).Str(), dir_ / "out.txt");
 }
 
+TEST_F(FileDialogTest, ATypedNameIsTheFileOfThatNameOrOfferedForCreation) {
+  dir_.Put("bad2.ini", "");
+  dir_.Put("README", "");  // not listed under "*.*", yet a file of that name
+  // "newpost" names no file: the question, not the highlighted bad2.ini; "no"
+  // goes back to the dialog.
+  Keys("newpost\r");
+  AtWait("The file doesn't exit. Create it?", [&] { Keys("nREADME\r"); });
+  EXPECT_EQ(OpenFileDialog(" Open File ", dir_.Path()).Str(), dir_ / "README");
+  Keys("bad\r");  // the search has reached bad2.ini
+  EXPECT_EQ(OpenFileDialog(" Open File ", dir_.Path()).Str(), dir_ / "bad2.ini");
+  Keys("newpost\r");
+  AtWait("Create it?", [&] { Keys("y"); });
+  EXPECT_EQ(OpenFileDialog(" Open File ", dir_.Path()).Str(), dir_ / "newpost");
+  EXPECT_EQ(dir_.Get("newpost"), " \n");
+}
+
 TEST_F(FileDialogTest, AFileWhosePathWouldPass255CharactersIsNotChosen) {
   dir_.Put(std::string(250, 'x') + ".txt", "");
   Keys("\r");

@@ -256,10 +256,12 @@ TEST_F(PostingLoop, RunsEachBaseRecordsResultsAndStopsAfterTheCurrentBase) {
   // An entry per base that ran: the fields after the time, then the output.
   const std::string log = Read("state/corvixmass/posted.log");
   const std::string head = "\t" + host_ + "\t";
-  EXPECT_NE(log.find(head + "10\tTAG10\tmine\tok\n    stdin: 0 tty: not a tty group: "),
+  EXPECT_NE(log.find(head +
+                     "10\tTAG10\tmine\tok\t/msg.txt\tMe\tAll\n    stdin: 0 tty: not a tty group: "),
             std::string::npos)
       << log;
-  EXPECT_NE(log.find(head + "23\tTAG23\tmine\texit status 3\n    stdin: 0"), std::string::npos);
+  EXPECT_NE(log.find(head + "23\tTAG23\tmine\texit status 3\t/msg.txt\tMe\tAll\n"),
+            std::string::npos);
   EXPECT_NE(log.find("\n    base 23 done\n"), std::string::npos);
   EXPECT_EQ(log.find("\t30\t"), std::string::npos);
   // A process group of its own, so the terminal's signals do not reach it.
@@ -305,12 +307,14 @@ TEST_F(PostingLoop, StopNowEndsAUtilityThatIgnoresTermAndALogProblemIsSaidOnce) 
 
 TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {
   TPostedRec base{"42", "42  LINUX.7      Linux help", TPostOutcome::kEnded, 2 << 8, "bad"};
-  std::string entry = PostingLogEntry(0, "/bbs", base, "News\x1b[2J", "one\r\n\ttwo\nbad");
+  std::string entry = PostingLogEntry(
+      0, {"/bbs", "/home/op/news.txt", "Op\tX", "All", "News\x1b[2J"}, base, "one\r\n\ttwo\nbad");
   std::string stamp = entry.substr(0, entry.find('\t'));
   EXPECT_EQ(stamp.size(), 24u) << stamp;  // 1970-01-01T00:00:00+0000
   EXPECT_EQ(stamp.substr(4, 1) + stamp.substr(10, 1), "-T");
   EXPECT_EQ(entry.substr(stamp.size()),
-            "\t/bbs\t42\tLINUX.7\tNews?[2J\texit status 2\n    one\n    ?two\n    bad\n");
+            "\t/bbs\t42\tLINUX.7\tNews?[2J\texit status 2\t/home/op/news.txt\tOp?X\tAll\n"
+            "    one\n    ?two\n    bad\n");
 }
 
 TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {

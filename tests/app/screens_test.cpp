@@ -44,6 +44,7 @@ class ScreensTest : public testkit::ScreenTest {
     ValuePadChar = ' ';
     Session = TSession{};
     Session.PostDelay = 0;
+    ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);  // the base list keeps its marks
   }
   void TearDown() override {
     delete Session.BaseList;
@@ -132,8 +133,12 @@ TEST_F(ScreensTest, MessageFormComesBackUntilAFieldWasEdited) {
                   dots.substr(3) + "\n" + "Subject      News" + dots.substr(4) + "\n" +
                   std::string(43, ' ') + "\n             Press ESC when ready          ");
     EXPECT_TRUE(AttrAt(7, 4) == 127 && AttrAt(8, 4) == 112);  // From is current: hot key, label
-    // Escape without an edit: the form again. Then S edits the subject.
+    // Escape without an edit: a notice says what is missing, then the form
+    // again. Then S edits the subject.
     LoneEscape();
+  });
+  AtWait("Press ENTER on a field to accept it, then ESC when ready.", [&] {
+    LoneEscape();  // closes the notice, which swallows keys typed ahead
     Keys(
         "s\x19"
         "Fresh\r");
@@ -169,11 +174,21 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   dir_.Put("host/corvixutil", "#!/bin/sh\ngrep baseidx aupload.ini >> calls.log\n");
   chmod((dir_ / "host/corvixutil").c_str(), 0755);
   Session.HostDir = dir_ / "host";
-  dir_.Put("msg.txt", "text\n");
+  dir_.Put("msg.txt", "text\nno line end");
   Session.MsgFile = dir_ / "msg.txt";
   ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);  // anything kept goes here
   const std::string cwd = std::filesystem::current_path();  // posting works in the host directory
+  Session.MsgFrom = "The Sysop";
+  Session.MsgSubject = "A subject far too long for the box";
   AtWait("Press ESC to Abort.", [&] {
+    // Beside the frame, what will be posted: the file's name cut at its
+    // start, its lines, From, To and Subject cut to the box.
+    const std::string name = dir_ / "msg.txt";
+    EXPECT_EQ(Block(57, 2, 78, 8), " Message " + std::string(13, '\xC4') + "\n..." +
+                                       name.substr(name.size() - 19) + "\n2 lines" +
+                                       std::string(15, ' ') + "\n" + std::string(22, ' ') +
+                                       "\nFrom The Sysop        \nTo                    \n"
+                                       "Subj A subject far too");
     EXPECT_EQ(RowText(2).substr(4, 9), " Confirm ");
     EXPECT_EQ(Block(6, 4, 46, 7),
               "Verify the list of bases you selected and\n"

@@ -81,6 +81,36 @@ TEST_F(RunTest, CreatesAMissingMessageFileWithOneSpaceWhenAsked) {
   EXPECT_EQ(ExitCode(run.WaitExit()), 0);
 }
 
+// Marks left with Escape come back with --select last, which F6 lists first.
+TEST_F(RunTest, MarksLeftWithEscapeComeBackAsTheSelectionLast) {
+  PtySession& first = Start({"message.txt"});
+  ASSERT_TRUE(OpenBaseList(first));
+  for (const char* key : {kTab, kDown, kDown, kTab}) first.Send(key);
+  first.SendEscape();
+  ASSERT_EQ(ExitCode(first.WaitExit()), 0);
+
+  WriteFile(root_ + "/state/corvixmass/selections/aaa", "20\n");
+  PtySession& run = Start({"--select", "last", "message.txt"});
+  ASSERT_TRUE(OpenBaseList(run));
+  run.Send("\x1b[17~");  // F6
+  ASSERT_TRUE(run.WaitForText(" Selections "));
+  run.Settle();
+  EXPECT_TRUE(run.Row(7).find(" last ") != std::string::npos &&
+              run.Row(8).find(" aaa ") != std::string::npos)
+      << run.ScreenText();
+  run.SendEscape();
+  for (const char* key : {kEnter, "s", kEnter}) run.Send(key);
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
+  run.Settle();
+  const std::string screen = run.ScreenText();
+  EXPECT_NE(screen.find("6553LAST.BASE"), std::string::npos);
+  EXPECT_EQ(screen.find("RETRO"), std::string::npos);
+  EXPECT_NE(run.Row(8).find("Subj News"), std::string::npos);  // the Message box
+  run.SendEscape();
+  EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+}
+
 TEST_F(RunTest, NoMarkedBaseEndsWithANotice) {
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(OpenBaseList(run));

@@ -92,10 +92,9 @@ TEST_F(UnattendedTest, PostsEachBaseInCatalogueOrderWithTheSameJobFiles) {
   EXPECT_EQ(Received(1), Job(file, "7", "The Sysop", "Sysops", "Weekly news"));
   EXPECT_EQ(Received(2), Job(file, "65535", "The Sysop", "Sysops", "Weekly news"));
   EXPECT_FALSE(Exists(hostDir_ + "/received-3.ini"));
-  EXPECT_EQ(
-      run.Out,
-      "[1/2] posting to base 7 (LINUX.7)\n[2/2] posting to base 65535 (LAST.BASE)\n"
-      "    7  LINUX.7       ok\n65535  LAST.BASE     ok\nPosted to 2 bases: 2 ok, 0 failed.\n");
+  EXPECT_EQ(run.Out,
+            "[1/2] posting to base 7 (LINUX.7)\n[2/2] posting to base 65535 (LAST.BASE)\n"
+            "    7  LINUX.7       ok\n65535  LAST.BASE     ok\nPosted to 2 bases: 2 ok.\n");
   EXPECT_EQ(run.Err, "");
 
   // A utility that fails makes the exit status 3; the next base is still posted.
@@ -104,7 +103,7 @@ TEST_F(UnattendedTest, PostsEachBaseInCatalogueOrderWithTheSameJobFiles) {
       Post({"--post", "message.txt", "--bases", "20,7", "--subject", "S", "--yes"});
   EXPECT_EQ(failed.Status, 3);
   EXPECT_EQ(ReadFile(hostDir_ + "/calls.log").size(), 2 * (hostDir_.size() + 15) + 8);
-  EXPECT_NE(failed.Out.find("Posted to 2 bases: 0 ok, 2 failed."), std::string::npos);
+  EXPECT_NE(failed.Out.find("Posted to 2 bases: 2 failed."), std::string::npos);
 }
 
 TEST_F(UnattendedTest, RefusesBeforeAnythingIsPosted) {
