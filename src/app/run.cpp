@@ -44,14 +44,6 @@ bool LinuxConsole() {
   return term != nullptr && std::strncmp(term, "linux", 5) == 0;
 }
 
-// The colors key: "bold" or "explicit"; missing or anything else, bold on
-// the Linux console and explicit everywhere else.
-bool ExplicitColors(const ShortString& value) {
-  const ShortString v = LowerStr(value);
-  if (v == ShortString("bold") || v == ShortString("explicit")) return v == ShortString("explicit");
-  return !LinuxConsole();
-}
-
 }  // namespace
 
 void ReadConfiguration() {
@@ -60,7 +52,7 @@ void ReadConfiguration() {
   Session.EditorCmd = ini.ReadString("main", "editor", "");
   ShortString charset = LowerStr(ini.ReadString("main", "charset", DefaultCharset()));
   Session.Utf8Terminal = charset == ShortString("utf8") || charset == ShortString("utf-8");
-  Session.ExplicitColors = ExplicitColors(ini.ReadString("main", "colors", ""));
+  Session.Colors = ini.ReadString("main", "colors", "");
   ini.ReadString("main", "temp_folder", "/tmp");
   ini.ReadString("main", "signature", "");
   Session.PostDelay = ini.ReadInteger("main", "delay", 100);
@@ -96,13 +88,22 @@ void RunSession(int argc, char** argv) {
   ReadConfiguration();
 
   TScreenModesRec modes;
-  modes.Colors = Session.ExplicitColors ? colorsExplicit : colorsBold;
+  const TColorsRec colors =
+      ColorsFor(Session.Colors.View(), std::getenv("TERM"), std::getenv("COLORTERM"));
+  modes.Colors = colors.Mode;
+  modes.TrueColor = colors.TrueColor;
   modes.AltScreen = !LinuxConsole();
   modes.HideCursor = true;
   TRunScope::Current().OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
   Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::Full : TRedrawMode::Changes);
   DrawBackground();
+  // A terminal smaller than 80x24 shows a notice until it grows; Escape or
+  // Ctrl-C there gives up.
+  if (!AwaitTerminalSize()) {
+    Session.ExitStatus = kExitError;
+    Shutdown();
+  }
 
   // A longer argument would be cut to another path, which could then be
   // created, edited and posted in its place.

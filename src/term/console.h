@@ -33,12 +33,18 @@ void FlushScreen();
 
 // Does what signals asked of the screen since the last call: after a resume,
 // a resize or a Ctrl-L, the whole screen is drawn again from the image, or,
-// while the terminal is smaller than 80x25, one line asks for 80x25 instead.
+// while the terminal is smaller than 80x24, one line asks for 80x24 instead.
 // Runs before every wait for a key and every Delay, and when a wait is
 // interrupted by a signal.
 void HandleTerminalEvents();
 // The same repaint at once, whatever the signals said (Ctrl-L).
 void RefreshScreen();
+// The line shown instead of the screen while the terminal is smaller than
+// 80x24 (Columns x Rows is its size now).
+ShortString TooSmallNotice(int Columns, int Rows);
+// For the start of a run: while the terminal is too small, waits for it to
+// grow (the notice is on it). False when Escape or Ctrl-C is pressed there.
+bool AwaitTerminalSize();
 // Shows the cursor while text is typed and hides it again afterwards (on
 // terminals where the program hides it at all).
 void ShowCursor(bool On);

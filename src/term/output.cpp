@@ -15,8 +15,6 @@ namespace corvix {
 namespace {
 
 constexpr char kEsc = 27;
-// ANSI colour digit for each PC colour number 0-7.
-constexpr char kAnsiDigits[] = "04261537";
 // How long a write may wait for a terminal that does not take bytes (a
 // non-blocking descriptor that is full) before the bytes are dropped.
 constexpr int kWriteWaitMs = 1000;
@@ -108,6 +106,7 @@ void TOutputLinux::BufAddStr(const ShortString& S) {
 }
 
 void TOutputLinux::BufFlush() {
+  if (Left) OutBufPos = 0;  // the screen was left: nothing drawn may follow
   SendChanges();
   if (Hidden) OutBufPos = 0;  // the too-small notice stays; Repaint sends it all
   if (OutBufPos > 0 && Active) {
@@ -117,7 +116,7 @@ void TOutputLinux::BufFlush() {
 }
 
 void TOutputLinux::RawWriteStr(const ShortString& S) {
-  if (Active && !Hidden) WriteAll(S.data(), S.size());
+  if (Active && !Hidden && !Left) WriteAll(S.data(), S.size());
   if (diff_) diff_->ForgetPen();
 }
 
@@ -126,44 +125,7 @@ void TOutputLinux::RawWriteStr(const ShortString& S) {
 ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const { return AttrToAnsi(TextAttr, Attr); }
 
 ShortString TOutputLinux::AttrToAnsi(std::uint8_t From, std::uint8_t Attr) const {
-  if (Attr == From) return {};
-  const int fg = Attr & 15;
-  const int bg = Attr >> 4;  // bit 3 of the high nibble is blink
-  int oldFg = From & 15;
-  int oldBg = From >> 4;
-  ShortString params;
-  auto add = [&params](std::string_view p) {
-    if (!params.empty()) params += ';';
-    params += p;
-  };
-  if (Modes.Colors == colorsExplicit) {
-    // Bright foregrounds are colours of their own (90-97), so only blink
-    // needs a reset to go off; after one, both colours are named again.
-    const bool reset = (oldBg & 8) != 0 && (bg & 8) == 0;
-    if (reset) add("0");
-    if ((bg & 8) != 0 && (reset || (oldBg & 8) == 0)) add("5");
-    if (reset || fg != oldFg) add(ShortString::Of(fg > 7 ? '9' : '3') + kAnsiDigits[fg & 7]);
-    if (reset || (bg & 7) != (oldBg & 7)) add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
-    return Csi(params, 'm');
-  }
-  // Bright and blink can only be switched off by a full reset, and a
-  // foreground of 7 is reached by one as well.
-  if (oldFg != 7 || fg == 7 || (oldFg > 7 && fg < 8) || (oldBg > 7 && bg < 8)) {
-    add("0");
-    oldFg = 7;
-    oldBg = 0;
-  }
-  if (fg > 7 && oldFg < 8) {
-    add("1");
-    oldFg |= 8;
-  }
-  if ((bg & 8) != (oldBg & 8)) {
-    add("5");
-    oldBg |= 8;
-  }
-  if (fg != oldFg) add(ShortString::Of('3') + kAnsiDigits[fg & 7]);
-  if (bg != oldBg) add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
-  return Csi(params, 'm');
+  return SgrChange(From, Attr, {Modes.Colors, Modes.TrueColor});
 }
 
 void TOutputLinux::SetTextAttr(std::uint8_t Attr) {
@@ -412,13 +374,16 @@ void TOutputLinux::Repaint() {
   if (Modes.HideCursor) BufAddStr(CursorVisible ? "\x1b[?25h" : "\x1b[?25l");
 }
 
-void TOutputLinux::ShowTooSmall(int Columns, int Rows) {
+void TOutputLinux::ShowTooSmall(const ShortString& Notice) {
   Hidden = true;
   OutBufPos = 0;
-  const ShortString text =
-      "\x1b[0m\x1b[2J\x1b[1;1HPlease make the terminal at least 80x25 (it is " + Int2Str(Columns) +
-      "x" + Int2Str(Rows) + ").";
-  if (Active) WriteAll(text.data(), text.size());
+  const ShortString text = "\x1b[0m\x1b[2J\x1b[1;1H" + Notice;
+  if (Active && !Left) WriteAll(text.data(), text.size());
+}
+
+void TOutputLinux::SetTerminalRows(int Rows) {
+  TermRows = Rows >= kScreenRows ? kScreenRows : kMinTerminalRows;
+  ApplyRedrawMode();
 }
 
 void TOutputLinux::SetCursorVisible(bool On) {
@@ -435,29 +400,32 @@ void TOutputLinux::LeaveScreen(bool ClearFirst) {
   if (Active) WriteAll(text.data(), text.size());
   TextAttr = kDefaultAttr;
   CursorVisible = true;
+  Left = true;
   SetScreenOnTerminal(false);
 }
 
-ShortString TOutputLinux::ResetSgr() const {
-  return Modes.Colors == colorsExplicit ? "\x1b[0;37;40m" : "\x1b[0m";
-}
+ShortString TOutputLinux::ResetSgr() const { return SgrReset({Modes.Colors, Modes.TrueColor}); }
 
 ShortString TOutputLinux::EnterText() const {
-  // On the Linux console ESC "(U" selects the direct character-ROM mapping so
-  // that bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
+  // The alternate screen comes first: entering it saves the cursor with the
+  // pen and character set in force, and leaving it restores them, so what
+  // the program sets must come after it to be undone on the way out. On the
+  // Linux console ESC "(U" selects the direct character-ROM mapping so that
+  // bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
   // character set, ESC "(B", since it is sent the glyphs themselves. The
-  // reset makes the terminal's attribute match TextAttr = 7. The alternate
-  // screen comes before the first drawing, so the shell's screen is kept.
-  ShortString text = ShortString::Of(kEsc) + (Utf8Output ? "(B" : "(U") + ResetSgr();
-  if (Modes.AltScreen) text += "\x1b[?1049h";
+  // reset makes the terminal's attribute match TextAttr = 7.
+  ShortString text = Modes.AltScreen ? "\x1b[?1049h" : "";
+  text += ShortString::Of(kEsc) + (Utf8Output ? "(B" : "(U") + ResetSgr();
   if (Modes.HideCursor) text += "\x1b[?25l";
   return text;
 }
 
 ShortString TOutputLinux::LeaveText() const {
-  ShortString text = "\x1b[0m\x1b(B";
+  // The main screen first (it puts back the pen saved on entering), then the
+  // terminal's own default attribute, named by no colour, and its cursor.
+  ShortString text = Modes.AltScreen ? "\x1b[?1049l" : "";
+  text += "\x1b[0m\x1b(B";
   if (Modes.HideCursor) text += "\x1b[?25h";
-  if (Modes.AltScreen) text += "\x1b[?1049l";
   return text;
 }
 
@@ -508,15 +476,24 @@ void TOutputLinux::ResumeRaw() {
 // ---- Redraw mode. ----
 
 void TOutputLinux::SetRedrawMode(TRedrawMode Mode) {
-  if (Mode == TRedrawMode::Full) {
+  fullWanted_ = Mode == TRedrawMode::Full;
+  ApplyRedrawMode();
+}
+
+void TOutputLinux::ApplyRedrawMode() {
+  if (fullWanted_ && TermRows >= kScreenRows) {
     SendChanges();
     diff_.reset();
     return;
   }
-  if (diff_) return;
-  diff_ = std::make_unique<TScreenDiff>(
-      [this](std::uint8_t from, std::uint8_t to) { return AttrToAnsi(from, to); }, Utf8Output);
-  diff_->ResetText = ResetSgr().Str();
+  const std::uint8_t firstRow = TermRows >= kScreenRows ? 1 : kScreenRows - TermRows + 1;
+  if (diff_ && diff_->FirstRow == firstRow) return;
+  if (!diff_) {
+    diff_ = std::make_unique<TScreenDiff>(
+        [this](std::uint8_t from, std::uint8_t to) { return AttrToAnsi(from, to); }, Utf8Output);
+    diff_->ResetText = ResetSgr().Str();
+  }
+  diff_->FirstRow = firstRow;
   MarkTerminalUnknown();
 }
 
@@ -535,7 +512,7 @@ void TOutputLinux::MarkTerminalUnknown() {
 }
 
 void TOutputLinux::SendChanges() {
-  if (!diff_ || rendering_) return;
+  if (!diff_ || rendering_ || Left) return;
   if (direct_) {
     // Control bytes went out as they came; what they did is not known.
     direct_ = false;
@@ -588,6 +565,7 @@ void TOutputLinux::EndUnmodelled() {
 }
 
 void TOutputLinux::SendEnter() {
+  Left = false;
   const ShortString text = EnterText();
   if (Active) WriteAll(text.data(), text.size());
   if (diff_) diff_->ForgetPen();

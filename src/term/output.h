@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "support/short_string.h"
+#include "term/sgr.h"
 
 namespace corvix {
 
@@ -19,7 +20,10 @@ namespace corvix {
 inline constexpr std::uint8_t kDefaultAttr = 7;
 
 inline constexpr std::uint8_t kScreenCols = 80;
-inline constexpr std::uint8_t kScreenRows = 25;      // visible rows
+inline constexpr std::uint8_t kScreenRows = 25;  // visible rows
+// The fewest terminal rows the program runs on: with 24, image rows 2-25
+// are shown (row 1 holds only the background on every screen).
+inline constexpr std::uint8_t kMinTerminalRows = 24;
 inline constexpr std::uint8_t kImageRows = 50;       // rows held by an image
 inline constexpr std::size_t kOutBufferSize = 1024;  // bytes collected before a write
 
@@ -54,17 +58,11 @@ static_assert(sizeof(TConsoleLineRec) == 160);
 static_assert(sizeof(TConsoleScreenRec) == 8000);
 static_assert(sizeof(TConsoleImageRec) == 8007);
 
-// How an attribute becomes SGR parameters. Bold: bright foregrounds are bold
-// (1) with 30-37, and 7 is the terminal's plain reset, as the Linux console
-// shows them. Explicit: bright foregrounds are 90-97 and bold is never sent,
-// and every colour change names the foreground and background it needs, so
-// no cell depends on the terminal's own default colours or on how it shows bold.
-enum TColorMode : std::uint8_t { colorsBold, colorsExplicit };
-
 // The terminal modes of a screen object beyond its drawing. The defaults send
 // the drawing's sequences and nothing else.
 struct TScreenModesRec {
   TColorMode Colors = colorsBold;
+  bool TrueColor = false;   // Pc colours as 24-bit RGB rather than 256-colour indexes
   bool AltScreen = false;   // draw on the terminal's alternate screen, left on every way out
   bool HideCursor = false;  // keep the cursor hidden except where text is typed
 };
@@ -179,10 +177,15 @@ class TOutputLinux {
   // attribute is reset first, since the terminal's is then unknown.
   // Also sends the cursor's visibility, and ends the too-small notice.
   void Repaint();
-  // For a terminal smaller than 80x25: clears it and shows one line asking
-  // for 80x25 (Columns x Rows is the size now). Until the next Repaint
-  // nothing drawn is sent; the image keeps all of it.
-  void ShowTooSmall(int Columns, int Rows);
+  // For a terminal smaller than 80x24: clears it and shows Notice on its
+  // first row. Until the next Repaint nothing drawn is sent; the image keeps
+  // all of it.
+  void ShowTooSmall(const ShortString& Notice);
+  // The terminal's row count (24 or more; more counts as 25). On 24 rows
+  // image rows 2-25 are shown, which only the changes stream can do, so
+  // Full is then put off until the terminal has 25 rows again. Follow it
+  // with Repaint.
+  void SetTerminalRows(int Rows);
   // Shows or hides the terminal's cursor (only with Modes.HideCursor).
   void SetCursorVisible(bool On);
   // The way out of the program's screen: sends what is pending, then (with
@@ -197,8 +200,8 @@ class TOutputLinux {
 
   // ---- Redraw mode (see TRedrawMode). ----
 
-  // Objects start in Full. Changes starts with the terminal unknown, so the
-  // first flush draws the whole image once.
+  // Objects start in Full (see SetTerminalRows for 24 rows). Changes starts with the terminal
+  // unknown, so the first flush draws the whole image once.
   void SetRedrawMode(TRedrawMode Mode);
   TRedrawMode RedrawMode() const;
   // For when something else may have drawn on the terminal (a child process,
@@ -249,6 +252,8 @@ class TOutputLinux {
   TScreenModesRec Modes;      // colours, alternate screen, cursor
   bool CursorVisible = true;  // the terminal's cursor as this object last set it
   bool Hidden = false;        // the terminal is too small: drawing is not sent
+  bool Left = false;          // the screen was left (LeaveScreen): nothing is sent until re-entered
+  std::uint8_t TermRows = kScreenRows;  // the terminal's rows: 24 or 25
 
  private:
   void WriteAll(const char* data, std::size_t size) const;
@@ -259,6 +264,8 @@ class TOutputLinux {
   // goes first, the request sends its own bytes, the terminal is unknown after.
   void BeginUnmodelled();
   void EndUnmodelled();
+  void ApplyRedrawMode();              // the stream for fullWanted_ and TermRows
+  bool fullWanted_ = true;             // the redraw mode asked for is Full
   std::unique_ptr<TScreenDiff> diff_;  // set in Changes mode
   std::unique_ptr<TScreenDiff> paused_;
   bool rendering_ = false;  // while set, a flush sends no changes (it only writes)

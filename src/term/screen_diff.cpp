@@ -159,6 +159,12 @@ void TScreenDiff::ForgetPen() {
   pen_ = -1;
 }
 
+std::string TScreenDiff::CupAt(int x, int y) const { return Cup(x, y - FirstRow + 1); }
+
+std::string TScreenDiff::RegionAt(int top, int bot) const {
+  return Region(std::max(1, top - FirstRow + 1), bot - FirstRow + 1);
+}
+
 std::size_t TScreenDiff::Cost(char ch) const {
   const auto b = static_cast<unsigned char>(ch);
   if (!Utf8 || b < 0x80) return 1;
@@ -185,8 +191,9 @@ void TScreenDiff::PenForBlank(std::uint8_t attr, std::string& out) {
 // down or up followed by one along the row, or, on the same row, printing
 // the cells in between again when they are short and already in the pen.
 void TScreenDiff::GoTo(int x, int y, std::string& out) {
+  y = std::max<int>(y, FirstRow);  // rows above the terminal's first are not on it
   if (curX_ == x && curY_ == y) return;
-  std::string best = Cup(x, y);
+  std::string best = CupAt(x, y);
   // Relative moves up and down stop at the scroll region's margins.
   const bool crossesMargin =
       (curY_ <= RegionBot && y > RegionBot) || (curY_ >= RegionTop && y < RegionTop);
@@ -301,7 +308,7 @@ void TScreenDiff::ScrollShown(std::string& out) {
     for (int y = 1; y <= kRows; ++y) {
       blankPrefix[y] = blankPrefix[y - 1] + std::min(0, blank[y] - now[y]);
     }
-    for (int top = 1; top <= kRows; ++top) {
+    for (int top = FirstRow; top <= kRows; ++top) {
       for (int bot = top + shift; bot <= kRows; ++bot) {
         // Up (k > 0): rows top..bot-k take the rows below, bot-k+1..bot come
         // in blank. Down: rows top+k..bot take the rows above, top..top+k-1
@@ -321,15 +328,15 @@ void TScreenDiff::ScrollShown(std::string& out) {
   }
   if (bestK == 0) return;
   Pen(blankAttr, out);
-  out += Region(bestTop, bestBot);
+  out += RegionAt(bestTop, bestBot);
   const int shift = bestK > 0 ? bestK : -bestK;
   if (bestK > 0) {
-    out += Cup(1, bestBot) + std::string(static_cast<std::size_t>(shift), '\n');
+    out += CupAt(1, bestBot) + std::string(static_cast<std::size_t>(shift), '\n');
     for (int y = bestTop; y <= bestBot - shift; ++y) shown_[y - 1] = shown_[y - 1 + shift];
     for (int y = bestBot - shift + 1; y <= bestBot; ++y)
       shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
   } else {
-    out += Cup(1, bestTop);
+    out += CupAt(1, bestTop);
     for (int i = 0; i < shift; ++i) out += "\x1bM";
     for (int y = bestBot; y >= bestTop + shift; --y) shown_[y - 1] = shown_[y - 1 - shift];
     for (int y = bestTop; y < bestTop + shift; ++y) shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
@@ -339,19 +346,23 @@ void TScreenDiff::ScrollShown(std::string& out) {
   if (RegionTop == 1 && RegionBot == kRows) {
     out += "\x1b[r";
   } else {
-    out += Region(RegionTop, RegionBot);
+    out += RegionAt(RegionTop, RegionBot);
   }
   curX_ = 1;
-  curY_ = 1;
+  curY_ = FirstRow;
 }
 
 void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
+  // Rows above the terminal's first are never drawn: they count as shown.
+  const std::uint32_t onTerminal = kAllRows & ~(RowBit(FirstRow) - 1);
+  for (int y = 1; y < FirstRow; ++y) shown_[y - 1] = Want[y - 1];
+  dirty_ &= onTerminal;
   // Clearing the screen in the background most blanks want leaves only the
   // other cells to draw: that is how an unknown screen is drawn, and how a
   // known one is when it costs less than drawing what differs (which can only
   // be so when every row changed).
   bool cleared = false;
-  if (!known_ || dirty_ == kAllRows) {
+  if (!known_ || dirty_ == onTerminal) {
     std::array<int, 16> blanks{};
     std::array<std::uint8_t, 16> sample{};
     for (const auto& row : Want) {
@@ -370,7 +381,7 @@ void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
       constexpr std::size_t kRowErase = 6;  // a move and an erase, about
       std::size_t keep = 0;
       std::size_t clear = 4;
-      for (int y = 0; y < kRows; ++y) {
+      for (int y = FirstRow - 1; y < kRows; ++y) {
         bool keepBlanks = false;
         bool clearBlanks = false;
         for (int x = 0; x < kCols; ++x) {
@@ -397,9 +408,9 @@ void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
     if (!known_) {
       Pen(fill, out);
       out += "\x1b[2J";
-      for (auto& row : shown_) row.fill(TCharInfo{fill, ' '});
+      for (int y = FirstRow; y <= kRows; ++y) shown_[y - 1].fill(TCharInfo{fill, ' '});
       known_ = true;
-      dirty_ = kAllRows;
+      dirty_ = onTerminal;
       cleared = true;
     }
   }

@@ -65,6 +65,10 @@ class TScreenDiff {
   void Render(std::uint8_t attr, std::string& out);
 
   bool Utf8;
+  // The image row shown on the terminal's first row: 2 on a terminal of 24
+  // rows, which shows image rows 2-25 (row 1 holds only the background).
+  // Rows above it are never sent. Set it, then MarkUnknown.
+  std::uint8_t FirstRow = 1;
   // What sets the terminal's attribute to 7 from any state. A plain reset
   // gives the terminal's own default colours; with explicit colours the
   // owner names grey on black here, so no blank depends on them.
@@ -75,6 +79,10 @@ class TScreenDiff {
   void ScrollShown(std::string& out);
   std::size_t Cost(char ch) const;
   void GoTo(int x, int y, std::string& out);
+  // Cursor position and scroll region sequences for image rows, on the
+  // terminal's rows (FirstRow is the terminal's row 1).
+  std::string CupAt(int x, int y) const;
+  std::string RegionAt(int top, int bot) const;
   void Pen(std::uint8_t attr, std::string& out);
   void PenForBlank(std::uint8_t attr, std::string& out);
   void Emit(int x, int y, TCharInfo cell, std::string& out);
