@@ -3,15 +3,15 @@
 // drawing request leaves the process as ANSI/VT100 sequences.
 #pragma once
 
-#include <termios.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "support/short_string.h"
-#include "term/sgr.h"
+#include "term/terminal_modes.h"
 
 namespace corvix {
 
@@ -58,15 +58,7 @@ static_assert(sizeof(TConsoleLineRec) == 160);
 static_assert(sizeof(TConsoleScreenRec) == 8000);
 static_assert(sizeof(TConsoleImageRec) == 8007);
 
-// The terminal modes of a screen object beyond its drawing. The defaults send
-// the drawing's sequences and nothing else.
-struct TScreenModesRec {
-  TColorMode Colors = colorsBold;
-  bool TrueColor = false;   // Pc colours as 24-bit RGB rather than 256-colour indexes
-  bool AltScreen = false;   // draw on the terminal's alternate screen, left on every way out
-  bool HideCursor = false;  // keep the cursor hidden except where text is typed
-};
-class TScreenDiff;
+class TRenderer;
 
 // How drawing reaches the terminal. Full: every request sends its sequences
 // as it is made. Changes: requests only change the images, and each flush
@@ -91,11 +83,11 @@ class TOutputLinux {
   // Enters raw mode on TermFd, sends ESC "(U" ESC "[0m" (ESC "(B" instead of
   // ESC "(U" with UTF-8 output) and clears the screen.
   // OutFd receives every byte; an inactive object writes nothing at all.
-  // Modes add the alternate screen and the hidden cursor to the start-up
-  // sequence (after the reset) and choose the colour sequences.
+  // Modes add the alternate screen (before the reset) and the hidden cursor
+  // to the start-up sequence and choose the colour sequences.
   explicit TOutputLinux(bool active, int outFd = STDOUT_FILENO, int termFd = STDIN_FILENO,
                         bool utf8Output = false, TScreenModesRec modes = {});
-  // Flushes the buffer and restores the terminal settings taken at creation.
+  // Flushes the buffer; Terminal then restores the settings taken at creation.
   virtual ~TOutputLinux();
 
   TOutputLinux(const TOutputLinux&) = delete;
@@ -119,8 +111,8 @@ class TOutputLinux {
   // when they are equal; only what differs is sent. Blink (and, with bold
   // colours, bright) is only ever turned off by a reset.
   ShortString AttrToAnsi(std::uint8_t Attr) const;
-  // The SGR sequence that takes the terminal from From to To: every
-  // attribute change sent, in either redraw mode, is made here.
+  // The SGR sequence that takes the terminal from From to To in this
+  // object's colour mode: every attribute change sent is made here.
   ShortString AttrToAnsi(std::uint8_t From, std::uint8_t To) const;
   // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
   void SetTextAttr(std::uint8_t Attr);
@@ -186,17 +178,13 @@ class TOutputLinux {
   // Full is then put off until the terminal has 25 rows again. Follow it
   // with Repaint.
   void SetTerminalRows(int Rows);
-  // Shows or hides the terminal's cursor (only with Modes.HideCursor).
+  // Shows or hides the terminal's cursor (only with Terminal.Modes.HideCursor).
   void SetCursorVisible(bool On);
   // The way out of the program's screen: sends what is pending, then (with
   // ClearFirst) clears the screen in the terminal's default colours, then the
   // leave text (attribute reset, normal character set, visible cursor, main
   // screen). The terminal settings are restored by the destructor.
   void LeaveScreen(bool ClearFirst);
-  // The bytes that put the terminal into this object's screen mode, and the
-  // bytes that take it out again.
-  ShortString EnterText() const;
-  ShortString LeaveText() const;
 
   // ---- Redraw mode (see TRedrawMode). ----
 
@@ -212,12 +200,11 @@ class TOutputLinux {
   // into the buffer, so that bytes added next come after them.
   void SendChanges();
 
-  // ---- Terminal modes. ----
+  // ---- Terminal modes (see TTerminalModes). ----
 
-  // On: takes the terminal settings (once; a second call keeps the first
-  // copy) and applies a raw copy of them. Off: applies the taken settings.
-  // Does nothing when the descriptor is not a terminal.
-  void SetRawMode(bool On);
+  void SetRawMode(bool On) { Terminal.SetRawMode(On); }
+  ShortString EnterText() const { return Terminal.EnterText(); }
+  ShortString LeaveText() const { return Terminal.LeaveText(); }
   // For running a child process on the terminal as it was at start: flushes
   // pending output, sends the leave text and applies the settings taken at
   // creation. ResumeRaw applies the raw copy again afterwards and re-sends the
@@ -227,9 +214,10 @@ class TOutputLinux {
   void SuspendRaw();
   void ResumeRaw();
 
-  // ---- Fields, in the order the screen object has always kept them. ----
+  // ---- Fields, in the order the screen object has always kept them; the
+  // terminal settings are kept by Terminal. ----
 
-  struct termios SavedTermios {};  // settings taken when raw mode was entered
+  TTerminalModes Terminal;  // raw settings, alternate screen, cursor, the way in and out
   std::array<char, kOutBufferSize> OutBuffer{};
   std::uint16_t OutBufPos = 0;           // bytes pending in OutBuffer
   std::uint8_t TextAttr = kDefaultAttr;  // attribute last sent to the terminal
@@ -242,37 +230,34 @@ class TOutputLinux {
   TConsoleScreenRec Buffer{};             // the screen image
   bool Active = false;                    // whether output reaches OutFd
 
-  int OutFd;             // where the bytes go
-  int TermFd;            // whose settings raw mode changes
-  bool RawMode = false;  // true while the raw copy is applied by this object
+  int OutFd;   // where the bytes go
+  int TermFd;  // whose settings raw mode changes
   // Off: bytes 128-255 are sent as they are, for a terminal showing code
   // page 437. On: they are sent as UTF-8, for terminals that take UTF-8. Only
   // the bytes leaving the process change; the image keeps code-page bytes.
   bool Utf8Output = false;
-  TScreenModesRec Modes;      // colours, alternate screen, cursor
-  bool CursorVisible = true;  // the terminal's cursor as this object last set it
-  bool Hidden = false;        // the terminal is too small: drawing is not sent
-  bool Left = false;          // the screen was left (LeaveScreen): nothing is sent until re-entered
+  bool Hidden = false;  // the terminal is too small: drawing is not sent
+  bool Left = false;    // the screen was left (LeaveScreen): nothing is sent until re-entered
   std::uint8_t TermRows = kScreenRows;  // the terminal's rows: 24 or 25
 
  private:
   void WriteAll(const char* data, std::size_t size) const;
-  ShortString ResetSgr() const;  // the SGR sequence for attribute 7 from any state
-  void SendEnter();              // the enter text, at once; the models follow it
-  void ChangesChar(char Ch);     // WriteChar's bytes in Changes mode
-  // Requests whose effect on the terminal is not modelled: what was drawn
-  // goes first, the request sends its own bytes, the terminal is unknown after.
+  void SendEnter();  // the enter text, at once; the models follow it
+  // Sends what a renderer request put into pending_.
+  void Send();
+  // Requests whose effect on the terminal is not modelled go through the
+  // full stream: what was drawn goes first, the terminal is unknown after.
   void BeginUnmodelled();
   void EndUnmodelled();
-  void ApplyRedrawMode();              // the stream for fullWanted_ and TermRows
-  bool fullWanted_ = true;             // the redraw mode asked for is Full
-  std::unique_ptr<TScreenDiff> diff_;  // set in Changes mode
-  std::unique_ptr<TScreenDiff> paused_;
-  bool rendering_ = false;  // while set, a flush sends no changes (it only writes)
-  // A control byte was written in Changes mode: bytes of WriteChar go out as
-  // they come until the next flush, which then redraws everything.
-  bool direct_ = false;
-  bool haveSaved_ = false;  // SavedTermios holds settings taken from TermFd
+  void ApplyRedrawMode();  // the stream for fullWanted_ and TermRows
+
+  std::unique_ptr<TRenderer> full_;     // the full stream, always there
+  std::unique_ptr<TRenderer> changes_;  // the changes stream, in Changes mode
+  TRenderer* renderer_;                 // the stream requests go to now
+  std::string pending_;                 // a request's bytes on their way to the buffer
+  std::uint8_t changesFirstRow_ = 1;    // the image row changes_ shows on the terminal's first
+  bool fullWanted_ = true;              // the redraw mode asked for is Full
+  bool rendering_ = false;              // while set, a flush sends no changes (it only writes)
 };
 
 // The name the rest of the program uses for the screen object.
