@@ -160,8 +160,9 @@ void FillBox(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2,
 void HighVideo();
 void LowVideo();
 void NormVideo();
-// Sends the terminal reset ESC "(U" ESC "[0m" (ESC "(B" ESC "[0m" with UTF-8
-// output, as at start-up) and puts the attribute model back to 7.
+// Sends the terminal reset ESC "(U" ESC "[0m" (ESC "(B" with UTF-8 output,
+// and the colour mode's reset with explicit or PC colours, as at start-up)
+// and puts the attribute model back to 7.
 void ResetTerminal();
 // Text with its pipe colour codes removed.
 ShortString StripPipe(const ShortString& Text);
