@@ -27,9 +27,11 @@ ENTER = b"\r"
 CTRL_Y = b"\x19"
 HOME = b"\x1b[1~"
 
-# Every redraw mode with every charset; the first is the default and gives
-# the figures that do not depend on them.
-CONFIGS = (("changes", "cp437"), ("full", "cp437"), ("changes", "utf8"), ("full", "utf8"))
+# Every redraw mode with every charset, in the colours TERM chooses; the
+# first is the default and gives the figures that do not depend on them. The
+# last has colors = pc, the PC's own colours, which take more bytes to name.
+CONFIGS = (("changes", "cp437"), ("full", "cp437"), ("changes", "utf8"), ("full", "utf8"),
+           ("changes", "cp437", "pc"))
 # Keys measured on the drawn list: name, key, keys that undo it (not
 # measured), most bytes allowed in changes mode.
 KEYS = (("Down", DOWN, HOME, 200),
@@ -116,10 +118,11 @@ class Program:
         return time.perf_counter()
 
 
-def write_config(work, catalogue, host, redraw="changes", charset="cp437"):
+def write_config(work, catalogue, host, redraw="changes", charset="cp437", colors=None):
     with open(os.path.join(work, "corvixmass.ini"), "w") as f:
-        f.write("[main]\ndelay = 0\nredraw = %s\ncharset = %s\n\n[corvix]\nmbases = %s\ndir = %s\n\n"
-                "[message]\nfrom = The Sysop\nto = All\nsubject = News\n" % (redraw, charset, catalogue, host))
+        f.write("[main]\ndelay = 0\nredraw = %s\ncharset = %s\n%s\n[corvix]\nmbases = %s\n"
+                "dir = %s\n\n[message]\nfrom = The Sysop\nto = All\nsubject = News\n"
+                % (redraw, charset, "colors = %s\n" % colors if colors else "", catalogue, host))
 
 
 def make_host(build, work, bases):
@@ -300,7 +303,7 @@ def print_config(config, figures):
     f = figures[config]
     full = figures[("full", config[1])]
     changes = config[0] == "changes"
-    print("Redraw %s, charset %s:" % config)
+    print("Redraw %s, charset %s%s:" % (config[0], config[1], ", colors pc" if config[2:] else ""))
     row("answer -> base list drawn", f["load"], "ms", "(printed)")
     if changes:
         row("  ratio to redraw = full", [v / statistics.median(full["load"]) for v in f["load"]], "x",

@@ -81,12 +81,6 @@ std::string UsageText() {
          "  3  a base failed, was stopped or was not started\n";
 }
 
-std::string TerminalSizeProblem(int columns, int rows) {
-  if (columns >= 80 && rows >= 25) return "";
-  return "corvixmass needs a terminal of at least 80x25; this one is " + std::to_string(columns) +
-         "x" + std::to_string(rows) + ".";
-}
-
 std::string EchoTagOfLine(const ShortString& line) {
   std::string tag = line.size() > 4 ? line.Str().substr(4, 12) : "";
   while (!tag.empty() && tag.back() == ' ') tag.pop_back();

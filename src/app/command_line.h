@@ -13,10 +13,6 @@ namespace corvix {
 // The usage text printed by --help.
 std::string UsageText();
 
-// A one-line complaint when Columns x Rows is smaller than 80x25; empty when
-// the size is enough.
-std::string TerminalSizeProblem(int columns, int rows);
-
 // The echo tag shown in a base list line (columns 5-16, blanks trimmed).
 std::string EchoTagOfLine(const ShortString& line);
 

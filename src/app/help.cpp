@@ -61,6 +61,10 @@ const char* const kHelpConfirmList =
     "                  the bases to be posted to\n"
     "Enter   post the message to every one\n"
     "Escape  quit without posting";
+const char* const kHelpPosting =
+    "Escape or Ctrl-C  stop after this base (asks);\n"
+    "                  again: end the running utility\n"
+    "Ctrl-L            draw the screen again";
 
 namespace {
 

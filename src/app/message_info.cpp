@@ -181,7 +181,8 @@ class TScreenPostingWatch : public TPostingObserver {
     while (Keyboard != nullptr && Keyboard->KeyPressed()) {
       const std::uint8_t key = Keyboard->ReadKey();
       if (key == kKeyExtended) {
-        Keyboard->ReadKey();
+        if (Keyboard->ReadKey() == kScanF1 && !(Screen != nullptr && Screen->Hidden))
+          ShowHelp(kHelpPosting);
         continue;
       }
       if (key == kKeyCtrlL) {
@@ -206,6 +207,7 @@ class TScreenPostingWatch : public TPostingObserver {
 
   void BaseStarting(int n, int m, const TPostedRec& base) override {
     if (!opened_) {
+      CoverConfirmation();
       ApplyDialogSettings(box_);
       box_.Title = " Posting ";
       box_.Open(3, 12, 77, 17);
@@ -232,6 +234,14 @@ class TScreenPostingWatch : public TPostingObserver {
  private:
   void Row(std::uint8_t y, std::uint8_t attr, const std::string& text) {
     WriteXY(kLeft, y, attr, PadRight(Copy(ShortString(text), 1, kWidth), kWidth, ' '));
+  }
+
+  // What the box does not cover of the confirmation screen goes: its hint
+  // line, and the list's frame below the box (the background again).
+  static void CoverConfirmation() {
+    WriteXY(6, 7, GetAttrAt(5, 7), PadRight("", 46, ' '));
+    for (std::uint8_t y = 18; y <= 21; ++y)
+      WriteXY(3, y, 7, RepeatChar(static_cast<char>(176), 77));
   }
 
   void ShowState() {

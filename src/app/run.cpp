@@ -57,8 +57,7 @@ void ReadConfiguration() {
   std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
   if (charset.empty()) charset = DefaultCharset();
   Session.Utf8Terminal = charset == "utf8" || charset == "utf-8";
-  const std::string colors = LowerStr(ShortString(SettingText(ini, "main", "colors"))).Str();
-  Session.ExplicitColors = colors.empty() ? !LinuxConsole() : colors == "explicit";
+  Session.Colors = ShortString(SettingText(ini, "main", "colors"));
   Session.PostDelay = SettingInteger(ini, "main", "delay");
   Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
   Session.RedrawFull =
@@ -97,13 +96,19 @@ TRunOutcome RunSession(const TOptionsRec& options) {
   ReadConfiguration();
 
   TScreenModesRec modes;
-  modes.Colors = Session.ExplicitColors ? colorsExplicit : colorsBold;
+  const TColorsRec colors =
+      ColorsFor(Session.Colors.View(), std::getenv("TERM"), std::getenv("COLORTERM"));
+  modes.Colors = colors.Mode;
+  modes.TrueColor = colors.TrueColor;
   modes.AltScreen = !LinuxConsole();
   modes.HideCursor = true;
   TRunScope::Current().OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
   Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::Full : TRedrawMode::Changes);
   DrawBackground();
+  // A terminal smaller than 80x24 shows a notice until it grows; Escape or
+  // Ctrl-C there gives up.
+  if (!AwaitTerminalSize()) return TRunOutcome::kError;
 
   // A longer argument would be cut to another path, which could then be
   // created, edited and posted in its place.

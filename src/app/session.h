@@ -29,12 +29,12 @@ struct TPostedRec {
 };
 
 struct TSession {
-  ShortString AppDir;          // directory of the running executable, with its '/'
-  ShortString StartDir;        // working directory at start-up
-  std::string IniPath;         // the configuration file the search found (or --config)
-  ShortString EditorCmd;       // [main] editor
-  bool Utf8Terminal = false;   // [main] charset = utf8: the terminal takes UTF-8, not code page 437
-  bool ExplicitColors = true;  // [main] colors = explicit (default off the Linux console), or bold
+  ShortString AppDir;         // directory of the running executable, with its '/'
+  ShortString StartDir;       // working directory at start-up
+  std::string IniPath;        // the configuration file the search found (or --config)
+  ShortString EditorCmd;      // [main] editor
+  bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
+  ShortString Colors;         // [main] colors as written: bold, explicit, pc; else TERM decides
   std::int32_t PostDelay = 100;   // [main] delay; only the low 16 bits count
   std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
   bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes

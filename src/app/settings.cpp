@@ -63,8 +63,9 @@ const std::vector<TSettingRec>& Settings() {
        "",
        0,
        0,
-       {"bold", "explicit"},
-       "bold on the Linux console, else explicit",
+       {"bold", "explicit", "pc"},
+       "pc when TERM ends in 256color or COLORTERM is truecolor or 24bit, bold on the Linux "
+       "console, else explicit",
        "how bright colours are sent"},
       {"main",
        "redraw",

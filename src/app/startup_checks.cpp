@@ -283,37 +283,15 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   return f;
 }
 
-std::string ScreenSizeProblem(int fd, int waitMs) {
+void RequestTerminalSize(int fd) {
   winsize ws{};
-  if (::ioctl(fd, TIOCGWINSZ, &ws) != 0 || ws.ws_col == 0 || ws.ws_row == 0) return "";
-  if (ws.ws_col >= 80 && ws.ws_row >= 25) return "";
-  // The resize request of the screen object; a dimension already large
-  // enough is kept, so a tall narrow window is only widened.
+  if (::ioctl(fd, TIOCGWINSZ, &ws) != 0 || ws.ws_col == 0 || ws.ws_row == 0) return;
+  if (ws.ws_col >= 80 && ws.ws_row >= 25) return;
+  // A dimension already large enough is kept, so a tall narrow window is
+  // only widened.
   const int rows = std::max<int>(ws.ws_row, 25), cols = std::max<int>(ws.ws_col, 80);
   const std::string request = "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(cols) + "t";
-  // SIGWINCH is blocked and waited for, so the wait ends as soon as the size
-  // changes; the size is read again at least every 50 ms in case the terminal
-  // changed it without a signal reaching this process.
-  sigset_t winch, old;
-  sigemptyset(&winch);
-  sigaddset(&winch, SIGWINCH);
-  sigprocmask(SIG_BLOCK, &winch, &old);
   WriteFully(fd, request.data(), request.size());
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-  for (;;) {
-    if (::ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col >= 80 && ws.ws_row >= 25) break;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now())
-                    .count();
-    if (left <= 0) break;
-    timespec slice{0, static_cast<long>(std::min<long long>(left, 50)) * 1000000L};
-    sigtimedwait(&winch, nullptr, &slice);
-  }
-  sigprocmask(SIG_SETMASK, &old, nullptr);
-  if (ws.ws_col >= 80 && ws.ws_row >= 25) return "";
-  return TerminalSizeProblem(ws.ws_col, ws.ws_row) +
-         " The terminal did not take the request to grow: make the window at least 80 columns wide "
-         "and 25 rows high, then start again.";
 }
 
 int CheckBeforeStart(const TOptionsRec& options) {
@@ -356,11 +334,7 @@ int CheckBeforeStart(const TOptionsRec& options) {
     return 1;
   }
   if (!screens) return check ? 0 : -1;
-  std::string problem = ScreenSizeProblem(STDOUT_FILENO, 300);
-  if (!problem.empty()) {
-    std::fprintf(stderr, "%s\n", problem.c_str());
-    return 1;
-  }
+  RequestTerminalSize(STDOUT_FILENO);
   return -1;
 }
 

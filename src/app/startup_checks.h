@@ -62,11 +62,11 @@ std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned 
 // names count from Cwd.
 TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd);
 
-// When the terminal on Fd is smaller than 80x25, asks it to grow (the resize
-// request of the screen object) and waits up to WaitMs for the new size.
-// Returns the message for a terminal that stays too small, else empty. A size
-// that cannot be read passes.
-std::string ScreenSizeProblem(int fd, int waitMs);
+// When the terminal on Fd is smaller than 80x25, asks it once to grow (the
+// resize request of the screen object). Nothing waits for it: the run uses
+// 80x24 as it is, and 25 rows once the terminal grows; a smaller terminal
+// gets a notice on screen until it is made larger.
+void RequestTerminalSize(int fd);
 
 // Everything above, for main: the checks of an interactive run or of --check.
 // Prints what it has to (problems to standard error, the --check report to

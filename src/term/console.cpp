@@ -59,15 +59,46 @@ void FlushScreen() {
   if (Screen != nullptr) Screen->BufFlush();
 }
 
-void RefreshScreen() {
-  if (Screen == nullptr) return;
+ShortString TooSmallNotice(int Columns, int Rows) {
+  return "Please make the terminal at least 80x24 (it is " + Int2Str(Columns) + "x" +
+         Int2Str(Rows) + ").";
+}
+
+namespace {
+
+// Takes the terminal's size: too small, the notice replaces the screen;
+// otherwise the screen object learns its rows and, with Repaint, draws
+// everything again. An unknown size counts as 80x25.
+void TakeTerminalSize(bool repaint) {
   winsize ws{};
-  if (::ioctl(Screen->OutFd, TIOCGWINSZ, &ws) == 0 && ws.ws_col != 0 && ws.ws_row != 0 &&
-      (ws.ws_col < kScreenCols || ws.ws_row < kScreenRows)) {
-    Screen->ShowTooSmall(ws.ws_col, ws.ws_row);
-  } else {
-    Screen->Repaint();
+  const bool known =
+      ::ioctl(Screen->OutFd, TIOCGWINSZ, &ws) == 0 && ws.ws_col != 0 && ws.ws_row != 0;
+  if (known && (ws.ws_col < kScreenCols || ws.ws_row < kMinTerminalRows)) {
+    Screen->ShowTooSmall(TooSmallNotice(ws.ws_col, ws.ws_row));
+    return;
   }
+  Screen->SetTerminalRows(known ? ws.ws_row : kScreenRows);
+  if (repaint || Screen->Hidden) Screen->Repaint();
+}
+
+}  // namespace
+
+void RefreshScreen() {
+  if (Screen != nullptr) TakeTerminalSize(true);
+}
+
+bool AwaitTerminalSize() {
+  while (Screen != nullptr && Screen->Hidden) {
+    // The wait serves resizes (through the keyboard's wait hooks) as well.
+    if (!Keyboard->KeyWait(200)) {
+      HandleTerminalEvents();
+      continue;
+    }
+    const std::uint8_t key = Keyboard->ReadKey();
+    if (key == kKeyEscape || key == kKeyCtrlC) return false;
+    if (key == kKeyExtended) Keyboard->ReadKey();
+  }
+  return true;
 }
 
 void HandleTerminalEvents() {
@@ -112,6 +143,7 @@ TConsole::TConsole(bool utf8, const TScreenModesRec& modes, int outFd, int inFd)
   BeforeInputWait = BeforeWait;
   InputWaitInterrupted = AfterInterruptedWait;
   TakeTerminalEvents();  // a resize before the first drawing needs no repaint
+  TakeTerminalSize(false);
 }
 
 TConsole::~TConsole() { Close(std::uncaught_exceptions() > 0); }
@@ -416,9 +448,11 @@ void ResetTerminal() {
   // Pending output goes first so the reset lands after it; the reset puts the
   // terminal's colours back to 7, so the attribute model follows.
   // With UTF-8 output the start-up selected the normal character set, since
-  // the glyphs themselves are sent; the ROM mapping would garble them.
+  // the glyphs themselves are sent; the ROM mapping would garble them. The
+  // reset is the colour mode's own, which names light grey on black where
+  // the terminal's default colours are not relied on.
   Screen->BufFlush();
-  Screen->RawWriteStr(Screen->Utf8Output ? "\x1b(B\x1b[0m" : "\x1b(U\x1b[0m");
+  Screen->RawWriteStr((Screen->Utf8Output ? "\x1b(B" : "\x1b(U") + Screen->Terminal.ResetSgr());
   Screen->TextAttr = 7;
 }
 

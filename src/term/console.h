@@ -33,12 +33,18 @@ void FlushScreen();
 
 // Does what signals asked of the screen since the last call: after a resume,
 // a resize or a Ctrl-L, the whole screen is drawn again from the image, or,
-// while the terminal is smaller than 80x25, one line asks for 80x25 instead.
+// while the terminal is smaller than 80x24, one line asks for 80x24 instead.
 // Runs before every wait for a key and every Delay, and when a wait is
 // interrupted by a signal.
 void HandleTerminalEvents();
 // The same repaint at once, whatever the signals said (Ctrl-L).
 void RefreshScreen();
+// The line shown instead of the screen while the terminal is smaller than
+// 80x24 (Columns x Rows is its size now).
+ShortString TooSmallNotice(int Columns, int Rows);
+// For the start of a run: while the terminal is too small, waits for it to
+// grow (the notice is on it). False when Escape or Ctrl-C is pressed there.
+bool AwaitTerminalSize();
 // Shows the cursor while text is typed and hides it again afterwards (on
 // terminals where the program hides it at all).
 void ShowCursor(bool On);
@@ -154,8 +160,9 @@ void FillBox(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2,
 void HighVideo();
 void LowVideo();
 void NormVideo();
-// Sends the terminal reset ESC "(U" ESC "[0m" (ESC "(B" ESC "[0m" with UTF-8
-// output, as at start-up) and puts the attribute model back to 7.
+// Sends the terminal reset ESC "(U" ESC "[0m" (ESC "(B" with UTF-8 output,
+// and the colour mode's reset with explicit or PC colours, as at start-up)
+// and puts the attribute model back to 7.
 void ResetTerminal();
 // Text with its pipe colour codes removed.
 ShortString StripPipe(const ShortString& Text);

@@ -81,7 +81,8 @@ constexpr Transition kTransitions[] = {
     {kEsc, '[', '[', Act::Start, 0, kCsi},
     {kEsc, 'O', 'O', Act::Start, 0, kSs3},
     {kEsc, 27, 27, Act::Key, kKeyEscape, kEsc},  // two ESCs: an Escape, and the second starts anew
-    {kEsc, 0, 31, Act::EscRedo, 0, kGround},     // a control key after ESC: Escape, then that key
+    {kEsc, 9, 9, Act::Ext, kScanShiftTab, kGround},  // the Linux console's Shift-Tab
+    {kEsc, 0, 31, Act::EscRedo, 0, kGround},  // a control key after ESC: Escape, then that key
     {kEsc, 127, 127, Act::EscRedo, 0, kGround},
     {kEsc, 128, 255, Act::EscText, 0, kGround},
     {kEsc, 0, 255, Act::None, 0, kGround},  // Alt with any other printable key: no key

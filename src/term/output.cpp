@@ -8,15 +8,12 @@
 #include "support/fd_io.h"
 #include "support/string_utils.h"
 #include "term/cp437.h"
-#include "term/screen_diff.h"
+#include "term/renderer.h"
 #include "term/terminal_restore.h"
 
 namespace corvix {
 namespace {
 
-constexpr char kEsc = 27;
-// ANSI colour digit for each PC colour number 0-7.
-constexpr char kAnsiDigits[] = "04261537";
 // How long a write may wait for a terminal that does not take bytes (a
 // non-blocking descriptor that is full) before the bytes are dropped.
 constexpr int kWriteWaitMs = 1000;
@@ -38,12 +35,6 @@ char* PutUtf8(char* out, unsigned char byte) {
   return out;
 }
 
-ShortString Csi(const ShortString& params, char final) {
-  ShortString s = ShortString::Of(kEsc) + "[" + params;
-  s += final;
-  return s;
-}
-
 std::uint8_t Clamp(std::uint8_t v, std::uint8_t lo, std::uint8_t hi) {
   return v < lo ? lo : (v > hi ? hi : v);
 }
@@ -52,18 +43,20 @@ std::uint8_t Clamp(std::uint8_t v, std::uint8_t lo, std::uint8_t hi) {
 
 TOutputLinux::TOutputLinux(bool active, int outFd, int termFd, bool utf8Output,
                            TScreenModesRec modes)
-    : Active(active), OutFd(outFd), TermFd(termFd), Utf8Output(utf8Output), Modes(modes) {
+    : Terminal(termFd, outFd, utf8Output, modes),
+      Active(active),
+      OutFd(outFd),
+      TermFd(termFd),
+      Utf8Output(utf8Output),
+      full_(MakeFullRenderer(*this)),
+      renderer_(full_.get()) {
   SetRawMode(true);
   SendEnter();
   SetScreenOnTerminal(true);
   ClearScreen();
 }
 
-TOutputLinux::~TOutputLinux() {
-  BufFlush();
-  SetRawMode(false);
-  if (haveSaved_) DisarmTerminalRestore(TermFd);
-}
+TOutputLinux::~TOutputLinux() { BufFlush(); }
 
 // ---- Buffer and raw output. ----
 
@@ -108,6 +101,7 @@ void TOutputLinux::BufAddStr(const ShortString& S) {
 }
 
 void TOutputLinux::BufFlush() {
+  if (Left) OutBufPos = 0;  // the screen was left: nothing drawn may follow
   SendChanges();
   if (Hidden) OutBufPos = 0;  // the too-small notice stays; Repaint sends it all
   if (OutBufPos > 0 && Active) {
@@ -117,8 +111,13 @@ void TOutputLinux::BufFlush() {
 }
 
 void TOutputLinux::RawWriteStr(const ShortString& S) {
-  if (Active && !Hidden) WriteAll(S.data(), S.size());
-  if (diff_) diff_->ForgetPen();
+  if (Active && !Hidden && !Left) WriteAll(S.data(), S.size());
+  renderer_->ForgetPen();
+}
+
+void TOutputLinux::Send() {
+  for (char c : pending_) BufAddChar(c);
+  pending_.clear();
 }
 
 // ---- Attribute and cursor. ----
@@ -126,53 +125,13 @@ void TOutputLinux::RawWriteStr(const ShortString& S) {
 ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const { return AttrToAnsi(TextAttr, Attr); }
 
 ShortString TOutputLinux::AttrToAnsi(std::uint8_t From, std::uint8_t Attr) const {
-  if (Attr == From) return {};
-  const int fg = Attr & 15;
-  const int bg = Attr >> 4;  // bit 3 of the high nibble is blink
-  int oldFg = From & 15;
-  int oldBg = From >> 4;
-  ShortString params;
-  auto add = [&params](std::string_view p) {
-    if (!params.empty()) params += ';';
-    params += p;
-  };
-  if (Modes.Colors == colorsExplicit) {
-    // Bright foregrounds are colours of their own (90-97), so only blink
-    // needs a reset to go off; after one, both colours are named again.
-    const bool reset = (oldBg & 8) != 0 && (bg & 8) == 0;
-    if (reset) add("0");
-    if ((bg & 8) != 0 && (reset || (oldBg & 8) == 0)) add("5");
-    if (reset || fg != oldFg) add(ShortString::Of(fg > 7 ? '9' : '3') + kAnsiDigits[fg & 7]);
-    if (reset || (bg & 7) != (oldBg & 7)) add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
-    return Csi(params, 'm');
-  }
-  // Bright and blink can only be switched off by a full reset, and a
-  // foreground of 7 is reached by one as well.
-  if (oldFg != 7 || fg == 7 || (oldFg > 7 && fg < 8) || (oldBg > 7 && bg < 8)) {
-    add("0");
-    oldFg = 7;
-    oldBg = 0;
-  }
-  if (fg > 7 && oldFg < 8) {
-    add("1");
-    oldFg |= 8;
-  }
-  if ((bg & 8) != (oldBg & 8)) {
-    add("5");
-    oldBg |= 8;
-  }
-  if (fg != oldFg) add(ShortString::Of('3') + kAnsiDigits[fg & 7]);
-  if (bg != oldBg) add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
-  return Csi(params, 'm');
+  return SgrChange(From, Attr, Terminal.Colors());
 }
 
 void TOutputLinux::SetTextAttr(std::uint8_t Attr) {
   if (Attr == TextAttr) return;
-  if (diff_) {
-    TextAttr = Attr;
-    return;
-  }
-  BufAddStr(AttrToAnsi(Attr));
+  renderer_->SetAttr(TextAttr, Attr, pending_);
+  Send();
   TextAttr = Attr;
 }
 
@@ -182,11 +141,8 @@ void TOutputLinux::CursorXY(std::uint8_t X, std::uint8_t Y) {
   Y = Clamp(Y, 1, kScreenRows);
   CursorX = X;
   CursorY = Y;
-  if (diff_) {
-    diff_->MoveTo(X, Y);
-    return;
-  }
-  BufAddStr(Csi(Int2Str(Y) + ";" + Int2Str(X), 'H'));
+  renderer_->MoveTo(X, Y, pending_);
+  Send();
 }
 
 void TOutputLinux::SetCursorX(std::uint8_t X) { CursorXY(X, CursorY); }
@@ -197,55 +153,30 @@ void TOutputLinux::SetCursorY(std::uint8_t Y) { CursorXY(CursorX, Y); }
 void TOutputLinux::ClearScreen() {
   const TCharInfo fill{TextAttr, ' '};
   if (WinTop == 1 && WinBot == kScreenRows) {
-    if (diff_) {
-      for (std::uint8_t r = 1; r <= kScreenRows; ++r) diff_->EraseRow(r, TextAttr);
-    } else {
-      BufAddStr(Csi("2", 'J'));
-    }
+    renderer_->ClearScreen(TextAttr, pending_);
     for (auto& row : Buffer) row.fill(fill);
   } else {
     for (int r = WinTop; r <= WinBot; ++r) {
-      if (diff_) {
-        // The terminal takes a row outside the screen as its nearest edge.
-        diff_->EraseRow(
-            static_cast<std::uint8_t>(Clamp(static_cast<std::uint8_t>(r), 1, kScreenRows)),
-            TextAttr);
-      } else {
-        BufAddStr(Csi(Int2Str(r) + ";1", 'H') + Csi("", 'K'));
-      }
+      renderer_->ClearRow(r, TextAttr, pending_);
       // A window reaching outside the image's 50 rows has no rows to fill there.
       if (r >= 1 && r <= kImageRows) Buffer[static_cast<std::size_t>(r - 1)].fill(fill);
     }
   }
+  Send();
   CursorXY(1, WinTop);
 }
 
 void TOutputLinux::ClearEOL() {
-  if (diff_) {
-    diff_->EraseToEol(TextAttr);
-    return;
-  }
-  BufAddStr(Csi("", 'K'));
+  renderer_->ClearToEol(TextAttr, pending_);
+  Send();
 }
 
 void TOutputLinux::SetWindow(std::uint8_t /*X1*/, std::uint8_t Y1, std::uint8_t /*X2*/,
                              std::uint8_t Y2, bool Home) {
   WinTop = Y1;
   WinBot = Y2;
-  const bool modelled = Y1 >= 1 && Y1 < Y2 && Y2 <= kScreenRows;
-  if (diff_ && modelled) {
-    // The terminal takes the region and puts its cursor home; what was drawn
-    // before goes first, so the renderer knows the region it works in.
-    SendChanges();
-    diff_->RegionTop = Y1;
-    diff_->RegionBot = Y2;
-    diff_->MoveTo(1, 1);
-  }
-  const bool unmodelled = diff_ && !modelled;
-  if (unmodelled) BeginUnmodelled();
-  BufAddStr(Csi(Int2Str(Y1) + ";" + Int2Str(Y2), 'r'));
-  if (diff_) diff_->ForgetPen();
-  if (unmodelled) EndUnmodelled();
+  renderer_->SetRegion(Y1, Y2, pending_);
+  Send();
   if (Home || CursorY < Y1 || CursorY > Y2) CursorXY(1, Y1);
 }
 
@@ -254,7 +185,7 @@ void TOutputLinux::SetScreenSize(std::uint8_t Lines) {
   WinBot = Lines;
   ScreenSize = Lines;
   BufFlush();
-  RawWriteStr(Csi("8;" + Int2Str(Lines) + ";80", 't'));
+  RawWriteStr("\x1b[8;" + Int2Str(Lines) + ";80t");
   SetWindow(1, 1, kScreenCols, Lines, false);
   EndUnmodelled();
 }
@@ -262,11 +193,8 @@ void TOutputLinux::SetScreenSize(std::uint8_t Lines) {
 // ---- Writing. ----
 
 void TOutputLinux::WriteChar(char Ch) {
-  if (diff_) {
-    ChangesChar(Ch);
-  } else {
-    BufAddChar(Ch);
-  }
+  renderer_->WriteChar(Ch, TextAttr, pending_);
+  Send();
   switch (Ch) {
     case 8:
       if (CursorX > 1) --CursorX;
@@ -383,12 +311,9 @@ void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
     for (std::size_t j = 0; j < width; ++j) {
       const TCharInfo cell = Image.Data[i][j];
       Buffer[y - 1][Image.X1 - 1 + j] = cell;
-      if (diff_) {
-        diff_->Print(cell.Ch, cell.Attr);
-        continue;
-      }
       SetTextAttr(cell.Attr);
-      BufAddChar(cell.Ch);
+      renderer_->PutCell(cell.Ch, cell.Attr, pending_);
+      Send();
     }
   }
   SetTextAttr(Image.CursorA);
@@ -397,35 +322,24 @@ void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
 
 void TOutputLinux::Repaint() {
   Hidden = false;
-  if (diff_) {
-    // The next flush clears the terminal and draws every cell again.
-    MarkTerminalUnknown();
-    if (Modes.HideCursor) BufAddStr(CursorVisible ? "\x1b[?25h" : "\x1b[?25l");
-    return;
-  }
-  TConsoleImageRec image;
-  GetScreenImage(image);
-  // A terminal larger than the image is cleared outside it as well.
-  BufAddStr(ResetSgr() + Csi("2", 'J'));
-  TextAttr = kDefaultAttr;
-  PutScreenImage(image);
-  if (Modes.HideCursor) BufAddStr(CursorVisible ? "\x1b[?25h" : "\x1b[?25l");
+  renderer_->Repaint(pending_);
+  pending_ += Terminal.CursorText().View();
+  Send();
 }
 
-void TOutputLinux::ShowTooSmall(int Columns, int Rows) {
+void TOutputLinux::ShowTooSmall(const ShortString& Notice) {
   Hidden = true;
   OutBufPos = 0;
-  const ShortString text =
-      "\x1b[0m\x1b[2J\x1b[1;1HPlease make the terminal at least 80x25 (it is " + Int2Str(Columns) +
-      "x" + Int2Str(Rows) + ").";
-  if (Active) WriteAll(text.data(), text.size());
+  const ShortString text = "\x1b[0m\x1b[2J\x1b[1;1H" + Notice;
+  if (Active && !Left) WriteAll(text.data(), text.size());
 }
 
-void TOutputLinux::SetCursorVisible(bool On) {
-  if (!Modes.HideCursor || On == CursorVisible) return;
-  BufAddStr(On ? "\x1b[?25h" : "\x1b[?25l");
-  CursorVisible = On;
+void TOutputLinux::SetTerminalRows(int Rows) {
+  TermRows = Rows >= kScreenRows ? kScreenRows : kMinTerminalRows;
+  ApplyRedrawMode();
 }
+
+void TOutputLinux::SetCursorVisible(bool On) { BufAddStr(Terminal.SetCursorVisible(On)); }
 
 void TOutputLinux::LeaveScreen(bool ClearFirst) {
   Hidden = false;
@@ -434,59 +348,9 @@ void TOutputLinux::LeaveScreen(bool ClearFirst) {
   text += LeaveText();
   if (Active) WriteAll(text.data(), text.size());
   TextAttr = kDefaultAttr;
-  CursorVisible = true;
+  Terminal.CursorVisible = true;
+  Left = true;
   SetScreenOnTerminal(false);
-}
-
-ShortString TOutputLinux::ResetSgr() const {
-  return Modes.Colors == colorsExplicit ? "\x1b[0;37;40m" : "\x1b[0m";
-}
-
-ShortString TOutputLinux::EnterText() const {
-  // On the Linux console ESC "(U" selects the direct character-ROM mapping so
-  // that bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
-  // character set, ESC "(B", since it is sent the glyphs themselves. The
-  // reset makes the terminal's attribute match TextAttr = 7. The alternate
-  // screen comes before the first drawing, so the shell's screen is kept.
-  ShortString text = ShortString::Of(kEsc) + (Utf8Output ? "(B" : "(U") + ResetSgr();
-  if (Modes.AltScreen) text += "\x1b[?1049h";
-  if (Modes.HideCursor) text += "\x1b[?25l";
-  return text;
-}
-
-ShortString TOutputLinux::LeaveText() const {
-  ShortString text = "\x1b[0m\x1b(B";
-  if (Modes.HideCursor) text += "\x1b[?25h";
-  if (Modes.AltScreen) text += "\x1b[?1049l";
-  return text;
-}
-
-// ---- Terminal modes. ----
-
-void TOutputLinux::SetRawMode(bool On) {
-  if (!On) {
-    if (haveSaved_ && ::tcsetattr(TermFd, TCSANOW, &SavedTermios) == 0) RawMode = false;
-    return;
-  }
-  if (!haveSaved_) {
-    // Taken once only: a second call must not take the raw copy for the
-    // settings to go back to.
-    if (::tcgetattr(TermFd, &SavedTermios) != 0) return;  // not a terminal
-    haveSaved_ = true;
-    ArmTerminalRestore(TermFd, SavedTermios, OutFd);
-  }
-  struct termios raw = SavedTermios;
-  raw.c_iflag &=
-      ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
-  raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
-  raw.c_cflag |= CS8;
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  // What a resume after a stop puts back, in a signal handler.
-  SetTerminalScreenModes(raw, EnterText().View(), LeaveText().View());
-  if (::tcsetattr(TermFd, TCSANOW, &raw) == 0) RawMode = true;
 }
 
 void TOutputLinux::SuspendRaw() {
@@ -501,98 +365,66 @@ void TOutputLinux::ResumeRaw() {
   SendEnter();
   SetScreenOnTerminal(true);
   // The child may have drawn on the screen (or left the alternate one).
-  if (Modes.AltScreen) Repaint();
+  if (Terminal.Modes.AltScreen) Repaint();
   MarkTerminalUnknown();
 }
 
 // ---- Redraw mode. ----
 
 void TOutputLinux::SetRedrawMode(TRedrawMode Mode) {
-  if (Mode == TRedrawMode::Full) {
+  fullWanted_ = Mode == TRedrawMode::Full;
+  ApplyRedrawMode();
+}
+
+void TOutputLinux::ApplyRedrawMode() {
+  if (fullWanted_ && TermRows >= kScreenRows) {
     SendChanges();
-    diff_.reset();
+    changes_.reset();
+    renderer_ = full_.get();
     return;
   }
-  if (diff_) return;
-  diff_ = std::make_unique<TScreenDiff>(
-      [this](std::uint8_t from, std::uint8_t to) { return AttrToAnsi(from, to); }, Utf8Output);
-  diff_->ResetText = ResetSgr().Str();
-  MarkTerminalUnknown();
+  const std::uint8_t firstRow = TermRows >= kScreenRows ? 1 : kScreenRows - TermRows + 1;
+  if (changes_ && firstRow == changesFirstRow_) return;
+  // A new changes stream starts with the terminal unknown: its first flush
+  // draws the whole image.
+  SendChanges();
+  changes_ = MakeChangesRenderer(*this, firstRow);
+  changesFirstRow_ = firstRow;
+  renderer_ = changes_.get();
 }
 
 TRedrawMode TOutputLinux::RedrawMode() const {
-  return diff_ || paused_ ? TRedrawMode::Changes : TRedrawMode::Full;
+  return changes_ ? TRedrawMode::Changes : TRedrawMode::Full;
 }
 
-void TOutputLinux::MarkTerminalUnknown() {
-  if (!diff_) return;
-  diff_->TakeImage(Buffer, CursorX, CursorY);
-  // A window the terminal would not take leaves the whole screen as region.
-  const bool valid = WinTop >= 1 && WinTop < WinBot && WinBot <= kScreenRows;
-  diff_->RegionTop = valid ? WinTop : 1;
-  diff_->RegionBot = valid ? WinBot : kScreenRows;
-  diff_->MarkUnknown();
-}
+void TOutputLinux::MarkTerminalUnknown() { renderer_->ForgetScreen(); }
 
 void TOutputLinux::SendChanges() {
-  if (!diff_ || rendering_) return;
-  if (direct_) {
-    // Control bytes went out as they came; what they did is not known.
-    direct_ = false;
-    MarkTerminalUnknown();
-  }
+  if (rendering_ || Left) return;
   rendering_ = true;
-  std::string out;
-  diff_->Utf8 = Utf8Output;
-  diff_->Render(TextAttr, out);
-  for (char c : out) BufAddChar(c);
+  renderer_->Flush(TextAttr, pending_);
+  Send();
   rendering_ = false;
 }
 
-void TOutputLinux::ChangesChar(char Ch) {
-  const auto b = static_cast<unsigned char>(Ch);
-  const bool control = (b < 32 || b == 127) && Ch != 8 && Ch != 10 && Ch != 13;
-  if (!direct_ && !control) {
-    switch (Ch) {
-      case 8:
-        diff_->Backspace();
-        return;
-      case 10:
-        if (diff_->LineFeed(TextAttr)) return;
-        break;  // not modelled: sent as it is, like a control byte
-      case 13:
-        diff_->CarriageReturn();
-        return;
-      default:
-        diff_->Print(Ch, TextAttr);
-        return;
-    }
-  }
-  if (!direct_) {
-    SendChanges();
-    direct_ = true;
-  }
-  BufAddChar(Ch);
-}
-
 void TOutputLinux::BeginUnmodelled() {
-  if (!diff_) return;
   SendChanges();
-  paused_ = std::move(diff_);
+  renderer_ = full_.get();
 }
 
 void TOutputLinux::EndUnmodelled() {
-  if (!paused_) return;
-  diff_ = std::move(paused_);
+  if (!changes_) return;
+  renderer_ = changes_.get();
   MarkTerminalUnknown();
 }
 
 void TOutputLinux::SendEnter() {
+  Left = false;
   const ShortString text = EnterText();
   if (Active) WriteAll(text.data(), text.size());
-  if (diff_) diff_->ForgetPen();
+  renderer_->ForgetPen();
   TextAttr = kDefaultAttr;
-  if (Modes.HideCursor) CursorVisible = false;
+  if (Terminal.Modes.HideCursor) Terminal.CursorVisible = false;
 }
 
 }  // namespace corvix

@@ -3,14 +3,15 @@
 // drawing request leaves the process as ANSI/VT100 sequences.
 #pragma once
 
-#include <termios.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "support/short_string.h"
+#include "term/terminal_modes.h"
 
 namespace corvix {
 
@@ -19,7 +20,10 @@ namespace corvix {
 inline constexpr std::uint8_t kDefaultAttr = 7;
 
 inline constexpr std::uint8_t kScreenCols = 80;
-inline constexpr std::uint8_t kScreenRows = 25;      // visible rows
+inline constexpr std::uint8_t kScreenRows = 25;  // visible rows
+// The fewest terminal rows the program runs on: with 24, image rows 2-25
+// are shown (row 1 holds only the background on every screen).
+inline constexpr std::uint8_t kMinTerminalRows = 24;
 inline constexpr std::uint8_t kImageRows = 50;       // rows held by an image
 inline constexpr std::size_t kOutBufferSize = 1024;  // bytes collected before a write
 
@@ -54,21 +58,7 @@ static_assert(sizeof(TConsoleLineRec) == 160);
 static_assert(sizeof(TConsoleScreenRec) == 8000);
 static_assert(sizeof(TConsoleImageRec) == 8007);
 
-// How an attribute becomes SGR parameters. Bold: bright foregrounds are bold
-// (1) with 30-37, and 7 is the terminal's plain reset, as the Linux console
-// shows them. Explicit: bright foregrounds are 90-97 and bold is never sent,
-// and every colour change names the foreground and background it needs, so
-// no cell depends on the terminal's own default colours or on how it shows bold.
-enum TColorMode : std::uint8_t { colorsBold, colorsExplicit };
-
-// The terminal modes of a screen object beyond its drawing. The defaults send
-// the drawing's sequences and nothing else.
-struct TScreenModesRec {
-  TColorMode Colors = colorsBold;
-  bool AltScreen = false;   // draw on the terminal's alternate screen, left on every way out
-  bool HideCursor = false;  // keep the cursor hidden except where text is typed
-};
-class TScreenDiff;
+class TRenderer;
 
 // How drawing reaches the terminal. Full: every request sends its sequences
 // as it is made. Changes: requests only change the images, and each flush
@@ -93,11 +83,11 @@ class TOutputLinux {
   // Enters raw mode on TermFd, sends ESC "(U" ESC "[0m" (ESC "(B" instead of
   // ESC "(U" with UTF-8 output) and clears the screen.
   // OutFd receives every byte; an inactive object writes nothing at all.
-  // Modes add the alternate screen and the hidden cursor to the start-up
-  // sequence (after the reset) and choose the colour sequences.
+  // Modes add the alternate screen (before the reset) and the hidden cursor
+  // to the start-up sequence and choose the colour sequences.
   explicit TOutputLinux(bool active, int outFd = STDOUT_FILENO, int termFd = STDIN_FILENO,
                         bool utf8Output = false, TScreenModesRec modes = {});
-  // Flushes the buffer and restores the terminal settings taken at creation.
+  // Flushes the buffer; Terminal then restores the settings taken at creation.
   virtual ~TOutputLinux();
 
   TOutputLinux(const TOutputLinux&) = delete;
@@ -121,8 +111,8 @@ class TOutputLinux {
   // when they are equal; only what differs is sent. Blink (and, with bold
   // colours, bright) is only ever turned off by a reset.
   ShortString AttrToAnsi(std::uint8_t Attr) const;
-  // The SGR sequence that takes the terminal from From to To: every
-  // attribute change sent, in either redraw mode, is made here.
+  // The SGR sequence that takes the terminal from From to To in this
+  // object's colour mode: every attribute change sent is made here.
   ShortString AttrToAnsi(std::uint8_t From, std::uint8_t To) const;
   // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
   void SetTextAttr(std::uint8_t Attr);
@@ -179,26 +169,27 @@ class TOutputLinux {
   // attribute is reset first, since the terminal's is then unknown.
   // Also sends the cursor's visibility, and ends the too-small notice.
   void Repaint();
-  // For a terminal smaller than 80x25: clears it and shows one line asking
-  // for 80x25 (Columns x Rows is the size now). Until the next Repaint
-  // nothing drawn is sent; the image keeps all of it.
-  void ShowTooSmall(int Columns, int Rows);
-  // Shows or hides the terminal's cursor (only with Modes.HideCursor).
+  // For a terminal smaller than 80x24: clears it and shows Notice on its
+  // first row. Until the next Repaint nothing drawn is sent; the image keeps
+  // all of it.
+  void ShowTooSmall(const ShortString& Notice);
+  // The terminal's row count (24 or more; more counts as 25). On 24 rows
+  // image rows 2-25 are shown, which only the changes stream can do, so
+  // Full is then put off until the terminal has 25 rows again. Follow it
+  // with Repaint.
+  void SetTerminalRows(int Rows);
+  // Shows or hides the terminal's cursor (only with Terminal.Modes.HideCursor).
   void SetCursorVisible(bool On);
   // The way out of the program's screen: sends what is pending, then (with
   // ClearFirst) clears the screen in the terminal's default colours, then the
   // leave text (attribute reset, normal character set, visible cursor, main
   // screen). The terminal settings are restored by the destructor.
   void LeaveScreen(bool ClearFirst);
-  // The bytes that put the terminal into this object's screen mode, and the
-  // bytes that take it out again.
-  ShortString EnterText() const;
-  ShortString LeaveText() const;
 
   // ---- Redraw mode (see TRedrawMode). ----
 
-  // Objects start in Full. Changes starts with the terminal unknown, so the
-  // first flush draws the whole image once.
+  // Objects start in Full (see SetTerminalRows for 24 rows). Changes starts with the terminal
+  // unknown, so the first flush draws the whole image once.
   void SetRedrawMode(TRedrawMode Mode);
   TRedrawMode RedrawMode() const;
   // For when something else may have drawn on the terminal (a child process,
@@ -209,12 +200,11 @@ class TOutputLinux {
   // into the buffer, so that bytes added next come after them.
   void SendChanges();
 
-  // ---- Terminal modes. ----
+  // ---- Terminal modes (see TTerminalModes). ----
 
-  // On: takes the terminal settings (once; a second call keeps the first
-  // copy) and applies a raw copy of them. Off: applies the taken settings.
-  // Does nothing when the descriptor is not a terminal.
-  void SetRawMode(bool On);
+  void SetRawMode(bool On) { Terminal.SetRawMode(On); }
+  ShortString EnterText() const { return Terminal.EnterText(); }
+  ShortString LeaveText() const { return Terminal.LeaveText(); }
   // For running a child process on the terminal as it was at start: flushes
   // pending output, sends the leave text and applies the settings taken at
   // creation. ResumeRaw applies the raw copy again afterwards and re-sends the
@@ -224,9 +214,10 @@ class TOutputLinux {
   void SuspendRaw();
   void ResumeRaw();
 
-  // ---- Fields, in the order the screen object has always kept them. ----
+  // ---- Fields, in the order the screen object has always kept them; the
+  // terminal settings are kept by Terminal. ----
 
-  struct termios SavedTermios {};  // settings taken when raw mode was entered
+  TTerminalModes Terminal;  // raw settings, alternate screen, cursor, the way in and out
   std::array<char, kOutBufferSize> OutBuffer{};
   std::uint16_t OutBufPos = 0;           // bytes pending in OutBuffer
   std::uint8_t TextAttr = kDefaultAttr;  // attribute last sent to the terminal
@@ -239,33 +230,34 @@ class TOutputLinux {
   TConsoleScreenRec Buffer{};             // the screen image
   bool Active = false;                    // whether output reaches OutFd
 
-  int OutFd;             // where the bytes go
-  int TermFd;            // whose settings raw mode changes
-  bool RawMode = false;  // true while the raw copy is applied by this object
+  int OutFd;   // where the bytes go
+  int TermFd;  // whose settings raw mode changes
   // Off: bytes 128-255 are sent as they are, for a terminal showing code
   // page 437. On: they are sent as UTF-8, for terminals that take UTF-8. Only
   // the bytes leaving the process change; the image keeps code-page bytes.
   bool Utf8Output = false;
-  TScreenModesRec Modes;      // colours, alternate screen, cursor
-  bool CursorVisible = true;  // the terminal's cursor as this object last set it
-  bool Hidden = false;        // the terminal is too small: drawing is not sent
+  bool Hidden = false;  // the terminal is too small: drawing is not sent
+  bool Left = false;    // the screen was left (LeaveScreen): nothing is sent until re-entered
+  std::uint8_t TermRows = kScreenRows;  // the terminal's rows: 24 or 25
 
  private:
   void WriteAll(const char* data, std::size_t size) const;
-  ShortString ResetSgr() const;  // the SGR sequence for attribute 7 from any state
-  void SendEnter();              // the enter text, at once; the models follow it
-  void ChangesChar(char Ch);     // WriteChar's bytes in Changes mode
-  // Requests whose effect on the terminal is not modelled: what was drawn
-  // goes first, the request sends its own bytes, the terminal is unknown after.
+  void SendEnter();  // the enter text, at once; the models follow it
+  // Sends what a renderer request put into pending_.
+  void Send();
+  // Requests whose effect on the terminal is not modelled go through the
+  // full stream: what was drawn goes first, the terminal is unknown after.
   void BeginUnmodelled();
   void EndUnmodelled();
-  std::unique_ptr<TScreenDiff> diff_;  // set in Changes mode
-  std::unique_ptr<TScreenDiff> paused_;
-  bool rendering_ = false;  // while set, a flush sends no changes (it only writes)
-  // A control byte was written in Changes mode: bytes of WriteChar go out as
-  // they come until the next flush, which then redraws everything.
-  bool direct_ = false;
-  bool haveSaved_ = false;  // SavedTermios holds settings taken from TermFd
+  void ApplyRedrawMode();  // the stream for fullWanted_ and TermRows
+
+  std::unique_ptr<TRenderer> full_;     // the full stream, always there
+  std::unique_ptr<TRenderer> changes_;  // the changes stream, in Changes mode
+  TRenderer* renderer_;                 // the stream requests go to now
+  std::string pending_;                 // a request's bytes on their way to the buffer
+  std::uint8_t changesFirstRow_ = 1;    // the image row changes_ shows on the terminal's first
+  bool fullWanted_ = true;              // the redraw mode asked for is Full
+  bool rendering_ = false;              // while set, a flush sends no changes (it only writes)
 };
 
 // The name the rest of the program uses for the screen object.

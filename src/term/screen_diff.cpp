@@ -159,6 +159,12 @@ void TScreenDiff::ForgetPen() {
   pen_ = -1;
 }
 
+std::string TScreenDiff::CupAt(int x, int y) const { return Cup(x, y - FirstRow + 1); }
+
+std::string TScreenDiff::RegionAt(int top, int bot) const {
+  return Region(std::max(1, top - FirstRow + 1), bot - FirstRow + 1);
+}
+
 std::size_t TScreenDiff::Cost(char ch) const {
   const auto b = static_cast<unsigned char>(ch);
   if (!Utf8 || b < 0x80) return 1;
@@ -181,62 +187,74 @@ void TScreenDiff::PenForBlank(std::uint8_t attr, std::string& out) {
   if (pen_ < 0 || (pen_ & 0xF0) != (attr & 0xF0)) Pen(attr, out);
 }
 
+// The moves from the cursor's row to row Y: Vertical from where the cursor
+// is, AfterCr once a carriage return has put it in column 1.
+void TScreenDiff::VerticalMoves(int y, std::string& vertical, std::string& afterCr) const {
+  const int dy = y - curY_;
+  if (dy < 0) {
+    vertical = afterCr = Csi(-dy, 'A');
+    return;
+  }
+  if (dy == 0) return;
+  // Line feeds move down without a column change in raw mode, but scroll on
+  // the region's last row; after a wrap they act differently on different
+  // terminals, so only a carriage return may come before.
+  bool feedable = true;
+  for (int r = curY_; r < y && feedable; ++r) feedable = r != RegionBot;
+  vertical = afterCr = Csi(dy, 'B');
+  if (feedable && static_cast<std::size_t>(dy) < vertical.size()) {
+    afterCr.assign(static_cast<std::size_t>(dy), '\n');
+    if (curX_ != kPending) vertical = afterCr;
+  }
+}
+
+// The bytes of printing the shown cells from the cursor up to column X of
+// its row again, or Limit when that is no shorter (a cell out of the pen, or
+// a control byte, cannot be printed again).
+std::size_t TScreenDiff::ReprintCost(int x, std::size_t limit) const {
+  if (pen_ < 0) return limit;
+  std::size_t cost = 0;
+  for (int c = curX_; c < x && cost < limit; ++c) {
+    const TCharInfo cell = shown_[curY_ - 1][c - 1];
+    const bool inPen = cell.Attr == pen_ || (Blank(cell) && (cell.Attr & 0xF0) == (pen_ & 0xF0));
+    cost = inPen && !IsControl(cell.Ch) ? cost + Cost(cell.Ch) : limit;
+  }
+  return cost;
+}
+
 // The shortest way from the cursor to (X, Y): an absolute move, or a move
 // down or up followed by one along the row, or, on the same row, printing
 // the cells in between again when they are short and already in the pen.
 void TScreenDiff::GoTo(int x, int y, std::string& out) {
+  y = std::max<int>(y, FirstRow);  // rows above the terminal's first are not on it
   if (curX_ == x && curY_ == y) return;
-  std::string best = Cup(x, y);
+  std::string best = CupAt(x, y);
   // Relative moves up and down stop at the scroll region's margins.
   const bool crossesMargin =
       (curY_ <= RegionBot && y > RegionBot) || (curY_ >= RegionTop && y < RegionTop);
   if (curY_ != 0 && !crossesMargin) {
-    const int dy = y - curY_;
-    std::string vertical;
-    std::string afterCr;
-    if (dy > 0) {
-      // Line feeds move down without a column change in raw mode, but scroll
-      // on the region's last row; after a wrap they act differently on
-      // different terminals, so only a carriage return may come before.
-      bool feedable = true;
-      for (int r = curY_; r < y && feedable; ++r) feedable = r != RegionBot;
-      vertical = afterCr = Csi(dy, 'B');
-      if (feedable && static_cast<std::size_t>(dy) < vertical.size()) {
-        afterCr.assign(static_cast<std::size_t>(dy), '\n');
-        if (curX_ != kPending) vertical = afterCr;
-      }
-    } else if (dy < 0) {
-      vertical = afterCr = Csi(-dy, 'A');
-    }
+    std::string vertical, afterCr;
+    VerticalMoves(y, vertical, afterCr);
     // From column 1 after a carriage return, which also ends a pending wrap.
     std::string fromStart(1, '\r');
     fromStart += afterCr;
     if (x > 1) fromStart += Csi(x - 1, 'C');
     Shorter(best, std::move(fromStart));
     Shorter(best, vertical + Csi(x, 'G'));
-    if (curX_ >= 1 && curX_ <= kCols) {
-      const int dx = x - curX_;
-      if (dx == 0) {
-        Shorter(best, std::string(vertical));
-      } else if (dx > 0) {
-        Shorter(best, vertical + Csi(dx, 'C'));
-        if (dy == 0 && pen_ >= 0) {
-          std::size_t again = 0;
-          for (int c = curX_; c < x && again < best.size(); ++c) {
-            const TCharInfo cell = shown_[y - 1][c - 1];
-            const bool inPen =
-                cell.Attr == pen_ || (Blank(cell) && (cell.Attr & 0xF0) == (pen_ & 0xF0));
-            again = inPen && !IsControl(cell.Ch) ? again + Cost(cell.Ch) : best.size();
-          }
-          if (again < best.size()) {
-            for (int c = curX_; c < x; ++c) out += shown_[y - 1][c - 1].Ch;
-            curX_ = x;
-            return;
-          }
-        }
-      } else {
-        Shorter(best, vertical + std::string(static_cast<std::size_t>(-dx), '\b'));
-        Shorter(best, vertical + Csi(-dx, 'D'));
+    const int dx = x - curX_;
+    if (curX_ < 1 || curX_ > kCols) {
+      // A pending wrap: only the moves above start from a known column.
+    } else if (dx == 0) {
+      Shorter(best, std::string(vertical));
+    } else if (dx < 0) {
+      Shorter(best, vertical + std::string(static_cast<std::size_t>(-dx), '\b'));
+      Shorter(best, vertical + Csi(-dx, 'D'));
+    } else {
+      Shorter(best, vertical + Csi(dx, 'C'));
+      if (y == curY_ && ReprintCost(x, best.size()) < best.size()) {
+        for (int c = curX_; c < x; ++c) out += shown_[y - 1][c - 1].Ch;
+        curX_ = x;
+        return;
       }
     }
   }
@@ -257,34 +275,20 @@ void TScreenDiff::Emit(int x, int y, TCharInfo cell, std::string& out) {
   curX_ = x < kCols ? x + 1 : kPending;
 }
 
-// Rows that moved up or down together (a list scrolled by a line or two)
-// are moved on the terminal, by a scroll region and line feeds or reverse
-// line feeds, instead of being drawn again, when that saves many cells.
-void TScreenDiff::ScrollShown(std::string& out) {
+int TScreenDiff::RowMatches(int y, int z) const {
+  int n = 0;
+  for (int x = 0; x < kCols; ++x) n += LooksSame(Want[y - 1][x], shown_[z - 1][x]) ? 1 : 0;
+  return n;
+}
+
+// The best region and shift among those moving rows by up to three, and the
+// cells it saves over drawing without it (only gains above kMinGain count).
+// Now[y]: cells of Want row y the terminal shows right as it is; Blank[y]:
+// those a blank row would show right.
+TScreenDiff::TScroll TScreenDiff::BestScroll(const TRowCounts& now, const TRowCounts& blank) const {
   constexpr int kMaxShift = 3;
-  constexpr int kMinGain = 48;           // cells; the scroll itself costs about 20 bytes
-  auto matches = [this](int y, int z) {  // Want row y against shown row z
-    int n = 0;
-    for (int x = 0; x < kCols; ++x) n += LooksSame(Want[y - 1][x], shown_[z - 1][x]) ? 1 : 0;
-    return n;
-  };
-  std::array<int, kRows + 1> now{};
-  int differing = 0;
-  for (int y = 1; y <= kRows; ++y) {
-    now[y] = (dirty_ & RowBit(y)) != 0 ? matches(y, y) : kCols;
-    differing += now[y] < kCols ? 1 : 0;
-  }
-  if (differing < 3) return;
-  const std::uint8_t blankAttr = pen_ >= 0 ? static_cast<std::uint8_t>(pen_) : kDefaultAttr;
-  std::array<int, kRows + 1> blank{};  // cells of Want row y a new blank row shows right
-  for (int y = 1; y <= kRows; ++y) {
-    for (int x = 0; x < kCols; ++x)
-      blank[y] += LooksSame(Want[y - 1][x], TCharInfo{blankAttr, ' '}) ? 1 : 0;
-  }
-  int bestGain = kMinGain;
-  int bestK = 0;
-  int bestTop = 0;
-  int bestBot = 0;
+  constexpr int kMinGain = 48;  // cells; the scroll itself costs about 20 bytes
+  TScroll best{kMinGain, 0, 0, 0};
   for (int k = -kMaxShift; k <= kMaxShift; ++k) {
     if (k == 0) continue;
     const int shift = k > 0 ? k : -k;
@@ -292,16 +296,15 @@ void TScreenDiff::ScrollShown(std::string& out) {
     std::array<int, kRows + 2> prefix{};
     for (int y = 1; y <= kRows; ++y) {
       const int from = y + k;
-      const int moved = from >= 1 && from <= kRows ? matches(y, from) - now[y] : -kCols;
+      const int moved = from >= 1 && from <= kRows ? RowMatches(y, from) - now[y] : -kCols;
       prefix[y] = prefix[y - 1] + moved;
     }
-    std::array<int, kRows + 2> blankPrefix{};
     // Rows that come in blank count only what they lose: blank rows are
     // cheap to erase without a scroll.
-    for (int y = 1; y <= kRows; ++y) {
+    std::array<int, kRows + 2> blankPrefix{};
+    for (int y = 1; y <= kRows; ++y)
       blankPrefix[y] = blankPrefix[y - 1] + std::min(0, blank[y] - now[y]);
-    }
-    for (int top = 1; top <= kRows; ++top) {
+    for (int top = FirstRow; top <= kRows; ++top) {
       for (int bot = top + shift; bot <= kRows; ++bot) {
         // Up (k > 0): rows top..bot-k take the rows below, bot-k+1..bot come
         // in blank. Down: rows top+k..bot take the rows above, top..top+k-1
@@ -310,142 +313,188 @@ void TScreenDiff::ScrollShown(std::string& out) {
                                      blankPrefix[bot - shift]
                                : prefix[bot] - prefix[top + shift - 1] +
                                      blankPrefix[top + shift - 1] - blankPrefix[top - 1];
-        if (gain > bestGain) {
-          bestGain = gain;
-          bestK = k;
-          bestTop = top;
-          bestBot = bot;
-        }
+        if (gain > best.Gain) best = {gain, k, top, bot};
       }
     }
   }
-  if (bestK == 0) return;
+  return best;
+}
+
+// Moves the terminal's rows as Scroll says, with a scroll region and line
+// feeds (up) or reverse line feeds (down); the rows that come in are blank
+// in BlankAttr.
+void TScreenDiff::ApplyScroll(const TScroll& scroll, std::uint8_t blankAttr, std::string& out) {
   Pen(blankAttr, out);
-  out += Region(bestTop, bestBot);
-  const int shift = bestK > 0 ? bestK : -bestK;
-  if (bestK > 0) {
-    out += Cup(1, bestBot) + std::string(static_cast<std::size_t>(shift), '\n');
-    for (int y = bestTop; y <= bestBot - shift; ++y) shown_[y - 1] = shown_[y - 1 + shift];
-    for (int y = bestBot - shift + 1; y <= bestBot; ++y)
-      shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
+  out += RegionAt(scroll.Top, scroll.Bot);
+  const int shift = scroll.Shift > 0 ? scroll.Shift : -scroll.Shift;
+  const TCharInfo blankCell{blankAttr, ' '};
+  if (scroll.Shift > 0) {
+    out += CupAt(1, scroll.Bot) + std::string(static_cast<std::size_t>(shift), '\n');
+    for (int y = scroll.Top; y <= scroll.Bot - shift; ++y) shown_[y - 1] = shown_[y - 1 + shift];
+    for (int y = scroll.Bot - shift + 1; y <= scroll.Bot; ++y) shown_[y - 1].fill(blankCell);
   } else {
-    out += Cup(1, bestTop);
+    out += CupAt(1, scroll.Top);
     for (int i = 0; i < shift; ++i) out += "\x1bM";
-    for (int y = bestBot; y >= bestTop + shift; --y) shown_[y - 1] = shown_[y - 1 - shift];
-    for (int y = bestTop; y < bestTop + shift; ++y) shown_[y - 1].fill(TCharInfo{blankAttr, ' '});
+    for (int y = scroll.Bot; y >= scroll.Top + shift; --y) shown_[y - 1] = shown_[y - 1 - shift];
+    for (int y = scroll.Top; y < scroll.Top + shift; ++y) shown_[y - 1].fill(blankCell);
   }
-  for (int y = bestTop; y <= bestBot; ++y) dirty_ |= RowBit(y);
+  for (int y = scroll.Top; y <= scroll.Bot; ++y) dirty_ |= RowBit(y);
   // Back to the region the program set; either sequence puts the cursor home.
   if (RegionTop == 1 && RegionBot == kRows) {
     out += "\x1b[r";
   } else {
-    out += Region(RegionTop, RegionBot);
+    out += RegionAt(RegionTop, RegionBot);
   }
   curX_ = 1;
-  curY_ = 1;
+  curY_ = FirstRow;
+}
+
+// Rows that moved up or down together (a list scrolled by a line or two)
+// are moved on the terminal instead of being drawn again, when that saves
+// many cells.
+void TScreenDiff::ScrollShown(std::string& out) {
+  TRowCounts now{};
+  int differing = 0;
+  for (int y = 1; y <= kRows; ++y) {
+    now[y] = (dirty_ & RowBit(y)) != 0 ? RowMatches(y, y) : kCols;
+    differing += now[y] < kCols ? 1 : 0;
+  }
+  if (differing < 3) return;
+  const std::uint8_t blankAttr = pen_ >= 0 ? static_cast<std::uint8_t>(pen_) : kDefaultAttr;
+  TRowCounts blank{};
+  for (int y = 1; y <= kRows; ++y) {
+    for (int x = 0; x < kCols; ++x)
+      blank[y] += LooksSame(Want[y - 1][x], TCharInfo{blankAttr, ' '}) ? 1 : 0;
+  }
+  const TScroll best = BestScroll(now, blank);
+  if (best.Shift != 0) ApplyScroll(best, blankAttr, out);
+}
+
+// The attribute of the blanks most cells want (Attr when none is blank):
+// the screen is cleared in it.
+std::uint8_t TScreenDiff::CommonBlankAttr(std::uint8_t attr) const {
+  std::array<int, 16> blanks{};
+  std::array<std::uint8_t, 16> sample{};
+  for (const auto& row : Want) {
+    for (const TCharInfo c : row) {
+      if (!Blank(c)) continue;
+      ++blanks[c.Attr >> 4];
+      sample[c.Attr >> 4] = c.Attr;
+    }
+  }
+  std::size_t most = 0;
+  for (std::size_t i = 1; i < blanks.size(); ++i) {
+    if (blanks[i] > blanks[most]) most = i;
+  }
+  return blanks[most] > 0 ? sample[most] : attr;
+}
+
+// Whether clearing the screen in Fill and drawing every other cell costs
+// less than drawing what differs from what the terminal shows.
+bool TScreenDiff::ClearingIsCheaper(std::uint8_t fill) const {
+  constexpr std::size_t kRowErase = 6;  // a move and an erase, about
+  std::size_t keep = 0;
+  std::size_t clear = 4;
+  for (int y = FirstRow - 1; y < kRows; ++y) {
+    bool keepBlanks = false;
+    bool clearBlanks = false;
+    for (int x = 0; x < kCols; ++x) {
+      const TCharInfo w = Want[y][x];
+      if (IsControl(w.Ch)) continue;
+      if (!LooksSame(w, shown_[y][x])) {
+        if (Blank(w)) {
+          keepBlanks = true;
+        } else {
+          keep += Cost(w.Ch);
+        }
+      }
+      if (!Blank(w)) {
+        clear += Cost(w.Ch);
+      } else if ((w.Attr & 0xF0) != (fill & 0xF0)) {
+        clearBlanks = true;
+      }
+    }
+    keep += keepBlanks ? kRowErase : 0;
+    clear += clearBlanks ? kRowErase : 0;
+  }
+  return clear < keep;
+}
+
+void TScreenDiff::ClearShown(std::uint8_t fill, std::string& out) {
+  Pen(fill, out);
+  out += "\x1b[2J";
+  for (int y = FirstRow; y <= kRows; ++y) shown_[y - 1].fill(TCharInfo{fill, ' '});
+  known_ = true;
+}
+
+// From column X of row Y, a run of blanks of one background that differs
+// from what is shown: erased (to the row's end, or a count of cells) when
+// that is shorter than printing it. The column after what was done, or 0
+// when printing is shorter.
+int TScreenDiff::EraseBlankRun(int x, int y, std::string& out) {
+  const auto& want = Want[y - 1];
+  auto& shown = shown_[y - 1];
+  const std::uint8_t background = want[x - 1].Attr & 0xF0;
+  int end = x;
+  int last = x;
+  while (end < kCols && Blank(want[end]) && (want[end].Attr & 0xF0) == background) {
+    ++end;
+    if (!LooksSame(want[end - 1], shown[end - 1])) last = end;
+  }
+  const int count = last - x + 1;
+  const bool toEol = end == kCols;
+  const std::string ech = Csi(count, 'X');
+  if (!(toEol && count > 3) && count <= static_cast<int>(ech.size()) + 3) return 0;
+  GoTo(x, y, out);
+  PenForBlank(want[x - 1].Attr, out);
+  out += toEol ? std::string("\x1b[K") : ech;
+  const int stop = toEol ? kCols : last;
+  for (int c = x; c <= stop; ++c) shown[c - 1] = TCharInfo{static_cast<std::uint8_t>(pen_), ' '};
+  return stop + 1;
+}
+
+// The cells of row Y that differ from what is shown.
+void TScreenDiff::DrawRow(int y, std::string& out) {
+  const auto& want = Want[y - 1];
+  auto& shown = shown_[y - 1];
+  int x = 1;
+  while (x <= kCols) {
+    const TCharInfo cell = want[x - 1];
+    if (LooksSame(cell, shown[x - 1])) {
+      ++x;
+    } else if (IsControl(cell.Ch)) {
+      shown[x - 1] = cell;  // a control byte would act, not show: never sent
+      ++x;
+    } else if (const int next = Blank(cell) ? EraseBlankRun(x, y, out) : 0; next != 0) {
+      x = next;
+    } else {
+      Emit(x, y, cell, out);
+      ++x;
+    }
+  }
 }
 
 void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
+  // Rows above the terminal's first are never drawn: they count as shown.
+  const std::uint32_t onTerminal = kAllRows & ~(RowBit(FirstRow) - 1);
+  for (int y = 1; y < FirstRow; ++y) shown_[y - 1] = Want[y - 1];
+  dirty_ &= onTerminal;
   // Clearing the screen in the background most blanks want leaves only the
   // other cells to draw: that is how an unknown screen is drawn, and how a
   // known one is when it costs less than drawing what differs (which can only
   // be so when every row changed).
   bool cleared = false;
-  if (!known_ || dirty_ == kAllRows) {
-    std::array<int, 16> blanks{};
-    std::array<std::uint8_t, 16> sample{};
-    for (const auto& row : Want) {
-      for (const TCharInfo c : row) {
-        if (!Blank(c)) continue;
-        ++blanks[c.Attr >> 4];
-        sample[c.Attr >> 4] = c.Attr;
-      }
-    }
-    std::size_t most = 0;
-    for (std::size_t i = 1; i < blanks.size(); ++i) {
-      if (blanks[i] > blanks[most]) most = i;
-    }
-    const std::uint8_t fill = blanks[most] > 0 ? sample[most] : attr;
-    if (known_) {
-      constexpr std::size_t kRowErase = 6;  // a move and an erase, about
-      std::size_t keep = 0;
-      std::size_t clear = 4;
-      for (int y = 0; y < kRows; ++y) {
-        bool keepBlanks = false;
-        bool clearBlanks = false;
-        for (int x = 0; x < kCols; ++x) {
-          const TCharInfo w = Want[y][x];
-          if (IsControl(w.Ch)) continue;
-          if (!LooksSame(w, shown_[y][x])) {
-            if (Blank(w)) {
-              keepBlanks = true;
-            } else {
-              keep += Cost(w.Ch);
-            }
-          }
-          if (!Blank(w)) {
-            clear += Cost(w.Ch);
-          } else if ((w.Attr & 0xF0) != (fill & 0xF0)) {
-            clearBlanks = true;
-          }
-        }
-        keep += keepBlanks ? kRowErase : 0;
-        clear += clearBlanks ? kRowErase : 0;
-      }
-      if (clear < keep) known_ = false;
-    }
-    if (!known_) {
-      Pen(fill, out);
-      out += "\x1b[2J";
-      for (auto& row : shown_) row.fill(TCharInfo{fill, ' '});
-      known_ = true;
-      dirty_ = kAllRows;
+  if (!known_ || dirty_ == onTerminal) {
+    const std::uint8_t fill = CommonBlankAttr(attr);
+    if (!known_ || ClearingIsCheaper(fill)) {
+      ClearShown(fill, out);
+      dirty_ = onTerminal;
       cleared = true;
     }
   }
   if (!cleared) ScrollShown(out);
   for (int y = 1; y <= kRows; ++y) {
-    if ((dirty_ & RowBit(y)) == 0) continue;  // unchanged since it was last made to match
-    auto& want = Want[y - 1];
-    auto& shown = shown_[y - 1];
-    int x = 1;
-    while (x <= kCols) {
-      const TCharInfo cell = want[x - 1];
-      if (LooksSame(cell, shown[x - 1])) {
-        ++x;
-        continue;
-      }
-      if (IsControl(cell.Ch)) {
-        shown[x - 1] = cell;  // a control byte would act, not show: never sent
-        ++x;
-        continue;
-      }
-      if (Blank(cell)) {
-        // A run of blanks of one background: erase it when that is shorter
-        // than printing it (to the row's end, or a count of cells).
-        int end = x;
-        int last = x;
-        while (end < kCols && Blank(want[end]) && (want[end].Attr & 0xF0) == (cell.Attr & 0xF0)) {
-          ++end;
-          if (!LooksSame(want[end - 1], shown[end - 1])) last = end;
-        }
-        const int count = last - x + 1;
-        const bool toEol = end == kCols;
-        const std::string ech = Csi(count, 'X');
-        if ((toEol && count > 3) || count > static_cast<int>(ech.size()) + 3) {
-          GoTo(x, y, out);
-          PenForBlank(cell.Attr, out);
-          out += toEol ? std::string("\x1b[K") : ech;
-          const int stop = toEol ? kCols : last;
-          for (int c = x; c <= stop; ++c)
-            shown[c - 1] = TCharInfo{static_cast<std::uint8_t>(pen_), ' '};
-          x = stop + 1;
-          continue;
-        }
-      }
-      Emit(x, y, cell, out);
-      ++x;
-    }
+    if ((dirty_ & RowBit(y)) != 0) DrawRow(y, out);  // else unchanged since it last matched
   }
   dirty_ = 0;
   if (!(WantPending && curX_ == kPending && curY_ == WantY)) GoTo(WantX, WantY, out);

@@ -65,6 +65,10 @@ class TScreenDiff {
   void Render(std::uint8_t attr, std::string& out);
 
   bool Utf8;
+  // The image row shown on the terminal's first row: 2 on a terminal of 24
+  // rows, which shows image rows 2-25 (row 1 holds only the background).
+  // Rows above it are never sent. Set it, then MarkUnknown.
+  std::uint8_t FirstRow = 1;
   // What sets the terminal's attribute to 7 from any state. A plain reset
   // gives the terminal's own default colours; with explicit colours the
   // owner names grey on black here, so no blank depends on them.
@@ -72,9 +76,28 @@ class TScreenDiff {
 
  private:
   void ScrollRegion(std::uint8_t attr);
+  // A scroll of rows Top..Bot by Shift rows (up when positive).
+  struct TScroll {
+    int Gain, Shift, Top, Bot;
+  };
+  using TRowCounts = std::array<int, kScreenRows + 1>;  // per row 1-25
+  int RowMatches(int y, int z) const;                   // cells of Want row y that shown row z has
+  TScroll BestScroll(const TRowCounts& now, const TRowCounts& blank) const;
+  void ApplyScroll(const TScroll& scroll, std::uint8_t blankAttr, std::string& out);
   void ScrollShown(std::string& out);
+  std::uint8_t CommonBlankAttr(std::uint8_t attr) const;
+  bool ClearingIsCheaper(std::uint8_t fill) const;
+  void ClearShown(std::uint8_t fill, std::string& out);
+  int EraseBlankRun(int x, int y, std::string& out);
+  void DrawRow(int y, std::string& out);
   std::size_t Cost(char ch) const;
   void GoTo(int x, int y, std::string& out);
+  void VerticalMoves(int y, std::string& vertical, std::string& afterCr) const;
+  std::size_t ReprintCost(int x, std::size_t limit) const;
+  // Cursor position and scroll region sequences for image rows, on the
+  // terminal's rows (FirstRow is the terminal's row 1).
+  std::string CupAt(int x, int y) const;
+  std::string RegionAt(int top, int bot) const;
   void Pen(std::uint8_t attr, std::string& out);
   void PenForBlank(std::uint8_t attr, std::string& out);
   void Emit(int x, int y, TCharInfo cell, std::string& out);

@@ -194,8 +194,12 @@ bool Ignored(int sig) {
   return ::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN;
 }
 
+// An escaping exception or an exit that skipped the orderly way out: the
+// screen is left as a signal would leave it.
+void LeaveAtExit() { LeaveTerminal(true); }
+
 void OnTerminate() {
-  RestoreTerminal();
+  LeaveAtExit();
   if (gPreviousTerminate != nullptr) gPreviousTerminate();
   std::abort();
 }
@@ -239,7 +243,7 @@ void InstallHandlers() {
   }
 
   gPreviousTerminate = std::set_terminate(OnTerminate);
-  std::atexit(RestoreTerminal);
+  std::atexit(LeaveAtExit);
 }
 
 }  // namespace

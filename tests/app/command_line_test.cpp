@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "term/console.h"
+
 namespace corvix {
 namespace {
 
@@ -44,11 +46,9 @@ TEST(Summary, ExitStatusIsZeroOnlyWhenEveryBaseEndedWithZero) {
     EXPECT_EQ(PostingExitStatus({ok, bad}), kExitFailed) << PostedResultText(bad);
 }
 
-TEST(TerminalSize, NeedsEightyByTwentyFive) {
-  EXPECT_EQ(TerminalSizeProblem(80, 25), "");
-  EXPECT_EQ(TerminalSizeProblem(200, 60), "");
-  EXPECT_EQ(TerminalSizeProblem(80, 24),
-            "corvixmass needs a terminal of at least 80x25; this one is 80x24.");
+TEST(TerminalSize, TheNoticeNamesTheSizeNow) {
+  EXPECT_EQ(TooSmallNotice(79, 24),
+            ShortString("Please make the terminal at least 80x24 (it is 79x24)."));
 }
 
 }  // namespace

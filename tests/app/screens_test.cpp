@@ -204,6 +204,9 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   ::unsetenv("XDG_STATE_HOME");
   std::filesystem::current_path(cwd);
   EXPECT_EQ(dir_.Get("host/calls.log"), "  file1_baseidx = 7\n  file1_baseidx = 65535\n");
+  // The posting box covered the hint line and the list's frame below the box.
+  EXPECT_EQ(RowText(7).substr(5, 46), std::string(46, ' '));
+  EXPECT_EQ(RowText(21).substr(2, 77), std::string(77, '\xb0'));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // summary so that the shell's screen comes back with the summary below it.
 #include <sys/wait.h>
 
+#include <memory>
 #include <regex>
 #include <string>
 
@@ -30,7 +31,7 @@ char LastCursor(const std::string& bytes) {
   return at == std::string::npos ? 0 : bytes[at + 5];
 }
 
-TEST_F(ColorsTest, ModernTerminalGetsExplicitColoursHiddenCursorAndTheAlternateScreen) {
+TEST_F(ColorsTest, ModernTerminalGetsPcColoursHiddenCursorAndTheAlternateScreen) {
   PtySession& run = StartWith({"TERM=xterm-256color"}, {"message.txt"});
   run.SetDefaultColors(200, 100, 0, 250, 250, 250);  // neither grey nor black
   ASSERT_TRUE(OpenBaseList(run));
@@ -38,15 +39,16 @@ TEST_F(ColorsTest, ModernTerminalGetsExplicitColoursHiddenCursorAndTheAlternateS
   EXPECT_LT(raw.find("\x1b[?1049h"), raw.find("\x1b[2J"))
       << "alternate screen before the first drawing";
   EXPECT_EQ(LastCursor(raw), 'l') << "no cursor in the base list";
-  // An unmarked row: dark grey as a colour of its own on a black named by the program.
+  // The highlighted first row is on the PC's light grey, an unmarked row is
+  // in its dark grey, both by 256-colour index, on a black named by the program.
   ASSERT_NE(run.Row(5).find("RETRO"), std::string::npos);
   int x = 1;
   while (x < 80 && run.CellChar(x, 5) != 'R') ++x;
   const PtySession::CellLook row = run.Look(x, 5);
-  EXPECT_EQ(row.Fg, 8);
-  EXPECT_EQ(row.Bg, 0);
+  EXPECT_EQ(row.Fg, 240);
+  EXPECT_EQ(row.Bg, 16);
   EXPECT_FALSE(row.Bold);
-  EXPECT_NE(raw.find("\x1b[90m"), std::string::npos);
+  EXPECT_EQ(run.Look(x, 4).Bg, 248);
 
   run.Send(kTab);
   run.Send(kEnter);
@@ -66,6 +68,56 @@ TEST_F(ColorsTest, ModernTerminalGetsExplicitColoursHiddenCursorAndTheAlternateS
   EXPECT_EQ(LastCursor(raw), 'h') << "the cursor is back after the run";
   EXPECT_FALSE(SendsBold(raw));
   EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
+}
+
+// From the last exit from the alternate screen on: an attribute reset, no
+// colour named after it, the cursor shown, and the emulator's pen as it
+// was before the program started.
+void ExpectGivenBack(const PtySession& run, const std::string& penBefore) {
+  static const std::regex sgr("\x1b\\[([0-9;]*)m");
+  const std::string& raw = run.Raw();
+  const std::size_t left = raw.rfind("\x1b[?1049l");
+  ASSERT_NE(left, std::string::npos);
+  const std::string after = raw.substr(left);
+  EXPECT_NE(after.find("\x1b[0m"), std::string::npos);
+  for (std::sregex_iterator it(after.begin(), after.end(), sgr), end; it != end; ++it)
+    EXPECT_TRUE((*it)[1] == "" || (*it)[1] == "0") << "colour after the way out: " << (*it)[1];
+  EXPECT_EQ(LastCursor(raw), 'h');
+  EXPECT_EQ(run.Pen(), penBefore);
+}
+
+// In each colour mode: stopped with Ctrl-Z from a shell, continued and left
+// with Escape; and a run that posts.
+TEST_F(ColorsTest, EveryWayOutGivesTheTerminalItsOwnPenAndCursorBack) {
+  for (const std::string colors : {"bold", "explicit", "pc"}) {
+    SCOPED_TRACE(colors);
+    WriteConfig(DefaultConfig("charset = utf8\ncolors = " + colors + "\n"));
+    run_ = std::make_unique<PtySession>(
+        "/bin/sh", std::vector<std::string>{"-i"}, workDir_,
+        std::vector<std::string>{"TERM=xterm-256color", "PS1=$ ", "ENV="});
+    PtySession& sh = *run_;
+    const std::string pen = sh.Pen();
+    sh.Settle();
+    sh.Send(appDir_ + "/corvixmass message.txt\r");
+    ASSERT_TRUE(OpenBaseList(sh));
+    sh.Send("\x1a");
+    ASSERT_TRUE(sh.WaitForText("$ "));  // the shell's screen again
+    sh.Settle();
+    ExpectGivenBack(sh, pen);
+    sh.Send("fg\r");
+    ASSERT_TRUE(sh.WaitForText("Select Message Base(s)"));
+    sh.SendEscape();
+    ASSERT_TRUE(sh.WaitForText("$ "));
+    sh.Settle();
+    ExpectGivenBack(sh, pen);
+
+    PtySession& run = StartWith({"TERM=xterm-256color"}, {"message.txt"});
+    const std::string penAtStart = run.Pen();
+    ASSERT_TRUE(MarkFirstBaseUpToConfirmation(run));
+    run.Send(kEnter);
+    ASSERT_EQ(run.WaitExit(), 0);
+    ExpectGivenBack(run, penAtStart);
+  }
 }
 
 }  // namespace

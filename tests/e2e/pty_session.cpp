@@ -94,7 +94,8 @@ PtySession::PtySession(const std::string& program, const std::vector<std::string
     _exit(127);
   }
   close(slave);
-  vt_ = vterm_new(25, 80);
+  // An 80x24 terminal is emulated as one; every other size as 80x25.
+  vt_ = vterm_new(rows == 24 ? 24 : 25, 80);
   vterm_set_utf8(vt_, 1);
   screen_ = vterm_obtain_screen(vt_);
   vterm_screen_reset(screen_, 1);
@@ -298,6 +299,26 @@ PtySession::CellLook PtySession::Look(int x, int y) const {
     return VTERM_COLOR_IS_INDEXED(&c) ? int{c.indexed.idx} : -1;
   };
   return {index(cell.fg), index(cell.bg), cell.attrs.bold != 0, cell.attrs.blink != 0};
+}
+
+std::string PtySession::Pen() const {
+  VTermState* state = vterm_obtain_state(vt_);
+  std::string out;
+  VTermValue v{};
+  for (VTermAttr a : {VTERM_ATTR_BOLD, VTERM_ATTR_BLINK, VTERM_ATTR_REVERSE}) {
+    vterm_state_get_penattr(state, a, &v);
+    out += v.boolean ? '1' : '0';
+  }
+  for (VTermAttr a : {VTERM_ATTR_FOREGROUND, VTERM_ATTR_BACKGROUND}) {
+    vterm_state_get_penattr(state, a, &v);
+    const VTermColor& c = v.color;
+    out += VTERM_COLOR_IS_DEFAULT_FG(&c) || VTERM_COLOR_IS_DEFAULT_BG(&c) ? " default"
+           : VTERM_COLOR_IS_INDEXED(&c)
+               ? " " + std::to_string(c.indexed.idx)
+               : " rgb" + std::to_string(c.rgb.red) + "," + std::to_string(c.rgb.green) + "," +
+                     std::to_string(c.rgb.blue);
+  }
+  return out;
 }
 
 termios PtySession::Settings() const {

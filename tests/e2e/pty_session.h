@@ -1,4 +1,4 @@
-// PtySession: runs a program in a pseudo-terminal of 80x25 and reads what it
+// PtySession: runs a program in a pseudo-terminal (80x25 by default) and reads what it
 // draws through a real terminal emulator (libvterm, UTF-8 mode), so tests can
 // assert screens as a person would see them and send keys as a terminal does.
 #pragma once
@@ -79,6 +79,9 @@ class PtySession {
     bool Bold, Blink;
   };
   CellLook Look(int x, int y) const;
+  // The pen the emulator would write new text with: bold, blink, reverse,
+  // foreground, background ("default" where none is named).
+  std::string Pen() const;
 
  private:
   bool Pump(int timeoutMs);

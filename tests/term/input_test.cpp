@@ -79,6 +79,7 @@ TEST(KeyDecoder, GivesTheKeysOfTodaysTerminals) {
       {"home and end", "`[F`[7~`[8~", {0, 79, 0, 71, 0, 79}},
       {"rxvt f1-f4", "`[11~`[12~`[13~`[14~", {0, 59, 0, 60, 0, 61, 0, 62}},
       {"shift-tab", "`[Z", {0, 15}},
+      {"shift-tab on the Linux console", "`\t", {0, 15}},
       {"xterm keypad centre", "`[E`OE", {'5', '5'}},
       {"application keypad",
        "`Op`Oy`Oj`Ok`Om`On`Oo`OX`OM",

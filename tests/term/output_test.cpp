@@ -310,5 +310,42 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
   }
 }
 
+// PC colours: the palette's own colours by 256-colour index or 24-bit RGB,
+// named as explicit colours are, never bold.
+TEST(PcColours, NameThePaletteByIndexOrRgb) {
+  const TColorsRec indexed{colorsPc, false}, rgb{colorsPc, true};
+  EXPECT_EQ(SgrChange(0x07, 0x08, indexed).Str(), E + "[38;5;240m");
+  EXPECT_EQ(SgrChange(0x07, 0x70, indexed).Str(), E + "[38;5;16;48;5;248m");
+  EXPECT_EQ(SgrChange(0x70, 0x7E, indexed).Str(), E + "[38;5;227m");
+  EXPECT_EQ(SgrChange(0x8F, 0x0F, indexed).Str(), E + "[0;38;5;231;48;5;16m");
+  EXPECT_EQ(SgrChange(0x07, 0x16, rgb).Str(), E + "[38;2;170;85;0;48;2;0;0;170m");
+  EXPECT_EQ(SgrReset(indexed).Str(), E + "[0;38;5;248;48;5;16m");
+  const std::uint8_t index[16] = {16,  19, 34, 37, 124, 127, 130, 248,
+                                  240, 63, 83, 87, 203, 207, 227, 231};
+  for (std::uint8_t c = 0; c < 16; ++c) EXPECT_EQ(PcColorIndex(c), index[c]);
+}
+
+TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
+  struct Case {
+    const char *setting, *term, *colorTerm;
+    TColorMode mode;
+    bool trueColor;
+  } cases[] = {
+      {"", "xterm-256color", nullptr, colorsPc, false},
+      {"", "xterm", "truecolor", colorsPc, true},
+      {"", "linux", nullptr, colorsBold, false},
+      {"", "xterm", nullptr, colorsExplicit, false},
+      {"junk", nullptr, nullptr, colorsExplicit, false},
+      {"BOLD", "xterm-256color", "24bit", colorsBold, true},
+      {"Explicit", "linux", nullptr, colorsExplicit, false},
+      {"pc", "linux", nullptr, colorsPc, false},
+  };
+  for (const Case& c : cases) {
+    const TColorsRec got = ColorsFor(c.setting, c.term, c.colorTerm);
+    EXPECT_EQ(got.Mode, c.mode) << c.setting << " " << (c.term ? c.term : "-");
+    EXPECT_EQ(got.TrueColor, c.trueColor) << c.setting;
+  }
+}
+
 }  // namespace
 }  // namespace corvix

@@ -97,5 +97,21 @@ TEST(ScreenDiff, RowsThatMovedUpAreScrolledNotDrawnAgain) {
   EXPECT_EQ(out, "\x1b[1;25r\x1b[25H\n\x1b[r\x1b[25H" + std::string(80, 'A' + 26) + "\x1b[H");
 }
 
+// On a terminal of 24 rows image rows 2-25 are shown on its rows 1-24.
+TEST(ScreenDiff, TwentyFourRowsShowImageRowsTwoToTwentyFive) {
+  TOutput sgr(false, -1, -1);
+  TScreenDiff diff([&sgr](std::uint8_t from, std::uint8_t to) { return sgr.AttrToAnsi(from, to); },
+                   false);
+  diff.FirstRow = 2;
+  diff.MarkUnknown();
+  diff.MoveTo(1, 1);
+  diff.Print('x', 7);  // never sent
+  diff.MoveTo(3, 25);
+  diff.Print('y', 7);
+  std::string out;
+  diff.Render(7, out);
+  EXPECT_EQ(out, "\x1b[0m\x1b[2J\x1b[24;3Hy");
+}
+
 }  // namespace
 }  // namespace corvix

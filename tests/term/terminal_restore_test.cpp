@@ -65,7 +65,7 @@ class PtyTest : public ::testing::Test {
 TEST_F(PtyTest, ScreenObjectIsRawWhileItLivesAndRestoresWhenDestroyed) {
   {
     TOutput screen(true, slave_, slave_);
-    EXPECT_TRUE(screen.RawMode);
+    EXPECT_TRUE(screen.Terminal.RawMode);
     EXPECT_TRUE(LooksRaw(Now()));
     EXPECT_TRUE(TerminalRestoreArmed());
 
@@ -99,7 +99,7 @@ enum class Ending { kSignal, kUncaughtException, kExitWithoutCleanup };
   ::setrlimit(RLIMIT_CORE, &noCore);  // SIGQUIT and abort would dump core
   auto* screen = new TOutput(true, slave, slave);
   screen->WriteStr("drawn");
-  const char ready = screen->RawMode ? 'r' : 'n';
+  const char ready = screen->Terminal.RawMode ? 'r' : 'n';
   if (::write(readyFd, &ready, 1) != 1) ::_exit(3);
   if (ending == Ending::kUncaughtException) ThrowPastEveryHandler();
   if (ending == Ending::kExitWithoutCleanup) std::exit(0);

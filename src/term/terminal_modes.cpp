@@ -1,0 +1,80 @@
+// The terminal's modes: raw settings taken and given back, and the texts of
+// the way into and out of the program's screen.
+#include "term/terminal_modes.h"
+
+#include "term/terminal_restore.h"
+
+namespace corvix {
+
+TTerminalModes::TTerminalModes(int termFd, int outFd, bool utf8, TScreenModesRec modes)
+    : TermFd(termFd), OutFd(outFd), Utf8(utf8), Modes(modes) {}
+
+TTerminalModes::~TTerminalModes() {
+  SetRawMode(false);
+  if (haveSaved_) DisarmTerminalRestore(TermFd);
+}
+
+void TTerminalModes::SetRawMode(bool On) {
+  if (!On) {
+    if (haveSaved_ && ::tcsetattr(TermFd, TCSANOW, &SavedTermios) == 0) RawMode = false;
+    return;
+  }
+  if (!haveSaved_) {
+    // Taken once only: a second call must not take the raw copy for the
+    // settings to go back to.
+    if (::tcgetattr(TermFd, &SavedTermios) != 0) return;  // not a terminal
+    haveSaved_ = true;
+    ArmTerminalRestore(TermFd, SavedTermios, OutFd);
+  }
+  struct termios raw = SavedTermios;
+  raw.c_iflag &=
+      ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+  raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+  raw.c_cflag |= CS8;
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  // What a resume after a stop puts back, in a signal handler.
+  SetTerminalScreenModes(raw, EnterText().View(), LeaveText().View());
+  if (::tcsetattr(TermFd, TCSANOW, &raw) == 0) RawMode = true;
+}
+
+ShortString TTerminalModes::EnterText() const {
+  // The alternate screen comes first: entering it saves the cursor with the
+  // pen and character set in force, and leaving it restores them, so what
+  // the program sets must come after it to be undone on the way out. On the
+  // Linux console ESC "(U" selects the direct character-ROM mapping so that
+  // bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
+  // character set, ESC "(B", since it is sent the glyphs themselves. The
+  // reset makes the terminal's attribute match the screen object's 7.
+  ShortString text = Modes.AltScreen ? "\x1b[?1049h" : "";
+  text += Utf8 ? "\x1b(B" : "\x1b(U";
+  text += ResetSgr();
+  if (Modes.HideCursor) text += "\x1b[?25l";
+  return text;
+}
+
+ShortString TTerminalModes::LeaveText() const {
+  // The main screen first (it puts back the pen saved on entering), then the
+  // terminal's own default attribute, named by no colour, and its cursor.
+  ShortString text = Modes.AltScreen ? "\x1b[?1049l" : "";
+  text += "\x1b[0m\x1b(B";
+  if (Modes.HideCursor) text += "\x1b[?25h";
+  return text;
+}
+
+ShortString TTerminalModes::ResetSgr() const { return SgrReset(Colors()); }
+
+ShortString TTerminalModes::SetCursorVisible(bool On) {
+  if (!Modes.HideCursor || On == CursorVisible) return {};
+  CursorVisible = On;
+  return On ? "\x1b[?25h" : "\x1b[?25l";
+}
+
+ShortString TTerminalModes::CursorText() const {
+  if (!Modes.HideCursor) return {};
+  return CursorVisible ? "\x1b[?25h" : "\x1b[?25l";
+}
+
+}  // namespace corvix
