@@ -11,7 +11,7 @@
 namespace corvix {
 
 // No byte is copied before the caller sees it, and the processor loads only
-// the bytes the caller looks at; resident memory grows by one window of the
+// the cache lines holding the bytes the caller looks at; resident memory grows by one window of the
 // file (2 MiB) at most, whatever its size. Every failure throws IoError (io_error.h)
 // with the file name: one that cannot be opened or is not a regular file, one
 // of more records than allowed, and one that shrinks while it is read (a bus
