@@ -1,7 +1,6 @@
 // The screens between the file and the posting on the test screen: the base
 // selection over a catalogue file, the message form and the confirmation list.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>

@@ -102,8 +102,6 @@ TEST_F(HostileTest, DelayBeyondThirtyTwoBitsFallsBackToTheDefault) {
   EXPECT_EQ(BaseOf(ReadFile(hostDir_ + "/received-1.ini")), "7");
 }
 
-// ---- The catalogue changed after the start-up checks ----
-
 TEST_F(HostileTest, CatalogueReplacedByAFifoAfterTheChecksEndsWithAnErrorNotAHang) {
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
