@@ -249,7 +249,7 @@ LOAD_SIZES = (1000, 10000, 65535)
 
 def load_figures(build, work, runs):
     """Answer to the drawn list beside cat of the catalogue, per round and size."""
-    medians = {}
+    medians, cpu_medians = {}, {}
     print("Catalogue load, answer to \"Edit file?\" -> base list drawn, beside cat of the catalogue:")
     for bases in LOAD_SIZES:
         exe, catalogue, _ = make_host(build, work, bases)
@@ -270,6 +270,7 @@ def load_figures(build, work, runs):
                   % (bases, r + 1, loads[-1], cats[-1], ratios[-1], cpus[-1], cat_cpus[-1],
                      cpu_ratios[-1], rss[-1]))
         medians[bases] = statistics.median(loads)
+        cpu_medians[bases] = statistics.median(cpus)
         row("%d bases: load" % bases, loads, "ms", "(printed)", "%.2f")
         row("  cat of the catalogue (%.1f MB)" % (os.path.getsize(catalogue) / 1e6), cats, "ms",
             "(reference)", "%.2f")
@@ -282,7 +283,9 @@ def load_figures(build, work, runs):
         row("  peak RSS with the base list drawn", rss, "MiB", "<= 8", "%.1f")
     for lo, hi in zip(LOAD_SIZES, LOAD_SIZES[1:]):
         ns = (medians[hi] - medians[lo]) * 1e6 / (hi - lo)
-        print("  cost per record from %d to %d bases (medians): %.0f ns" % (lo, hi, ns))
+        cpu_ns = (cpu_medians[hi] - cpu_medians[lo]) * 1e6 / (hi - lo)
+        print("  cost per record from %d to %d bases (medians): %.0f ns, CPU time %.0f ns"
+              % (lo, hi, ns, cpu_ns))
     print("  target: the cost per record does not grow with the size (linear)")
 
 
