@@ -10,6 +10,9 @@ namespace corvix {
 class IoError : public std::runtime_error {
  public:
   IoError(std::string fileName, int errorNumber);
+  // The report says Reason instead of the text of ErrorNumber, for a failure
+  // the system's message would not explain ("file: Reason").
+  IoError(std::string fileName, int errorNumber, const std::string& reason);
   const std::string& FileName() const noexcept { return fileName_; }
   int Errno() const noexcept { return errno_; }
 
