@@ -58,6 +58,14 @@ const char* const kHelpConfirmList =
     "                  the bases to be posted to\n"
     "Enter   post the message to every one\n"
     "Escape  quit without posting";
+const char* const kHelpPosting =
+    "Escape or Ctrl-C   stop after this base\n"
+    "                   (asked first); again:\n"
+    "                   end the running utility\n"
+    "                   (while waiting for the host\n"
+    "                   directory: stop at once)\n"
+    "Ctrl-L   draw the screen again\n"
+    "Ctrl-Z   suspend the program";
 
 namespace {
 

@@ -107,22 +107,19 @@ class TScreenPostingWatch : public TPostingObserver {
     // A resize or a resume while posting is served here: the loop waits in
     // its own poll, not in a key wait.
     HandleTerminalEvents();
-    // Keys come straight from the keyboard: only what is there is read, so
-    // Ctrl-L (a repaint) never leaves the loop waiting for another key.
-    while (Keyboard != nullptr && Keyboard->KeyPressed()) {
-      const std::uint8_t key = Keyboard->ReadKey();
+    // Only keys already typed are read: KeyPressed has served Ctrl-L,
+    // Ctrl-Z and F1 itself, so the loop never waits here for another key.
+    while (Keyboard != nullptr && KeyPressed()) {
+      const std::uint8_t key = ReadKey();
       if (key == kKeyExtended) {
-        Keyboard->ReadKey();
+        ReadKey();
         continue;
       }
-      if (key == kKeyCtrlL) {
-        RefreshScreen();
-        continue;
-      }
-      // While the terminal is too small nothing is shown: no key may act.
-      if (Screen != nullptr && Screen->Hidden) continue;
       if (key != kKeyEscape && key != kKeyCtrlC) continue;
-      if (stop_ == TStopRequest::kAfterBase) {
+      if (waiting_) {
+        // Nothing of this base has begun: the run stops before it.
+        stop_ = TStopRequest::kAfterBase;
+      } else if (stop_ == TStopRequest::kAfterBase) {
         stop_ = TStopRequest::kNow;
       } else if (stop_ == TStopRequest::kNone &&
                  MsgBox(kMsgQuestion, "Stop posting after this base?")) {
@@ -155,6 +152,12 @@ class TScreenPostingWatch : public TPostingObserver {
     Row(15, 7, Session.Utf8Terminal ? Cp437FromUtf8(line) : line);
   }
 
+  void LockWait(bool waiting) override {
+    waiting_ = waiting;
+    Row(15, 7, waiting ? "Waiting for another posting to release the host directory..." : "");
+    FlushScreen();
+  }
+
   void LogProblem(const std::string& text) override {
     notice_ = text;
     ShowState();
@@ -174,8 +177,10 @@ class TScreenPostingWatch : public TPostingObserver {
     Row(16, 14, text);
   }
 
+  THelpScope help_{kHelpPosting};
   TMenuBox box_;
   bool opened_ = false;
+  bool waiting_ = false;  // the host directory is held by another posting
   TStopRequest stop_ = TStopRequest::kNone;
   std::string notice_;
 };

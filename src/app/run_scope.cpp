@@ -1,14 +1,28 @@
 // TRunScope: one owner for the console and the base list of a run.
 #include "app/run_scope.h"
 
+#include <cstdio>
 #include <exception>
 
+#include "app/command_line.h"
 #include "app/session.h"
+#include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
 namespace {
 TRunScope* gCurrent = nullptr;
+
+// A run that posted something and is ended by a signal still tells the
+// operator what was posted: the terminal is given back, then the summary.
+void SummaryBeforeSignalEnd() {
+  if (Session.Posted.empty()) return;
+  TRunScope::Current().Close(true);
+  std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
+  std::fflush(stdout);
+}
+
+[[maybe_unused]] const bool kSummaryHooked = (BeforeEndingBySignal = SummaryBeforeSignalEnd, true);
 }  // namespace
 
 TRunScope::TRunScope() : previous_(gCurrent) { gCurrent = this; }

@@ -38,6 +38,7 @@ std::terminate_handler gPreviousTerminate = nullptr;
 volatile std::sig_atomic_t gChild = 0;  // pid of the registered child, 0 when none
 volatile std::sig_atomic_t gChildGroup = 0;
 volatile std::sig_atomic_t gPending = 0;
+volatile std::sig_atomic_t gDefer = 0;  // DeferEndingSignals
 std::atomic<int> gEvents{0};
 // A pipe the handlers write a byte into with each event, so that a wait that
 // began after the program last looked at gEvents still wakes up for it.
@@ -137,6 +138,12 @@ extern "C" void OnEndingSignal(int sig, siginfo_t* info, void*) {
       ::kill(target, SIGCONT);  // a stopped child could not act on it
       if (gPending == 0) gPending = sig;
     }
+    errno = savedErrno;
+    return;
+  }
+  if (child <= 0 && gDefer != 0 && (sig == SIGHUP || sig == SIGINT || sig == SIGTERM)) {
+    if (gPending == 0) gPending = sig;
+    PostEvent(0);
     errno = savedErrno;
     return;
   }
@@ -294,7 +301,7 @@ int TerminalEventFd() { return gEventRead; }
 
 void SetRunningChild(pid_t pid, bool processGroup) {
   gChildGroup = processGroup ? 1 : 0;
-  gPending = 0;
+  if (gDefer == 0) gPending = 0;
   gChild = pid;
 }
 
@@ -302,9 +309,17 @@ void ClearRunningChild() { gChild = 0; }
 
 int PendingEndSignal() { return gPending; }
 
+void DeferEndingSignals(bool on) { gDefer = on ? 1 : 0; }
+
+void (*BeforeEndingBySignal)() = nullptr;
+
 void EndByPendingSignal() {
   const int sig = gPending;
   if (sig == 0) return;
+  if (auto before = BeforeEndingBySignal; before != nullptr) {
+    BeforeEndingBySignal = nullptr;  // once, even if it ends up here again
+    before();
+  }
   gPending = 0;
   LeaveTerminal(true);
   DieBy(sig);
