@@ -149,7 +149,9 @@ class TScreenPostingWatch : public TPostingObserver {
 
   // The screen shows code page 437; a UTF-8 terminal's utility speaks UTF-8.
   void OutputLine(const std::string& line) override {
-    Row(15, 7, Session.Utf8Terminal ? Cp437FromUtf8(line) : line);
+    // Controls, C1 ones included, never reach the terminal.
+    const std::string shown = ShownText(line, Session.Utf8Terminal);
+    Row(15, 7, Session.Utf8Terminal ? Cp437FromUtf8(shown) : shown);
   }
 
   void LockWait(bool waiting) override {

@@ -539,4 +539,32 @@ std::uint8_t SplitAtSpace(ShortString& s, ShortString& rest, std::uint8_t width)
   return 0;
 }
 
+std::string ShownText(std::string_view text, bool utf8) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 32 || c == 127 || (!utf8 && c >= 0x80 && c <= 0x9F)) {
+      out += '?';
+    } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      out += '?';  // U+0080-U+009F, one character
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string_view CutText(std::string_view text, std::size_t max, bool utf8) {
+  if (text.size() <= max) return text;
+  std::size_t end = max;
+  // Back to the start of the character that would be split.
+  if (utf8)
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
 }  // namespace corvix

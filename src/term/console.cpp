@@ -136,7 +136,13 @@ void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortStrin
   Screen->WriteXY(X, Y, Attr, Text);
 }
 
-void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text) {
+namespace {
+bool gCodesWait = true;  // false while WriteXYPipe draws a row that must not wait
+}  // namespace
+
+void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text,
+                 bool Waits) {
+  gCodesWait = Waits;
   const std::uint8_t savedAttr = Screen->TextAttr;
   const std::uint8_t savedX = WhereX();
   const std::uint8_t savedY = WhereY();
@@ -167,6 +173,7 @@ void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortS
     }
   }
 
+  gCodesWait = true;
   SetTextAttr(savedAttr);
   GotoXY(savedX, savedY);
 }
@@ -322,6 +329,8 @@ bool DisplayCode(const ShortString& Code) {
   if (Code.size() != 2) return false;
   const char family = Code[0];
   const char which = Code[1];
+  if (!gCodesWait && (family == 'D' || (family == 'P' && (which == 'M' || which == 'A'))))
+    return true;
   switch (family) {
     case 'B':
       if (which == 'E') {
