@@ -145,7 +145,8 @@ std::uint8_t SplitAtSpace(ShortString& s, ShortString& rest, std::uint8_t width)
 
 // Text as it may go to a terminal or a log line: control bytes (below 32,
 // 127, ESC among them) and the C1 controls become '?' - the bytes 128-159
-// when Utf8 is false, the characters U+0080-U+009F when it is true.
+// when Utf8 is false, the characters U+0080-U+009F and every byte of a
+// broken UTF-8 sequence when it is true.
 std::string ShownText(std::string_view text, bool utf8);
 
 // The longest start of Text of at most Max bytes that does not split a UTF-8

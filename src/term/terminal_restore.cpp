@@ -122,8 +122,25 @@ void RaiseByDefault(int sig) {
   ::_exit(128 + sig);  // not reached: the default action of every signal here ends the process
 }
 
+// True for an INT or QUIT the terminal sent while the program's raw settings
+// (no signal keys) are on. The key was read while another group (the
+// editor's) held the terminal; the kernel may send its signal a moment late,
+// to the group in front by then, after raw mode was back. It was never
+// typed at the program, so it does not end it.
+bool StaleTypedSignal(int sig, const siginfo_t* info) {
+  if ((sig != SIGINT && sig != SIGQUIT) || info == nullptr || info->si_code != SI_KERNEL ||
+      gArmed == 0)
+    return false;
+  struct termios now {};
+  return ::tcgetattr(gTermFd, &now) == 0 && (now.c_lflag & ISIG) == 0;
+}
+
 extern "C" void OnEndingSignal(int sig, siginfo_t* info, void*) {
   const int savedErrno = errno;
+  if (StaleTypedSignal(sig, info)) {
+    errno = savedErrno;
+    return;
+  }
   const pid_t child = static_cast<pid_t>(gChild);
   if (child > 0 && IsIn(sig, std::begin(kPassedOn), std::end(kPassedOn))) {
     // Typed at the terminal while the child's group holds it, INT and QUIT
