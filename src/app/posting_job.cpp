@@ -241,6 +241,7 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
     if (Pause(job.PostDelay, observer) != TStopRequest::kNone) break;
     EndByPendingSignal();
   }
+  EndByPendingSignal();
 }
 
 }  // namespace corvix
