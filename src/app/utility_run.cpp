@@ -102,8 +102,8 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
   TFd out(pipeFds[0]);
   TFd childOut(pipeFds[1]);
   const TFd devNull(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-  TSpawnRec spec{cmd, true, devNull.Get(), childOut.Get(), dirFd};
-  const pid_t pid = SpawnChild(spec).Pid;
+  TSpawnRec how{cmd, true, devNull.Get(), childOut.Get(), dirFd};
+  const pid_t pid = SpawnChild(how).Pid;
   childOut.Reset();
   if (pid < 0) return rec;
   SetRunningChild(pid, true);

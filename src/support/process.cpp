@@ -34,13 +34,13 @@ void ResetSignalsInChild() {
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-pid_t Spawn(const TSpawnRec& spec) {
+pid_t Spawn(const TSpawnRec& how) {
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attr;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawnattr_init(&attr);
   short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-  if (spec.OwnGroup) {
+  if (how.OwnGroup) {
     flags |= POSIX_SPAWN_SETPGROUP;
     ::posix_spawnattr_setpgroup(&attr, 0);
   }
@@ -51,14 +51,14 @@ pid_t Spawn(const TSpawnRec& spec) {
   ::posix_spawnattr_setsigdefault(&attr, &set);
   sigemptyset(&set);
   ::posix_spawnattr_setsigmask(&attr, &set);
-  if (spec.StdinFd >= 0) ::posix_spawn_file_actions_adddup2(&actions, spec.StdinFd, 0);
-  if (spec.OutputFd >= 0) {
-    ::posix_spawn_file_actions_adddup2(&actions, spec.OutputFd, 1);
-    ::posix_spawn_file_actions_adddup2(&actions, spec.OutputFd, 2);
+  if (how.StdinFd >= 0) ::posix_spawn_file_actions_adddup2(&actions, how.StdinFd, 0);
+  if (how.OutputFd >= 0) {
+    ::posix_spawn_file_actions_adddup2(&actions, how.OutputFd, 1);
+    ::posix_spawn_file_actions_adddup2(&actions, how.OutputFd, 2);
   }
-  if (spec.DirFd >= 0) ::posix_spawn_file_actions_addfchdir_np(&actions, spec.DirFd);
+  if (how.DirFd >= 0) ::posix_spawn_file_actions_addfchdir_np(&actions, how.DirFd);
   char sh[] = "sh", dashC[] = "-c";
-  std::string cmd = spec.Cmd;
+  std::string cmd = how.Cmd;
   char* argv[] = {sh, dashC, cmd.data(), nullptr};
   pid_t pid = -1;
   const int r = ::posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, environ);
@@ -73,10 +73,10 @@ pid_t Spawn(const TSpawnRec& spec) {
 
 }  // namespace
 
-TChildRec SpawnChild(const TSpawnRec& spec) {
+TChildRec SpawnChild(const TSpawnRec& how) {
   TChildRec child;
-  if (!spec.Hold) {
-    child.Pid = Spawn(spec);
+  if (!how.Hold) {
+    child.Pid = Spawn(how);
     return child;
   }
   int gate[2];
@@ -85,24 +85,24 @@ TChildRec SpawnChild(const TSpawnRec& spec) {
   child.Release.Reset(gate[1]);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (spec.OwnGroup) ::setpgid(0, 0);
+    if (how.OwnGroup) ::setpgid(0, 0);
     child.Release.Reset();
     // Waits until the parent closes its end (or ends): read gives 0 then.
     char byte;
     while (::read(gateRead.Get(), &byte, 1) < 0 && errno == EINTR) {
     }
     ResetSignalsInChild();
-    if (spec.StdinFd >= 0) ::dup2(spec.StdinFd, 0);
-    if (spec.OutputFd >= 0) {
-      ::dup2(spec.OutputFd, 1);
-      ::dup2(spec.OutputFd, 2);
+    if (how.StdinFd >= 0) ::dup2(how.StdinFd, 0);
+    if (how.OutputFd >= 0) {
+      ::dup2(how.OutputFd, 1);
+      ::dup2(how.OutputFd, 2);
     }
-    if (spec.DirFd >= 0 && ::fchdir(spec.DirFd) != 0) ::_exit(127);
-    ::execl("/bin/sh", "sh", "-c", spec.Cmd.c_str(), static_cast<char*>(nullptr));
+    if (how.DirFd >= 0 && ::fchdir(how.DirFd) != 0) ::_exit(127);
+    ::execl("/bin/sh", "sh", "-c", how.Cmd.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   // Both sides set the group, so it exists whichever runs first.
-  if (pid > 0 && spec.OwnGroup) ::setpgid(pid, pid);
+  if (pid > 0 && how.OwnGroup) ::setpgid(pid, pid);
   if (pid < 0) child.Release.Reset();
   child.Pid = pid;
   return child;

@@ -57,9 +57,9 @@ struct TChildRec {
   TFd Release;
 };
 
-// Starts Spec's child with the default signal actions and an empty signal
+// Starts How's child with the default signal actions and an empty signal
 // mask. Descriptors of the program do not reach it (they are close-on-exec).
-TChildRec SpawnChild(const TSpawnRec& spec);
+TChildRec SpawnChild(const TSpawnRec& how);
 // Lets a held child go on to run its command.
 void ReleaseChild(TChildRec& child);
 
