@@ -1,21 +1,39 @@
 // TRunScope: one owner for the console and the base list of a run.
 #include "app/run_scope.h"
 
+#include <cstdio>
 #include <exception>
 
+#include "app/command_line.h"
 #include "app/session.h"
+#include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
 namespace {
 TRunScope* gCurrent = nullptr;
+
+// A run ended by a signal where the flow cannot return to main (a key wait
+// that finds the signal pending) still tells the operator what was posted:
+// the terminal is given back, then the summary. Once the scope has ended,
+// main prints the summary itself.
+void SummaryBeforeSignalEnd() {
+  if (Session.Posted.empty()) return;
+  TRunScope::Current().Close(true);
+  std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
+  std::fflush(stdout);
+}
 }  // namespace
 
-TRunScope::TRunScope() : previous_(gCurrent) { gCurrent = this; }
+TRunScope::TRunScope() : previous_(gCurrent) {
+  gCurrent = this;
+  BeforeEndingBySignal = SummaryBeforeSignalEnd;
+}
 
 TRunScope::~TRunScope() {
   Close(std::uncaught_exceptions() > 0);
   gCurrent = previous_;
+  if (gCurrent == nullptr) BeforeEndingBySignal = nullptr;
 }
 
 TRunScope& TRunScope::Current() {

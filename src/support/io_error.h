@@ -21,6 +21,9 @@ class IoError : public std::runtime_error {
   int errno_;
 };
 
+// The reason given for a FIFO, device or socket where a file is read or written.
+inline constexpr char kNotRegularFile[] = "not a regular file (a FIFO, device or socket)";
+
 // Throws IoError for FileName with the current errno (or EIO when errno is 0).
 [[noreturn]] void ThrowIoError(const std::string& fileName);
 
