@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,12 @@ class TScreenPostingWatch : public TPostingObserver {
       }
       if (key == kKeyCtrlL) {
         RefreshScreen();
+        continue;
+      }
+      // Ctrl-Z stops the program here too, as on every screen; the utility
+      // runs on in its own process group, and the resume repaints the box.
+      if (key == kKeyCtrlZ) {
+        if (TerminalRestoreArmed()) ::raise(SIGTSTP);
         continue;
       }
       // While the terminal is too small nothing is shown: no key may act.
