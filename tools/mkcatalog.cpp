@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
     // host utility two bases of one number, and the list the wrong one.
     std::map<unsigned, unsigned long> lineOf;
     std::string line;
-    unsigned long lineNo = 0;
+    unsigned long lineNo = 0, skipped = 0;
     while (std::getline(in, line)) {
       ++lineNo;
       if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -191,6 +191,7 @@ int main(int argc, char** argv) {
       if (t2 == std::string::npos) {
         std::fprintf(stderr, "mkcatalog: %s:%lu: skipped line without two tabs: %s\n", listName,
                      lineNo, line.c_str());
+        ++skipped;
         continue;
       }
       unsigned number = 0;
@@ -212,6 +213,12 @@ int main(int argc, char** argv) {
     }
     if (in.bad()) {
       std::fprintf(stderr, "mkcatalog: %s: read error; nothing was written\n", listName);
+      return 1;
+    }
+    // A list written with blanks for tabs gives no base at all: an empty
+    // catalogue written over the host's own would be no list of it.
+    if (count == 0 && skipped > 0) {
+      std::fprintf(stderr, "mkcatalog: %s: no line held two tabs; nothing was written\n", listName);
       return 1;
     }
   }

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "app/help.h"
+#include "app/session.h"
 #include "support/dir_search.h"
 #include "support/file_utils.h"
 #include "support/quick_sort.h"
 #include "support/string_utils.h"
 #include "term/console.h"
+#include "term/cp437.h"
 #include "term/keys.h"
 #include "widgets/line_input.h"
 #include "widgets/menu_box.h"
@@ -32,6 +34,16 @@ ShortString CurrentDir() {
 }
 
 bool ChangeDirTo(const ShortString& path) { return ::chdir(path.Str().c_str()) == 0; }
+
+// The screen holds code page 437; with a UTF-8 terminal the names on disk are
+// UTF-8. A name is shown converted (control bytes as '?'), and what is typed
+// is converted back before it names a file, a directory or a mask.
+ShortString OnScreen(const ShortString& name) {
+  return ReplaceControl(Session.Utf8Terminal ? ShortString(Cp437FromUtf8(name.View())) : name, '?');
+}
+ShortString OnDisk(const ShortString& typed) {
+  return Session.Utf8Terminal ? ShortString(Utf8FromCp437(typed.View())) : typed;
+}
 
 // The state of one run of the file-open dialog.
 class TFileDialog {
@@ -67,8 +79,8 @@ class TFileDialog {
 };
 
 void TFileDialog::DrawPathLines() {
-  WriteXY(8, 7, 127, PadRight(ReplaceControl(path_, '?'), 65, ' '));
-  WriteXY(8, 21, 127, PadRight(mask_, 65, ' '));
+  WriteXY(8, 7, 127, PadRight(OnScreen(path_), 65, ' '));
+  WriteXY(8, 21, 127, PadRight(OnScreen(mask_), 65, ' '));
 }
 
 bool TFileDialog::Scan() {
@@ -95,11 +107,11 @@ bool TFileDialog::Scan() {
   if (fileNames.Count > 1) fileNames.Sort(1, fileNames.Count, qAscending);
   for (std::uint32_t i = 1; i <= dirNames.Count; ++i) {
     dirNames_.push_back(dirNames.Entries[i]->Name);
-    dirs_.Add(ReplaceControl(dirNames_.back(), '?'), 0);
+    dirs_.Add(OnScreen(dirNames_.back()), 0);
   }
   for (std::uint32_t i = 1; i <= fileNames.Count; ++i) {
     fileNames_.push_back(fileNames.Entries[i]->Name);
-    files_.Add(ReplaceControl(fileNames_.back(), '?'), 0);
+    files_.Add(OnScreen(fileNames_.back()), 0);
   }
 
   WriteXY(14, 9, 8, PadRight("(" + Int2StrComma(fileNames.Count) + ")", 7, ' '));
@@ -160,8 +172,8 @@ void TFileDialog::EditFields() {
     FieldAttr = 112;
     // The fields show what the lines above them show: a control byte in a
     // directory's name reaches the terminal as '?', never as itself.
-    ShortString text = maskField ? EditLine(8, 21, 65, 255, 1, ReplaceControl(mask_, '?'))
-                                 : EditLine(8, 7, 65, 255, 1, ReplaceControl(path_, '?'));
+    ShortString text = OnDisk(maskField ? EditLine(8, 21, 65, 255, 1, OnScreen(mask_))
+                                        : EditLine(8, 7, 65, 255, 1, OnScreen(path_)));
     if (EndKey == kKeyEscape) {
       done_ = true;
       break;
@@ -204,9 +216,10 @@ bool TFileDialog::Choose(const ShortString& name) {
 // find is offered for creation as a name on the command line is, rather
 // than the operator getting whichever file the highlight was on.
 bool TFileDialog::ChooseTyped(const ShortString& typed) {
-  if (path_.size() + typed.size() > ShortString::kMaxLength) return Choose(typed);  // refused
-  const ShortString full = path_ + typed;
-  if (FileExists(full)) return Choose(typed);
+  const ShortString name = OnDisk(typed);
+  if (path_.size() + name.size() > ShortString::kMaxLength) return Choose(name);  // refused
+  const ShortString full = path_ + name;
+  if (FileExists(full)) return Choose(name);
   if (files_.Current >= 1 && static_cast<std::size_t>(files_.Current) <= fileNames_.size() &&
       UpperStr(files_.Items[static_cast<std::size_t>(files_.Current) - 1].Text)
               .View()
@@ -224,7 +237,7 @@ bool TFileDialog::ChooseTyped(const ShortString& typed) {
     return false;
   }
   if (!MsgBox(kMsgQuestion, "The file doesn't exit. Create it?")) return false;
-  if (!Choose(typed)) return false;
+  if (!Choose(name)) return false;
   AppendText(result_, " ");
   return true;
 }

@@ -111,7 +111,7 @@ void DrawMessageDetails() {
     WriteXY(kDetailsLeft, y, attr,
             PadRight(Copy(ReplaceControl(text, '?'), 1, kDetailsWidth), kDetailsWidth, ' '));
   };
-  row(3, 15, TailOfName(file, kDetailsWidth));
+  row(3, 15, TailOfName(Session.Utf8Terminal ? Cp437FromUtf8(file) : file, kDetailsWidth));
   const std::int64_t lines = CountLines(file);
   row(4, 7,
       lines < 0    ? ShortString("cannot be read")

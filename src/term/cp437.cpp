@@ -62,4 +62,25 @@ std::string Cp437FromUtf8(std::string_view text) {
   return out;
 }
 
+std::string Utf8FromCp437(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+      continue;
+    }
+    const char16_t cp = kCp437High[c - 0x80];
+    if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+    } else {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return out;
+}
+
 }  // namespace corvix

@@ -18,4 +18,8 @@ int UnicodeToCp437(char32_t cp);
 // it is (text already written in code page 437 passes unchanged).
 std::string Cp437FromUtf8(std::string_view text);
 
+// Code-page-437 text (typed keys, the screen's text) as UTF-8, for names that
+// leave the screen for a UTF-8 system: a file name typed on the screen.
+std::string Utf8FromCp437(std::string_view text);
+
 }  // namespace corvix

@@ -8,6 +8,7 @@
 #include <climits>
 #include <string>
 
+#include "app/session.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
 #include "widgets/line_input.h"
@@ -198,6 +199,24 @@ TEST_F(FileDialogTest, ATypedNameIsTheFileOfThatNameOrOfferedForCreation) {
   AtWait("Create it?", [&] { Keys("y"); });
   EXPECT_EQ(OpenFileDialog(" Open File ", dir_.Path()).Str(), dir_ / "newpost");
   EXPECT_EQ(dir_.Get("newpost"), " \n");
+}
+
+TEST_F(FileDialogTest, WithAUtf8TerminalNamesOnDiskStayUtf8) {
+  Session.Utf8Terminal = true;
+  dir_.Put(
+      "gr\xc3\xbc\xc3\x9f"
+      "e.txt",
+      "");
+  AtWait("(1)", [&] {
+    EXPECT_EQ(Pane(8, 10).substr(0, 10),
+              " gr\x81\xe1"
+              "e.txt");     // shown in CP437
+    Keys("neu\x81.txt\r");  // typed in CP437
+  });
+  AtWait("Create it?", [&] { Keys("y"); });
+  const std::string chosen = OpenFileDialog(" Open File ", dir_.Path()).Str();
+  Session.Utf8Terminal = false;
+  EXPECT_EQ(chosen, dir_ / "neu\xc3\xbc.txt");
 }
 
 TEST_F(FileDialogTest, AFileWhosePathWouldPass255CharactersIsNotChosen) {

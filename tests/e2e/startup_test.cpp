@@ -153,6 +153,8 @@ TEST_F(StartupTest, MkcatalogRefusesBadNumbersWithTheLineAndKeepsTheOldCatalogue
         std::string::npos);
   }
   EXPECT_EQ(Run(mkcatalog + "--generate 65536").Status, 1);
+  WriteFile(workDir_ + "/list.tsv", "1 A a\n2 B b\n");  // blanks for tabs: no base at all
+  EXPECT_EQ(Run(mkcatalog + "list.tsv").Status, 1);
   EXPECT_EQ(ReadFile(hostDir_ + "/mbases.dat"), before);
   EXPECT_NE(Run(mkcatalog + "--help").Out.find("usage: mkcatalog OUTPUT [LIST]"),
             std::string::npos);
