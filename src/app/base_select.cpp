@@ -13,6 +13,7 @@
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/keys.h"
+#include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 #include "widgets/line_input.h"
 #include "widgets/menu_box.h"
@@ -286,10 +287,10 @@ void LoadSelectionPrompt(TBar& list) {
 
 }  // namespace
 
-void KeepLastMarks(const TBar& list) {
+void KeepLastMarks(const TBar& list, bool tellFailure) {
   if (list.MarkedCount() == 0) return;
   std::string error;
-  if (!SaveSelection(kLastSelection, MarkedBaseNumbers(list), error))
+  if (!SaveSelection(kLastSelection, MarkedBaseNumbers(list), error) && tellFailure)
     Notice("The marks were not kept: " + error);
 }
 
@@ -346,6 +347,9 @@ bool SelectBases(TBar& list) {
     if (toggle) toggle(key, index);
     count.Draw(list);
   };
+  // A hang-up or kill while the list runs is taken at the next key wait, where
+  // the run scope's signal end keeps the marks before the program ends by it.
+  TDeferEndingSignals defer;
   std::int32_t result;
   do {
     result = list.Run(4, 4, 72, 17, 0);

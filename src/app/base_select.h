@@ -64,8 +64,9 @@ void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index);
 void BaseListFunctionKey(TBar& list, std::uint8_t code);
 
 // Saves the marked base numbers as the selection "last" when any is marked;
-// a notice says so when they cannot be saved.
-void KeepLastMarks(const TBar& list);
+// a notice says so when they cannot be saved and TellFailure is set (not
+// while the program is ending by a signal, when no key may be waited for).
+void KeepLastMarks(const TBar& list, bool tellFailure = true);
 
 // Draws the base-selection screen's texts and runs the list until Enter or
 // Escape; true for Enter. Left and Right start the run over from the first item.

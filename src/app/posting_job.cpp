@@ -213,10 +213,7 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
   TPostingLog log;
   // An ending signal lets the step under way finish and be logged; the loop
   // then stops and the caller ends the process by it once the summary is out.
-  struct TDeferScope {
-    TDeferScope() { DeferEndingSignals(true); }
-    ~TDeferScope() { DeferEndingSignals(false); }
-  } defer;
+  TDeferEndingSignals defer;
   const int count = static_cast<int>(bases.size());
   for (int i = 0; i < count; ++i) {
     TPostedRec& base = bases[static_cast<std::size_t>(i)];

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/base_select.h"
 #include "app/command_line.h"
 #include "app/session.h"
 #include "term/terminal_restore.h"
@@ -14,10 +15,11 @@ namespace {
 TRunScope* gCurrent = nullptr;
 
 // A run ended by a signal where the flow cannot return to main (a key wait
-// that finds the signal pending) still tells the operator what was posted:
-// the terminal is given back, then the summary. Once the scope has ended,
-// main prints the summary itself.
+// that finds the signal pending) still keeps the marks of the base list and
+// tells the operator what was posted: the terminal is given back, then the
+// summary. Once the scope has ended, main prints the summary itself.
 void SummaryBeforeSignalEnd() {
+  if (Session.BaseList != nullptr) KeepLastMarks(*Session.BaseList, false);
   if (Session.Posted.empty()) return;
   TRunScope::Current().Close(true);
   std::fputs(PostingSummary(Session.Posted).c_str(), stdout);

@@ -104,6 +104,14 @@ void EndWithRunningChild();
 // EndByPendingSignal at a point of its choosing (after a posting is logged).
 void DeferEndingSignals(bool on);
 
+// DeferEndingSignals for the life of a scope.
+struct TDeferEndingSignals {
+  TDeferEndingSignals() { DeferEndingSignals(true); }
+  ~TDeferEndingSignals() { DeferEndingSignals(false); }
+  TDeferEndingSignals(const TDeferEndingSignals&) = delete;
+  TDeferEndingSignals& operator=(const TDeferEndingSignals&) = delete;
+};
+
 // Called by EndByPendingSignal in the program's own flow (never in a
 // handler), before the terminal is restored and the process ends by the
 // signal: the application gives the terminal back there and prints what the

@@ -1,6 +1,7 @@
 // The whole run of corvixmass in a pseudo-terminal, as an operator drives it.
 #include <sys/wait.h>
 
+#include <csignal>
 #include <string>
 
 #include "host_fixture.h"
@@ -109,6 +110,18 @@ TEST_F(RunTest, MarksLeftWithEscapeComeBackAsTheSelectionLast) {
   EXPECT_NE(run.Row(8).find("Subj News"), std::string::npos);  // the Message box
   run.SendEscape();
   EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+}
+
+// A hang-up while the list runs ends the program by it, with the marks kept.
+TEST_F(RunTest, MarksAreKeptWhenASignalEndsTheList) {
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(OpenBaseList(run));
+  run.Send(kTab);
+  run.Settle();
+  kill(run.Pid(), SIGHUP);
+  const int status = run.WaitExit();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+  EXPECT_NE(ReadFile(root_ + "/state/corvixmass/selections/last").find("\n7\n"), std::string::npos);
 }
 
 TEST_F(RunTest, NoMarkedBaseEndsWithANotice) {
