@@ -11,11 +11,19 @@
 #include "app/state_dir.h"
 #include "support/fd_io.h"
 #include "support/string_utils.h"
+#include "term/cp437.h"
 
 namespace corvix {
 namespace {
 
 std::string Printable(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
+
+// From, To, Subject and the echo tag are held in code page 437 like the
+// screen; with a UTF-8 terminal the log holds them in UTF-8, as the operator
+// reads it there. Paths and the utility's output are logged as they are.
+std::string Printable437(std::string_view text) {
+  return Session.Utf8Terminal ? Printable(Utf8FromCp437(text)) : Printable(text);
+}
 
 }  // namespace
 
@@ -27,10 +35,10 @@ std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, con
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S%z", &local);
   // New fields go at the end, so that readers of older entries still work.
   std::string out = std::string(stamp) + '\t' + Printable(message.HostDir) + '\t' +
-                    Printable(base.BaseNumber) + '\t' + Printable(EchoTagOfLine(base.Line)) + '\t' +
-                    Printable(message.Subject) + '\t' + PostedResultText(base) + '\t' +
-                    Printable(message.MsgFile) + '\t' + Printable(message.From) + '\t' +
-                    Printable(message.To) + '\n';
+                    Printable(base.BaseNumber) + '\t' + Printable437(EchoTagOfLine(base.Line)) +
+                    '\t' + Printable437(message.Subject) + '\t' + PostedResultText(base) + '\t' +
+                    Printable(message.MsgFile) + '\t' + Printable437(message.From) + '\t' +
+                    Printable437(message.To) + '\n';
   std::size_t at = 0;
   while (at < output.size()) {
     std::size_t end = output.find('\n', at);

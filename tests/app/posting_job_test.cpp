@@ -315,6 +315,11 @@ TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {
   EXPECT_EQ(entry.substr(stamp.size()),
             "\t/bbs\t42\tLINUX.7\tNews?[2J\texit status 2\t/home/op/news.txt\tOp?X\tAll\n"
             "    one\n    ?two\n    bad\n");
+  // With a UTF-8 terminal the code-page-437 texts are logged in UTF-8.
+  Session.Utf8Terminal = true;
+  entry = PostingLogEntry(0, {"/bbs", "/m", "Op", "All", "caf\x82"}, base, "");
+  Session.Utf8Terminal = false;
+  EXPECT_NE(entry.find("\tcaf\xc3\xa9\t"), std::string::npos) << entry;
 }
 
 TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
