@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/base_select.h"
-#include "app/posting_job.h"
+#include "app/posting/posting_job.h"
+#include "app/screens/base_select.h"
 #include "term/console.h"
 #include "widgets/light_bar.h"
 

@@ -4,14 +4,15 @@
 #include <new>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/options.h"
+#include "app/config/options.h"
+#include "app/config/selections.h"
+#include "app/config/startup_checks.h"
+#include "app/config/usage.h"
 #include "app/run.h"
 #include "app/run_scope.h"
-#include "app/selections.h"
-#include "app/startup_checks.h"
 #include "app/unattended.h"
 #include "support/io_error.h"
+#include "support/version.h"
 #include "term/console.h"
 #include "term/terminal_restore.h"
 

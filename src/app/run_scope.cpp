@@ -3,7 +3,7 @@
 
 #include <exception>
 
-#include "app/session.h"
+#include "app/config/session.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {

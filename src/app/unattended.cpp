@@ -9,14 +9,15 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/base_select.h"
-#include "app/catalogue.h"
-#include "app/command_line.h"
-#include "app/message_info.h"
-#include "app/options.h"
-#include "app/posting_job.h"
-#include "app/run.h"
-#include "app/selections.h"
+#include "app/config/catalogue.h"
+#include "app/config/options.h"
+#include "app/config/selections.h"
+#include "app/config/session.h"
+#include "app/config/startup_checks.h"
+#include "app/posting/posting_job.h"
+#include "app/posting/posting_summary.h"
+#include "app/screens/base_select.h"
+#include "app/screens/message_info.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
 #include "term/console.h"

@@ -1,6 +1,6 @@
 // The message box and the file-open dialog on the test screen: their layout
 // while they wait, their answers, and what they leave behind.
-#include "app/dialogs.h"
+#include "app/screens/dialogs.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

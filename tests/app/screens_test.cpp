@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/base_select.h"
-#include "app/message_info.h"
-#include "app/session.h"
+#include "app/config/session.h"
+#include "app/screens/base_select.h"
+#include "app/screens/message_info.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"

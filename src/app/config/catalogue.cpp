@@ -1,7 +1,6 @@
 // Reading the catalogue's three fields, matching bases, the listed line.
-#include "app/catalogue.h"
+#include "app/config/catalogue.h"
 
-#include "app/base_select.h"
 #include "support/record_file.h"
 #include "term/cp437.h"
 
@@ -96,6 +95,12 @@ std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8) {
   line += '\t';
   AppendShown(line, base.Name, utf8);
   return line + "\n";
+}
+
+std::string EchoTagOfLine(const ShortString& line) {
+  std::string tag = line.size() > 4 ? line.Str().substr(4, 12) : "";
+  while (!tag.empty() && tag.back() == ' ') tag.pop_back();
+  return tag;
 }
 
 }  // namespace corvix

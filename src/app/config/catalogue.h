@@ -1,5 +1,6 @@
 // The catalogue's bases as plain values, for the helpers scripts use
-// (--list-bases, the words of --bases): number, echo tag and name.
+// (--list-bases, the words of --bases): number, echo tag and name; the
+// record's layout and the echo tag of a base list line.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,12 @@
 #include "support/short_string.h"
 
 namespace corvix {
+
+// A catalogue record: its size and where its name and echo tag begin (each
+// a length byte and the characters).
+inline constexpr std::int32_t kBaseRecSize = 768;
+inline constexpr std::int32_t kBaseNameOffset = 2;
+inline constexpr std::int32_t kEchoTagOffset = 585;
 
 struct TCatalogueEntryRec {
   std::uint16_t Number = 0;
@@ -33,5 +40,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view text);
 // The line --list-bases prints: number, echo tag and name separated by tabs,
 // control bytes shown as '?', in UTF-8 when Utf8 (else the bytes as stored).
 std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8);
+
+// The echo tag shown in a base list line (columns 5-16, blanks trimmed).
+std::string EchoTagOfLine(const ShortString& line);
 
 }  // namespace corvix

@@ -1,5 +1,5 @@
 // The configuration search order.
-#include "app/config_search.h"
+#include "app/config/config_search.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 // The configuration reader: trimming, comments, sections, first '=' split,
 // quote stripping and integer defaults.
-#include "app/ini_reader.h"
+#include "app/config/ini_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

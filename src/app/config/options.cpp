@@ -1,9 +1,10 @@
 // The command line: the table of options, and which of them each run takes.
-#include "app/options.h"
+#include "app/config/options.h"
 
 #include <cstdio>
 #include <vector>
 
+#include "app/config/session.h"
 #include "support/option_parser.h"
 
 namespace corvix {

@@ -33,9 +33,6 @@ struct TOptionsRec {
   bool Force = false;                 // --force: a selection saved from another catalogue
 };
 
-// Exit status for a misused command line.
-inline constexpr int kExitMisuse = 2;
-
 // Reads Argv into Options. Returns the misuse in a few words (without the
 // program's name) when the command line cannot be read as one run: an unknown
 // option, a missing value, an option given twice or not belonging to the run

@@ -1,5 +1,5 @@
 // Named selections in the state directory, and --select.
-#include "app/selections.h"
+#include "app/config/selections.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/session.h"
-#include "app/settings.h"
-#include "app/state_dir.h"
+#include "app/config/session.h"
+#include "app/config/settings.h"
+#include "app/config/state_dir.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
 #include "widgets/light_bar.h"

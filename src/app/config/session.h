@@ -1,4 +1,4 @@
-// The session record of one run and how the run ended.
+// The session record of one run, how the run ended and the exit statuses.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +57,12 @@ enum class TRunOutcome : std::uint8_t {
   kNothingMarked,  // the base list was left with no base marked
   kError,          // an error ended the run; a notice has said why
 };
+
+// The exit statuses of a run.
+inline constexpr int kExitDone = 0;    // every marked base posted with status 0, or cancelled
+inline constexpr int kExitError = 1;   // an error ended the run
+inline constexpr int kExitMisuse = 2;  // the command line was misused
+inline constexpr int kExitFailed = 3;  // a base failed, was stopped or was not started
 
 // The session of this run: set up by the start-up code, read by every screen.
 extern TSession Session;

@@ -1,7 +1,7 @@
 // The table of corvixmass.ini's settings and the judging of their values.
-#include "app/settings.h"
+#include "app/config/settings.h"
 
-#include "app/ini_reader.h"
+#include "app/config/ini_reader.h"
 
 namespace corvix {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ini_reader.h"
+#include "app/config/ini_reader.h"
 
 namespace corvix {
 

@@ -1,5 +1,5 @@
 // The checks that run before the first screen, and the --check report.
-#include "app/startup_checks.h"
+#include "app/config/startup_checks.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -18,15 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/config_search.h"
-#include "app/ini_reader.h"
-#include "app/options.h"
-#include "app/session.h"
-#include "app/settings.h"
+#include "app/config/config_search.h"
+#include "app/config/ini_reader.h"
+#include "app/config/options.h"
+#include "app/config/session.h"
+#include "app/config/settings.h"
 #include "support/fd_io.h"
 #include "support/file_utils.h"
 #include "support/short_string.h"
+#include "support/string_utils.h"
 
 namespace corvix {
 namespace {
@@ -336,6 +336,31 @@ int CheckBeforeStart(const TOptionsRec& options) {
   if (!screens) return check ? 0 : -1;
   RequestTerminalSize(STDOUT_FILENO);
   return -1;
+}
+
+void ReadConfiguration() {
+  TIniReader ini(Session.IniPath);
+  std::string source;
+  Session.EditorCmd = ShortString(EditorCommand(
+      SettingText(ini, "main", "editor"), std::getenv("VISUAL"), std::getenv("EDITOR"), source));
+  // A choice without a fixed default takes it from the surroundings.
+  std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
+  if (charset.empty()) charset = DefaultCharset();
+  Session.Utf8Terminal = charset == "utf8" || charset == "utf-8";
+  Session.Colors = ShortString(SettingText(ini, "main", "colors"));
+  Session.PostDelay = SettingInteger(ini, "main", "delay");
+  Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
+  Session.RedrawFull =
+      LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
+  Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
+  Session.HostDir = ShortString(SettingText(ini, "corvix", "dir"));
+  // With a UTF-8 terminal the texts are converted to code page 437 like typed
+  // keys, so the screen, what is typed and the job file all hold one set.
+  for (auto [key, field] : {std::pair{"from", &Session.MsgFrom},
+                            {"to", &Session.MsgTo},
+                            {"subject", &Session.MsgSubject}})
+    *field =
+        ini.ReadText("message", key, FindSetting("message", key)->Default, Session.Utf8Terminal);
 }
 
 }  // namespace corvix

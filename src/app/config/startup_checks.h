@@ -21,6 +21,10 @@ const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char
 // The same, read from this process's environment: the default of [main] charset.
 const char* DefaultCharset();
 
+// Reads the configuration file Session.IniPath into the session record, each
+// setting as the table of settings says.
+void ReadConfiguration();
+
 // The message when the catalogue Path (the value of Setting in IniPath; a
 // relative name counts from Cwd) is not a regular readable file of at most
 // 65,536 records; empty when it is, with its whole records in Records. The

@@ -1,5 +1,5 @@
 // The state directory: found from the environment, made on first use.
-#include "app/state_dir.h"
+#include "app/config/state_dir.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 // Child processes (the editor, the host utility) run on the terminal as the
 // operator had it, and the program's raw mode comes back when they end. A
 // signal meant to end the program while one runs ends the child first.
-#include "app/child_process.h"
+#include "app/posting/child_process.h"
 
 #include <sys/types.h>
 #include <sys/wait.h>

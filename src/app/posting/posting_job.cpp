@@ -1,5 +1,5 @@
 // The job file, the run of the host utility for one base and the posting loop.
-#include "app/posting_job.h"
+#include "app/posting/posting_job.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/posting_log.h"
+#include "app/posting/posting_log.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
 #include "support/string_utils.h"

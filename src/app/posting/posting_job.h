@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
-#include "app/utility_run.h"
+#include "app/config/session.h"
+#include "app/posting/utility_run.h"
 #include "support/short_string.h"
 
 namespace corvix {

@@ -1,5 +1,5 @@
 // The posting log in the state directory.
-#include "app/posting_log.h"
+#include "app/posting/posting_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,8 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/command_line.h"
-#include "app/state_dir.h"
+#include "app/config/catalogue.h"
+#include "app/config/state_dir.h"
+#include "app/posting/posting_summary.h"
 #include "support/fd_io.h"
 
 namespace corvix {

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/session.h"
+#include "app/config/session.h"
 
 namespace corvix {
 

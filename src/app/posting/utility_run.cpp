@@ -1,6 +1,6 @@
 // The host utility as a child without the terminal, waited for with poll()
 // on its output pipe, the child itself (a pidfd) and the watch's descriptor.
-#include "app/utility_run.h"
+#include "app/posting/utility_run.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,5 +1,5 @@
 // Reading the catalogue into the base list and running the selection.
-#include "app/base_select.h"
+#include "app/screens/base_select.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/dialogs.h"
-#include "app/help.h"
-#include "app/selections.h"
+#include "app/config/selections.h"
+#include "app/screens/dialogs.h"
+#include "app/screens/help.h"
 #include "support/record_file.h"
 #include "support/string_utils.h"
 #include "term/console.h"

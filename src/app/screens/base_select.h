@@ -4,15 +4,12 @@
 
 #include <cstdint>
 
+#include "app/config/catalogue.h"
 #include "support/short_string.h"
 
 namespace corvix {
 
 class TBar;
-
-inline constexpr std::int32_t kBaseRecSize = 768;
-inline constexpr std::int32_t kBaseNameOffset = 2;
-inline constexpr std::int32_t kEchoTagOffset = 585;
 
 // One catalogue record as the list shows it.
 struct TBaseLineRec {

@@ -1,5 +1,5 @@
 // The message box, the backdrop frame and the file-open dialog.
-#include "app/dialogs.h"
+#include "app/screens/dialogs.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/help.h"
+#include "app/screens/help.h"
 #include "support/dir_search.h"
 #include "support/file_utils.h"
 #include "support/quick_sort.h"
@@ -279,19 +279,6 @@ ShortString TFileDialog::Run() {
 }
 
 }  // namespace
-
-void ApplyDialogSettings(TMenuBox& box) {
-  box.FrameStyle = 1;
-  box.FaceAttr = 8;
-  box.ThreeD = true;
-  box.DarkAttr = 8;
-  box.LowCornerAttr = 7;
-  box.HighCornerAttr = 15;
-  box.HasShadow = true;
-  box.ShadeAttr = 8;
-  box.TitleAttr = 11;
-  box.TitleAlign = 1;
-}
 
 bool MsgBox(std::uint8_t kind, const ShortString& text) {
   THelpScope help(kHelpMessageBox);

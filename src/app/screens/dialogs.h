@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "app/screens/dialog_settings.h"
 #include "support/short_string.h"
 
 namespace corvix {
@@ -12,9 +13,6 @@ class TMenuBox;
 
 inline constexpr std::uint8_t kMsgNotice = 0;    // one OK button
 inline constexpr std::uint8_t kMsgQuestion = 1;  // YES and NO
-
-// Gives Box the settings every box of the application uses.
-void ApplyDialogSettings(TMenuBox& box);
 
 // Shows a centred box with Text and an OK button (notice) or a YES/NO choice
 // (question); true for OK or YES. Leaves screen, cursor and attribute as found.

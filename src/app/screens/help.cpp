@@ -1,12 +1,12 @@
 // The help texts of the screens and the box that shows them.
-#include "app/help.h"
+#include "app/screens/help.h"
 
 #include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/dialogs.h"
+#include "app/screens/dialog_settings.h"
 #include "term/console.h"
 #include "term/keys.h"
 #include "widgets/menu_box.h"

@@ -1,5 +1,5 @@
 // The message-details form, the confirmation list and the posting loop.
-#include "app/message_info.h"
+#include "app/screens/message_info.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
-#include "app/help.h"
-#include "app/posting_job.h"
-#include "app/session.h"
+#include "app/config/session.h"
+#include "app/posting/posting_job.h"
+#include "app/screens/dialogs.h"
+#include "app/screens/help.h"
 #include "support/fd_io.h"
 #include "support/string_utils.h"
 #include "term/console.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/session.h"
+#include "app/config/session.h"
 #include "support/short_string.h"
 
 namespace corvix {
