@@ -1,4 +1,7 @@
-// The one way the program runs a child: a command line through /bin/sh -c.
+// A plain child run: a command line through /bin/sh -c, waited for. The
+// program's own children (the editor, the host utility) need more than this
+// (the terminal handed over or withheld, signals passed on, output captured)
+// and are started by their own components in the app layer.
 #pragma once
 
 #include <string>

@@ -1,4 +1,5 @@
-// The checks that run before the first screen, and the --check report.
+// The checks that run before the first screen, the --check report and the
+// reading of the configuration into the session.
 #include "app/config/startup_checks.h"
 
 #include <fcntl.h>

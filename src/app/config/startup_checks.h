@@ -1,6 +1,7 @@
 // What the program checks before it touches the terminal: its own options
 // (--check, --config), standard input and output, the configuration file, the
-// catalogue and host directory it names, and the terminal's size.
+// catalogue and host directory it names, and the terminal's size; and the
+// reading of the configuration into the session record.
 #pragma once
 
 #include <cstdint>

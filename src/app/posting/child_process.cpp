@@ -1,6 +1,7 @@
-// Child processes (the editor, the host utility) run on the terminal as the
-// operator had it, and the program's raw mode comes back when they end. A
-// signal meant to end the program while one runs ends the child first.
+// The editor as a child on the terminal as the operator had it; the program's
+// raw mode comes back when it ends. A signal meant to end the program while it
+// runs ends the child first. (The host utility runs without the terminal: see
+// utility_run.)
 #include "app/posting/child_process.h"
 
 #include <sys/types.h>

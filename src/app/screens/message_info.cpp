@@ -1,4 +1,5 @@
-// The message-details form, the confirmation list and the posting loop.
+// The message-details form, the confirmation list and the progress box shown
+// while the posting loop runs.
 #include "app/screens/message_info.h"
 
 #include <fcntl.h>

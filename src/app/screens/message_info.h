@@ -1,5 +1,5 @@
 // The two screens before posting: the message details form and the
-// confirmation list, which on Enter runs the posting loop.
+// confirmation list, which on Enter runs the posting loop under a progress box.
 #pragma once
 
 #include <cstdint>
