@@ -88,7 +88,7 @@ TRunOutcome RunSession(const TOptionsRec& options) {
   modes.HideCursor = true;
   TRunScope::Current().OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
-  Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::Full : TRedrawMode::Changes);
+  Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::kFull : TRedrawMode::kChanges);
   DrawBackground();
   // A terminal smaller than 80x24 shows a notice until it grows; Escape or
   // Ctrl-C there gives up.

@@ -372,7 +372,7 @@ void TOutputLinux::ResumeRaw() {
 // ---- Redraw mode. ----
 
 void TOutputLinux::SetRedrawMode(TRedrawMode Mode) {
-  fullWanted_ = Mode == TRedrawMode::Full;
+  fullWanted_ = Mode == TRedrawMode::kFull;
   ApplyRedrawMode();
 }
 
@@ -394,7 +394,7 @@ void TOutputLinux::ApplyRedrawMode() {
 }
 
 TRedrawMode TOutputLinux::RedrawMode() const {
-  return changes_ ? TRedrawMode::Changes : TRedrawMode::Full;
+  return changes_ ? TRedrawMode::kChanges : TRedrawMode::kFull;
 }
 
 void TOutputLinux::MarkTerminalUnknown() { renderer_->ForgetScreen(); }

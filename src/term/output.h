@@ -64,7 +64,7 @@ class TRenderer;
 // as it is made. Changes: requests only change the images, and each flush
 // sends the cells, cursor moves and attribute changes that differ from what
 // the terminal shows, leaving the same screen in far fewer bytes.
-enum class TRedrawMode : std::uint8_t { Changes, Full };
+enum class TRedrawMode : std::uint8_t { kChanges, kFull };
 
 // The platform screen object. Coordinates are 1-based bytes: columns 1-80,
 // rows 1-25.

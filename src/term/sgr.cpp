@@ -51,10 +51,10 @@ ShortString SgrChange(std::uint8_t From, std::uint8_t To, TColorsRec Colors) {
     if (!params.empty()) params += ';';
     params += p;
   };
-  if (Colors.Mode != colorsBold) {
+  if (Colors.Mode != kColorsBold) {
     // Bright foregrounds are colours of their own, so only blink needs a
     // reset to go off; after one, both colours are named again.
-    const bool pc = Colors.Mode == colorsPc;
+    const bool pc = Colors.Mode == kColorsPc;
     const bool reset = (oldBg & 8) != 0 && (bg & 8) == 0;
     if (reset) add("0");
     if ((bg & 8) != 0 && (reset || (oldBg & 8) == 0)) add("5");
@@ -87,9 +87,9 @@ ShortString SgrChange(std::uint8_t From, std::uint8_t To, TColorsRec Colors) {
 
 ShortString SgrReset(TColorsRec Colors) {
   switch (Colors.Mode) {
-    case colorsExplicit:
+    case kColorsExplicit:
       return "\x1b[0;37;40m";
-    case colorsPc:
+    case kColorsPc:
       return Sgr("0;" + PcColor('3', 7, Colors.TrueColor) + ";" +
                  PcColor('4', 0, Colors.TrueColor));
     default:
@@ -101,12 +101,12 @@ TColorsRec ColorsFor(std::string_view Setting, const char* Term, const char* Col
   const bool trueColor = ColorTerm != nullptr && (std::strcmp(ColorTerm, "truecolor") == 0 ||
                                                   std::strcmp(ColorTerm, "24bit") == 0);
   const ShortString v = LowerStr(ShortString(Setting));
-  if (v == ShortString("bold")) return {colorsBold, trueColor};
-  if (v == ShortString("explicit")) return {colorsExplicit, trueColor};
-  if (v == ShortString("pc")) return {colorsPc, trueColor};
-  if (trueColor || (Term != nullptr && EndsWith(Term, "256color"))) return {colorsPc, trueColor};
-  if (Term != nullptr && std::strncmp(Term, "linux", 5) == 0) return {colorsBold, trueColor};
-  return {colorsExplicit, trueColor};
+  if (v == ShortString("bold")) return {kColorsBold, trueColor};
+  if (v == ShortString("explicit")) return {kColorsExplicit, trueColor};
+  if (v == ShortString("pc")) return {kColorsPc, trueColor};
+  if (trueColor || (Term != nullptr && EndsWith(Term, "256color"))) return {kColorsPc, trueColor};
+  if (Term != nullptr && std::strncmp(Term, "linux", 5) == 0) return {kColorsBold, trueColor};
+  return {kColorsExplicit, trueColor};
 }
 
 }  // namespace corvix

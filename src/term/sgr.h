@@ -18,12 +18,12 @@ namespace corvix {
 // Pc: as explicit, but every colour is the PC palette's own (light grey
 // #AAAAAA, dark grey #555555 ...), by 256-colour index or as 24-bit RGB,
 // since many terminals paint colours 7 and 8 far lighter or darker.
-enum TColorMode : std::uint8_t { colorsBold, colorsExplicit, colorsPc };
+enum TColorMode : std::uint8_t { kColorsBold, kColorsExplicit, kColorsPc };
 
 // The colours as one terminal is told them: the mode, and for Pc whether
 // the terminal takes 24-bit RGB (otherwise 256-colour indexes are sent).
 struct TColorsRec {
-  TColorMode Mode = colorsBold;
+  TColorMode Mode = kColorsBold;
   bool TrueColor = false;
 };
 

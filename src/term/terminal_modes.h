@@ -15,7 +15,7 @@ namespace corvix {
 // The terminal modes of a screen object beyond its drawing. The defaults send
 // the drawing's sequences and nothing else.
 struct TScreenModesRec {
-  TColorMode Colors = colorsBold;
+  TColorMode Colors = kColorsBold;
   bool TrueColor = false;   // Pc colours as 24-bit RGB rather than 256-colour indexes
   bool AltScreen = false;   // draw on the terminal's alternate screen, left on every way out
   bool HideCursor = false;  // keep the cursor hidden except where text is typed

@@ -30,14 +30,14 @@ enum : std::size_t {
 };
 
 constexpr TOptionDefRec kOptions[optCount] = {
-    {"help", 'h', TArgKind::argNone},         {"version", 'V', TArgKind::argNone},
-    {"config", 'c', TArgKind::argRequired},   {"check", 0, TArgKind::argNone},
-    {"select", 's', TArgKind::argRequired},   {"post", 0, TArgKind::argRequired},
-    {"bases", 0, TArgKind::argRequired},      {"subject", 0, TArgKind::argRequired},
-    {"from", 0, TArgKind::argRequired},       {"to", 0, TArgKind::argRequired},
-    {"yes", 'y', TArgKind::argNone},          {"dry-run", 'n', TArgKind::argNone},
-    {"quiet", 'q', TArgKind::argNone},        {"force", 0, TArgKind::argNone},
-    {"list-bases", 0, TArgKind::argOptional},
+    {"help", 'h', TArgKind::kNone},         {"version", 'V', TArgKind::kNone},
+    {"config", 'c', TArgKind::kRequired},   {"check", 0, TArgKind::kNone},
+    {"select", 's', TArgKind::kRequired},   {"post", 0, TArgKind::kRequired},
+    {"bases", 0, TArgKind::kRequired},      {"subject", 0, TArgKind::kRequired},
+    {"from", 0, TArgKind::kRequired},       {"to", 0, TArgKind::kRequired},
+    {"yes", 'y', TArgKind::kNone},          {"dry-run", 'n', TArgKind::kNone},
+    {"quiet", 'q', TArgKind::kNone},        {"force", 0, TArgKind::kNone},
+    {"list-bases", 0, TArgKind::kOptional},
 };
 
 std::string Name(std::size_t option) { return std::string("--") + kOptions[option].Long; }
@@ -97,11 +97,11 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
   }
   // --help and --version answer whatever else is asked.
   if (given[optHelp]) {
-    options.Mode = TRunMode::modeHelp;
+    options.Mode = TRunMode::kHelp;
     return "";
   }
   if (given[optVersion]) {
-    options.Mode = TRunMode::modeVersion;
+    options.Mode = TRunMode::kVersion;
     return "";
   }
   std::size_t modeOption = optCount;
@@ -110,20 +110,20 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
     if (modeOption != optCount) return Name(modeOption) + " and " + Name(m) + " ask for two runs";
     modeOption = m;
   }
-  options.Mode = modeOption == optCheck       ? TRunMode::modeCheck
-                 : modeOption == optPost      ? TRunMode::modePost
-                 : modeOption == optListBases ? TRunMode::modeListBases
-                                              : TRunMode::modeScreens;
+  options.Mode = modeOption == optCheck       ? TRunMode::kCheck
+                 : modeOption == optPost      ? TRunMode::kPost
+                 : modeOption == optListBases ? TRunMode::kListBases
+                                              : TRunMode::kScreens;
   if (given[optConfig] && options.ConfigPath.empty())
     return "option '--config' needs the name of a configuration file";
 
   // Which options each run takes; any other one given is a mistake to point
   // out, not to ignore.
-  const bool post = options.Mode == TRunMode::modePost;
+  const bool post = options.Mode == TRunMode::kPost;
   for (std::size_t o : {optBases, optSubject, optFrom, optTo, optYes, optDryRun, optQuiet}) {
     if (given[o] && !post) return "option '" + Name(o) + "' is used only with --post";
   }
-  if (given[optSelect] && options.Mode != TRunMode::modeScreens)
+  if (given[optSelect] && options.Mode != TRunMode::kScreens)
     return "option '--select' is not used with " + Name(modeOption) +
            (post ? " (name a selection in --bases as @NAME)" : "");
   if (given[optSelect] && options.Select->empty())
@@ -133,16 +133,16 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
 
   const std::vector<std::string>& operands = parsed.Operands;
   switch (options.Mode) {
-    case TRunMode::modePost:
+    case TRunMode::kPost:
       if (options.MsgFile.empty()) return "option '--post' needs the message file";
       if (!operands.empty()) return "'" + operands[0] + "': --post already names the message file";
       if (!given[optBases]) return "--post needs --bases LIST";
       if (!given[optSubject]) return "--post needs --subject TEXT";
       return "";
-    case TRunMode::modeCheck:
+    case TRunMode::kCheck:
       if (!operands.empty()) return "'" + operands[0] + "': --check takes no file";
       return "";
-    case TRunMode::modeListBases:
+    case TRunMode::kListBases:
       if (operands.size() > 1 || (!operands.empty() && !options.Pattern.empty()))
         return "--list-bases takes one pattern";
       if (!operands.empty()) options.Pattern = operands[0];

@@ -9,16 +9,16 @@ namespace corvix {
 
 // What the command line asks for.
 enum class TRunMode : unsigned char {
-  modeScreens,    // the full-screen run, with an optional message file
-  modeHelp,       // -h, --help
-  modeVersion,    // -V, --version
-  modeCheck,      // --check
-  modePost,       // --post FILE: unattended posting
-  modeListBases,  // --list-bases [PATTERN]
+  kScreens,    // the full-screen run, with an optional message file
+  kHelp,       // -h, --help
+  kVersion,    // -V, --version
+  kCheck,      // --check
+  kPost,       // --post FILE: unattended posting
+  kListBases,  // --list-bases [PATTERN]
 };
 
 struct TOptionsRec {
-  TRunMode Mode = TRunMode::modeScreens;
+  TRunMode Mode = TRunMode::kScreens;
   std::string ConfigPath;             // -c, --config FILE; empty: the places searched
   std::string MsgFile;                // the message-file operand, or --post FILE
   std::optional<std::string> Select;  // -s, --select NAME

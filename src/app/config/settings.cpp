@@ -20,18 +20,18 @@ const std::vector<TSettingRec>& Settings() {
   static const std::vector<TSettingRec> kSettings = {
       {"main",
        "editor",
-       setText,
+       kText,
        "",
        0,
        0,
        {},
        "$VISUAL, then $EDITOR",
        "command that opens the message file; the file name is added to it"},
-      {"main", "temp_folder", setText, "/tmp", 0, 0, {}, "", "read for compatibility; no effect"},
-      {"main", "signature", setText, "", 0, 0, {}, "", "read for compatibility; no effect"},
+      {"main", "temp_folder", kText, "/tmp", 0, 0, {}, "", "read for compatibility; no effect"},
+      {"main", "signature", kText, "", 0, 0, {}, "", "read for compatibility; no effect"},
       {"main",
        "delay",
-       setInteger,
+       kInteger,
        "100",
        0,
        65535,
@@ -41,7 +41,7 @@ const std::vector<TSettingRec>& Settings() {
        true},
       {"main",
        "charset",
-       setChoice,
+       kChoice,
        "",
        0,
        0,
@@ -50,7 +50,7 @@ const std::vector<TSettingRec>& Settings() {
        "the terminal's character set"},
       {"main",
        "escape_delay",
-       setInteger,
+       kInteger,
        "50",
        10,
        1000,
@@ -59,7 +59,7 @@ const std::vector<TSettingRec>& Settings() {
        "milliseconds the bytes of one key may lie apart"},
       {"main",
        "colors",
-       setChoice,
+       kChoice,
        "",
        0,
        0,
@@ -69,17 +69,17 @@ const std::vector<TSettingRec>& Settings() {
        "how bright colours are sent"},
       {"main",
        "redraw",
-       setChoice,
+       kChoice,
        "changes",
        0,
        0,
        {"changes", "full"},
        "",
        "send only the cells that changed, or every cell a change touches"},
-      {"corvix", "mbases", setText, "", 0, 0, {}, "", "the host's message-base catalogue"},
+      {"corvix", "mbases", kText, "", 0, 0, {}, "", "the host's message-base catalogue"},
       {"corvix",
        "corvixutil",
-       setText,
+       kText,
        "",
        0,
        0,
@@ -88,16 +88,16 @@ const std::vector<TSettingRec>& Settings() {
        "read for compatibility; the utility is always ./corvixutil in dir"},
       {"corvix",
        "dir",
-       setText,
+       kText,
        "",
        0,
        0,
        {},
        "",
        "the host directory: the job file is written and the utility runs there"},
-      {"message", "from", setText, "", 0, 0, {}, "", "what the form's From starts with"},
-      {"message", "to", setText, "", 0, 0, {}, "", "what the form's To starts with"},
-      {"message", "subject", setText, "", 0, 0, {}, "", "what the form's Subject starts with"},
+      {"message", "from", kText, "", 0, 0, {}, "", "what the form's From starts with"},
+      {"message", "to", kText, "", 0, 0, {}, "", "what the form's To starts with"},
+      {"message", "subject", kText, "", 0, 0, {}, "", "what the form's Subject starts with"},
   };
   return kSettings;
 }
@@ -111,9 +111,9 @@ const TSettingRec* FindSetting(std::string_view section, std::string_view key) {
 
 std::string SettingValueProblem(const TSettingRec& setting, std::string_view value) {
   switch (setting.Kind) {
-    case TSettingKind::setText:
+    case TSettingKind::kText:
       return "";
-    case TSettingKind::setChoice: {
+    case TSettingKind::kChoice: {
       const std::string v = Lower(value);
       std::string list;
       for (const std::string& allowed : setting.Values) {
@@ -122,7 +122,7 @@ std::string SettingValueProblem(const TSettingRec& setting, std::string_view val
       }
       return "not one of " + list;
     }
-    case TSettingKind::setInteger: {
+    case TSettingKind::kInteger: {
       std::int32_t n = 0;
       if (ParseWholeNumber(value, n) && n >= setting.Low && n <= setting.High) return "";
       return "not a whole number from " + std::to_string(setting.Low) + " to " +

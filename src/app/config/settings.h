@@ -14,9 +14,9 @@
 namespace corvix {
 
 enum class TSettingKind : std::uint8_t {
-  setText,     // any text
-  setInteger,  // a whole number from Low to High
-  setChoice,   // one of Values, matched without regard to case
+  kText,     // any text
+  kInteger,  // a whole number from Low to High
+  kChoice,   // one of Values, matched without regard to case
 };
 
 struct TSettingRec {
@@ -26,11 +26,11 @@ struct TSettingRec {
   // What a missing or refused value gives. Empty for a choice whose default
   // depends on the surroundings (DefaultNote says on what).
   const char* Default;
-  std::int32_t Low = 0, High = 0;   // setInteger
-  std::vector<std::string> Values;  // setChoice, in lower case
+  std::int32_t Low = 0, High = 0;   // kInteger
+  std::vector<std::string> Values;  // kChoice, in lower case
   const char* DefaultNote = "";     // how the default is found, when not fixed
   const char* Help = "";
-  // setInteger: a whole number outside Low..High is still taken (the pause
+  // kInteger: a whole number outside Low..High is still taken (the pause
   // keeps the low 16 bits of any number) instead of giving the default.
   bool KeepsOutOfRange = false;
 };
@@ -52,7 +52,7 @@ std::string SettingValueProblem(const TSettingRec& setting, std::string_view val
 // a surrounding-dependent default: the caller decides).
 std::string SettingText(const TIniReader& ini, const char* section, const char* key);
 
-// The same for a setInteger setting, as a number.
+// The same for a kInteger setting, as a number.
 std::int32_t SettingInteger(const TIniReader& ini, const char* section, const char* key);
 
 }  // namespace corvix

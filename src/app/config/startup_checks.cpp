@@ -296,8 +296,8 @@ void RequestTerminalSize(int fd) {
 }
 
 int CheckBeforeStart(const TOptionsRec& options) {
-  const bool screens = options.Mode == TRunMode::modeScreens;
-  const bool check = options.Mode == TRunMode::modeCheck;
+  const bool screens = options.Mode == TRunMode::kScreens;
+  const bool check = options.Mode == TRunMode::kCheck;
   if (screens) {
     std::string problem =
         TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
