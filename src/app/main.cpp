@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     std::string report;
     try {
       corvix::TRunScope scope;
-      outcome = corvix::RunSession(options);
+      outcome = corvix::RunSession(scope, options);
       if (corvix::Screen != nullptr) corvix::ClearScreen();
     } catch (const std::bad_alloc&) {
       error = "not enough memory";

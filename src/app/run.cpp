@@ -71,7 +71,7 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   return RunExitStatus(outcome);
 }
 
-TRunOutcome RunSession(const TOptionsRec& options) {
+TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   // The configuration is read before the screen object exists, so that the
   // very first byte sent already follows its charset setting.
   Session.AppDir = JustPath(ProgramArg0());
@@ -86,7 +86,7 @@ TRunOutcome RunSession(const TOptionsRec& options) {
   modes.TrueColor = colors.TrueColor;
   modes.AltScreen = !LinuxConsole();
   modes.HideCursor = true;
-  TRunScope::Current().OpenConsole(Session.Utf8Terminal, modes);
+  scope.OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
   Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::kFull : TRedrawMode::kChanges);
   DrawBackground();
@@ -142,7 +142,7 @@ TRunOutcome RunSession(const TOptionsRec& options) {
 
   DrawBackground();
   DrawFrame(3, 2, 77, 22);
-  LoadBaseList(TRunScope::Current().NewBaseList(), Session.BasesPath);
+  LoadBaseList(scope.NewBaseList(), Session.BasesPath);
   // The marks are kept as the selection "last" whichever way the list is left.
   if (!SelectBases(*Session.BaseList)) return TRunOutcome::kLeft;
 

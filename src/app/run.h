@@ -9,12 +9,13 @@ namespace corvix {
 void DrawBackground();
 
 struct TOptionsRec;
+class TRunScope;
 
 // The whole session with the message file Options names, from the screen
-// set-up to the last screen, on the console of the current TRunScope (which
-// main holds and which gives the terminal back when it ends). Returns how the run ended; throws
+// set-up to the last screen, on a console opened on Scope (which main holds
+// and which gives the terminal back when it ends). Returns how the run ended; throws
 // IoError when a checked file operation fails.
-TRunOutcome RunSession(const TOptionsRec& options);
+TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options);
 
 // The status a run that ended with Outcome exits with: kExitError after an
 // error, what the postings give once they ran, kExitDone otherwise.

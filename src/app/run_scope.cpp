@@ -7,23 +7,10 @@
 #include "widgets/light_bar.h"
 
 namespace corvix {
-namespace {
-TRunScope* gCurrent = nullptr;
-}  // namespace
 
-TRunScope::TRunScope() : previous_(gCurrent) { gCurrent = this; }
+TRunScope::TRunScope() = default;
 
-TRunScope::~TRunScope() {
-  Close(std::uncaught_exceptions() > 0);
-  gCurrent = previous_;
-}
-
-TRunScope& TRunScope::Current() {
-  if (gCurrent == nullptr) {
-    static TRunScope own;  // lives until exit, like one made by main
-  }
-  return *gCurrent;
-}
+TRunScope::~TRunScope() { Close(std::uncaught_exceptions() > 0); }
 
 void TRunScope::OpenConsole(bool utf8, const TScreenModesRec& modes) {
   console_ = std::make_unique<TConsole>(utf8, modes);

@@ -39,8 +39,10 @@ struct TBinFile {
 
 // The I/O result of the last retrying primitive: 0 on success, else the errno
 // of its last attempt. Set by the primitives below, read by their callers.
+// Global like errno, which it carries: the primitives return only success.
 extern int FileIoResult;
 // The pause between two attempts: SleepMs; tests put a counter in its place.
+// Global so that a test can replace it without a parameter on every primitive.
 extern void (*RetryPause)(std::uint32_t ms);
 
 // Each primitive retries while its attempt fails with access denied (EACCES),

@@ -65,6 +65,8 @@ inline constexpr int kExitMisuse = 2;  // the command line was misused
 inline constexpr int kExitFailed = 3;  // a base failed, was stopped or was not started
 
 // The session of this run: set up by the start-up code, read by every screen.
+// One per process and read by nearly every function of a run, so a global
+// rather than a parameter threaded through each screen.
 extern TSession Session;
 
 }  // namespace corvix

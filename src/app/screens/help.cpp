@@ -68,7 +68,9 @@ const char* const kHelpPosting =
 
 namespace {
 
-const char* current = nullptr;  // text of the innermost scope
+// The text of the innermost scope. Global because the console layer's F1 hook
+// is a plain function without context.
+const char* current = nullptr;
 
 void OnHelpKey() {
   if (current != nullptr) ShowHelp(current);
