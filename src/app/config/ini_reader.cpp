@@ -12,20 +12,11 @@
 #include <new>
 
 #include "support/fd_io.h"
+#include "support/string_utils.h"
 #include "term/cp437.h"
 
 namespace corvix {
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -129,7 +120,7 @@ void TIniReader::Parse(std::string_view text) {
   bool inSection = false;
   while (!text.empty()) {
     std::size_t end = text.find('\n');
-    std::string_view line = Trim(text.substr(0, end));
+    std::string_view line = TrimBlanks(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
@@ -137,15 +128,15 @@ void TIniReader::Parse(std::string_view text) {
       // A '[' with no closing bracket starts no section; the line is then
       // taken like any other line of the section it stands in.
       if (close != std::string_view::npos) {
-        section.assign(Trim(line.substr(1, close - 1)));
+        section.assign(TrimBlanks(line.substr(1, close - 1)));
         inSection = true;
         continue;
       }
     }
     std::size_t eq = line.find('=');
     if (!inSection || eq == std::string_view::npos) continue;
-    entries_.push_back(
-        {section, std::string(Trim(line.substr(0, eq))), std::string(Trim(line.substr(eq + 1)))});
+    entries_.push_back({section, std::string(TrimBlanks(line.substr(0, eq))),
+                        std::string(TrimBlanks(line.substr(eq + 1)))});
   }
 }
 

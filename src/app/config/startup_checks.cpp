@@ -81,12 +81,6 @@ void AddValueWarnings(const TIniReader& ini, std::vector<std::string>& warnings)
   }
 }
 
-// Name made absolute against Cwd when it is relative.
-std::string Absolute(const std::string& name, const std::string& cwd) {
-  if (name.empty() || name[0] == '/') return name;
-  return cwd + (!cwd.empty() && cwd.back() == '/' ? "" : "/") + name;
-}
-
 }  // namespace
 
 std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
@@ -121,7 +115,7 @@ std::string CatalogueProblem(const std::string& path, const std::string& cwd,
     return Complaint(path, "longer than 255 characters", setting, iniPath);
   // The messages name the file that was looked at, so a relative name shows
   // where it was looked for.
-  const std::string file = Absolute(path, cwd);
+  const std::string file = AbsolutePath(path, cwd);
   // Without O_NONBLOCK a FIFO would wait here for a writer, where no key helps.
   int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return Complaint(file, std::strerror(errno), setting, iniPath);
@@ -149,7 +143,7 @@ std::string CatalogueProblem(const std::string& path, const std::string& cwd,
 std::string HostDirProblem(const std::string& dir, const std::string& cwd,
                            const std::string& setting, const std::string& iniPath,
                            std::string& absolute) {
-  absolute = Absolute(dir, cwd);
+  absolute = AbsolutePath(dir, cwd);
   if (dir.size() > ShortString::kMaxLength)
     return Complaint(dir, "longer than 255 characters", setting, iniPath);
   if (absolute.size() > ShortString::kMaxLength)
