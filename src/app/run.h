@@ -15,7 +15,7 @@ class TRunScope;
 // set-up to the last screen, on a console opened on Scope (which main holds
 // and which gives the terminal back when it ends). Returns how the run ended; throws
 // IoError when a checked file operation fails.
-TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options);
+[[nodiscard]] TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options);
 
 // The status a run that ended with Outcome exits with: kExitError after an
 // error, what the postings give once they ran, kExitDone otherwise.

@@ -200,7 +200,7 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
                   std::string(29, ' '));
     Keys(kDown + "\r");  // Enter on any line posts
   });
-  ConfirmAndPost();
+  EXPECT_EQ(ConfirmAndPost(), TRunOutcome::kPosted);
   ::unsetenv("XDG_STATE_HOME");
   std::filesystem::current_path(cwd);
   EXPECT_EQ(dir_.Get("host/calls.log"), "  file1_baseidx = 7\n  file1_baseidx = 65535\n");

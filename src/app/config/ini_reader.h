@@ -64,10 +64,10 @@ inline constexpr std::size_t kMaxIniSize = 1024 * 1024;
 // without blocking, so a FIFO or device is refused at once instead of hanging;
 // it must be a regular file of at most kMaxIniSize bytes. False with a short
 // reason in Error ("No such file or directory", "is a directory", ...).
-bool LoadIniText(const std::string& fileName, std::string& text, std::string& error);
+[[nodiscard]] bool LoadIniText(const std::string& fileName, std::string& text, std::string& error);
 
 // True when Text is an optional sign followed by decimal digits whose value
 // fits in a signed 32-bit integer; the value goes to Value.
-bool ParseWholeNumber(std::string_view text, std::int32_t& value);
+[[nodiscard]] bool ParseWholeNumber(std::string_view text, std::int32_t& value);
 
 }  // namespace corvix

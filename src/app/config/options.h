@@ -37,7 +37,7 @@ struct TOptionsRec {
 // program's name) when the command line cannot be read as one run: an unknown
 // option, a missing value, an option given twice or not belonging to the run
 // asked for, a second message file. Empty when the command line is good.
-std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options);
+[[nodiscard]] std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options);
 
 // Prints "corvixmass: MESSAGE" and the pointer to --help on standard error
 // and returns kExitMisuse.

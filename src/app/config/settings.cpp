@@ -146,7 +146,7 @@ std::int32_t SettingInteger(const TIniReader& ini, const char* section, const ch
   std::string value;
   std::int32_t n = 0, fallback = 0;
   if (setting == nullptr) return 0;
-  ParseWholeNumber(setting->Default, fallback);
+  (void)ParseWholeNumber(setting->Default, fallback);  // the table's defaults are numbers
   if (!ini.ReadFull(section, key, value) || !ParseWholeNumber(value, n)) return fallback;
   if (setting->KeepsOutOfRange || SettingValueProblem(*setting, value).empty()) return n;
   return fallback;

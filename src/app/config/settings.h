@@ -45,7 +45,7 @@ const TSettingRec* FindSetting(std::string_view section, std::string_view key);
 // explicit"); empty when it can. This is the one place a value is judged:
 // the session, which then uses the default, and --check, which warns, both
 // ask here.
-std::string SettingValueProblem(const TSettingRec& setting, std::string_view value);
+[[nodiscard]] std::string SettingValueProblem(const TSettingRec& setting, std::string_view value);
 
 // What the session takes for Setting from Ini: the value as written (quotes
 // stripped) when it is good, otherwise the default (empty for a choice with

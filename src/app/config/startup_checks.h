@@ -14,7 +14,7 @@ struct TOptionsRec;
 
 // The message when standard input or output is not a terminal; empty when
 // both are.
-std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal);
+[[nodiscard]] std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal);
 
 // "utf8" when the first of LC_ALL, LC_CTYPE and LANG that is set (and not
 // empty) names UTF-8 as its character set, else "cp437". Null means unset.
@@ -30,15 +30,15 @@ void ReadConfiguration();
 // relative name counts from Cwd) is not a regular readable file of at most
 // 65,536 records; empty when it is, with its whole records in Records. The
 // file is opened without blocking.
-std::string CatalogueProblem(const std::string& path, const std::string& cwd,
-                             const std::string& setting, const std::string& iniPath,
-                             std::int64_t& records);
+[[nodiscard]] std::string CatalogueProblem(const std::string& path, const std::string& cwd,
+                                           const std::string& setting, const std::string& iniPath,
+                                           std::int64_t& records);
 
 // The message when the host directory Dir (made absolute against Cwd, the
 // result in Absolute) is not a writable directory of at most 255 characters.
-std::string HostDirProblem(const std::string& dir, const std::string& cwd,
-                           const std::string& setting, const std::string& iniPath,
-                           std::string& absolute);
+[[nodiscard]] std::string HostDirProblem(const std::string& dir, const std::string& cwd,
+                                         const std::string& setting, const std::string& iniPath,
+                                         std::string& absolute);
 
 // A warning when the host utility is missing from HostDir or not executable;
 // empty when it is there. The run goes on either way.
@@ -77,6 +77,6 @@ void RequestTerminalSize(int fd);
 // Prints what it has to (problems to standard error, the --check report to
 // standard output) and returns the exit status, or -1 to go on with the run.
 // Finds the configuration file (Session.IniPath) the run reads.
-int CheckBeforeStart(const TOptionsRec& options);
+[[nodiscard]] int CheckBeforeStart(const TOptionsRec& options);
 
 }  // namespace corvix

@@ -46,6 +46,6 @@ void KeepLastMarks(const TBar& list);
 // given with --select is marked before the first run. Left either way with a
 // base marked, the marks are kept (KeepLastMarks), so that neither an Escape
 // nor anything that ends the run later loses them.
-bool SelectBases(TBar& list);
+[[nodiscard]] bool SelectBases(TBar& list);
 
 }  // namespace corvix

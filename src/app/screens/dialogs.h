@@ -24,6 +24,6 @@ void DrawFrame(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y
 // Lets the operator choose a file from the disk, starting in StartDir. Returns
 // the full path (directory + name), or "" when left with Escape. The working
 // directory and the screen under the dialog are as they were on return.
-ShortString OpenFileDialog(const ShortString& title, const ShortString& startDir);
+[[nodiscard]] ShortString OpenFileDialog(const ShortString& title, const ShortString& startDir);
 
 }  // namespace corvix

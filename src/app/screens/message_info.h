@@ -22,13 +22,13 @@ void EditMessageInfo();
 // Lists the marked bases beside the " Message " box (the message file, its
 // length, From, To and Subject). Escape: kLeft, nothing posted. Enter posts
 // to every marked base in list order: PostMarkedBases' outcome.
-TRunOutcome ConfirmAndPost();
+[[nodiscard]] TRunOutcome ConfirmAndPost();
 
 // Posts to every marked base of the session's base list with the progress
 // box on screen, the results going to Session.Posted: kPosted. A job that
 // cannot be posted as asked (see CheckPostingJob) posts nothing: a notice
 // says why, kError.
-TRunOutcome PostMarkedBases();
+[[nodiscard]] TRunOutcome PostMarkedBases();
 
 // The " Message " box at columns 56-79, rows 2-9, left on screen.
 void DrawMessageDetails();
