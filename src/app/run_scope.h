@@ -16,7 +16,7 @@ class TBar;
 // base list, leaves the program's screen and restores the terminal.
 class TRunScope {
  public:
-  TRunScope();
+  TRunScope();   // becomes the current scope for the signal path
   ~TRunScope();  // Close, clearing the screen first when an exception unwinds
   TRunScope(const TRunScope&) = delete;
   TRunScope& operator=(const TRunScope&) = delete;
@@ -31,6 +31,7 @@ class TRunScope {
  private:
   std::unique_ptr<TConsole> console_;
   std::unique_ptr<TBar> baseList_;
+  TRunScope* previous_;  // the scope this one covers, current again when it ends
 };
 
 }  // namespace corvix

@@ -63,7 +63,7 @@ class TPrintedProgress : public TPostingObserver {
   void BaseStarting(int n, int m, const TPostedRec& base) override {
     if (quiet_) return;
     std::printf("[%d/%d] posting to base %s (%s)\n", n, m, base.BaseNumber.Str().c_str(),
-                EchoTagOfLine(base.Line).c_str());
+                ShownText(EchoTagOfLine(base.Line), false).c_str());
     std::fflush(stdout);
   }
   void LogProblem(const std::string& text) override {

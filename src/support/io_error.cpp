@@ -11,6 +11,11 @@ IoError::IoError(std::string fileName, int errorNumber)
       fileName_(std::move(fileName)),
       errno_(errorNumber) {}
 
+IoError::IoError(std::string fileName, int errorNumber, const std::string& reason)
+    : std::runtime_error(fileName + ": " + reason),
+      fileName_(std::move(fileName)),
+      errno_(errorNumber) {}
+
 void ThrowIoError(const std::string& fileName) {
   int e = errno;
   throw IoError(fileName, e != 0 ? e : EIO);

@@ -14,6 +14,9 @@ namespace corvix {
 class IoError : public std::runtime_error {
  public:
   IoError(std::string fileName, int errorNumber);
+  // The report says Reason instead of the text of ErrorNumber, for a failure
+  // the system's message would not explain ("file: Reason").
+  IoError(std::string fileName, int errorNumber, const std::string& reason);
   const std::string& FileName() const noexcept { return fileName_; }
   int Errno() const noexcept { return errno_; }
 
@@ -21,6 +24,9 @@ class IoError : public std::runtime_error {
   std::string fileName_;
   int errno_;
 };
+
+// The reason given for a FIFO, device or socket where a file is read or written.
+inline constexpr char kNotRegularFile[] = "not a regular file (a FIFO, device or socket)";
 
 // Throws IoError for FileName with the current errno (or EIO when errno is 0).
 [[noreturn]] void ThrowIoError(const std::string& fileName);

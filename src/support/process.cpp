@@ -1,15 +1,122 @@
-// RunShell: fork, exec /bin/sh -c, wait. The parent ignores SIGINT and SIGQUIT
-// while the child runs, so that Ctrl-C in the child does not end the program.
+// The spawn core: posix_spawn for a child that needs nothing but its
+// descriptors, group and directory set up; a fork that holds the child back
+// for one that must wait for the terminal. RunShell waits on top of it.
 #include "support/process.h"
 
-#include <sys/types.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 
+extern char** environ;
+
 namespace corvix {
+
+void TFd::Reset(int fd) noexcept {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
+namespace {
+
+// Signals whose actions the program sets for itself; the child starts with
+// the defaults (an ignored signal would stay ignored across exec).
+constexpr int kResetSignals[] = {SIGINT,  SIGQUIT, SIGTERM,  SIGHUP,  SIGPIPE, SIGTSTP, SIGTTIN,
+                                 SIGTTOU, SIGCHLD, SIGWINCH, SIGCONT, SIGALRM, SIGUSR1, SIGUSR2};
+
+void ResetSignalsInChild() {
+  for (int sig : kResetSignals) std::signal(sig, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+pid_t Spawn(const TSpawnRec& how) {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawnattr_init(&attr);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  if (how.OwnGroup) {
+    flags |= POSIX_SPAWN_SETPGROUP;
+    ::posix_spawnattr_setpgroup(&attr, 0);
+  }
+  ::posix_spawnattr_setflags(&attr, flags);
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kResetSignals) sigaddset(&set, sig);
+  ::posix_spawnattr_setsigdefault(&attr, &set);
+  sigemptyset(&set);
+  ::posix_spawnattr_setsigmask(&attr, &set);
+  if (how.StdinFd >= 0) ::posix_spawn_file_actions_adddup2(&actions, how.StdinFd, 0);
+  if (how.OutputFd >= 0) {
+    ::posix_spawn_file_actions_adddup2(&actions, how.OutputFd, 1);
+    ::posix_spawn_file_actions_adddup2(&actions, how.OutputFd, 2);
+  }
+  if (how.DirFd >= 0) ::posix_spawn_file_actions_addfchdir_np(&actions, how.DirFd);
+  char sh[] = "sh", dashC[] = "-c";
+  std::string cmd = how.Cmd;
+  char* argv[] = {sh, dashC, cmd.data(), nullptr};
+  pid_t pid = -1;
+  const int r = ::posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  ::posix_spawnattr_destroy(&attr);
+  if (r != 0) {
+    errno = r;
+    return -1;
+  }
+  return pid;
+}
+
+}  // namespace
+
+TChildRec SpawnChild(const TSpawnRec& how) {
+  TChildRec child;
+  if (!how.Hold) {
+    child.Pid = Spawn(how);
+    return child;
+  }
+  int gate[2];
+  if (::pipe2(gate, O_CLOEXEC) != 0) return child;
+  TFd gateRead(gate[0]);
+  child.Release.Reset(gate[1]);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (how.OwnGroup) ::setpgid(0, 0);
+    child.Release.Reset();
+    // Waits until the parent closes its end (or ends): read gives 0 then.
+    char byte;
+    while (::read(gateRead.Get(), &byte, 1) < 0 && errno == EINTR) {
+    }
+    ResetSignalsInChild();
+    if (how.StdinFd >= 0) ::dup2(how.StdinFd, 0);
+    if (how.OutputFd >= 0) {
+      ::dup2(how.OutputFd, 1);
+      ::dup2(how.OutputFd, 2);
+    }
+    if (how.DirFd >= 0 && ::fchdir(how.DirFd) != 0) ::_exit(127);
+    ::execl("/bin/sh", "sh", "-c", how.Cmd.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Both sides set the group, so it exists whichever runs first.
+  if (pid > 0 && how.OwnGroup) ::setpgid(pid, pid);
+  if (pid < 0) child.Release.Reset();
+  child.Pid = pid;
+  return child;
+}
+
+void ReleaseChild(TChildRec& child) { child.Release.Reset(); }
+
+int WaitChild(pid_t pid) {
+  int status = -1;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return status;
+}
 
 int RunShell(const std::string& cmd) {
   struct sigaction ignore {};
@@ -17,31 +124,12 @@ int RunShell(const std::string& cmd) {
   sigemptyset(&ignore.sa_mask);
   struct sigaction oldInt {
   }, oldQuit{};
-  sigaction(SIGINT, &ignore, &oldInt);
-  sigaction(SIGQUIT, &ignore, &oldQuit);
-
-  int status = -1;
-  pid_t pid = fork();
-  if (pid == 0) {
-    struct sigaction dflt {};
-    dflt.sa_handler = SIG_DFL;
-    sigemptyset(&dflt.sa_mask);
-    sigaction(SIGINT, &dflt, nullptr);
-    sigaction(SIGQUIT, &dflt, nullptr);
-    execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  if (pid > 0) {
-    while (waitpid(pid, &status, 0) < 0) {
-      if (errno != EINTR) {
-        status = -1;
-        break;
-      }
-    }
-  }
-
-  sigaction(SIGINT, &oldInt, nullptr);
-  sigaction(SIGQUIT, &oldQuit, nullptr);
+  ::sigaction(SIGINT, &ignore, &oldInt);
+  ::sigaction(SIGQUIT, &ignore, &oldQuit);
+  const TChildRec child = SpawnChild({cmd});
+  const int status = child.Pid > 0 ? WaitChild(child.Pid) : -1;
+  ::sigaction(SIGINT, &oldInt, nullptr);
+  ::sigaction(SIGQUIT, &oldQuit, nullptr);
   return status;
 }
 

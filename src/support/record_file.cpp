@@ -51,14 +51,28 @@ TFileRec::TFileRec(const ShortString& fileName, std::int32_t recSize, int openFl
 }
 
 TFileRec TFileRec::OpenReadOnly(const ShortString& fileName, std::int32_t recSize) {
-  return TFileRec(fileName, recSize, O_RDONLY);
+  // Without O_NONBLOCK a FIFO put in the file's place would wait for a
+  // writer, where no key helps.
+  return TFileRec(fileName, recSize, O_RDONLY | O_NONBLOCK);
 }
 
 TFileRec::~TFileRec() { Close(); }
 
 void TFileRec::Open(int flags) {
-  fd_ = open(FileName.Str().c_str(), flags, 0666);
+  fd_ = open(FileName.Str().c_str(), flags | O_CLOEXEC, 0666);
   if (fd_ < 0) ThrowIoError(FileName.Str());
+  // Records are read from a regular file only: a device or FIFO has no
+  // records to seek to, and /dev/zero would never end.
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) {
+    const int e = errno;
+    Close();
+    throw IoError(FileName.Str(), e);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    Close();
+    throw IoError(FileName.Str(), EINVAL, kNotRegularFile);
+  }
 }
 
 void TFileRec::Close() {

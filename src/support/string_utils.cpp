@@ -546,4 +546,56 @@ std::uint8_t SplitAtSpace(ShortString& s, ShortString& rest, std::uint8_t width)
   return 0;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character starting Text, or 0.
+std::size_t Utf8Length(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const std::size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+  if (n == 0 || text.size() < n) return 0;
+  for (std::size_t i = 1; i < n; ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+}  // namespace
+
+std::string ShownText(std::string_view text, bool utf8) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 32 || c == 127 || (!utf8 && c >= 0x80 && c <= 0x9F)) {
+      out += '?';
+      ++i;
+    } else if (!utf8 || c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+    } else {
+      // A character whole; a broken sequence or a C1 control (U+0080-U+009F,
+      // C2 80-9F) is one '?'.
+      const std::size_t n = Utf8Length(text.substr(i));
+      const bool c1 = n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+      if (n == 0 || c1)
+        out += '?';
+      else
+        out.append(text.substr(i, n));
+      i += n == 0 ? 1 : n;
+    }
+  }
+  return out;
+}
+
+std::string_view CutText(std::string_view text, std::size_t max, bool utf8) {
+  if (text.size() <= max) return text;
+  std::size_t end = max;
+  // Back to the start of the character that would be split.
+  if (utf8)
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
 }  // namespace corvix

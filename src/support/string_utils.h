@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "support/short_string.h"
@@ -144,5 +145,15 @@ ShortString JustifyLine(const ShortString& line, std::uint8_t width);
 // Cuts S at its last space before column Width: S keeps what lies before the
 // space, Rest gets what follows it; returns the space's position or 0.
 std::uint8_t SplitAtSpace(ShortString& s, ShortString& rest, std::uint8_t width);
+
+// Text as it may go to a terminal or a log line: control bytes (below 32,
+// 127, ESC among them) and the C1 controls become '?' - the bytes 128-159
+// when Utf8 is false, the characters U+0080-U+009F and every byte of a
+// broken UTF-8 sequence when it is true.
+std::string ShownText(std::string_view text, bool utf8);
+
+// The longest start of Text of at most Max bytes that does not split a UTF-8
+// character when Utf8 is true.
+std::string_view CutText(std::string_view text, std::size_t max, bool utf8);
 
 }  // namespace corvix

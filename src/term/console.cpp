@@ -168,7 +168,13 @@ void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortStrin
   Screen->WriteXY(X, Y, Attr, Text);
 }
 
-void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text) {
+namespace {
+bool gCodesWait = true;  // false while WriteXYPipe draws a row that must not wait
+}  // namespace
+
+void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text,
+                 bool Waits) {
+  gCodesWait = Waits;
   const std::uint8_t savedAttr = Screen->TextAttr;
   const std::uint8_t savedX = WhereX();
   const std::uint8_t savedY = WhereY();
@@ -199,6 +205,7 @@ void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortS
     }
   }
 
+  gCodesWait = true;
   SetTextAttr(savedAttr);
   GotoXY(savedX, savedY);
 }
@@ -252,46 +259,81 @@ void RestoreScreen(const TConsoleImageRec& Image) { Screen->PutScreenImage(Image
 
 void (*HelpKeyHook)() = nullptr;
 
-std::uint8_t ReadKey() {
-  for (;;) {
-    const std::uint8_t key = Keyboard->ReadKey();
-    const bool scanCode = gAfterExtendedPrefix;
-    gAfterExtendedPrefix = !scanCode && key == kKeyExtended;
-    // While the terminal is too small nothing is shown, so no key may act on
-    // the hidden screen (an extended key's code is dropped with its 0).
-    const bool hidden = Screen != nullptr && Screen->Hidden;
-    if (scanCode) {
-      if (hidden) continue;
-      return key;
-    }
-    // Ctrl-L draws the screen again wherever a key is read, and Ctrl-Z
-    // suspends the program as it would a cooked terminal's job; no screen
-    // takes either as a key (line input takes no control characters).
-    if (key == kKeyCtrlL) {
-      RefreshScreen();
-      continue;
-    }
-    if (key == kKeyCtrlZ) {
-      // Only where the terminal comes back on the stop; the handler stops the
-      // process and the resume repaints before the next key wait.
-      if (TerminalRestoreArmed()) ::raise(SIGTSTP);
-      continue;
-    }
-    if (hidden) continue;
-    // An extended key's code is queued behind its 0, so F1 is seen whole
-    // here without taking the code of any other key away from the caller.
-    if (gAfterExtendedPrefix && HelpKeyHook != nullptr && Keyboard->KeyRead != Keyboard->KeyWrite &&
-        Keyboard->KeyBuf[static_cast<std::size_t>(Keyboard->KeyRead)] == kScanF1) {
-      Keyboard->PopKey();
-      gAfterExtendedPrefix = false;
-      HelpKeyHook();
-      continue;
-    }
-    return key;
+namespace {
+
+// Takes the next key byte (waiting when none is queued) and serves it when
+// it is one the console handles itself: Ctrl-L, Ctrl-Z, F1 where a screen
+// has help, any key while the screen is hidden. True with Key set when the
+// byte is for the caller.
+bool NextKey(std::uint8_t& Key) {
+  const std::uint8_t key = Keyboard->ReadKey();
+  const bool scanCode = gAfterExtendedPrefix;
+  gAfterExtendedPrefix = !scanCode && key == kKeyExtended;
+  // While the terminal is too small nothing is shown, so no key may act on
+  // the hidden screen (an extended key's code is dropped with its 0).
+  const bool hidden = Screen != nullptr && Screen->Hidden;
+  if (scanCode) {
+    Key = key;
+    return !hidden;
   }
+  // Ctrl-L draws the screen again wherever a key is read, and Ctrl-Z
+  // suspends the program as it would a cooked terminal's job; no screen
+  // takes either as a key (line input takes no control characters).
+  if (key == kKeyCtrlL) {
+    RefreshScreen();
+    return false;
+  }
+  if (key == kKeyCtrlZ) {
+    // Only where the terminal comes back on the stop; the handler stops the
+    // process and the resume repaints before the next key wait.
+    if (TerminalRestoreArmed()) ::raise(SIGTSTP);
+    return false;
+  }
+  if (hidden) return false;
+  // An extended key's code is queued behind its 0, so F1 is seen whole
+  // here without taking the code of any other key away from the caller.
+  if (gAfterExtendedPrefix && HelpKeyHook != nullptr && Keyboard->KeyRead != Keyboard->KeyWrite &&
+      Keyboard->KeyBuf[static_cast<std::size_t>(Keyboard->KeyRead)] == kScanF1) {
+    Keyboard->PopKey();
+    gAfterExtendedPrefix = false;
+    HelpKeyHook();
+    return false;
+  }
+  Key = key;
+  return true;
 }
 
-bool KeyPressed() { return Keyboard->KeyPressed(); }
+}  // namespace
+
+std::uint8_t ReadKey() {
+  std::uint8_t key = 0;
+  while (!NextKey(key)) {
+  }
+  return key;
+}
+
+bool KeyPressed() {
+  // The keys NextKey serves itself are served here too, so that once this
+  // says a key waits, ReadKey returns it at once.
+  while (Keyboard->KeyPressed()) {
+    if (Keyboard->KeyRead == Keyboard->KeyWrite) return true;  // the input has ended
+    const auto at = static_cast<std::size_t>(Keyboard->KeyRead);
+    const std::uint8_t key = Keyboard->KeyBuf[at];
+    const bool hidden = Screen != nullptr && Screen->Hidden;
+    bool served = hidden;
+    if (!gAfterExtendedPrefix) {
+      const std::size_t next = (at + 1) % TInput::kKeyBufSize;
+      served = served || key == kKeyCtrlL || key == kKeyCtrlZ ||
+               (key == kKeyExtended && HelpKeyHook != nullptr &&
+                static_cast<std::int32_t>(next) != Keyboard->KeyWrite &&
+                Keyboard->KeyBuf[next] == kScanF1);
+    }
+    if (!served) return true;
+    std::uint8_t unused = 0;
+    NextKey(unused);
+  }
+  return false;
+}
 
 bool KeyWait(std::int32_t Ms) { return Keyboard->KeyWait(Ms); }
 
@@ -319,6 +361,8 @@ bool DisplayCode(const ShortString& Code) {
   if (Code.size() != 2) return false;
   const char family = Code[0];
   const char which = Code[1];
+  if (!gCodesWait && (family == 'D' || (family == 'P' && (which == 'M' || which == 'A'))))
+    return true;
   switch (family) {
     case 'B':
       if (which == 'E') {

@@ -78,8 +78,11 @@ inline constexpr const char* kDefaultPausePrompt = "Press a Key to continue...";
 // Text at (X, Y) in Attr, no codes interpreted; cursor and attribute restored.
 void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text);
 // Text at (X, Y) starting in Attr, obeying pipe colour codes and display codes;
-// cursor and attribute are restored afterwards.
-void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text);
+// cursor and attribute are restored afterwards. With Waits false (list rows,
+// drawn again at every move) the codes that pause or wait for a key (DE,
+// DM, DS, PM, PA) are swallowed without waiting.
+void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text,
+                 bool Waits = true);
 // WriteXYPipe at the cursor starting in attribute 7; the cursor returns.
 void WritePipe(const ShortString& Text);
 // Plain text at the cursor in the current attribute; the cursor advances.

@@ -109,6 +109,7 @@ void TInputLinux::FillInput() {
     const ssize_t n =
         read(InputFd, InBuf.data() + InWrite, static_cast<std::size_t>(kInBufSize - InWrite));
     if (n > 0) {
+      lastInputAt_ = std::chrono::steady_clock::now();
       InCount += static_cast<std::int32_t>(n);
       InWrite = (InWrite + static_cast<std::int32_t>(n)) % kInBufSize;
       return;
@@ -152,6 +153,18 @@ bool TInputLinux::DecodeKeys(std::int32_t ms) {
       return true;
     }
     const bool pending = Decoder.Pending();
+    // Inside a paste the silence since the last byte is measured: once it
+    // reaches the paste time-out the paste is over.
+    std::int32_t pasteLeft = -1;
+    if (!pending && Decoder.InPaste()) {
+      const auto rest = std::chrono::ceil<std::chrono::milliseconds>(
+          lastInputAt_ + std::chrono::milliseconds(kPasteTimeoutMs) - Clock::now());
+      if (rest.count() <= 0) {
+        Decoder.EndPaste();
+        continue;
+      }
+      pasteLeft = static_cast<std::int32_t>(rest.count());
+    }
     std::int32_t wait = ms < 0 ? -1 : 0;
     if (pending) {
       wait = EscapeDelayMs;
@@ -159,11 +172,13 @@ bool TInputLinux::DecodeKeys(std::int32_t ms) {
       const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
       wait = rest.count() > 0 ? static_cast<std::int32_t>(rest.count()) : 0;
     }
+    const bool pasteWait = pasteLeft >= 0 && (wait < 0 || wait > pasteLeft);
+    if (pasteWait) wait = pasteLeft;
     if (WaitForInput(wait)) {
       FillInput();
     } else if (pending) {
       Queue(Decoder.Pause());
-    } else {
+    } else if (!pasteWait) {
       return false;
     }
   }

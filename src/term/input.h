@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 
 #include "term/key_decoder.h"
@@ -40,6 +41,9 @@ class TInputLinux {
   static constexpr std::int32_t kDefaultEscapeDelayMs = 50;
   static constexpr std::int32_t kMinEscapeDelayMs = 10;
   static constexpr std::int32_t kMaxEscapeDelayMs = 1000;
+  // A bracketed paste whose end marker has not come after this much silence
+  // is over: what it delivered stays typed, and the keys act again.
+  static constexpr std::int32_t kPasteTimeoutMs = 500;
   // Ms when it lies in the range above, else the default.
   static constexpr std::int32_t EscapeDelayOrDefault(std::int32_t Ms) noexcept {
     return Ms >= kMinEscapeDelayMs && Ms <= kMaxEscapeDelayMs ? Ms : kDefaultEscapeDelayMs;
@@ -92,6 +96,8 @@ class TInputLinux {
   void Queue(const TKeyBytes& keys) noexcept;
   void FillInput();
   bool WaitForInput(std::int32_t ms);
+
+  std::chrono::steady_clock::time_point lastInputAt_{};  // when bytes last arrived
 };
 
 // The name the rest of the program uses.

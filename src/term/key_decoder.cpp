@@ -370,6 +370,13 @@ TKeyBytes TKeyDecoder::Feed(std::uint8_t b) noexcept {
   }
 }
 
+bool TKeyDecoder::InPaste() const noexcept { return home_ == kPaste; }
+
+void TKeyDecoder::EndPaste() noexcept {
+  home_ = kGround;
+  state_ = kGround;
+}
+
 TKeyBytes TKeyDecoder::Pause() noexcept {
   TKeyBytes out;
   if (state_ == kEsc) {

@@ -28,6 +28,11 @@ class TKeyDecoder {
   // True while a key has begun and its next byte is awaited; the caller then
   // waits at most the escape delay before it reports a Pause.
   bool Pending() const noexcept { return state_ != home_; }
+  // True inside a bracketed paste whose end marker has not come yet.
+  bool InPaste() const noexcept;
+  // The paste's end marker is not coming (the input has been silent too
+  // long): the paste is over where it stands, and the next byte is a key.
+  void EndPaste() noexcept;
   // Scan code of Alt + Ch; 0 when Ch has none.
   static std::uint8_t AltKey(char ch) noexcept;
 

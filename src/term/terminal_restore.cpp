@@ -38,6 +38,7 @@ std::terminate_handler gPreviousTerminate = nullptr;
 volatile std::sig_atomic_t gChild = 0;  // pid of the registered child, 0 when none
 volatile std::sig_atomic_t gChildGroup = 0;
 volatile std::sig_atomic_t gPending = 0;
+volatile std::sig_atomic_t gDefer = 0;  // DeferEndingSignals
 std::atomic<int> gEvents{0};
 // A pipe the handlers write a byte into with each event, so that a wait that
 // began after the program last looked at gEvents still wakes up for it.
@@ -121,8 +122,25 @@ void RaiseByDefault(int sig) {
   ::_exit(128 + sig);  // not reached: the default action of every signal here ends the process
 }
 
+// True for an INT or QUIT the terminal sent while the program's raw settings
+// (no signal keys) are on. The key was read while another group (the
+// editor's) held the terminal; the kernel may send its signal a moment late,
+// to the group in front by then, after raw mode was back. It was never
+// typed at the program, so it does not end it.
+bool StaleTypedSignal(int sig, const siginfo_t* info) {
+  if ((sig != SIGINT && sig != SIGQUIT) || info == nullptr || info->si_code != SI_KERNEL ||
+      gArmed == 0)
+    return false;
+  struct termios now {};
+  return ::tcgetattr(gTermFd, &now) == 0 && (now.c_lflag & ISIG) == 0;
+}
+
 extern "C" void OnEndingSignal(int sig, siginfo_t* info, void*) {
   const int savedErrno = errno;
+  if (StaleTypedSignal(sig, info)) {
+    errno = savedErrno;
+    return;
+  }
   const pid_t child = static_cast<pid_t>(gChild);
   if (child > 0 && IsIn(sig, std::begin(kPassedOn), std::end(kPassedOn))) {
     // Typed at the terminal while the child's group holds it, INT and QUIT
@@ -137,6 +155,12 @@ extern "C" void OnEndingSignal(int sig, siginfo_t* info, void*) {
       ::kill(target, SIGCONT);  // a stopped child could not act on it
       if (gPending == 0) gPending = sig;
     }
+    errno = savedErrno;
+    return;
+  }
+  if (child <= 0 && gDefer != 0 && (sig == SIGHUP || sig == SIGINT || sig == SIGTERM)) {
+    if (gPending == 0) gPending = sig;
+    PostEvent(0);
     errno = savedErrno;
     return;
   }
@@ -298,7 +322,7 @@ int TerminalEventFd() { return gEventRead; }
 
 void SetRunningChild(pid_t pid, bool processGroup) {
   gChildGroup = processGroup ? 1 : 0;
-  gPending = 0;
+  if (gDefer == 0) gPending = 0;
   gChild = pid;
 }
 
@@ -306,9 +330,17 @@ void ClearRunningChild() { gChild = 0; }
 
 int PendingEndSignal() { return gPending; }
 
+void DeferEndingSignals(bool on) { gDefer = on ? 1 : 0; }
+
+void (*BeforeEndingBySignal)() = nullptr;
+
 void EndByPendingSignal() {
   const int sig = gPending;
   if (sig == 0) return;
+  if (auto before = BeforeEndingBySignal; before != nullptr) {
+    BeforeEndingBySignal = nullptr;  // once, even if it ends up here again
+    before();
+  }
   gPending = 0;
   LeaveTerminal(true);
   DieBy(sig);

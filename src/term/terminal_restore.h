@@ -98,6 +98,18 @@ void EndByPendingSignal();
 // that signal. Returns at once when none is pending.
 void EndWithRunningChild();
 
+// While on, HUP, INT and TERM arriving when no child runs do not end the
+// program at once either: they are remembered as the pending signal and
+// wake the event pipe, so a wait returns and the flow ends the program with
+// EndByPendingSignal at a point of its choosing (after a posting is logged).
+void DeferEndingSignals(bool on);
+
+// Called by EndByPendingSignal in the program's own flow (never in a
+// handler), before the terminal is restored and the process ends by the
+// signal: the application gives the terminal back there and prints what the
+// operator must still learn (the posting summary). Set by the application.
+extern void (*BeforeEndingBySignal)();
+
 // How long a child may take to end after an ending signal was passed on.
 inline constexpr int kChildEndGraceMs = 3000;
 // Waits for Pid and returns its wait status (-1 on a wait error). Until an

@@ -303,7 +303,7 @@ void TBar::DrawRow(std::int32_t row, bool highlighted) {
   const ShortString& prefix = Marked(index) ? (highlighted ? BarMarkColor : NormalMarkColor)
                                             : (highlighted ? BarColor : NormalColor);
   WriteXYPipe(x_, RowAt(y_, row - Top), 7,
-              prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size()));
+              prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size()), false);
 }
 
 void TBar::DrawHighlight() {

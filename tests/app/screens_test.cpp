@@ -9,6 +9,7 @@
 #include "app/config/session.h"
 #include "app/screens/base_select.h"
 #include "app/screens/message_info.h"
+#include "support/io_error.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"
@@ -120,6 +121,20 @@ TEST_F(ScreensTest, BaseNamesOfColourCodesOnlyStillClearTheirRow) {
     Keys("\r");
   });
   EXPECT_TRUE(SelectBases(list));
+}
+
+TEST_F(ScreensTest, CatalogueOfMoreThan65536RecordsIsAnError) {
+  for (int records : {65536, 65537}) {  // sparse files of zero records
+    dir_.Put("mbases.dat", "");
+    ASSERT_EQ(::truncate((dir_ / "mbases.dat").c_str(), off_t{records} * kBaseRecSize), 0);
+    TBar list;
+    if (records > 65536) {
+      EXPECT_THROW(LoadBaseList(list, dir_ / "mbases.dat"), IoError);
+    } else {
+      LoadBaseList(list, dir_ / "mbases.dat");
+      EXPECT_EQ(list.ItemCount(), 65536);
+    }
+  }
 }
 
 TEST_F(ScreensTest, MessageFormComesBackUntilAFieldWasEdited) {

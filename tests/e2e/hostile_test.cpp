@@ -2,6 +2,7 @@
 // to break the program (hostile catalogues are tested on the test screen).
 // Each run must end the way a normal run ends (or with the notice meant for
 // it), with the terminal restored.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +100,18 @@ TEST_F(HostileTest, DelayBeyondThirtyTwoBitsFallsBackToTheDefault) {
   MarkAndPost(run, 0);
   ExpectCleanEnd(run);
   EXPECT_EQ(BaseOf(ReadFile(hostDir_ + "/received-1.ini")), "7");
+}
+
+TEST_F(HostileTest, CatalogueReplacedByAFifoAfterTheChecksEndsWithAnErrorNotAHang) {
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  const std::string catalogue = hostDir_ + "/mbases.dat";
+  ASSERT_EQ(::unlink(catalogue.c_str()), 0);
+  ASSERT_EQ(::mkfifo(catalogue.c_str(), 0600), 0);  // no writer will ever come
+  run.Send("n");
+  EXPECT_EQ(ExitCode(run.WaitExit()), 1);
+  EXPECT_NE(run.Raw().find(catalogue + ": is not a regular file"), std::string::npos);
+  EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
 }
 
 // ---- Odd names from the file-open dialog ----

@@ -111,6 +111,13 @@ PtySession::~PtySession() {
 }
 
 void PtySession::Send(std::string_view bytes) {
+  SendNow(bytes);
+  // Keys arrive one burst at a time, as typed: give the program a moment so
+  // that the next burst is not read as part of this one.
+  Settle(40, 2000);
+}
+
+void PtySession::SendNow(std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
@@ -118,9 +125,6 @@ void PtySession::Send(std::string_view bytes) {
     if (n <= 0) return;
     done += static_cast<std::size_t>(n);
   }
-  // Keys arrive one burst at a time, as typed: give the program a moment so
-  // that the next burst is not read as part of this one.
-  Settle(40, 2000);
 }
 
 void PtySession::SendEscape() {

@@ -28,6 +28,8 @@ class PtySession {
 
   // Sends bytes as typed keys.
   void Send(std::string_view bytes);
+  // Writes bytes at once, without waiting for the program to take them.
+  void SendNow(std::string_view bytes);
   // A lone Escape: the key followed by enough silence to tell it from a sequence.
   void SendEscape();
 

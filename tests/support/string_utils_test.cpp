@@ -264,4 +264,24 @@ TEST(TrimBlanks, DropsEveryBlankKindAtBothEndsOnly) {
 }
 
 }  // namespace
+TEST(ShownText, MasksControlsAndTheC1ControlsOfTheCharset) {
+  struct Row {
+    std::string_view In;
+    bool Utf8;
+    std::string_view Out;
+  } rows[] = {
+      {"a\x1b[2Jb\x7f\t", false, "a?[2Jb??"},
+      {"\x9b"
+       "31m\x80\xa0\x82",
+       false, "?31m?\xa0?"},  // C1 bytes; 0xA0 stays
+      {"\xc2\x9b"
+       "1m\xc3\xa9\x9b\xe2\x95",
+       true, "?1m\xc3\xa9???"},  // U+009B, broken bytes
+  };
+  for (const Row& r : rows) EXPECT_EQ(ShownText(r.In, r.Utf8), r.Out) << r.In;
+  EXPECT_EQ(CutText("abc\xc3\xa9", 4, true), "abc");
+  EXPECT_EQ(CutText("abc\xc3\xa9", 4, false), "abc\xc3");
+  EXPECT_EQ(CutText("abc", 4, true), "abc");
+}
+
 }  // namespace corvix

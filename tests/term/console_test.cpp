@@ -144,6 +144,31 @@ TEST_F(Console, PauseMessageCodeWritesThePromptThenWaits) {
   EXPECT_EQ(ReadKey(), 'z');  // only "k" was taken
 }
 
+TEST_F(Console, ListRowsSwallowTheCodesThatWait) {
+  Keys("x");
+  WriteXYPipe(1, 3, 7, "a|PAb|PMc|DSd|DEe|DMf|CR", false);
+  EXPECT_EQ(RowText(3).substr(0, 7), "abcdef ");
+  EXPECT_EQ(WhereY(), 1);     // CR still moved the cursor, which came back
+  EXPECT_EQ(ReadKey(), 'x');  // no key was taken
+}
+
+// KeyPressed serves Ctrl-L, Ctrl-Z and F1 itself: once it says a key waits,
+// ReadKey returns that key without waiting for another.
+TEST_F(Console, KeyPressedServesTheKeysReadKeyWouldServe) {
+  int helpShown = 0;
+  static int* shown = nullptr;
+  shown = &helpShown;
+  HelpKeyHook = [] { ++*shown; };
+  Keys("\x0c\x1aq");
+  Key(kScanF1);
+  Keys("\x0c");
+  EXPECT_TRUE(KeyPressed());
+  EXPECT_EQ(ReadKey(), 'q');
+  EXPECT_FALSE(KeyPressed());  // F1 and Ctrl-L served, nothing left
+  EXPECT_EQ(helpShown, 1);
+  HelpKeyHook = nullptr;
+}
+
 // ---- Saved screen ----
 
 TEST_F(Console, SaveAndRestoreCodesBringBackTheScreen) {

@@ -17,6 +17,8 @@ namespace corvix {
 inline constexpr std::int32_t kBaseRecSize = 768;
 inline constexpr std::int32_t kBaseNameOffset = 2;
 inline constexpr std::int32_t kEchoTagOffset = 585;
+// Base numbers are 16 bits: a catalogue never holds more records than this.
+inline constexpr std::int32_t kMaxBaseRecords = 65536;
 
 struct TCatalogueEntryRec {
   std::uint16_t Number = 0;

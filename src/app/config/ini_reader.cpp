@@ -31,6 +31,13 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+std::string ValueWithControlByte(const TIniReader& reader) {
+  for (const TIniReader::Entry& e : reader.Entries())
+    for (char c : e.Value)
+      if (static_cast<unsigned char>(c) < 32 || c == 127) return "[" + e.Section + "] " + e.Key;
+  return "";
+}
+
 bool ParseWholeNumber(std::string_view text, std::int32_t& value) {
   std::size_t i = 0;
   bool negative = false;

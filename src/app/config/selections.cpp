@@ -28,6 +28,8 @@ namespace {
 
 constexpr char kSelectionsSub[] = "selections/";
 constexpr std::size_t kMaxNameLength = 64;
+// Far beyond the 65,536 base numbers a selection can hold.
+constexpr std::size_t kMaxSelectionSize = 1024 * 1024;
 
 // The number 0..65535 written in Text (digits only), or -1.
 long BaseNumberOf(std::string_view text) {
@@ -79,12 +81,9 @@ bool SaveSelection(const std::string& name, const std::vector<std::string>& numb
   // Written beside the old file under a name no selection can have, then
   // renamed over it: a failed write leaves the old selection as it was.
   const std::string path = dir + name;
-  const std::string temp = dir + "." + name + ".new";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    error = temp + ": " + std::strerror(errno);
-    return false;
-  }
+  std::string temp;
+  const int fd = CreateStateTemp(dir, name, temp, error);
+  if (fd < 0) return false;
   try {
     WriteAndClose(fd, temp, text);
   } catch (const IoError& e) {
@@ -109,9 +108,11 @@ bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, s
     return false;
   }
   const std::string path = StateDirPath() + kSelectionsSub + name;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A FIFO there would hang the run, /dev/zero would fill the memory: only
+  // a regular file of sensible size is read.
+  const int fd = OpenStateFile(path, O_RDONLY, kMaxSelectionSize, error);
   if (fd < 0) {
-    error = "selection \"" + name + "\": " + std::strerror(errno) + " (" + path + ")";
+    error = "selection \"" + name + "\": " + error;
     return false;
   }
   std::string text;
@@ -119,7 +120,7 @@ bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, s
   for (;;) {
     const std::size_t n = ReadFully(fd, buf, sizeof buf);
     text.append(buf, n);
-    if (n < sizeof buf) break;
+    if (n < sizeof buf || text.size() > kMaxSelectionSize) break;
   }
   const int readErrno = errno;
   ::close(fd);

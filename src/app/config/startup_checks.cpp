@@ -238,6 +238,11 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   else
     f.Report.push_back(std::string("charset: ") + DefaultCharset() + " (not set: from the locale)");
   AddValueWarnings(ini, f.Warnings);
+  if (const std::string key = ValueWithControlByte(ini); !key.empty()) {
+    f.Problem = "corvixmass: " + Shown(key) + " in " + iniPath +
+                " holds a control character; values may hold only printable characters";
+    return f;
+  }
   std::string source;
   const std::string editor = EditorCommand(SettingText(ini, "main", "editor"),
                                            std::getenv("VISUAL"), std::getenv("EDITOR"), source);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include "support/process.h"
 #include "term/console.h"
 #include "term/terminal_restore.h"
 
@@ -41,36 +42,50 @@ void StopWithChild(int termFd, pid_t child) {
 
 }  // namespace
 
+namespace {
+
+// Runs Step with SIGTTOU blocked: the terminal's settings and screen are
+// changed while another group holds it in front.
+template <typename Step>
+void InBackground(Step step) {
+  sigset_t ttou, old;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  ::sigprocmask(SIG_BLOCK, &ttou, &old);
+  step();
+  ::sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+}  // namespace
+
 int RunChildCommand(const std::string& cmd) {
-  if (Screen != nullptr) Screen->SuspendRaw();
   const int termFd = Screen != nullptr ? Screen->TermFd : STDIN_FILENO;
   // The child gets a process group of its own, in the terminal's foreground
   // when the program has it: keys typed there (Ctrl-C, Ctrl-Z) act on the
   // child alone, and a signal passed on reaches everything the shell started.
   const bool foreground = ::tcgetpgrp(termFd) == ::getpgrp();
   // The ending signals wait until the child is registered, so none of them
-  // can end the program between the fork and the registration.
+  // can end the program between the spawn and the registration.
   sigset_t ending, old;
   sigemptyset(&ending);
   for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&ending, sig);
   ::sigprocmask(SIG_BLOCK, &ending, &old);
-  int status = -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setpgid(0, 0);
-    if (foreground) GiveTerminal(termFd, ::getpid());
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGQUIT, SIG_DFL);
-    ::sigprocmask(SIG_SETMASK, &old, nullptr);
-    ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  TChildRec child = SpawnChild({cmd, true, -1, -1, -1, true});
+  const pid_t pid = child.Pid;
   if (pid > 0) {
-    ::setpgid(pid, pid);  // also here, so both orders of the race agree
-    if (foreground) GiveTerminal(termFd, pid);
     SetRunningChild(pid, true);
+    // The child's group holds the terminal before the terminal leaves raw
+    // mode: a key typed from here on (Ctrl-C, Ctrl-\) can only signal the
+    // child, never the program. The child runs its command once the
+    // terminal is ready for it.
+    if (foreground) GiveTerminal(termFd, pid);
   }
+  InBackground([] {
+    if (Screen != nullptr) Screen->SuspendRaw();
+  });
+  ReleaseChild(child);
   ::sigprocmask(SIG_SETMASK, &old, nullptr);
+  int status = -1;
   while (pid > 0) {
     const pid_t r = ::waitpid(pid, &status, WUNTRACED);
     if (r == pid && WIFSTOPPED(status)) {
@@ -87,12 +102,15 @@ int RunChildCommand(const std::string& cmd) {
       break;
     }
   }
-  if (pid > 0) {
-    ClearRunningChild();
-    if (foreground) GiveTerminal(termFd, ::getpgrp());
-    EndByPendingSignal();
-  }
-  if (Screen != nullptr) Screen->ResumeRaw();
+  if (pid > 0) ClearRunningChild();
+  // Raw mode comes back while the child's (now empty) group is still in
+  // front, and only then does the program's own group take the terminal:
+  // a key typed in between is a key, not a signal.
+  InBackground([&] {
+    if (Screen != nullptr && PendingEndSignal() == 0) Screen->ResumeRaw();
+    if (pid > 0 && foreground) GiveTerminal(termFd, ::getpgrp());
+  });
+  EndByPendingSignal();
   return status;
 }
 

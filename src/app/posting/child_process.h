@@ -6,8 +6,11 @@
 
 namespace corvix {
 
-// Flushes pending screen output, puts the terminal's original settings back,
-// runs Cmd through /bin/sh -c and waits for it, then re-enters raw mode.
+// Runs Cmd through /bin/sh -c on the terminal and waits for it. The child's
+// process group is put in front of the terminal first, then the terminal's
+// original settings come back (pending screen output flushed) and the child
+// runs; when it ends, raw mode comes back before the program's own group is
+// in front again. So no key typed around the hand-over signals the program.
 // HUP, INT, QUIT or TERM sent to the program meanwhile is passed on to the
 // child, which is waited for (a bounded time), and then ends the program.
 // Returns the wait status (-1 when the child could not be started).

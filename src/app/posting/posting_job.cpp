@@ -15,6 +15,7 @@
 #include "app/posting/posting_log.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
+#include "support/process.h"
 #include "support/string_utils.h"
 #include "term/terminal_restore.h"
 
@@ -130,34 +131,63 @@ std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
   return "";
 }
 
+namespace {
+
+// How often a busy host directory is tried again; keys and terminal events
+// wake the wait sooner.
+constexpr int kLockRetryMs = 50;
+
+// Polls the watch's descriptors up to Ms milliseconds.
+void WaitForWatch(TUtilityWatch& watch, int ms) {
+  pollfd wake[2];
+  nfds_t count = 0;
+  for (int fd : {watch.WakeFd(), watch.EventFd()})
+    if (fd >= 0) wake[count++] = {fd, POLLIN, 0};
+  ::poll(wake, count, ms);
+}
+
+// Takes the lock on the host directory. While another posting holds it the
+// watch is told and keeps serving the operator; false when a stop or an
+// ending signal came first.
+bool LockHostDir(int dirFd, const std::string& hostDir, TUtilityWatch& watch) {
+  bool told = false;
+  for (;;) {
+    if (::flock(dirFd, LOCK_EX | LOCK_NB) == 0) break;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) throw IoError(hostDir, errno);
+    if (!told) watch.LockWait(told = true);
+    if (watch.CheckStop() != TStopRequest::kNone || PendingEndSignal() != 0) {
+      watch.LockWait(false);
+      return false;
+    }
+    WaitForWatch(watch, kLockRetryMs);
+  }
+  if (told) watch.LockWait(false);
+  return true;
+}
+
+}  // namespace
+
 TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumber,
                           TUtilityWatch& watch) {
   // The lock is taken on the host directory itself, not on the job file: two
   // operators posting through one host directory take turns from the job
   // file to the utility's end, and a utility that locks its own job file
   // cannot deadlock against us.
-  int dirFd = ::open(job.HostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) ThrowIoError(job.HostDir);
-  while (::flock(dirFd, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    int e = errno;
-    ::close(dirFd);
-    throw IoError(job.HostDir, e);
-  }
+  TFd dir(::open(job.HostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.Valid()) ThrowIoError(job.HostDir);
   TUtilityRunRec run;
-  try {
-    WriteJobFile(dirFd, job.HostDir,
-                 BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject}));
-    // The utility starts in the very directory that was locked and written.
-    // The shell finds and starts it as always, but in its own place ("exec"),
-    // so the child waited for and stopped is the utility itself.
-    run = RunUtility(std::string("exec ") + kUtilityCommand, dirFd, watch);
-  } catch (...) {
-    ::close(dirFd);
-    throw;
+  if (!LockHostDir(dir.Get(), job.HostDir, watch)) {
+    run.StoppedWaiting = true;
+    return run;
   }
-  ::close(dirFd);
-  return run;
+  const int dirFd = dir.Get();
+  WriteJobFile(dirFd, job.HostDir,
+               BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject}));
+  // The utility starts in the very directory that was locked and written.
+  // The shell finds and starts it as always, but in its own place ("exec"),
+  // so the child waited for and stopped is the utility itself.
+  return RunUtility(std::string("exec ") + kUtilityCommand, dirFd, watch);
 }
 
 namespace {
@@ -171,11 +201,8 @@ TStopRequest Pause(std::int32_t ms, TPostingObserver& observer) {
     if (stop != TStopRequest::kNone) return stop;
     auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
     if (left <= 0) return stop;
-    pollfd wake[2];
-    nfds_t count = 0;
-    for (int fd : {observer.WakeFd(), observer.EventFd()})
-      if (fd >= 0) wake[count++] = {fd, POLLIN, 0};
-    ::poll(wake, count, static_cast<int>(left));
+    if (PendingEndSignal() != 0) return stop;
+    WaitForWatch(observer, static_cast<int>(left));
   }
 }
 
@@ -184,11 +211,18 @@ TStopRequest Pause(std::int32_t ms, TPostingObserver& observer) {
 void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
                    TPostingObserver& observer) {
   TPostingLog log;
+  // An ending signal lets the step under way finish and be logged; the loop
+  // then stops and the caller ends the process by it once the summary is out.
+  struct TDeferScope {
+    TDeferScope() { DeferEndingSignals(true); }
+    ~TDeferScope() { DeferEndingSignals(false); }
+  } defer;
   const int count = static_cast<int>(bases.size());
   for (int i = 0; i < count; ++i) {
     TPostedRec& base = bases[static_cast<std::size_t>(i)];
     observer.BaseStarting(i + 1, count, base);
     TUtilityRunRec run = PostToBase(job, base.BaseNumber, observer);
+    if (run.StoppedWaiting) break;
     base.Outcome = !run.Started  ? TPostOutcome::kNotStarted
                    : run.Stopped ? TPostOutcome::kStopped
                                  : TPostOutcome::kEnded;

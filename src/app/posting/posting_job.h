@@ -85,16 +85,18 @@ class TPostingObserver : public TUtilityWatch {
 };
 
 // The posting loop. Bases holds the marked bases in list order, each
-// kNotStarted; for each in turn: take the lock on the host directory, write
-// the job file, run the utility there and wait for it (the lock is released
-// when it ends), record its result in place and append it to the posting
-// log, then pause PostDelay milliseconds. A stop request (kAfterBase or kNow)
-// ends the loop after the current base; the bases not reached stay
-// kNotStarted. An ending signal received while a utility runs ends the loop
-// once that utility has ended and its result is logged; it stays pending
-// (PendingEndSignal) for the caller to end the process by. A job file
-// that cannot be written throws IoError, with the bases done so far recorded.
-// Call CheckPostingJob first.
+// kNotStarted; for each in turn: take the lock on the host directory
+// (waiting while another posting holds it, the observer told and asked for
+// stops meanwhile), write the job file, run the utility there and wait for
+// it (the lock is released when it ends), record its result in place and
+// append it to the posting log, then pause PostDelay milliseconds. A stop
+// request (kAfterBase or kNow) ends the loop after the current base, or
+// before it while its lock is awaited; the bases not reached stay
+// kNotStarted. HUP, INT and TERM are held back while the loop runs: the step
+// under way ends (a running utility is ended and its result logged), then
+// the loop stops there, the signal left pending (PendingEndSignal) for
+// the caller to end the process by once the summary is out. A job file that cannot be written
+// throws IoError, with the bases done so far recorded. Call CheckPostingJob first.
 void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
                    TPostingObserver& observer);
 

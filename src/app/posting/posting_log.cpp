@@ -11,16 +11,12 @@
 #include "app/config/state_dir.h"
 #include "app/posting/posting_summary.h"
 #include "support/fd_io.h"
+#include "support/string_utils.h"
 
 namespace corvix {
 namespace {
 
-std::string Printable(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-  return out;
-}
+std::string Printable(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
 
 }  // namespace
 
@@ -58,10 +54,16 @@ bool TPostingLog::Append(const std::string& entry, std::string& error) {
     }
     path_ = dir + "posted.log";
   }
-  int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  bool ok = fd >= 0 && WriteFully(fd, entry.data(), entry.size()) == entry.size();
+  // A FIFO, device or link planted in the log's place is refused, never
+  // waited on or written through.
+  const int fd = OpenStateFile(path_, O_WRONLY | O_APPEND | O_CREAT, 0, error);
+  if (fd < 0) {
+    failed_ = true;
+    return false;
+  }
+  bool ok = WriteFully(fd, entry.data(), entry.size(), 1000) == entry.size();
   int savedErrno = errno;
-  if (fd >= 0 && ::close(fd) != 0 && ok) {
+  if (::close(fd) != 0 && ok) {
     ok = false;
     savedErrno = errno;
   }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/config/catalogue.h"
+#include "support/string_utils.h"
 
 namespace corvix {
 
@@ -48,11 +49,16 @@ std::string PostingSummary(const std::vector<TPostedRec>& posted) {
     } else if (p.Outcome == TPostOutcome::kNotStarted) {
       ++notStarted;
     }
-    if (!PostedOk(p) && !p.LastLine.empty()) result += ": " + p.LastLine;
-    char line[600];
-    std::snprintf(line, sizeof line, "%5s  %-12s  %s\n", p.BaseNumber.Str().c_str(),
-                  EchoTagOfLine(p.Line).c_str(), result.c_str());
-    out += line;
+    const bool utf8 = Session.Utf8Terminal;
+    char head[40];
+    std::snprintf(head, sizeof head, "%5s  %-12s  ", ShownText(p.BaseNumber, false).c_str(),
+                  ShownText(EchoTagOfLine(p.Line), false).c_str());
+    std::string line = head + result;
+    // One line per base: a long last line of the utility is cut, and nothing
+    // in it can act on the terminal.
+    if (!PostedOk(p) && !p.LastLine.empty()) line += ": " + ShownText(p.LastLine, utf8);
+    out += CutText(line, kSummaryLineMax, utf8);
+    out += '\n';
   }
   // Only the counts that are not zero: "2 ok, 1 not started" rather than
   // bases never started counted among the failed.

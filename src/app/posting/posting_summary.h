@@ -2,6 +2,7 @@
 // log tell it, and the exit status the postings give.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,13 @@ namespace corvix {
 // "not started".
 std::string PostedResultText(const TPostedRec& base);
 
+// The longest line of the summary; a utility's long last line is cut to fit.
+inline constexpr std::size_t kSummaryLineMax = 160;
+
 // One line per marked base (number, echo tag, result, and for a failed base
-// the utility's last output line) and a total line; empty when posting never
-// started.
+// the utility's last output line, cut so the line holds at most
+// kSummaryLineMax bytes, controls shown as '?') and a total line; empty when
+// posting never started.
 std::string PostingSummary(const std::vector<TPostedRec>& posted);
 
 // kExitDone when every base ended with status 0 (or there are none),

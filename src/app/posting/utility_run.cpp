@@ -14,6 +14,7 @@
 #include <csignal>
 
 #include "support/fd_io.h"
+#include "support/process.h"
 #include "term/terminal_restore.h"
 
 namespace corvix {
@@ -23,32 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 // Without a pidfd (older kernels) the child's end is looked for this often.
 constexpr int kChildCheckMs = 20;
-
-// In the child: the dispositions and mask the program set for itself must
-// not reach the utility (an ignored signal stays ignored across exec).
-void ResetSignalsInChild() {
-  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU, SIGCHLD})
-    std::signal(sig, SIG_DFL);
-  sigset_t none;
-  sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, nullptr);
-}
-
-[[noreturn]] void ExecInChild(const std::string& cmd, int dirFd, int outFd) {
-  ::setpgid(0, 0);
-  ResetSignalsInChild();
-  int devNull = ::open("/dev/null", O_RDONLY);
-  if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
-  ::dup2(outFd, STDOUT_FILENO);
-  ::dup2(outFd, STDERR_FILENO);
-  if (dirFd >= 0 && ::fchdir(dirFd) != 0) {
-    static const char kMsg[] = "corvixmass: cannot enter the host directory\n";
-    WriteFully(STDERR_FILENO, kMsg, sizeof kMsg - 1);
-    ::_exit(127);
-  }
-  ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-  ::_exit(127);
-}
 
 int OpenPidFd(pid_t pid) {
 #ifdef SYS_pidfd_open
@@ -124,20 +99,17 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
   (void)subreaper;
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return rec;
-  pid_t pid = ::fork();
-  if (pid == 0) ExecInChild(cmd, dirFd, pipeFds[1]);
-  ::close(pipeFds[1]);
-  if (pid < 0) {
-    ::close(pipeFds[0]);
-    return rec;
-  }
-  // Both sides set the group, so it exists whichever runs first.
-  ::setpgid(pid, pid);
+  TFd out(pipeFds[0]);
+  TFd childOut(pipeFds[1]);
+  const TFd devNull(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  TSpawnRec how{cmd, true, devNull.Get(), childOut.Get(), dirFd};
+  const pid_t pid = SpawnChild(how).Pid;
+  childOut.Reset();
+  if (pid < 0) return rec;
   SetRunningChild(pid, true);
   rec.Started = true;
-  int outFd = pipeFds[0];
-  ::fcntl(outFd, F_SETFL, ::fcntl(outFd, F_GETFL) | O_NONBLOCK);
-  int pidFd = OpenPidFd(pid);
+  ::fcntl(out.Get(), F_SETFL, ::fcntl(out.Get(), F_GETFL) | O_NONBLOCK);
+  const TFd pidFd(OpenPidFd(pid));
 
   bool termSent = false, killSent = false;
   Clock::time_point killAt{};
@@ -163,17 +135,17 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
     pollfd fds[4];
     nfds_t count = 0;
     int outAt = -1;
-    if (outFd >= 0) {
+    if (out.Valid()) {
       outAt = static_cast<int>(count);
-      fds[count++] = {outFd, POLLIN, 0};
+      fds[count++] = {out.Get(), POLLIN, 0};
     }
-    if (pidFd >= 0) fds[count++] = {pidFd, POLLIN, 0};
+    if (pidFd.Valid()) fds[count++] = {pidFd.Get(), POLLIN, 0};
     int wakeFd = watch.WakeFd();
     // A readable wake or event descriptor is served by CheckStop at the top
     // of the loop.
     if (wakeFd >= 0) fds[count++] = {wakeFd, POLLIN, 0};
     if (int eventFd = watch.EventFd(); eventFd >= 0) fds[count++] = {eventFd, POLLIN, 0};
-    int timeout = pidFd >= 0 ? -1 : kChildCheckMs;
+    int timeout = pidFd.Valid() ? -1 : kChildCheckMs;
     if (termSent && !killSent) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(killAt - Clock::now()).count();
       int ms = left > 0 ? static_cast<int>(left) : 0;
@@ -182,10 +154,7 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
     int n = ::poll(fds, count, timeout);
     if (n < 0) continue;  // a signal: the loop looks at what it asks for
     if (outAt >= 0 && fds[outAt].revents != 0) {
-      if (!ReadOutput(outFd, rec)) {
-        ::close(outFd);
-        outFd = -1;
-      }
+      if (!ReadOutput(out.Get(), rec)) out.Reset();
       std::string line = LastOutputLine(rec.Output);
       if (line != shownLine) {
         shownLine = line;
@@ -197,11 +166,7 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
   ClearRunningChild();
   // What the utility wrote just before it ended; a descendant that keeps the
   // pipe open is not waited for.
-  if (outFd >= 0) {
-    ReadOutput(outFd, rec);
-    ::close(outFd);
-  }
-  if (pidFd >= 0) ::close(pidFd);
+  if (out.Valid()) ReadOutput(out.Get(), rec);
   if (rec.Output.size() > kUtilityOutputKeep)
     rec.Output.erase(0, rec.Output.size() - kUtilityOutputKeep);
   rec.LastLine = LastOutputLine(rec.Output);

@@ -30,15 +30,19 @@ class TUtilityWatch {
   virtual TStopRequest CheckStop() { return TStopRequest::kNone; }
   // The utility's last output line changed (control bytes already shown as '?').
   virtual void OutputLine(const std::string& line) { (void)line; }
+  // Another posting holds the host directory and the run waits for it (true),
+  // or the wait is over (false).
+  virtual void LockWait(bool waiting) { (void)waiting; }
 };
 
 // How one run of the utility ended.
 struct TUtilityRunRec {
-  bool Started = false;  // false: the child could not be made (pipe or fork failed)
-  bool Stopped = false;  // ended by our SIGTERM or SIGKILL after a stop request
-  int WaitStatus = -1;   // as waitpid gives it, when Started
-  std::string Output;    // what it wrote, at most kUtilityOutputKeep bytes (the last ones)
-  std::string LastLine;  // its last non-empty output line, control bytes as '?'
+  bool Started = false;         // false: the child could not be made (pipe or spawn failed)
+  bool StoppedWaiting = false;  // a stop or an ending signal came while the lock was awaited
+  bool Stopped = false;         // ended by our SIGTERM or SIGKILL after a stop request
+  int WaitStatus = -1;          // as waitpid gives it, when Started
+  std::string Output;           // what it wrote, at most kUtilityOutputKeep bytes (the last ones)
+  std::string LastLine;         // its last non-empty output line, control bytes as '?'
 };
 
 // Output kept per run for the posting log; a chatty utility keeps its tail.

@@ -10,7 +10,6 @@
 #include "app/config/selections.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
-#include "support/record_file.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/keys.h"
@@ -22,9 +21,9 @@
 namespace corvix {
 namespace {
 
-// Records read with one system call while the catalogue loads: 256 KiB, so
-// the read buffer stays small whatever the catalogue's size.
-constexpr std::int32_t kRecordsPerRead = 256 * 1024 / kBaseRecSize;
+// How far ahead the catalogue's records are asked into the cache while the
+// lines are built.
+constexpr std::int32_t kPrefetchRecords = 4;
 
 // A length-prefixed text at Offset, never read past the record's end.
 std::string_view FieldAt(const std::uint8_t* record, std::int32_t offset) {
@@ -95,6 +94,27 @@ TBaseLineRec BaseLineFromRecord(const std::uint8_t* record) {
   return TBaseLineRec{ShortString(line.TextView()), ShortString(line.DigitsView())};
 }
 
+TBaseCatalogue::TBaseCatalogue(const ShortString& path)
+    : records_(path, kBaseRecSize, kMaxBaseRecords) {}
+
+void TBaseCatalogue::ReadLines(const TLineProc& proc) {
+  TBaseLineBuf line;
+  // A catalogue cut short under the mapping leaves BuildBaseLine by a jump:
+  // it holds nothing that would need unwinding, and Proc runs only once the
+  // record has been read.
+  auto visit = [&](const std::uint8_t* record, std::int32_t) {
+    // The fields lie in two cache lines far apart in each record, which the
+    // processor does not guess ahead by itself; a prefetch is only a hint, and
+    // never faults, not even past the end of the mapping.
+    const std::uint8_t* ahead = record + kPrefetchRecords * kBaseRecSize;
+    __builtin_prefetch(ahead);
+    __builtin_prefetch(ahead + kEchoTagOffset);
+    BuildBaseLine(record, line);
+    proc(line.TextView(), line.DigitsView());
+  };
+  records_.Visit(0, records_.RecordCount(), visit);
+}
+
 void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index) {
   if (key != kKeyTab) return;
   // On an empty list the index names no item: there is nothing to mark.
@@ -105,8 +125,8 @@ void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index) {
 void LoadBaseList(TBar& list, const ShortString& path) {
   // The catalogue is the host's and is only read: opened read-only, so an
   // operator who may read it but not write it can still post.
-  TFileRec catalogue = TFileRec::OpenReadOnly(path, kBaseRecSize);
-  std::int32_t count = catalogue.RecordCount();
+  TBaseCatalogue catalogue(path);
+  const std::int32_t count = catalogue.RecordCount();
   list.OnKey = [&list](std::uint8_t key, std::int32_t index) { ToggleBaseMark(list, key, index); };
   list.SearchX = 12;
   list.SearchY = 21;
@@ -120,17 +140,8 @@ void LoadBaseList(TBar& list, const ShortString& path) {
   list.Reserve(
       static_cast<std::size_t>(count),
       static_cast<std::size_t>(count) * (sizeof TBaseLineBuf::Text + sizeof TBaseLineBuf::Digits));
-  std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min(count, kRecordsPerRead)) *
-                                  kBaseRecSize);
-  TBaseLineBuf line;
-  for (std::int32_t first = 0; first < count; first += kRecordsPerRead) {
-    const std::int32_t n = std::min(kRecordsPerRead, count - first);
-    catalogue.ReadRecords(block.data(), first, n);
-    for (std::int32_t i = 0; i < n; ++i) {
-      BuildBaseLine(block.data() + static_cast<std::size_t>(i) * kBaseRecSize, line);
-      list.Add(line.TextView(), line.DigitsView());
-    }
-  }
+  catalogue.ReadLines(
+      [&list](std::string_view text, std::string_view data) { list.Add(text, data); });
   list.NormalColor = "|08|16";
   list.BarColor = "|00|23";
   list.BarMarkColor = "|14|23";

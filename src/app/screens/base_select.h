@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string_view>
 
 #include "app/config/catalogue.h"
+#include "support/mapped_records.h"
 #include "support/short_string.h"
 
 namespace corvix {
@@ -22,9 +25,28 @@ struct TBaseLineRec {
 // and the echo tag (below 32, and 127) show as '?'.
 TBaseLineRec BaseLineFromRecord(const std::uint8_t* record);
 
+// The catalogue at Path, open for reading its records as list lines. Only the
+// bytes of the three fields a line shows are read from the file. Throws
+// IoError when the catalogue cannot be opened, is not a regular file, holds
+// more than kMaxBaseRecords records, or becomes shorter while it is read.
+class TBaseCatalogue {
+ public:
+  using TLineProc = std::function<void(std::string_view text, std::string_view data)>;
+
+  explicit TBaseCatalogue(const ShortString& path);
+  // Whole records when it was opened; a partial record at the end does not count.
+  std::int32_t RecordCount() const { return records_.RecordCount(); }
+  // Calls Proc with the line and base number of every record, in file order
+  // (as BaseLineFromRecord gives them).
+  void ReadLines(const TLineProc& proc);
+
+ private:
+  TMappedRecords records_;
+};
+
 // Reads the catalogue at Path into List (one item per whole record, in file
 // order) and sets the list's colours, callbacks and places. Throws IoError
-// when the catalogue cannot be opened or read.
+// as TBaseCatalogue does.
 void LoadBaseList(TBar& list, const ShortString& path);
 
 // The list's key callback: TAB inverts the mark of item Index.

@@ -299,7 +299,7 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
     int b = (len - 4) / 2;
     WriteXY(col(x + b + 2), 14, 112, " OK ");
     ReadKey();
-    while (Keyboard->KeyPressed()) ReadKey();
+    while (KeyPressed()) ReadKey();
   } else {
     int b = (len - 9) / 2;
     bool yes = true;

@@ -62,9 +62,13 @@ const char* const kHelpConfirmList =
     "Enter   post the message to every one\n"
     "Escape  quit without posting";
 const char* const kHelpPosting =
-    "Escape or Ctrl-C  stop after this base (asks);\n"
-    "                  again: end the running utility\n"
-    "Ctrl-L            draw the screen again";
+    "Escape or Ctrl-C   stop after this base\n"
+    "                   (asked first); again:\n"
+    "                   end the running utility\n"
+    "                   (while waiting for the host\n"
+    "                   directory: stop at once)\n"
+    "Ctrl-L   draw the screen again\n"
+    "Ctrl-Z   suspend the program";
 
 namespace {
 

@@ -177,23 +177,19 @@ class TScreenPostingWatch : public TPostingObserver {
     // A resize or a resume while posting is served here: the loop waits in
     // its own poll, not in a key wait.
     HandleTerminalEvents();
-    // Keys come straight from the keyboard: only what is there is read, so
-    // Ctrl-L (a repaint) never leaves the loop waiting for another key.
-    while (Keyboard != nullptr && Keyboard->KeyPressed()) {
-      const std::uint8_t key = Keyboard->ReadKey();
+    // Only keys already typed are read: KeyPressed has served Ctrl-L,
+    // Ctrl-Z and F1 itself, so the loop never waits here for another key.
+    while (Keyboard != nullptr && KeyPressed()) {
+      const std::uint8_t key = ReadKey();
       if (key == kKeyExtended) {
-        if (Keyboard->ReadKey() == kScanF1 && !(Screen != nullptr && Screen->Hidden))
-          ShowHelp(kHelpPosting);
+        ReadKey();
         continue;
       }
-      if (key == kKeyCtrlL) {
-        RefreshScreen();
-        continue;
-      }
-      // While the terminal is too small nothing is shown: no key may act.
-      if (Screen != nullptr && Screen->Hidden) continue;
       if (key != kKeyEscape && key != kKeyCtrlC) continue;
-      if (stop_ == TStopRequest::kAfterBase) {
+      if (waiting_) {
+        // Nothing of this base has begun: the run stops before it.
+        stop_ = TStopRequest::kAfterBase;
+      } else if (stop_ == TStopRequest::kAfterBase) {
         stop_ = TStopRequest::kNow;
       } else if (stop_ == TStopRequest::kNone &&
                  MsgBox(kMsgQuestion, "Stop posting after this base?")) {
@@ -224,7 +220,15 @@ class TScreenPostingWatch : public TPostingObserver {
 
   // The screen shows code page 437; a UTF-8 terminal's utility speaks UTF-8.
   void OutputLine(const std::string& line) override {
-    Row(15, 7, Session.Utf8Terminal ? Cp437FromUtf8(line) : line);
+    // Controls, C1 ones included, never reach the terminal.
+    const std::string shown = ShownText(line, Session.Utf8Terminal);
+    Row(15, 7, Session.Utf8Terminal ? Cp437FromUtf8(shown) : shown);
+  }
+
+  void LockWait(bool waiting) override {
+    waiting_ = waiting;
+    Row(15, 7, waiting ? "Waiting for another posting to release the host directory..." : "");
+    FlushScreen();
   }
 
   void LogProblem(const std::string& text) override {
@@ -254,8 +258,10 @@ class TScreenPostingWatch : public TPostingObserver {
     Row(16, 14, text);
   }
 
+  THelpScope help_{kHelpPosting};
   TMenuBox box_;
   bool opened_ = false;
+  bool waiting_ = false;  // the host directory is held by another posting
   TStopRequest stop_ = TStopRequest::kNone;
   std::string notice_;
 };
