@@ -21,9 +21,6 @@
 
 namespace corvix {
 
-std::vector<std::string> StartSelection;
-bool HaveStartSelection = false;
-
 namespace {
 
 constexpr char kSelectionsSub[] = "selections/";
@@ -212,7 +209,8 @@ std::string OtherCatalogueProblem(const std::string& name, const std::string& re
 
 bool TakeStartSelection(const std::string& name, bool force) {
   std::string error, catalogue;
-  if (!LoadSelection(name, StartSelection, error, &catalogue)) {
+  std::vector<std::string> numbers;
+  if (!LoadSelection(name, numbers, error, &catalogue)) {
     std::fprintf(stderr, "corvixmass: %s\n", error.c_str());
     return false;
   }
@@ -221,7 +219,7 @@ bool TakeStartSelection(const std::string& name, bool force) {
     std::fprintf(stderr, "corvixmass: %s (--force marks its numbers anyway)\n", error.c_str());
     return false;
   }
-  HaveStartSelection = true;
+  Session.StartMarks = std::move(numbers);
   return true;
 }
 

@@ -56,14 +56,9 @@ std::vector<std::string> SelectionNames();
 // the list are ignored); every other item is unmarked. Returns the items marked.
 std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers);
 
-// --select NAME: loads that selection for the base list. False, after a
+// --select NAME: loads that selection for the base list (Session.StartMarks). False, after a
 // message on standard error, for a bad name, a missing or unreadable
 // selection, or one saved from another catalogue unless Force.
 bool TakeStartSelection(const std::string& name, bool force);
-
-// The selection --select loaded, waiting for the base list; consumed (and
-// cleared) by SelectBases before its first run.
-extern std::vector<std::string> StartSelection;
-extern bool HaveStartSelection;
 
 }  // namespace corvix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ struct TSession {
   bool AnySelected = false;
   TBar* BaseList = nullptr;        // owned by the run's TRunScope, freed when main's scope ends
   std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
+  // The base numbers --select loaded, marked (and cleared) by SelectBases
+  // before the base list's first run.
+  std::optional<std::vector<std::string>> StartMarks;
 };
 
 // What a screen tells the run flow when the run goes no further than it, and

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/config/selections.h"
+#include "app/config/session.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
 #include "support/string_utils.h"
@@ -325,9 +326,9 @@ bool SelectBases(TBar& list) {
           PadRight("ID", 4, ' ') + PadRight("ECHOTAG", 12, ' ') + " " + PadRight("NAME", 53, ' '));
   WriteXY(1, 25, 8, PadRight("Press TAB to select base(s), press ENTER when finished.", 79, ' '));
   WriteXY(4, 21, 8, "Search:");
-  if (HaveStartSelection) {
-    MarkSelection(list, StartSelection);
-    HaveStartSelection = false;
+  if (Session.StartMarks) {
+    MarkSelection(list, *Session.StartMarks);
+    Session.StartMarks.reset();
   }
   TMarkedCount count;
   count.Draw(list);
