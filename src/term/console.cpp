@@ -130,7 +130,9 @@ void AfterInterruptedWait() {
 // (tests use their own screen and keyboard without a TConsole).
 [[maybe_unused]] const bool kFlushBeforeWaits = (BeforeInputWait = BeforeWait, true);
 
-bool gAfterExtendedPrefix = false;  // the next key byte is a scan code
+// The next key byte is a scan code. Global because ReadKey, a free function,
+// hands out an extended key's 0 and its code in two calls.
+bool gAfterExtendedPrefix = false;
 
 }  // namespace
 

@@ -113,7 +113,8 @@ void RestoreScreen(const TConsoleImageRec& image);
 
 // Called by ReadKey when F1 arrives, in place of returning it: the key is
 // used up and ReadKey goes on to the next one. Unset, F1 is returned like any
-// key. Set by the application while a screen has help to show.
+// key. Set by the application while a screen has help to show. A pointer
+// because the help screens live in the application, above this layer.
 extern void (*HelpKeyHook)();
 
 // Next key byte: an ordinary key, or 0 followed by a scan code on the next call.

@@ -13,13 +13,15 @@ namespace corvix {
 
 // Called right before the keyboard blocks waiting for input (never when input
 // is already there), so that what was drawn reaches the terminal first. Set
-// by the console layer to flush its Screen; read only by TInputLinux.
+// by the console layer to flush its Screen; read only by TInputLinux. A
+// pointer because the keyboard object sits below the console that owns Screen.
 extern void (*BeforeInputWait)();
 
 // Called when a wait for input is interrupted by a signal, before the wait goes
 // on with the time that is left, so that work a signal asks for (a repaint
 // after a resize or a resume) is done in the program's own flow, not in the
-// handler. Set by the console layer; read only by TInputLinux.
+// handler. Set by the console layer; read only by TInputLinux. A pointer for
+// the same reason as BeforeInputWait.
 extern void (*InputWaitInterrupted)();
 
 // The keyboard object. Raw bytes land in the InBuf ring; the key decoder
