@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/base_select.h"
-#include "app/posting_job.h"
+#include "app/posting/posting_job.h"
+#include "app/screens/base_select.h"
 #include "term/console.h"
 #include "widgets/light_bar.h"
 
@@ -81,7 +81,7 @@ BENCHMARK(BM_LoadCatalogue)->Unit(benchmark::kMillisecond);
 // The list's run as the selection screen starts it, ended by Keys; what is
 // measured is the run minus nothing: the first drawing is always part of it.
 void RunList(benchmark::State& state, const std::string& keys,
-             TRedrawMode mode = TRedrawMode::Full) {
+             TRedrawMode mode = TRedrawMode::kFull) {
   Console console;
   Screen->SetRedrawMode(mode);
   TBar list;
@@ -104,16 +104,16 @@ BENCHMARK(BM_SearchLetter)->Unit(benchmark::kMicrosecond);
 
 // The same runs sending only the changes (the default redraw mode), and one
 // Down key in both modes: what finding the changes costs beside sending all.
-void BM_DrawListChanges(benchmark::State& state) { RunList(state, "\r", TRedrawMode::Changes); }
+void BM_DrawListChanges(benchmark::State& state) { RunList(state, "\r", TRedrawMode::kChanges); }
 BENCHMARK(BM_DrawListChanges)->Unit(benchmark::kMicrosecond);
 void BM_SearchLetterChanges(benchmark::State& state) {
-  RunList(state, "z\r", TRedrawMode::Changes);
+  RunList(state, "z\r", TRedrawMode::kChanges);
 }
 BENCHMARK(BM_SearchLetterChanges)->Unit(benchmark::kMicrosecond);
 void BM_DownKey(benchmark::State& state) { RunList(state, "\x1b[B\r"); }
 BENCHMARK(BM_DownKey)->Unit(benchmark::kMicrosecond);
 void BM_DownKeyChanges(benchmark::State& state) {
-  RunList(state, "\x1b[B\r", TRedrawMode::Changes);
+  RunList(state, "\x1b[B\r", TRedrawMode::kChanges);
 }
 BENCHMARK(BM_DownKeyChanges)->Unit(benchmark::kMicrosecond);
 

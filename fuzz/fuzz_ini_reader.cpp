@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/ini_reader.h"
+#include "app/config/ini_reader.h"
 
 using corvix::ShortString;
 

@@ -115,10 +115,10 @@ const char* const kTopics[] = {"GENERAL", "SYSOP",   "LINUX",   "RETRO", "AMIGA"
 
 int main(int argc, char** argv) {
   using corvix::TArgKind;
-  static constexpr corvix::TOptionDefRec kOptions[] = {{"help", 'h', TArgKind::argNone},
-                                                       {"version", 'V', TArgKind::argNone},
-                                                       {"generate", 0, TArgKind::argRequired},
-                                                       {"dump", 0, TArgKind::argNone}};
+  static constexpr corvix::TOptionDefRec kOptions[] = {{"help", 'h', TArgKind::kNone},
+                                                       {"version", 'V', TArgKind::kNone},
+                                                       {"generate", 0, TArgKind::kRequired},
+                                                       {"dump", 0, TArgKind::kNone}};
   const corvix::TParsedArgsRec args =
       corvix::ParseArguments(kOptions, std::vector<std::string>(argv + 1, argv + argc));
   if (!args.Error.empty()) return Misuse(args.Error);

@@ -4,14 +4,15 @@
 #include <new>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/options.h"
+#include "app/config/options.h"
+#include "app/config/selections.h"
+#include "app/config/startup_checks.h"
+#include "app/config/usage.h"
 #include "app/run.h"
 #include "app/run_scope.h"
-#include "app/selections.h"
-#include "app/startup_checks.h"
 #include "app/unattended.h"
 #include "support/io_error.h"
+#include "support/version.h"
 #include "term/console.h"
 #include "term/terminal_restore.h"
 
@@ -20,19 +21,19 @@ int main(int argc, char** argv) {
   corvix::TOptionsRec options;
   if (std::string misuse = corvix::ParseOptions(argc, argv, options); !misuse.empty())
     return corvix::ReportMisuse(misuse);
-  if (options.Mode == corvix::TRunMode::modeHelp) {
+  if (options.Mode == corvix::TRunMode::kHelp) {
     std::fputs(corvix::UsageText().c_str(), stdout);
     return 0;
   }
-  if (options.Mode == corvix::TRunMode::modeVersion) {
+  if (options.Mode == corvix::TRunMode::kVersion) {
     std::printf("corvixmass %s\n", corvix::kVersion);
     return 0;
   }
   if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
-  if (options.Mode == corvix::TRunMode::modeListBases) return corvix::ListBases(options);
+  if (options.Mode == corvix::TRunMode::kListBases) return corvix::ListBases(options);
   if (options.Select && !corvix::TakeStartSelection(*options.Select, options.Force)) return 1;
   int status;
-  if (options.Mode == corvix::TRunMode::modePost) {
+  if (options.Mode == corvix::TRunMode::kPost) {
     status = corvix::RunUnattended(options);
   } else {
     // The one way out of a full-screen run: the screens return here, the
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
     std::string report;
     try {
       corvix::TRunScope scope;
-      outcome = corvix::RunSession(options);
+      outcome = corvix::RunSession(scope, options);
       if (corvix::Screen != nullptr) corvix::ClearScreen();
     } catch (const std::bad_alloc&) {
       error = "not enough memory";

@@ -1,4 +1,4 @@
-// The main routine's session flow, the configuration and the end of a run.
+// The main routine's session flow and the end of a run.
 #include "app/run.h"
 
 #include <sys/wait.h>
@@ -10,25 +10,23 @@
 #include <cstring>
 #include <string>
 
-#include "app/base_select.h"
-#include "app/child_process.h"
-#include "app/command_line.h"
-#include "app/dialogs.h"
-#include "app/message_info.h"
-#include "app/options.h"
-#include "app/posting_job.h"
+#include "app/config/options.h"
+#include "app/config/session.h"
+#include "app/config/settings.h"
+#include "app/config/startup_checks.h"
+#include "app/posting/child_process.h"
+#include "app/posting/posting_job.h"
+#include "app/posting/posting_summary.h"
 #include "app/run_scope.h"
-#include "app/session.h"
-#include "app/settings.h"
-#include "app/startup_checks.h"
+#include "app/screens/base_select.h"
+#include "app/screens/dialogs.h"
+#include "app/screens/message_info.h"
 #include "support/file_utils.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
-
-TSession Session;
 
 void DrawBackground() {
   TextColor(7);
@@ -48,29 +46,15 @@ bool LinuxConsole() {
 
 }  // namespace
 
-void ReadConfiguration() {
-  TIniReader ini(Session.IniPath);
-  std::string source;
-  Session.EditorCmd = ShortString(EditorCommand(
-      SettingText(ini, "main", "editor"), std::getenv("VISUAL"), std::getenv("EDITOR"), source));
-  // A choice without a fixed default takes it from the surroundings.
-  std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
-  if (charset.empty()) charset = DefaultCharset();
-  Session.Utf8Terminal = charset == "utf8" || charset == "utf-8";
-  Session.Colors = ShortString(SettingText(ini, "main", "colors"));
-  Session.PostDelay = SettingInteger(ini, "main", "delay");
-  Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
-  Session.RedrawFull =
-      LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
-  Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
-  Session.HostDir = ShortString(SettingText(ini, "corvix", "dir"));
-  // With a UTF-8 terminal the texts are converted to code page 437 like typed
-  // keys, so the screen, what is typed and the job file all hold one set.
-  for (auto [key, field] : {std::pair{"from", &Session.MsgFrom},
-                            {"to", &Session.MsgTo},
-                            {"subject", &Session.MsgSubject}})
-    *field =
-        ini.ReadText("message", key, FindSetting("message", key)->Default, Session.Utf8Terminal);
+int RunExitStatus(TRunOutcome outcome) {
+  switch (outcome) {
+    case TRunOutcome::kError:
+      return kExitError;
+    case TRunOutcome::kPosted:
+      return PostingExitStatus(Session.Posted);
+    default:
+      return kExitDone;
+  }
 }
 
 int Shutdown(TRunOutcome outcome, const char* error) {
@@ -87,7 +71,7 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   return RunExitStatus(outcome);
 }
 
-TRunOutcome RunSession(const TOptionsRec& options) {
+TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   // The configuration is read before the screen object exists, so that the
   // very first byte sent already follows its charset setting.
   Session.AppDir = JustPath(ProgramArg0());
@@ -102,9 +86,9 @@ TRunOutcome RunSession(const TOptionsRec& options) {
   modes.TrueColor = colors.TrueColor;
   modes.AltScreen = !LinuxConsole();
   modes.HideCursor = true;
-  TRunScope::Current().OpenConsole(Session.Utf8Terminal, modes);
+  scope.OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
-  Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::Full : TRedrawMode::Changes);
+  Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::kFull : TRedrawMode::kChanges);
   DrawBackground();
   // A terminal smaller than 80x24 shows a notice until it grows; Escape or
   // Ctrl-C there gives up.
@@ -158,7 +142,7 @@ TRunOutcome RunSession(const TOptionsRec& options) {
 
   DrawBackground();
   DrawFrame(3, 2, 77, 22);
-  LoadBaseList(TRunScope::Current().NewBaseList(), Session.BasesPath);
+  LoadBaseList(scope.NewBaseList(), Session.BasesPath);
   // The marks are kept as the selection "last" whichever way the list is left.
   if (!SelectBases(*Session.BaseList)) return TRunOutcome::kLeft;
 

@@ -1,7 +1,7 @@
 // The run from start to exit: screens in a fixed order, one orderly way out.
 #pragma once
 
-#include "app/session.h"
+#include "app/config/session.h"
 
 namespace corvix {
 
@@ -9,16 +9,17 @@ namespace corvix {
 void DrawBackground();
 
 struct TOptionsRec;
-
-// Reads the configuration file Session.IniPath into the session record, each
-// setting as the table of settings says.
-void ReadConfiguration();
+class TRunScope;
 
 // The whole session with the message file Options names, from the screen
-// set-up to the last screen, on the console of the current TRunScope (which
-// main holds and which gives the terminal back when it ends). Returns how the run ended; throws
+// set-up to the last screen, on a console opened on Scope (which main holds
+// and which gives the terminal back when it ends). Returns how the run ended; throws
 // IoError when a checked file operation fails.
-TRunOutcome RunSession(const TOptionsRec& options);
+[[nodiscard]] TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options);
+
+// The status a run that ended with Outcome exits with: kExitError after an
+// error, what the postings give once they ran, kExitDone otherwise.
+int RunExitStatus(TRunOutcome outcome);
 
 // The end of every run, once the screen is gone: prints the posting summary
 // (and Error, when not null: an exception ended the run, to standard error)

@@ -4,14 +4,16 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/base_select.h"
-#include "app/command_line.h"
-#include "app/session.h"
+#include "app/config/session.h"
+#include "app/posting/posting_summary.h"
+#include "app/screens/base_select.h"
 #include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
 namespace {
+// The innermost live scope, for the signal path below only: the hook it sits
+// behind is a plain function without context. Null when no scope lives.
 TRunScope* gCurrent = nullptr;
 
 // A run ended by a signal where the flow cannot return to main (a key wait
@@ -20,8 +22,8 @@ TRunScope* gCurrent = nullptr;
 // summary. Once the scope has ended, main prints the summary itself.
 void SummaryBeforeSignalEnd() {
   if (Session.BaseList != nullptr) KeepLastMarks(*Session.BaseList, false);
-  if (Session.Posted.empty()) return;
-  TRunScope::Current().Close(true);
+  if (Session.Posted.empty() || gCurrent == nullptr) return;
+  gCurrent->Close(true);
   std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
   std::fflush(stdout);
 }
@@ -36,13 +38,6 @@ TRunScope::~TRunScope() {
   Close(std::uncaught_exceptions() > 0);
   gCurrent = previous_;
   if (gCurrent == nullptr) BeforeEndingBySignal = nullptr;
-}
-
-TRunScope& TRunScope::Current() {
-  if (gCurrent == nullptr) {
-    static TRunScope own;  // lives until exit, like one made by main
-  }
-  return *gCurrent;
 }
 
 void TRunScope::OpenConsole(bool utf8, const TScreenModesRec& modes) {

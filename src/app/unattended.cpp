@@ -9,14 +9,15 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/base_select.h"
-#include "app/catalogue.h"
-#include "app/command_line.h"
-#include "app/message_info.h"
-#include "app/options.h"
-#include "app/posting_job.h"
-#include "app/run.h"
-#include "app/selections.h"
+#include "app/config/catalogue.h"
+#include "app/config/options.h"
+#include "app/config/selections.h"
+#include "app/config/session.h"
+#include "app/config/startup_checks.h"
+#include "app/posting/posting_job.h"
+#include "app/posting/posting_summary.h"
+#include "app/screens/base_select.h"
+#include "app/screens/message_info.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
 #include "support/string_utils.h"
@@ -44,19 +45,13 @@ std::string CanonicalNumber(std::string_view text) {
   return n <= 65535 ? std::to_string(n) : "";
 }
 
-std::string Trimmed(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return std::string(s);
-}
-
 // True when the operator answers yes on the terminal.
 bool AskToPost(const std::string& file, std::int32_t count) {
   std::printf("Post %s to %d bases? [y/N] ", file.c_str(), count);
   std::fflush(stdout);
   std::string answer;
   if (!std::getline(std::cin, answer)) return false;
-  answer = Trimmed(answer);
+  answer = std::string(TrimBlanks(answer));
   return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "Yes";
 }
 
@@ -138,7 +133,7 @@ bool ExpandBaseList(const std::string& list, const std::vector<TCatalogueEntryRe
   while (at <= list.size()) {
     std::size_t comma = list.find(',', at);
     if (comma == std::string::npos) comma = list.size();
-    const std::string word = Trimmed(std::string_view(list).substr(at, comma - at));
+    const std::string word = std::string(TrimBlanks(std::string_view(list).substr(at, comma - at)));
     at = comma + 1;
     if (word.empty()) continue;
     if (word[0] == '@') {
@@ -159,10 +154,12 @@ bool ExpandBaseList(const std::string& list, const std::vector<TCatalogueEntryRe
       continue;
     }
     const std::size_t dash = word.find('-');
-    const std::string low =
-        dash == std::string::npos ? "" : CanonicalNumber(Trimmed(word.substr(0, dash)));
-    const std::string high =
-        dash == std::string::npos ? "" : CanonicalNumber(Trimmed(word.substr(dash + 1)));
+    const std::string low = dash == std::string::npos
+                                ? ""
+                                : CanonicalNumber(std::string(TrimBlanks(word.substr(0, dash))));
+    const std::string high = dash == std::string::npos
+                                 ? ""
+                                 : CanonicalNumber(std::string(TrimBlanks(word.substr(dash + 1))));
     if (!low.empty() && !high.empty()) {
       const long from = std::stol(low), to = std::stol(high);
       if (from > to) {

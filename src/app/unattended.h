@@ -20,8 +20,9 @@ struct TCatalogueEntryRec;
 // with '*' and '?' ("LINUX*", letters without regard to case). A range or
 // pattern that names no base is an error too. Empty entries are skipped.
 // False with the reason in Error.
-bool ExpandBaseList(const std::string& list, const std::vector<TCatalogueEntryRec>& bases,
-                    bool force, std::vector<std::string>& numbers, std::string& error);
+[[nodiscard]] bool ExpandBaseList(const std::string& list,
+                                  const std::vector<TCatalogueEntryRec>& bases, bool force,
+                                  std::vector<std::string>& numbers, std::string& error);
 
 // The whole unattended run, after the start-up checks of the configuration;
 // returns the exit status: 0 posted (or nothing to do: a dry run, or the

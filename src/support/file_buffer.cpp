@@ -157,7 +157,11 @@ bool TFileBuffer::Open(const ShortString& fileName, std::int32_t recSize,
       if (!RewriteRetry(F, 1, fileMode)) return false;
       break;
   }
-  if (openType == fmOpenAppend) SeekRetry(F, SizeOfF());
+  // Appending where the end could not be found would write over the start.
+  if (openType == fmOpenAppend && !SeekRetry(F, SizeOfF())) {
+    CloseFile(F);
+    return false;
+  }
   Buffer = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(BufSize)];
   if (Buffer == nullptr) {
     CloseFile(F);
@@ -191,7 +195,9 @@ void TFileBuffer::FillBuffer() {
   off_t at = lseek(F.Fd, 0, SEEK_CUR);
   BufStart = at < 0 ? 0 : static_cast<std::int32_t>(at);
   std::int32_t got = 0;
-  ReadRetry(F, Buffer, BufSize, got);
+  // A failed read leaves what it got, at worst an empty window that reads as
+  // the end of the file; FileIoResult says why.
+  (void)ReadRetry(F, Buffer, BufSize, got);
   BufLen = got;
   BufEnd = BufStart + BufLen;
   BufPos = 0;
@@ -212,7 +218,7 @@ char TFileBuffer::ReadChar() {
   // written into a fresh window) the file itself is read again.
   if (BufPos >= BufLen) {
     if (Dirty && !Flush()) return 0;
-    SeekRetry(F, BufStart + BufPos);
+    if (!SeekRetry(F, BufStart + BufPos)) return 0;
     FillBuffer();
     if (BufLen == 0) return 0;
   }
@@ -227,7 +233,7 @@ void TFileBuffer::ReadBlock(void* buf, std::int32_t count, std::int32_t& got) {
   if (count >= BufLen - BufPos) {
     if (Dirty && !Flush()) return;
     if (count > BufSize) count = BufSize;
-    SeekRetry(F, BufStart + BufPos);
+    if (!SeekRetry(F, BufStart + BufPos)) return;
     FillBuffer();
     if (count > BufLen) count = BufLen;
   }
@@ -278,7 +284,7 @@ void TFileBuffer::Seek(std::int32_t pos) {
     return;
   }
   if (Dirty && !Flush()) return;
-  SeekRetry(F, pos);
+  if (!SeekRetry(F, pos)) return;
   FillBuffer();
 }
 

@@ -39,23 +39,26 @@ struct TBinFile {
 
 // The I/O result of the last retrying primitive: 0 on success, else the errno
 // of its last attempt. Set by the primitives below, read by their callers.
+// Global like errno, which it carries: the primitives return only success.
 extern int FileIoResult;
 // The pause between two attempts: SleepMs; tests put a counter in its place.
+// Global so that a test can replace it without a parameter on every primitive.
 extern void (*RetryPause)(std::uint32_t ms);
 
 // Each primitive retries while its attempt fails with access denied (EACCES),
 // up to 20 attempts 100 ms apart, and returns true when the last attempt
 // succeeded. A failed open leaves the file closed.
-bool ResetRetry(TBinFile& f, std::int32_t recLen, std::uint8_t fileMode);
-bool RewriteRetry(TBinFile& f, std::int32_t recLen, std::uint8_t fileMode);
-bool SeekRetry(TBinFile& f, std::int64_t pos);
+[[nodiscard]] bool ResetRetry(TBinFile& f, std::int32_t recLen, std::uint8_t fileMode);
+[[nodiscard]] bool RewriteRetry(TBinFile& f, std::int32_t recLen, std::uint8_t fileMode);
+[[nodiscard]] bool SeekRetry(TBinFile& f, std::int64_t pos);
 // Reads up to Count records of RecLen bytes; Got is the number of whole
 // records read (a short count at the end of the file is not a failure).
-bool ReadRetry(TBinFile& f, void* buf, std::int32_t count, std::int32_t& got);
+[[nodiscard]] bool ReadRetry(TBinFile& f, void* buf, std::int32_t count, std::int32_t& got);
 // Writes Count records; a short write is a failure.
-bool WriteRetry(TBinFile& f, const void* buf, std::int32_t count, std::int32_t& written);
-bool ReadOneRetry(TBinFile& f, void* buf);
-bool WriteOneRetry(TBinFile& f, const void* buf);
+[[nodiscard]] bool WriteRetry(TBinFile& f, const void* buf, std::int32_t count,
+                              std::int32_t& written);
+[[nodiscard]] bool ReadOneRetry(TBinFile& f, void* buf);
+[[nodiscard]] bool WriteOneRetry(TBinFile& f, const void* buf);
 // Closes the descriptor if one is open; true when the close succeeded.
 bool CloseFile(TBinFile& f);
 
@@ -69,8 +72,8 @@ class TFileBuffer {
 
   // Opens FileName (closing an open file first); false when it cannot be opened
   // or created, nothing allocated then.
-  bool Open(const ShortString& fileName, std::int32_t recSize, TFileBufferOpenType openType,
-            std::uint8_t fileMode);
+  [[nodiscard]] bool Open(const ShortString& fileName, std::int32_t recSize,
+                          TFileBufferOpenType openType, std::uint8_t fileMode);
   // Writes back a dirty buffer and closes; false when the write-back or the
   // close failed (the file is closed either way).
   bool Close();
@@ -83,8 +86,8 @@ class TFileBuffer {
   // Writes Count bytes at the current position; a block larger than the buffer
   // goes through in as many flushes as it needs. False when a flush failed:
   // the bytes from that point on were not taken.
-  bool WriteBlock(const void* buf, std::int32_t count);
-  bool WriteRecord(const void* buf);
+  [[nodiscard]] bool WriteBlock(const void* buf, std::int32_t count);
+  [[nodiscard]] bool WriteRecord(const void* buf);
   void Seek(std::int32_t pos);
   void SeekRecord(std::int32_t recNo);
   std::int32_t FilePos() const;

@@ -94,6 +94,13 @@ ShortString ForceExt(const ShortString& name, const ShortString& ext) {
   return ShortString(name.View().substr(0, dot + 1)) + ext;
 }
 
+std::string AbsolutePath(std::string_view name, std::string_view dir) {
+  if (name.empty() || name[0] == '/') return std::string(name);
+  std::string out(dir);
+  if (out.empty() || out.back() != '/') out += '/';
+  return out.append(name);
+}
+
 ShortString ParentDir(const ShortString& path) {
   ShortString p = path;
   if (!p.empty() && p[p.size() - 1] == '/') p.SetLength(p.size() - 1);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "support/short_string.h"
 
@@ -26,6 +28,9 @@ ShortString ForceExt(const ShortString& name, const ShortString& ext);
 // The directory above Path, ending in '/'; "./" for a relative name with no
 // directory part (its parent is the working directory, not the root).
 ShortString ParentDir(const ShortString& path);
+// Name made absolute against Dir when it is relative; an absolute or empty
+// name as it is. Not cut at 255: the result may be checked for its length.
+std::string AbsolutePath(std::string_view name, std::string_view dir);
 
 // The program's own path (argument 0): the absolute path of the running
 // executable as /proc/self/exe names it, read once; "" when it cannot be read.

@@ -1,5 +1,9 @@
 // IoError: the one exception of the program. A checked file operation that
-// fails throws it; only main catches it, after the terminal has been restored.
+// fails throws it. main catches it after the run's scope has unwound and
+// restored the terminal; besides, the unattended run catches it around the
+// catalogue reads and the posting loop (so the report names the catalogue, or
+// follows the progress lines and summary), and saving a selection catches it
+// to remove its half-written temporary file and report the failure as text.
 #pragma once
 
 #include <stdexcept>

@@ -59,12 +59,12 @@ TParsedArgsRec ParseArguments(std::span<const TOptionDefRec> table,
       if (def == table.size()) return out;
       const TOptionDefRec& s = table[def];
       if (eq != std::string::npos) {
-        if (s.Arg == TArgKind::argNone) {
+        if (s.Arg == TArgKind::kNone) {
           out.Error = "option '" + LongName(s) + "' doesn't allow an argument";
           return out;
         }
         if (!take(def, true, word.substr(eq + 1))) return out;
-      } else if (s.Arg == TArgKind::argRequired) {
+      } else if (s.Arg == TArgKind::kRequired) {
         if (i + 1 >= args.size()) {
           out.Error = "option '" + LongName(s) + "' requires an argument";
           return out;
@@ -83,7 +83,7 @@ TParsedArgsRec ParseArguments(std::span<const TOptionDefRec> table,
         out.Error = std::string("invalid option -- '") + word[at] + "'";
         return out;
       }
-      if (table[def].Arg != TArgKind::argRequired) {
+      if (table[def].Arg != TArgKind::kRequired) {
         if (!take(def, false, "")) return out;
         continue;
       }

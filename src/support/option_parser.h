@@ -10,9 +10,9 @@
 namespace corvix {
 
 enum class TArgKind : std::uint8_t {
-  argNone,      // --flag
-  argRequired,  // --name VALUE, --name=VALUE, -x VALUE, -xVALUE
-  argOptional,  // --name or --name=VALUE only (a following word is an operand)
+  kNone,      // --flag
+  kRequired,  // --name VALUE, --name=VALUE, -x VALUE, -xVALUE
+  kOptional,  // --name or --name=VALUE only (a following word is an operand)
 };
 
 struct TOptionDefRec {

@@ -201,6 +201,13 @@ ShortString StripBoth(const ShortString& s, char ch) {
   return StripTrailing(StripLeading(s, ch), ch);
 }
 
+std::string_view TrimBlanks(std::string_view s) {
+  constexpr std::string_view kBlanks = " \t\r\n\f\v";
+  const std::size_t first = s.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+}
+
 ShortString StripControl(const ShortString& s) {
   ShortString r;
   for (std::size_t i = 0; i < s.size(); ++i) {

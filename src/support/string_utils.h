@@ -63,6 +63,9 @@ ShortString RemoveChar(const ShortString& s, char ch);
 ShortString StripLeading(const ShortString& s, char ch);
 ShortString StripTrailing(const ShortString& s, char ch);
 ShortString StripBoth(const ShortString& s, char ch);
+// S without the blanks (space, tab, CR, LF, FF, VT) at either end. For text of
+// any length read from outside: configuration lines, answers, list words.
+std::string_view TrimBlanks(std::string_view s);
 // Every character below 32 deleted.
 ShortString StripControl(const ShortString& s);
 // Every character below 32, and 127, replaced by Ch. Text from outside (names

@@ -59,9 +59,9 @@ void FlushScreen() {
   if (Screen != nullptr) Screen->BufFlush();
 }
 
-ShortString TooSmallNotice(int Columns, int Rows) {
-  return "Please make the terminal at least 80x24 (it is " + Int2Str(Columns) + "x" +
-         Int2Str(Rows) + ").";
+ShortString TooSmallNotice(int columns, int rows) {
+  return "Please make the terminal at least 80x24 (it is " + Int2Str(columns) + "x" +
+         Int2Str(rows) + ").";
 }
 
 namespace {
@@ -105,8 +105,8 @@ void HandleTerminalEvents() {
   if (TakeTerminalEvents() != 0) RefreshScreen();
 }
 
-void ShowCursor(bool On) {
-  if (Screen != nullptr) Screen->SetCursorVisible(On);
+void ShowCursor(bool on) {
+  if (Screen != nullptr) Screen->SetCursorVisible(on);
 }
 
 namespace {
@@ -130,7 +130,9 @@ void AfterInterruptedWait() {
 // (tests use their own screen and keyboard without a TConsole).
 [[maybe_unused]] const bool kFlushBeforeWaits = (BeforeInputWait = BeforeWait, true);
 
-bool gAfterExtendedPrefix = false;  // the next key byte is a scan code
+// The next key byte is a scan code. Global because ReadKey, a free function,
+// hands out an extended key's 0 and its code in two calls.
+bool gAfterExtendedPrefix = false;
 
 }  // namespace
 
@@ -164,35 +166,35 @@ ShortString PausePrompt = kDefaultPausePrompt;
 
 // ---- Drawing ----
 
-void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text) {
-  Screen->WriteXY(X, Y, Attr, Text);
+void WriteXY(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& text) {
+  Screen->WriteXY(x, y, attr, text);
 }
 
 namespace {
 bool gCodesWait = true;  // false while WriteXYPipe draws a row that must not wait
 }  // namespace
 
-void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text,
-                 bool Waits) {
-  gCodesWait = Waits;
+void WriteXYPipe(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& text,
+                 bool waits) {
+  gCodesWait = waits;
   const std::uint8_t savedAttr = Screen->TextAttr;
   const std::uint8_t savedX = WhereX();
   const std::uint8_t savedY = WhereY();
-  GotoXY(X, Y);
-  SetTextAttr(Attr);
+  GotoXY(x, y);
+  SetTextAttr(attr);
 
   const char pipe = Screen->PipeChar;
-  const std::size_t len = Text.size();
+  const std::size_t len = text.size();
   std::size_t i = 0;
   while (i < len) {
-    if (Text[i] != pipe) {
-      WriteStr(ShortString::Of(Text[i]));
+    if (text[i] != pipe) {
+      WriteStr(ShortString::Of(text[i]));
       ++i;
       continue;
     }
     // The (at most) two characters after the pipe.
     const std::size_t codeLen = len - i - 1 < 2 ? len - i - 1 : 2;
-    const ShortString code(Text.View().substr(i + 1, codeLen));
+    const ShortString code(text.View().substr(i + 1, codeLen));
     const auto v = static_cast<std::uint8_t>(Str2Int(code));  // modulo 256
     if (code == ShortString("00") || v > 0) {
       SetTextAttr(ColourCodeAttr(v, Screen->TextAttr));
@@ -210,50 +212,50 @@ void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortS
   GotoXY(savedX, savedY);
 }
 
-void WritePipe(const ShortString& Text) { WriteXYPipe(WhereX(), WhereY(), 7, Text); }
+void WritePipe(const ShortString& text) { WriteXYPipe(WhereX(), WhereY(), 7, text); }
 
-void WriteStr(const ShortString& Text) { Screen->WriteStr(Text); }
+void WriteStr(const ShortString& text) { Screen->WriteStr(text); }
 
-void WriteLine(const ShortString& Text) { Screen->WriteLine(Text); }
+void WriteLine(const ShortString& text) { Screen->WriteLine(text); }
 
 void ClearScreen() { Screen->ClearScreen(); }
 
 void ClearEOL() { Screen->ClearEOL(); }
 
-void GotoXY(std::uint8_t X, std::uint8_t Y) { Screen->CursorXY(X, Y); }
+void GotoXY(std::uint8_t x, std::uint8_t y) { Screen->CursorXY(x, y); }
 
-void GotoX(std::uint8_t X) { Screen->CursorXY(X, WhereY()); }
+void GotoX(std::uint8_t x) { Screen->CursorXY(x, WhereY()); }
 
-void GotoY(std::uint8_t Y) { Screen->CursorXY(WhereX(), Y); }
+void GotoY(std::uint8_t y) { Screen->CursorXY(WhereX(), y); }
 
 std::uint8_t WhereX() { return Screen->CursorX; }
 
 std::uint8_t WhereY() { return Screen->CursorY; }
 
-char GetCharAt(std::uint8_t X, std::uint8_t Y) {
-  if (X < 1 || X > kScreenCols || Y < 1 || Y > kScreenRows) return ' ';
-  return static_cast<char>(Screen->ReadCharXY(X, Y));
+char GetCharAt(std::uint8_t x, std::uint8_t y) {
+  if (x < 1 || x > kScreenCols || y < 1 || y > kScreenRows) return ' ';
+  return static_cast<char>(Screen->ReadCharXY(x, y));
 }
 
-std::uint8_t GetAttrAt(std::uint8_t X, std::uint8_t Y) { return Screen->ReadAttrXY(X, Y); }
+std::uint8_t GetAttrAt(std::uint8_t x, std::uint8_t y) { return Screen->ReadAttrXY(x, y); }
 
-void SetTextAttr(std::uint8_t Attr) { Screen->SetTextAttr(Attr); }
+void SetTextAttr(std::uint8_t attr) { Screen->SetTextAttr(attr); }
 
 std::uint8_t GetTextAttr() { return Screen->TextAttr; }
 
-void TextColor(std::uint8_t Color) {
+void TextColor(std::uint8_t color) {
   SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr & 0xF0));
-  SetTextAttr(static_cast<std::uint8_t>((Color & 15) | Screen->TextAttr));
+  SetTextAttr(static_cast<std::uint8_t>((color & 15) | Screen->TextAttr));
 }
 
-void TextBackground(std::uint8_t Color) {
+void TextBackground(std::uint8_t color) {
   SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr & 15));
-  SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr | (Color * 16)));
+  SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr | (color * 16)));
 }
 
-void SaveScreen(TConsoleImageRec& Image) { Screen->GetScreenImage(Image); }
+void SaveScreen(TConsoleImageRec& image) { Screen->GetScreenImage(image); }
 
-void RestoreScreen(const TConsoleImageRec& Image) { Screen->PutScreenImage(Image); }
+void RestoreScreen(const TConsoleImageRec& image) { Screen->PutScreenImage(image); }
 
 // ---- Keys and time ----
 
@@ -263,9 +265,9 @@ namespace {
 
 // Takes the next key byte (waiting when none is queued) and serves it when
 // it is one the console handles itself: Ctrl-L, Ctrl-Z, F1 where a screen
-// has help, any key while the screen is hidden. True with Key set when the
+// has help, any key while the screen is hidden. True with Out set when the
 // byte is for the caller.
-bool NextKey(std::uint8_t& Key) {
+bool NextKey(std::uint8_t& out) {
   const std::uint8_t key = Keyboard->ReadKey();
   const bool scanCode = gAfterExtendedPrefix;
   gAfterExtendedPrefix = !scanCode && key == kKeyExtended;
@@ -273,7 +275,7 @@ bool NextKey(std::uint8_t& Key) {
   // the hidden screen (an extended key's code is dropped with its 0).
   const bool hidden = Screen != nullptr && Screen->Hidden;
   if (scanCode) {
-    Key = key;
+    out = key;
     return !hidden;
   }
   // Ctrl-L draws the screen again wherever a key is read, and Ctrl-Z
@@ -299,7 +301,7 @@ bool NextKey(std::uint8_t& Key) {
     HelpKeyHook();
     return false;
   }
-  Key = key;
+  out = key;
   return true;
 }
 
@@ -335,32 +337,32 @@ bool KeyPressed() {
   return false;
 }
 
-bool KeyWait(std::int32_t Ms) { return Keyboard->KeyWait(Ms); }
+bool KeyWait(std::int32_t ms) { return Keyboard->KeyWait(ms); }
 
-void Delay(std::int32_t Ms) {
+void Delay(std::int32_t ms) {
   HandleTerminalEvents();
   FlushScreen();  // the pause shows what was drawn before it
-  SleepMs(static_cast<std::uint16_t>(Ms));
+  SleepMs(static_cast<std::uint16_t>(ms));
 }
 
 // ---- Files ----
 
-void AppendText(const ShortString& FileName, const ShortString& Text) {
-  const std::string name = FileName.Str();
+void AppendText(const ShortString& fileName, const ShortString& text) {
+  const std::string name = fileName.Str();
   int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) ThrowIoError(name);
-  std::string line = Text.Str();
+  std::string line = text.Str();
   line += '\n';
   WriteAndClose(fd, name, line);
 }
 
 // ---- Display codes ----
 
-bool DisplayCode(const ShortString& Code) {
-  if (Code.size() != 2) return false;
-  const char family = Code[0];
-  const char which = Code[1];
+bool DisplayCode(const ShortString& code) {
+  if (code.size() != 2) return false;
+  const char family = code[0];
+  const char which = code[1];
   if (!gCodesWait && (family == 'D' || (family == 'P' && (which == 'M' || which == 'A'))))
     return true;
   switch (family) {
@@ -451,35 +453,35 @@ bool CheckCtrlC() {
   return true;
 }
 
-void WriteCell(std::uint8_t X, std::uint8_t Y, char Ch, std::uint8_t Attr) {
-  if (X < 1 || X > kScreenCols || Y < 1 || Y > kScreenRows) return;
-  TCharInfo& cell = Screen->Buffer[Y - 1][X - 1];
-  cell.Ch = Ch;
-  cell.Attr = Attr;
+void WriteCell(std::uint8_t x, std::uint8_t y, char ch, std::uint8_t attr) {
+  if (x < 1 || x > kScreenCols || y < 1 || y > kScreenRows) return;
+  TCharInfo& cell = Screen->Buffer[y - 1][x - 1];
+  cell.Ch = ch;
+  cell.Attr = attr;
 }
 
 std::uint8_t GetTextColor() { return Screen->TextAttr & 15; }
 
 std::uint8_t GetTextBackground() { return (Screen->TextAttr >> 4) & 7; }
 
-void SetWindow(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, bool Home) {
-  Screen->SetWindow(X1, Y1, X2, Y2, Home);
+void SetWindow(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2, bool home) {
+  Screen->SetWindow(x1, y1, x2, y2, home);
 }
 
-void WriteCentered(std::uint8_t Y, std::uint8_t Attr, const ShortString& Text) {
-  const std::size_t len = Text.size() > kScreenCols ? kScreenCols : Text.size();
-  WriteXY(static_cast<std::uint8_t>((kScreenCols - len) / 2 + 1), Y, Attr, Text);
+void WriteCentered(std::uint8_t y, std::uint8_t attr, const ShortString& text) {
+  const std::size_t len = text.size() > kScreenCols ? kScreenCols : text.size();
+  WriteXY(static_cast<std::uint8_t>((kScreenCols - len) / 2 + 1), y, attr, text);
 }
 
-void FillBox(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, char Ch,
-             std::uint8_t Attr) {
-  if (X1 < 1) X1 = 1;
-  if (Y1 < 1) Y1 = 1;
-  if (X2 > kScreenCols) X2 = kScreenCols;
-  if (Y2 > kScreenRows) Y2 = kScreenRows;
-  if (X1 > X2 || Y1 > Y2) return;
-  const ShortString row = ShortString::Of(Ch, static_cast<std::size_t>(X2 - X1 + 1));
-  for (std::uint8_t y = Y1; y <= Y2; ++y) WriteXY(X1, y, Attr, row);
+void FillBox(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2, char ch,
+             std::uint8_t attr) {
+  if (x1 < 1) x1 = 1;
+  if (y1 < 1) y1 = 1;
+  if (x2 > kScreenCols) x2 = kScreenCols;
+  if (y2 > kScreenRows) y2 = kScreenRows;
+  if (x1 > x2 || y1 > y2) return;
+  const ShortString row = ShortString::Of(ch, static_cast<std::size_t>(x2 - x1 + 1));
+  for (std::uint8_t y = y1; y <= y2; ++y) WriteXY(x1, y, attr, row);
 }
 
 void HighVideo() { SetTextAttr(static_cast<std::uint8_t>(Screen->TextAttr | 8)); }
@@ -500,7 +502,7 @@ void ResetTerminal() {
   Screen->TextAttr = 7;
 }
 
-ShortString StripPipe(const ShortString& Text) { return StripPipeColors(Text); }
+ShortString StripPipe(const ShortString& text) { return StripPipeColors(text); }
 
 ShortString FirstFileArgument(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {

@@ -41,13 +41,13 @@ void HandleTerminalEvents();
 void RefreshScreen();
 // The line shown instead of the screen while the terminal is smaller than
 // 80x24 (Columns x Rows is its size now).
-ShortString TooSmallNotice(int Columns, int Rows);
+ShortString TooSmallNotice(int columns, int rows);
 // For the start of a run: while the terminal is too small, waits for it to
 // grow (the notice is on it). False when Escape or Ctrl-C is pressed there.
 bool AwaitTerminalSize();
 // Shows the cursor while text is typed and hides it again afterwards (on
 // terminals where the program hides it at all).
-void ShowCursor(bool On);
+void ShowCursor(bool on);
 
 // Owns the screen and keyboard objects of a run: creates them, points Screen
 // and Keyboard at them, installs the keyboard's wait hooks (flush before a
@@ -76,59 +76,60 @@ inline constexpr const char* kDefaultPausePrompt = "Press a Key to continue...";
 // ---- Drawing. X = column 1-80, Y = row 1-25, Attr an attribute byte. ----
 
 // Text at (X, Y) in Attr, no codes interpreted; cursor and attribute restored.
-void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text);
+void WriteXY(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& text);
 // Text at (X, Y) starting in Attr, obeying pipe colour codes and display codes;
 // cursor and attribute are restored afterwards. With Waits false (list rows,
 // drawn again at every move) the codes that pause or wait for a key (DE,
 // DM, DS, PM, PA) are swallowed without waiting.
-void WriteXYPipe(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& Text,
-                 bool Waits = true);
+void WriteXYPipe(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& text,
+                 bool waits = true);
 // WriteXYPipe at the cursor starting in attribute 7; the cursor returns.
-void WritePipe(const ShortString& Text);
+void WritePipe(const ShortString& text);
 // Plain text at the cursor in the current attribute; the cursor advances.
-void WriteStr(const ShortString& Text);
+void WriteStr(const ShortString& text);
 // Text followed by CR and LF.
-void WriteLine(const ShortString& Text);
+void WriteLine(const ShortString& text);
 void ClearScreen();
 void ClearEOL();
-void GotoXY(std::uint8_t X, std::uint8_t Y);
-void GotoX(std::uint8_t X);
-void GotoY(std::uint8_t Y);
+void GotoXY(std::uint8_t x, std::uint8_t y);
+void GotoX(std::uint8_t x);
+void GotoY(std::uint8_t y);
 std::uint8_t WhereX();
 std::uint8_t WhereY();
 // Character of image cell (X, Y); a space outside 1-80 x 1-25.
-char GetCharAt(std::uint8_t X, std::uint8_t Y);
+char GetCharAt(std::uint8_t x, std::uint8_t y);
 // Attribute of image cell (X, Y); callers pass 1-80 and 1-25.
-std::uint8_t GetAttrAt(std::uint8_t X, std::uint8_t Y);
-void SetTextAttr(std::uint8_t Attr);
+std::uint8_t GetAttrAt(std::uint8_t x, std::uint8_t y);
+void SetTextAttr(std::uint8_t attr);
 std::uint8_t GetTextAttr();
 // Foreground := Color and 15; background and blink stay.
-void TextColor(std::uint8_t Color);
+void TextColor(std::uint8_t color);
 // Background := Color; the foreground stays.
-void TextBackground(std::uint8_t Color);
-void SaveScreen(TConsoleImageRec& Image);
-void RestoreScreen(const TConsoleImageRec& Image);
+void TextBackground(std::uint8_t color);
+void SaveScreen(TConsoleImageRec& image);
+void RestoreScreen(const TConsoleImageRec& image);
 
 // ---- Keys and time. ----
 
 // Called by ReadKey when F1 arrives, in place of returning it: the key is
 // used up and ReadKey goes on to the next one. Unset, F1 is returned like any
-// key. Set by the application while a screen has help to show.
+// key. Set by the application while a screen has help to show. A pointer
+// because the help screens live in the application, above this layer.
 extern void (*HelpKeyHook)();
 
 // Next key byte: an ordinary key, or 0 followed by a scan code on the next call.
 std::uint8_t ReadKey();
 bool KeyPressed();
 // True when a key arrives within Ms milliseconds (or one is already waiting).
-bool KeyWait(std::int32_t Ms);
+bool KeyWait(std::int32_t ms);
 // Sleeps Ms milliseconds; the count is taken modulo 65536, as a 16-bit value.
-void Delay(std::int32_t Ms);
+void Delay(std::int32_t ms);
 
 // ---- Files. ----
 
 // Appends Text and a line feed to FileName, creating the file when it cannot
 // be opened for appending. Throws IoError when creating or writing fails.
-void AppendText(const ShortString& FileName, const ShortString& Text);
+void AppendText(const ShortString& fileName, const ShortString& text);
 
 // ---- Codes. ----
 
@@ -136,7 +137,7 @@ void AppendText(const ShortString& FileName, const ShortString& Text);
 // first letter names a display-code family ("B", "C", "D", "O", "P", "R", "S",
 // "T", "X", "["): the code is then consumed even when the second letter matches
 // nothing. False (and nothing done) for any other first letter.
-bool DisplayCode(const ShortString& Code);
+bool DisplayCode(const ShortString& code);
 
 // ---- Further helpers, not used by the program's screens. ----
 
@@ -148,17 +149,17 @@ void CursorNormal();
 bool CheckCtrlC();
 // Puts Ch in Attr straight into cell (X, Y) of the screen model; nothing is
 // sent to the terminal. Ignored outside 1-80 x 1-25.
-void WriteCell(std::uint8_t X, std::uint8_t Y, char Ch, std::uint8_t Attr);
+void WriteCell(std::uint8_t x, std::uint8_t y, char ch, std::uint8_t attr);
 // Foreground (0-15) and background (0-7) of the current attribute.
 std::uint8_t GetTextColor();
 std::uint8_t GetTextBackground();
 // Scroll window rows Y1..Y2 (X1 and X2 are ignored by the screen object).
-void SetWindow(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, bool Home);
+void SetWindow(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2, bool home);
 // Text on row Y in Attr, centred on the 80 columns (no codes interpreted).
-void WriteCentered(std::uint8_t Y, std::uint8_t Attr, const ShortString& Text);
+void WriteCentered(std::uint8_t y, std::uint8_t attr, const ShortString& text);
 // Fills the rectangle X1..X2 x Y1..Y2 with Ch in Attr; cursor and attribute restored.
-void FillBox(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, char Ch,
-             std::uint8_t Attr);
+void FillBox(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2, char ch,
+             std::uint8_t attr);
 // Bright foreground on, bright off, and the default attribute 7.
 void HighVideo();
 void LowVideo();
@@ -168,7 +169,7 @@ void NormVideo();
 // and puts the attribute model back to 7.
 void ResetTerminal();
 // Text with its pipe colour codes removed.
-ShortString StripPipe(const ShortString& Text);
+ShortString StripPipe(const ShortString& text);
 // First command-line argument (from argv[1] on) that names a file that can be
 // opened for reading; empty when there is none.
 ShortString FirstFileArgument(int argc, const char* const* argv);

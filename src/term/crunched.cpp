@@ -7,12 +7,12 @@
 
 namespace corvix {
 
-void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
-                    std::uint8_t Y1, std::uint8_t RowLimit, TConsoleImageRec& Image) {
-  std::memset(&Image, 0, sizeof Image);
+void DecodeCrunched(const std::uint8_t* data, std::uint16_t size, std::uint8_t x2, std::uint8_t x1,
+                    std::uint8_t y1, std::uint8_t rowLimit, TConsoleImageRec& image) {
+  std::memset(&image, 0, sizeof image);
   // The image holds 50 rows; a taller screen (SetScreenSize) must not push the
   // last row past them, or the whole picture would be refused when drawn.
-  RowLimit = std::min(RowLimit, kImageRows);
+  rowLimit = std::min(rowLimit, kImageRows);
   std::uint8_t attr = kDefaultAttr;
   std::size_t row = 1;
   std::size_t col = 1;
@@ -22,14 +22,14 @@ void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X
   auto put = [&](char ch) {
     const std::size_t index = (row - 1) * kScreenCols + (col - 1);
     if (row <= kImageRows && index < kCells) {
-      Image.Data[index / kScreenCols][index % kScreenCols] = TCharInfo{attr, ch};
+      image.Data[index / kScreenCols][index % kScreenCols] = TCharInfo{attr, ch};
     }
     ++col;
   };
 
   std::size_t i = 0;
-  while (i < Size) {
-    const std::uint8_t b = Data[i];
+  while (i < size) {
+    const std::uint8_t b = data[i];
     if (b <= kCrunchLastFore) {
       attr = static_cast<std::uint8_t>(b + (attr & 0x70));
       ++i;
@@ -41,12 +41,12 @@ void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X
       col = 1;
       ++i;
     } else if (b == kCrunchSpaces) {
-      if (i + 1 >= Size) break;
-      for (int n = 0; n <= Data[i + 1]; ++n) put(' ');
+      if (i + 1 >= size) break;
+      for (int n = 0; n <= data[i + 1]; ++n) put(' ');
       i += 2;
     } else if (b == kCrunchRepeat) {
-      if (i + 2 >= Size) break;
-      for (int n = 0; n <= Data[i + 1]; ++n) put(static_cast<char>(Data[i + 2]));
+      if (i + 2 >= size) break;
+      for (int n = 0; n <= data[i + 1]; ++n) put(static_cast<char>(data[i + 2]));
       i += 3;
     } else if (b < 32) {
       ++i;  // 27-31 carry no meaning
@@ -62,20 +62,20 @@ void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X
   // picture not drawn from row 1.) The cursor is left at the column and row
   // reached, counted within the picture; the column is kept as a byte, like
   // every screen column, so a run past column 255 wraps round.
-  const std::size_t lastRow = std::min<std::size_t>(Y1 + row - 1, RowLimit);
-  Image.CursorX = static_cast<std::uint8_t>(col);
-  Image.CursorY = static_cast<std::uint8_t>(std::min<std::size_t>(row, RowLimit));
-  Image.CursorA = attr;
-  Image.X1 = X1;
-  Image.X2 = X2;
-  Image.Y1 = Y1;
-  Image.Y2 = static_cast<std::uint8_t>(lastRow);
+  const std::size_t lastRow = std::min<std::size_t>(y1 + row - 1, rowLimit);
+  image.CursorX = static_cast<std::uint8_t>(col);
+  image.CursorY = static_cast<std::uint8_t>(std::min<std::size_t>(row, rowLimit));
+  image.CursorA = attr;
+  image.X1 = x1;
+  image.X2 = x2;
+  image.Y1 = y1;
+  image.Y2 = static_cast<std::uint8_t>(lastRow);
 }
 
-void TOutputLinux::LoadCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2,
-                                std::uint8_t X1, std::uint8_t Y1) {
+void TOutputLinux::LoadCrunched(const std::uint8_t* data, std::uint16_t size, std::uint8_t x2,
+                                std::uint8_t x1, std::uint8_t y1) {
   TConsoleImageRec image;
-  DecodeCrunched(Data, Size, X2, X1, Y1, ScreenSize, image);
+  DecodeCrunched(data, size, x2, x1, y1, ScreenSize, image);
   PutScreenImage(image);
 }
 

@@ -25,7 +25,7 @@ inline constexpr std::uint8_t kCrunchRepeat = 26;    // 26, N, C: N + 1 times C
 // last row or RowLimit (taken as at most 50), whichever comes first; the
 // cursor is at the column reached and the row reached (at most RowLimit), the
 // attribute the one reached.
-void DecodeCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
-                    std::uint8_t Y1, std::uint8_t RowLimit, TConsoleImageRec& Image);
+void DecodeCrunched(const std::uint8_t* data, std::uint16_t size, std::uint8_t x2, std::uint8_t x1,
+                    std::uint8_t y1, std::uint8_t rowLimit, TConsoleImageRec& image);
 
 }  // namespace corvix

@@ -62,16 +62,16 @@ TInputLinux::TInputLinux(int inputFd) noexcept : InputFd(inputFd) {}
 // The descriptor belongs to whoever opened it; nothing to undo here.
 TInputLinux::~TInputLinux() = default;
 
-void TInputLinux::PushKey(std::uint8_t B) noexcept {
+void TInputLinux::PushKey(std::uint8_t b) noexcept {
   const std::int32_t next = (KeyWrite + 1) % kKeyBufSize;
   if (next == KeyRead) return;  // ring full: the key is dropped
-  KeyBuf[KeyWrite] = B;
+  KeyBuf[KeyWrite] = b;
   KeyWrite = next;
 }
 
-void TInputLinux::PushExt(std::uint8_t Code) noexcept {
+void TInputLinux::PushExt(std::uint8_t code) noexcept {
   PushKey(kKeyExtended);
-  PushKey(Code);
+  PushKey(code);
 }
 
 std::uint8_t TInputLinux::PopKey() noexcept {
@@ -197,6 +197,6 @@ std::uint8_t TInputLinux::ReadKey() {
 
 bool TInputLinux::KeyPressed() { return DecodeKeys(0); }
 
-bool TInputLinux::KeyWait(std::int32_t Ms) { return DecodeKeys(Ms < 0 ? 0 : Ms); }
+bool TInputLinux::KeyWait(std::int32_t ms) { return DecodeKeys(ms < 0 ? 0 : ms); }
 
 }  // namespace corvix

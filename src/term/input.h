@@ -13,13 +13,15 @@ namespace corvix {
 
 // Called right before the keyboard blocks waiting for input (never when input
 // is already there), so that what was drawn reaches the terminal first. Set
-// by the console layer to flush its Screen; read only by TInputLinux.
+// by the console layer to flush its Screen; read only by TInputLinux. A
+// pointer because the keyboard object sits below the console that owns Screen.
 extern void (*BeforeInputWait)();
 
 // Called when a wait for input is interrupted by a signal, before the wait goes
 // on with the time that is left, so that work a signal asks for (a repaint
 // after a resize or a resume) is done in the program's own flow, not in the
-// handler. Set by the console layer; read only by TInputLinux.
+// handler. Set by the console layer; read only by TInputLinux. A pointer for
+// the same reason as BeforeInputWait.
 extern void (*InputWaitInterrupted)();
 
 // The keyboard object. Raw bytes land in the InBuf ring; the key decoder
@@ -45,8 +47,8 @@ class TInputLinux {
   // is over: what it delivered stays typed, and the keys act again.
   static constexpr std::int32_t kPasteTimeoutMs = 500;
   // Ms when it lies in the range above, else the default.
-  static constexpr std::int32_t EscapeDelayOrDefault(std::int32_t Ms) noexcept {
-    return Ms >= kMinEscapeDelayMs && Ms <= kMaxEscapeDelayMs ? Ms : kDefaultEscapeDelayMs;
+  static constexpr std::int32_t EscapeDelayOrDefault(std::int32_t ms) noexcept {
+    return ms >= kMinEscapeDelayMs && ms <= kMaxEscapeDelayMs ? ms : kDefaultEscapeDelayMs;
   }
 
   explicit TInputLinux(int inputFd = 0) noexcept;
@@ -62,15 +64,15 @@ class TInputLinux {
   bool KeyPressed();
   // True at once when a key waits; otherwise waits up to Ms milliseconds for
   // one to arrive.
-  bool KeyWait(std::int32_t Ms);
+  bool KeyWait(std::int32_t ms);
   // Scan code of Alt + Ch; 0 when Ch has none.
-  static std::uint8_t AltKey(char Ch) noexcept { return TKeyDecoder::AltKey(Ch); }
+  static std::uint8_t AltKey(char ch) noexcept { return TKeyDecoder::AltKey(ch); }
 
   // ---- Internal steps, public in the style of the class. ----
   bool InputAvailable();
   std::uint8_t ReadByte();
-  void PushKey(std::uint8_t B) noexcept;
-  void PushExt(std::uint8_t Code) noexcept;
+  void PushKey(std::uint8_t b) noexcept;
+  void PushExt(std::uint8_t code) noexcept;
   std::uint8_t PopKey() noexcept;
 
   std::array<std::uint8_t, kInBufSize> InBuf{};    // ring of raw bytes

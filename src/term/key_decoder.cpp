@@ -298,9 +298,9 @@ constexpr std::uint16_t kNumberCap = 9999;  // longer numbers name no key
 
 }  // namespace
 
-std::uint8_t TKeyDecoder::AltKey(char Ch) noexcept {
+std::uint8_t TKeyDecoder::AltKey(char ch) noexcept {
   for (std::size_t i = 0; i < std::size(kAltScans); ++i) {
-    if (kAltChars[i] == Ch) return kAltScans[i];
+    if (kAltChars[i] == ch) return kAltScans[i];
   }
   return 0;
 }

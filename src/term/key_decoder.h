@@ -34,7 +34,7 @@ class TKeyDecoder {
   // long): the paste is over where it stands, and the next byte is a key.
   void EndPaste() noexcept;
   // Scan code of Alt + Ch; 0 when Ch has none.
-  static std::uint8_t AltKey(char Ch) noexcept;
+  static std::uint8_t AltKey(char ch) noexcept;
 
   // On: bytes of 128 and above are UTF-8, and a character code page 437 has
   // gives its code-page byte (é as 130); one it lacks gives no key.

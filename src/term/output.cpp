@@ -79,13 +79,13 @@ void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
   WriteFully(OutFd, data, size, kWriteWaitMs);
 }
 
-void TOutputLinux::BufAddChar(char Ch) {
+void TOutputLinux::BufAddChar(char ch) {
   if (OutBufPos >= kOutBufferSize) {
     // Only an inactive object gets here (an active one is flushed when full):
     // it never writes, so what it collects is discarded.
     OutBufPos = 0;
   }
-  OutBuffer[OutBufPos++] = Ch;
+  OutBuffer[OutBufPos++] = ch;
   if (OutBufPos == kOutBufferSize) {
     // A full buffer only leaves: what was drawn meanwhile goes at the next
     // flush, never into the middle of a sequence being added.
@@ -96,8 +96,8 @@ void TOutputLinux::BufAddChar(char Ch) {
   }
 }
 
-void TOutputLinux::BufAddStr(const ShortString& S) {
-  for (char c : S) BufAddChar(c);
+void TOutputLinux::BufAddStr(const ShortString& s) {
+  for (char c : s) BufAddChar(c);
 }
 
 void TOutputLinux::BufFlush() {
@@ -110,8 +110,8 @@ void TOutputLinux::BufFlush() {
   }
 }
 
-void TOutputLinux::RawWriteStr(const ShortString& S) {
-  if (Active && !Hidden && !Left) WriteAll(S.data(), S.size());
+void TOutputLinux::RawWriteStr(const ShortString& s) {
+  if (Active && !Hidden && !Left) WriteAll(s.data(), s.size());
   renderer_->ForgetPen();
 }
 
@@ -122,31 +122,31 @@ void TOutputLinux::Send() {
 
 // ---- Attribute and cursor. ----
 
-ShortString TOutputLinux::AttrToAnsi(std::uint8_t Attr) const { return AttrToAnsi(TextAttr, Attr); }
+ShortString TOutputLinux::AttrToAnsi(std::uint8_t attr) const { return AttrToAnsi(TextAttr, attr); }
 
-ShortString TOutputLinux::AttrToAnsi(std::uint8_t From, std::uint8_t Attr) const {
-  return SgrChange(From, Attr, Terminal.Colors());
+ShortString TOutputLinux::AttrToAnsi(std::uint8_t from, std::uint8_t attr) const {
+  return SgrChange(from, attr, Terminal.Colors());
 }
 
-void TOutputLinux::SetTextAttr(std::uint8_t Attr) {
-  if (Attr == TextAttr) return;
-  renderer_->SetAttr(TextAttr, Attr, pending_);
+void TOutputLinux::SetTextAttr(std::uint8_t attr) {
+  if (attr == TextAttr) return;
+  renderer_->SetAttr(TextAttr, attr, pending_);
   Send();
-  TextAttr = Attr;
+  TextAttr = attr;
 }
 
-void TOutputLinux::CursorXY(std::uint8_t X, std::uint8_t Y) {
+void TOutputLinux::CursorXY(std::uint8_t x, std::uint8_t y) {
   // The bound is the 25 visible rows whatever the window or screen size.
-  X = Clamp(X, 1, kScreenCols);
-  Y = Clamp(Y, 1, kScreenRows);
-  CursorX = X;
-  CursorY = Y;
-  renderer_->MoveTo(X, Y, pending_);
+  x = Clamp(x, 1, kScreenCols);
+  y = Clamp(y, 1, kScreenRows);
+  CursorX = x;
+  CursorY = y;
+  renderer_->MoveTo(x, y, pending_);
   Send();
 }
 
-void TOutputLinux::SetCursorX(std::uint8_t X) { CursorXY(X, CursorY); }
-void TOutputLinux::SetCursorY(std::uint8_t Y) { CursorXY(CursorX, Y); }
+void TOutputLinux::SetCursorX(std::uint8_t x) { CursorXY(x, CursorY); }
+void TOutputLinux::SetCursorY(std::uint8_t y) { CursorXY(CursorX, y); }
 
 // ---- Clearing, window, size. ----
 
@@ -171,31 +171,31 @@ void TOutputLinux::ClearEOL() {
   Send();
 }
 
-void TOutputLinux::SetWindow(std::uint8_t /*X1*/, std::uint8_t Y1, std::uint8_t /*X2*/,
-                             std::uint8_t Y2, bool Home) {
-  WinTop = Y1;
-  WinBot = Y2;
-  renderer_->SetRegion(Y1, Y2, pending_);
+void TOutputLinux::SetWindow(std::uint8_t /*x1*/, std::uint8_t y1, std::uint8_t /*x2*/,
+                             std::uint8_t y2, bool home) {
+  WinTop = y1;
+  WinBot = y2;
+  renderer_->SetRegion(y1, y2, pending_);
   Send();
-  if (Home || CursorY < Y1 || CursorY > Y2) CursorXY(1, Y1);
+  if (home || CursorY < y1 || CursorY > y2) CursorXY(1, y1);
 }
 
-void TOutputLinux::SetScreenSize(std::uint8_t Lines) {
+void TOutputLinux::SetScreenSize(std::uint8_t lines) {
   BeginUnmodelled();
-  WinBot = Lines;
-  ScreenSize = Lines;
+  WinBot = lines;
+  ScreenSize = lines;
   BufFlush();
-  RawWriteStr("\x1b[8;" + Int2Str(Lines) + ";80t");
-  SetWindow(1, 1, kScreenCols, Lines, false);
+  RawWriteStr("\x1b[8;" + Int2Str(lines) + ";80t");
+  SetWindow(1, 1, kScreenCols, lines, false);
   EndUnmodelled();
 }
 
 // ---- Writing. ----
 
-void TOutputLinux::WriteChar(char Ch) {
-  renderer_->WriteChar(Ch, TextAttr, pending_);
+void TOutputLinux::WriteChar(char ch) {
+  renderer_->WriteChar(ch, TextAttr, pending_);
   Send();
-  switch (Ch) {
+  switch (ch) {
     case 8:
       if (CursorX > 1) --CursorX;
       break;
@@ -209,7 +209,7 @@ void TOutputLinux::WriteChar(char Ch) {
       // The cursor row can only leave the image through a window bottom set
       // beyond row 50 (or public fields set by hand); such a cell is not kept.
       if (CursorY >= 1 && CursorY <= kImageRows && CursorX >= 1 && CursorX <= kScreenCols) {
-        Buffer[CursorY - 1][CursorX - 1] = TCharInfo{TextAttr, Ch};
+        Buffer[CursorY - 1][CursorX - 1] = TCharInfo{TextAttr, ch};
       }
       if (CursorX < kScreenCols) {
         ++CursorX;
@@ -221,43 +221,43 @@ void TOutputLinux::WriteChar(char Ch) {
   }
 }
 
-void TOutputLinux::WriteStr(const ShortString& S) {
-  for (char c : S) WriteChar(c);
+void TOutputLinux::WriteStr(const ShortString& s) {
+  for (char c : s) WriteChar(c);
 }
 
-void TOutputLinux::WriteLine(const ShortString& S) {
-  for (char c : S) WriteChar(c);
+void TOutputLinux::WriteLine(const ShortString& s) {
+  for (char c : s) WriteChar(c);
   WriteChar(13);
   WriteChar(10);
 }
 
-void TOutputLinux::WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr,
-                           const ShortString& S) {
+void TOutputLinux::WriteXY(std::uint8_t x, std::uint8_t y, std::uint8_t attr,
+                           const ShortString& s) {
   const std::uint8_t oldAttr = TextAttr;
   const std::uint8_t oldX = CursorX;
   const std::uint8_t oldY = CursorY;
-  CursorXY(X, Y);
-  SetTextAttr(Attr);
-  WriteStr(S);
+  CursorXY(x, y);
+  SetTextAttr(attr);
+  WriteStr(s);
   SetTextAttr(oldAttr);
   CursorXY(oldX, oldY);
 }
 
-void TOutputLinux::WritePipeStr(const ShortString& S) {
+void TOutputLinux::WritePipeStr(const ShortString& s) {
   std::size_t i = 0;
-  while (i < S.size()) {
-    if (S[i] != PipeChar) {
-      WriteChar(S[i]);
+  while (i < s.size()) {
+    if (s[i] != PipeChar) {
+      WriteChar(s[i]);
       ++i;
       continue;
     }
-    const std::size_t codeLen = S.size() - i - 1 < 2 ? S.size() - i - 1 : 2;
-    const ShortString code(S.View().substr(i + 1, codeLen));
+    const std::size_t codeLen = s.size() - i - 1 < 2 ? s.size() - i - 1 : 2;
+    const ShortString code(s.View().substr(i + 1, codeLen));
     const auto v = static_cast<std::uint8_t>(Str2Int(code));
     const bool isColour = code == ShortString("00") ||
                           (v >= 1 && v <= 23 && !code.empty() && code[0] != '&' && code[0] != '$');
     if (!isColour) {
-      WriteChar(S[i]);  // the pipe as ordinary text; the walk goes on after it
+      WriteChar(s[i]);  // the pipe as ordinary text; the walk goes on after it
       ++i;
       continue;
     }
@@ -274,50 +274,50 @@ void TOutputLinux::WritePipeStr(const ShortString& S) {
 
 // A cell outside the image reads as a space in the default attribute rather
 // than as whatever memory lies beside it.
-char TOutputLinux::ReadCharXY(std::uint8_t X, std::uint8_t Y) const {
-  if (X < 1 || X > kScreenCols || Y < 1 || Y > kImageRows) return ' ';
-  return Buffer[Y - 1][X - 1].Ch;
+char TOutputLinux::ReadCharXY(std::uint8_t x, std::uint8_t y) const {
+  if (x < 1 || x > kScreenCols || y < 1 || y > kImageRows) return ' ';
+  return Buffer[y - 1][x - 1].Ch;
 }
 
-std::uint8_t TOutputLinux::ReadAttrXY(std::uint8_t X, std::uint8_t Y) const {
-  if (X < 1 || X > kScreenCols || Y < 1 || Y > kImageRows) return kDefaultAttr;
-  return Buffer[Y - 1][X - 1].Attr;
+std::uint8_t TOutputLinux::ReadAttrXY(std::uint8_t x, std::uint8_t y) const {
+  if (x < 1 || x > kScreenCols || y < 1 || y > kImageRows) return kDefaultAttr;
+  return Buffer[y - 1][x - 1].Attr;
 }
 
-void TOutputLinux::GetScreenImage(TConsoleImageRec& Image) const {
-  std::memset(&Image, 0, sizeof Image);
-  for (std::size_t r = 0; r < kScreenRows; ++r) Image.Data[r] = Buffer[r];
-  Image.CursorX = CursorX;
-  Image.CursorY = CursorY;
-  Image.CursorA = TextAttr;
-  Image.X1 = 1;
-  Image.X2 = kScreenCols;
-  Image.Y1 = 1;
-  Image.Y2 = kScreenRows;
+void TOutputLinux::GetScreenImage(TConsoleImageRec& image) const {
+  std::memset(&image, 0, sizeof image);
+  for (std::size_t r = 0; r < kScreenRows; ++r) image.Data[r] = Buffer[r];
+  image.CursorX = CursorX;
+  image.CursorY = CursorY;
+  image.CursorA = TextAttr;
+  image.X1 = 1;
+  image.X2 = kScreenCols;
+  image.Y1 = 1;
+  image.Y2 = kScreenRows;
 }
 
-void TOutputLinux::PutScreenImage(const TConsoleImageRec& Image) {
+void TOutputLinux::PutScreenImage(const TConsoleImageRec& image) {
   // An image that was never taken (all zero) or whose rectangle lies outside
   // the screen would index outside the image: there is nothing to draw.
-  if (Image.X1 < 1 || Image.X1 > Image.X2 || Image.X2 > kScreenCols || Image.Y1 < 1 ||
-      Image.Y1 > Image.Y2 || Image.Y2 > kImageRows) {
+  if (image.X1 < 1 || image.X1 > image.X2 || image.X2 > kScreenCols || image.Y1 < 1 ||
+      image.Y1 > image.Y2 || image.Y2 > kImageRows) {
     return;
   }
-  const std::size_t width = Image.X2 - Image.X1 + 1;
-  const std::size_t rows = Image.Y2 - Image.Y1 + 1;
+  const std::size_t width = image.X2 - image.X1 + 1;
+  const std::size_t rows = image.Y2 - image.Y1 + 1;
   for (std::size_t i = 0; i < rows; ++i) {
-    const auto y = static_cast<std::uint8_t>(Image.Y1 + i);
-    CursorXY(Image.X1, y);
+    const auto y = static_cast<std::uint8_t>(image.Y1 + i);
+    CursorXY(image.X1, y);
     for (std::size_t j = 0; j < width; ++j) {
-      const TCharInfo cell = Image.Data[i][j];
-      Buffer[y - 1][Image.X1 - 1 + j] = cell;
+      const TCharInfo cell = image.Data[i][j];
+      Buffer[y - 1][image.X1 - 1 + j] = cell;
       SetTextAttr(cell.Attr);
       renderer_->PutCell(cell.Ch, cell.Attr, pending_);
       Send();
     }
   }
-  SetTextAttr(Image.CursorA);
-  CursorXY(Image.CursorX, Image.CursorY);
+  SetTextAttr(image.CursorA);
+  CursorXY(image.CursorX, image.CursorY);
 }
 
 void TOutputLinux::Repaint() {
@@ -327,24 +327,24 @@ void TOutputLinux::Repaint() {
   Send();
 }
 
-void TOutputLinux::ShowTooSmall(const ShortString& Notice) {
+void TOutputLinux::ShowTooSmall(const ShortString& notice) {
   Hidden = true;
   OutBufPos = 0;
-  const ShortString text = "\x1b[0m\x1b[2J\x1b[1;1H" + Notice;
+  const ShortString text = "\x1b[0m\x1b[2J\x1b[1;1H" + notice;
   if (Active && !Left) WriteAll(text.data(), text.size());
 }
 
-void TOutputLinux::SetTerminalRows(int Rows) {
-  TermRows = Rows >= kScreenRows ? kScreenRows : kMinTerminalRows;
+void TOutputLinux::SetTerminalRows(int rows) {
+  TermRows = rows >= kScreenRows ? kScreenRows : kMinTerminalRows;
   ApplyRedrawMode();
 }
 
-void TOutputLinux::SetCursorVisible(bool On) { BufAddStr(Terminal.SetCursorVisible(On)); }
+void TOutputLinux::SetCursorVisible(bool on) { BufAddStr(Terminal.SetCursorVisible(on)); }
 
-void TOutputLinux::LeaveScreen(bool ClearFirst) {
+void TOutputLinux::LeaveScreen(bool clearFirst) {
   Hidden = false;
   BufFlush();
-  ShortString text = ClearFirst ? ShortString("\x1b[0m\x1b[2J\x1b[1;1H") : ShortString();
+  ShortString text = clearFirst ? ShortString("\x1b[0m\x1b[2J\x1b[1;1H") : ShortString();
   text += LeaveText();
   if (Active) WriteAll(text.data(), text.size());
   TextAttr = kDefaultAttr;
@@ -371,8 +371,8 @@ void TOutputLinux::ResumeRaw() {
 
 // ---- Redraw mode. ----
 
-void TOutputLinux::SetRedrawMode(TRedrawMode Mode) {
-  fullWanted_ = Mode == TRedrawMode::Full;
+void TOutputLinux::SetRedrawMode(TRedrawMode mode) {
+  fullWanted_ = mode == TRedrawMode::kFull;
   ApplyRedrawMode();
 }
 
@@ -394,7 +394,7 @@ void TOutputLinux::ApplyRedrawMode() {
 }
 
 TRedrawMode TOutputLinux::RedrawMode() const {
-  return changes_ ? TRedrawMode::Changes : TRedrawMode::Full;
+  return changes_ ? TRedrawMode::kChanges : TRedrawMode::kFull;
 }
 
 void TOutputLinux::MarkTerminalUnknown() { renderer_->ForgetScreen(); }

@@ -64,7 +64,7 @@ class TRenderer;
 // as it is made. Changes: requests only change the images, and each flush
 // sends the cells, cursor moves and attribute changes that differ from what
 // the terminal shows, leaving the same screen in far fewer bytes.
-enum class TRedrawMode : std::uint8_t { Changes, Full };
+enum class TRedrawMode : std::uint8_t { kChanges, kFull };
 
 // The platform screen object. Coordinates are 1-based bytes: columns 1-80,
 // rows 1-25.
@@ -96,30 +96,30 @@ class TOutputLinux {
   // ---- Buffer and raw output. ----
 
   // Appends S to the buffer, flushing each time it holds 1024 bytes.
-  void BufAddStr(const ShortString& S);
+  void BufAddStr(const ShortString& s);
   // Appends one byte to the buffer, flushing when it holds 1024 bytes.
-  void BufAddChar(char Ch);
+  void BufAddChar(char ch);
   // Writes the pending bytes (when Active) and empties the buffer. Short
   // writes and interrupted writes are continued; other write errors are ignored.
   void BufFlush();
   // Writes S at once, past the buffer (which is neither used nor flushed).
-  void RawWriteStr(const ShortString& S);
+  void RawWriteStr(const ShortString& s);
 
   // ---- Attribute and cursor. ----
 
   // The SGR sequence that takes the terminal from TextAttr to Attr; empty
   // when they are equal; only what differs is sent. Blink (and, with bold
   // colours, bright) is only ever turned off by a reset.
-  ShortString AttrToAnsi(std::uint8_t Attr) const;
+  ShortString AttrToAnsi(std::uint8_t attr) const;
   // The SGR sequence that takes the terminal from From to To in this
   // object's colour mode: every attribute change sent is made here.
-  ShortString AttrToAnsi(std::uint8_t From, std::uint8_t To) const;
+  ShortString AttrToAnsi(std::uint8_t from, std::uint8_t to) const;
   // Sends AttrToAnsi(Attr) into the buffer (no flush) and stores it.
-  void SetTextAttr(std::uint8_t Attr);
+  void SetTextAttr(std::uint8_t attr);
   // Clamps to 1-80 x 1-25, sends ESC "[" Y ";" X "H", stores.
-  void CursorXY(std::uint8_t X, std::uint8_t Y);
-  void SetCursorX(std::uint8_t X);
-  void SetCursorY(std::uint8_t Y);
+  void CursorXY(std::uint8_t x, std::uint8_t y);
+  void SetCursorX(std::uint8_t x);
+  void SetCursorY(std::uint8_t y);
 
   // ---- Clearing, window, size. ----
 
@@ -128,41 +128,41 @@ class TOutputLinux {
   // Sends ESC "[K"; the image is left as it was.
   void ClearEOL();
   // Scroll window rows Y1..Y2; X1 and X2 are accepted and ignored.
-  void SetWindow(std::uint8_t X1, std::uint8_t Y1, std::uint8_t X2, std::uint8_t Y2, bool Home);
+  void SetWindow(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2, bool home);
   // Asks the terminal for Lines rows of 80 columns and sets the window to them.
-  void SetScreenSize(std::uint8_t Lines);
+  void SetScreenSize(std::uint8_t lines);
 
   // ---- Writing. ----
 
   // Sends one byte and mirrors it in the image: 8 moves left, 10 moves down,
   // 13 returns to column 1, any other byte fills the cell and advances,
   // wrapping after column 80. The image never scrolls.
-  void WriteChar(char Ch);
+  void WriteChar(char ch);
   // WriteChar for each byte of S.
-  void WriteStr(const ShortString& S);
+  void WriteStr(const ShortString& s);
   // WriteChar for each byte of S, then CR and LF.
-  void WriteLine(const ShortString& S);
+  void WriteLine(const ShortString& s);
   // S at (X, Y) in Attr; the caller's cursor and attribute are put back.
-  void WriteXY(std::uint8_t X, std::uint8_t Y, std::uint8_t Attr, const ShortString& S);
+  void WriteXY(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& s);
   // S at the cursor, obeying PipeChar colour codes "00"-"23".
-  void WritePipeStr(const ShortString& S);
+  void WritePipeStr(const ShortString& s);
 
   // ---- The image. ----
 
   // Character and attribute of image cell (X, Y), 1-80 x 1-50; outside the
   // image a space in attribute 7.
-  char ReadCharXY(std::uint8_t X, std::uint8_t Y) const;
-  std::uint8_t ReadAttrXY(std::uint8_t X, std::uint8_t Y) const;
+  char ReadCharXY(std::uint8_t x, std::uint8_t y) const;
+  std::uint8_t ReadAttrXY(std::uint8_t x, std::uint8_t y) const;
   // Copies the visible 80x25 screen, the cursor and the attribute into Image.
-  void GetScreenImage(TConsoleImageRec& Image) const;
+  void GetScreenImage(TConsoleImageRec& image) const;
   // Redraws Image on the terminal and in the image, then restores its
   // attribute and cursor. An image whose rectangle is not within
   // 1 <= X1 <= X2 <= 80, 1 <= Y1 <= Y2 <= 50 (an all-zero image) draws nothing.
-  void PutScreenImage(const TConsoleImageRec& Image);
+  void PutScreenImage(const TConsoleImageRec& image);
   // Decodes a crunched screen picture of Size bytes and draws it with
   // PutScreenImage over columns X1..X2 from row Y1 (see term/crunched.h).
-  void LoadCrunched(const std::uint8_t* Data, std::uint16_t Size, std::uint8_t X2, std::uint8_t X1,
-                    std::uint8_t Y1);
+  void LoadCrunched(const std::uint8_t* data, std::uint16_t size, std::uint8_t x2, std::uint8_t x1,
+                    std::uint8_t y1);
 
   // Draws the whole visible screen again from the image, for when the
   // terminal may no longer show it (after a resume, a resize or Ctrl-L): the
@@ -172,25 +172,25 @@ class TOutputLinux {
   // For a terminal smaller than 80x24: clears it and shows Notice on its
   // first row. Until the next Repaint nothing drawn is sent; the image keeps
   // all of it.
-  void ShowTooSmall(const ShortString& Notice);
+  void ShowTooSmall(const ShortString& notice);
   // The terminal's row count (24 or more; more counts as 25). On 24 rows
   // image rows 2-25 are shown, which only the changes stream can do, so
   // Full is then put off until the terminal has 25 rows again. Follow it
   // with Repaint.
-  void SetTerminalRows(int Rows);
+  void SetTerminalRows(int rows);
   // Shows or hides the terminal's cursor (only with Terminal.Modes.HideCursor).
-  void SetCursorVisible(bool On);
+  void SetCursorVisible(bool on);
   // The way out of the program's screen: sends what is pending, then (with
   // ClearFirst) clears the screen in the terminal's default colours, then the
   // leave text (attribute reset, normal character set, visible cursor, main
   // screen). The terminal settings are restored by the destructor.
-  void LeaveScreen(bool ClearFirst);
+  void LeaveScreen(bool clearFirst);
 
   // ---- Redraw mode (see TRedrawMode). ----
 
   // Objects start in Full (see SetTerminalRows for 24 rows). Changes starts with the terminal
   // unknown, so the first flush draws the whole image once.
-  void SetRedrawMode(TRedrawMode Mode);
+  void SetRedrawMode(TRedrawMode mode);
   TRedrawMode RedrawMode() const;
   // For when something else may have drawn on the terminal (a child process,
   // a resume, a resize): in Changes mode the next flush redraws every cell
@@ -202,7 +202,7 @@ class TOutputLinux {
 
   // ---- Terminal modes (see TTerminalModes). ----
 
-  void SetRawMode(bool On) { Terminal.SetRawMode(On); }
+  void SetRawMode(bool on) { Terminal.SetRawMode(on); }
   ShortString EnterText() const { return Terminal.EnterText(); }
   ShortString LeaveText() const { return Terminal.LeaveText(); }
   // For running a child process on the terminal as it was at start: flushes

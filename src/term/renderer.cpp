@@ -170,12 +170,12 @@ class TChangesRenderer final : public TRenderer {
 
 }  // namespace
 
-std::unique_ptr<TRenderer> MakeFullRenderer(const TOutputLinux& Screen) {
-  return std::make_unique<TFullRenderer>(Screen);
+std::unique_ptr<TRenderer> MakeFullRenderer(const TOutputLinux& screen) {
+  return std::make_unique<TFullRenderer>(screen);
 }
 
-std::unique_ptr<TRenderer> MakeChangesRenderer(const TOutputLinux& Screen, std::uint8_t FirstRow) {
-  return std::make_unique<TChangesRenderer>(Screen, FirstRow);
+std::unique_ptr<TRenderer> MakeChangesRenderer(const TOutputLinux& screen, std::uint8_t firstRow) {
+  return std::make_unique<TChangesRenderer>(screen, firstRow);
 }
 
 }  // namespace corvix

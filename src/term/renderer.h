@@ -44,8 +44,8 @@ class TRenderer {
 };
 
 // The full stream, as every request has always sent it.
-std::unique_ptr<TRenderer> MakeFullRenderer(const TOutputLinux& Screen);
+std::unique_ptr<TRenderer> MakeFullRenderer(const TOutputLinux& screen);
 // The changes stream; FirstRow 2 shows image rows 2-25 on a 24-row terminal.
-std::unique_ptr<TRenderer> MakeChangesRenderer(const TOutputLinux& Screen, std::uint8_t FirstRow);
+std::unique_ptr<TRenderer> MakeChangesRenderer(const TOutputLinux& screen, std::uint8_t firstRow);
 
 }  // namespace corvix

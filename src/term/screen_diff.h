@@ -20,7 +20,7 @@ class TScreenDiff {
  public:
   // Turns an attribute change into its SGR sequence (the screen object's own
   // rule, so that every colour mode it has applies here as well).
-  using TSgrProc = std::function<ShortString(std::uint8_t From, std::uint8_t To)>;
+  using TSgrProc = std::function<ShortString(std::uint8_t from, std::uint8_t to)>;
 
   // Utf8: bytes 128-255 cost two or three bytes each when they leave, which
   // changes which cursor moves are shorter.

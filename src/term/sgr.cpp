@@ -38,31 +38,31 @@ bool EndsWith(const char* text, const char* tail) {
 
 }  // namespace
 
-std::uint8_t PcColorIndex(std::uint8_t Color) { return kPcIndex[Color & 15]; }
+std::uint8_t PcColorIndex(std::uint8_t color) { return kPcIndex[color & 15]; }
 
-ShortString SgrChange(std::uint8_t From, std::uint8_t To, TColorsRec Colors) {
-  if (To == From) return {};
-  const int fg = To & 15;
-  const int bg = To >> 4;  // bit 3 of the high nibble is blink
-  int oldFg = From & 15;
-  int oldBg = From >> 4;
+ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors) {
+  if (to == from) return {};
+  const int fg = to & 15;
+  const int bg = to >> 4;  // bit 3 of the high nibble is blink
+  int oldFg = from & 15;
+  int oldBg = from >> 4;
   ShortString params;
   auto add = [&params](const ShortString& p) {
     if (!params.empty()) params += ';';
     params += p;
   };
-  if (Colors.Mode != colorsBold) {
+  if (colors.Mode != kColorsBold) {
     // Bright foregrounds are colours of their own, so only blink needs a
     // reset to go off; after one, both colours are named again.
-    const bool pc = Colors.Mode == colorsPc;
+    const bool pc = colors.Mode == kColorsPc;
     const bool reset = (oldBg & 8) != 0 && (bg & 8) == 0;
     if (reset) add("0");
     if ((bg & 8) != 0 && (reset || (oldBg & 8) == 0)) add("5");
     if (reset || fg != oldFg)
-      add(pc ? PcColor('3', fg, Colors.TrueColor)
+      add(pc ? PcColor('3', fg, colors.TrueColor)
              : ShortString::Of(fg > 7 ? '9' : '3') + kAnsiDigits[fg & 7]);
     if (reset || (bg & 7) != (oldBg & 7))
-      add(pc ? PcColor('4', bg & 7, Colors.TrueColor) : ShortString::Of('4') + kAnsiDigits[bg & 7]);
+      add(pc ? PcColor('4', bg & 7, colors.TrueColor) : ShortString::Of('4') + kAnsiDigits[bg & 7]);
     return Sgr(params);
   }
   // Bright and blink can only be switched off by a full reset, and a
@@ -85,28 +85,28 @@ ShortString SgrChange(std::uint8_t From, std::uint8_t To, TColorsRec Colors) {
   return Sgr(params);
 }
 
-ShortString SgrReset(TColorsRec Colors) {
-  switch (Colors.Mode) {
-    case colorsExplicit:
+ShortString SgrReset(TColorsRec colors) {
+  switch (colors.Mode) {
+    case kColorsExplicit:
       return "\x1b[0;37;40m";
-    case colorsPc:
-      return Sgr("0;" + PcColor('3', 7, Colors.TrueColor) + ";" +
-                 PcColor('4', 0, Colors.TrueColor));
+    case kColorsPc:
+      return Sgr("0;" + PcColor('3', 7, colors.TrueColor) + ";" +
+                 PcColor('4', 0, colors.TrueColor));
     default:
       return "\x1b[0m";
   }
 }
 
-TColorsRec ColorsFor(std::string_view Setting, const char* Term, const char* ColorTerm) {
-  const bool trueColor = ColorTerm != nullptr && (std::strcmp(ColorTerm, "truecolor") == 0 ||
-                                                  std::strcmp(ColorTerm, "24bit") == 0);
-  const ShortString v = LowerStr(ShortString(Setting));
-  if (v == ShortString("bold")) return {colorsBold, trueColor};
-  if (v == ShortString("explicit")) return {colorsExplicit, trueColor};
-  if (v == ShortString("pc")) return {colorsPc, trueColor};
-  if (trueColor || (Term != nullptr && EndsWith(Term, "256color"))) return {colorsPc, trueColor};
-  if (Term != nullptr && std::strncmp(Term, "linux", 5) == 0) return {colorsBold, trueColor};
-  return {colorsExplicit, trueColor};
+TColorsRec ColorsFor(std::string_view setting, const char* term, const char* colorTerm) {
+  const bool trueColor = colorTerm != nullptr && (std::strcmp(colorTerm, "truecolor") == 0 ||
+                                                  std::strcmp(colorTerm, "24bit") == 0);
+  const ShortString v = LowerStr(ShortString(setting));
+  if (v == ShortString("bold")) return {kColorsBold, trueColor};
+  if (v == ShortString("explicit")) return {kColorsExplicit, trueColor};
+  if (v == ShortString("pc")) return {kColorsPc, trueColor};
+  if (trueColor || (term != nullptr && EndsWith(term, "256color"))) return {kColorsPc, trueColor};
+  if (term != nullptr && std::strncmp(term, "linux", 5) == 0) return {kColorsBold, trueColor};
+  return {kColorsExplicit, trueColor};
 }
 
 }  // namespace corvix

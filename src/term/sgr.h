@@ -18,32 +18,32 @@ namespace corvix {
 // Pc: as explicit, but every colour is the PC palette's own (light grey
 // #AAAAAA, dark grey #555555 ...), by 256-colour index or as 24-bit RGB,
 // since many terminals paint colours 7 and 8 far lighter or darker.
-enum TColorMode : std::uint8_t { colorsBold, colorsExplicit, colorsPc };
+enum TColorMode : std::uint8_t { kColorsBold, kColorsExplicit, kColorsPc };
 
 // The colours as one terminal is told them: the mode, and for Pc whether
 // the terminal takes 24-bit RGB (otherwise 256-colour indexes are sent).
 struct TColorsRec {
-  TColorMode Mode = colorsBold;
+  TColorMode Mode = kColorsBold;
   bool TrueColor = false;
 };
 
 // The SGR sequence that takes the terminal from attribute From to To; empty
 // when they are equal; only what differs is sent. Blink (and, with bold
 // colours, bright) is only ever turned off by a reset.
-ShortString SgrChange(std::uint8_t From, std::uint8_t To, TColorsRec Colors);
+ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors);
 
 // The SGR sequence that sets attribute 7 from any state: a plain reset with
 // bold colours, a reset naming light grey on black otherwise.
-ShortString SgrReset(TColorsRec Colors);
+ShortString SgrReset(TColorsRec colors);
 
 // The 256-colour index of PC colour 0-15 in the Pc mode.
-std::uint8_t PcColorIndex(std::uint8_t Color);
+std::uint8_t PcColorIndex(std::uint8_t color);
 
 // The colours for the colors setting (any case; "bold", "explicit", "pc")
 // on the terminal named by Term and ColorTerm (the environment's TERM and
 // COLORTERM, null when unset). A missing or unknown setting takes the
 // terminal's default: pc where 256 or 24-bit colours are known to work,
 // bold on the Linux console, explicit elsewhere.
-TColorsRec ColorsFor(std::string_view Setting, const char* Term, const char* ColorTerm);
+TColorsRec ColorsFor(std::string_view setting, const char* term, const char* colorTerm);
 
 }  // namespace corvix

@@ -14,8 +14,8 @@ TTerminalModes::~TTerminalModes() {
   if (haveSaved_) DisarmTerminalRestore(TermFd);
 }
 
-void TTerminalModes::SetRawMode(bool On) {
-  if (!On) {
+void TTerminalModes::SetRawMode(bool on) {
+  if (!on) {
     if (haveSaved_ && ::tcsetattr(TermFd, TCSANOW, &SavedTermios) == 0) RawMode = false;
     return;
   }
@@ -66,10 +66,10 @@ ShortString TTerminalModes::LeaveText() const {
 
 ShortString TTerminalModes::ResetSgr() const { return SgrReset(Colors()); }
 
-ShortString TTerminalModes::SetCursorVisible(bool On) {
-  if (!Modes.HideCursor || On == CursorVisible) return {};
-  CursorVisible = On;
-  return On ? "\x1b[?25h" : "\x1b[?25l";
+ShortString TTerminalModes::SetCursorVisible(bool on) {
+  if (!Modes.HideCursor || on == CursorVisible) return {};
+  CursorVisible = on;
+  return on ? "\x1b[?25h" : "\x1b[?25l";
 }
 
 ShortString TTerminalModes::CursorText() const {

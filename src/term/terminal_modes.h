@@ -15,7 +15,7 @@ namespace corvix {
 // The terminal modes of a screen object beyond its drawing. The defaults send
 // the drawing's sequences and nothing else.
 struct TScreenModesRec {
-  TColorMode Colors = colorsBold;
+  TColorMode Colors = kColorsBold;
   bool TrueColor = false;   // Pc colours as 24-bit RGB rather than 256-colour indexes
   bool AltScreen = false;   // draw on the terminal's alternate screen, left on every way out
   bool HideCursor = false;  // keep the cursor hidden except where text is typed
@@ -37,7 +37,7 @@ class TTerminalModes {
   // On: takes the terminal settings (once; a second call keeps the first
   // copy) and applies a raw copy of them. Off: applies the taken settings.
   // Does nothing when the descriptor is not a terminal.
-  void SetRawMode(bool On);
+  void SetRawMode(bool on);
 
   // The bytes that put the terminal into the program's screen mode, and the
   // bytes that take it out again: the alternate screen is entered first and
@@ -49,7 +49,7 @@ class TTerminalModes {
   TColorsRec Colors() const { return {Modes.Colors, Modes.TrueColor}; }
   // The bytes that show or hide the cursor, when it is to change (only with
   // Modes.HideCursor); empty otherwise. The state follows.
-  ShortString SetCursorVisible(bool On);
+  ShortString SetCursorVisible(bool on);
   // The bytes that give the cursor the state it has now, for a repaint.
   ShortString CursorText() const;
 

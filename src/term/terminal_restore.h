@@ -115,7 +115,8 @@ struct TDeferEndingSignals {
 // Called by EndByPendingSignal in the program's own flow (never in a
 // handler), before the terminal is restored and the process ends by the
 // signal: the application gives the terminal back there and prints what the
-// operator must still learn (the posting summary). Set by the application.
+// operator must still learn (the posting summary). Set by the application;
+// a pointer because the summary belongs to the application, above this layer.
 extern void (*BeforeEndingBySignal)();
 
 // How long a child may take to end after an ending signal was passed on.

@@ -386,13 +386,13 @@ TBarRedraw TBar::KeyHomeEnd(std::uint8_t code) {
     Cursor = Shown() - 1;
   }
   SearchFrom = 0;
-  return TBarRedraw::All;
+  return TBarRedraw::kAll;
 }
 
 TBarRedraw TBar::KeyLeftRight(std::uint8_t code, std::int32_t& result) {
   result = code == kScanLeft ? barLeft : barRight;
   SearchFrom = 0;
-  return TBarRedraw::None;
+  return TBarRedraw::kNone;
 }
 
 TBarRedraw TBar::KeyUpDown(std::uint8_t code) {
@@ -400,20 +400,20 @@ TBarRedraw TBar::KeyUpDown(std::uint8_t code) {
   if (code == kScanUp) {
     if (Cursor > Top) {
       --Cursor;
-      return TBarRedraw::Rows;
+      return TBarRedraw::kRows;
     }
     if (Top > 0) {
       --Top;
       --Cursor;
-      return TBarRedraw::All;
+      return TBarRedraw::kAll;
     }
-    return TBarRedraw::None;
+    return TBarRedraw::kNone;
   }
-  if (Cursor >= Shown() - 1) return TBarRedraw::None;
+  if (Cursor >= Shown() - 1) return TBarRedraw::kNone;
   ++Cursor;
-  if (Cursor - 1 < Top + height_ - 1) return TBarRedraw::Rows;
+  if (Cursor - 1 < Top + height_ - 1) return TBarRedraw::kRows;
   ++Top;
-  return TBarRedraw::All;
+  return TBarRedraw::kAll;
 }
 
 TBarRedraw TBar::KeyPage(std::uint8_t code) {
@@ -421,7 +421,7 @@ TBarRedraw TBar::KeyPage(std::uint8_t code) {
   const std::int32_t shown = Shown();
   if (ExtKeys) {
     if (OnKey) OnKey(code == kScanPgUp ? kExtPageUpKey : kExtPageDownKey, CurrentItem());
-    return TBarRedraw::All;
+    return TBarRedraw::kAll;
   }
   SearchFrom = 0;
   if (code == kScanPgUp) {
@@ -441,7 +441,7 @@ TBarRedraw TBar::KeyPage(std::uint8_t code) {
       Cursor = shown - 1;
     }
   }
-  return TBarRedraw::All;
+  return TBarRedraw::kAll;
 }
 
 TBarRedraw TBar::ApplyExtended(std::uint8_t code, std::int32_t& result) {
@@ -459,15 +459,15 @@ TBarRedraw TBar::ApplyExtended(std::uint8_t code, std::int32_t& result) {
     case kScanPgDn:
       return KeyPage(code);
     default:
-      return TBarRedraw::None;
+      return TBarRedraw::kNone;
   }
 }
 
 void TBar::Redraw(TBarRedraw what, std::int32_t oldCursor) {
-  if (what == TBarRedraw::Rows) {
+  if (what == TBarRedraw::kRows) {
     DrawRow(oldCursor, false);
     DrawHighlight();
-  } else if (what == TBarRedraw::All) {
+  } else if (what == TBarRedraw::kAll) {
     DrawAll();
   }
 }

@@ -30,9 +30,9 @@ inline constexpr std::int32_t barSlash = -991;  // extended mode only
 
 // What the effect of a key needs drawn.
 enum class TBarRedraw : std::uint8_t {
-  None,
-  Rows,  // the row that lost the highlight, then the highlighted row
-  All,
+  kNone,
+  kRows,  // the row that lost the highlight, then the highlighted row
+  kAll,
 };
 
 class TBar {

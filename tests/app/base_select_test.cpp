@@ -1,6 +1,6 @@
 // The base list's screen: the marked count in the frame, the function keys
 // for marking and the filter view, named selections and --select.
-#include "app/base_select.h"
+#include "app/screens/base_select.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
-#include "app/selections.h"
-#include "app/session.h"
+#include "app/config/selections.h"
+#include "app/config/session.h"
+#include "app/screens/dialogs.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"

@@ -1,6 +1,6 @@
 // The message box and the file-open dialog on the test screen: their layout
 // while they wait, their answers, and what they leave behind.
-#include "app/dialogs.h"
+#include "app/screens/dialogs.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <climits>
 #include <string>
 
-#include "app/session.h"
+#include "app/config/session.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
 #include "widgets/line_input.h"

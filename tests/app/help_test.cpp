@@ -1,5 +1,5 @@
 // F1 help: the box with the screen's keys, shown from inside the key reading.
-#include "app/help.h"
+#include "app/screens/help.h"
 
 #include "testkit/screen_fixture.h"
 

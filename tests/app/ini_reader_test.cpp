@@ -1,5 +1,5 @@
 // The configuration reader's rules: trimming, comments, sections, quotes, integers.
-#include "app/ini_reader.h"
+#include "app/config/ini_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

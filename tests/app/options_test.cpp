@@ -1,6 +1,6 @@
 // The command line, the table of settings against the documentation, and
 // where the configuration is looked for.
-#include "app/options.h"
+#include "app/config/options.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "app/catalogue.h"
-#include "app/config_search.h"
-#include "app/settings.h"
+#include "app/config/catalogue.h"
+#include "app/config/config_search.h"
+#include "app/config/settings.h"
 #include "testkit/temp_dir.h"
 
 namespace corvix {

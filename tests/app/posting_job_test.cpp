@@ -1,6 +1,6 @@
 // The job file byte for byte, its path and checks, the utility run, the
 // posting loop and its log.
-#include "app/posting_job.h"
+#include "app/posting/posting_job.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/base_select.h"
-#include "app/command_line.h"
-#include "app/posting_log.h"
-#include "app/session.h"
+#include "app/config/session.h"
+#include "app/posting/posting_log.h"
+#include "app/posting/posting_summary.h"
+#include "app/screens/base_select.h"
 #include "support/io_error.h"
 #include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/base_select.h"
-#include "app/message_info.h"
-#include "app/session.h"
+#include "app/config/session.h"
+#include "app/screens/base_select.h"
+#include "app/screens/message_info.h"
 #include "support/io_error.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
@@ -215,7 +215,7 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
                   std::string(29, ' '));
     Keys(kDown + "\r");  // Enter on any line posts
   });
-  ConfirmAndPost();
+  EXPECT_EQ(ConfirmAndPost(), TRunOutcome::kPosted);
   ::unsetenv("XDG_STATE_HOME");
   std::filesystem::current_path(cwd);
   EXPECT_EQ(dir_.Get("host/calls.log"), "  file1_baseidx = 7\n  file1_baseidx = 65535\n");

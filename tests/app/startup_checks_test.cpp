@@ -1,6 +1,6 @@
 // The start-up checks: options, terminals, locale, configuration file,
 // catalogue and host directory, each refusal's message.
-#include "app/startup_checks.h"
+#include "app/config/startup_checks.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,10 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/posting_job.h"
-#include "app/run.h"
-#include "app/session.h"
-#include "app/settings.h"
+#include "app/config/session.h"
+#include "app/config/settings.h"
+#include "app/posting/posting_job.h"
 #include "testkit/temp_dir.h"
 
 namespace corvix {

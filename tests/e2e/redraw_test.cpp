@@ -117,8 +117,8 @@ void RandomRequest(TOutput& s, std::mt19937& rng, TConsoleImageRec& saved) {
 TEST(RedrawModes, EveryFlushShowsTheScreenOfTheFullStream) {
   for (const bool utf8 : {false, true}) {
     for (unsigned seed = 60; seed <= 72; ++seed) {  // 67 once split a sequence at a full buffer
-      Emulated full(TRedrawMode::Full, utf8);
-      Emulated changes(TRedrawMode::Changes, utf8);
+      Emulated full(TRedrawMode::kFull, utf8);
+      Emulated changes(TRedrawMode::kChanges, utf8);
       std::mt19937 rngFull(seed);
       std::mt19937 rngChanges(seed);
       TConsoleImageRec savedFull{};

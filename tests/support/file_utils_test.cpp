@@ -100,5 +100,12 @@ TEST(FileHelpers, DirectoriesAndSearches) {
   EXPECT_TRUE(DirExists(d / "x"));
 }
 
+TEST(AbsolutePath, JoinsARelativeNameToTheDirectoryOnce) {
+  EXPECT_EQ(AbsolutePath("a/b", "/x"), "/x/a/b");
+  EXPECT_EQ(AbsolutePath("a", "/x/"), "/x/a");
+  EXPECT_EQ(AbsolutePath("/y", "/x"), "/y");
+  EXPECT_EQ(AbsolutePath("", "/x"), "");
+}
+
 }  // namespace
 }  // namespace corvix

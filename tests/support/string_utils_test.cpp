@@ -258,6 +258,11 @@ TEST(Wrapping, SplitAtSpaceCutsBeforeTheWidth) {
   EXPECT_EQ(rest, ShortString(""));
 }
 
+TEST(TrimBlanks, DropsEveryBlankKindAtBothEndsOnly) {
+  EXPECT_EQ(TrimBlanks(" \t7 8\r\n"), "7 8");
+  EXPECT_EQ(TrimBlanks(" \f\v "), "");
+}
+
 }  // namespace
 TEST(ShownText, MasksControlsAndTheC1ControlsOfTheCharset) {
   struct Row {

@@ -274,7 +274,7 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
     std::string bytes;
     {
       TScreenModesRec modes;
-      modes.Colors = colorsExplicit;
+      modes.Colors = kColorsExplicit;
       TOutput out(true, fds[1], fds[1], false, modes);
       out.SetTextAttr(c.from);
       out.WriteStr("a");
@@ -313,7 +313,7 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
 // PC colours: the palette's own colours by 256-colour index or 24-bit RGB,
 // named as explicit colours are, never bold.
 TEST(PcColours, NameThePaletteByIndexOrRgb) {
-  const TColorsRec indexed{colorsPc, false}, rgb{colorsPc, true};
+  const TColorsRec indexed{kColorsPc, false}, rgb{kColorsPc, true};
   EXPECT_EQ(SgrChange(0x07, 0x08, indexed).Str(), E + "[38;5;240m");
   EXPECT_EQ(SgrChange(0x07, 0x70, indexed).Str(), E + "[38;5;16;48;5;248m");
   EXPECT_EQ(SgrChange(0x70, 0x7E, indexed).Str(), E + "[38;5;227m");
@@ -331,14 +331,14 @@ TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
     TColorMode mode;
     bool trueColor;
   } cases[] = {
-      {"", "xterm-256color", nullptr, colorsPc, false},
-      {"", "xterm", "truecolor", colorsPc, true},
-      {"", "linux", nullptr, colorsBold, false},
-      {"", "xterm", nullptr, colorsExplicit, false},
-      {"junk", nullptr, nullptr, colorsExplicit, false},
-      {"BOLD", "xterm-256color", "24bit", colorsBold, true},
-      {"Explicit", "linux", nullptr, colorsExplicit, false},
-      {"pc", "linux", nullptr, colorsPc, false},
+      {"", "xterm-256color", nullptr, kColorsPc, false},
+      {"", "xterm", "truecolor", kColorsPc, true},
+      {"", "linux", nullptr, kColorsBold, false},
+      {"", "xterm", nullptr, kColorsExplicit, false},
+      {"junk", nullptr, nullptr, kColorsExplicit, false},
+      {"BOLD", "xterm-256color", "24bit", kColorsBold, true},
+      {"Explicit", "linux", nullptr, kColorsExplicit, false},
+      {"pc", "linux", nullptr, kColorsPc, false},
   };
   for (const Case& c : cases) {
     const TColorsRec got = ColorsFor(c.setting, c.term, c.colorTerm);

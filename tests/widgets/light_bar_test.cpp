@@ -277,10 +277,10 @@ TEST(LightBarView, KeysMoveThroughTheShownRows) {
     std::int32_t top, cursor, item;
   };
   for (const Step& s :
-       {Step{kScanDown, TBarRedraw::Rows, 1, 2, 20}, Step{kScanDown, TBarRedraw::None, 1, 2, 20},
-        Step{kScanHome, TBarRedraw::All, 0, 0, 5}, Step{kScanDown, TBarRedraw::Rows, 0, 1, 12},
-        Step{kScanPgDn, TBarRedraw::All, 1, 2, 20}, Step{kScanPgUp, TBarRedraw::All, 0, 0, 5},
-        Step{kScanEnd, TBarRedraw::All, 1, 2, 20}}) {
+       {Step{kScanDown, TBarRedraw::kRows, 1, 2, 20}, Step{kScanDown, TBarRedraw::kNone, 1, 2, 20},
+        Step{kScanHome, TBarRedraw::kAll, 0, 0, 5}, Step{kScanDown, TBarRedraw::kRows, 0, 1, 12},
+        Step{kScanPgDn, TBarRedraw::kAll, 1, 2, 20}, Step{kScanPgUp, TBarRedraw::kAll, 0, 0, 5},
+        Step{kScanEnd, TBarRedraw::kAll, 1, 2, 20}}) {
     SCOPED_TRACE(int{s.code});
     std::int32_t result = 0;
     EXPECT_EQ(bar.ApplyExtended(s.code, result), s.redraw);

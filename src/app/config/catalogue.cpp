@@ -1,0 +1,106 @@
+// Reading the catalogue's three fields, matching bases, the listed line.
+#include "app/config/catalogue.h"
+
+#include "support/record_file.h"
+#include "term/cp437.h"
+
+namespace corvix {
+namespace {
+
+std::string FieldAt(const std::uint8_t* record, std::int32_t offset) {
+  std::int32_t length = record[offset];
+  if (length > kBaseRecSize - offset - 1) length = kBaseRecSize - offset - 1;
+  return std::string(reinterpret_cast<const char*>(record + offset + 1),
+                     static_cast<std::size_t>(length));
+}
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+bool ContainsNoCase(std::string_view text, std::string_view sub) {
+  if (sub.size() > text.size()) return false;
+  for (std::size_t at = 0; at + sub.size() <= text.size(); ++at) {
+    std::size_t i = 0;
+    while (i < sub.size() && Upper(text[at + i]) == Upper(sub[i])) ++i;
+    if (i == sub.size()) return true;
+  }
+  return false;
+}
+
+void AppendShown(std::string& out, std::string_view field, bool utf8) {
+  for (char ch : field) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 32 || c == 127) {
+      out += '?';
+    } else if (c < 128 || !utf8) {
+      out += ch;
+    } else {
+      const char16_t cp = kCp437High[c - 128];
+      if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+      } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      }
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<TCatalogueEntryRec> ReadCatalogue(const ShortString& path) {
+  TFileRec file = TFileRec::OpenReadOnly(path, kBaseRecSize);
+  const std::int32_t count = file.RecordCount();
+  std::vector<TCatalogueEntryRec> bases;
+  bases.reserve(static_cast<std::size_t>(count));
+  std::vector<std::uint8_t> record(kBaseRecSize);
+  for (std::int32_t i = 0; i < count; ++i) {
+    file.ReadRecord(record.data(), i);
+    bases.push_back({static_cast<std::uint16_t>(record[0] | (record[1] << 8)),
+                     FieldAt(record.data(), kEchoTagOffset), FieldAt(record.data(), 2)});
+  }
+  return bases;
+}
+
+bool BaseMatches(const TCatalogueEntryRec& base, std::string_view pattern) {
+  return pattern.empty() || ContainsNoCase(std::to_string(base.Number), pattern) ||
+         ContainsNoCase(base.Tag, pattern) || ContainsNoCase(base.Name, pattern);
+}
+
+bool WildcardMatch(std::string_view pattern, std::string_view text) {
+  // The classic backtracking walk: on a mismatch, the last '*' takes one
+  // more byte. Linear in practice, never exponential.
+  std::size_t p = 0, t = 0, star = std::string_view::npos, mark = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || Upper(pattern[p]) == Upper(text[t]))) {
+      ++p;
+      ++t;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      mark = t;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      t = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8) {
+  std::string line = std::to_string(base.Number) + "\t";
+  AppendShown(line, base.Tag, utf8);
+  line += '\t';
+  AppendShown(line, base.Name, utf8);
+  return line + "\n";
+}
+
+std::string EchoTagOfLine(const ShortString& line) {
+  std::string tag = line.size() > 4 ? line.Str().substr(4, 12) : "";
+  while (!tag.empty() && tag.back() == ' ') tag.pop_back();
+  return tag;
+}
+
+}  // namespace corvix

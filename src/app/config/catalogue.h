@@ -1,0 +1,49 @@
+// The catalogue's bases as plain values, for the helpers scripts use
+// (--list-bases, the words of --bases): number, echo tag and name; the
+// record's layout and the echo tag of a base list line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/short_string.h"
+
+namespace corvix {
+
+// A catalogue record: its size and where its name and echo tag begin (each
+// a length byte and the characters).
+inline constexpr std::int32_t kBaseRecSize = 768;
+inline constexpr std::int32_t kBaseNameOffset = 2;
+inline constexpr std::int32_t kEchoTagOffset = 585;
+// Base numbers are 16 bits: a catalogue never holds more records than this.
+inline constexpr std::int32_t kMaxBaseRecords = 65536;
+
+struct TCatalogueEntryRec {
+  std::uint16_t Number = 0;
+  std::string Tag;   // as stored, code page 437
+  std::string Name;  // as stored, code page 437
+};
+
+// Every record of the catalogue Path, in file order. Throws IoError when it
+// cannot be opened or read.
+std::vector<TCatalogueEntryRec> ReadCatalogue(const ShortString& path);
+
+// True when Pattern occurs in the base's number, echo tag or name, letters
+// matched without regard to case, as the base list's search finds lines. An
+// empty pattern matches every base.
+bool BaseMatches(const TCatalogueEntryRec& base, std::string_view pattern);
+
+// True when Text matches the shell-style Pattern ('*' any run, '?' any one
+// byte), letters without regard to case.
+bool WildcardMatch(std::string_view pattern, std::string_view text);
+
+// The line --list-bases prints: number, echo tag and name separated by tabs,
+// control bytes shown as '?', in UTF-8 when Utf8 (else the bytes as stored).
+std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8);
+
+// The echo tag shown in a base list line (columns 5-16, blanks trimmed).
+std::string EchoTagOfLine(const ShortString& line);
+
+}  // namespace corvix

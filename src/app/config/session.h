@@ -1,0 +1,76 @@
+// The session record of one run, how the run ended and the exit statuses.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/short_string.h"
+
+namespace corvix {
+
+class TBar;
+
+// How the posting to one base ended.
+enum class TPostOutcome : std::uint8_t {
+  kNotStarted,  // its utility never ran (the run was stopped or ended before it)
+  kEnded,       // the utility ended by itself: WaitStatus says how
+  kStopped,     // the utility was ended on the operator's request
+};
+
+// One marked base of this run and how its posting went, for the summary
+// printed after the screen is gone and for the posting log.
+struct TPostedRec {
+  ShortString BaseNumber;
+  ShortString Line;  // the base list line: number, echo tag, name
+  TPostOutcome Outcome = TPostOutcome::kNotStarted;
+  int WaitStatus = -1;   // of the host utility, when it ran
+  std::string LastLine;  // the utility's last output line
+};
+
+struct TSession {
+  ShortString AppDir;         // directory of the running executable, with its '/'
+  ShortString StartDir;       // working directory at start-up
+  std::string IniPath;        // the configuration file the search found (or --config)
+  ShortString EditorCmd;      // [main] editor
+  bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
+  ShortString Colors;         // [main] colors as written: bold, explicit, pc; else TERM decides
+  std::int32_t PostDelay = 100;   // [main] delay; only the low 16 bits count
+  std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
+  bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
+  ShortString BasesPath;    // [corvix] mbases: the catalogue
+  ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs
+  ShortString MsgFrom;      // [message] from
+  ShortString MsgTo;        // [message] to
+  ShortString MsgSubject;   // [message] subject
+  ShortString MsgFile;      // command line or file-open dialog
+  bool AnySelected = false;
+  TBar* BaseList = nullptr;        // owned by the run's TRunScope, freed when main's scope ends
+  std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
+  // The base numbers --select loaded, marked (and cleared) by SelectBases
+  // before the base list's first run.
+  std::optional<std::vector<std::string>> StartMarks;
+};
+
+// What a screen tells the run flow when the run goes no further than it, and
+// what the run flow tells main.
+enum class TRunOutcome : std::uint8_t {
+  kPosted,         // the posting loop ran: Session.Posted says how each base went
+  kLeft,           // the operator left before posting (Escape, "no")
+  kNothingMarked,  // the base list was left with no base marked
+  kError,          // an error ended the run; a notice has said why
+};
+
+// The exit statuses of a run.
+inline constexpr int kExitDone = 0;    // every marked base posted with status 0, or cancelled
+inline constexpr int kExitError = 1;   // an error ended the run
+inline constexpr int kExitMisuse = 2;  // the command line was misused
+inline constexpr int kExitFailed = 3;  // a base failed, was stopped or was not started
+
+// The session of this run: set up by the start-up code, read by every screen.
+// One per process and read by nearly every function of a run, so a global
+// rather than a parameter threaded through each screen.
+extern TSession Session;
+
+}  // namespace corvix

@@ -1,0 +1,68 @@
+// The settings of corvixmass.ini in one table: each key's section, name,
+// default, allowed values or range and one line of help. The reader of the
+// session, --check and the manual page's list all follow it, so a new
+// setting is one new row.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/config/ini_reader.h"
+
+namespace corvix {
+
+enum class TSettingKind : std::uint8_t {
+  kText,     // any text
+  kInteger,  // a whole number from Low to High
+  kChoice,   // one of Values, matched without regard to case
+};
+
+struct TSettingRec {
+  const char* Section;
+  const char* Key;
+  TSettingKind Kind;
+  // What a missing or refused value gives. Empty for a choice whose default
+  // depends on the surroundings (DefaultNote says on what).
+  const char* Default;
+  std::int32_t Low = 0, High = 0;   // kInteger
+  std::vector<std::string> Values;  // kChoice, in lower case
+  const char* DefaultNote = "";     // how the default is found, when not fixed
+  const char* Help = "";
+  // kInteger: a whole number outside Low..High is still taken (the pause
+  // keeps the low 16 bits of any number) instead of giving the default.
+  bool KeepsOutOfRange = false;
+};
+
+// Every setting, in the order of the file's sections.
+const std::vector<TSettingRec>& Settings();
+
+// The row of Section and Key (matched without regard to case), or null.
+const TSettingRec* FindSetting(std::string_view section, std::string_view key);
+
+// Why Value cannot be taken for Setting, in a few words ("not one of bold,
+// explicit"); empty when it can. This is the one place a value is judged:
+// the session, which then uses the default, and --check, which warns, both
+// ask here.
+[[nodiscard]] std::string SettingValueProblem(const TSettingRec& setting, std::string_view value);
+
+// What the session takes for Setting from Ini: the value as written (quotes
+// stripped) when it is good, otherwise the default (empty for a choice with
+// a surrounding-dependent default: the caller decides).
+std::string SettingText(const TIniReader& ini, const char* section, const char* key);
+
+// The same for a kInteger setting, as a number.
+std::int32_t SettingInteger(const TIniReader& ini, const char* section, const char* key);
+
+}  // namespace corvix
+
+namespace corvix {
+
+// The editor command: [main] editor as Configured, else $VISUAL, else
+// $EDITOR (null or empty: unset). Source is set to where it came from
+// ("[main] editor", "$VISUAL", "$EDITOR"); all empty when none is set.
+std::string EditorCommand(const std::string& configured, const char* visual, const char* editor,
+                          std::string& source);
+
+}  // namespace corvix

@@ -1,0 +1,366 @@
+// The checks that run before the first screen, the --check report and the
+// reading of the configuration into the session.
+#include "app/config/startup_checks.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "app/config/config_search.h"
+#include "app/config/ini_reader.h"
+#include "app/config/options.h"
+#include "app/config/session.h"
+#include "app/config/settings.h"
+#include "support/fd_io.h"
+#include "support/file_utils.h"
+#include "support/short_string.h"
+#include "support/string_utils.h"
+
+namespace corvix {
+namespace {
+
+constexpr std::int64_t kCatalogueRecSize = 768;
+// Base numbers are 16 bits: a catalogue never holds more records than this.
+constexpr std::int64_t kMaxCatalogueRecords = 65536;
+
+// Text with its control bytes shown as '?': names and values come from the
+// configuration file and go to a terminal.
+std::string Shown(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  return text;
+}
+
+// "corvixmass: Subject: What ([section] key in IniPath)".
+std::string Complaint(const std::string& subject, const std::string& what,
+                      const std::string& setting, const std::string& iniPath) {
+  return "corvixmass: " + Shown(subject) + ": " + what + " (" + setting + " in " + iniPath + ")";
+}
+
+std::string NotSet(const std::string& setting, const std::string& iniPath,
+                   const std::string& role) {
+  return "corvixmass: " + setting + " is not set in " + iniPath + ": it names " + role;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return text;
+}
+
+// Values the run would not take as written: it goes on with the default, so
+// --check says which value is ignored and what is used instead.
+void AddValueWarnings(const TIniReader& ini, std::vector<std::string>& warnings) {
+  std::string value;
+  for (const TSettingRec& setting : Settings()) {
+    if (!ini.ReadFull(setting.Section, setting.Key, value)) continue;
+    const std::string problem = SettingValueProblem(setting, value);
+    if (problem.empty()) continue;
+    std::int32_t n = 0;
+    // The pause takes the low 16 bits of any whole number.
+    const std::string used = setting.KeepsOutOfRange && ParseWholeNumber(value, n)
+                                 ? "only its low 16 bits count (" + std::to_string(n & 0xFFFF) + ")"
+                             : *setting.Default != '\0'
+                                 ? std::string(setting.Default) + " is used"
+                                 : "the default (" + std::string(setting.DefaultNote) + ") is used";
+    warnings.push_back("[" + std::string(setting.Section) + "] " + setting.Key + " = " +
+                       Shown(value) + ": " + problem + "; " + used);
+  }
+}
+
+}  // namespace
+
+std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
+  if (inputIsTerminal && outputIsTerminal) return "";
+  std::string which = !inputIsTerminal && !outputIsTerminal ? "standard input and output are"
+                      : !inputIsTerminal                    ? "standard input is"
+                                                            : "standard output is";
+  return "corvixmass: " + which +
+         " not a terminal; the full-screen run needs one (--check tests the configuration without)";
+}
+
+const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char* lang) {
+  for (const char* v : {lcAll, lcCtype, lang}) {
+    if (v == nullptr || *v == '\0') continue;
+    const std::string name = Lower(v);
+    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos
+               ? "utf8"
+               : "cp437";
+  }
+  return "cp437";
+}
+
+const char* DefaultCharset() {
+  return CharsetFromLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
+}
+
+std::string CatalogueProblem(const std::string& path, const std::string& cwd,
+                             const std::string& setting, const std::string& iniPath,
+                             std::int64_t& records) {
+  records = 0;
+  if (path.size() > ShortString::kMaxLength)
+    return Complaint(path, "longer than 255 characters", setting, iniPath);
+  // The messages name the file that was looked at, so a relative name shows
+  // where it was looked for.
+  const std::string file = AbsolutePath(path, cwd);
+  // Without O_NONBLOCK a FIFO would wait here for a writer, where no key helps.
+  int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return Complaint(file, std::strerror(errno), setting, iniPath);
+  struct stat st {};
+  int statResult = ::fstat(fd, &st);
+  int statErrno = errno;
+  ::close(fd);
+  if (statResult != 0) return Complaint(file, std::strerror(statErrno), setting, iniPath);
+  if (S_ISDIR(st.st_mode))
+    return Complaint(file, "is a directory, not a catalogue file", setting, iniPath);
+  if (!S_ISREG(st.st_mode))
+    return Complaint(file, "is not a regular file (a FIFO, device or socket), not a catalogue",
+                     setting, iniPath);
+  // A partial record at the end is ignored, as the list ignores it.
+  records = static_cast<std::int64_t>(st.st_size) / kCatalogueRecSize;
+  if (records > kMaxCatalogueRecords)
+    return Complaint(file,
+                     "holds " + std::to_string(records) +
+                         " records of 768 bytes, more than the 65536 base numbers a catalogue can "
+                         "have: not a catalogue",
+                     setting, iniPath);
+  return "";
+}
+
+std::string HostDirProblem(const std::string& dir, const std::string& cwd,
+                           const std::string& setting, const std::string& iniPath,
+                           std::string& absolute) {
+  absolute = AbsolutePath(dir, cwd);
+  if (dir.size() > ShortString::kMaxLength)
+    return Complaint(dir, "longer than 255 characters", setting, iniPath);
+  if (absolute.size() > ShortString::kMaxLength)
+    return Complaint(dir, "longer than 255 characters once made absolute (" + absolute + ")",
+                     setting, iniPath);
+  struct stat st {};
+  if (::stat(absolute.c_str(), &st) != 0)
+    return Complaint(absolute, std::strerror(errno), setting, iniPath);
+  if (!S_ISDIR(st.st_mode)) return Complaint(absolute, "is not a directory", setting, iniPath);
+  if (::access(absolute.c_str(), W_OK | X_OK) != 0)
+    return Complaint(absolute, "is not writable for you (the job file is written there)", setting,
+                     iniPath);
+  return "";
+}
+
+std::string UtilityWarning(const std::string& hostDir) {
+  std::string util =
+      hostDir + (!hostDir.empty() && hostDir.back() == '/' ? "" : "/") + "corvixutil";
+  struct stat st {};
+  if (::stat(util.c_str(), &st) != 0)
+    return util + ": " + std::strerror(errno) + "; every posting fails until it is there";
+  if (!S_ISREG(st.st_mode) || ::access(util.c_str(), X_OK) != 0)
+    return util + ": not an executable file; every posting fails until it is one";
+  return "";
+}
+
+bool CommandFound(const std::string& command, const char* path) {
+  const std::size_t start = command.find_first_not_of(" \t");
+  if (start == std::string::npos) return false;
+  const std::string word = command.substr(start, command.find_first_of(" \t", start) - start);
+  // Shell syntax before the program's name: the shell decides, not this check.
+  if (word.find_first_of("=$`'\"\\;|&<>(){}") != std::string::npos || word == "exec" ||
+      word == "env" || word == "command")
+    return true;
+  auto runnable = [](const std::string& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(file.c_str(), X_OK) == 0;
+  };
+  if (word.find('/') != std::string::npos) return runnable(word);
+  const std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  for (std::size_t at = 0; at <= dirs.size();) {
+    std::size_t colon = dirs.find(':', at);
+    if (colon == std::string::npos) colon = dirs.size();
+    const std::string dir = colon > at ? dirs.substr(at, colon - at) : ".";
+    if (runnable(dir + "/" + word)) return true;
+    at = colon + 1;
+  }
+  return false;
+}
+
+std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned uid) {
+  std::vector<std::string> warnings;
+  const std::string util =
+      hostDir + (!hostDir.empty() && hostDir.back() == '/' ? "" : "/") + "corvixutil";
+  for (const std::string& path : {hostDir, util}) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) continue;
+    std::string who;
+    const bool group = (st.st_mode & S_IWGRP) != 0, others = (st.st_mode & S_IWOTH) != 0;
+    if (group || others)
+      who = std::string("writable by ") + (group && others ? "group and others"
+                                           : group         ? "its group"
+                                                           : "others");
+    if (st.st_uid != uid && st.st_uid != 0)
+      who += std::string(who.empty() ? "" : " and ") + "owned by uid " + std::to_string(st.st_uid);
+    if (who.empty()) continue;
+    warnings.push_back(Shown(path) + ": " + who +
+                       "; whoever can change it can make corvixmass run their code with your "
+                       "rights (make it yours or root's, and chmod go-w)");
+  }
+  return warnings;
+}
+
+TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd) {
+  TConfigFindings f;
+  TIniReader ini = TIniReader::FromText("");
+  std::string error;
+  if (!TIniReader::Load(iniPath, ini, error)) {
+    f.Problem = "corvixmass: " + iniPath + ": " + error +
+                " (the configuration file; --config FILE reads another)";
+    return f;
+  }
+  f.Report.push_back("configuration: " + iniPath);
+  for (const TIniReader::Entry& e : ini.Entries())
+    f.Report.push_back(
+        "  [" + Shown(e.Section) + "] " + Shown(e.Key) + " = " + Shown(e.Value) +
+        (FindSetting(e.Section, e.Key) != nullptr ? "" : "    (unknown key, ignored)"));
+  std::string charset;
+  if (ini.ReadFull("main", "charset", charset))
+    f.Report.push_back("charset: " + Shown(charset));
+  else
+    f.Report.push_back(std::string("charset: ") + DefaultCharset() + " (not set: from the locale)");
+  AddValueWarnings(ini, f.Warnings);
+  if (const std::string key = ValueWithControlByte(ini); !key.empty()) {
+    f.Problem = "corvixmass: " + Shown(key) + " in " + iniPath +
+                " holds a control character; values may hold only printable characters";
+    return f;
+  }
+  std::string source;
+  const std::string editor = EditorCommand(SettingText(ini, "main", "editor"),
+                                           std::getenv("VISUAL"), std::getenv("EDITOR"), source);
+  if (editor.empty())
+    f.Warnings.push_back(
+        "no editor: [main] editor, $VISUAL and $EDITOR are unset; \"Edit file?\" cannot edit");
+  else if (!CommandFound(editor, std::getenv("PATH")))
+    f.Warnings.push_back("editor " + Shown(editor) + " (" + source +
+                         "): not found in PATH; \"Edit file?\" fails until it is installed");
+  else
+    f.Report.push_back("editor: " + Shown(editor) + " (" + source + ")");
+
+  std::string bases;
+  if (!ini.ReadFull("corvix", "mbases", bases) || bases.empty()) {
+    f.Problem = NotSet("[corvix] mbases", iniPath, "the host's message-base catalogue");
+    return f;
+  }
+  std::int64_t records = 0;
+  f.Problem = CatalogueProblem(bases, cwd, "[corvix] mbases", iniPath, records);
+  if (!f.Problem.empty()) return f;
+  f.Report.push_back("catalogue: " + Shown(bases) + ": " + std::to_string(records) + " records");
+
+  std::string dir, absolute;
+  if (!ini.ReadFull("corvix", "dir", dir) || dir.empty()) {
+    f.Problem = NotSet("[corvix] dir", iniPath, "the host directory, where corvixutil runs");
+    return f;
+  }
+  f.Problem = HostDirProblem(dir, cwd, "[corvix] dir", iniPath, absolute);
+  if (!f.Problem.empty()) return f;
+  f.Report.push_back("host directory: " + Shown(absolute) + " (writable)");
+  f.Notes = OwnershipWarnings(absolute, ::geteuid());
+  std::string warning = UtilityWarning(absolute);
+  if (warning.empty())
+    f.Report.push_back("utility: " + Shown(absolute) + (absolute.back() == '/' ? "" : "/") +
+                       "corvixutil");
+  else
+    f.Warnings.push_back(Shown(warning));
+  return f;
+}
+
+void RequestTerminalSize(int fd) {
+  winsize ws{};
+  if (::ioctl(fd, TIOCGWINSZ, &ws) != 0 || ws.ws_col == 0 || ws.ws_row == 0) return;
+  if (ws.ws_col >= 80 && ws.ws_row >= 25) return;
+  // A dimension already large enough is kept, so a tall narrow window is
+  // only widened.
+  const int rows = std::max<int>(ws.ws_row, 25), cols = std::max<int>(ws.ws_col, 80);
+  const std::string request = "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(cols) + "t";
+  WriteFully(fd, request.data(), request.size());
+}
+
+int CheckBeforeStart(const TOptionsRec& options) {
+  const bool screens = options.Mode == TRunMode::kScreens;
+  const bool check = options.Mode == TRunMode::kCheck;
+  if (screens) {
+    std::string problem =
+        TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+      return 1;
+    }
+  }
+  const TConfigSearchRec search = FindConfiguration(options.ConfigPath);
+  Session.IniPath = search.Path;
+  if (check) {
+    std::string looked;
+    for (const std::string& place : search.Looked) looked += (looked.empty() ? "" : ", ") + place;
+    std::printf("looked for the configuration at: %s\n", Shown(looked).c_str());
+  }
+  TConfigFindings found;
+  char cwd[PATH_MAX];
+  if (search.Path.empty())
+    found.Problem = "corvixmass: " + Shown(NoConfigurationMessage(search));
+  else
+    found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "");
+  if (check) {
+    for (const std::string& line : found.Report) std::printf("%s\n", line.c_str());
+    for (const std::string& line : found.Warnings) std::printf("warning: %s\n", line.c_str());
+    for (const std::string& line : found.Notes) std::printf("warning: %s\n", line.c_str());
+    if (found.Problem.empty()) std::printf("ok\n");
+    std::fflush(stdout);
+  } else {
+    // Said, not enforced: the operator may have reasons, but should know.
+    for (const std::string& line : found.Notes)
+      std::fprintf(stderr, "corvixmass: warning: %s\n", line.c_str());
+  }
+  if (!found.Problem.empty()) {
+    std::fprintf(stderr, "%s\n", found.Problem.c_str());
+    return 1;
+  }
+  if (!screens) return check ? 0 : -1;
+  RequestTerminalSize(STDOUT_FILENO);
+  return -1;
+}
+
+void ReadConfiguration() {
+  TIniReader ini(Session.IniPath);
+  std::string source;
+  Session.EditorCmd = ShortString(EditorCommand(
+      SettingText(ini, "main", "editor"), std::getenv("VISUAL"), std::getenv("EDITOR"), source));
+  // A choice without a fixed default takes it from the surroundings.
+  std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
+  if (charset.empty()) charset = DefaultCharset();
+  Session.Utf8Terminal = charset == "utf8" || charset == "utf-8";
+  Session.Colors = ShortString(SettingText(ini, "main", "colors"));
+  Session.PostDelay = SettingInteger(ini, "main", "delay");
+  Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
+  Session.RedrawFull =
+      LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
+  Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
+  Session.HostDir = ShortString(SettingText(ini, "corvix", "dir"));
+  // With a UTF-8 terminal the texts are converted to code page 437 like typed
+  // keys, so the screen, what is typed and the job file all hold one set.
+  for (auto [key, field] : {std::pair{"from", &Session.MsgFrom},
+                            {"to", &Session.MsgTo},
+                            {"subject", &Session.MsgSubject}})
+    *field =
+        ini.ReadText("message", key, FindSetting("message", key)->Default, Session.Utf8Terminal);
+}
+
+}  // namespace corvix

@@ -1,0 +1,129 @@
+// The editor as a child on the terminal as the operator had it; the program's
+// raw mode comes back when it ends. A signal meant to end the program while it
+// runs ends the child first. (The host utility runs without the terminal: see
+// utility_run.)
+#include "app/posting/child_process.h"
+
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "support/process.h"
+#include "term/console.h"
+#include "term/terminal_restore.h"
+
+namespace corvix {
+
+namespace {
+
+// Makes Group the terminal's foreground process group. SIGTTOU is blocked
+// meanwhile: the call is made from the background as well.
+void GiveTerminal(int termFd, pid_t group) {
+  sigset_t ttou, old;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  ::sigprocmask(SIG_BLOCK, &ttou, &old);
+  ::tcsetpgrp(termFd, group);
+  ::sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+// The child was stopped from the terminal (Ctrl-Z in the editor): the
+// program stops with it, as a shell's job would, and when it is continued
+// gives the terminal back to the child and continues it.
+void StopWithChild(int termFd, pid_t child) {
+  GiveTerminal(termFd, ::getpgrp());
+  ::raise(SIGTSTP);  // returns at once where stopping is not possible
+  GiveTerminal(termFd, child);
+  ::kill(-child, SIGCONT);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs Step with SIGTTOU blocked: the terminal's settings and screen are
+// changed while another group holds it in front.
+template <typename Step>
+void InBackground(Step step) {
+  sigset_t ttou, old;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  ::sigprocmask(SIG_BLOCK, &ttou, &old);
+  step();
+  ::sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+}  // namespace
+
+int RunChildCommand(const std::string& cmd) {
+  const int termFd = Screen != nullptr ? Screen->TermFd : STDIN_FILENO;
+  // The child gets a process group of its own, in the terminal's foreground
+  // when the program has it: keys typed there (Ctrl-C, Ctrl-Z) act on the
+  // child alone, and a signal passed on reaches everything the shell started.
+  const bool foreground = ::tcgetpgrp(termFd) == ::getpgrp();
+  // The ending signals wait until the child is registered, so none of them
+  // can end the program between the spawn and the registration.
+  sigset_t ending, old;
+  sigemptyset(&ending);
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&ending, sig);
+  ::sigprocmask(SIG_BLOCK, &ending, &old);
+  TChildRec child = SpawnChild({cmd, true, -1, -1, -1, true});
+  const pid_t pid = child.Pid;
+  if (pid > 0) {
+    SetRunningChild(pid, true);
+    // The child's group holds the terminal before the terminal leaves raw
+    // mode: a key typed from here on (Ctrl-C, Ctrl-\) can only signal the
+    // child, never the program. The child runs its command once the
+    // terminal is ready for it.
+    if (foreground) GiveTerminal(termFd, pid);
+  }
+  InBackground([] {
+    if (Screen != nullptr) Screen->SuspendRaw();
+  });
+  ReleaseChild(child);
+  ::sigprocmask(SIG_SETMASK, &old, nullptr);
+  int status = -1;
+  while (pid > 0) {
+    const pid_t r = ::waitpid(pid, &status, WUNTRACED);
+    if (r == pid && WIFSTOPPED(status)) {
+      if (foreground) StopWithChild(termFd, pid);
+      continue;
+    }
+    if (r == pid) break;
+    if (r < 0 && errno != EINTR) {
+      status = -1;
+      break;
+    }
+    if (PendingEndSignal() != 0) {
+      status = WaitForChild(pid, true);
+      break;
+    }
+  }
+  if (pid > 0) ClearRunningChild();
+  // Raw mode comes back while the child's (now empty) group is still in
+  // front, and only then does the program's own group take the terminal:
+  // a key typed in between is a key, not a signal.
+  InBackground([&] {
+    if (Screen != nullptr && PendingEndSignal() == 0) Screen->ResumeRaw();
+    if (pid > 0 && foreground) GiveTerminal(termFd, ::getpgrp());
+  });
+  EndByPendingSignal();
+  return status;
+}
+
+std::string ShellQuote(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  out += '\'';
+  return out;
+}
+
+}  // namespace corvix

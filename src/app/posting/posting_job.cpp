@@ -1,0 +1,241 @@
+// The job file, the run of the host utility for one base and the posting loop.
+#include "app/posting/posting_job.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+
+#include "app/posting/posting_log.h"
+#include "support/fd_io.h"
+#include "support/io_error.h"
+#include "support/process.h"
+#include "support/string_utils.h"
+#include "term/terminal_restore.h"
+
+namespace corvix {
+namespace {
+
+// Lines 14-19 share one layout: the key padded so that '=' stands in column 17.
+void AddLine(std::string& out, const ShortString& line) {
+  out.append(line.data(), line.size());
+  out.push_back('\n');
+}
+
+bool HasLineBreak(const ShortString& s) {
+  for (char c : s)
+    if (c == '\r' || c == '\n') return true;
+  return false;
+}
+
+}  // namespace
+
+std::string BuildJobFile(const TJobRec& job) {
+  std::string out;
+  out.reserve(20 * 40 + 5 * 255);
+  for (const char* fixed :
+       {"[General]", "", "  PostTextFiles = true", "  logfile = corvixutil.log", "  loglevel = 3",
+        "  logtype = 1", "  maxlogfiles = 31", "  maxlogsize = 1500", "", "[PostTextFiles]", "",
+        "  totalfiles = 1", ""})
+    AddLine(out, fixed);
+  AddLine(out, ShortString("  file1_name    = ") + job.MsgFile);
+  AddLine(out, ShortString("  file1_baseidx = ") + job.BaseNumber);
+  AddLine(out, ShortString("  file1_from    = ") + job.From);
+  AddLine(out, ShortString("  file1_to      = ") + job.To);
+  AddLine(out, ShortString("  file1_subj    = ") + job.Subject);
+  AddLine(out, ShortString("  file1_addr    = ") + kNodeAddress);
+  AddLine(out, "  file1_delfile = false");
+  return out;
+}
+
+std::string JobFilePath(const ShortString& hostDir) {
+  std::string path = hostDir.Str();
+  if (path.empty() || path.back() != '/') path += '/';
+  return path + kJobFileName;
+}
+
+ShortString ValueWithLineBreak(const TJobRec& job) {
+  if (HasLineBreak(job.MsgFile)) return "message file name";
+  if (HasLineBreak(job.BaseNumber)) return "base number";
+  if (HasLineBreak(job.From)) return "From field";
+  if (HasLineBreak(job.To)) return "To field";
+  if (HasLineBreak(job.Subject)) return "Subject field";
+  return "";
+}
+
+void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& content) {
+  const std::string target = JobFilePath(dirPath);
+  // A name of our own: the process id and a counter keep two posters (and a
+  // file left by a crashed run) apart; O_EXCL makes sure the file is new.
+  static unsigned counter = 0;
+  std::string name;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    name = std::string(".") + kJobFileName + "." + std::to_string(::getpid()) + "." +
+           std::to_string(counter++);
+    fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) ThrowIoError(target);
+  const std::string tempPath = target.substr(0, target.size() - std::strlen(kJobFileName)) + name;
+  try {
+    // The operator's umask must not hide the job from a utility that runs
+    // under another user.
+    if (::fchmod(fd, 0644) != 0) {
+      int e = errno;
+      ::close(fd);
+      throw IoError(tempPath, e);
+    }
+    WriteAndClose(fd, tempPath, content);
+    if (::renameat(dirFd, name.c_str(), dirFd, kJobFileName) != 0) ThrowIoError(target);
+  } catch (...) {
+    ::unlinkat(dirFd, name.c_str(), 0);
+    throw;
+  }
+}
+
+std::string AbsoluteFrom(const ShortString& dir, const ShortString& path) {
+  if (path.empty() || path[0] == '/') return path.Str();
+  std::string out = dir.Str();
+  if (out.empty() || out.back() != '/') out += '/';
+  return out + path.Str();
+}
+
+std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
+                            const std::vector<TPostedRec>& bases) {
+  // The utility runs in the host directory, so a relative message file would
+  // be looked up from the wrong place there; a relative host directory is
+  // taken from where the operator started, once.
+  if (job.HostDir.empty()) return "The host directory is not set. Nothing was posted.";
+  std::string hostDir = AbsoluteFrom(cwd, job.HostDir);
+  if (hostDir.size() > ShortString::kMaxLength)
+    return "The host directory name is longer than 255 characters. Nothing was posted.";
+  job.HostDir = hostDir;
+  // The job file holds 237 characters of the name; a longer one would be cut
+  // and hand the utility another file (or none) to post.
+  std::string msgFile = AbsoluteFrom(cwd, job.MsgFile);
+  if (msgFile.size() > kJobValueRoom)
+    return "The message file name is too long for the job file. Nothing was posted.";
+  job.MsgFile = msgFile;
+  for (const TPostedRec& base : bases) {
+    ShortString bad =
+        ValueWithLineBreak({job.MsgFile, base.BaseNumber, job.From, job.To, job.Subject});
+    if (!bad.empty()) return "The " + bad.Str() + " holds a line break. Nothing was posted.";
+  }
+  return "";
+}
+
+namespace {
+
+// How often a busy host directory is tried again; keys and terminal events
+// wake the wait sooner.
+constexpr int kLockRetryMs = 50;
+
+// Polls the watch's descriptors up to Ms milliseconds.
+void WaitForWatch(TUtilityWatch& watch, int ms) {
+  pollfd wake[2];
+  nfds_t count = 0;
+  for (int fd : {watch.WakeFd(), watch.EventFd()})
+    if (fd >= 0) wake[count++] = {fd, POLLIN, 0};
+  ::poll(wake, count, ms);
+}
+
+// Takes the lock on the host directory. While another posting holds it the
+// watch is told and keeps serving the operator; false when a stop or an
+// ending signal came first.
+bool LockHostDir(int dirFd, const std::string& hostDir, TUtilityWatch& watch) {
+  bool told = false;
+  for (;;) {
+    if (::flock(dirFd, LOCK_EX | LOCK_NB) == 0) break;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) throw IoError(hostDir, errno);
+    if (!told) watch.LockWait(told = true);
+    if (watch.CheckStop() != TStopRequest::kNone || PendingEndSignal() != 0) {
+      watch.LockWait(false);
+      return false;
+    }
+    WaitForWatch(watch, kLockRetryMs);
+  }
+  if (told) watch.LockWait(false);
+  return true;
+}
+
+}  // namespace
+
+TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumber,
+                          TUtilityWatch& watch) {
+  // The lock is taken on the host directory itself, not on the job file: two
+  // operators posting through one host directory take turns from the job
+  // file to the utility's end, and a utility that locks its own job file
+  // cannot deadlock against us.
+  TFd dir(::open(job.HostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.Valid()) ThrowIoError(job.HostDir);
+  TUtilityRunRec run;
+  if (!LockHostDir(dir.Get(), job.HostDir, watch)) {
+    run.StoppedWaiting = true;
+    return run;
+  }
+  const int dirFd = dir.Get();
+  WriteJobFile(dirFd, job.HostDir,
+               BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject}));
+  // The utility starts in the very directory that was locked and written.
+  // The shell finds and starts it as always, but in its own place ("exec"),
+  // so the child waited for and stopped is the utility itself.
+  return RunUtility(std::string("exec ") + kUtilityCommand, dirFd, watch);
+}
+
+namespace {
+
+// The pause after a base, ended early by a stop request.
+TStopRequest Pause(std::int32_t ms, TPostingObserver& observer) {
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + std::chrono::milliseconds(ms & 0xFFFF);
+  for (;;) {
+    TStopRequest stop = observer.CheckStop();
+    if (stop != TStopRequest::kNone) return stop;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) return stop;
+    if (PendingEndSignal() != 0) return stop;
+    WaitForWatch(observer, static_cast<int>(left));
+  }
+}
+
+}  // namespace
+
+void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
+                   TPostingObserver& observer) {
+  TPostingLog log;
+  // An ending signal lets the step under way finish and be logged; the loop
+  // then stops and the caller ends the process by it once the summary is out.
+  TDeferEndingSignals defer;
+  const int count = static_cast<int>(bases.size());
+  for (int i = 0; i < count; ++i) {
+    TPostedRec& base = bases[static_cast<std::size_t>(i)];
+    observer.BaseStarting(i + 1, count, base);
+    TUtilityRunRec run = PostToBase(job, base.BaseNumber, observer);
+    if (run.StoppedWaiting) break;
+    base.Outcome = !run.Started  ? TPostOutcome::kNotStarted
+                   : run.Stopped ? TPostOutcome::kStopped
+                                 : TPostOutcome::kEnded;
+    base.WaitStatus = run.WaitStatus;
+    base.LastLine = run.LastLine;
+    std::string error;
+    const TLogMessageRec message{job.HostDir, job.MsgFile, job.From, job.To, job.Subject};
+    if (!log.Append(PostingLogEntry(std::time(nullptr), message, base, run.Output), error))
+      if (!error.empty()) observer.LogProblem("The posting log cannot be written: " + error);
+    observer.BaseEnded(i + 1, count, base);
+    // An ending signal stops the loop here, the bases not reached left not
+    // started; main ends the process by it once the summary is out.
+    if (PendingEndSignal() != 0) break;
+    if (observer.CheckStop() != TStopRequest::kNone) break;
+    if (Pause(job.PostDelay, observer) != TStopRequest::kNone) break;
+  }
+}
+
+}  // namespace corvix

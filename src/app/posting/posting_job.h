@@ -1,0 +1,107 @@
+// The posting job: the 20-line job file handed to the host utility, and the
+// posting loop that runs the utility in the host directory once per marked
+// base. The loop knows no screen: the full-screen run and the unattended run
+// watch and steer it through a TPostingObserver.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/config/session.h"
+#include "app/posting/utility_run.h"
+#include "support/short_string.h"
+
+namespace corvix {
+
+inline constexpr char kJobFileName[] = "aupload.ini";
+inline constexpr char kUtilityCommand[] = "./corvixutil aupload.ini";
+// The node address of line 19; the host utility needs one of this form.
+inline constexpr char kNodeAddress[] = "1:1/100";
+// Characters of a value that fit after the 18-character prefix of lines 14-19.
+inline constexpr std::size_t kJobValueRoom = 255 - 18;
+
+// What varies from one job file to the next.
+struct TJobRec {
+  ShortString MsgFile;
+  ShortString BaseNumber;
+  ShortString From;
+  ShortString To;
+  ShortString Subject;
+};
+
+// The job file's bytes: 20 lines, each ended by LF, each line cut at 255.
+std::string BuildJobFile(const TJobRec& job);
+
+// AddSlash(HostDir) + "aupload.ini", never cut: a host directory near 255
+// characters must not turn the name into another file beside a stale job.
+std::string JobFilePath(const ShortString& hostDir);
+
+// The name of the first value that holds a CR or LF ("message file name",
+// "From", "To", "Subject"), or an empty text when none does. Such a value
+// would forge extra lines in the job file.
+ShortString ValueWithLineBreak(const TJobRec& job);
+
+// Writes Content as the job file in the directory open as DirFd (named
+// DirPath in error reports): into a new file made exclusively there (mode
+// 0644), then renamed over aupload.ini. A symbolic link of that name is
+// replaced, never followed, and the utility never sees a half-written job.
+// Any failure throws IoError and leaves no new file behind.
+void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& content);
+
+// Path made absolute against Dir when it is relative; as it is otherwise.
+// Never cut at 255, so a caller can tell when the result does not fit.
+std::string AbsoluteFrom(const ShortString& dir, const ShortString& path);
+
+// Everything a run of postings needs besides the bases.
+struct TPostingJobRec {
+  std::string HostDir;  // absolute after CheckPostingJob
+  ShortString MsgFile;  // absolute after CheckPostingJob
+  ShortString From;
+  ShortString To;
+  ShortString Subject;
+  std::int32_t PostDelay = 0;  // pause after each base; only the low 16 bits count
+};
+
+// Makes HostDir and MsgFile absolute against Cwd and checks that the job can
+// be posted as asked. Returns the notice to give (nothing may then be posted),
+// or an empty text: an empty host directory, a host directory or message
+// file name that would be cut, a value with a line break.
+std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
+                            const std::vector<TPostedRec>& bases);
+
+// What the posting loop tells its caller and asks it. The TUtilityWatch part
+// is asked while a utility runs and during the pause between bases: WakeFd
+// and CheckStop carry the operator's stop requests (the screen run reads keys
+// there), OutputLine the utility's last output line.
+class TPostingObserver : public TUtilityWatch {
+ public:
+  // Base N of M (1-based) is about to be posted.
+  virtual void BaseStarting(int n, int m, const TPostedRec& base) { (void)n, (void)m, (void)base; }
+  // Base N of M has its result.
+  virtual void BaseEnded(int n, int m, const TPostedRec& base) { (void)n, (void)m, (void)base; }
+  // The posting log cannot be written; said once per run, the posting goes on.
+  virtual void LogProblem(const std::string& text) { (void)text; }
+};
+
+// The posting loop. Bases holds the marked bases in list order, each
+// kNotStarted; for each in turn: take the lock on the host directory
+// (waiting while another posting holds it, the observer told and asked for
+// stops meanwhile), write the job file, run the utility there and wait for
+// it (the lock is released when it ends), record its result in place and
+// append it to the posting log, then pause PostDelay milliseconds. A stop
+// request (kAfterBase or kNow) ends the loop after the current base, or
+// before it while its lock is awaited; the bases not reached stay
+// kNotStarted. HUP, INT and TERM are held back while the loop runs: the step
+// under way ends (a running utility is ended and its result logged), then
+// the loop stops there, the signal left pending (PendingEndSignal) for
+// the caller to end the process by once the summary is out. A job file that cannot be written
+// throws IoError, with the bases done so far recorded. Call CheckPostingJob first.
+void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
+                   TPostingObserver& observer);
+
+// One base: the lock, the job file and the utility run in HostDir.
+TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumber,
+                          TUtilityWatch& watch);
+
+}  // namespace corvix

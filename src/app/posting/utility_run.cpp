@@ -1,0 +1,177 @@
+// The host utility as a child without the terminal, waited for with poll()
+// on its output pipe, the child itself (a pidfd) and the watch's descriptor.
+#include "app/posting/utility_run.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+
+#include "support/fd_io.h"
+#include "support/process.h"
+#include "term/terminal_restore.h"
+
+namespace corvix {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Without a pidfd (older kernels) the child's end is looked for this often.
+constexpr int kChildCheckMs = 20;
+
+int OpenPidFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+  long fd = ::syscall(SYS_pidfd_open, pid, 0);
+  if (fd >= 0) {
+    ::fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
+    return static_cast<int>(fd);
+  }
+#endif
+  (void)pid;
+  return -1;
+}
+
+// Everything waiting in the pipe, into Rec.Output (its tail kept). False at
+// the end of the output.
+bool ReadOutput(int fd, TUtilityRunRec& rec) {
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      rec.Output.append(buf, static_cast<std::size_t>(n));
+      if (rec.Output.size() > 2 * kUtilityOutputKeep)
+        rec.Output.erase(0, rec.Output.size() - kUtilityOutputKeep);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+  }
+}
+
+// After a stop the shell usually dies at once by the SIGTERM, while the
+// utility it started may take a moment to end or ignore the signal. The rest
+// of the group gets the same grace time, then SIGKILL; as a child subreaper
+// the program reaps them, so it knows when none is left.
+void EndStoppedGroup(pid_t group, bool killSent, Clock::time_point killAt) {
+  for (;;) {
+    int status = 0;
+    pid_t r;
+    while ((r = ::waitpid(-group, &status, WNOHANG)) > 0) {
+    }
+    if (r < 0 && errno != EINTR) return;  // none of the group is left
+    if (!killSent && Clock::now() >= killAt) {
+      ::kill(-group, SIGKILL);
+      killSent = true;
+    }
+    ::poll(nullptr, 0, kChildCheckMs);
+  }
+}
+
+}  // namespace
+
+std::string LastOutputLine(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0) {
+    std::size_t start = end;
+    while (start > 0 && text[start - 1] != '\n' && text[start - 1] != '\r') --start;
+    if (start < end) {
+      std::string line(text.substr(start, end - start));
+      for (char& c : line)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+      return line;
+    }
+    end = start - 1;
+  }
+  return "";
+}
+
+TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watch,
+                          int killGraceMs) {
+  TUtilityRunRec rec;
+  // The utility's own children, orphaned, come back to us to be reaped.
+  static const bool subreaper = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
+  (void)subreaper;
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return rec;
+  TFd out(pipeFds[0]);
+  TFd childOut(pipeFds[1]);
+  const TFd devNull(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  TSpawnRec how{cmd, true, devNull.Get(), childOut.Get(), dirFd};
+  const pid_t pid = SpawnChild(how).Pid;
+  childOut.Reset();
+  if (pid < 0) return rec;
+  SetRunningChild(pid, true);
+  rec.Started = true;
+  ::fcntl(out.Get(), F_SETFL, ::fcntl(out.Get(), F_GETFL) | O_NONBLOCK);
+  const TFd pidFd(OpenPidFd(pid));
+
+  bool termSent = false, killSent = false;
+  Clock::time_point killAt{};
+  std::string shownLine;
+  for (;;) {
+    TStopRequest stop = watch.CheckStop();
+    if ((stop == TStopRequest::kNow || PendingEndSignal() != 0) && !termSent) {
+      ::kill(-pid, SIGTERM);
+      termSent = true;
+      killAt = Clock::now() + std::chrono::milliseconds(killGraceMs);
+    }
+    if (termSent && !killSent && Clock::now() >= killAt) {
+      ::kill(-pid, SIGKILL);
+      killSent = true;
+    }
+    int status = 0;
+    pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid || (r < 0 && errno != EINTR)) {
+      if (r == pid) rec.WaitStatus = status;
+      break;
+    }
+
+    pollfd fds[4];
+    nfds_t count = 0;
+    int outAt = -1;
+    if (out.Valid()) {
+      outAt = static_cast<int>(count);
+      fds[count++] = {out.Get(), POLLIN, 0};
+    }
+    if (pidFd.Valid()) fds[count++] = {pidFd.Get(), POLLIN, 0};
+    int wakeFd = watch.WakeFd();
+    // A readable wake or event descriptor is served by CheckStop at the top
+    // of the loop.
+    if (wakeFd >= 0) fds[count++] = {wakeFd, POLLIN, 0};
+    if (int eventFd = watch.EventFd(); eventFd >= 0) fds[count++] = {eventFd, POLLIN, 0};
+    int timeout = pidFd.Valid() ? -1 : kChildCheckMs;
+    if (termSent && !killSent) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(killAt - Clock::now()).count();
+      int ms = left > 0 ? static_cast<int>(left) : 0;
+      if (timeout < 0 || ms < timeout) timeout = ms;
+    }
+    int n = ::poll(fds, count, timeout);
+    if (n < 0) continue;  // a signal: the loop looks at what it asks for
+    if (outAt >= 0 && fds[outAt].revents != 0) {
+      if (!ReadOutput(out.Get(), rec)) out.Reset();
+      std::string line = LastOutputLine(rec.Output);
+      if (line != shownLine) {
+        shownLine = line;
+        watch.OutputLine(line);
+      }
+    }
+  }
+  if (termSent) EndStoppedGroup(pid, killSent, killAt);
+  ClearRunningChild();
+  // What the utility wrote just before it ended; a descendant that keeps the
+  // pipe open is not waited for.
+  if (out.Valid()) ReadOutput(out.Get(), rec);
+  if (rec.Output.size() > kUtilityOutputKeep)
+    rec.Output.erase(0, rec.Output.size() - kUtilityOutputKeep);
+  rec.LastLine = LastOutputLine(rec.Output);
+  rec.Stopped = termSent;
+  return rec;
+}
+
+}  // namespace corvix

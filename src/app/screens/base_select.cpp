@@ -1,0 +1,362 @@
+// Reading the catalogue into the base list and running the selection.
+#include "app/screens/base_select.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "app/config/selections.h"
+#include "app/config/session.h"
+#include "app/screens/dialogs.h"
+#include "app/screens/help.h"
+#include "support/string_utils.h"
+#include "term/console.h"
+#include "term/keys.h"
+#include "term/terminal_restore.h"
+#include "widgets/light_bar.h"
+#include "widgets/line_input.h"
+#include "widgets/menu_box.h"
+#include "widgets/menu_list.h"
+
+namespace corvix {
+namespace {
+
+// How far ahead the catalogue's records are asked into the cache while the
+// lines are built.
+constexpr std::int32_t kPrefetchRecords = 4;
+
+// A length-prefixed text at Offset, never read past the record's end.
+std::string_view FieldAt(const std::uint8_t* record, std::int32_t offset) {
+  std::int32_t length = record[offset];
+  std::int32_t room = kBaseRecSize - offset - 1;
+  if (length > room) length = room;
+  return std::string_view(reinterpret_cast<const char*>(record + offset + 1),
+                          static_cast<std::size_t>(length));
+}
+
+// Copies at most Width bytes of Field to Out with its control bytes shown as
+// '?' (as ReplaceControl does): the catalogue comes from outside, and an
+// escape or line break in a name must not reach the terminal as a command.
+// Returns the bytes copied.
+std::size_t CopyShown(char* out, std::string_view field, std::size_t width) {
+  const std::size_t n = std::min(field.size(), width);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(field[i]);
+    out[i] = c < 32 || c == 127 ? '?' : static_cast<char>(c);
+  }
+  return n;
+}
+
+// One record's list line and base number, built in place: tens of thousands
+// of records become lines while the operator waits.
+struct TBaseLineBuf {
+  char Text[ShortString::kMaxLength];
+  std::size_t TextLength = 0;
+  char Digits[5];  // 0..65535
+  std::size_t DigitsLength = 0;
+
+  std::string_view TextView() const { return {Text, TextLength}; }
+  std::string_view DigitsView() const { return {Digits, DigitsLength}; }
+};
+
+// Text: the number in 4 columns and the echo tag in 12 (each padded with
+// blanks or cut), a blank and the name, all cut at 255. Digits: the number.
+void BuildBaseLine(const std::uint8_t* record, TBaseLineBuf& line) {
+  unsigned number = record[0] | (record[1] << 8);
+  char reversed[5];
+  std::size_t n = 0;
+  do {
+    reversed[n++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number > 0);
+  line.DigitsLength = n;
+  for (std::size_t i = 0; i < n; ++i) line.Digits[i] = reversed[n - 1 - i];
+
+  char* out = line.Text;
+  const std::size_t numberUsed = std::min<std::size_t>(n, 4);
+  std::memcpy(out, line.Digits, numberUsed);
+  std::memset(out + numberUsed, ' ', 4 - numberUsed);
+  out += 4;
+  const std::size_t tagUsed = CopyShown(out, FieldAt(record, kEchoTagOffset), 12);
+  std::memset(out + tagUsed, ' ', 12 - tagUsed);
+  out += 12;
+  *out++ = ' ';
+  const std::size_t room = static_cast<std::size_t>(line.Text + sizeof line.Text - out);
+  out += CopyShown(out, FieldAt(record, kBaseNameOffset), room);
+  line.TextLength = static_cast<std::size_t>(out - line.Text);
+}
+
+}  // namespace
+
+TBaseLineRec BaseLineFromRecord(const std::uint8_t* record) {
+  TBaseLineBuf line;
+  BuildBaseLine(record, line);
+  return TBaseLineRec{ShortString(line.TextView()), ShortString(line.DigitsView())};
+}
+
+TBaseCatalogue::TBaseCatalogue(const ShortString& path)
+    : records_(path, kBaseRecSize, kMaxBaseRecords) {}
+
+void TBaseCatalogue::ReadLines(const TLineProc& proc) {
+  TBaseLineBuf line;
+  // A catalogue cut short under the mapping leaves BuildBaseLine by a jump:
+  // it holds nothing that would need unwinding, and Proc runs only once the
+  // record has been read.
+  auto visit = [&](const std::uint8_t* record, std::int32_t) {
+    // The fields lie in two cache lines far apart in each record, which the
+    // processor does not guess ahead by itself; a prefetch is only a hint, and
+    // never faults, not even past the end of the mapping.
+    const std::uint8_t* ahead = record + kPrefetchRecords * kBaseRecSize;
+    __builtin_prefetch(ahead);
+    __builtin_prefetch(ahead + kEchoTagOffset);
+    BuildBaseLine(record, line);
+    proc(line.TextView(), line.DigitsView());
+  };
+  records_.Visit(0, records_.RecordCount(), visit);
+}
+
+void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index) {
+  if (key != kKeyTab) return;
+  // On an empty list the index names no item: there is nothing to mark.
+  if (!list.IsItem(index)) return;
+  list.SetMarked(index, !list.Marked(index));
+}
+
+void LoadBaseList(TBar& list, const ShortString& path) {
+  // The catalogue is the host's and is only read: opened read-only, so an
+  // operator who may read it but not write it can still post.
+  TBaseCatalogue catalogue(path);
+  const std::int32_t count = catalogue.RecordCount();
+  list.OnKey = [&list](std::uint8_t key, std::int32_t index) { ToggleBaseMark(list, key, index); };
+  list.SearchX = 12;
+  list.SearchY = 21;
+  list.SearchAttr = 7;
+  list.MoreX = 37;
+  list.MoreY = 22;
+  list.ShowMore = true;
+  // Room for the longest line and number of every record: the packed texts
+  // then never move while they grow. Only address space is taken for room
+  // that stays unused; memory pages are touched as lines are written.
+  list.Reserve(
+      static_cast<std::size_t>(count),
+      static_cast<std::size_t>(count) * (sizeof TBaseLineBuf::Text + sizeof TBaseLineBuf::Digits));
+  catalogue.ReadLines(
+      [&list](std::string_view text, std::string_view data) { list.Add(text, data); });
+  list.NormalColor = "|08|16";
+  list.BarColor = "|00|23";
+  list.BarMarkColor = "|14|23";
+  list.NormalMarkColor = "|15|16";
+}
+
+namespace {
+
+// The count " N of M marked " in the frame's bottom edge from column 5 of row
+// 22, drawn again when it changes.
+class TMarkedCount {
+ public:
+  TMarkedCount() : edge_(GetCharAt(4, 22)), edgeAttr_(GetAttrAt(4, 22)) {}
+  void Draw(const TBar& list) {
+    if (list.MarkedCount() == count_ && shown_) return;
+    count_ = list.MarkedCount();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, " %d of %d marked ", list.MarkedCount(), list.ItemCount());
+    const ShortString text(buf);
+    WriteXY(5, 22, 11, text);
+    // The longest count, " 65535 of 65535 marked ", takes 23 columns: the
+    // edge is drawn again behind a shorter one, whatever was there before.
+    if (text.size() < kWidth) {
+      WriteXY(static_cast<std::uint8_t>(5 + text.size()), 22, edgeAttr_,
+              ShortString::Of(edge_, kWidth - text.size()));
+    }
+    shown_ = true;
+  }
+
+ private:
+  char edge_;
+  std::uint8_t edgeAttr_;
+  static constexpr std::size_t kWidth = 23;
+  bool shown_ = false;
+  std::int32_t count_ = 0;
+};
+
+// Line editor settings are shared by every editor; a prompt that changes
+// them puts them back, so the message form later reads them as it would have.
+class TEditorSettingsScope {
+ public:
+  TEditorSettingsScope()
+      : endKeys_(EndKeys),
+        endScanCodes_(EndScanCodes),
+        fieldAttr_(FieldAttr),
+        padChar_(PadChar),
+        padAttr_(PadAttr) {}
+  ~TEditorSettingsScope() {
+    EndKeys = endKeys_;
+    EndScanCodes = endScanCodes_;
+    FieldAttr = fieldAttr_;
+    PadChar = padChar_;
+    PadAttr = padAttr_;
+  }
+
+ private:
+  ShortString endKeys_, endScanCodes_;
+  std::uint8_t fieldAttr_;
+  char padChar_;
+  std::uint8_t padAttr_;
+};
+
+// A notice whose text is cut to what the box can show.
+void Notice(const std::string& text) {
+  MsgBox(kMsgNotice, ShortString(std::string_view(text).substr(0, 74)));
+}
+
+// F5: asks for a name and saves the marked base numbers under it.
+void SaveSelectionPrompt(const TBar& list) {
+  THelpScope help(kHelpSaveSelection);
+  std::string name;
+  {
+    TEditorSettingsScope keep;
+    TMenuBox box;
+    ApplyDialogSettings(box);
+    box.Title = " Save Selection ";
+    box.Open(18, 10, 62, 14);
+    WriteXY(20, 12, 7, "Name:");
+    EndKeys = ShortString("\r\x1b");
+    EndScanCodes.clear();
+    FieldAttr = 112;
+    PadChar = ' ';
+    PadAttr = 112;
+    name = EditLine(26, 12, 34, 64, kEditText, "").Str();
+    const bool entered = EndKey == kKeyEnter;
+    box.Close();
+    if (!entered) return;
+  }
+  if (!ValidSelectionName(name)) {
+    Notice("A name is letters, digits, '-', '_' and '.', not starting with '.'.");
+    return;
+  }
+  if (name == kLastSelection) {
+    Notice("The name last keeps the marks of the last run; choose another.");
+    return;
+  }
+  if (SelectionExists(name) &&
+      !MsgBox(kMsgQuestion, ShortString("Replace the selection " + name + "?")))
+    return;
+  std::string error;
+  if (!SaveSelection(name, MarkedBaseNumbers(list), error)) {
+    Notice("Not saved: " + error);
+    return;
+  }
+  Notice("Saved " + std::to_string(list.MarkedCount()) + " base(s) as " + name + ".");
+}
+
+// F6: offers the saved names; the chosen one is marked exactly.
+void LoadSelectionPrompt(TBar& list) {
+  const std::vector<std::string> names = SelectionNames();
+  if (names.empty()) {
+    Notice("No selection has been saved yet (F5 saves one).");
+    return;
+  }
+  std::string chosen;
+  {
+    THelpScope help(kHelpPickSelection);
+    TMenuList pick;
+    ApplyDialogSettings(pick.Window);
+    pick.Window.Title = " Selections ";
+    pick.ShowScrollBar = false;
+    pick.BarAttr = 112;
+    pick.RowAttr = 7;
+    for (const std::string& n : names) pick.Add(ShortString(n), 0);
+    const int rows = std::min<int>(static_cast<int>(names.size()), 12);
+    pick.Open(25, 6, 55, static_cast<std::uint8_t>(6 + rows + 1));
+    pick.Close();
+    if (pick.LastKey != kKeyEnter || pick.Count == 0) return;
+    chosen = names[static_cast<std::size_t>(pick.Current - 1)];
+  }
+  std::vector<std::string> numbers;
+  std::string error, catalogue;
+  if (!LoadSelection(chosen, numbers, error, &catalogue)) {
+    Notice(error);
+    return;
+  }
+  MarkSelection(list, numbers);
+  // Numbers mean other bases in another catalogue: the marks need a look.
+  if (!OtherCatalogueProblem(chosen, catalogue).empty())
+    Notice("This selection was saved from another catalogue: check the marks.");
+}
+
+}  // namespace
+
+void KeepLastMarks(const TBar& list, bool tellFailure) {
+  if (list.MarkedCount() == 0) return;
+  std::string error;
+  if (!SaveSelection(kLastSelection, MarkedBaseNumbers(list), error) && tellFailure)
+    Notice("The marks were not kept: " + error);
+}
+
+void BaseListFunctionKey(TBar& list, std::uint8_t code) {
+  switch (code) {
+    case kScanF2:
+      list.MarkMatching();
+      break;
+    case kScanF3:
+      list.UnmarkAll();
+      break;
+    case kScanF4:
+      list.InvertMarks();
+      break;
+    case kScanF5:
+      SaveSelectionPrompt(list);
+      break;
+    case kScanF6:
+      LoadSelectionPrompt(list);
+      break;
+    case kScanF7:
+      list.SetFilter(!list.Filter());
+      break;
+    default:
+      break;
+  }
+}
+
+bool SelectBases(TBar& list) {
+  THelpScope help(kHelpBaseList);
+  WriteXY(28, 2, 11, " Select Message Base(s) ");
+  WriteXY(4, 3, 15,
+          PadRight("ID", 4, ' ') + PadRight("ECHOTAG", 12, ' ') + " " + PadRight("NAME", 53, ' '));
+  WriteXY(1, 25, 8, PadRight("Press TAB to select base(s), press ENTER when finished.", 79, ' '));
+  WriteXY(4, 21, 8, "Search:");
+  if (Session.StartMarks) {
+    MarkSelection(list, *Session.StartMarks);
+    Session.StartMarks.reset();
+  }
+  TMarkedCount count;
+  count.Draw(list);
+  // The callbacks below point at this frame's locals: they are put back on
+  // every way out.
+  struct TRestore {
+    TBar& List;
+    TBarKeyProc Key, Extended;
+    ~TRestore() {
+      List.OnKey = Key;
+      List.OnExtended = Extended;
+    }
+  } restore{list, list.OnKey, list.OnExtended};
+  list.OnExtended = [&list](std::uint8_t code, std::int32_t) { BaseListFunctionKey(list, code); };
+  list.OnKey = [&list, &count, toggle = restore.Key](std::uint8_t key, std::int32_t index) {
+    if (toggle) toggle(key, index);
+    count.Draw(list);
+  };
+  // A hang-up or kill while the list runs is taken at the next key wait, where
+  // the run scope's signal end keeps the marks before the program ends by it.
+  TDeferEndingSignals defer;
+  std::int32_t result;
+  do {
+    result = list.Run(4, 4, 72, 17, 0);
+  } while (result != barEnter && result != barEscape);
+  KeepLastMarks(list);
+  return result == barEnter;
+}
+
+}  // namespace corvix

@@ -1,0 +1,299 @@
+// The message-details form, the confirmation list and the progress box shown
+// while the posting loop runs.
+#include "app/screens/message_info.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "app/config/session.h"
+#include "app/posting/posting_job.h"
+#include "app/screens/dialogs.h"
+#include "app/screens/help.h"
+#include "support/fd_io.h"
+#include "support/string_utils.h"
+#include "term/console.h"
+#include "term/cp437.h"
+#include "term/keys.h"
+#include "term/terminal_restore.h"
+#include "widgets/light_bar.h"
+#include "widgets/menu_box.h"
+#include "widgets/menu_form.h"
+#include "widgets/menu_list.h"
+
+namespace corvix {
+
+void EditMessageInfo() {
+  THelpScope help(kHelpMessageForm);
+  TMenuBox box;
+  ApplyDialogSettings(box);
+  box.Title = " Message Info ";
+  box.Open(4, 2, 54, 9);
+  WriteXY(7, 8, 8, PadCenter("Press ESC when ready", 46, ' '));
+
+  TMenuForm form;
+  form.HelpWidth = 79;
+  form.HelpAttr = 7;
+  form.LabelAttr = 7;
+  form.LabelHiAttr = 112;
+  form.ValueAttr = 8;
+  form.HotAttr = 15;
+  form.HotHiAttr = 127;
+  form.EditAttr = 15;
+  form.EditPadAttr = 8;
+  ValuePadChar = '.';
+  form.AddText('F', "From", 7, 4, 20, 4, 7, 30, 40, Session.MsgFrom, "");
+  form.AddText('T', "To", 7, 5, 20, 5, 7, 30, 40, Session.MsgTo, "");
+  form.AddText('S', "Subject", 7, 6, 20, 6, 7, 30, 40, Session.MsgSubject, "");
+  for (;;) {
+    form.Execute();
+    if (Session.MsgSubject.empty()) {
+      MsgBox(kMsgNotice, "You have to apply a subject...");
+    } else if (!form.Modified) {
+      // With every value prefilled, Escape alone would seem to do nothing.
+      MsgBox(kMsgNotice, kAcceptFieldNotice);
+    }
+    if (form.Modified && !Session.MsgSubject.empty()) break;
+  }
+  // The box is left on screen: the confirmation screen draws over it.
+}
+
+namespace {
+
+// Column of the " Message " box's texts and their width.
+constexpr std::uint8_t kDetailsLeft = 57;
+constexpr std::size_t kDetailsWidth = 22;
+
+}  // namespace
+
+std::int64_t CountLines(const std::string& path) {
+  // Not blocking on a FIFO, and only a regular file is read through.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  std::int64_t lines = 0;
+  char last = '\n';
+  char buf[65536];
+  for (;;) {
+    const std::size_t n = ReadFully(fd, buf, sizeof buf);
+    lines += std::count(buf, buf + n, '\n');
+    if (n > 0) last = buf[n - 1];
+    if (n < sizeof buf) break;
+  }
+  const bool failed = errno != 0;
+  ::close(fd);
+  if (failed) return -1;
+  return last == '\n' ? lines : lines + 1;
+}
+
+ShortString TailOfName(const std::string& name, std::size_t width) {
+  if (name.size() <= width) return ShortString(name);
+  return ShortString("...") + ShortString(std::string_view(name).substr(name.size() - (width - 3)));
+}
+
+void DrawMessageDetails() {
+  TMenuBox box;  // left on screen as a backdrop, like the frame beside it
+  ApplyDialogSettings(box);
+  box.Title = " Message ";
+  box.Open(56, 2, 79, 9);
+  const std::string file = AbsoluteFrom(Session.StartDir, Session.MsgFile);
+  auto row = [](std::uint8_t y, std::uint8_t attr, const ShortString& text) {
+    WriteXY(kDetailsLeft, y, attr,
+            PadRight(Copy(ReplaceControl(text, '?'), 1, kDetailsWidth), kDetailsWidth, ' '));
+  };
+  row(3, 15, TailOfName(Session.Utf8Terminal ? Cp437FromUtf8(file) : file, kDetailsWidth));
+  const std::int64_t lines = CountLines(file);
+  row(4, 7,
+      lines < 0    ? ShortString("cannot be read")
+      : lines == 1 ? ShortString("1 line")
+                   : ShortString(std::to_string(lines) + " lines"));
+  row(6, 7, "From " + Session.MsgFrom);
+  row(7, 7, "To   " + Session.MsgTo);
+  row(8, 7, "Subj " + Session.MsgSubject);
+}
+
+TRunOutcome ConfirmAndPost() {
+  {
+    THelpScope help(kHelpConfirmList);
+    TMenuList list;
+    ApplyDialogSettings(list.Window);
+    list.Window.Title = ShortString(" ") +
+                        ShortString(std::to_string(Session.BaseList->MarkedCount())) + " Base(s) ";
+    list.ShowScrollBar = false;
+    list.BarAttr = 112;
+    list.RowAttr = 7;
+    const TBar& bases = *Session.BaseList;
+    for (std::int32_t i = 0; i < bases.ItemCount(); ++i)
+      if (bases.Marked(i)) list.Add(bases.Text(i), 0);
+    DrawFrame(4, 2, 54, 9);
+    WriteXY(5, 2, 11, " Confirm ");
+    WriteXY(6, 4, 7, "Verify the list of bases you selected and");
+    WriteXY(6, 5, 7, "when you are ready...");
+    WriteXY(6, 7, 15, "Press ESC to Abort. ENTER to upload message...");
+    DrawMessageDetails();
+    list.Open(3, 12, 76, 21);
+    if (list.LastKey == kKeyEscape) return TRunOutcome::kLeft;
+  }
+  return PostMarkedBases();
+}
+
+namespace {
+
+// Bytes a terminal would take as controls, shown as '?'.
+ShortString Printable(const ShortString& text) {
+  ShortString out = text;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  return out;
+}
+
+// The progress box over the confirmation screen, and the keys read while
+// the utility runs: Escape or Ctrl-C asks whether to stop after this base;
+// once that is answered yes, a second one ends the running utility.
+class TScreenPostingWatch : public TPostingObserver {
+ public:
+  static constexpr std::uint8_t kLeft = 5;
+  static constexpr std::uint8_t kWidth = 71;
+
+  ~TScreenPostingWatch() override {
+    if (opened_) box_.Close();
+  }
+
+  int WakeFd() override { return Keyboard != nullptr ? Keyboard->InputFd : -1; }
+  int EventFd() override { return TerminalEventFd(); }
+
+  TStopRequest CheckStop() override {
+    // A resize or a resume while posting is served here: the loop waits in
+    // its own poll, not in a key wait.
+    HandleTerminalEvents();
+    // Only keys already typed are read: KeyPressed has served Ctrl-L,
+    // Ctrl-Z and F1 itself, so the loop never waits here for another key.
+    while (Keyboard != nullptr && KeyPressed()) {
+      const std::uint8_t key = ReadKey();
+      if (key == kKeyExtended) {
+        ReadKey();
+        continue;
+      }
+      if (key != kKeyEscape && key != kKeyCtrlC) continue;
+      if (waiting_) {
+        // Nothing of this base has begun: the run stops before it.
+        stop_ = TStopRequest::kAfterBase;
+      } else if (stop_ == TStopRequest::kAfterBase) {
+        stop_ = TStopRequest::kNow;
+      } else if (stop_ == TStopRequest::kNone &&
+                 MsgBox(kMsgQuestion, "Stop posting after this base?")) {
+        stop_ = TStopRequest::kAfterBase;
+      }
+      ShowState();
+    }
+    // Everything drawn reaches the terminal before the loop waits.
+    FlushScreen();
+    return stop_;
+  }
+
+  void BaseStarting(int n, int m, const TPostedRec& base) override {
+    if (!opened_) {
+      CoverConfirmation();
+      ApplyDialogSettings(box_);
+      box_.Title = " Posting ";
+      box_.Open(3, 12, 77, 17);
+      opened_ = true;
+    }
+    Row(14, 15,
+        "Posting " + std::to_string(n) + " of " + std::to_string(m) + ": " +
+            Printable(base.Line).Str());
+    Row(15, 7, "");
+    ShowState();
+    FlushScreen();
+  }
+
+  // The screen shows code page 437; a UTF-8 terminal's utility speaks UTF-8.
+  void OutputLine(const std::string& line) override {
+    // Controls, C1 ones included, never reach the terminal.
+    const std::string shown = ShownText(line, Session.Utf8Terminal);
+    Row(15, 7, Session.Utf8Terminal ? Cp437FromUtf8(shown) : shown);
+  }
+
+  void LockWait(bool waiting) override {
+    waiting_ = waiting;
+    Row(15, 7, waiting ? "Waiting for another posting to release the host directory..." : "");
+    FlushScreen();
+  }
+
+  void LogProblem(const std::string& text) override {
+    notice_ = text;
+    ShowState();
+  }
+
+ private:
+  void Row(std::uint8_t y, std::uint8_t attr, const std::string& text) {
+    WriteXY(kLeft, y, attr, PadRight(Copy(ShortString(text), 1, kWidth), kWidth, ' '));
+  }
+
+  // What the box does not cover of the confirmation screen goes: its hint
+  // line, and the list's frame below the box (the background again).
+  static void CoverConfirmation() {
+    WriteXY(6, 7, GetAttrAt(5, 7), PadRight("", 46, ' '));
+    for (std::uint8_t y = 18; y <= 21; ++y)
+      WriteXY(3, y, 7, RepeatChar(static_cast<char>(176), 77));
+  }
+
+  void ShowState() {
+    if (!opened_) return;
+    std::string text = stop_ == TStopRequest::kNow         ? "Stopping the utility..."
+                       : stop_ == TStopRequest::kAfterBase ? "Stopping after this base. "
+                                                             "ESC again ends the utility."
+                                                           : notice_;
+    Row(16, 14, text);
+  }
+
+  THelpScope help_{kHelpPosting};
+  TMenuBox box_;
+  bool opened_ = false;
+  bool waiting_ = false;  // the host directory is held by another posting
+  TStopRequest stop_ = TStopRequest::kNone;
+  std::string notice_;
+};
+
+}  // namespace
+
+TRunOutcome PostMarkedBases() {
+  std::vector<TPostedRec> bases;
+  const TBar& list = *Session.BaseList;
+  for (std::int32_t i = 0; i < list.ItemCount(); ++i)
+    if (list.Marked(i))
+      bases.push_back({list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, ""});
+  TPostingJobRec job{Session.HostDir.Str(), Session.MsgFile,    Session.MsgFrom,
+                     Session.MsgTo,         Session.MsgSubject, Session.PostDelay};
+  char cwd[PATH_MAX];
+  ShortString here = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : Session.StartDir;
+  std::string problem = CheckPostingJob(here, job, bases);
+  if (!problem.empty()) {
+    MsgBox(kMsgNotice, problem);
+    return TRunOutcome::kError;
+  }
+  // Every marked base is in the summary from here on, as "not started" until
+  // its turn: a run that ends early still reports all of them.
+  Session.Posted = std::move(bases);
+  {
+    TScreenPostingWatch watch;
+    RunPostingJob(job, Session.Posted, watch);
+  }
+  // Keys typed at the very end belong to no screen; they must not reach the
+  // shell after the program.
+  if (Keyboard != nullptr) ::tcflush(Keyboard->InputFd, TCIFLUSH);
+  return TRunOutcome::kPosted;
+}
+
+}  // namespace corvix
