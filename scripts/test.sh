@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds corvixmass and runs every test: first a normal build, then the same
 # tests built with AddressSanitizer and UndefinedBehaviorSanitizer (any report
-# fails the test), then the stored fuzz corpus replayed through the libFuzzer
-# targets built with clang. On a fresh Debian machine run as root it first
+# fails the test), with the stored fuzz corpus replayed through the fuzz
+# targets of that build. On a fresh Debian machine run as root it first
 # installs what the build and the tests need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 . scripts/packages.sh
-InstallMissing cmake g++ make clang-format git libgtest-dev libgmock-dev libvterm-dev libbenchmark-dev clang libclang-rt-14-dev
+InstallMissing cmake g++ make clang-format git libgtest-dev libgmock-dev libvterm-dev libbenchmark-dev
 
 # The code is kept in one format (.clang-format); a file out of it fails here,
 # before anything is built.
@@ -34,22 +34,19 @@ cmake --build "$asan" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$asan" --output-on-failure -j"$jobs" | tee "$logs/asan.log"
 
-# Replay (no fuzzing) every stored input of each fuzz target.
-fuzz=${FUZZ_BUILD_DIR:-build-fuzz}
-echo "== fuzz corpus replay ($fuzz)"
-# One target per source file in fuzz/.
-targets=()
-for src in fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
-cmake -S . -B "$fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCORVIX_FUZZ=ON -DCORVIX_TESTS=OFF >/dev/null
-cmake --build "$fuzz" -j"$jobs" --target "${targets[@]}"
-for t in "${targets[@]}"; do
+# Replay (no fuzzing) every stored input of each fuzz target, built in the
+# sanitizer tree with a replay main instead of libFuzzer's (scripts/fuzz.sh
+# builds the libFuzzer programs with clang).
+echo "== fuzz corpus replay ($asan/fuzz)"
+for src in fuzz/fuzz_*.cpp; do
+  t=$(basename "$src" .cpp)
   corpus="tests/fuzz_corpus/$t"
   [ -d "$corpus" ] || continue
   count=$(find "$corpus" -type f | wc -l)
   find "$corpus" -type f -print0 |
-    xargs -0 -r "$fuzz/fuzz/$t" -timeout=10 -rss_limit_mb=2048 >"$fuzz/fuzz/$t.replay.log" 2>&1 || {
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 xargs -0 -r "$asan/fuzz/$t" >"$asan/fuzz/$t.replay.log" 2>&1 || {
       echo "$t: a stored input fails:" >&2
-      grep -E "ERROR|SUMMARY|Running:|deadly" "$fuzz/fuzz/$t.replay.log" | tail -n 20 >&2
+      grep -E "ERROR|SUMMARY|Running:|runtime error|terminated by signal" "$asan/fuzz/$t.replay.log" | tail -n 20 >&2
       exit 1
     }
   echo "$t: $count inputs replayed"
