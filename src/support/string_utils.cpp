@@ -216,12 +216,21 @@ ShortString StripControl(const ShortString& s) {
   return r;
 }
 
+namespace {
+bool IsControlByte(char c) { return static_cast<unsigned char>(c) < 32 || c == 127; }
+}  // namespace
+
 ShortString ReplaceControl(const ShortString& s, char ch) {
   ShortString r = s;
-  for (char& c : r) {
-    if (static_cast<unsigned char>(c) < 32 || c == 127) c = ch;
-  }
+  for (char& c : r)
+    if (IsControlByte(c)) c = ch;
   return r;
+}
+
+std::string ReplaceControl(std::string text, char ch) {
+  for (char& c : text)
+    if (IsControlByte(c)) c = ch;
+  return text;
 }
 
 // --- Paths ---

@@ -72,6 +72,8 @@ ShortString StripControl(const ShortString& s);
 // on disk, the host's catalogue) goes through this before it is drawn, so no
 // byte of it can move the cursor or start a terminal control sequence.
 ShortString ReplaceControl(const ShortString& s, char ch);
+// The same for a text of any length (configuration values, utility output).
+std::string ReplaceControl(std::string text, char ch);
 
 // --- Paths ---
 

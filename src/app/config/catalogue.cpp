@@ -2,6 +2,7 @@
 #include "app/config/catalogue.h"
 
 #include "support/record_file.h"
+#include "support/string_utils.h"
 #include "term/cp437.h"
 
 namespace corvix {
@@ -26,24 +27,11 @@ bool ContainsNoCase(std::string_view text, std::string_view sub) {
   return false;
 }
 
+// A field as --list-bases prints it: control bytes as '?', in UTF-8 when the
+// terminal takes UTF-8 (the catalogue holds code page 437).
 void AppendShown(std::string& out, std::string_view field, bool utf8) {
-  for (char ch : field) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 32 || c == 127) {
-      out += '?';
-    } else if (c < 128 || !utf8) {
-      out += ch;
-    } else {
-      const char16_t cp = kCp437High[c - 128];
-      if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-      } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      }
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
+  const std::string shown = ReplaceControl(ShortString(field), '?').Str();
+  out += utf8 ? Utf8FromCp437(shown) : shown;
 }
 
 }  // namespace

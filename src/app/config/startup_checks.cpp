@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/config/config_search.h"
@@ -38,11 +39,7 @@ constexpr std::int64_t kMaxCatalogueRecords = 65536;
 
 // Text with its control bytes shown as '?': names and values come from the
 // configuration file and go to a terminal.
-std::string Shown(std::string text) {
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-  return text;
-}
+std::string Shown(std::string text) { return ReplaceControl(std::move(text), '?'); }
 
 // "corvixmass: Subject: What ([section] key in IniPath)".
 std::string Complaint(const std::string& subject, const std::string& what,

@@ -15,6 +15,7 @@
 
 #include "support/fd_io.h"
 #include "support/process.h"
+#include "support/string_utils.h"
 #include "term/terminal_restore.h"
 
 namespace corvix {
@@ -81,10 +82,7 @@ std::string LastOutputLine(std::string_view text) {
     std::size_t start = end;
     while (start > 0 && text[start - 1] != '\n' && text[start - 1] != '\r') --start;
     if (start < end) {
-      std::string line(text.substr(start, end - start));
-      for (char& c : line)
-        if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-      return line;
+      return ReplaceControl(std::string(text.substr(start, end - start)), '?');
     }
     end = start - 1;
   }

@@ -151,12 +151,7 @@ TRunOutcome ConfirmAndPost() {
 namespace {
 
 // Bytes a terminal would take as controls, shown as '?'.
-ShortString Printable(const ShortString& text) {
-  ShortString out = text;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-  return out;
-}
+ShortString Printable(const ShortString& text) { return ReplaceControl(text, '?'); }
 
 // The progress box over the confirmation screen, and the keys read while
 // the utility runs: Escape or Ctrl-C asks whether to stop after this base;
