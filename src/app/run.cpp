@@ -24,6 +24,7 @@
 #include "support/file_utils.h"
 #include "support/string_utils.h"
 #include "term/console.h"
+#include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
@@ -131,6 +132,9 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
                                  ShellQuote(Session.StartDir.empty()
                                                 ? Session.MsgFile.Str()
                                                 : AbsoluteFrom(Session.StartDir, Session.MsgFile)));
+    // A hang-up or kill that came while the editor ran ends the run here;
+    // main ends the process by it once the terminal is given back.
+    if (PendingEndSignal() != 0) return TRunOutcome::kLeft;
     // The shell's 126 and 127: the editor was not found or cannot be run.
     // Posting the file unedited would post what the operator meant to change.
     if (status < 0 ||

@@ -110,7 +110,6 @@ int RunChildCommand(const std::string& cmd) {
     if (Screen != nullptr && PendingEndSignal() == 0) Screen->ResumeRaw();
     if (pid > 0 && foreground) GiveTerminal(termFd, ::getpgrp());
   });
-  EndByPendingSignal();
   return status;
 }
 

@@ -12,8 +12,9 @@ namespace corvix {
 // runs; when it ends, raw mode comes back before the program's own group is
 // in front again. So no key typed around the hand-over signals the program.
 // HUP, INT, QUIT or TERM sent to the program meanwhile is passed on to the
-// child, which is waited for (a bounded time), and then ends the program.
-// Returns the wait status (-1 when the child could not be started).
+// child, which is waited for (a bounded time), and stays pending
+// (PendingEndSignal) for the caller to end the program by. Returns the wait
+// status (-1 when the child could not be started).
 int RunChildCommand(const std::string& cmd);
 
 // Quotes Text for the shell as one word: single quotes, an embedded ' written as '\''.
