@@ -10,6 +10,7 @@
 // or a misused command line never leaves an existing catalogue cut short.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,11 +74,16 @@ std::string Listable(const unsigned char* field, std::size_t room) {
   return out;
 }
 
+// "mkcatalog: NAME: reason" for a failed file operation.
+void ReportFileError(const char* name) {
+  std::fprintf(stderr, "mkcatalog: %s: %s\n", name, std::strerror(errno));
+}
+
 // Prints every whole record of Path as "number<TAB>echotag<TAB>name".
 int Dump(const char* path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    std::perror(path);
+    ReportFileError(path);
     return 1;
   }
   std::array<unsigned char, kRecSize> rec{};
@@ -88,7 +94,7 @@ int Dump(const char* path) {
            Listable(rec.data() + kNameOffset, kRecSize - kNameOffset - 1) + "\n";
   }
   if (in.bad()) {
-    std::perror(path);
+    ReportFileError(path);
     return 1;
   }
   std::fputs(out.c_str(), stdout);
@@ -172,7 +178,7 @@ int main(int argc, char** argv) {
     if (fromFile) {
       file.open(listName);
       if (!file) {
-        std::perror(listName);
+        ReportFileError(listName);
         return 1;
       }
     }
@@ -224,13 +230,13 @@ int main(int argc, char** argv) {
   }
   std::ofstream out(output, std::ios::binary | std::ios::trunc);
   if (!out) {
-    std::perror(output);
+    ReportFileError(output);
     return 1;
   }
   out.write(catalogue.data(), static_cast<std::streamsize>(catalogue.size()));
   out.close();
   if (!out) {
-    std::perror(output);
+    ReportFileError(output);
     return 1;
   }
   std::fprintf(stderr, "mkcatalog: %u bases written to %s\n", count, output);
