@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "support/io_error.h"
 #include "term/terminal_restore.h"
 
 namespace corvix {
@@ -43,13 +44,14 @@ int PollFor(int fd, std::int32_t ms) {
 
 // Ends the run as a hang-up ends it. When SIGHUP is ignored (as under nohup),
 // blocked or caught by a handler that returns, the process would go on taking
-// Escapes from a closed input for ever; it then dies by the default action.
+// Escapes from a closed input for ever; it then dies by the default action,
+// or, when the signal is blocked, ends through main as an input error.
 [[noreturn]] void EndAsHangUp() {
   std::raise(SIGHUP);
   RestoreTerminal();
   std::signal(SIGHUP, SIG_DFL);
   std::raise(SIGHUP);
-  std::_Exit(128 + SIGHUP);  // the signal is blocked
+  throw IoError("standard input", EIO);
 }
 
 }  // namespace
