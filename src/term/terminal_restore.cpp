@@ -122,14 +122,14 @@ void RaiseByDefault(int sig) {
   ::_exit(128 + sig);  // not reached: the default action of every signal here ends the process
 }
 
-// True for an INT or QUIT the terminal sent while the program's raw settings
-// (no signal keys) are on. The key was read while another group (the
+// True for an INT, QUIT or TSTP the terminal sent while the program's raw
+// settings (no signal keys) are on. The key was read while another group (the
 // editor's) held the terminal; the kernel may send its signal a moment late,
 // to the group in front by then, after raw mode was back. It was never
-// typed at the program, so it does not end it.
+// typed at the program, so it neither ends nor stops it.
 bool StaleTypedSignal(int sig, const siginfo_t* info) {
-  if ((sig != SIGINT && sig != SIGQUIT) || info == nullptr || info->si_code != SI_KERNEL ||
-      gArmed == 0)
+  if ((sig != SIGINT && sig != SIGQUIT && sig != SIGTSTP) || info == nullptr ||
+      info->si_code != SI_KERNEL || gArmed == 0)
     return false;
   struct termios now {};
   return ::tcgetattr(gTermFd, &now) == 0 && (now.c_lflag & ISIG) == 0;
@@ -177,8 +177,12 @@ extern "C" void OnEndingSignal(int sig, siginfo_t* info, void*) {
 
 void InstallStopHandler();
 
-extern "C" void OnStop(int sig) {
+extern "C" void OnStop(int sig, siginfo_t* info, void*) {
   const int savedErrno = errno;
+  if (StaleTypedSignal(sig, info)) {
+    errno = savedErrno;
+    return;
+  }
   // While a child has the terminal, its settings are the child's business.
   if (gOnScreen) LeaveTerminal(false);
   const int continuesBefore = gContinues.load();
@@ -207,9 +211,9 @@ void BlockWhileHandling(sigset_t& mask) {
 
 void InstallStopHandler() {
   struct sigaction act {};
-  act.sa_handler = OnStop;
+  act.sa_sigaction = OnStop;
   BlockWhileHandling(act.sa_mask);  // SIGCONT stays open: it must run while stopped here
-  act.sa_flags = SA_RESTART;
+  act.sa_flags = SA_RESTART | SA_SIGINFO;
   ::sigaction(SIGTSTP, &act, nullptr);
 }
 
