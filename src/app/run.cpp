@@ -20,7 +20,7 @@
 #include "app/run_scope.h"
 #include "app/screens/base_select.h"
 #include "app/screens/dialogs.h"
-#include "app/screens/message_info.h"
+#include "app/screens/posting_view.h"
 #include "support/file_utils.h"
 #include "support/string_utils.h"
 #include "term/console.h"

@@ -8,7 +8,7 @@
 
 #include "app/config/session.h"
 #include "app/screens/base_select.h"
-#include "app/screens/message_info.h"
+#include "app/screens/posting_view.h"
 #include "support/io_error.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"

@@ -1,6 +1,6 @@
 // The message-details form, the confirmation list and the progress box shown
 // while the posting loop runs.
-#include "app/screens/message_info.h"
+#include "app/screens/posting_view.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
