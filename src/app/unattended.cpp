@@ -17,7 +17,6 @@
 #include "app/posting/posting_job.h"
 #include "app/posting/posting_summary.h"
 #include "app/screens/base_select.h"
-#include "app/screens/posting_view.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
 #include "support/string_utils.h"
