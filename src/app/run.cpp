@@ -132,7 +132,7 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
     int status = RunChildCommand(Session.EditorCmd.Str() + " " +
                                  ShellQuote(Session.StartDir.empty()
                                                 ? Session.MsgFile.Str()
-                                                : AbsoluteFrom(Session.StartDir, Session.MsgFile)));
+                                                : AbsolutePath(Session.MsgFile, Session.StartDir)));
     // A hang-up or kill that came while the editor ran ends the run here;
     // main ends the process by it once the terminal is given back.
     if (PendingEndSignal() != 0) return TRunOutcome::kLeft;

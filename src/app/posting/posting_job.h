@@ -49,10 +49,6 @@ ShortString ValueWithLineBreak(const TJobRec& job);
 // Any failure throws IoError and leaves no new file behind.
 void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& content);
 
-// Path made absolute against Dir when it is relative; as it is otherwise.
-// Never cut at 255, so a caller can tell when the result does not fit.
-std::string AbsoluteFrom(const ShortString& dir, const ShortString& path);
-
 // Everything a run of postings needs besides the bases.
 struct TPostingJobRec {
   std::string HostDir;  // absolute after CheckPostingJob

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "app/config/session.h"
-#include "app/posting/posting_job.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
 #include "app/screens/posting_view.h"
 #include "support/fd_io.h"
+#include "support/file_utils.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/cp437.h"
@@ -68,7 +68,7 @@ void DrawMessageDetails() {
   ApplyDialogSettings(box);
   box.Title = " Message ";
   box.Open(56, 2, 79, 9);
-  const std::string file = AbsoluteFrom(Session.StartDir, Session.MsgFile);
+  const std::string file = AbsolutePath(Session.MsgFile, Session.StartDir);
   auto row = [](std::uint8_t y, std::uint8_t attr, const ShortString& text) {
     WriteXY(kDetailsLeft, y, attr,
             PadRight(Copy(ReplaceControl(text, '?'), 1, kDetailsWidth), kDetailsWidth, ' '));
