@@ -130,10 +130,6 @@ void AfterInterruptedWait() {
 // (tests use their own screen and keyboard without a TConsole).
 [[maybe_unused]] const bool kFlushBeforeWaits = (BeforeInputWait = BeforeWait, true);
 
-// The next key byte is a scan code. Global because ReadKey, a free function,
-// hands out an extended key's 0 and its code in two calls.
-bool gAfterExtendedPrefix = false;
-
 }  // namespace
 
 TConsole::TConsole(bool utf8, const TScreenModesRec& modes, int outFd, int inFd)
@@ -269,8 +265,8 @@ namespace {
 // byte is for the caller.
 bool NextKey(std::uint8_t& out) {
   const std::uint8_t key = Keyboard->ReadKey();
-  const bool scanCode = gAfterExtendedPrefix;
-  gAfterExtendedPrefix = !scanCode && key == kKeyExtended;
+  const bool scanCode = Keyboard->AfterExtendedPrefix;
+  Keyboard->AfterExtendedPrefix = !scanCode && key == kKeyExtended;
   // While the terminal is too small nothing is shown, so no key may act on
   // the hidden screen (an extended key's code is dropped with its 0).
   const bool hidden = Screen != nullptr && Screen->Hidden;
@@ -294,10 +290,11 @@ bool NextKey(std::uint8_t& out) {
   if (hidden) return false;
   // An extended key's code is queued behind its 0, so F1 is seen whole
   // here without taking the code of any other key away from the caller.
-  if (gAfterExtendedPrefix && HelpKeyHook != nullptr && Keyboard->KeyRead != Keyboard->KeyWrite &&
+  if (Keyboard->AfterExtendedPrefix && HelpKeyHook != nullptr &&
+      Keyboard->KeyRead != Keyboard->KeyWrite &&
       Keyboard->KeyBuf[static_cast<std::size_t>(Keyboard->KeyRead)] == kScanF1) {
     Keyboard->PopKey();
-    gAfterExtendedPrefix = false;
+    Keyboard->AfterExtendedPrefix = false;
     HelpKeyHook();
     return false;
   }
@@ -323,7 +320,7 @@ bool KeyPressed() {
     const std::uint8_t key = Keyboard->KeyBuf[at];
     const bool hidden = Screen != nullptr && Screen->Hidden;
     bool served = hidden;
-    if (!gAfterExtendedPrefix) {
+    if (!Keyboard->AfterExtendedPrefix) {
       const std::size_t next = (at + 1) % TInput::kKeyBufSize;
       served = served || key == kKeyCtrlL || key == kKeyCtrlZ ||
                (key == kKeyExtended && HelpKeyHook != nullptr &&

@@ -91,6 +91,9 @@ class TInputLinux {
   bool Utf8Input = false;
   // Milliseconds; set at start-up from the configuration.
   std::int32_t EscapeDelayMs = kDefaultEscapeDelayMs;
+  // Set and read by the console layer's ReadKey, which hands out an extended
+  // key's 0 and its code in two calls: the next key byte is that code.
+  bool AfterExtendedPrefix = false;
   TKeyDecoder Decoder;
 
  private:
