@@ -109,13 +109,12 @@ void ShowCursor(bool on) {
   if (Screen != nullptr) Screen->SetCursorVisible(on);
 }
 
-namespace {
-
-// Before any wait for a key: what signals asked for, then what is pending.
-void BeforeWait() {
+void BeforeKeyWait() {
   HandleTerminalEvents();
   FlushScreen();
 }
+
+namespace {
 
 // A wait interrupted by a signal goes on after this; a repaint is sent at once.
 void AfterInterruptedWait() {
@@ -126,10 +125,6 @@ void AfterInterruptedWait() {
   FlushScreen();
 }
 
-// Whatever keyboard waits for a key, the screen's pending output goes first
-// (tests use their own screen and keyboard without a TConsole).
-[[maybe_unused]] const bool kFlushBeforeWaits = (BeforeInputWait = BeforeWait, true);
-
 }  // namespace
 
 TConsole::TConsole(bool utf8, const TScreenModesRec& modes, int outFd, int inFd)
@@ -138,7 +133,7 @@ TConsole::TConsole(bool utf8, const TScreenModesRec& modes, int outFd, int inFd)
   keyboard_->Utf8Input = utf8;
   Screen = screen_.get();
   Keyboard = keyboard_.get();
-  BeforeInputWait = BeforeWait;
+  BeforeInputWait = BeforeKeyWait;
   InputWaitInterrupted = AfterInterruptedWait;
   TakeTerminalEvents();  // a resize before the first drawing needs no repaint
   TakeTerminalSize(false);

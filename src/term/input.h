@@ -13,8 +13,10 @@ namespace corvix {
 
 // Called right before the keyboard blocks waiting for input (never when input
 // is already there), so that what was drawn reaches the terminal first. Set
-// by the console layer to flush its Screen; read only by TInputLinux. A
-// pointer because the keyboard object sits below the console that owns Screen.
+// to the console layer's BeforeKeyWait by TConsole, and by tests that set up
+// Screen and Keyboard themselves; unset, nothing runs. Read only by
+// TInputLinux. A pointer because the keyboard object sits below the console
+// that owns Screen.
 extern void (*BeforeInputWait)();
 
 // Called when a wait for input is interrupted by a signal, before the wait goes
