@@ -350,7 +350,8 @@ void EndWithRunningChild() {
   if (gPending == 0) return;
   const auto child = static_cast<pid_t>(gChild);
   if (child > 0) {
-    WaitForChild(child, gChildGroup != 0);
+    // The program ends by the signal whatever the child's status.
+    static_cast<void>(WaitForChild(child, gChildGroup != 0));
     ClearRunningChild();
   }
   EndByPendingSignal();

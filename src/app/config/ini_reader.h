@@ -21,7 +21,8 @@ class TIniReader {
   static TIniReader FromText(std::string_view text);
   // Reads FileName into Reader as LoadIniText does; false with the reason in
   // Error when it cannot be read.
-  static bool Load(const std::string& fileName, TIniReader& reader, std::string& error);
+  [[nodiscard]] static bool Load(const std::string& fileName, TIniReader& reader,
+                                 std::string& error);
 
   // The value of Key in Section (first occurrence), or Default. A value of
   // more than one character that starts and ends with the same quote

@@ -63,8 +63,8 @@ struct TPostingJobRec {
 // be posted as asked. Returns the notice to give (nothing may then be posted),
 // or an empty text: an empty host directory, a host directory or message
 // file name that would be cut, a value with a line break.
-std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
-                            const std::vector<TPostedRec>& bases);
+[[nodiscard]] std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
+                                          const std::vector<TPostedRec>& bases);
 
 // What the posting loop tells its caller and asks it. The TUtilityWatch part
 // is asked while a utility runs and during the pause between bases: WakeFd
