@@ -40,7 +40,7 @@ std::string JobFilePath(const ShortString& hostDir);
 // The name of the first value that holds a CR or LF ("message file name",
 // "From", "To", "Subject"), or an empty text when none does. Such a value
 // would forge extra lines in the job file.
-ShortString ValueWithLineBreak(const TJobRec& job);
+[[nodiscard]] ShortString ValueWithLineBreak(const TJobRec& job);
 
 // Writes Content as the job file in the directory open as DirFd (named
 // DirPath in error reports): into a new file made exclusively there (mode
