@@ -162,7 +162,9 @@ void WriteXY(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortStrin
 }
 
 namespace {
-bool gCodesWait = true;  // false while WriteXYPipe draws a row that must not wait
+// False while WriteXYPipe draws a row that must not wait. Global because
+// DisplayCode, which reads it, takes the code alone, as its callers expect.
+bool gCodesWait = true;
 }  // namespace
 
 void WriteXYPipe(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& text,
