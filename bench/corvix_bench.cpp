@@ -45,8 +45,10 @@ class Console {
     keyboard_ = std::make_unique<TInput>(keys_[0]);
     Screen = screen_.get();
     Keyboard = keyboard_.get();
+    BeforeInputWait = BeforeKeyWait;
   }
   ~Console() {
+    BeforeInputWait = nullptr;
     Screen = nullptr;
     Keyboard = nullptr;
     keyboard_.reset();

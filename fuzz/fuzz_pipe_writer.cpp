@@ -59,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   screen.PipeChar = pipe;
   corvix::Screen = &screen;
   corvix::Keyboard = &keyboard;
+  corvix::BeforeInputWait = corvix::BeforeKeyWait;
   corvix::ScreenWidth = data[3];
   corvix::SavedScreen = corvix::TConsoleImageRec{};
   corvix::PausePrompt = corvix::kDefaultPausePrompt;

@@ -66,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   corvix::TInput keyboard(fds[0]);
   corvix::Screen = &screen;
   corvix::Keyboard = &keyboard;
+  corvix::BeforeInputWait = corvix::BeforeKeyWait;
   corvix::SavedScreen = corvix::TConsoleImageRec{};
 
   auto itemText = [&](int i) {

@@ -19,8 +19,9 @@
 #include "app/posting/posting_summary.h"
 #include "app/run_scope.h"
 #include "app/screens/base_select.h"
+#include "app/screens/confirmation.h"
 #include "app/screens/dialogs.h"
-#include "app/screens/message_info.h"
+#include "app/screens/message_form.h"
 #include "support/file_utils.h"
 #include "support/string_utils.h"
 #include "term/console.h"
@@ -131,7 +132,7 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
     int status = RunChildCommand(Session.EditorCmd.Str() + " " +
                                  ShellQuote(Session.StartDir.empty()
                                                 ? Session.MsgFile.Str()
-                                                : AbsoluteFrom(Session.StartDir, Session.MsgFile)));
+                                                : AbsolutePath(Session.MsgFile, Session.StartDir)));
     // A hang-up or kill that came while the editor ran ends the run here;
     // main ends the process by it once the terminal is given back.
     if (PendingEndSignal() != 0) return TRunOutcome::kLeft;

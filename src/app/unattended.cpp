@@ -17,7 +17,6 @@
 #include "app/posting/posting_job.h"
 #include "app/posting/posting_summary.h"
 #include "app/screens/base_select.h"
-#include "app/screens/message_info.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
 #include "support/string_utils.h"
@@ -230,11 +229,11 @@ int RunUnattended(const TOptionsRec& commandLine) {
   }
   if (options.MsgFile.size() > ShortString::kMaxLength || !FileExists(ShortString(options.MsgFile)))
     return Fail(options.MsgFile + ": no such message file");
-  const std::string absolute = AbsoluteFrom(here, ShortString(options.MsgFile));
+  const std::string absolute = AbsolutePath(options.MsgFile, here);
   if (absolute.size() > kJobValueRoom)
     return Fail(absolute + ": the name is too long for the job file");
   const ShortString msgFile(absolute);
-  if (!Session.HostDir.empty()) Session.HostDir = AbsoluteFrom(here, Session.HostDir);
+  if (!Session.HostDir.empty()) Session.HostDir = AbsolutePath(Session.HostDir, here);
   const ShortString bad =
       ValueWithLineBreak({msgFile, "0", Session.MsgFrom, Session.MsgTo, Session.MsgSubject});
   if (!bad.empty()) return Fail("the " + bad.Str() + " holds a line break");

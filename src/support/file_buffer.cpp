@@ -70,7 +70,7 @@ std::size_t Bytes(const TBinFile& f, std::int32_t records) {
 }
 
 bool OpenWith(TBinFile& f, std::int32_t recLen, int flags) {
-  CloseFile(f);
+  static_cast<void>(CloseFile(f));  // the file being replaced
   f.RecLen = recLen > 0 ? recLen : 1;
   std::string name = f.Name.Str();
   return WithRetry([&] {
@@ -135,12 +135,13 @@ bool CloseFile(TBinFile& f) {
 TFileBuffer::TFileBuffer(std::int32_t bufSize)
     : BufSize(bufSize < 1 ? 1 : (bufSize > kFileBufferMax ? kFileBufferMax : bufSize)) {}
 
-TFileBuffer::~TFileBuffer() { Close(); }
+// A destructor has no one to report a failed write-back to.
+TFileBuffer::~TFileBuffer() { static_cast<void>(Close()); }
 
 bool TFileBuffer::Open(const ShortString& fileName, std::int32_t recSize,
                        TFileBufferOpenType openType, std::uint8_t fileMode) {
   RecSize = recSize;
-  if (IsOpen) Close();
+  if (IsOpen) static_cast<void>(Close());  // the file being replaced
   F.Name = fileName;
   switch (openType) {
     case fmOpen:
@@ -158,13 +159,14 @@ bool TFileBuffer::Open(const ShortString& fileName, std::int32_t recSize,
       break;
   }
   // Appending where the end could not be found would write over the start.
+  // The open has failed already; how the close went adds nothing.
   if (openType == fmOpenAppend && !SeekRetry(F, SizeOfF())) {
-    CloseFile(F);
+    static_cast<void>(CloseFile(F));
     return false;
   }
   Buffer = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(BufSize)];
   if (Buffer == nullptr) {
-    CloseFile(F);
+    static_cast<void>(CloseFile(F));
     return false;
   }
   FillBuffer();
@@ -302,7 +304,8 @@ std::int32_t TFileBuffer::RecordPos() const {
 
 std::int64_t TFileBuffer::FileSize() {
   if (!IsOpen) return 0;
-  if (Dirty) Flush();
+  // The size has no way to report a failed flush; the next write or Close does.
+  if (Dirty) static_cast<void>(Flush());
   return SizeOfF();
 }
 

@@ -60,7 +60,7 @@ extern void (*RetryPause)(std::uint32_t ms);
 [[nodiscard]] bool ReadOneRetry(TBinFile& f, void* buf);
 [[nodiscard]] bool WriteOneRetry(TBinFile& f, const void* buf);
 // Closes the descriptor if one is open; true when the close succeeded.
-bool CloseFile(TBinFile& f);
+[[nodiscard]] bool CloseFile(TBinFile& f);
 
 class TFileBuffer {
  public:
@@ -76,7 +76,7 @@ class TFileBuffer {
                           TFileBufferOpenType openType, std::uint8_t fileMode);
   // Writes back a dirty buffer and closes; false when the write-back or the
   // close failed (the file is closed either way).
-  bool Close();
+  [[nodiscard]] bool Close();
   // The next byte; 0 (and the position kept) when no byte is left.
   char ReadChar();
   // Reads up to Count bytes (at most one buffer's worth); Got is the number read.
@@ -99,7 +99,7 @@ class TFileBuffer {
   bool Eof() const;
   // Writes the valid buffer bytes at BufStart; false when that failed, and the
   // buffer then stays dirty.
-  bool Flush();
+  [[nodiscard]] bool Flush();
 
   std::int32_t RecSize = 1;
   std::int32_t BufSize;

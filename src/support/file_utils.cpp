@@ -199,7 +199,8 @@ void EraseAllExcept(const ShortString& dir, const ShortString& keep) {
   ShortString prefix = DirPrefix(dir);
   ShortString keepUpper = UpperStr(keep);
   for (const TSearchRec& e : FindEntries(prefix + "*", kFaArchive))
-    if (UpperStr(e.Name) != keepUpper) EraseFile(prefix + e.Name);
+    // A file that cannot be deleted stays; the others still go.
+    if (UpperStr(e.Name) != keepUpper) static_cast<void>(EraseFile(prefix + e.Name));
 }
 
 ShortString FindNoCase(const ShortString& name) {

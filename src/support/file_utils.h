@@ -41,16 +41,16 @@ ShortString ProgramPath();
 ShortString ProgramBase();
 
 // Deletes the file; true on success.
-bool EraseFile(const ShortString& name);
+[[nodiscard]] bool EraseFile(const ShortString& name);
 // Copies Source to Target (created or truncated) in 4096-byte blocks; true only
 // after a complete copy.
-bool CopyFile(const ShortString& source, const ShortString& target);
+[[nodiscard]] bool CopyFile(const ShortString& source, const ShortString& target);
 // Deletes Target (ignoring failure), then renames Source to Target.
-bool MoveFile(const ShortString& source, const ShortString& target);
+[[nodiscard]] bool MoveFile(const ShortString& source, const ShortString& target);
 // Creates every missing directory of Path; true when all levels exist.
-bool MakePath(const ShortString& path);
+[[nodiscard]] bool MakePath(const ShortString& path);
 // Changes the working directory; true on success.
-bool ChangeDir(const ShortString& path);
+[[nodiscard]] bool ChangeDir(const ShortString& path);
 // Deletes every plain, visible file of Dir whose name differs from Keep,
 // ignoring case. A Dir without its trailing '/' gets one; an empty Dir does
 // nothing.

@@ -64,12 +64,12 @@ TChildRec SpawnChild(const TSpawnRec& how);
 void ReleaseChild(TChildRec& child);
 
 // Waits for Pid without limit, through interruptions; its wait status, or -1.
-int WaitChild(pid_t pid);
+[[nodiscard]] int WaitChild(pid_t pid);
 
 // Runs Cmd through "/bin/sh -c" and waits for it. SIGINT and SIGQUIT are
 // ignored in this process while the child runs and restored afterwards; the
 // child gets their default actions back. Returns the wait status, or -1 when
 // the child could not be started. Callers flush their screen output first.
-int RunShell(const std::string& cmd);
+[[nodiscard]] int RunShell(const std::string& cmd);
 
 }  // namespace corvix

@@ -109,13 +109,12 @@ void ShowCursor(bool on) {
   if (Screen != nullptr) Screen->SetCursorVisible(on);
 }
 
-namespace {
-
-// Before any wait for a key: what signals asked for, then what is pending.
-void BeforeWait() {
+void BeforeKeyWait() {
   HandleTerminalEvents();
   FlushScreen();
 }
+
+namespace {
 
 // A wait interrupted by a signal goes on after this; a repaint is sent at once.
 void AfterInterruptedWait() {
@@ -126,14 +125,6 @@ void AfterInterruptedWait() {
   FlushScreen();
 }
 
-// Whatever keyboard waits for a key, the screen's pending output goes first
-// (tests use their own screen and keyboard without a TConsole).
-[[maybe_unused]] const bool kFlushBeforeWaits = (BeforeInputWait = BeforeWait, true);
-
-// The next key byte is a scan code. Global because ReadKey, a free function,
-// hands out an extended key's 0 and its code in two calls.
-bool gAfterExtendedPrefix = false;
-
 }  // namespace
 
 TConsole::TConsole(bool utf8, const TScreenModesRec& modes, int outFd, int inFd)
@@ -142,7 +133,7 @@ TConsole::TConsole(bool utf8, const TScreenModesRec& modes, int outFd, int inFd)
   keyboard_->Utf8Input = utf8;
   Screen = screen_.get();
   Keyboard = keyboard_.get();
-  BeforeInputWait = BeforeWait;
+  BeforeInputWait = BeforeKeyWait;
   InputWaitInterrupted = AfterInterruptedWait;
   TakeTerminalEvents();  // a resize before the first drawing needs no repaint
   TakeTerminalSize(false);
@@ -171,7 +162,9 @@ void WriteXY(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortStrin
 }
 
 namespace {
-bool gCodesWait = true;  // false while WriteXYPipe draws a row that must not wait
+// False while WriteXYPipe draws a row that must not wait. Global because
+// DisplayCode, which reads it, takes the code alone, as its callers expect.
+bool gCodesWait = true;
 }  // namespace
 
 void WriteXYPipe(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& text,
@@ -269,8 +262,8 @@ namespace {
 // byte is for the caller.
 bool NextKey(std::uint8_t& out) {
   const std::uint8_t key = Keyboard->ReadKey();
-  const bool scanCode = gAfterExtendedPrefix;
-  gAfterExtendedPrefix = !scanCode && key == kKeyExtended;
+  const bool scanCode = Keyboard->AfterExtendedPrefix;
+  Keyboard->AfterExtendedPrefix = !scanCode && key == kKeyExtended;
   // While the terminal is too small nothing is shown, so no key may act on
   // the hidden screen (an extended key's code is dropped with its 0).
   const bool hidden = Screen != nullptr && Screen->Hidden;
@@ -294,10 +287,11 @@ bool NextKey(std::uint8_t& out) {
   if (hidden) return false;
   // An extended key's code is queued behind its 0, so F1 is seen whole
   // here without taking the code of any other key away from the caller.
-  if (gAfterExtendedPrefix && HelpKeyHook != nullptr && Keyboard->KeyRead != Keyboard->KeyWrite &&
+  if (Keyboard->AfterExtendedPrefix && HelpKeyHook != nullptr &&
+      Keyboard->KeyRead != Keyboard->KeyWrite &&
       Keyboard->KeyBuf[static_cast<std::size_t>(Keyboard->KeyRead)] == kScanF1) {
     Keyboard->PopKey();
-    gAfterExtendedPrefix = false;
+    Keyboard->AfterExtendedPrefix = false;
     HelpKeyHook();
     return false;
   }
@@ -323,7 +317,7 @@ bool KeyPressed() {
     const std::uint8_t key = Keyboard->KeyBuf[at];
     const bool hidden = Screen != nullptr && Screen->Hidden;
     bool served = hidden;
-    if (!gAfterExtendedPrefix) {
+    if (!Keyboard->AfterExtendedPrefix) {
       const std::size_t next = (at + 1) % TInput::kKeyBufSize;
       served = served || key == kKeyCtrlL || key == kKeyCtrlZ ||
                (key == kKeyExtended && HelpKeyHook != nullptr &&

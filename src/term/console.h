@@ -31,6 +31,12 @@ extern ShortString PausePrompt;
 // every Delay, so no caller needs it for what it draws.
 void FlushScreen();
 
+// Runs right before a keyboard blocks for a key: what signals asked for is
+// served, then Screen's pending output leaves. TConsole installs it as the
+// keyboard's BeforeInputWait; a test or benchmark that sets Screen and
+// Keyboard itself installs it too.
+void BeforeKeyWait();
+
 // Does what signals asked of the screen since the last call: after a resume,
 // a resize or a Ctrl-L, the whole screen is drawn again from the image, or,
 // while the terminal is smaller than 80x24, one line asks for 80x24 instead.

@@ -13,8 +13,10 @@ namespace corvix {
 
 // Called right before the keyboard blocks waiting for input (never when input
 // is already there), so that what was drawn reaches the terminal first. Set
-// by the console layer to flush its Screen; read only by TInputLinux. A
-// pointer because the keyboard object sits below the console that owns Screen.
+// to the console layer's BeforeKeyWait by TConsole, and by tests that set up
+// Screen and Keyboard themselves; unset, nothing runs. Read only by
+// TInputLinux. A pointer because the keyboard object sits below the console
+// that owns Screen.
 extern void (*BeforeInputWait)();
 
 // Called when a wait for input is interrupted by a signal, before the wait goes
@@ -91,6 +93,9 @@ class TInputLinux {
   bool Utf8Input = false;
   // Milliseconds; set at start-up from the configuration.
   std::int32_t EscapeDelayMs = kDefaultEscapeDelayMs;
+  // Set and read by the console layer's ReadKey, which hands out an extended
+  // key's 0 and its code in two calls: the next key byte is that code.
+  bool AfterExtendedPrefix = false;
   TKeyDecoder Decoder;
 
  private:

@@ -21,6 +21,9 @@
 namespace corvix {
 namespace {
 
+// What the signal handlers read and write. Global because a handler gets no
+// context; what a handler touches is a sig_atomic_t, a lock-free atomic or a
+// buffer written only while the handlers are disarmed.
 struct termios gSaved {};
 struct termios gRaw {};
 volatile std::sig_atomic_t gArmed = 0;
@@ -354,7 +357,8 @@ void EndWithRunningChild() {
   if (gPending == 0) return;
   const auto child = static_cast<pid_t>(gChild);
   if (child > 0) {
-    WaitForChild(child, gChildGroup != 0);
+    // The program ends by the signal whatever the child's status.
+    static_cast<void>(WaitForChild(child, gChildGroup != 0));
     ClearRunningChild();
   }
   EndByPendingSignal();

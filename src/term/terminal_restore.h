@@ -124,7 +124,7 @@ inline constexpr int kChildEndGraceMs = 3000;
 // Waits for Pid and returns its wait status (-1 on a wait error). Until an
 // ending signal is pending the wait has no limit; from then on the child has
 // kChildEndGraceMs to end before it (or its group) is sent SIGKILL.
-int WaitForChild(pid_t pid, bool processGroup);
+[[nodiscard]] int WaitForChild(pid_t pid, bool processGroup);
 
 // The text an ending handler writes after restoring the settings when no
 // screen modes are set: attribute and character set back to the terminal's

@@ -127,14 +127,6 @@ TEST_F(JobFileWrite, ReplacesALinkNeverItsTargetAndLeavesNothingElse) {
   EXPECT_EQ(std::system(("test $(ls -A '" + host_ + "' | wc -l) -eq 2").c_str()), 0);
 }
 
-TEST(JobFile, RelativePathsAreResolvedAgainstTheStartDirectory) {
-  EXPECT_EQ(AbsoluteFrom("/home/sysop", "news.txt"), ShortString("/home/sysop/news.txt"));
-  EXPECT_EQ(AbsoluteFrom("/home/sysop/", "../x"), ShortString("/home/sysop/../x"));
-  EXPECT_EQ(AbsoluteFrom("/home/sysop", "/abs/news.txt"), ShortString("/abs/news.txt"));
-  // Not cut at 255: the caller must see that the name would not fit.
-  EXPECT_EQ(AbsoluteFrom("/" + std::string(200, 'd'), std::string(100, 'n')).size(), 302u);
-}
-
 TEST(JobFile, CheckRefusesWhatWouldPostTheWrongThing) {
   const std::string cwd = "/" + std::string(200, 'c');
   struct Case {

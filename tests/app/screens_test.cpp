@@ -8,7 +8,8 @@
 
 #include "app/config/session.h"
 #include "app/screens/base_select.h"
-#include "app/screens/message_info.h"
+#include "app/screens/confirmation.h"
+#include "app/screens/message_form.h"
 #include "support/io_error.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"

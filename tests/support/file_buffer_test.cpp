@@ -131,7 +131,7 @@ TEST_F(FileBuffer, RetryPrimitivesWaitOnlyOnAccessDeniedAndOpenWithTheMode) {
   ASSERT_TRUE(RewriteRetry(f, 1, kModeRead));
   EXPECT_FALSE(WriteRetry(f, "x", 1, count));
   EXPECT_EQ(FileIoResult, EBADF);
-  CloseFile(f);
+  EXPECT_TRUE(CloseFile(f));
   if (geteuid() != 0) {  // the superuser is never denied access
     chmod(path_.c_str(), 0);
     EXPECT_FALSE(ResetRetry(f, 1, kModeRead));

@@ -107,5 +107,13 @@ TEST(AbsolutePath, JoinsARelativeNameToTheDirectoryOnce) {
   EXPECT_EQ(AbsolutePath("", "/x"), "");
 }
 
+TEST(AbsolutePath, RelativePathsAreResolvedAgainstTheStartDirectory) {
+  EXPECT_EQ(AbsolutePath("news.txt", "/home/sysop"), "/home/sysop/news.txt");
+  EXPECT_EQ(AbsolutePath("../x", "/home/sysop/"), "/home/sysop/../x");
+  EXPECT_EQ(AbsolutePath("/abs/news.txt", "/home/sysop"), "/abs/news.txt");
+  // Not cut at 255: the caller must see that the name would not fit.
+  EXPECT_EQ(AbsolutePath(std::string(100, 'n'), "/" + std::string(200, 'd')).size(), 302u);
+}
+
 }  // namespace
 }  // namespace corvix

@@ -364,6 +364,7 @@ TEST(PendingOutput, LeavesBeforeTheProgramWaitsOrSleepsAndNotBefore) {
       TInput keyboard(keys[0]);
       Screen = &screen;
       Keyboard = &keyboard;
+      BeforeInputWait = BeforeKeyWait;
       ASSERT_EQ(::write(keys[1], c.keys, std::strlen(c.keys)),
                 static_cast<ssize_t>(std::strlen(c.keys)));
       c.before();
@@ -379,6 +380,7 @@ TEST(PendingOutput, LeavesBeforeTheProgramWaitsOrSleepsAndNotBefore) {
       EXPECT_EQ(sent(), "");
       c.step();
       EXPECT_EQ(sent().find("drawn") != std::string::npos, c.sent);
+      BeforeInputWait = nullptr;
       Screen = nullptr;
       Keyboard = nullptr;
     }

@@ -70,14 +70,14 @@ int CountEscapes(std::string_view bytes) {
 int SilenceAfter(int escapes) { return kSilenceBaseMs + kSilencePerEscapeMs * escapes; }
 
 // The test whose steps run at the keyboard's waits, and the hook that was
-// installed before it (the console layer's flush).
+// installed before it, put back when the test ends.
 ScreenTest* waitingTest = nullptr;
 void (*hookBefore)() = nullptr;
 
 }  // namespace
 
 void ScreenTest::RunWaitStep() {
-  if (hookBefore != nullptr) hookBefore();
+  BeforeKeyWait();
   if (waitingTest == nullptr || waitingTest->steps_.empty()) return;
   Step& next = waitingTest->steps_.front();
   if (waitingTest->Shown().find(next.shown) == std::string::npos) return;

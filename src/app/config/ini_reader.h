@@ -21,7 +21,8 @@ class TIniReader {
   static TIniReader FromText(std::string_view text);
   // Reads FileName into Reader as LoadIniText does; false with the reason in
   // Error when it cannot be read.
-  static bool Load(const std::string& fileName, TIniReader& reader, std::string& error);
+  [[nodiscard]] static bool Load(const std::string& fileName, TIniReader& reader,
+                                 std::string& error);
 
   // The value of Key in Section (first occurrence), or Default. A value of
   // more than one character that starts and ends with the same quote
@@ -69,7 +70,7 @@ inline constexpr std::size_t kMaxIniSize = 1024 * 1024;
 // The first value of Reader holding a control byte (below 32, or 127), named
 // as "[section] key"; empty when there is none. Such a byte would reach the
 // job file or the terminal as it stands.
-std::string ValueWithControlByte(const TIniReader& reader);
+[[nodiscard]] std::string ValueWithControlByte(const TIniReader& reader);
 
 // True when Text is an optional sign followed by decimal digits whose value
 // fits in a signed 32-bit integer; the value goes to Value.

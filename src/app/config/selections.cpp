@@ -17,6 +17,7 @@
 #include "app/config/state_dir.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
+#include "support/string_utils.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
@@ -37,13 +38,6 @@ long BaseNumberOf(std::string_view text) {
     n = n * 10 + (c - '0');
   }
   return n <= 65535 ? n : -1;
-}
-
-std::string Trimmed(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-    s.remove_suffix(1);
-  return std::string(s);
 }
 
 }  // namespace
@@ -130,7 +124,7 @@ bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, s
     std::size_t end = text.find('\n', at);
     if (end == std::string::npos) end = text.size();
     ++lineNo;
-    const std::string line = Trimmed(std::string_view(text).substr(at, end - at));
+    const std::string line(TrimBlanks(std::string_view(text).substr(at, end - at)));
     at = end + 1;
     if (line.empty()) continue;
     if (line[0] == '#') {

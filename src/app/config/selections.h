@@ -30,15 +30,15 @@ std::string SelectionCatalogue();
 // Writes the catalogue line and Numbers, one per line, to selections/NAME,
 // replacing any earlier one only once the new file is complete. False with
 // the reason in Error.
-bool SaveSelection(const std::string& name, const std::vector<std::string>& numbers,
-                   std::string& error);
+[[nodiscard]] bool SaveSelection(const std::string& name, const std::vector<std::string>& numbers,
+                                 std::string& error);
 
 // Reads selections/NAME. Blank lines and lines starting with '#' are skipped;
 // any other line must be a base number (0-65535). The catalogue line's path
 // goes to Catalogue when given (empty for a file without one). False with the
 // reason in Error.
-bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, std::string& error,
-                   std::string* catalogue = nullptr);
+[[nodiscard]] bool LoadSelection(const std::string& name, std::vector<std::string>& numbers,
+                                 std::string& error, std::string* catalogue = nullptr);
 
 // The complaint when selection Name, saved from catalogue Recorded, is loaded
 // against another catalogue than SelectionCatalogue(); empty when it is the
@@ -59,6 +59,6 @@ std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers);
 // --select NAME: loads that selection for the base list (Session.StartMarks). False, after a
 // message on standard error, for a bad name, a missing or unreadable
 // selection, or one saved from another catalogue unless Force.
-bool TakeStartSelection(const std::string& name, bool force);
+[[nodiscard]] bool TakeStartSelection(const std::string& name, bool force);
 
 }  // namespace corvix

@@ -15,7 +15,7 @@ std::string StateDirPath();
 // StateDirPath() + Sub (e.g. "selections/"), made with every missing parent
 // (mode 0700 for what is made). Returns the path, or an empty text with the
 // reason in Error when it cannot be made.
-std::string EnsureStateDir(const std::string& sub, std::string& error);
+[[nodiscard]] std::string EnsureStateDir(const std::string& sub, std::string& error);
 
 // Opens Path, a file of the state directory, with Flags (O_RDONLY, or
 // O_WRONLY | O_APPEND | O_CREAT ...), never blocking (a FIFO planted there
@@ -23,14 +23,15 @@ std::string EnsureStateDir(const std::string& sub, std::string& error);
 // a regular file of at most MaxSize bytes (0: any size). Returns the open
 // descriptor (close-on-exec, blocking again), or -1 with "Path: reason" in
 // Error.
-int OpenStateFile(const std::string& path, int flags, std::size_t maxSize, std::string& error);
+[[nodiscard]] int OpenStateFile(const std::string& path, int flags, std::size_t maxSize,
+                                std::string& error);
 
 // Creates Dir + "." + Stem + ".new" for writing, exclusively: whatever has
 // that name already (a link planted there, a file left by an earlier run) is
 // removed first, never written through. Returns the descriptor and the name
 // in TempPath, or -1 with the reason in Error. The caller renames it over the
 // final name, or removes it.
-int CreateStateTemp(const std::string& dir, const std::string& stem, std::string& tempPath,
-                    std::string& error);
+[[nodiscard]] int CreateStateTemp(const std::string& dir, const std::string& stem,
+                                  std::string& tempPath, std::string& error);
 
 }  // namespace corvix

@@ -15,7 +15,7 @@ namespace corvix {
 // child, which is waited for (a bounded time), and stays pending
 // (PendingEndSignal) for the caller to end the program by. Returns the wait
 // status (-1 when the child could not be started).
-int RunChildCommand(const std::string& cmd);
+[[nodiscard]] int RunChildCommand(const std::string& cmd);
 
 // Quotes Text for the shell as one word: single quotes, an embedded ' written as '\''.
 std::string ShellQuote(std::string_view text);

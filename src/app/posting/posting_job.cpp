@@ -14,6 +14,7 @@
 
 #include "app/posting/posting_log.h"
 #include "support/fd_io.h"
+#include "support/file_utils.h"
 #include "support/io_error.h"
 #include "support/process.h"
 #include "support/string_utils.h"
@@ -100,26 +101,19 @@ void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& cont
   }
 }
 
-std::string AbsoluteFrom(const ShortString& dir, const ShortString& path) {
-  if (path.empty() || path[0] == '/') return path.Str();
-  std::string out = dir.Str();
-  if (out.empty() || out.back() != '/') out += '/';
-  return out + path.Str();
-}
-
 std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
                             const std::vector<TPostedRec>& bases) {
   // The utility runs in the host directory, so a relative message file would
   // be looked up from the wrong place there; a relative host directory is
   // taken from where the operator started, once.
   if (job.HostDir.empty()) return "The host directory is not set. Nothing was posted.";
-  std::string hostDir = AbsoluteFrom(cwd, job.HostDir);
+  std::string hostDir = AbsolutePath(job.HostDir, cwd);
   if (hostDir.size() > ShortString::kMaxLength)
     return "The host directory name is longer than 255 characters. Nothing was posted.";
   job.HostDir = hostDir;
   // The job file holds 237 characters of the name; a longer one would be cut
   // and hand the utility another file (or none) to post.
-  std::string msgFile = AbsoluteFrom(cwd, job.MsgFile);
+  std::string msgFile = AbsolutePath(job.MsgFile, cwd);
   if (msgFile.size() > kJobValueRoom)
     return "The message file name is too long for the job file. Nothing was posted.";
   job.MsgFile = msgFile;

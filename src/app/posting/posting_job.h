@@ -40,7 +40,7 @@ std::string JobFilePath(const ShortString& hostDir);
 // The name of the first value that holds a CR or LF ("message file name",
 // "From", "To", "Subject"), or an empty text when none does. Such a value
 // would forge extra lines in the job file.
-ShortString ValueWithLineBreak(const TJobRec& job);
+[[nodiscard]] ShortString ValueWithLineBreak(const TJobRec& job);
 
 // Writes Content as the job file in the directory open as DirFd (named
 // DirPath in error reports): into a new file made exclusively there (mode
@@ -48,10 +48,6 @@ ShortString ValueWithLineBreak(const TJobRec& job);
 // replaced, never followed, and the utility never sees a half-written job.
 // Any failure throws IoError and leaves no new file behind.
 void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& content);
-
-// Path made absolute against Dir when it is relative; as it is otherwise.
-// Never cut at 255, so a caller can tell when the result does not fit.
-std::string AbsoluteFrom(const ShortString& dir, const ShortString& path);
 
 // Everything a run of postings needs besides the bases.
 struct TPostingJobRec {
@@ -67,8 +63,8 @@ struct TPostingJobRec {
 // be posted as asked. Returns the notice to give (nothing may then be posted),
 // or an empty text: an empty host directory, a host directory or message
 // file name that would be cut, a value with a line break.
-std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
-                            const std::vector<TPostedRec>& bases);
+[[nodiscard]] std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
+                                          const std::vector<TPostedRec>& bases);
 
 // What the posting loop tells its caller and asks it. The TUtilityWatch part
 // is asked while a utility runs and during the pause between bases: WakeFd

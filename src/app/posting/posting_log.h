@@ -31,7 +31,7 @@ class TPostingLog {
  public:
   // Appends Entry. False with the reason in Error when the log cannot be
   // written; after the first failure it is not tried again in this run.
-  bool Append(const std::string& entry, std::string& error);
+  [[nodiscard]] bool Append(const std::string& entry, std::string& error);
 
  private:
   std::string path_;

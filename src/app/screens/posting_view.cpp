@@ -1,14 +1,10 @@
-// The message-details form, the confirmation list and the progress box shown
-// while the posting loop runs.
-#include "app/screens/message_info.h"
+// The progress box shown while the posting loop runs over the marked bases,
+// and the keys that ask it to stop.
+#include "app/screens/posting_view.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <string>
 #include <vector>
@@ -17,7 +13,6 @@
 #include "app/posting/posting_job.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
-#include "support/fd_io.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/cp437.h"
@@ -25,128 +20,8 @@
 #include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 #include "widgets/menu_box.h"
-#include "widgets/menu_form.h"
-#include "widgets/menu_list.h"
 
 namespace corvix {
-
-void EditMessageInfo() {
-  THelpScope help(kHelpMessageForm);
-  TMenuBox box;
-  ApplyDialogSettings(box);
-  box.Title = " Message Info ";
-  box.Open(4, 2, 54, 9);
-  WriteXY(7, 8, 8, PadCenter("Press ESC when ready", 46, ' '));
-
-  TMenuForm form;
-  form.HelpWidth = 79;
-  form.HelpAttr = 7;
-  form.LabelAttr = 7;
-  form.LabelHiAttr = 112;
-  form.ValueAttr = 8;
-  form.HotAttr = 15;
-  form.HotHiAttr = 127;
-  form.EditAttr = 15;
-  form.EditPadAttr = 8;
-  ValuePadChar = '.';
-  form.AddText('F', "From", 7, 4, 20, 4, 7, 30, 40, Session.MsgFrom, "");
-  form.AddText('T', "To", 7, 5, 20, 5, 7, 30, 40, Session.MsgTo, "");
-  form.AddText('S', "Subject", 7, 6, 20, 6, 7, 30, 40, Session.MsgSubject, "");
-  for (;;) {
-    form.Execute();
-    if (Session.MsgSubject.empty()) {
-      MsgBox(kMsgNotice, "You have to apply a subject...");
-    } else if (!form.Modified) {
-      // With every value prefilled, Escape alone would seem to do nothing.
-      MsgBox(kMsgNotice, kAcceptFieldNotice);
-    }
-    if (form.Modified && !Session.MsgSubject.empty()) break;
-  }
-  // The box is left on screen: the confirmation screen draws over it.
-}
-
-namespace {
-
-// Column of the " Message " box's texts and their width.
-constexpr std::uint8_t kDetailsLeft = 57;
-constexpr std::size_t kDetailsWidth = 22;
-
-}  // namespace
-
-std::int64_t CountLines(const std::string& path) {
-  // Not blocking on a FIFO, and only a regular file is read through.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  std::int64_t lines = 0;
-  char last = '\n';
-  char buf[65536];
-  for (;;) {
-    const std::size_t n = ReadFully(fd, buf, sizeof buf);
-    lines += std::count(buf, buf + n, '\n');
-    if (n > 0) last = buf[n - 1];
-    if (n < sizeof buf) break;
-  }
-  const bool failed = errno != 0;
-  ::close(fd);
-  if (failed) return -1;
-  return last == '\n' ? lines : lines + 1;
-}
-
-ShortString TailOfName(const std::string& name, std::size_t width) {
-  if (name.size() <= width) return ShortString(name);
-  return ShortString("...") + ShortString(std::string_view(name).substr(name.size() - (width - 3)));
-}
-
-void DrawMessageDetails() {
-  TMenuBox box;  // left on screen as a backdrop, like the frame beside it
-  ApplyDialogSettings(box);
-  box.Title = " Message ";
-  box.Open(56, 2, 79, 9);
-  const std::string file = AbsoluteFrom(Session.StartDir, Session.MsgFile);
-  auto row = [](std::uint8_t y, std::uint8_t attr, const ShortString& text) {
-    WriteXY(kDetailsLeft, y, attr,
-            PadRight(Copy(ReplaceControl(text, '?'), 1, kDetailsWidth), kDetailsWidth, ' '));
-  };
-  row(3, 15, TailOfName(Session.Utf8Terminal ? Cp437FromUtf8(file) : file, kDetailsWidth));
-  const std::int64_t lines = CountLines(file);
-  row(4, 7,
-      lines < 0    ? ShortString("cannot be read")
-      : lines == 1 ? ShortString("1 line")
-                   : ShortString(std::to_string(lines) + " lines"));
-  row(6, 7, "From " + Session.MsgFrom);
-  row(7, 7, "To   " + Session.MsgTo);
-  row(8, 7, "Subj " + Session.MsgSubject);
-}
-
-TRunOutcome ConfirmAndPost() {
-  {
-    THelpScope help(kHelpConfirmList);
-    TMenuList list;
-    ApplyDialogSettings(list.Window);
-    list.Window.Title = ShortString(" ") +
-                        ShortString(std::to_string(Session.BaseList->MarkedCount())) + " Base(s) ";
-    list.ShowScrollBar = false;
-    list.BarAttr = 112;
-    list.RowAttr = 7;
-    const TBar& bases = *Session.BaseList;
-    for (std::int32_t i = 0; i < bases.ItemCount(); ++i)
-      if (bases.Marked(i)) list.Add(bases.Text(i), 0);
-    DrawFrame(4, 2, 54, 9);
-    WriteXY(5, 2, 11, " Confirm ");
-    WriteXY(6, 4, 7, "Verify the list of bases you selected and");
-    WriteXY(6, 5, 7, "when you are ready...");
-    WriteXY(6, 7, 15, "Press ESC to Abort. ENTER to upload message...");
-    DrawMessageDetails();
-    list.Open(3, 12, 76, 21);
-    if (list.LastKey == kKeyEscape) return TRunOutcome::kLeft;
-  }
-  return PostMarkedBases();
-}
 
 namespace {
 
