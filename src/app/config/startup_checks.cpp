@@ -73,8 +73,12 @@ void AddValueWarnings(const TIniReader& ini, std::vector<std::string>& warnings)
                              : *setting.Default != '\0'
                                  ? std::string(setting.Default) + " is used"
                                  : "the default (" + std::string(setting.DefaultNote) + ") is used";
-    warnings.push_back("[" + std::string(setting.Section) + "] " + setting.Key + " = " +
-                       Shown(value) + ": " + problem + "; " + used);
+    // Built by appending: g++ 12 warns falsely about "literal" + temporary
+    // string in release builds.
+    std::string warning = "[";
+    warning.append(setting.Section).append("] ").append(setting.Key).append(" = ");
+    warning.append(Shown(value)).append(": ").append(problem).append("; ").append(used);
+    warnings.push_back(std::move(warning));
   }
 }
 
