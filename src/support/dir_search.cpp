@@ -9,13 +9,19 @@
 
 namespace corvix {
 
-bool PatternMatch(const ShortString& pattern, const ShortString& name) {
+bool PatternMatch(std::string_view pattern, std::string_view name, bool ignoreCase) {
+  const auto same = [ignoreCase](char a, char b) {
+    if (!ignoreCase) return a == b;
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    return upper(a) == upper(b);
+  };
   // Greedy matching with one backtrack point: the last '*' seen may swallow
   // one more byte whenever the rest fails to match.
   std::size_t p = 0, n = 0;
   std::size_t starP = std::string_view::npos, starN = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && pattern[p] == name[n]))) {
+    if (p < pattern.size() &&
+        (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
       ++p;
       ++n;
     } else if (p < pattern.size() && pattern[p] == '*') {

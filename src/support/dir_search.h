@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "support/short_string.h"
@@ -28,7 +29,8 @@ struct TSearchRec {
 // Matches Name against Pattern byte for byte: '*' stands for any run of bytes
 // (also none, also a leading '.'), '?' for exactly one byte, and every other
 // byte for itself. "*.*" therefore matches only names that contain a dot.
-bool PatternMatch(const ShortString& pattern, const ShortString& name);
+// With IgnoreCase, ASCII letters match without regard to case.
+bool PatternMatch(std::string_view pattern, std::string_view name, bool ignoreCase = false);
 
 // Searches the directory part of Pattern (up to its last '/'; the working
 // directory when there is none) for entries whose names match the rest of the

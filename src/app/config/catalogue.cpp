@@ -1,6 +1,7 @@
 // Reading the catalogue's three fields, matching bases, the listed line.
 #include "app/config/catalogue.h"
 
+#include "support/dir_search.h"
 #include "support/record_file.h"
 #include "support/string_utils.h"
 #include "term/cp437.h"
@@ -56,25 +57,7 @@ bool BaseMatches(const TCatalogueEntryRec& base, std::string_view pattern) {
 }
 
 bool WildcardMatch(std::string_view pattern, std::string_view text) {
-  // The classic backtracking walk: on a mismatch, the last '*' takes one
-  // more byte. Linear in practice, never exponential.
-  std::size_t p = 0, t = 0, star = std::string_view::npos, mark = 0;
-  while (t < text.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || Upper(pattern[p]) == Upper(text[t]))) {
-      ++p;
-      ++t;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = t;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      t = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
+  return PatternMatch(pattern, text, true);
 }
 
 std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8) {
