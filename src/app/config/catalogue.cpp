@@ -1,8 +1,10 @@
 // Reading the catalogue's three fields, matching bases, the listed line.
 #include "app/config/catalogue.h"
 
+#include <cstring>
+
 #include "support/dir_search.h"
-#include "support/record_file.h"
+#include "support/mapped_records.h"
 #include "support/string_utils.h"
 #include "term/cp437.h"
 
@@ -38,16 +40,20 @@ void AppendShown(std::string& out, std::string_view field, bool utf8) {
 }  // namespace
 
 std::vector<TCatalogueEntryRec> ReadCatalogue(const ShortString& path) {
-  TFileRec file = TFileRec::OpenReadOnly(path, kBaseRecSize);
-  const std::int32_t count = file.RecordCount();
+  // The same reader as the base list: no blocking on a FIFO, the record
+  // bound, and a file that shrinks while it is read is an error, not a signal.
+  TMappedRecords file(path, kBaseRecSize, kMaxBaseRecords);
   std::vector<TCatalogueEntryRec> bases;
-  bases.reserve(static_cast<std::size_t>(count));
-  std::vector<std::uint8_t> record(kBaseRecSize);
-  for (std::int32_t i = 0; i < count; ++i) {
-    file.ReadRecord(record.data(), i);
+  bases.reserve(static_cast<std::size_t>(file.RecordCount()));
+  auto take = [&bases](const std::uint8_t* mapped, std::int32_t) {
+    // The record is copied before anything is allocated: a read of the
+    // mapping that faults jumps out of here with nothing to unwind.
+    std::uint8_t record[kBaseRecSize];
+    std::memcpy(record, mapped, sizeof record);
     bases.push_back({static_cast<std::uint16_t>(record[0] | (record[1] << 8)),
-                     FieldAt(record.data(), kEchoTagOffset), FieldAt(record.data(), 2)});
-  }
+                     FieldAt(record, kEchoTagOffset), FieldAt(record, 2)});
+  };
+  file.Visit(0, file.RecordCount(), take);
   return bases;
 }
 
