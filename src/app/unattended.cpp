@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "app/config/catalogue.h"
 #include "app/config/options.h"
@@ -48,8 +47,12 @@ std::string CanonicalNumber(std::string_view text) {
 bool AskToPost(const std::string& file, std::int32_t count) {
   std::printf("Post %s to %d bases? [y/N] ", file.c_str(), count);
   std::fflush(stdout);
+  // Read through stdio, not a stream: the stream library would bring its
+  // locale machinery into the program, a quarter of its size, for one line.
   std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
+  int c = 0;
+  while ((c = std::getc(stdin)) != EOF && c != '\n') answer += static_cast<char>(c);
+  if (c == EOF && answer.empty()) return false;
   answer = std::string(TrimBlanks(answer));
   return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "Yes";
 }

@@ -161,8 +161,13 @@ void TBar::Append(std::string_view text, std::string_view data, bool marked) {
   item.DataLength = static_cast<std::uint8_t>(data.size());
   item.Marked = marked;
   if (marked) ++markedCount_;
-  text_.insert(text_.end(), text.begin(), text.end());
-  text_.insert(text_.end(), data.begin(), data.end());
+  // A caller that built both in one buffer has them copied in one go.
+  if (text.data() + text.size() == data.data()) {
+    text_.insert(text_.end(), text.data(), text.data() + text.size() + data.size());
+  } else {
+    text_.insert(text_.end(), text.begin(), text.end());
+    text_.insert(text_.end(), data.begin(), data.end());
+  }
   items_.push_back(item);
   Count = static_cast<std::int32_t>(items_.size());
 }

@@ -339,6 +339,24 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
   std::fill(rec + 3, rec + 258, 'n');
   line = BaseLineFromRecord(rec);
   EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT " + std::string(238, 'n')));
+
+  // Control bytes show as '?' wherever they lie (the copy takes 16 bytes at a
+  // time: both sides of each step); bytes from 128 up are characters.
+  const std::string raw(
+      "\x1b"
+      "bcdefghijklmn\x7f\x80"
+      "\x01qrstuvwxyzABCD\x1f\xff"
+      "\x00",
+      34);
+  rec[2] = static_cast<std::uint8_t>(raw.size());
+  std::copy(raw.begin(), raw.end(), rec + 3);
+  rec[585] = 5;
+  std::copy_n(
+      "\tAB\x7f"
+      "C",
+      5, rec + 586);
+  line = BaseLineFromRecord(rec);
+  EXPECT_EQ(line.Text, ShortString("6553?AB?C        ?bcdefghijklmn?\x80?qrstuvwxyzABCD?\xff?"));
 }
 
 // A catalogue longer than one read block (341 records of 768 bytes), ending in

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string_view>
 
 #include "app/config/catalogue.h"
 #include "support/mapped_records.h"
@@ -31,14 +29,12 @@ TBaseLineRec BaseLineFromRecord(const std::uint8_t* record);
 // more than kMaxBaseRecords records, or becomes shorter while it is read.
 class TBaseCatalogue {
  public:
-  using TLineProc = std::function<void(std::string_view text, std::string_view data)>;
-
   explicit TBaseCatalogue(const ShortString& path);
   // Whole records when it was opened; a partial record at the end does not count.
   std::int32_t RecordCount() const { return records_.RecordCount(); }
-  // Calls Proc with the line and base number of every record, in file order
-  // (as BaseLineFromRecord gives them).
-  void ReadLines(const TLineProc& proc);
+  // Adds every record to List as an item of its line and base number, in
+  // file order (as BaseLineFromRecord gives them).
+  void AddLinesTo(TBar& list);
 
  private:
   TMappedRecords records_;
