@@ -161,15 +161,13 @@ void TMappedRecords::Visit(std::int32_t first, std::int32_t count, TVisitProc pr
       gWindowEnd = 0;
       Shrank();
     }
-    visited = VisitMapped(fd_, recSize_, first, count, proc, context);
+    if (MapWindows) visited = VisitMapped(fd_, recSize_, first, count, proc, context);
   }
   // A file system that cannot map the file (or no room to map) is read instead.
-  if (visited < first + count) {
-    VisitRead(visited, first + count - visited, proc, context);
-    return;
-  }
+  if (visited < first + count) VisitRead(visited, first + count - visited, proc, context);
   // A file cut short within its last page reads as zeros there, without a
-  // bus error: its size tells.
+  // bus error: its size tells. (One cut after its last block was read is
+  // told the same way, whichever way it was read.)
   if (SizeOf(fd_, FileName) < static_cast<std::int64_t>(first + count) * recSize_) Shrank();
 }
 

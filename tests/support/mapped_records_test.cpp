@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <string>
+#include <tuple>
 
 #include "support/io_error.h"
 #include "testkit/temp_dir.h"
@@ -30,13 +31,16 @@ TEST(MappedRecords, VisitsEachRecordOnceInOrderAcrossWindows) {
   testkit::TempDir dir;
   PutRecords(dir);
   TMappedRecords f(ShortString(dir / "bases"), kRec, 65536);
-  for (auto [first, count] : {std::pair{0, 6000}, {2729, 3}, {5461, 539}, {17, 0}}) {
-    int next = first, wrong = 0;
-    auto visit = [&](const std::uint8_t* r, std::int32_t index) {
-      wrong += (r[0] | r[1] << 8) != index || r[kRec - 1] != (index & 0xFF) || index != next++;
-    };
-    f.Visit(first, count, visit);
-    EXPECT_TRUE(next - first == count && wrong == 0) << first;
+  for (bool mapped : {true, false}) {
+    f.MapWindows = mapped;
+    for (auto [first, count] : {std::pair{0, 6000}, {2729, 3}, {5461, 539}, {17, 0}}) {
+      int next = first, wrong = 0;
+      auto visit = [&](const std::uint8_t* r, std::int32_t index) {
+        wrong += (r[0] | r[1] << 8) != index || r[kRec - 1] != (index & 0xFF) || index != next++;
+      };
+      f.Visit(first, count, visit);
+      EXPECT_TRUE(next - first == count && wrong == 0) << first << (mapped ? " mapped" : " read");
+    }
   }
 }
 
@@ -54,11 +58,17 @@ TEST(MappedRecords, AFileCutShortWhileReadIsAnErrorNotABusError) {
   ASSERT_EQ(::sigaction(SIGBUS, &marker, &before), 0);
   testkit::TempDir dir;
   const std::string path = dir / "bases";
-  // Cut at record At to Size: pages gone (a bus error), a page cut within, a window gone.
-  for (auto [at, size] :
-       {std::pair{0, 0}, {10, 4096}, {5990, 5999 * kRec + 5}, {100, 2800 * kRec}}) {
+  // Cut at record At to Size: pages gone (a bus error), a page cut within, a
+  // window gone; mapped, then read.
+  for (auto [at, size, mapped] : {std::tuple{0, 0, true},
+                                  {10, 4096, true},
+                                  {5990, 5999 * kRec + 5, true},
+                                  {100, 2800 * kRec, true},
+                                  {0, 0, false},
+                                  {5990, 5999 * kRec + 5, false}}) {
     PutRecords(dir);
     TMappedRecords f(ShortString(path), kRec, 65536);
+    f.MapWindows = mapped;
     volatile std::uint8_t sink = 0;
     auto visit = [&, at = at, size = size](const std::uint8_t* record, std::int32_t index) {
       sink = record[0] | record[kRec - 1];  // where a page past the end faults
