@@ -357,6 +357,9 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
       5, rec + 586);
   line = BaseLineFromRecord(rec);
   EXPECT_EQ(line.Text, ShortString("6553?AB?C        ?bcdefghijklmn?\x80?qrstuvwxyzABCD?\xff?"));
+  rec[585] = 0;  // an empty tag leaves its 12 columns blank
+  rec[2] = 0;
+  EXPECT_EQ(BaseLineFromRecord(rec).Text, ShortString("6553             "));
 }
 
 // A catalogue longer than one read block (341 records of 768 bytes), ending in

@@ -44,13 +44,15 @@ using TBytes16 = unsigned char __attribute__((vector_size(16)));
 // 32, and 127) shown as '?', as ReplaceControl does: the catalogue comes from
 // outside, and an escape or line break in a name must not reach the terminal
 // as a command. Returns the bytes copied. Sixteen bytes go at a time, with no
-// test per byte: up to fifteen bytes past the field are read, and Out is
-// filled with blanks up to the next multiple of sixteen after the copy; the
-// record and Out must have room for them.
+// test per byte: up to fifteen bytes past the field are read (sixteen when
+// it is empty), and Out is filled with blanks up to the next multiple of
+// sixteen after the copy (sixteen blanks for an empty field); the record and
+// Out must have room for them.
 std::size_t CopyShown(char* out, std::string_view field, std::size_t width) {
   const std::size_t n = std::min(field.size(), width);
   const TBytes16 lane = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-  for (std::size_t i = 0; i < n; i += 16) {
+  std::size_t i = 0;
+  do {
     TBytes16 bytes;
     std::memcpy(&bytes, field.data() + i, 16);
     const auto left = static_cast<unsigned char>(std::min<std::size_t>(n - i, 16));
@@ -60,7 +62,8 @@ std::size_t CopyShown(char* out, std::string_view field, std::size_t width) {
     bytes = (bytes & ~control) | ('?' & control);
     bytes = (bytes & inField) | (' ' & ~inField);
     std::memcpy(out + i, &bytes, 16);
-  }
+    i += 16;
+  } while (i < n);
   return n;
 }
 
