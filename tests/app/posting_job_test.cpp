@@ -340,26 +340,16 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
   line = BaseLineFromRecord(rec);
   EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT " + std::string(238, 'n')));
 
-  // Control bytes show as '?' wherever they lie (the copy takes 16 bytes at a
-  // time: both sides of each step); bytes from 128 up are characters.
-  const std::string raw(
-      "\x1b"
-      "bcdefghijklmn\x7f\x80"
-      "\x01qrstuvwxyzABCD\x1f\xff"
-      "\x00",
-      34);
-  rec[2] = static_cast<std::uint8_t>(raw.size());
-  std::copy(raw.begin(), raw.end(), rec + 3);
+  // Control bytes show as '?' on both sides of each 16-byte step of the copy;
+  // bytes from 128 up are characters. An empty tag leaves 12 blank columns.
+  rec[2] = 34;  // the name's last byte is the literal's closing zero
+  std::copy_n("\033bcdefghijklmn\177\200\001qrstuvwxyzABCD\037\377", 34, rec + 3);
   rec[585] = 5;
-  std::copy_n(
-      "\tAB\x7f"
-      "C",
-      5, rec + 586);
-  line = BaseLineFromRecord(rec);
-  EXPECT_EQ(line.Text, ShortString("6553?AB?C        ?bcdefghijklmn?\x80?qrstuvwxyzABCD?\xff?"));
-  rec[585] = 0;  // an empty tag leaves its 12 columns blank
-  rec[2] = 0;
-  EXPECT_EQ(BaseLineFromRecord(rec).Text, ShortString("6553             "));
+  std::copy_n("\tAB\177C", 5, rec + 586);
+  EXPECT_EQ(BaseLineFromRecord(rec).Text,
+            ShortString("6553?AB?C        ?bcdefghijklmn?\200?qrstuvwxyzABCD?\377?"));
+  rec[585] = 0;
+  EXPECT_EQ(BaseLineFromRecord(rec).Text.View().substr(0, 18), "6553             ?");
 }
 
 // A catalogue longer than one read block (341 records of 768 bytes), ending in
