@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/large_block.h"
 #include "support/short_string.h"
 
 namespace corvix {
@@ -169,7 +170,9 @@ class TBar {
   void Append(std::string_view text, std::string_view data, bool marked);
 
   std::vector<ItemRec> items_;
-  std::vector<char> text_;  // every item's text and value, packed
+  // Every item's text and value, packed; a list reserved for tens of
+  // thousands of lines gets a large block (support/large_block.h).
+  std::vector<char, TLargeBlockAllocator<char>> text_;
 
   // Each key group's effect (see ApplyExtended).
   TBarRedraw KeyHomeEnd(std::uint8_t code);
