@@ -71,8 +71,9 @@ std::size_t CopyShown(char* out, std::string_view field, std::size_t width) {
 // of records become lines while the operator waits. The number's digits
 // follow the text in the same buffer, so that the list takes both with one copy.
 struct TBaseLineBuf {
-  // The text, then the digits of 0..65535; CopyShown may write 15 more.
-  char Bytes[ShortString::kMaxLength + 5 + 15];
+  // The text, then the digits of 0..65535; room too for the blanks that
+  // CopyShown writes past the text (up to 16).
+  char Bytes[ShortString::kMaxLength + 5 + 16];
   std::size_t TextLength = 0;
   std::size_t DigitsLength = 0;
 
@@ -80,14 +81,14 @@ struct TBaseLineBuf {
   std::string_view DigitsView() const { return {Bytes + TextLength, DigitsLength}; }
 };
 
-// CopyShown's reads past a field stay inside the record: the tag is read
-// for 12 bytes at most, the name for what a line has room for.
+// CopyShown's reads past a field stay inside the record: 16 bytes of the
+// tag (which shows 12 at most), and of the name what a line has room for and
+// up to 15 more.
 static_assert(kEchoTagOffset + 1 + 16 <= kBaseRecSize);
 static_assert(kBaseNameOffset + 1 + ShortString::kMaxLength + 15 <= kEchoTagOffset);
 
 // Text: the number in 4 columns and the echo tag in 12 (each padded with
 // blanks or cut), a blank and the name, all cut at 255. Digits: the number.
-
 void BuildBaseLine(const std::uint8_t* record, TBaseLineBuf& line) {
   unsigned number = record[0] | (record[1] << 8);
   char digits[5];
