@@ -27,6 +27,22 @@ namespace {
 // copying the file. Resident memory grows by one window while it is read.
 constexpr std::int64_t kWindowBytes = 2 * 1024 * 1024;
 
+// True when every page of the mapping at Map is in the page cache. Pages
+// that a mapping brings in from the disk come in single pages, and every
+// later load then takes a fault for every few pages; read() brings them in
+// large blocks, which later loads map with one fault each. So a file not yet
+// in memory (the first load after a restart) is read instead of mapped.
+bool InMemory(const void* map, std::size_t length, std::int64_t page) {
+  unsigned char resident[kWindowBytes / 4096 + 2];  // a page is 4 KiB or more
+  const auto pages =
+      static_cast<std::size_t>((static_cast<std::int64_t>(length) + page - 1) / page);
+  if (pages > sizeof resident || ::mincore(const_cast<void*>(map), length, resident) != 0)
+    return true;
+  for (std::size_t i = 0; i < pages; ++i)
+    if ((resident[i] & 1) == 0) return false;
+  return true;
+}
+
 // The window being read, for the bus-error handler; empty between windows.
 // A single reader at a time: the program reads its files on one thread.
 sigjmp_buf gJump;
@@ -82,6 +98,11 @@ std::int32_t VisitMapped(int fd, std::int32_t recSize, std::int32_t first, std::
     // Shared, not private: the page cache's own pages, mapped whole.
     void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, windowAt);
     if (map == MAP_FAILED) return at;
+    // The first window tells whether the file is in memory yet.
+    if (at == first && !InMemory(map, length, page)) {
+      ::munmap(map, length);
+      return at;
+    }
     auto* const bytes = static_cast<const std::uint8_t*>(map);
     gWindowBegin = reinterpret_cast<std::uintptr_t>(bytes);
     gWindowEnd = gWindowBegin + length;
