@@ -30,8 +30,8 @@ constexpr std::int64_t kWindowBytes = 2 * 1024 * 1024;
 // True when every page of the mapping at Map is in the page cache. Pages
 // that a mapping brings in from the disk come in single pages, and every
 // later load then takes a fault for every few pages; read() brings them in
-// large blocks, which later loads map with one fault each. So a file not yet
-// in memory (the first load after a restart) is read instead of mapped.
+// large blocks, which later loads map with a fault for each block. So a file
+// not yet in memory (the first load after a restart) is read, not mapped.
 bool InMemory(const void* map, std::size_t length, std::int64_t page) {
   unsigned char resident[kWindowBytes / 4096 + 2];  // a page is 4 KiB or more
   const auto pages =

@@ -13,11 +13,12 @@ namespace corvix {
 // No byte is copied before the caller sees it, and the processor loads only
 // the cache lines holding the bytes the caller looks at; resident memory
 // grows by one window of the file (2 MiB) at most, whatever its size. Where
-// the file system cannot map the file, the records are read in blocks
-// instead. Every failure throws IoError (io_error.h) with the file name: one
-// that cannot be opened or is not a regular file, one of more records than
-// allowed, and one that shrinks while it is read (a bus error on a page past
-// its new end is caught, never ends the process).
+// the file system cannot map the file, or the file is not in memory yet,
+// the records are read in blocks instead. Every failure throws IoError
+// (io_error.h) with the file name: one that cannot be opened or is not a
+// regular file, one of more records than allowed, and one that shrinks while
+// it is read (a bus error on a page past its new end is caught, never ends
+// the process).
 class TMappedRecords {
  public:
   // Reads Record (RecSize bytes, valid only during the call) of number Index.
