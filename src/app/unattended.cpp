@@ -292,8 +292,13 @@ int RunUnattended(const TOptionsRec& commandLine) {
     if (bases.Marked(i))
       Session.Posted.push_back({bases.Data(i), bases.Text(i), TPostOutcome::kNotStarted, -1, ""});
   }
-  TPostingJobRec job{Session.HostDir.Str(), msgFile,          Session.MsgFrom, Session.MsgTo,
-                     Session.MsgSubject,    Session.PostDelay};
+  TPostingJobRec job{.HostDir = Session.HostDir.Str(),
+                     .MsgFile = msgFile,
+                     .From = Session.MsgFrom,
+                     .To = Session.MsgTo,
+                     .Subject = Session.MsgSubject,
+                     .PostDelay = Session.PostDelay,
+                     .Hash = ""};
   const std::string problem = CheckPostingJob(here, job, Session.Posted);
   if (!problem.empty()) return Fail(problem);
   InstallEndingHandlers();

@@ -93,7 +93,7 @@ class HostDirTest : public ::testing::Test {
     chmod((dir_ / "corvixutil").c_str(), 0755);
   }
   std::string Read(const std::string& name) { return dir_.Get(name); }
-  TPostingJobRec Job() { return {host_, "/msg.txt", "Me", "All", "mine", 0}; }
+  TPostingJobRec Job() { return {host_, "/msg.txt", "Me", "All", "mine", 0, ""}; }
   testkit::TempDir dir_;
   std::string host_;
 };
@@ -141,7 +141,7 @@ TEST(JobFile, CheckRefusesWhatWouldPostTheWrongThing) {
       {std::string(53, 'h'), std::string(35, 'm'), "s", ""},
   };
   for (const Case& c : cases) {
-    TPostingJobRec job{c.HostDir, c.MsgFile, "f", "t", c.Subject, 0};
+    TPostingJobRec job{c.HostDir, c.MsgFile, "f", "t", c.Subject, 0, ""};
     EXPECT_EQ(CheckPostingJob(cwd, job, {{"1", "", TPostOutcome::kNotStarted, -1, ""}}), c.Notice)
         << c.HostDir;
     if (c.Notice.empty()) {
@@ -149,7 +149,7 @@ TEST(JobFile, CheckRefusesWhatWouldPostTheWrongThing) {
       EXPECT_EQ(job.MsgFile.Str(), cwd + "/" + c.MsgFile);
     }
   }
-  TPostingJobRec job{"/bbs", "/m", "", "", "s", 0};
+  TPostingJobRec job{"/bbs", "/m", "", "", "s", 0, ""};
   EXPECT_EQ(CheckPostingJob(cwd, job, {{"1\n2", "", TPostOutcome::kNotStarted, -1, ""}}),
             "The base number holds a line break. Nothing was posted.");
 }
@@ -248,11 +248,12 @@ TEST_F(PostingLoop, RunsEachBaseRecordsResultsAndStopsAfterTheCurrentBase) {
   // An entry per base that ran: the fields after the time, then the output.
   const std::string log = Read("state/corvixmass/posted.log");
   const std::string head = "\t" + host_ + "\t";
-  EXPECT_NE(log.find(head +
-                     "10\tTAG10\tmine\tok\t/msg.txt\tMe\tAll\n    stdin: 0 tty: not a tty group: "),
-            std::string::npos)
+  EXPECT_NE(
+      log.find(head +
+               "10\tTAG10\tmine\tok\t/msg.txt\tMe\tAll\t\n    stdin: 0 tty: not a tty group: "),
+      std::string::npos)
       << log;
-  EXPECT_NE(log.find(head + "23\tTAG23\tmine\texit status 3\t/msg.txt\tMe\tAll\n"),
+  EXPECT_NE(log.find(head + "23\tTAG23\tmine\texit status 3\t/msg.txt\tMe\tAll\t\n"),
             std::string::npos);
   EXPECT_NE(log.find("\n    base 23 done\n"), std::string::npos);
   EXPECT_EQ(log.find("\t30\t"), std::string::npos);
@@ -299,17 +300,24 @@ TEST_F(PostingLoop, StopNowEndsAUtilityThatIgnoresTermAndALogProblemIsSaidOnce) 
 
 TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {
   TPostedRec base{"42", "42  LINUX.7      Linux help", TPostOutcome::kEnded, 2 << 8, "bad"};
-  std::string entry = PostingLogEntry(
-      0, {"/bbs", "/home/op/news.txt", "Op\tX", "All", "News\x1b[2J"}, base, "one\r\n\ttwo\nbad");
+  std::string entry =
+      PostingLogEntry(0, {"/bbs", "/home/op/news.txt", "Op\tX", "All", "News\x1b[2J", "00ff"}, base,
+                      "one\r\n\ttwo\nbad");
   std::string stamp = entry.substr(0, entry.find('\t'));
   EXPECT_EQ(stamp.size(), 24u) << stamp;  // 1970-01-01T00:00:00+0000
   EXPECT_EQ(stamp.substr(4, 1) + stamp.substr(10, 1), "-T");
   EXPECT_EQ(entry.substr(stamp.size()),
-            "\t/bbs\t42\tLINUX.7\tNews?[2J\texit status 2\t/home/op/news.txt\tOp?X\tAll\n"
+            "\t/bbs\t42\tLINUX.7\tNews?[2J\texit status 2\t/home/op/news.txt\tOp?X\tAll\t00ff\n"
             "    one\n    ?two\n    bad\n");
+  // The first line reads back; the output lines are not entries.
+  TLogLineRec read;
+  ASSERT_TRUE(ParseLogLine(entry.substr(0, entry.find('\n')), read));
+  EXPECT_EQ(read.When, 0);
+  EXPECT_EQ(read.BaseNumber + read.Result + read.To + read.Hash, "42exit status 2All00ff");
+  EXPECT_FALSE(ParseLogLine("    one", read));
   // With a UTF-8 terminal the code-page-437 texts are logged in UTF-8.
   Session.Utf8Terminal = true;
-  entry = PostingLogEntry(0, {"/bbs", "/m", "Op", "All", "caf\x82"}, base, "");
+  entry = PostingLogEntry(0, {"/bbs", "/m", "Op", "All", "caf\x82", ""}, base, "");
   Session.Utf8Terminal = false;
   EXPECT_NE(entry.find("\tcaf\xc3\xa9\t"), std::string::npos) << entry;
 }

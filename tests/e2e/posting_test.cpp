@@ -69,7 +69,7 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
                            "Posted to 3 bases: 1 ok, 1 stopped, 1 not started."),
             std::string::npos);
   EXPECT_NE(ReadFile(root_ + "/state/corvixmass/posted.log")
-                .find("\tRETRO\tNews\tstopped\t" + workDir_ + "/message.txt\tThe Sysop\tAll\n"),
+                .find("\tRETRO\tNews\tstopped\t" + workDir_ + "/message.txt\tThe Sysop\tAll\t"),
             std::string::npos);
 }
 

@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "app/posting/posting_log.h"
+#include "support/content_hash.h"
 #include "support/fd_io.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
@@ -101,6 +102,24 @@ void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& cont
   }
 }
 
+namespace {
+
+// The content hash of the message file, or "" when it cannot be read (the
+// utility then reports the file itself).
+std::string MessageFileHash(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "";
+  std::string bytes;
+  char block[65536];
+  ssize_t got;
+  while ((got = ::read(fd, block, sizeof block)) > 0)
+    bytes.append(block, static_cast<std::size_t>(got));
+  ::close(fd);
+  return got < 0 ? std::string() : ContentHash(bytes);
+}
+
+}  // namespace
+
 std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
                             const std::vector<TPostedRec>& bases) {
   // The utility runs in the host directory, so a relative message file would
@@ -117,6 +136,7 @@ std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
   if (msgFile.size() > kJobValueRoom)
     return "The message file name is too long for the job file. Nothing was posted.";
   job.MsgFile = msgFile;
+  job.Hash = MessageFileHash(msgFile);
   for (const TPostedRec& base : bases) {
     ShortString bad =
         ValueWithLineBreak({job.MsgFile, base.BaseNumber, job.From, job.To, job.Subject});
@@ -220,7 +240,7 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
     base.WaitStatus = run.WaitStatus;
     base.LastLine = run.LastLine;
     std::string error;
-    const TLogMessageRec message{job.HostDir, job.MsgFile, job.From, job.To, job.Subject};
+    const TLogMessageRec message{job.HostDir, job.MsgFile, job.From, job.To, job.Subject, job.Hash};
     if (!log.Append(PostingLogEntry(std::time(nullptr), message, base, run.Output), error))
       if (!error.empty()) observer.LogProblem("The posting log cannot be written: " + error);
     observer.BaseEnded(i + 1, count, base);

@@ -57,9 +57,11 @@ struct TPostingJobRec {
   ShortString To;
   ShortString Subject;
   std::int32_t PostDelay = 0;  // pause after each base; only the low 16 bits count
+  std::string Hash;  // ContentHash of the message file as CheckPostingJob read it ("" unreadable)
 };
 
-// Makes HostDir and MsgFile absolute against Cwd and checks that the job can
+// Makes HostDir and MsgFile absolute against Cwd, sets Hash from the message
+// file's bytes, and checks that the job can
 // be posted as asked. Returns the notice to give (nothing may then be posted),
 // or an empty text: an empty host directory, a host directory or message
 // file name that would be cut, a value with a line break.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "app/config/catalogue.h"
 #include "app/config/state_dir.h"
@@ -39,7 +40,7 @@ std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, con
                     Printable(base.BaseNumber) + '\t' + Printable437(EchoTagOfLine(base.Line)) +
                     '\t' + Printable437(message.Subject) + '\t' + PostedResultText(base) + '\t' +
                     Printable(message.MsgFile) + '\t' + Printable437(message.From) + '\t' +
-                    Printable437(message.To) + '\n';
+                    Printable437(message.To) + '\t' + Printable(message.Hash) + '\n';
   std::size_t at = 0;
   while (at < output.size()) {
     std::size_t end = output.find('\n', at);
@@ -50,6 +51,35 @@ std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, con
     at = end + 1;
   }
   return out;
+}
+
+bool ParseLogLine(std::string_view line, TLogLineRec& out) {
+  std::string_view fields[10];
+  std::size_t count = 0;
+  while (count < 10) {
+    const std::size_t tab = line.find('\t');
+    fields[count++] = line.substr(0, tab);
+    if (tab == std::string_view::npos) break;
+    line.remove_prefix(tab + 1);
+  }
+  // Nine fields at least (older entries have no hash), and a stamp that reads
+  // back as a time: an output line starts with four spaces and never does.
+  if (count < 9) return false;
+  std::tm local{};
+  const std::string stamp(fields[0]);
+  const char* end = strptime(stamp.c_str(), "%Y-%m-%dT%H:%M:%S%z", &local);
+  if (end == nullptr || *end != '\0') return false;
+  out.When = timegm(&local) - local.tm_gmtoff;
+  out.HostDir = fields[1];
+  out.BaseNumber = fields[2];
+  out.EchoTag = fields[3];
+  out.Subject = fields[4];
+  out.Result = fields[5];
+  out.MsgFile = fields[6];
+  out.From = fields[7];
+  out.To = fields[8];
+  out.Hash = count > 9 ? std::string(fields[9]) : std::string();
+  return true;
 }
 
 bool TPostingLog::Append(const std::string& entry, std::string& error) {

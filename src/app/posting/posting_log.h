@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "app/config/session.h"
 
@@ -16,13 +17,35 @@ struct TLogMessageRec {
   ShortString From;
   ShortString To;
   ShortString Subject;
+  std::string Hash;  // ContentHash of the message file's bytes
 };
 
+// The first line of a log entry, read back: the fields PostingLogEntry
+// writes, as written (control bytes already shown as '?').
+struct TLogLineRec {
+  std::time_t When = 0;
+  std::string HostDir;
+  std::string BaseNumber;
+  std::string EchoTag;
+  std::string Subject;
+  std::string
+      Result;  // "ok", "exit status 2", ... or "started" for the line before the utility runs
+  std::string MsgFile;
+  std::string From;
+  std::string To;
+  std::string Hash;  // empty in entries written before the hash was logged
+};
+
+// Reads the first line of an entry (without its newline). False for the
+// indented output lines, a line cut short and anything else that is not the
+// head of an entry.
+[[nodiscard]] bool ParseLogLine(std::string_view line, TLogLineRec& out);
+
 // The log entry of one base: local ISO time, host directory, base number,
-// echo tag, subject, result, message file, From and To separated by tabs on
-// one line, then every line of the utility's output indented by four spaces.
-// Control bytes in the fields and the output are shown as '?', so an entry
-// cannot forge another.
+// echo tag, subject, result, message file, From, To and the message's
+// content hash separated by tabs on one line, then every line of the utility's output indented by
+// four spaces. Control bytes in the fields and the output are shown as '?', so an entry cannot
+// forge another.
 std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, const TPostedRec& base,
                             const std::string& output);
 

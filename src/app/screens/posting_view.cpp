@@ -144,8 +144,13 @@ TRunOutcome PostMarkedBases() {
   for (std::int32_t i = 0; i < list.ItemCount(); ++i)
     if (list.Marked(i))
       bases.push_back({list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, ""});
-  TPostingJobRec job{Session.HostDir.Str(), Session.MsgFile,    Session.MsgFrom,
-                     Session.MsgTo,         Session.MsgSubject, Session.PostDelay};
+  TPostingJobRec job{.HostDir = Session.HostDir.Str(),
+                     .MsgFile = Session.MsgFile,
+                     .From = Session.MsgFrom,
+                     .To = Session.MsgTo,
+                     .Subject = Session.MsgSubject,
+                     .PostDelay = Session.PostDelay,
+                     .Hash = ""};
   char cwd[PATH_MAX];
   ShortString here = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : Session.StartDir;
   std::string problem = CheckPostingJob(here, job, bases);
