@@ -3,13 +3,17 @@
 // for one that must wait for the terminal. RunShell waits on top of it.
 #include "support/process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 extern char** environ;
 
@@ -117,6 +121,36 @@ int WaitChild(pid_t pid) {
   }
   return status;
 }
+
+bool ProcessGroupStopped(pid_t group) {
+  DIR* dir = ::opendir("/proc");
+  if (dir == nullptr) return false;
+  bool stopped = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+    const std::string path = std::string("/proc/") + entry->d_name + "/stat";
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) continue;  // gone meanwhile
+    char buf[512];
+    const ssize_t n = ::read(fd.Get(), buf, sizeof buf - 1);
+    if (n <= 0) continue;
+    buf[n] = '\0';
+    // "pid (name) state ppid pgrp ...": the name may hold any byte, ')' too.
+    const char* afterName = std::strrchr(buf, ')');
+    char state = 0;
+    int parent = 0, pgrp = 0;
+    if (afterName != nullptr &&
+        std::sscanf(afterName + 1, " %c %d %d", &state, &parent, &pgrp) == 3 && pgrp == group &&
+        state == 'T') {
+      stopped = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return stopped;
+}
+
+TFd ChildEndFd(pid_t pid) { return TFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))); }
 
 int RunShell(const std::string& cmd) {
   struct sigaction ignore {};

@@ -66,6 +66,15 @@ void ReleaseChild(TChildRec& child);
 // Waits for Pid without limit, through interruptions; its wait status, or -1.
 [[nodiscard]] int WaitChild(pid_t pid);
 
+// True when a member of process group Group is stopped. A wait for the
+// group's leader cannot see a stop of a process the leader started (an
+// editor's shell that stopped itself), which would keep it waiting for ever.
+[[nodiscard]] bool ProcessGroupStopped(pid_t group);
+
+// A descriptor that becomes readable when Pid ends (-1 where the system has
+// none), so that a wait for it can also look at the clock.
+[[nodiscard]] TFd ChildEndFd(pid_t pid);
+
 // Runs Cmd through "/bin/sh -c" and waits for it. SIGINT and SIGQUIT are
 // ignored in this process while the child runs and restored afterwards; the
 // child gets their default actions back. Returns the wait status, or -1 when

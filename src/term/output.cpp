@@ -52,6 +52,11 @@ TOutputLinux::TOutputLinux(bool active, int outFd, int termFd, bool utf8Output,
       renderer_(full_.get()) {
   SetRawMode(true);
   SendEnter();
+  // The start-up sequence made the whole screen the scroll region again.
+  if (WinTop != 1 || WinBot != kScreenRows) {
+    renderer_->SetRegion(WinTop, WinBot, pending_);
+    Send();
+  }
   SetScreenOnTerminal(true);
   ClearScreen();
 }
@@ -360,9 +365,15 @@ void TOutputLinux::SuspendRaw() {
 
 void TOutputLinux::ResumeRaw() {
   SetRawMode(true);
-  // The child (an editor) may have changed the character mapping and the
-  // colours; send the start-up sequence again so both match our model.
+  // The child (an editor) may have changed the character mapping, the
+  // colours and the modes (scroll region, origin, keypad); send the start-up
+  // sequence again so all of them match our model.
   SendEnter();
+  // The start-up sequence made the whole screen the scroll region again.
+  if (WinTop != 1 || WinBot != kScreenRows) {
+    renderer_->SetRegion(WinTop, WinBot, pending_);
+    Send();
+  }
   SetScreenOnTerminal(true);
   // The child may have drawn on the screen (or left the alternate one).
   if (Terminal.Modes.AltScreen) Repaint();

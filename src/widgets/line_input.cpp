@@ -61,6 +61,8 @@ class LineEditor {
   ShortString Run() {
     for (;;) {
       std::uint8_t key = ReadKey();
+      // Ctrl-C ends the edit as Escape would, whatever the end keys are.
+      if (Interrupted()) return Finish(kKeyEscape);
       if (key == kKeyExtended) {
         std::uint8_t code = ReadKey();
         if (Extended(code)) return Finish(code);
@@ -324,6 +326,7 @@ Key ReadWholeKey() {
 }
 
 bool IsEndKey(const Key& k) {
+  if (Interrupted()) return true;  // Ctrl-C ends every edit (the key is an Escape)
   return k.Extended ? Contains(EndScanCodes, k.Code) : Contains(EndKeys, k.Code);
 }
 
