@@ -93,10 +93,13 @@ TEST_F(DialogsTest, NoticeTakesOneKeyAndSwallowsTheKeysTypedAhead) {
   AtWait("Saved", [&] {
     EXPECT_EQ(Block(38, 12, 43, 14), "Saved \n      \n OK   ");  // L 5: box from column 36
     EXPECT_EQ(AttrAt(38, 14), 112);
-    Keys("\rn");  // the "n" typed ahead is swallowed with the notice
+    // The F1 and "n" typed ahead are swallowed with the notice: no help
+    // opens over what was under it.
+    Keys("\r" + testkit::KeySequence(kScanF1) + "n");
   });
   EXPECT_TRUE(MsgBox(kMsgNotice, "Saved"));
   ExpectPutBack(before);
+  EXPECT_EQ(Output().find(" Help "), std::string::npos);
   Keys("y");
   EXPECT_TRUE(MsgBox(kMsgQuestion, "Edit file?"));
   LoneEscape();  // Escape does not answer a question
