@@ -52,11 +52,6 @@ TOutputLinux::TOutputLinux(bool active, int outFd, int termFd, bool utf8Output,
       renderer_(full_.get()) {
   SetRawMode(true);
   SendEnter();
-  // The start-up sequence made the whole screen the scroll region again.
-  if (WinTop != 1 || WinBot != kScreenRows) {
-    renderer_->SetRegion(WinTop, WinBot, pending_);
-    Send();
-  }
   SetScreenOnTerminal(true);
   ClearScreen();
 }
@@ -368,7 +363,7 @@ void TOutputLinux::ResumeRaw() {
   // The child (an editor) may have changed the character mapping, the
   // colours and the modes (scroll region, origin, keypad); send the start-up
   // sequence again so all of them match our model.
-  SendEnter();
+  SendEnter(true);
   // The start-up sequence made the whole screen the scroll region again.
   if (WinTop != 1 || WinBot != kScreenRows) {
     renderer_->SetRegion(WinTop, WinBot, pending_);
@@ -429,9 +424,9 @@ void TOutputLinux::EndUnmodelled() {
   MarkTerminalUnknown();
 }
 
-void TOutputLinux::SendEnter() {
+void TOutputLinux::SendEnter(bool resetModes) {
   Left = false;
-  const ShortString text = EnterText();
+  const ShortString text = EnterText(resetModes);
   if (Active) WriteAll(text.data(), text.size());
   renderer_->ForgetPen();
   TextAttr = kDefaultAttr;

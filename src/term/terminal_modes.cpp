@@ -36,7 +36,7 @@ void TTerminalModes::SetRawMode(bool on) {
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
   // What a resume after a stop puts back, in a signal handler.
-  SetTerminalScreenModes(raw, EnterText().View(), LeaveText().View());
+  SetTerminalScreenModes(raw, EnterText(true).View(), LeaveText().View());
   if (::tcsetattr(TermFd, TCSANOW, &raw) == 0) RawMode = true;
 }
 
@@ -50,7 +50,7 @@ constexpr char kModeReset[] = "\x1b[r\x1b[?6l\x1b[4l\x1b[?7h\x1b[?1l\x1b>\x0f";
 
 }  // namespace
 
-ShortString TTerminalModes::EnterText() const {
+ShortString TTerminalModes::EnterText(bool resetModes) const {
   // The alternate screen comes first: entering it saves the cursor with the
   // pen and character set in force, and leaving it restores them, so what
   // the program sets must come after it to be undone on the way out. On the
@@ -59,7 +59,7 @@ ShortString TTerminalModes::EnterText() const {
   // character set, ESC "(B", since it is sent the glyphs themselves. The
   // reset makes the terminal's attribute match the screen object's 7.
   ShortString text = Modes.AltScreen ? "\x1b[?1049h" : "";
-  text += kModeReset;
+  if (resetModes) text += kModeReset;
   text += Utf8 ? "\x1b(B" : "\x1b(U";
   text += ResetSgr();
   if (Modes.HideCursor) text += "\x1b[?25l";

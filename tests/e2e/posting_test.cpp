@@ -145,7 +145,7 @@ TEST_F(PostingTest, EditorGetsAbsolutePathsAndAMissingEditorPostsNothing) {
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("y");
-  ASSERT_TRUE(run.WaitForText("The editor could not be started."));
+  ASSERT_TRUE(run.WaitForText("The editor could not be started: /"));
   run.Send(kEnter);
   EXPECT_EQ(ExitCode(run.WaitExit()), 1);
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
