@@ -362,7 +362,7 @@ bool EditYesNo(std::uint8_t x, std::uint8_t y, bool defaultValue) {
     if ((k.Extended && (k.Code == kScanLeft || k.Code == kScanRight)) ||
         (!k.Extended && k.Code == kKeySpace)) {
       value = !value;
-    } else if (!k.Extended && (k.Code == kKeyEnter || Contains(EndKeys, k.Code))) {
+    } else if (!k.Extended && (k.Code == kKeyEnter || Contains(EndKeys, k.Code) || Interrupted())) {
       EndKey = k.Code;
       break;
     }
@@ -418,6 +418,9 @@ bool AskYesNo(std::uint8_t x, std::uint8_t y, std::uint8_t attr, std::uint8_t hi
     } else if (!k.Extended && k.Code == kKeySpace) {
       value = !value;
     } else if (!k.Extended && k.Code == kKeyEnter) {
+      break;
+    } else if (Interrupted()) {
+      value = defaultValue;  // Ctrl-C: the run ends, nothing is answered
       break;
     }
   }

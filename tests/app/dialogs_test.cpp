@@ -107,6 +107,19 @@ TEST_F(DialogsTest, NoticeTakesOneKeyAndSwallowsTheKeysTypedAhead) {
   EXPECT_FALSE(MsgBox(kMsgQuestion, "Edit file?"));
 }
 
+// Once Ctrl-C is typed, every screen after it ends as on Escape without
+// waiting: a question says no, a line input with only Enter to end it ends.
+TEST_F(DialogsTest, CtrlCUnwindsEveryScreenAsEscape) {
+  CtrlCLeaves = true;
+  Keys("\x03y");
+  EXPECT_FALSE(MsgBox(kMsgQuestion, "Edit file?"));
+  EXPECT_TRUE(Interrupted());
+  EXPECT_EQ(EditLine(1, 1, 10, 10, 0, "abc"), ShortString("abc"));
+  EXPECT_EQ(EndKey, kKeyEscape);
+  EXPECT_TRUE(MsgBox(kMsgNotice, "Saved"));
+  EXPECT_FALSE(KeyPressed());  // the "y" typed behind stays unread
+}
+
 class FileDialogTest : public DialogsTest {
  protected:
   void SetUp() override {
