@@ -66,9 +66,10 @@ void ReleaseChild(TChildRec& child);
 // Waits for Pid without limit, through interruptions; its wait status, or -1.
 [[nodiscard]] int WaitChild(pid_t pid);
 
-// True when a member of process group Group is stopped. A wait for the
-// group's leader cannot see a stop of a process the leader started (an
-// editor's shell that stopped itself), which would keep it waiting for ever.
+// True when a process of group Group is stopped: one of the leader's
+// descendants (every process, where the system lists no children). A wait
+// for the leader cannot see a stop of a process the leader started (an
+// editor's script that stopped itself), which would keep it waiting for ever.
 [[nodiscard]] bool ProcessGroupStopped(pid_t group);
 
 // A descriptor that becomes readable when Pid ends (-1 where the system has
