@@ -1,4 +1,5 @@
 // corvixmass: posts one message file into many message bases of the host BBS.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -45,6 +46,12 @@ int main(int argc, char** argv) {
     try {
       corvix::TRunScope scope;
       outcome = corvix::RunSession(scope, options);
+      // Ctrl-C typed again while the terminal goes back to its own settings
+      // would end the program by a signal instead of the status asked for.
+      if (outcome == corvix::TRunOutcome::kInterrupted) {
+        std::signal(SIGINT, SIG_IGN);
+        std::signal(SIGQUIT, SIG_IGN);
+      }
       if (corvix::Screen != nullptr) corvix::ClearScreen();
     } catch (const std::bad_alloc&) {
       error = "not enough memory";

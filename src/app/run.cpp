@@ -48,12 +48,23 @@ bool LinuxConsole() {
 
 }  // namespace
 
+ShortString EditorFailedNotice(const ShortString& editorCmd) {
+  // The notice box holds at most 76 characters; a longer command shows its
+  // start, which names the program.
+  constexpr std::size_t kRoom = 76 - 33;
+  ShortString shown = ReplaceControl(editorCmd, '?');
+  if (shown.size() > kRoom) shown = Copy(shown, 1, static_cast<std::int32_t>(kRoom - 3)) + "...";
+  return "The editor could not be started: " + shown;
+}
+
 int RunExitStatus(TRunOutcome outcome) {
   switch (outcome) {
     case TRunOutcome::kError:
       return kExitError;
     case TRunOutcome::kPosted:
       return PostingExitStatus(Session.Posted);
+    case TRunOutcome::kInterrupted:
+      return kExitInterrupted;
     default:
       return kExitDone;
   }
@@ -94,7 +105,8 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   DrawBackground();
   // A terminal smaller than 80x24 shows a notice until it grows; Escape or
   // Ctrl-C there gives up.
-  if (!AwaitTerminalSize()) return TRunOutcome::kError;
+  CtrlCLeaves = true;
+  if (!AwaitTerminalSize()) return Interrupted() ? TRunOutcome::kInterrupted : TRunOutcome::kError;
 
   // A longer argument would be cut to another path, which could then be
   // created, edited and posted in its place.
@@ -119,9 +131,12 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   } else {
     Session.MsgFile = OpenFileDialog(" Open File ", Session.StartDir);
   }
+  if (Interrupted()) return TRunOutcome::kInterrupted;
   if (Session.MsgFile.empty()) return TRunOutcome::kLeft;
 
-  if (MsgBox(kMsgQuestion, "Edit file?")) {
+  const bool edit = MsgBox(kMsgQuestion, "Edit file?");
+  if (Interrupted()) return TRunOutcome::kInterrupted;
+  if (edit) {
     if (Session.EditorCmd.empty()) {
       MsgBox(kMsgNotice, "You haven't specified a text editor.");
       return TRunOutcome::kError;  // the configuration stops the run
@@ -129,18 +144,17 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
     // The editor command stays as configured, options included; the file name
     // is quoted so that whatever it holds reaches the editor as one argument,
     // and absolute, so that no name ("-x", "+cmd") can be taken for an option.
-    int status = RunChildCommand(Session.EditorCmd.Str() + " " +
-                                 ShellQuote(Session.StartDir.empty()
-                                                ? Session.MsgFile.Str()
-                                                : AbsolutePath(Session.MsgFile, Session.StartDir)));
+    const std::string cmd =
+        Session.EditorCmd.Str() + " " +
+        ShellQuote(Session.StartDir.empty() ? Session.MsgFile.Str()
+                                            : AbsolutePath(Session.MsgFile, Session.StartDir));
+    const int status = RunChildCommand(cmd);
     // A hang-up or kill that came while the editor ran ends the run here;
     // main ends the process by it once the terminal is given back.
     if (PendingEndSignal() != 0) return TRunOutcome::kLeft;
-    // The shell's 126 and 127: the editor was not found or cannot be run.
     // Posting the file unedited would post what the operator meant to change.
-    if (status < 0 ||
-        (WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127))) {
-      MsgBox(kMsgNotice, "The editor could not be started.");
+    if (ShellRanNothing(status, cmd)) {
+      MsgBox(kMsgNotice, EditorFailedNotice(Session.EditorCmd));
       return TRunOutcome::kError;
     }
   }
@@ -149,18 +163,21 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   DrawFrame(3, 2, 77, 22);
   LoadBaseList(scope.NewBaseList(), Session.BasesPath);
   // The marks are kept as the selection "last" whichever way the list is left.
-  if (!SelectBases(*Session.BaseList)) return TRunOutcome::kLeft;
+  if (!SelectBases(*Session.BaseList))
+    return Interrupted() ? TRunOutcome::kInterrupted : TRunOutcome::kLeft;
 
   for (std::int32_t i = 0; i < Session.BaseList->ItemCount(); ++i)
     if (Session.BaseList->Marked(i)) Session.AnySelected = true;
   if (!Session.AnySelected) {
     DrawBackground();
     MsgBox(kMsgNotice, "No BASE selected. Aborting...");
-    return TRunOutcome::kNothingMarked;
+    return Interrupted() ? TRunOutcome::kInterrupted : TRunOutcome::kNothingMarked;
   }
   DrawBackground();
   EditMessageInfo();
-  return ConfirmAndPost();
+  if (Interrupted()) return TRunOutcome::kInterrupted;
+  const TRunOutcome outcome = ConfirmAndPost();
+  return outcome == TRunOutcome::kLeft && Interrupted() ? TRunOutcome::kInterrupted : outcome;
 }
 
 }  // namespace corvix

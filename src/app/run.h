@@ -17,6 +17,10 @@ class TRunScope;
 // IoError when a checked file operation fails.
 [[nodiscard]] TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options);
 
+// The notice after an editor command the shell could not run: it names the
+// command (control bytes masked, a long one cut to fit the box).
+ShortString EditorFailedNotice(const ShortString& editorCmd);
+
 // The status a run that ended with Outcome exits with: kExitError after an
 // error, what the postings give once they ran, kExitDone otherwise.
 int RunExitStatus(TRunOutcome outcome);

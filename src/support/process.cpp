@@ -3,13 +3,21 @@
 // for one that must wait for the terminal. RunShell waits on top of it.
 #include "support/process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
 
 extern char** environ;
 
@@ -117,6 +125,73 @@ int WaitChild(pid_t pid) {
   }
   return status;
 }
+
+namespace {
+
+// Reads /proc/PID/NAME whole into Buf (at most Size - 1 bytes, terminated);
+// false when it cannot be read (the process is gone).
+bool ReadProcFile(const std::string& pid, const char* name, char* buf, std::size_t size) {
+  const std::string path = "/proc/" + pid + "/" + name;
+  TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) return false;
+  const ssize_t n = ::read(fd.Get(), buf, size - 1);
+  if (n < 0) return false;
+  buf[n] = '\0';
+  return true;
+}
+
+// True when process Pid is in Group and stopped.
+bool StoppedIn(const std::string& pid, pid_t group) {
+  char buf[512];
+  if (!ReadProcFile(pid, "stat", buf, sizeof buf)) return false;
+  // "pid (name) state ppid pgrp ...": the name may hold any byte, ')' too.
+  const char* afterName = std::strrchr(buf, ')');
+  char state = 0;
+  int parent = 0, pgrp = 0;
+  return afterName != nullptr &&
+         std::sscanf(afterName + 1, " %c %d %d", &state, &parent, &pgrp) == 3 && pgrp == group &&
+         state == 'T';
+}
+
+}  // namespace
+
+bool ProcessGroupStopped(pid_t group) {
+  // The leader's descendants, through each one's list of children: a few
+  // files, where a look at every process of a busy host costs milliseconds.
+  std::vector<std::string> pending{std::to_string(group)};
+  char children[4096];
+  if (ReadProcFile(pending[0], ("task/" + pending[0] + "/children").c_str(), children,
+                   sizeof children)) {
+    for (std::size_t looked = 0; looked < pending.size() && looked < 256; ++looked) {
+      const std::string pid = pending[looked];
+      if (StoppedIn(pid, group)) return true;
+      if (!ReadProcFile(pid, ("task/" + pid + "/children").c_str(), children, sizeof children))
+        continue;
+      std::string_view rest(children);
+      while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find_first_of(" \n"), rest.size());
+        if (end > 0) pending.emplace_back(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+      }
+    }
+    return false;
+  }
+  // Without those lists, every process is looked at.
+  DIR* dir = ::opendir("/proc");
+  if (dir == nullptr) return false;
+  bool stopped = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+    if (StoppedIn(entry->d_name, group)) {
+      stopped = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return stopped;
+}
+
+TFd ChildEndFd(pid_t pid) { return TFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))); }
 
 int RunShell(const std::string& cmd) {
   struct sigaction ignore {};

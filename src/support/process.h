@@ -66,6 +66,16 @@ void ReleaseChild(TChildRec& child);
 // Waits for Pid without limit, through interruptions; its wait status, or -1.
 [[nodiscard]] int WaitChild(pid_t pid);
 
+// True when a process of group Group is stopped: one of the leader's
+// descendants (every process, where the system lists no children). A wait
+// for the leader cannot see a stop of a process the leader started (an
+// editor's script that stopped itself), which would keep it waiting for ever.
+[[nodiscard]] bool ProcessGroupStopped(pid_t group);
+
+// A descriptor that becomes readable when Pid ends (-1 where the system has
+// none), so that a wait for it can also look at the clock.
+[[nodiscard]] TFd ChildEndFd(pid_t pid);
+
 // Runs Cmd through "/bin/sh -c" and waits for it. SIGINT and SIGQUIT are
 // ignored in this process while the child runs and restored afterwards; the
 // child gets their default actions back. Returns the wait status, or -1 when

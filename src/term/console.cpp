@@ -59,6 +59,11 @@ void FlushScreen() {
   if (Screen != nullptr) Screen->BufFlush();
 }
 
+namespace {
+// Set by Ctrl-C while CtrlCLeaves is on; see Interrupted.
+bool gInterrupted = false;
+}  // namespace
+
 ShortString TooSmallNotice(int columns, int rows) {
   return "Please make the terminal at least 80x24 (it is " + Int2Str(columns) + "x" +
          Int2Str(rows) + ").";
@@ -95,6 +100,7 @@ bool AwaitTerminalSize() {
       continue;
     }
     const std::uint8_t key = Keyboard->ReadKey();
+    if (key == kKeyCtrlC && CtrlCLeaves) gInterrupted = true;
     if (key == kKeyEscape || key == kKeyCtrlC) return false;
     if (key == kKeyExtended) Keyboard->ReadKey();
   }
@@ -253,6 +259,7 @@ void RestoreScreen(const TConsoleImageRec& image) { Screen->PutScreenImage(image
 // ---- Keys and time ----
 
 void (*HelpKeyHook)() = nullptr;
+bool CtrlCLeaves = false;
 
 namespace {
 
@@ -261,6 +268,11 @@ namespace {
 // has help, any key while the screen is hidden. True with Out set when the
 // byte is for the caller.
 bool NextKey(std::uint8_t& out) {
+  if (gInterrupted) {
+    Keyboard->AfterExtendedPrefix = false;
+    out = kKeyEscape;
+    return true;
+  }
   const std::uint8_t key = Keyboard->ReadKey();
   const bool scanCode = Keyboard->AfterExtendedPrefix;
   Keyboard->AfterExtendedPrefix = !scanCode && key == kKeyExtended;
@@ -280,11 +292,24 @@ bool NextKey(std::uint8_t& out) {
   }
   if (key == kKeyCtrlZ) {
     // Only where the terminal comes back on the stop; the handler stops the
-    // process and the resume repaints before the next key wait.
-    if (TerminalRestoreArmed()) ::raise(SIGTSTP);
+    // process and the resume repaints before the next key wait. Keys typed
+    // behind it go with it: a burst of Ctrl-Z costs one stop, not one each.
+    if (TerminalRestoreArmed()) {
+      Keyboard->DiscardKeys();
+      ::raise(SIGTSTP);
+    }
     return false;
   }
+  if (key == kKeyCtrlC && CtrlCLeaves) {
+    gInterrupted = true;
+    out = kKeyEscape;
+    return true;
+  }
   if (hidden) return false;
+  if (key == kKeyCtrlG && HelpKeyHook != nullptr) {
+    HelpKeyHook();
+    return false;
+  }
   // An extended key's code is queued behind its 0, so F1 is seen whole
   // here without taking the code of any other key away from the caller.
   if (Keyboard->AfterExtendedPrefix && HelpKeyHook != nullptr &&
@@ -308,7 +333,19 @@ std::uint8_t ReadKey() {
   return key;
 }
 
+bool Interrupted() { return gInterrupted; }
+
+void ClearInterrupted() { gInterrupted = false; }
+
+void DiscardTypedKeys() {
+  Keyboard->DiscardKeys();
+  Keyboard->AfterExtendedPrefix = false;
+}
+
 bool KeyPressed() {
+  // After Ctrl-C no key counts as typed: a loop that empties the keyboard
+  // ends, and ReadKey still returns Escape to whoever asks.
+  if (gInterrupted) return false;
   // The keys NextKey serves itself are served here too, so that once this
   // says a key waits, ReadKey returns it at once.
   while (Keyboard->KeyPressed()) {
@@ -320,6 +357,7 @@ bool KeyPressed() {
     if (!Keyboard->AfterExtendedPrefix) {
       const std::size_t next = (at + 1) % TInput::kKeyBufSize;
       served = served || key == kKeyCtrlL || key == kKeyCtrlZ ||
+               (key == kKeyCtrlG && HelpKeyHook != nullptr) ||
                (key == kKeyExtended && HelpKeyHook != nullptr &&
                 static_cast<std::int32_t>(next) != Keyboard->KeyWrite &&
                 Keyboard->KeyBuf[next] == kScanF1);

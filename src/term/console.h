@@ -49,7 +49,8 @@ void RefreshScreen();
 // 80x24 (Columns x Rows is its size now).
 ShortString TooSmallNotice(int columns, int rows);
 // For the start of a run: while the terminal is too small, waits for it to
-// grow (the notice is on it). False when Escape or Ctrl-C is pressed there.
+// grow (the notice is on it). False when Escape or Ctrl-C is pressed there
+// (Ctrl-C also sets Interrupted when CtrlCLeaves is on).
 bool AwaitTerminalSize();
 // Shows the cursor while text is typed and hides it again afterwards (on
 // terminals where the program hides it at all).
@@ -117,11 +118,26 @@ void RestoreScreen(const TConsoleImageRec& image);
 
 // ---- Keys and time. ----
 
-// Called by ReadKey when F1 arrives, in place of returning it: the key is
-// used up and ReadKey goes on to the next one. Unset, F1 is returned like any
-// key. Set by the application while a screen has help to show. A pointer
-// because the help screens live in the application, above this layer.
+// Called by ReadKey when F1 or Ctrl-G arrives, in place of returning it: the
+// key is used up and ReadKey goes on to the next one. Unset, both are returned
+// like any key. Set by the application while a screen has help to show. A
+// pointer because the help screens live in the application, above this layer.
+// (Ctrl-G is there for terminals that keep F1 for their own help.)
 extern void (*HelpKeyHook)();
+
+// While on, Ctrl-C typed at a screen leaves the run: ReadKey takes it as the
+// start of Interrupted and returns Escape in its place. Set by the run flow
+// for the screens; switched off while posting, where Ctrl-C is a key.
+extern bool CtrlCLeaves;
+// True once Ctrl-C was typed while CtrlCLeaves was on. From then on ReadKey
+// returns Escape without waiting and KeyPressed says no key waits, so every
+// screen unwinds as on Escape; the run flow then ends the run. Cleared only
+// by ClearInterrupted (tests).
+[[nodiscard]] bool Interrupted();
+void ClearInterrupted();
+// Discards the keys already typed and not yet read (after a notice closes, so
+// that keys typed ahead of its closing key do not act on what comes next).
+void DiscardTypedKeys();
 
 // Next key byte: an ordinary key, or 0 followed by a scan code on the next call.
 std::uint8_t ReadKey();

@@ -199,6 +199,16 @@ std::uint8_t TInputLinux::ReadKey() {
 
 bool TInputLinux::KeyPressed() { return DecodeKeys(0); }
 
+void TInputLinux::DiscardKeys() {
+  // Bounded: a terminal that keeps sending (a held key) must not keep the
+  // program here.
+  for (std::int32_t i = 0; i < kInBufSize && !InputEnded; ++i) {
+    KeyRead = KeyWrite;
+    if (!DecodeKeys(0)) return;
+  }
+  KeyRead = KeyWrite;
+}
+
 bool TInputLinux::KeyWait(std::int32_t ms) { return DecodeKeys(ms < 0 ? 0 : ms); }
 
 }  // namespace corvix

@@ -67,6 +67,11 @@ class TInputLinux {
   // True at once when a key waits; otherwise waits up to Ms milliseconds for
   // one to arrive.
   bool KeyWait(std::int32_t ms);
+  // Drops every key already typed: those decoded and not yet read, and the
+  // bytes that have arrived, whose keys are decoded and dropped too (a key
+  // that has only begun gets its escape delay, so its tail is not taken for
+  // keys of its own). Keys typed afterwards are read as usual.
+  void DiscardKeys();
   // Scan code of Alt + Ch; 0 when Ch has none.
   static std::uint8_t AltKey(char ch) noexcept { return TKeyDecoder::AltKey(ch); }
 

@@ -9,6 +9,7 @@ namespace corvix {
 // ---- Ordinary keys (the byte itself). ----
 inline constexpr std::uint8_t kKeyExtended = 0;  // first half of an extended key
 inline constexpr std::uint8_t kKeyCtrlC = 3;
+inline constexpr std::uint8_t kKeyCtrlG = 7;      // the help key where F1 does not arrive
 inline constexpr std::uint8_t kKeyBackspace = 8;  // the terminal's 127 arrives as 8 too
 inline constexpr std::uint8_t kKeyTab = 9;
 inline constexpr std::uint8_t kKeyLineFeed = 10;

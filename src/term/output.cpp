@@ -360,9 +360,15 @@ void TOutputLinux::SuspendRaw() {
 
 void TOutputLinux::ResumeRaw() {
   SetRawMode(true);
-  // The child (an editor) may have changed the character mapping and the
-  // colours; send the start-up sequence again so both match our model.
-  SendEnter();
+  // The child (an editor) may have changed the character mapping, the
+  // colours and the modes (scroll region, origin, keypad); send the start-up
+  // sequence again so all of them match our model.
+  SendEnter(true);
+  // The start-up sequence made the whole screen the scroll region again.
+  if (WinTop != 1 || WinBot != kScreenRows) {
+    renderer_->SetRegion(WinTop, WinBot, pending_);
+    Send();
+  }
   SetScreenOnTerminal(true);
   // The child may have drawn on the screen (or left the alternate one).
   if (Terminal.Modes.AltScreen) Repaint();
@@ -418,9 +424,9 @@ void TOutputLinux::EndUnmodelled() {
   MarkTerminalUnknown();
 }
 
-void TOutputLinux::SendEnter() {
+void TOutputLinux::SendEnter(bool resetModes) {
   Left = false;
-  const ShortString text = EnterText();
+  const ShortString text = EnterText(resetModes);
   if (Active) WriteAll(text.data(), text.size());
   renderer_->ForgetPen();
   TextAttr = kDefaultAttr;

@@ -203,7 +203,7 @@ class TOutputLinux {
   // ---- Terminal modes (see TTerminalModes). ----
 
   void SetRawMode(bool on) { Terminal.SetRawMode(on); }
-  ShortString EnterText() const { return Terminal.EnterText(); }
+  ShortString EnterText(bool resetModes = false) const { return Terminal.EnterText(resetModes); }
   ShortString LeaveText() const { return Terminal.LeaveText(); }
   // For running a child process on the terminal as it was at start: flushes
   // pending output, sends the leave text and applies the settings taken at
@@ -242,7 +242,7 @@ class TOutputLinux {
 
  private:
   void WriteAll(const char* data, std::size_t size) const;
-  void SendEnter();  // the enter text, at once; the models follow it
+  void SendEnter(bool resetModes = false);  // the enter text, at once; the models follow it
   // Sends what a renderer request put into pending_.
   void Send();
   // Requests whose effect on the terminal is not modelled go through the

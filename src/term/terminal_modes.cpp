@@ -36,11 +36,21 @@ void TTerminalModes::SetRawMode(bool on) {
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
   // What a resume after a stop puts back, in a signal handler.
-  SetTerminalScreenModes(raw, EnterText().View(), LeaveText().View());
+  SetTerminalScreenModes(raw, EnterText(true).View(), LeaveText().View());
   if (::tcsetattr(TermFd, TCSANOW, &raw) == 0) RawMode = true;
 }
 
-ShortString TTerminalModes::EnterText() const {
+namespace {
+
+// The modes a program run on the terminal (an editor) may leave changed and
+// that the screen relies on: the whole screen as scroll region, origin mode
+// off, replace (not insert) mode, autowrap on, normal cursor and keypad keys,
+// and G0 shifted in. The region and origin mode both put the cursor home.
+constexpr char kModeReset[] = "\x1b[r\x1b[?6l\x1b[4l\x1b[?7h\x1b[?1l\x1b>\x0f";
+
+}  // namespace
+
+ShortString TTerminalModes::EnterText(bool resetModes) const {
   // The alternate screen comes first: entering it saves the cursor with the
   // pen and character set in force, and leaving it restores them, so what
   // the program sets must come after it to be undone on the way out. On the
@@ -49,6 +59,7 @@ ShortString TTerminalModes::EnterText() const {
   // character set, ESC "(B", since it is sent the glyphs themselves. The
   // reset makes the terminal's attribute match the screen object's 7.
   ShortString text = Modes.AltScreen ? "\x1b[?1049h" : "";
+  if (resetModes) text += kModeReset;
   text += Utf8 ? "\x1b(B" : "\x1b(U";
   text += ResetSgr();
   if (Modes.HideCursor) text += "\x1b[?25l";
@@ -61,6 +72,15 @@ ShortString TTerminalModes::LeaveText() const {
   ShortString text = Modes.AltScreen ? "\x1b[?1049l" : "";
   text += "\x1b[0m\x1b(B";
   if (Modes.HideCursor) text += "\x1b[?25h";
+  // The same modes for the shell, the cursor kept where it is: a scroll
+  // region an editor left would otherwise make the shell scroll inside it.
+  text +=
+      "\x1b"
+      "7";
+  text += kModeReset;
+  text +=
+      "\x1b"
+      "8";
   return text;
 }
 

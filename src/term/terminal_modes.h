@@ -41,8 +41,11 @@ class TTerminalModes {
 
   // The bytes that put the terminal into the program's screen mode, and the
   // bytes that take it out again: the alternate screen is entered first and
-  // left first, since it saves and restores the pen.
-  ShortString EnterText() const;
+  // left first, since it saves and restores the pen. ResetModes: after
+  // another program had the terminal (an editor, the shell while stopped),
+  // the modes it may have changed (scroll region, origin, keypad, shifted
+  // character set) are put back too; the leave text always does so.
+  ShortString EnterText(bool resetModes = false) const;
   ShortString LeaveText() const;
   // The SGR sequence for attribute 7 from any state, in this colour mode.
   ShortString ResetSgr() const;

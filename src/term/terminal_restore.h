@@ -34,7 +34,7 @@ bool TerminalRestoreArmed();
 // ---- The program's screen on the terminal: stop, continue, resize. ----
 
 // The longest enter or leave text kept.
-inline constexpr std::size_t kMaxModeText = 64;
+inline constexpr std::size_t kMaxModeText = 128;
 
 // Raw: the settings the program runs under. Enter: the bytes that put the
 // terminal into the program's screen mode (character set, attribute reset,

@@ -61,6 +61,8 @@ class LineEditor {
   ShortString Run() {
     for (;;) {
       std::uint8_t key = ReadKey();
+      // Ctrl-C ends the edit as Escape would, whatever the end keys are.
+      if (Interrupted()) return Finish(kKeyEscape);
       if (key == kKeyExtended) {
         std::uint8_t code = ReadKey();
         if (Extended(code)) return Finish(code);
@@ -324,6 +326,7 @@ Key ReadWholeKey() {
 }
 
 bool IsEndKey(const Key& k) {
+  if (Interrupted()) return true;  // Ctrl-C ends every edit (the key is an Escape)
   return k.Extended ? Contains(EndScanCodes, k.Code) : Contains(EndKeys, k.Code);
 }
 
@@ -359,7 +362,7 @@ bool EditYesNo(std::uint8_t x, std::uint8_t y, bool defaultValue) {
     if ((k.Extended && (k.Code == kScanLeft || k.Code == kScanRight)) ||
         (!k.Extended && k.Code == kKeySpace)) {
       value = !value;
-    } else if (!k.Extended && (k.Code == kKeyEnter || Contains(EndKeys, k.Code))) {
+    } else if (!k.Extended && (k.Code == kKeyEnter || Contains(EndKeys, k.Code) || Interrupted())) {
       EndKey = k.Code;
       break;
     }
@@ -415,6 +418,9 @@ bool AskYesNo(std::uint8_t x, std::uint8_t y, std::uint8_t attr, std::uint8_t hi
     } else if (!k.Extended && k.Code == kKeySpace) {
       value = !value;
     } else if (!k.Extended && k.Code == kKeyEnter) {
+      break;
+    } else if (Interrupted()) {
+      value = defaultValue;  // Ctrl-C: the run ends, nothing is answered
       break;
     }
   }

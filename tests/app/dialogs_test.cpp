@@ -93,15 +93,31 @@ TEST_F(DialogsTest, NoticeTakesOneKeyAndSwallowsTheKeysTypedAhead) {
   AtWait("Saved", [&] {
     EXPECT_EQ(Block(38, 12, 43, 14), "Saved \n      \n OK   ");  // L 5: box from column 36
     EXPECT_EQ(AttrAt(38, 14), 112);
-    Keys("\rn");  // the "n" typed ahead is swallowed with the notice
+    // The F1 and "n" typed ahead are swallowed with the notice: no help
+    // opens over what was under it.
+    Keys("\r" + testkit::KeySequence(kScanF1) + "n");
   });
   EXPECT_TRUE(MsgBox(kMsgNotice, "Saved"));
   ExpectPutBack(before);
+  EXPECT_EQ(Output().find(" Help "), std::string::npos);
   Keys("y");
   EXPECT_TRUE(MsgBox(kMsgQuestion, "Edit file?"));
   LoneEscape();  // Escape does not answer a question
   Keys("n");
   EXPECT_FALSE(MsgBox(kMsgQuestion, "Edit file?"));
+}
+
+// Once Ctrl-C is typed, every screen after it ends as on Escape without
+// waiting: a question says no, a line input with only Enter to end it ends.
+TEST_F(DialogsTest, CtrlCUnwindsEveryScreenAsEscape) {
+  CtrlCLeaves = true;
+  Keys("\x03y");
+  EXPECT_FALSE(MsgBox(kMsgQuestion, "Edit file?"));
+  EXPECT_TRUE(Interrupted());
+  EXPECT_EQ(EditLine(1, 1, 10, 10, 0, "abc"), ShortString("abc"));
+  EXPECT_EQ(EndKey, kKeyEscape);
+  EXPECT_TRUE(MsgBox(kMsgNotice, "Saved"));
+  EXPECT_FALSE(KeyPressed());  // the "y" typed behind stays unread
 }
 
 class FileDialogTest : public DialogsTest {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/config/session.h"
+#include "app/posting/child_process.h"
 #include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
 #include "app/screens/base_select.h"
@@ -395,6 +396,17 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
         << i;
     EXPECT_FALSE(list.Marked(i));
   }
+}
+
+// The shell's own failures tell the operator; an editor's status 2 does not.
+TEST(ShellRanNothing, TheShellsFailuresOnly) {
+  EXPECT_TRUE(ShellRanNothing(-1, "vi"));
+  EXPECT_TRUE(ShellRanNothing(W_EXITCODE(127, 0), "no-such-editor"));
+  EXPECT_TRUE(ShellRanNothing(W_EXITCODE(126, 0), "./not-executable"));
+  EXPECT_TRUE(ShellRanNothing(W_EXITCODE(2, 0), "vi 'unclosed"));
+  EXPECT_FALSE(ShellRanNothing(W_EXITCODE(2, 0), "vi"));
+  EXPECT_FALSE(ShellRanNothing(W_EXITCODE(0, 0), "vi 'unclosed"));
+  EXPECT_FALSE(ShellRanNothing(W_EXITCODE(0, SIGTERM), "vi"));
 }
 
 }  // namespace

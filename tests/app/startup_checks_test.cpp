@@ -124,6 +124,7 @@ TEST_F(StartupFilesTest, OwnershipAndTheEditorAreWarnedOf) {
   EXPECT_EQ(EditorCommand("", "emacs", "vi", source), "emacs");
   EXPECT_EQ(EditorCommand("joe", "emacs", "vi", source), "joe");
   EXPECT_EQ(EditorCommand("", nullptr, "", source) + source, "");
+  EXPECT_EQ(EditorCommand("", " \t ", "vi", source), "vi");  // blanks name no program
 }
 
 TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSetting) {
@@ -140,6 +141,9 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
       {head + "mbases = mbases.dat\ndir =\n", "[corvix] dir is not set in " + ini_},
       {head + "mbases = mbases.dat\ndir = mbases.dat\n",
        dir_ + "/mbases.dat: is not a directory ("},
+      // Held as a short string, a longer command would be cut and the cut one run.
+      {"[main]\neditor = " + std::string(256, 'v') + "\n[corvix]\nmbases = mbases.dat\n",
+       "the editor command ([main] editor in " + ini_ + ") is longer than 255 characters"},
   };
   for (const auto& c : cases) {
     Write("corvixmass.ini", c.Text);

@@ -41,11 +41,21 @@ std::string WithFixedRoot(std::string bytes, const std::string& root) {
 // leaves its screen mode (attribute, character set, cursor) before each child
 // process and at the end, and hides the cursor where nothing is typed: these
 // sequences are counted and taken out before the comparison.
+// So is the reset of the modes a child may change (scroll region and the
+// like), sent on the way in and, cursor kept, on the way out.
 constexpr char kLeaveText[] = "\x1b[0m\x1b(B\x1b[?25h";
+constexpr char kModeReset[] = "\x1b[r\x1b[?6l\x1b[4l\x1b[?7h\x1b[?1l\x1b>\x0f";
 std::string WithoutScreenModes(std::string bytes, int& leaves) {
   leaves = 0;
-  for (std::string_view seq : {std::string_view(kLeaveText), std::string_view("\x1b[?25l"),
-                               std::string_view("\x1b[?25h")}) {
+  const std::string keptCursor =
+      "\x1b"
+      "7" +
+      std::string(kModeReset) +
+      "\x1b"
+      "8";
+  for (std::string_view seq :
+       {std::string_view(keptCursor), std::string_view(kModeReset), std::string_view(kLeaveText),
+        std::string_view("\x1b[?25l"), std::string_view("\x1b[?25h")}) {
     for (std::size_t p; (p = bytes.find(seq)) != std::string::npos;) {
       bytes.erase(p, seq.size());
       if (seq == kLeaveText) ++leaves;

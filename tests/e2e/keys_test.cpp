@@ -60,5 +60,41 @@ TEST_F(KeysTest, EndShiftTabAndFocusReportsKeepTheBaseListAndItsMarks) {
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
 }
 
+// Ctrl-G is the help key where the terminal keeps F1; Ctrl-C leaves the
+// list as Escape does, marks kept as "last", with status 130.
+TEST_F(KeysTest, CtrlGShowsTheHelpAndCtrlCLeavesWithTheMarksKept) {
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(OpenBaseList(run));
+  run.Send(kTab);
+  run.Send("\x07");
+  ASSERT_TRUE(run.WaitForText("F7    show only the bases matching the"));
+  run.Send("x");  // closes the help
+  run.Send("\x03");
+  const int status = run.WaitExit();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
+  EXPECT_NE(ReadFile(root_ + "/state/corvixmass/selections/last").find("\n7\n"), std::string::npos);
+}
+
+// An editor that sets a scroll region and stops only itself: the wait sees
+// the stop and goes on, the list is drawn whole, and the way out puts the
+// whole screen back as the shell's scroll region.
+TEST_F(KeysTest, AnEditorsScrollRegionAndItsOwnStopLeaveNoMark) {
+  WriteFile(root_ + "/editor.sh",
+            "printf '\\033[5;10r' > /dev/tty\nkill -TSTP $$\necho edited >> \"$1\"\n");
+  WriteConfig(DefaultConfig("editor = sh " + root_ + "/editor.sh\n"));
+  PtySession& run = Start({"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  run.Send("y");
+  ASSERT_TRUE(run.WaitForText("LAST.BASE", 10000));
+  run.Settle();
+  EXPECT_NE(run.Row(4).find("LINUX.7"), std::string::npos);
+  EXPECT_NE(run.Row(25).find("Press TAB to select base(s)"), std::string::npos);
+  EXPECT_NE(ReadFile(workDir_ + "/message.txt").find("edited"), std::string::npos);
+  run.SendEscape();
+  EXPECT_EQ(run.WaitExit(), 0);
+  const std::string& raw = run.Raw();
+  EXPECT_NE(raw.find("\x1b[r", raw.rfind("\x1b[?1049l")), std::string::npos);
+}
+
 }  // namespace
 }  // namespace corvix::e2e

@@ -50,6 +50,9 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
   run.Send(kEnter);
   ASSERT_TRUE(run.WaitForText("Posting 2 of 3: 20  RETRO        Retro computing"));
   ASSERT_TRUE(run.WaitForText("working on 20"));
+  // No shadow of the confirmation's list is left: row 22 looks like row 23.
+  EXPECT_EQ(run.Row(22), run.Row(23));
+  for (int x = 1; x <= 80; ++x) EXPECT_EQ(run.CellColours(x, 22), run.CellColours(x, 23)) << x;
   run.Send("\x0c");  // Ctrl-L repaints; the program goes on watching without another key
   WriteFile(hostDir_ + "/go", "");
   ASSERT_TRUE(run.WaitForText("still on 20"));
@@ -142,7 +145,7 @@ TEST_F(PostingTest, EditorGetsAbsolutePathsAndAMissingEditorPostsNothing) {
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("y");
-  ASSERT_TRUE(run.WaitForText("The editor could not be started."));
+  ASSERT_TRUE(run.WaitForText("The editor could not be started: /"));
   run.Send(kEnter);
   EXPECT_EQ(ExitCode(run.WaitExit()), 1);
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));

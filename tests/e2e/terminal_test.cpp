@@ -68,7 +68,7 @@ TEST_F(TerminalTest, ASmallTerminalIsAskedOnceToGrowThenWaitedFor) {
   EXPECT_EQ(run.Raw().find("\x1b["), request);  // before anything else
   EXPECT_EQ(run.Raw().find("\x1b[8;", request + 1), std::string::npos);
   run.Send("\x03");  // Ctrl-C gives up
-  EXPECT_EQ(ExitCode(run.WaitExit()), 1);
+  EXPECT_EQ(ExitCode(run.WaitExit()), 130);
   EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
 }
 

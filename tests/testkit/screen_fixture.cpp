@@ -130,6 +130,8 @@ void ScreenTest::SetUp() {
   ScreenWidth = 80;
   SavedScreen = TConsoleImageRec{};
   PausePrompt = kDefaultPausePrompt;
+  CtrlCLeaves = false;
+  ClearInterrupted();
   hookBefore = BeforeInputWait;
   BeforeInputWait = RunWaitStep;
   waitingTest = this;

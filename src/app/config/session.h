@@ -60,6 +60,7 @@ enum class TRunOutcome : std::uint8_t {
   kLeft,           // the operator left before posting (Escape, "no")
   kNothingMarked,  // the base list was left with no base marked
   kError,          // an error ended the run; a notice has said why
+  kInterrupted,    // Ctrl-C left the screens before posting
 };
 
 // The exit statuses of a run.
@@ -67,6 +68,7 @@ inline constexpr int kExitDone = 0;    // every marked base posted with status 0
 inline constexpr int kExitError = 1;   // an error ended the run
 inline constexpr int kExitMisuse = 2;  // the command line was misused
 inline constexpr int kExitFailed = 3;  // a base failed, was stopped or was not started
+inline constexpr int kExitInterrupted = 130;  // Ctrl-C left before posting (128 + SIGINT)
 
 // The session of this run: set up by the start-up code, read by every screen.
 // One per process and read by nearly every function of a run, so a global

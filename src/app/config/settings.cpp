@@ -1,6 +1,8 @@
 // The table of corvixmass.ini's settings and the judging of their values.
 #include "app/config/settings.h"
 
+#include <string_view>
+
 #include "app/config/ini_reader.h"
 
 namespace corvix {
@@ -158,11 +160,16 @@ namespace corvix {
 
 std::string EditorCommand(const std::string& configured, const char* visual, const char* editor,
                           std::string& source) {
+  // Blanks alone name no program: the shell would run the message file
+  // itself in their place.
+  auto given = [](std::string_view value) {
+    return value.find_first_not_of(" \t") != std::string_view::npos;
+  };
   source = "[main] editor";
-  if (!configured.empty()) return configured;
+  if (given(configured)) return configured;
   for (auto [name, value] : {std::pair{"$VISUAL", visual}, {"$EDITOR", editor}}) {
     source = name;
-    if (value != nullptr && *value != '\0') return value;
+    if (value != nullptr && given(value)) return value;
   }
   source.clear();
   return "";

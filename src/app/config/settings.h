@@ -60,7 +60,7 @@ std::int32_t SettingInteger(const TIniReader& ini, const char* section, const ch
 namespace corvix {
 
 // The editor command: [main] editor as Configured, else $VISUAL, else
-// $EDITOR (null or empty: unset). Source is set to where it came from
+// $EDITOR (null, empty or blank: unset). Source is set to where it came from
 // ("[main] editor", "$VISUAL", "$EDITOR"); all empty when none is set.
 std::string EditorCommand(const std::string& configured, const char* visual, const char* editor,
                           std::string& source);

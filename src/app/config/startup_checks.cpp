@@ -247,6 +247,13 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   std::string source;
   const std::string editor = EditorCommand(SettingText(ini, "main", "editor"),
                                            std::getenv("VISUAL"), std::getenv("EDITOR"), source);
+  if (editor.size() > ShortString::kMaxLength) {
+    // Held as a short string it would be cut, and the cut command run.
+    f.Problem = "corvixmass: the editor command (" + source +
+                (source == "[main] editor" ? " in " + iniPath : std::string()) +
+                ") is longer than " + std::to_string(ShortString::kMaxLength) + " characters";
+    return f;
+  }
   if (editor.empty())
     f.Warnings.push_back(
         "no editor: [main] editor, $VISUAL and $EDITOR are unset; \"Edit file?\" cannot edit");

@@ -4,6 +4,8 @@
 // utility_run.)
 #include "app/posting/child_process.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <csignal>
 
 #include "support/process.h"
+#include "support/sleep.h"
 #include "term/console.h"
 #include "term/terminal_restore.h"
 
@@ -38,6 +41,19 @@ void StopWithChild(int termFd, pid_t child) {
   ::raise(SIGTSTP);  // returns at once where stopping is not possible
   GiveTerminal(termFd, child);
   ::kill(-child, SIGCONT);
+}
+
+// How often the wait for the editor looks for a stopped process of its group.
+constexpr int kStopLookMs = 200;
+
+// Waits until the child ends, a signal arrives or kStopLookMs have passed.
+void AwaitChildChange(int endFd) {
+  if (endFd < 0) {
+    SleepMs(kStopLookMs);
+    return;
+  }
+  pollfd wait{endFd, POLLIN, 0};
+  static_cast<void>(::poll(&wait, 1, kStopLookMs));  // every outcome is looked at by the caller
 }
 
 }  // namespace
@@ -86,8 +102,9 @@ int RunChildCommand(const std::string& cmd) {
   ReleaseChild(child);
   ::sigprocmask(SIG_SETMASK, &old, nullptr);
   int status = -1;
+  const TFd ended = pid > 0 ? ChildEndFd(pid) : TFd();
   while (pid > 0) {
-    const pid_t r = ::waitpid(pid, &status, WUNTRACED);
+    const pid_t r = ::waitpid(pid, &status, WUNTRACED | WNOHANG);
     if (r == pid && WIFSTOPPED(status)) {
       if (foreground) StopWithChild(termFd, pid);
       continue;
@@ -101,6 +118,15 @@ int RunChildCommand(const std::string& cmd) {
       status = WaitForChild(pid, true);
       break;
     }
+    if (r != 0) continue;
+    // A process the shell started (a wrapper script that stopped itself)
+    // stops without the shell stopping: the shell would wait for it for
+    // ever, and so would we. It is taken as the child's stop.
+    if (foreground && ProcessGroupStopped(pid)) {
+      StopWithChild(termFd, pid);
+      continue;
+    }
+    AwaitChildChange(ended.Get());
   }
   if (pid > 0) ClearRunningChild();
   // Raw mode comes back while the child's (now empty) group is still in
@@ -111,6 +137,22 @@ int RunChildCommand(const std::string& cmd) {
     if (pid > 0 && foreground) GiveTerminal(termFd, ::getpgrp());
   });
   return status;
+}
+
+bool ShellRanNothing(int status, const std::string& cmd) {
+  if (status < 0) return true;
+  if (!WIFEXITED(status)) return false;
+  const int code = WEXITSTATUS(status);
+  if (code == 126 || code == 127) return true;
+  // An editor may end with 2 itself; a shell ends with it when the command
+  // does not parse, and then nothing ran. "sh -n" parses without running.
+  if (code != 2) return false;
+  const TFd null(::open("/dev/null", O_RDWR | O_CLOEXEC));
+  TChildRec check =
+      SpawnChild({"exec /bin/sh -n -c " + ShellQuote(cmd), false, null.Get(), null.Get(), -1});
+  if (check.Pid <= 0) return false;
+  const int parsed = WaitChild(check.Pid);
+  return parsed != -1 && !(WIFEXITED(parsed) && WEXITSTATUS(parsed) == 0);
 }
 
 std::string ShellQuote(std::string_view text) {

@@ -17,6 +17,12 @@ namespace corvix {
 // status (-1 when the child could not be started).
 [[nodiscard]] int RunChildCommand(const std::string& cmd);
 
+// True when the wait status of RunChildCommand(Cmd) says the shell ran
+// nothing: the command was not found (127) or cannot be run (126), or the
+// shell could not read it (2, with a syntax error that the shell confirms
+// on a second reading that runs nothing).
+[[nodiscard]] bool ShellRanNothing(int status, const std::string& cmd);
+
 // Quotes Text for the shell as one word: single quotes, an embedded ' written as '\''.
 std::string ShellQuote(std::string_view text);
 

@@ -351,7 +351,9 @@ bool SelectBases(TBar& list) {
   WriteXY(28, 2, 11, " Select Message Base(s) ");
   WriteXY(4, 3, 15,
           PadRight("ID", 4, ' ') + PadRight("ECHOTAG", 12, ' ') + " " + PadRight("NAME", 53, ' '));
-  WriteXY(1, 25, 8, PadRight("Press TAB to select base(s), press ENTER when finished.", 79, ' '));
+  WriteXY(
+      1, 25, 8,
+      PadRight("Press TAB to select base(s), press ENTER when finished.", 69, ' ') + "F1/^G help");
   WriteXY(4, 21, 8, "Search:");
   if (Session.StartMarks) {
     MarkSelection(list, *Session.StartMarks);

@@ -106,6 +106,8 @@ TRunOutcome ConfirmAndPost() {
     list.Open(3, 12, 76, 21);
     if (list.LastKey == kKeyEscape) return TRunOutcome::kLeft;
   }
+  // While posting, Ctrl-C asks to stop, as Escape does.
+  CtrlCLeaves = false;
   return PostMarkedBases();
 }
 

@@ -312,7 +312,9 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
     int b = (len - 4) / 2;
     WriteXY(col(x + b + 2), 14, 112, " OK ");
     ReadKey();
-    while (KeyPressed()) ReadKey();
+    // Keys typed ahead of the closing one go with it: an F1 or a letter
+    // right behind it must not act on the screen under the notice.
+    DiscardTypedKeys();
   } else {
     int b = (len - 9) / 2;
     bool yes = true;
@@ -324,6 +326,10 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
       else
         WriteXY(col(x + b + 7), 14, 112, " NO ");
       std::uint8_t key = ReadKey();
+      if (Interrupted()) {  // Ctrl-C answers no, and the run ends
+        result = false;
+        break;
+      }
       if (key == kKeyExtended) {
         std::uint8_t code = ReadKey();
         if (code == kScanLeft) yes = true;

@@ -39,7 +39,7 @@ const char* const kHelpBaseList =
     "      marks the list was last left with)\n"
     "F7    show only the bases matching the\n"
     "      search, or every base again\n"
-    "Enter done            Escape  quit";
+    "Enter done       Escape, Ctrl-C  quit";
 const char* const kHelpSaveSelection =
     "Type a name for the marked bases:\n"
     "letters, digits, '-', '_' and '.',\n"

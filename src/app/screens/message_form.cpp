@@ -35,6 +35,7 @@ void EditMessageInfo() {
   form.AddText('S', "Subject", 7, 6, 20, 6, 7, 30, 40, Session.MsgSubject, "");
   for (;;) {
     form.Execute();
+    if (Interrupted()) return;  // Ctrl-C: the run ends without the details
     if (Session.MsgSubject.empty()) {
       MsgBox(kMsgNotice, "You have to apply a subject...");
     } else if (!form.Modified) {

@@ -112,10 +112,11 @@ class TScreenPostingWatch : public TPostingObserver {
   }
 
   // What the box does not cover of the confirmation screen goes: its hint
-  // line, and the list's frame below the box (the background again).
+  // line, and the list's frame and its shadow (row 22) below the box (the
+  // background again).
   static void CoverConfirmation() {
     WriteXY(6, 7, GetAttrAt(5, 7), PadRight("", 46, ' '));
-    for (std::uint8_t y = 18; y <= 21; ++y)
+    for (std::uint8_t y = 18; y <= 22; ++y)
       WriteXY(3, y, 7, RepeatChar(static_cast<char>(176), 77));
   }
 
