@@ -17,6 +17,7 @@ char PadChar = static_cast<char>(176);
 std::uint8_t PadAttr = 0x17;
 std::uint8_t EndKey = 0;
 bool EditChanged = false;
+TNoGlyphProc OnNoGlyph;
 
 namespace {
 
@@ -240,6 +241,13 @@ class LineEditor {
         return false;
       case kScanCtrlRight:
         WordRight();
+        return false;
+      case kScanNoGlyph:
+        if (OnNoGlyph) {
+          OnNoGlyph();
+          SetTextAttr(fieldAttr_);
+          PlaceCursor();
+        }
         return false;
       default:
         return Contains(EndScanCodes, code);
