@@ -123,11 +123,13 @@ TEST(Settings, TheManualPageAndTheExampleCoverTheTable) {
     EXPECT_TRUE(std::regex_search(
         part, std::regex("\n\\.BR? ([^\n]*\" )?" + std::string(s.Key) + "( |\n)")))
         << s.Key;
+    // Each key commented out with its default: the example changes nothing.
     const std::string body = example.substr(example.find("\n" + section));
-    EXPECT_TRUE(std::regex_search(body.substr(0, body.find("\n[", 1)),
-                                  std::regex("\n;? ?" + std::string(s.Key) + " =[ \n]")))
-        << s.Key;
+    const std::string line =
+        std::string("\n; ") + s.Key + " =" + (*s.Default != '\0' ? " " : "") + s.Default + "\n";
+    EXPECT_NE(body.substr(0, body.find("\n[", 1)).find(line), std::string::npos) << line;
   }
+  EXPECT_FALSE(std::regex_search(example, std::regex("\n\\w+ *=")));
   std::smatch m;
   std::string rest = example, section;
   while (std::regex_search(rest, m, std::regex("\n(\\[(\\w+)\\]|;? ?(\\w+) =[ \n])"))) {
