@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/config/host_text.h"
 #include "app/config/session.h"
 #include "app/config/settings.h"
 #include "app/posting/posting_job.h"
@@ -205,6 +206,70 @@ TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437
   }
   unsetenv("LC_ALL");
   Session = TSession{};
+}
+
+TEST_F(StartupFilesTest, TheCatalogueIsReadForItsLooks) {
+  std::vector<std::string> warnings, failures;
+  CatalogueWarnings(dir_ + "/mbases.dat", warnings, failures);
+  EXPECT_EQ(warnings.size(), 1u);  // every record is base 0
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_NE(failures[0].find(": 2404 bytes are not a whole number of 768-byte records"),
+            std::string::npos);
+  EXPECT_NE(failures[1].find(": no record has a printable name"), std::string::npos);
+  auto record = [](char number, const std::string& tag, const std::string& name) {
+    std::string r(768, '\0');
+    r[0] = number;
+    r.replace(2, name.size() + 1, static_cast<char>(name.size()) + name);
+    return r.replace(585, tag.size() + 1, static_cast<char>(tag.size()) + tag);
+  };
+  Write("mbases.dat", record(5, "NEWS", "News") + record(5, "N2", "Again") +
+                          record(6, "T\x1b", "Tips") + record(5, "N3", "Third"));
+  warnings.clear(), failures.clear();
+  CatalogueWarnings(dir_ + "/mbases.dat", warnings, failures);
+  EXPECT_TRUE(failures.empty());
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_NE(warnings[0].find(": 1 base numbers appear more than once (the first: 5)"),
+            std::string::npos);
+  EXPECT_NE(warnings[1].find(": 1 records hold control bytes in their name or echo tag (the "
+                             "first: base 6)"),
+            std::string::npos);
+}
+
+// Texts for the host by their content: UTF-8 is converted, other bytes are
+// the host's own, a character the host lacks is refused.
+TEST(HostText, ConvertsByContentAndRefusesWhatTheHostLacks) {
+  const struct {
+    const char* In;
+    bool Utf8Host;
+    const char* Out;
+    std::string Problem;
+  } cases[] = {
+      {"Caf\xC3\xA9 \xE2\x94\x80", false, "Caf\x82 \xC4", ""},
+      {"Caf\x82", false, "Caf\x82", ""},
+      {"\xC3\xA9\x82", false, "\xC3\xA9\x82", ""},  // not UTF-8 throughout: the host's own
+      {"a\xE2\x80\x93", false, "", "S holds '\xE2\x80\x93' (U+2013), which code page 437 lacks"},
+      {"a\xC2\x85", false, "", "S holds '?' (U+0085), which code page 437 lacks"},
+      {"a\xE2\x80\x93\x82", true, "a\xE2\x80\x93\x82", ""},
+  };
+  for (const auto& c : cases) {
+    std::string out = "old";
+    EXPECT_EQ(HostTextProblem("S", c.In, c.Utf8Host, out), c.Problem) << c.In;
+    EXPECT_EQ(out, c.Out);
+  }
+  EXPECT_EQ(HostFromScreen("Caf\x82", true), "Caf\xC3\xA9");
+  EXPECT_EQ(HostFromScreen("Caf\x82", false), "Caf\x82");
+}
+
+TEST_F(StartupFilesTest, OnlyAFileOfBlanksIsABlankMessage) {
+  for (auto [text, blank] : {std::pair<std::string, bool>{"", true},
+                             {" \t\r\n\n", true},
+                             {" .\n", false},
+                             {std::string(1, '\0'), false}}) {
+    Write("m.txt", text);
+    EXPECT_EQ(IsBlankMessage(dir_ + "/m.txt"), blank) << text;
+  }
+  EXPECT_FALSE(IsBlankMessage(dir_ + "/host"));
+  EXPECT_FALSE(IsBlankMessage(dir_ + "/none"));
 }
 
 }  // namespace
