@@ -244,7 +244,7 @@ class LineEditor {
         return false;
       case kScanNoGlyph:
         if (OnNoGlyph) {
-          OnNoGlyph();
+          OnNoGlyph(noted_ = true);
           SetTextAttr(fieldAttr_);
           PlaceCursor();
         }
@@ -283,6 +283,7 @@ class LineEditor {
   }
 
   ShortString Finish(std::uint8_t key) {
+    if (noted_ && OnNoGlyph) OnNoGlyph(false);
     EndKey = key;
     return text_;
   }
@@ -300,6 +301,7 @@ class LineEditor {
   std::int32_t pos_ = 1;
   std::int32_t first_ = 1;
   std::int32_t col_ = 1;
+  bool noted_ = false;  // OnNoGlyph was told of a refused key
 };
 
 ShortString RunEditor(std::uint8_t x, std::uint8_t y, std::uint8_t fieldWidth,

@@ -249,6 +249,7 @@ TEST_F(ScreensTest, TheFormRefusesACharacterTheCodePageLacks) {
   });
   EditMessageInfo();
   EXPECT_EQ(Session.MsgSubject, ShortString("A\x82"));
+  EXPECT_NE(RowText(8).find("Press ESC when ready"), std::string::npos);  // once the edit ended
 }
 
 }  // namespace

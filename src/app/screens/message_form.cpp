@@ -37,9 +37,9 @@ void EditMessageInfo() {
   form.EditPadAttr = 8;
   ValuePadChar = '.';
   // A typed character the code page lacks could be neither shown nor posted
-  // as typed: the hint line says so until the next field is chosen.
-  form.OnHelp = hint;
-  OnNoGlyph = [] {
+  // as typed: the hint line says so until the field's edit ends.
+  OnNoGlyph = [hint](bool refused) {
+    if (!refused) return hint();
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(Keyboard->Decoder.NoGlyph));
     WriteXY(7, 8, 15,
