@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/config/catalogue.h"
+#include "app/config/host_text.h"
 #include "app/config/options.h"
 #include "app/config/selections.h"
 #include "app/config/session.h"
@@ -205,33 +206,43 @@ int RunUnattended(const TOptionsRec& commandLine) {
   std::string error;
   // The configuration was checked and Session.IniPath set by the start-up checks.
   const ShortString here = PrepareSession();
-  // The job file is written in code page 437: with a UTF-8 charset the
-  // command line's texts are converted as the ini's and typed keys are.
-  if (Session.Utf8Terminal) {
-    options.Subject = Cp437FromUtf8(options.Subject);
-    if (options.From) *options.From = Cp437FromUtf8(*options.From);
-    if (options.To) *options.To = Cp437FromUtf8(*options.To);
+  // Control bytes are refused as in the ini; then each text is converted to
+  // the host's set by its content, the same under any locale. The ini's
+  // texts, held as the screen shows them, go to the host's set from there.
+  const struct {
+    const char* Option;
+    const char* Name;
+    std::optional<std::string> Value;
+    ShortString* Field;
+  } texts[] = {{"--subject", "the subject", options.Subject, &Session.MsgSubject},
+               {"--from", "From", options.From, &Session.MsgFrom},
+               {"--to", "To", options.To, &Session.MsgTo}};
+  for (const auto& text : texts) {
+    std::string host = HostFromScreen(text.Field->View(), Session.Utf8Host);
+    if (text.Value) {
+      for (char c : *text.Value)
+        if (static_cast<unsigned char>(c) < 32 || c == 127)
+          return Fail(std::string(text.Option) +
+                      " holds a control character; values may hold only printable characters");
+      const std::string problem = HostTextProblem(text.Name, *text.Value, Session.Utf8Host, host);
+      if (!problem.empty()) return Fail(problem);
+    }
+    // A longer value would be cut in the job file: the utility would post another text.
+    if (host.size() > kJobValueRoom) {
+      return Fail(std::string(text.Option) + " is longer than the job file holds (" +
+                  std::to_string(kJobValueRoom) + " characters)");
+    }
+    *text.Field = ShortString(host);
   }
-  if (options.From) Session.MsgFrom = ShortString(*options.From);
-  if (options.To) Session.MsgTo = ShortString(*options.To);
-  Session.MsgSubject = ShortString(options.Subject);
 
   // Everything is checked before the first job file is written.
   if (options.Subject.empty()) return Fail("the subject is empty");
-  const std::pair<const char*, std::string> given[] = {{"--subject", options.Subject},
-                                                       {"--from", options.From.value_or("")},
-                                                       {"--to", options.To.value_or("")}};
-  for (const auto& [name, value] : given) {
-    if (value.find_first_of("\r\n") != std::string::npos)
-      return Fail(std::string(name) + " holds a line break");
-    // A longer value would be cut in the job file: the utility would post another text.
-    if (value.size() > kJobValueRoom) {
-      return Fail(std::string(name) + " is longer than the job file holds (" +
-                  std::to_string(kJobValueRoom) + " characters)");
-    }
-  }
   if (options.MsgFile.size() > ShortString::kMaxLength || !FileExists(ShortString(options.MsgFile)))
     return Fail(options.MsgFile + ": no such message file");
+  // A generator that failed leaves an empty file; posting it everywhere
+  // would be a blank message in every base.
+  if (IsBlankMessage(options.MsgFile))
+    return Fail(ShownText(options.MsgFile, Session.Utf8Terminal) + " is empty");
   const std::string absolute = AbsolutePath(options.MsgFile, here);
   if (absolute.size() > kJobValueRoom)
     return Fail(absolute + ": the name is too long for the job file");
@@ -269,7 +280,8 @@ int RunUnattended(const TOptionsRec& commandLine) {
       if (!bases.Marked(i)) continue;
       std::printf("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
                   EchoTagOfLine(bases.Text(i)).c_str(), JobFilePath(Session.HostDir).c_str());
-      const TJobRec job{msgFile, bases.Data(i), Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
+      const TJobRec job{msgFile,       bases.Data(i),      Session.MsgFrom,
+                        Session.MsgTo, Session.MsgSubject, Session.Address};
       std::fputs(BuildJobFile(job).c_str(), stdout);
     }
     std::printf("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
@@ -298,7 +310,8 @@ int RunUnattended(const TOptionsRec& commandLine) {
                      .To = Session.MsgTo,
                      .Subject = Session.MsgSubject,
                      .PostDelay = Session.PostDelay,
-                     .Hash = ""};
+                     .Hash = "",
+                     .Address = Session.Address};
   const std::string problem = CheckPostingJob(here, job, Session.Posted);
   if (!problem.empty()) return Fail(problem);
   InstallEndingHandlers();

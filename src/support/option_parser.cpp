@@ -26,6 +26,26 @@ std::size_t FindLong(std::span<const TOptionDefRec> table, const std::string& na
   return found < table.size() ? found : table.size();
 }
 
+// True when Word is an option of Table as written on a command line: "--name"
+// (or "--name=value") naming one long option, or "-xy" made of short options.
+// Such a word after an option that needs a value is a value forgotten, not
+// the value: "--bases --subject hi" must not post "--subject" to base "hi".
+bool IsOptionWord(std::span<const TOptionDefRec> table, const std::string& word) {
+  if (word.size() < 2 || word[0] != '-') return false;
+  if (word[1] == '-') {
+    std::string ignored;
+    return word.size() > 2 &&
+           FindLong(table, word.substr(2, word.find('=') - 2), ignored) < table.size();
+  }
+  for (std::size_t at = 1; at < word.size(); ++at) {
+    std::size_t def = 0;
+    while (def < table.size() && (table[def].Short == 0 || table[def].Short != word[at])) ++def;
+    if (def == table.size()) return false;
+    if (table[def].Arg == TArgKind::kRequired) return true;  // the rest is its value
+  }
+  return true;
+}
+
 }  // namespace
 
 TParsedArgsRec ParseArguments(std::span<const TOptionDefRec> table,
@@ -69,6 +89,10 @@ TParsedArgsRec ParseArguments(std::span<const TOptionDefRec> table,
           out.Error = "option '" + LongName(s) + "' requires an argument";
           return out;
         }
+        if (IsOptionWord(table, args[i + 1])) {
+          out.Error = "option '" + LongName(s) + "' needs a value";
+          return out;
+        }
         if (!take(def, true, args[++i])) return out;
       } else if (!take(def, false, "")) {
         return out;
@@ -89,6 +113,8 @@ TParsedArgsRec ParseArguments(std::span<const TOptionDefRec> table,
       }
       if (at + 1 < word.size()) {
         if (!take(def, true, word.substr(at + 1))) return out;
+      } else if (i + 1 < args.size() && IsOptionWord(table, args[i + 1])) {
+        out.Error = "option '" + LongName(table[def]) + "' needs a value";
       } else if (i + 1 < args.size()) {
         if (!take(def, true, args[++i])) return out;
       } else {

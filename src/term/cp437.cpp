@@ -27,37 +27,89 @@ int UnicodeToCp437(char32_t cp) {
   return -1;
 }
 
+namespace {
+
+// The length (1-4) of the well-formed UTF-8 character at the start of Text,
+// its code point in Cp; 0 when Text starts with no such character.
+std::size_t DecodeUtf8(std::string_view text, char32_t& cp) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  // Sequence length and the smallest code point it may carry (overlong
+  // forms and surrogates are not well formed).
+  std::size_t more = 0;
+  char32_t least = 0;
+  cp = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    more = 1, cp = lead & 0x1F, least = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    more = 2, cp = lead & 0x0F, least = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    more = 3, cp = lead & 0x07, least = 0x10000;
+  }
+  std::size_t n = 0;
+  while (n < more && 1 + n < text.size() &&
+         (static_cast<unsigned char>(text[1 + n]) & 0xC0) == 0x80) {
+    cp = (cp << 6) | (static_cast<unsigned char>(text[1 + n]) & 0x3F);
+    ++n;
+  }
+  if (more == 0 || n < more || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    return 0;
+  return 1 + more;
+}
+
+}  // namespace
+
+bool IsUtf8Text(std::string_view text) {
+  bool beyondAscii = false;
+  for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8(text.substr(i), cp);
+    if (length == 0) return false;
+    beyondAscii = true;
+    i += length;
+  }
+  return beyondAscii;
+}
+
+TCp437TextRec Cp437FromText(std::string_view text) {
+  TCp437TextRec result;
+  if (!IsUtf8Text(text)) {
+    result.Text = std::string(text);
+    return result;
+  }
+  result.WasUtf8 = true;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = static_cast<unsigned char>(text[i]);
+    const std::size_t length = cp < 0x80 ? 1 : DecodeUtf8(text.substr(i), cp);
+    const int b = UnicodeToCp437(cp);
+    if (b < 0) {
+      result.Text.clear();
+      result.Lacking = cp;
+      result.LackingUtf8 = std::string(text.substr(i, length));
+      return result;
+    }
+    result.Text += static_cast<char>(b);
+    i += length;
+  }
+  return result;
+}
+
 std::string Cp437FromUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    // Sequence length and the smallest code point it may carry (overlong
-    // forms and surrogates are not well formed).
-    std::size_t more = 0;
-    char32_t cp = 0, least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      more = 1, cp = lead & 0x1F, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      more = 2, cp = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      more = 3, cp = lead & 0x07, least = 0x10000;
-    }
-    std::size_t n = 0;
-    while (n < more && i + 1 + n < text.size() &&
-           (static_cast<unsigned char>(text[i + 1 + n]) & 0xC0) == 0x80) {
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i + 1 + n]) & 0x3F);
-      ++n;
-    }
-    if (more == 0 || n < more || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out += static_cast<char>(lead);
-      ++i;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8(text.substr(i), cp);
+    if (length == 0) {
+      out += text[i++];
       continue;
     }
     const int b = UnicodeToCp437(cp);
     out += b < 0 ? '?' : static_cast<char>(b);
-    i += 1 + more;
+    i += length;
   }
   return out;
 }

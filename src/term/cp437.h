@@ -18,6 +18,20 @@ int UnicodeToCp437(char32_t cp);
 // it is (text already written in code page 437 passes unchanged).
 std::string Cp437FromUtf8(std::string_view text);
 
+// How a text for the host converts to code page 437 by its content: a text
+// that is well-formed UTF-8 throughout and holds a character beyond ASCII is
+// UTF-8 and is converted; any other text is taken as code page 437 already.
+struct TCp437TextRec {
+  std::string Text;         // the code-page-437 bytes; empty when a character is lacking
+  bool WasUtf8 = false;     // the text was read as UTF-8
+  char32_t Lacking = 0;     // the first character code page 437 has no byte for (0: none)
+  std::string LackingUtf8;  // that character's bytes as given
+};
+TCp437TextRec Cp437FromText(std::string_view text);
+
+// True when Text is well-formed UTF-8 throughout and holds a character beyond ASCII.
+bool IsUtf8Text(std::string_view text);
+
 // Code-page-437 text (typed keys, the screen's text) as UTF-8, for names that
 // leave the screen for a UTF-8 system: a file name typed on the screen.
 std::string Utf8FromCp437(std::string_view text);

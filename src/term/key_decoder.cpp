@@ -473,7 +473,12 @@ void TKeyDecoder::Utf8Next(std::uint8_t b, TKeyBytes& out) noexcept {
   utf8Cp_ = (utf8Cp_ << 6) | (b & 0x3F);
   if (--utf8Need_ > 0 || utf8Drop_) return;
   const int byte = UnicodeToCp437(utf8Cp_);
-  if (byte >= 0x80) out.Push(static_cast<std::uint8_t>(byte));
+  if (byte >= 0x80) {
+    out.Push(static_cast<std::uint8_t>(byte));
+  } else if (byte < 0) {
+    NoGlyph = utf8Cp_;
+    PushExt(out, kScanNoGlyph);
+  }
 }
 
 }  // namespace corvix

@@ -37,8 +37,10 @@ class TKeyDecoder {
   static std::uint8_t AltKey(char ch) noexcept;
 
   // On: bytes of 128 and above are UTF-8, and a character code page 437 has
-  // gives its code-page byte (é as 130); one it lacks gives no key.
+  // gives its code-page byte (é as 130); one it lacks gives the extended key
+  // kScanNoGlyph, and the character is left in NoGlyph.
   bool Utf8Input = false;
+  char32_t NoGlyph = 0;
 
  private:
   void StartSequence() noexcept;

@@ -55,5 +55,8 @@ inline constexpr std::uint8_t kScanShiftF9 = 92;
 inline constexpr std::uint8_t kScanShiftF10 = 93;
 inline constexpr std::uint8_t kScanF11 = 133;
 inline constexpr std::uint8_t kScanF12 = 134;
+// A typed character that code page 437 lacks (TKeyDecoder::NoGlyph names
+// it): a field that cannot hold it says so instead of dropping it unseen.
+inline constexpr std::uint8_t kScanNoGlyph = 240;
 
 }  // namespace corvix

@@ -17,6 +17,7 @@ char PadChar = static_cast<char>(176);
 std::uint8_t PadAttr = 0x17;
 std::uint8_t EndKey = 0;
 bool EditChanged = false;
+TNoGlyphProc OnNoGlyph;
 
 namespace {
 
@@ -243,6 +244,13 @@ class LineEditor {
       case kScanCtrlRight:
         WordRight();
         return false;
+      case kScanNoGlyph:
+        if (OnNoGlyph) {
+          OnNoGlyph(noted_ = true);
+          SetTextAttr(fieldAttr_);
+          PlaceCursor();
+        }
+        return false;
       default:
         return Contains(EndScanCodes, code);
     }
@@ -277,6 +285,7 @@ class LineEditor {
   }
 
   ShortString Finish(std::uint8_t key) {
+    if (noted_ && OnNoGlyph) OnNoGlyph(false);
     EndKey = key;
     return text_;
   }
@@ -294,6 +303,7 @@ class LineEditor {
   std::int32_t pos_ = 1;
   std::int32_t first_ = 1;
   std::int32_t col_ = 1;
+  bool noted_ = false;  // OnNoGlyph was told of a refused key
 };
 
 ShortString RunEditor(std::uint8_t x, std::uint8_t y, std::uint8_t fieldWidth,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "support/short_string.h"
 
@@ -29,6 +30,14 @@ extern std::uint8_t PadAttr;  // attribute of the pad characters; starts 0x17
 // Results: written by every editor when it returns, read by its caller.
 extern std::uint8_t EndKey;  // key or extended code that ended the last edit; 0 when none did
 extern bool EditChanged;     // the last edit changed its value
+
+// Called by EditLine with true when a typed character cannot be held (the
+// key kScanNoGlyph: code page 437 lacks it), so the screen owning the field
+// can say why nothing was taken, and with false when that edit ends, so it
+// can take the words back. Set and unset by that screen; unset, the key is
+// ignored.
+using TNoGlyphProc = std::function<void(bool refused)>;
+extern TNoGlyphProc OnNoGlyph;
 
 // Edits Default in a FieldWidth-wide field at (x, y) and returns the text
 // (at most 80 characters). Sets EndKey and EditChanged; FieldAttr stays the

@@ -72,6 +72,10 @@ TEST(Options, EachFormAndEachMisuse) {
       {{"-x"}, "!invalid option -- 'x'"},
       {{"-c"}, "!option requires an argument -- 'c'"},
       {{"--config"}, "!option '--config' requires an argument"},
+      {{"--post", "m", "--bases", "--subject", "hi"}, "!option '--bases' needs a value"},
+      {{"-c", "-yq"}, "!option '--config' needs a value"},
+      {{"--post", "m", "--bases", "1", "--subject", "-- x", "--from", "-z"},
+       "post file=m bases=1 subject=-- x from=-z"},
       {{"--config="}, "!option '--config' needs the name of a configuration file"},
       {{"--yes=1"}, "!option '--yes' doesn't allow an argument"},
       {{"--=x"}, "!unrecognized option '--'"},
@@ -119,11 +123,13 @@ TEST(Settings, TheManualPageAndTheExampleCoverTheTable) {
     EXPECT_TRUE(std::regex_search(
         part, std::regex("\n\\.BR? ([^\n]*\" )?" + std::string(s.Key) + "( |\n)")))
         << s.Key;
+    // Each key commented out with its default: the example changes nothing.
     const std::string body = example.substr(example.find("\n" + section));
-    EXPECT_TRUE(std::regex_search(body.substr(0, body.find("\n[", 1)),
-                                  std::regex("\n;? ?" + std::string(s.Key) + " =[ \n]")))
-        << s.Key;
+    const std::string line =
+        std::string("\n; ") + s.Key + " =" + (*s.Default != '\0' ? " " : "") + s.Default + "\n";
+    EXPECT_NE(body.substr(0, body.find("\n[", 1)).find(line), std::string::npos) << line;
   }
+  EXPECT_FALSE(std::regex_search(example, std::regex("\n\\w+ *=")));
   std::smatch m;
   std::string rest = example, section;
   while (std::regex_search(rest, m, std::regex("\n(\\[(\\w+)\\]|;? ?(\\w+) =[ \n])"))) {

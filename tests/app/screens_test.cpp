@@ -11,6 +11,7 @@
 #include "app/screens/confirmation.h"
 #include "app/screens/message_form.h"
 #include "support/io_error.h"
+#include "term/input.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"
@@ -223,6 +224,32 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   // The posting box covered the hint line and the list's frame below the box.
   EXPECT_EQ(RowText(7).substr(5, 46), std::string(46, ' '));
   EXPECT_EQ(RowText(21).substr(2, 77), std::string(77, '\xb0'));
+}
+
+// A blank message is posted only when asked for: NO is chosen first.
+TEST_F(ScreensTest, ABlankMessageIsPostedOnlyAfterYes) {
+  Load(Record(7, "LINUX.7", "Linux help")).SetMarked(0, true);
+  dir_.Put("blank.txt", " \r\n\t\n");
+  Session.MsgFile = dir_ / "blank.txt";
+  AtWait("Press ESC to Abort.", [&] { Keys("\r"); });
+  AtWait("The message is empty. Post it anyway?", [&] {
+    EXPECT_TRUE(AttrAt(42, 14) == 112 && AttrAt(37, 14) == 8);  // NO highlighted, YES not
+    Keys("\r");
+  });
+  EXPECT_EQ(ConfirmAndPost(), TRunOutcome::kLeft);
+}
+
+// A typed character the code page lacks is not taken, and the hint line says so.
+TEST_F(ScreensTest, TheFormRefusesACharacterTheCodePageLacks) {
+  Keyboard->Utf8Input = true;
+  Keys("sA\xE2\x80\x93\xC3\xA9");
+  AtWait("U+2013 is not in code page 437: not taken", [&] {
+    Keys("\r");
+    LoneEscape();
+  });
+  EditMessageInfo();
+  EXPECT_EQ(Session.MsgSubject, ShortString("A\x82"));
+  EXPECT_NE(RowText(8).find("Press ESC when ready"), std::string::npos);  // once the edit ended
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "app/config/host_text.h"
 #include "app/config/session.h"
 #include "app/config/settings.h"
 #include "app/posting/posting_job.h"
@@ -144,6 +146,16 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
       // Held as a short string, a longer command would be cut and the cut one run.
       {"[main]\neditor = " + std::string(256, 'v') + "\n[corvix]\nmbases = mbases.dat\n",
        "the editor command ([main] editor in " + ini_ + ") is longer than 255 characters"},
+      // A guessed address or character set would post what was not meant.
+      {head + "address = 2:250\nmbases = mbases.dat\ndir = host\n",
+       "[corvix] address = 2:250 in " + ini_ +
+           ": not a node address of the form zone:net/node[.point]"},
+      {head + "address = 0:1/2\n", "[corvix] address = 0:1/2 in "},
+      {head + "address = 2:250/10.1.1\n", "[corvix] address = 2:250/10.1.1 in "},
+      {head + "host_charset = latin1\n", "[corvix] host_charset = latin1 in "},
+      {head + "address = 2:250/10.7\nhost_charset = UTF8\nmbases = mbases.dat\ndir = host\n", ""},
+      {"[message]\nto = \xE2\x82\xAC 5\n",
+       "[message] to holds '\xE2\x82\xAC' (U+20AC), which code page 437 lacks (in " + ini_ + ")"},
   };
   for (const auto& c : cases) {
     Write("corvixmass.ini", c.Text);
@@ -153,13 +165,13 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
     else
       EXPECT_EQ(found.Problem.rfind("corvixmass: " + c.Problem, 0), 0u) << found.Problem;
   }
-  // Values the run would not take as written are warnings; the run goes on.
+  // Values the run would not take as written fail --check; the run goes on.
   Write("corvixmass.ini",
         "[main]\neditor = sh -e\ncharset = latin1\nredraw = full\nescape_delay = 5\n"
         "delay = 70000\n[corvix]\nmbases = mbases.dat\ndir = host\n");
   const TConfigFindings found = CheckConfiguration(ini_, dir_);
   EXPECT_EQ(found.Problem, "");
-  EXPECT_EQ(found.Warnings,
+  EXPECT_EQ(found.Invalid,
             (std::vector<std::string>{
                 "[main] delay = 70000: not a whole number from 0 to 65535; only its low 16 bits "
                 "count (4464)",
@@ -174,18 +186,21 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
                 "another)");
 }
 
-// "Jörg" in UTF-8 reaches the job file as code page 437's byte for ö.
+// "Jörg" in UTF-8 reaches the job file as code page 437's byte for ö, under
+// any terminal charset; a text that is not UTF-8 is taken as code page 437.
 TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437) {
   Write("corvixmass.ini",
-        "[main]\ncharset = utf8\neditor = vim \xC3\xB6\n[message]\nfrom = J\xC3\xB6rg\nto = "
-        "\xE2\x82\xAC\n");
+        "[main]\ncharset = cp437\neditor = vim \xC3\xB6\n[corvix]\naddress = 2:250/10\n"
+        "[message]\nfrom = J\xC3\xB6rg\nto = J\x94rg\n");
   Session = TSession{};
   Session.IniPath = ini_;
   ReadConfiguration();
   EXPECT_EQ(Session.EditorCmd, ShortString("vim \xC3\xB6"));  // a command stays as written
-  std::string job = BuildJobFile(TJobRec{"/m.txt", "7", Session.MsgFrom, Session.MsgTo, "s"});
+  std::string job =
+      BuildJobFile(TJobRec{"/m.txt", "7", Session.MsgFrom, Session.MsgTo, "s", Session.Address});
   EXPECT_NE(job.find("  file1_from    = J\x94rg\n"), std::string::npos);
-  EXPECT_NE(job.find("  file1_to      = ?\n"), std::string::npos);
+  EXPECT_NE(job.find("  file1_to      = J\x94rg\n"), std::string::npos);
+  EXPECT_NE(job.find("  file1_addr    = 2:250/10\n"), std::string::npos);
   // Without the key the locale decides.
   Write("corvixmass.ini", "[main]\n");
   for (const char* locale : {"C.UTF-8", "C"}) {
@@ -195,6 +210,35 @@ TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437
   }
   unsetenv("LC_ALL");
   Session = TSession{};
+}
+
+TEST_F(StartupFilesTest, TheCatalogueIsReadForItsLooks) {
+  std::vector<std::string> warnings, failures;
+  CatalogueWarnings(dir_ + "/mbases.dat", warnings, failures);
+  EXPECT_EQ(warnings.size(), 1u);  // every record is base 0
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_NE(failures[0].find(": 2404 bytes are not a whole number of 768-byte records"),
+            std::string::npos);
+  EXPECT_NE(failures[1].find(": no record has a printable name"), std::string::npos);
+  EXPECT_NE(warnings[0].find(": 1 base numbers appear more than once (the first: 0)"),
+            std::string::npos);
+}
+
+// Texts for the host by their content: UTF-8 is converted, other bytes are
+// the host's own, a character the host lacks is refused.
+TEST(HostText, ConvertsByContentAndRefusesWhatTheHostLacks) {
+  for (auto [in, utf8Host, converted, problem] :
+       {std::tuple<const char*, bool, const char*, std::string>{"Caf\xC3\xA9 \xE2\x94\x80", false,
+                                                                "Caf\x82 \xC4", ""},
+        {"Caf\x82", false, "Caf\x82", ""},
+        {"\xC3\xA9\x82", false, "\xC3\xA9\x82", ""},  // not UTF-8 throughout: the host's own
+        {"a\xE2\x80\x93", false, "", "S holds '\xE2\x80\x93' (U+2013), which code page 437 lacks"},
+        {"a\xE2\x80\x93\x82", true, "a\xE2\x80\x93\x82", ""}}) {
+    std::string out = "old";
+    EXPECT_EQ(HostTextProblem("S", in, utf8Host, out), problem) << in;
+    EXPECT_EQ(out, converted);
+  }
+  EXPECT_EQ(HostFromScreen("Caf\x82", true), "Caf\xC3\xA9");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "host_fixture.h"
@@ -42,6 +43,14 @@ TEST_F(StartupTest, CheckReportsTheConfigurationAndConfigReadsAnotherFile) {
   EXPECT_EQ(good.Status, 0) << good.Err;
   EXPECT_NE(good.Out.find("catalogue: " + hostDir_ + "/mbases.dat: 3 records\n"),
             std::string::npos);
+  // A run would start, but every posting would fail.
+  std::filesystem::rename(hostDir_ + "/corvixutil", hostDir_ + "/util");
+  PipedRun noUtility = Run(appDir_ + "/corvixmass --check");
+  EXPECT_EQ(noUtility.Status, 1);
+  EXPECT_NE(noUtility.Out.find("not ok: " + hostDir_ + "/corvixutil: No such file"),
+            std::string::npos)
+      << noUtility.Out;
+  std::filesystem::rename(hostDir_ + "/util", hostDir_ + "/corvixutil");
 
   // The file beside the program names no catalogue now; --config reads another.
   WriteConfig("[main]\n");

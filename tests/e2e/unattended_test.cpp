@@ -45,7 +45,9 @@ class UnattendedTest : public HostFixture {
  protected:
   // Runs the copied program with Args in the work directory, standard input
   // from /dev/null, and the state directory below the test's root.
-  TRunRec Post(const std::vector<std::string>& args) {
+  // A null Locale keeps the test's environment; "" clears every locale
+  // variable, as cron does; another value is set as LC_ALL.
+  TRunRec Post(const std::vector<std::string>& args, const char* locale = nullptr) {
     int out[2], err[2];
     EXPECT_EQ(::pipe(out), 0);
     EXPECT_EQ(::pipe(err), 0);
@@ -54,6 +56,9 @@ class UnattendedTest : public HostFixture {
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+      if (locale != nullptr)
+        for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) ::unsetenv(name);
+      if (locale != nullptr && *locale != '\0') ::setenv("LC_ALL", locale, 1);
       const int null = ::open("/dev/null", O_RDONLY);
       ::dup2(null, 0);
       ::dup2(out[1], 1);
@@ -116,7 +121,10 @@ TEST_F(UnattendedTest, RefusesBeforeAnythingIsPosted) {
   const Case cases[] = {
       {{"--bases", "7,8", "--subject", "S", "--yes"}, "base 8 is not in the catalogue"},
       {{"--bases", "7", "--subject", "", "--yes"}, "the subject is empty"},
-      {{"--bases", "7", "--subject", "S", "--from", "a\nb", "--yes"}, "--from holds a line break"},
+      {{"--bases", "7", "--subject", "S", "--from", "a\nb", "--yes"},
+       "--from holds a control character"},
+      {{"--bases", "7", "--subject", "a\x1b]0;x\x07", "--yes"}, "--subject holds a control char"},
+      {{"--bases", "--subject", "S", "--yes"}, "option '--bases' needs a value", 2},
       {{"--bases", "7", "--subject", "S"}, "not posting without --yes"},
       {{"--bases", "7", "--yes"}, "--post needs --subject", 2},
       {{"--bases", "7,x", "--subject", "S", "--yes"}, "\"x\" in --bases"},
@@ -134,8 +142,37 @@ TEST_F(UnattendedTest, RefusesBeforeAnythingIsPosted) {
   }
   const TRunRec missing = Post({"--post", "none.txt", "--bases", "7", "--subject", "S", "--yes"});
   EXPECT_EQ(missing.Status, 1);
+  // A generator that failed must not post blank messages everywhere.
+  WriteFile(workDir_ + "/blank.txt", " \t\r\n\n");
+  const TRunRec blank = Post({"--post", "blank.txt", "--bases", "7", "--subject", "S", "--yes"});
+  EXPECT_EQ(blank.Status, 1);
+  EXPECT_EQ(blank.Err, "corvixmass: blank.txt is empty\n");
   EXPECT_FALSE(Exists(hostDir_ + "/calls.log"));
   EXPECT_FALSE(Exists(hostDir_ + "/aupload.ini"));
+}
+
+// The host gets the same bytes from a shell and from cron: the subject in
+// code page 437 whatever the locale, and a character it lacks refused.
+TEST_F(UnattendedTest, TheJobFileIsTheSameUnderAnyLocale) {
+  std::string config = DefaultConfig();
+  WriteConfig(config.insert(config.find("[corvix]\n") + 9, "address = 2:250/10\n"));
+  const std::string file = workDir_ + "/message.txt";
+  int n = 0;
+  for (const char* locale : {"", "C.UTF-8", "C"}) {
+    const TRunRec run = Post(
+        {"--post", "message.txt", "--bases", "7", "--subject", "Caf\xC3\xA9 night", "-y"}, locale);
+    EXPECT_EQ(run.Status, 0) << locale << run.Err;
+    std::string job = Job(file, "7", "The Sysop", "All", "Caf\x82 night");
+    job.replace(job.find("1:1/100"), 7, "2:250/10");
+    EXPECT_EQ(Received(++n), job) << locale;
+  }
+  const TRunRec dash = Post({"--post", "message.txt", "--bases", "7", "--subject",
+                             "Caf\xC3\xA9 \xE2\x80\x93 night", "-y"},
+                            "C.UTF-8");
+  EXPECT_EQ(dash.Status, 1);
+  EXPECT_EQ(dash.Err,
+            "corvixmass: the subject holds '\xE2\x80\x93' (U+2013), which code page 437 lacks\n");
+  EXPECT_FALSE(Exists(hostDir_ + "/received-" + std::to_string(n + 1) + ".ini"));
 }
 
 TEST_F(UnattendedTest, DryRunPrintsTheJobFilesAndRunsNoUtility) {

@@ -41,10 +41,14 @@ struct TSession {
   bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
   ShortString BasesPath;    // [corvix] mbases: the catalogue
   ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs
-  ShortString MsgFrom;      // [message] from
-  ShortString MsgTo;        // [message] to
-  ShortString MsgSubject;   // [message] subject
-  ShortString MsgFile;      // command line or file-open dialog
+  bool Utf8Host = false;    // [corvix] host_charset = utf8: the job file's texts in UTF-8
+  ShortString Address = "1:1/100";  // [corvix] address: the node address of the job file
+  // [message] from, to, subject: held in code page 437 as the screen shows
+  // them (the unattended run holds them in the host's set).
+  ShortString MsgFrom;
+  ShortString MsgTo;
+  ShortString MsgSubject;
+  ShortString MsgFile;  // command line or file-open dialog
   bool AnySelected = false;
   TBar* BaseList = nullptr;        // owned by the run's TRunScope, freed when main's scope ends
   std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order

@@ -15,6 +15,28 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
+// True when Text is zone:net/node with an optional .point, each part a
+// decimal number up to 65535 and the zone not 0.
+bool IsNodeAddress(std::string_view text) {
+  std::int32_t parts[4] = {};
+  std::size_t count = 0, digits = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    const char c = i < text.size() ? text[i] : '\0';
+    if (c >= '0' && c <= '9') {
+      parts[count] = parts[count] * 10 + (c - '0');
+      if (++digits > 5 || parts[count] > 65535) return false;
+      continue;
+    }
+    // Each part ends in the separator that must follow it.
+    static constexpr char kAfter[] = {':', '/', '.', '\0'};
+    const bool ends = c == kAfter[count] || (c == '\0' && count == 2);
+    if (digits == 0 || !ends) return false;
+    if (c == '\0') break;
+    ++count, digits = 0;
+  }
+  return parts[0] != 0;
+}
+
 }  // namespace
 
 const std::vector<TSettingRec>& Settings() {
@@ -97,6 +119,28 @@ const std::vector<TSettingRec>& Settings() {
        {},
        "",
        "the host directory: the job file is written and the utility runs there"},
+      {"corvix",
+       "host_charset",
+       kChoice,
+       "cp437",
+       0,
+       0,
+       {"cp437", "utf8"},
+       "",
+       "the character set the host takes From, To and Subject in",
+       false,
+       true},
+      {"corvix",
+       "address",
+       kAddress,
+       "1:1/100",
+       0,
+       0,
+       {},
+       "",
+       "the node address the job file gives (zone:net/node or zone:net/node.point)",
+       false,
+       true},
       {"message", "from", kText, "", 0, 0, {}, "", "what the form's From starts with"},
       {"message", "to", kText, "", 0, 0, {}, "", "what the form's To starts with"},
       {"message", "subject", kText, "", 0, 0, {}, "", "what the form's Subject starts with"},
@@ -115,6 +159,8 @@ std::string SettingValueProblem(const TSettingRec& setting, std::string_view val
   switch (setting.Kind) {
     case TSettingKind::kText:
       return "";
+    case TSettingKind::kAddress:
+      return IsNodeAddress(value) ? "" : "not a node address of the form zone:net/node[.point]";
     case TSettingKind::kChoice: {
       const std::string v = Lower(value);
       std::string list;

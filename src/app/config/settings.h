@@ -17,6 +17,7 @@ enum class TSettingKind : std::uint8_t {
   kText,     // any text
   kInteger,  // a whole number from Low to High
   kChoice,   // one of Values, matched without regard to case
+  kAddress,  // a node address: zone:net/node, optionally .point
 };
 
 struct TSettingRec {
@@ -33,6 +34,10 @@ struct TSettingRec {
   // kInteger: a whole number outside Low..High is still taken (the pause
   // keeps the low 16 bits of any number) instead of giving the default.
   bool KeepsOutOfRange = false;
+  // A value that cannot be taken stops the run instead of giving the
+  // default: a wrong guess would post under another address or in another
+  // character set.
+  bool RefusesRun = false;
 };
 
 // Every setting, in the order of the file's sections.

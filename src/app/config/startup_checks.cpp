@@ -20,13 +20,16 @@
 #include <utility>
 #include <vector>
 
+#include "app/config/catalogue.h"
 #include "app/config/config_search.h"
+#include "app/config/host_text.h"
 #include "app/config/ini_reader.h"
 #include "app/config/options.h"
 #include "app/config/session.h"
 #include "app/config/settings.h"
 #include "support/fd_io.h"
 #include "support/file_utils.h"
+#include "support/io_error.h"
 #include "support/short_string.h"
 #include "support/string_utils.h"
 
@@ -59,13 +62,21 @@ std::string Lower(std::string text) {
 }
 
 // Values the run would not take as written: it goes on with the default, so
-// --check says which value is ignored and what is used instead.
-void AddValueWarnings(const TIniReader& ini, std::vector<std::string>& warnings) {
+// --check says which value is ignored and what is used instead. A value of a
+// setting that refuses the run instead is returned as the problem.
+std::string AddValueWarnings(const TIniReader& ini, const std::string& iniPath,
+                             std::vector<std::string>& warnings) {
   std::string value;
   for (const TSettingRec& setting : Settings()) {
     if (!ini.ReadFull(setting.Section, setting.Key, value)) continue;
     const std::string problem = SettingValueProblem(setting, value);
     if (problem.empty()) continue;
+    if (setting.RefusesRun) {
+      std::string refusal = "corvixmass: [";
+      refusal.append(setting.Section).append("] ").append(setting.Key).append(" = ");
+      refusal.append(Shown(value)).append(" in ").append(Shown(iniPath)).append(": ");
+      return refusal.append(problem);
+    }
     std::int32_t n = 0;
     // The pause takes the low 16 bits of any whole number.
     const std::string used = setting.KeepsOutOfRange && ParseWholeNumber(value, n)
@@ -80,6 +91,7 @@ void AddValueWarnings(const TIniReader& ini, std::vector<std::string>& warnings)
     warning.append(Shown(value)).append(": ").append(problem).append("; ").append(used);
     warnings.push_back(std::move(warning));
   }
+  return "";
 }
 
 }  // namespace
@@ -238,11 +250,24 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
     f.Report.push_back("charset: " + Shown(charset));
   else
     f.Report.push_back(std::string("charset: ") + DefaultCharset() + " (not set: from the locale)");
-  AddValueWarnings(ini, f.Warnings);
+  f.Problem = AddValueWarnings(ini, iniPath, f.Invalid);
+  if (!f.Problem.empty()) return f;
   if (const std::string key = ValueWithControlByte(ini); !key.empty()) {
     f.Problem = "corvixmass: " + Shown(key) + " in " + iniPath +
                 " holds a control character; values may hold only printable characters";
     return f;
+  }
+  // The form shows and edits these texts in code page 437, so a character
+  // it lacks could be neither shown nor posted as written.
+  for (const char* key : {"from", "to", "subject"}) {
+    std::string value, converted;
+    if (!ini.ReadFull("message", key, value)) continue;
+    const std::string problem =
+        HostTextProblem(std::string("[message] ") + key, value, false, converted);
+    if (!problem.empty()) {
+      f.Problem = "corvixmass: " + problem + " (in " + Shown(iniPath) + ")";
+      return f;
+    }
   }
   std::string source;
   const std::string editor = EditorCommand(SettingText(ini, "main", "editor"),
@@ -272,6 +297,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   f.Problem = CatalogueProblem(bases, cwd, "[corvix] mbases", iniPath, records);
   if (!f.Problem.empty()) return f;
   f.Report.push_back("catalogue: " + Shown(bases) + ": " + std::to_string(records) + " records");
+  f.CataloguePath = AbsolutePath(bases, cwd);
 
   std::string dir, absolute;
   if (!ini.ReadFull("corvix", "dir", dir) || dir.empty()) {
@@ -287,8 +313,50 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
     f.Report.push_back("utility: " + Shown(absolute) + (absolute.back() == '/' ? "" : "/") +
                        "corvixutil");
   else
-    f.Warnings.push_back(Shown(warning));
+    f.Invalid.push_back(Shown(warning));
   return f;
+}
+
+void CatalogueWarnings(const std::string& path, std::vector<std::string>& warnings,
+                       std::vector<std::string>& failures) {
+  std::vector<TCatalogueEntryRec> bases;
+  try {
+    bases = ReadCatalogue(ShortString(path));
+  } catch (const IoError& e) {
+    failures.push_back(Shown(e.what()));
+    return;
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && st.st_size % kCatalogueRecSize != 0)
+    failures.push_back(Shown(path) + ": " + std::to_string(st.st_size) +
+                       " bytes are not a whole number of 768-byte records: not a catalogue, or "
+                       "one cut short");
+  std::vector<std::uint8_t> seen(kMaxCatalogueRecords, 0);
+  std::int64_t repeated = 0, controls = 0, printable = 0;
+  std::string firstRepeated, firstControl;
+  auto hasControl = [](const std::string& text) {
+    for (char c : text)
+      if (static_cast<unsigned char>(c) < 32 || c == 127) return true;
+    return false;
+  };
+  for (const TCatalogueEntryRec& base : bases) {
+    const std::string number = std::to_string(base.Number);
+    if (seen[base.Number] < 2 && seen[base.Number]++ == 1 && repeated++ == 0)
+      firstRepeated = number;
+    const bool control = hasControl(base.Name) || hasControl(base.Tag);
+    if (control && controls++ == 0) firstControl = number;
+    if (!control && base.Name.find_first_not_of(' ') != std::string::npos) ++printable;
+  }
+  if (repeated > 0)
+    warnings.push_back(Shown(path) + ": " + std::to_string(repeated) +
+                       " base numbers appear more than once (the first: " + firstRepeated +
+                       "); --bases and saved selections take every base of a number");
+  if (controls > 0)
+    warnings.push_back(Shown(path) + ": " + std::to_string(controls) +
+                       " records hold control bytes in their name or echo tag (the first: base " +
+                       firstControl + "); they show as '?'");
+  if (!bases.empty() && printable == 0)
+    failures.push_back(Shown(path) + ": no record has a printable name: not a catalogue");
 }
 
 void RequestTerminalSize(int fd) {
@@ -326,19 +394,30 @@ int CheckBeforeStart(const TOptionsRec& options) {
     found.Problem = "corvixmass: " + Shown(NoConfigurationMessage(search));
   else
     found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "");
+  // Only --check reads the whole catalogue for its looks; a run reads it anyway.
+  if (check && found.Problem.empty() && !found.CataloguePath.empty())
+    CatalogueWarnings(found.CataloguePath, found.Warnings, found.Invalid);
   if (check) {
     for (const std::string& line : found.Report) std::printf("%s\n", line.c_str());
     for (const std::string& line : found.Warnings) std::printf("warning: %s\n", line.c_str());
     for (const std::string& line : found.Notes) std::printf("warning: %s\n", line.c_str());
-    if (found.Problem.empty()) std::printf("ok\n");
+    for (const std::string& line : found.Invalid) std::printf("not ok: %s\n", line.c_str());
+    if (found.Problem.empty() && found.Invalid.empty()) std::printf("ok\n");
     std::fflush(stdout);
   } else {
     // Said, not enforced: the operator may have reasons, but should know.
     for (const std::string& line : found.Notes)
       std::fprintf(stderr, "corvixmass: warning: %s\n", line.c_str());
+    for (const std::string& line : found.Invalid)
+      std::fprintf(stderr, "corvixmass: warning: %s\n", line.c_str());
   }
   if (!found.Problem.empty()) {
     std::fprintf(stderr, "%s\n", found.Problem.c_str());
+    return 1;
+  }
+  if (check && !found.Invalid.empty()) {
+    std::fprintf(stderr, "corvixmass: %s: a run would not go as configured (see \"not ok\")\n",
+                 Shown(Session.IniPath).c_str());
     return 1;
   }
   if (!screens) return check ? 0 : -1;
@@ -362,13 +441,20 @@ void ReadConfiguration() {
       LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
   Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
   Session.HostDir = ShortString(SettingText(ini, "corvix", "dir"));
-  // With a UTF-8 terminal the texts are converted to code page 437 like typed
-  // keys, so the screen, what is typed and the job file all hold one set.
+  Session.Utf8Host =
+      LowerStr(ShortString(SettingText(ini, "corvix", "host_charset"))) == ShortString("utf8");
+  Session.Address = ShortString(SettingText(ini, "corvix", "address"));
+  // The texts are held in code page 437, as the screen shows them and typed
+  // keys arrive, whatever the terminal: converted by their content. The
+  // start-up checks refuse a text with a character the code page lacks.
   for (auto [key, field] : {std::pair{"from", &Session.MsgFrom},
                             {"to", &Session.MsgTo},
-                            {"subject", &Session.MsgSubject}})
-    *field =
-        ini.ReadText("message", key, FindSetting("message", key)->Default, Session.Utf8Terminal);
+                            {"subject", &Session.MsgSubject}}) {
+    std::string value, converted;
+    if (!ini.ReadFull("message", key, value)) value = FindSetting("message", key)->Default;
+    static_cast<void>(HostTextProblem(key, value, false, converted));  // checked at start
+    *field = ShortString(converted);
+  }
 }
 
 }  // namespace corvix

@@ -48,9 +48,21 @@ std::string UtilityWarning(const std::string& hostDir);
 struct TConfigFindings {
   std::vector<std::string> Report;    // for --check: each key and value, what was found
   std::vector<std::string> Warnings;  // what does not stop the run
-  std::vector<std::string> Notes;     // the ownership warnings, also said by a run
-  std::string Problem;                // the first failure; empty when the run may go on
+  // What a run would get wrong though it starts: values replaced by their
+  // defaults, a missing or unusable utility. --check fails on them; a run
+  // says them on standard error and goes on.
+  std::vector<std::string> Invalid;
+  std::vector<std::string> Notes;  // the ownership warnings, also said by a run
+  std::string Problem;             // the first failure; empty when the run may go on
+  std::string CataloguePath;       // absolute, once [corvix] mbases passed its check
 };
+
+// How the catalogue at Path looks, read whole: repeated base numbers and
+// names or echo tags with control bytes go to Warnings; a size that is not a
+// whole number of records, no record with a printable name (a text file
+// given as the catalogue) or a failed read go to Failures.
+void CatalogueWarnings(const std::string& path, std::vector<std::string>& warnings,
+                       std::vector<std::string>& failures);
 
 // True when the first word of Command names a program that can be run: a
 // path to an executable file, or a name found in Path ($PATH's value). A

@@ -51,7 +51,7 @@ std::string BuildJobFile(const TJobRec& job) {
   AddLine(out, ShortString("  file1_from    = ") + job.From);
   AddLine(out, ShortString("  file1_to      = ") + job.To);
   AddLine(out, ShortString("  file1_subj    = ") + job.Subject);
-  AddLine(out, ShortString("  file1_addr    = ") + kNodeAddress);
+  AddLine(out, ShortString("  file1_addr    = ") + job.Address);
   AddLine(out, "  file1_delfile = false");
   return out;
 }
@@ -100,6 +100,19 @@ void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& cont
     ::unlinkat(dirFd, name.c_str(), 0);
     throw;
   }
+}
+
+bool IsBlankMessage(const std::string& path) {
+  TFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  char block[65536];
+  ssize_t got;
+  while ((got = ::read(fd.Get(), block, sizeof block)) > 0) {
+    for (ssize_t i = 0; i < got; ++i)
+      if (std::strchr(" \t\r\n", block[i]) == nullptr || block[i] == '\0') return false;
+  }
+  return got == 0;
 }
 
 namespace {
@@ -197,7 +210,7 @@ TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumb
   }
   const int dirFd = dir.Get();
   WriteJobFile(dirFd, job.HostDir,
-               BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject}));
+               BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject, job.Address}));
   // The utility starts in the very directory that was locked and written.
   // The shell finds and starts it as always, but in its own place ("exec"),
   // so the child waited for and stopped is the utility itself.

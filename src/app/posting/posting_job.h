@@ -16,7 +16,7 @@ namespace corvix {
 
 inline constexpr char kJobFileName[] = "aupload.ini";
 inline constexpr char kUtilityCommand[] = "./corvixutil aupload.ini";
-// The node address of line 19; the host utility needs one of this form.
+// The node address of line 19 when [corvix] address does not give one.
 inline constexpr char kNodeAddress[] = "1:1/100";
 // Characters of a value that fit after the 18-character prefix of lines 14-19.
 inline constexpr std::size_t kJobValueRoom = 255 - 18;
@@ -28,6 +28,7 @@ struct TJobRec {
   ShortString From;
   ShortString To;
   ShortString Subject;
+  ShortString Address = kNodeAddress;
 };
 
 // The job file's bytes: 20 lines, each ended by LF, each line cut at 255.
@@ -49,6 +50,11 @@ std::string JobFilePath(const ShortString& hostDir);
 // Any failure throws IoError and leaves no new file behind.
 void WriteJobFile(int dirFd, const std::string& dirPath, const std::string& content);
 
+// True when the message file Path is a regular file that holds nothing but
+// blanks (spaces, tabs, CR, LF), an empty one included: posted, it would be
+// a blank message in every base. False when it holds text or cannot be read.
+bool IsBlankMessage(const std::string& path);
+
 // Everything a run of postings needs besides the bases.
 struct TPostingJobRec {
   std::string HostDir;  // absolute after CheckPostingJob
@@ -58,6 +64,7 @@ struct TPostingJobRec {
   ShortString Subject;
   std::int32_t PostDelay = 0;  // pause after each base; only the low 16 bits count
   std::string Hash;  // ContentHash of the message file as CheckPostingJob read it ("" unreadable)
+  ShortString Address = kNodeAddress;  // line 19's node address
 };
 
 // Makes HostDir and MsgFile absolute against Cwd, sets Hash from the message

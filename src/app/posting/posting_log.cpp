@@ -27,6 +27,13 @@ std::string Printable437(std::string_view text) {
   return Session.Utf8Terminal ? Printable(Utf8FromCp437(text)) : Printable(text);
 }
 
+// From, To and Subject are logged from the job, in the host's set: UTF-8
+// with host_charset = utf8, else code page 437 like the screen.
+std::string PrintableHost(std::string_view text) {
+  if (!Session.Utf8Host) return Printable437(text);
+  return Session.Utf8Terminal ? Printable(text) : Printable(Cp437FromUtf8(text));
+}
+
 }  // namespace
 
 std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, const TPostedRec& base,
@@ -38,9 +45,9 @@ std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, con
   // New fields go at the end, so that readers of older entries still work.
   std::string out = std::string(stamp) + '\t' + Printable(message.HostDir) + '\t' +
                     Printable(base.BaseNumber) + '\t' + Printable437(EchoTagOfLine(base.Line)) +
-                    '\t' + Printable437(message.Subject) + '\t' + PostedResultText(base) + '\t' +
-                    Printable(message.MsgFile) + '\t' + Printable437(message.From) + '\t' +
-                    Printable437(message.To) + '\t' + Printable(message.Hash) + '\n';
+                    '\t' + PrintableHost(message.Subject) + '\t' + PostedResultText(base) + '\t' +
+                    Printable(message.MsgFile) + '\t' + PrintableHost(message.From) + '\t' +
+                    PrintableHost(message.To) + '\t' + Printable(message.Hash) + '\n';
   std::size_t at = 0;
   while (at < output.size()) {
     std::size_t end = output.find('\n', at);

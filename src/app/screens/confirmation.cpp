@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/config/session.h"
+#include "app/posting/posting_job.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
 #include "app/screens/posting_view.h"
@@ -105,6 +106,10 @@ TRunOutcome ConfirmAndPost() {
     DrawMessageDetails();
     list.Open(3, 12, 76, 21);
     if (list.LastKey == kKeyEscape) return TRunOutcome::kLeft;
+    // Asked last, so the list and the details stay behind the question.
+    if (IsBlankMessage(AbsolutePath(Session.MsgFile, Session.StartDir)) &&
+        !MsgBox(kMsgQuestionNo, "The message is empty. Post it anyway?"))
+      return TRunOutcome::kLeft;
   }
   // While posting, Ctrl-C asks to stop, as Escape does.
   CtrlCLeaves = false;

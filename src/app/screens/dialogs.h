@@ -11,8 +11,9 @@ namespace corvix {
 
 class TMenuBox;
 
-inline constexpr std::uint8_t kMsgNotice = 0;    // one OK button
-inline constexpr std::uint8_t kMsgQuestion = 1;  // YES and NO
+inline constexpr std::uint8_t kMsgNotice = 0;      // one OK button
+inline constexpr std::uint8_t kMsgQuestion = 1;    // YES and NO
+inline constexpr std::uint8_t kMsgQuestionNo = 2;  // YES and NO, with NO chosen first
 
 // Shows a centred box with Text and an OK button (notice) or a YES/NO choice
 // (question); true for OK or YES. Leaves screen, cursor and attribute as found.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/config/host_text.h"
 #include "app/config/session.h"
 #include "app/posting/posting_job.h"
 #include "app/screens/dialogs.h"
@@ -145,13 +146,16 @@ TRunOutcome PostMarkedBases() {
   for (std::int32_t i = 0; i < list.ItemCount(); ++i)
     if (list.Marked(i))
       bases.push_back({list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, ""});
-  TPostingJobRec job{.HostDir = Session.HostDir.Str(),
-                     .MsgFile = Session.MsgFile,
-                     .From = Session.MsgFrom,
-                     .To = Session.MsgTo,
-                     .Subject = Session.MsgSubject,
-                     .PostDelay = Session.PostDelay,
-                     .Hash = ""};
+  TPostingJobRec job{
+      .HostDir = Session.HostDir.Str(),
+      .MsgFile = Session.MsgFile,
+      // The form holds the texts as the screen shows them.
+      .From = ShortString(HostFromScreen(Session.MsgFrom.View(), Session.Utf8Host)),
+      .To = ShortString(HostFromScreen(Session.MsgTo.View(), Session.Utf8Host)),
+      .Subject = ShortString(HostFromScreen(Session.MsgSubject.View(), Session.Utf8Host)),
+      .PostDelay = Session.PostDelay,
+      .Hash = "",
+      .Address = Session.Address};
   char cwd[PATH_MAX];
   ShortString here = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : Session.StartDir;
   std::string problem = CheckPostingJob(here, job, bases);
