@@ -126,6 +126,31 @@ bool AddMatching(const std::vector<TCatalogueEntryRec>& bases, const std::string
   return false;
 }
 
+// Marks every item of Bases whose number is among Numbers, in one pass over
+// the list: a whole catalogue named number by number costs no more than the
+// list is long. False, naming the first number of Numbers that is not in the
+// catalogue, when one is not.
+bool MarkNamedBases(TBar& bases, const std::vector<std::string>& numbers, std::string& error) {
+  std::vector<bool> named(kMaxBaseRecords), present(kMaxBaseRecords);
+  for (const std::string& number : numbers)
+    if (const std::string n = CanonicalNumber(number); !n.empty()) named[std::stoul(n)] = true;
+  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+    const std::string n = CanonicalNumber(bases.DataView(i));
+    if (n.empty()) continue;
+    const std::size_t at = std::stoul(n);
+    present[at] = true;
+    if (named[at]) bases.SetMarked(i, true);
+  }
+  for (const std::string& number : numbers) {
+    const std::string n = CanonicalNumber(number);
+    if (n.empty() || !present[std::stoul(n)]) {
+      error = "base " + number + " is not in the catalogue " + Session.BasesPath.Str();
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ExpandBaseList(const std::string& list, const std::vector<TCatalogueEntryRec>& bases,
@@ -251,17 +276,7 @@ int RunUnattended(const TOptionsRec& commandLine) {
   } catch (const IoError& e) {
     return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
   }
-  for (const std::string& number : numbers) {
-    bool found = false;
-    for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-      if (bases.DataView(i) == number) {
-        bases.SetMarked(i, true);
-        found = true;
-      }
-    }
-    if (!found)
-      return Fail("base " + number + " is not in the catalogue " + Session.BasesPath.Str());
-  }
+  if (!MarkNamedBases(bases, numbers, error)) return Fail(error);
   if (bases.MarkedCount() == 0) return Fail("--bases names no base");
 
   if (options.DryRun) {
