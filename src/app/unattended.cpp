@@ -18,6 +18,7 @@
 #include "app/screens/base_select.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
+#include "support/standard_output.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/cp437.h"
@@ -45,8 +46,9 @@ std::string CanonicalNumber(std::string_view text) {
 
 // True when the operator answers yes on the terminal.
 bool AskToPost(const std::string& file, std::int32_t count) {
-  std::printf("Post %s to %d bases? [y/N] ", file.c_str(), count);
-  std::fflush(stdout);
+  PrintfStdout("Post %s to %d bases? [y/N] ", file.c_str(), count);
+  // A question the operator cannot see is not asked: no answer counts as yes.
+  if (!FlushStdout()) return false;
   // Read through stdio, not a stream: the stream library would bring its
   // locale machinery into the program, a quarter of its size, for one line.
   std::string answer;
@@ -64,9 +66,10 @@ class TPrintedProgress : public TPostingObserver {
   explicit TPrintedProgress(bool quiet) : quiet_(quiet) {}
   void BaseStarting(int n, int m, const TPostedRec& base) override {
     if (quiet_) return;
-    std::printf("[%d/%d] posting to base %s (%s)\n", n, m, base.BaseNumber.Str().c_str(),
-                ShownText(EchoTagOfLine(base.Line), false).c_str());
-    std::fflush(stdout);
+    PrintfStdout("[%d/%d] posting to base %s (%s)\n", n, m, base.BaseNumber.Str().c_str(),
+                 ShownText(EchoTagOfLine(base.Line), false).c_str());
+    // The posting goes on when standard output fails; main tells it at the end.
+    FlushStdout();
   }
   void LogProblem(const std::string& text) override {
     std::fprintf(stderr, "corvixmass: %s\n", text.c_str());
@@ -98,8 +101,8 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
     if (!quiet || failed || (i >= posted.size() && PostingExitStatus(posted) != kExitDone))
       out += line;
   }
-  std::fputs(out.c_str(), stdout);
-  std::fflush(stdout);
+  PrintStdout(out);
+  FlushStdout();
 }
 
 // Reads the configuration into the session for a run without screens.
@@ -221,8 +224,9 @@ int ListBases(const TOptionsRec& options) {
   std::string out;
   for (const TCatalogueEntryRec& base : bases)
     if (BaseMatches(base, pattern)) out += ListedBaseLine(base, Session.Utf8Terminal);
-  std::fputs(out.c_str(), stdout);
-  return std::fflush(stdout) == 0 ? kExitDone : kExitError;
+  // A failed write is told by main, which checks standard output at the end.
+  PrintStdout(out);
+  return kExitDone;
 }
 
 int RunUnattended(const TOptionsRec& commandLine) {
@@ -282,19 +286,19 @@ int RunUnattended(const TOptionsRec& commandLine) {
   if (options.DryRun) {
     for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
       if (!bases.Marked(i)) continue;
-      std::printf("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
-                  EchoTagOfLine(bases.Text(i)).c_str(), JobFilePath(Session.HostDir).c_str());
+      PrintfStdout("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
+                   EchoTagOfLine(bases.Text(i)).c_str(), JobFilePath(Session.HostDir).c_str());
       const TJobRec job{msgFile, bases.Data(i), Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
-      std::fputs(BuildJobFile(job).c_str(), stdout);
+      PrintStdout(BuildJobFile(job));
     }
-    std::printf("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
+    PrintfStdout("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
     return kExitDone;
   }
   if (!options.Yes) {
     if (!::isatty(STDIN_FILENO))
       return Fail("not posting without --yes: standard input is not a terminal to ask on");
     if (!AskToPost(options.MsgFile, bases.MarkedCount())) {
-      std::printf("Nothing was posted.\n");
+      PrintStdout("Nothing was posted.\n");
       return kExitDone;
     }
   }

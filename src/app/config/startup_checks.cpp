@@ -28,6 +28,7 @@
 #include "support/fd_io.h"
 #include "support/file_utils.h"
 #include "support/short_string.h"
+#include "support/standard_output.h"
 #include "support/string_utils.h"
 
 namespace corvix {
@@ -311,7 +312,7 @@ int CheckBeforeStart(const TOptionsRec& options) {
   if (check) {
     std::string looked;
     for (const std::string& place : search.Looked) looked += (looked.empty() ? "" : ", ") + place;
-    std::printf("looked for the configuration at: %s\n", Shown(looked).c_str());
+    PrintfStdout("looked for the configuration at: %s\n", Shown(looked).c_str());
   }
   TConfigFindings found;
   char cwd[PATH_MAX];
@@ -320,11 +321,11 @@ int CheckBeforeStart(const TOptionsRec& options) {
   else
     found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "");
   if (check) {
-    for (const std::string& line : found.Report) std::printf("%s\n", line.c_str());
-    for (const std::string& line : found.Warnings) std::printf("warning: %s\n", line.c_str());
-    for (const std::string& line : found.Notes) std::printf("warning: %s\n", line.c_str());
-    if (found.Problem.empty()) std::printf("ok\n");
-    std::fflush(stdout);
+    for (const std::string& line : found.Report) PrintfStdout("%s\n", line.c_str());
+    for (const std::string& line : found.Warnings) PrintfStdout("warning: %s\n", line.c_str());
+    for (const std::string& line : found.Notes) PrintfStdout("warning: %s\n", line.c_str());
+    if (found.Problem.empty()) PrintStdout("ok\n");
+    FlushStdout();
   } else {
     // Said, not enforced: the operator may have reasons, but should know.
     for (const std::string& line : found.Notes)
