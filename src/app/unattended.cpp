@@ -14,6 +14,7 @@
 #include "app/config/session.h"
 #include "app/config/startup_checks.h"
 #include "app/posting/posting_job.h"
+#include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
 #include "app/screens/base_select.h"
 #include "support/file_utils.h"
@@ -154,6 +155,40 @@ bool MarkNamedBases(TBar& bases, const std::vector<std::string>& numbers, std::s
   return true;
 }
 
+// Names on standard error, as --list-bases prints them, the bases of Posted
+// that posted.log says got Job's message within the last repost_hours hours,
+// and returns true; false when there are none. A log that cannot be read is
+// said, and the posting goes on: the log is the program's record, not a
+// condition of posting.
+bool NamedRecentPostings(const TPostingJobRec& job, const std::vector<TPostedRec>& posted,
+                         const std::vector<TCatalogueEntryRec>& catalogue) {
+  std::vector<TPostedRec> already;
+  std::string error;
+  if (!AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, posted, already, error)) {
+    std::fprintf(stderr, "corvixmass: warning: %s: earlier postings were not looked at\n",
+                 error.c_str());
+    return false;
+  }
+  if (already.empty()) return false;
+  std::vector<std::int32_t> entryOf(kMaxBaseRecords, -1);
+  for (std::size_t i = catalogue.size(); i-- > 0;)
+    entryOf[catalogue[i].Number] = static_cast<std::int32_t>(i);
+  std::fprintf(stderr,
+               "corvixmass: %s was already posted to %zu of these bases within the last %d "
+               "hours (--again posts it again):\n",
+               ShownText(job.MsgFile, Session.Utf8Terminal).c_str(), already.size(),
+               Session.RepostHours);
+  for (const TPostedRec& base : already) {
+    const std::int32_t at = entryOf[std::stoul(base.BaseNumber.Str())];
+    std::fputs(
+        at >= 0
+            ? ListedBaseLine(catalogue[static_cast<std::size_t>(at)], Session.Utf8Terminal).c_str()
+            : (base.BaseNumber.Str() + "\n").c_str(),
+        stderr);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ExpandBaseList(const std::string& list, const std::vector<TCatalogueEntryRec>& bases,
@@ -271,11 +306,12 @@ int RunUnattended(const TOptionsRec& commandLine) {
   if (!bad.empty()) return Fail("the " + bad.Str() + " holds a line break");
 
   std::vector<std::string> numbers;
+  std::vector<TCatalogueEntryRec> catalogue;
   TBar bases;
   try {
     LoadBaseList(bases, Session.BasesPath);
-    if (!ExpandBaseList(options.Bases, ReadCatalogue(Session.BasesPath), options.Force, numbers,
-                        error))
+    catalogue = ReadCatalogue(Session.BasesPath);
+    if (!ExpandBaseList(options.Bases, catalogue, options.Force, numbers, error))
       return Fail(error);
   } catch (const IoError& e) {
     return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
@@ -294,15 +330,6 @@ int RunUnattended(const TOptionsRec& commandLine) {
     PrintfStdout("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
     return kExitDone;
   }
-  if (!options.Yes) {
-    if (!::isatty(STDIN_FILENO))
-      return Fail("not posting without --yes: standard input is not a terminal to ask on");
-    if (!AskToPost(options.MsgFile, bases.MarkedCount())) {
-      PrintStdout("Nothing was posted.\n");
-      return kExitDone;
-    }
-  }
-
   // The same loop as the screens: the lock on the host directory, the job
   // file renamed into place, the utility without the terminal, the posting
   // log and the pause. An ending signal is passed on to the running utility.
@@ -320,6 +347,21 @@ int RunUnattended(const TOptionsRec& commandLine) {
                      .Hash = ""};
   const std::string problem = CheckPostingJob(here, job, Session.Posted);
   if (!problem.empty()) return Fail(problem);
+  // Bases that got this very text lately are refused before the question:
+  // a cron line run twice, or a posting repeated by hand, posts nothing.
+  if (!options.Again && NamedRecentPostings(job, Session.Posted, catalogue)) {
+    Session.Posted.clear();
+    return kExitError;
+  }
+  if (!options.Yes) {
+    if (!::isatty(STDIN_FILENO))
+      return Fail("not posting without --yes: standard input is not a terminal to ask on");
+    if (!AskToPost(options.MsgFile, bases.MarkedCount())) {
+      Session.Posted.clear();
+      PrintStdout("Nothing was posted.\n");
+      return kExitDone;
+    }
+  }
   InstallEndingHandlers();
   try {
     TPrintedProgress progress(options.Quiet);

@@ -352,6 +352,7 @@ void ReadConfiguration() {
   Session.Colors = ShortString(SettingText(ini, "main", "colors"));
   Session.PostDelay = SettingInteger(ini, "main", "delay");
   Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
+  Session.RepostHours = SettingInteger(ini, "main", "repost_hours");
   Session.RedrawFull =
       LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
   Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
