@@ -315,7 +315,7 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
     while (KeyPressed()) ReadKey();
   } else {
     int b = (len - 9) / 2;
-    bool yes = true;
+    bool yes = kind != kMsgQuestionNo;
     for (;;) {
       WriteXY(col(x + b + 2), 14, 8, " YES ");
       WriteXY(col(x + b + 7), 14, 8, " NO ");

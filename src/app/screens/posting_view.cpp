@@ -11,6 +11,7 @@
 
 #include "app/config/session.h"
 #include "app/posting/posting_job.h"
+#include "app/posting/posting_log.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
 #include "support/string_utils.h"
@@ -20,6 +21,7 @@
 #include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 #include "widgets/menu_box.h"
+#include "widgets/menu_list.h"
 
 namespace corvix {
 
@@ -136,6 +138,30 @@ class TScreenPostingWatch : public TPostingObserver {
   std::string notice_;
 };
 
+// The bases that got this message lately, in a list under the question
+// "Post again?" (NO chosen at first). A list longer than its box is shown
+// first for scrolling, and Enter there goes on to the question. True to post.
+bool AskPostAgain(const std::vector<TPostedRec>& already) {
+  constexpr std::uint8_t kTop = 16, kBottom = 23;  // below the question's box
+  const bool fits = already.size() <= static_cast<std::size_t>(kBottom - kTop - 1);
+  TMenuList list;
+  ApplyDialogSettings(list.Window);
+  list.Window.Title = " Already posted ";
+  if (!fits) list.Window.Title = " Already posted: ENTER to answer, ESC to post nothing ";
+  list.BarAttr = fits ? 7 : 112;  // a list only shown has no bar
+  list.RowAttr = 7;
+  for (const TPostedRec& base : already) list.Add(Printable(base.Line), 0);
+  list.ShowScrollBar = !fits;
+  list.DrawOnly = fits;
+  list.Open(3, kTop, 76, kBottom);
+  if (fits) list.Redraw();  // Open only lays out a list that is not run
+  const bool again = (fits || list.LastKey == kKeyEnter) &&
+                     MsgBox(kMsgQuestionNo, "Already posted to " + std::to_string(already.size()) +
+                                                " of these bases. Post again?");
+  list.Close();
+  return again;
+}
+
 }  // namespace
 
 TRunOutcome PostMarkedBases() {
@@ -158,6 +184,12 @@ TRunOutcome PostMarkedBases() {
     MsgBox(kMsgNotice, problem);
     return TRunOutcome::kError;
   }
+  std::vector<TPostedRec> already;
+  std::string logError;
+  if (!AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, bases, already, logError))
+    MsgBox(kMsgNotice, "posted.log cannot be read: earlier postings were not looked at.");
+  else if (!already.empty() && !AskPostAgain(already))
+    return TRunOutcome::kLeft;
   // Every marked base is in the summary from here on, as "not started" until
   // its turn: a run that ends early still reports all of them.
   Session.Posted = std::move(bases);
