@@ -184,17 +184,18 @@ TRunOutcome PostMarkedBases() {
     MsgBox(kMsgNotice, problem);
     return TRunOutcome::kError;
   }
+  // A log that cannot be read stops nothing: the progress box says so.
   std::vector<TPostedRec> already;
   std::string logError;
-  if (!AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, bases, already, logError))
-    MsgBox(kMsgNotice, "posted.log cannot be read: earlier postings were not looked at.");
-  else if (!already.empty() && !AskPostAgain(already))
-    return TRunOutcome::kLeft;
+  const bool logRead =
+      AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, bases, already, logError);
+  if (!already.empty() && !AskPostAgain(already)) return TRunOutcome::kLeft;
   // Every marked base is in the summary from here on, as "not started" until
   // its turn: a run that ends early still reports all of them.
   Session.Posted = std::move(bases);
   {
     TScreenPostingWatch watch;
+    if (!logRead) watch.LogProblem("Earlier postings were not looked at: " + logError);
     RunPostingJob(job, Session.Posted, watch);
   }
   // Keys typed at the very end belong to no screen; they must not reach the
