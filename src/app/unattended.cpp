@@ -48,7 +48,7 @@ std::string CanonicalNumber(std::string_view text) {
 // True when the operator answers yes on the terminal.
 bool AskToPost(const std::string& file, std::int32_t count) {
   PrintfStdout("Post %s to %d bases? [y/N] ", file.c_str(), count);
-  // A question the operator cannot see is not asked: no answer counts as yes.
+  // A question the operator cannot see gets no answer: nothing is posted.
   if (!FlushStdout()) return false;
   // Read through stdio, not a stream: the stream library would bring its
   // locale machinery into the program, a quarter of its size, for one line.
