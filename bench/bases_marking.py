@@ -8,8 +8,8 @@ of the two: a linear marking gives about 10.
 Two figures per size, each min / median / max over N runs:
 - first base started: from the start of `corvixmass --post ... --bases
   1-N --yes` to the moment the host utility of the first base runs (the
-  utility notes the time and ends the run with SIGTERM, so no more bases are
-  posted);
+  utility notes the time and the program's CPU time so far, and ends the run
+  with SIGTERM, so no more bases are posted);
 - dry run: the whole `--dry-run` of the same list, its job files written to
   /dev/null.
 Wall time and CPU time (user + system of the program) are both printed: CPU
@@ -23,11 +23,12 @@ import subprocess
 import sys
 import time
 
-# Notes the time in nanoseconds, then ends the run that started it: the
+# Notes the time in nanoseconds and the CPU time the program has used so far
+# (/proc/PID/schedstat, in ns), then ends the run that started it: the
 # program passes SIGTERM on to the running utility (this one, already done)
 # and stops before the next base.
 UTILITY = """#!/bin/sh
-date +%s%N > started
+echo $(date +%s%N) $(cut -d' ' -f1 /proc/$PPID/schedstat) > started
 kill -TERM $PPID
 """
 
@@ -75,16 +76,17 @@ def figures(build, work, bases, runs):
         started = os.path.join(host, "started")
         if os.path.exists(started):
             os.remove(started)
-        start_ns, _, cpu, _ = timed(post, work, env)
+        start_ns, _, _, _ = timed(post, work, env)
         with open(started) as f:
-            first.append((int(f.read()) - start_ns) / 1e6)
-        first_cpu.append(cpu * 1000)
+            when, cpu_ns = (int(v) for v in f.read().split())
+        first.append((when - start_ns) / 1e6)
+        first_cpu.append(cpu_ns / 1e6)
         _, wall, cpu, status = timed(post[:-1] + ["--dry-run"], work, env)
         if status != 0:
             raise RuntimeError("the dry run at %d bases ended with %d" % (bases, status))
         dry.append(wall * 1000)
         dry_cpu.append(cpu * 1000)
-    return {"first base started": first, "  CPU time until then (whole run)": first_cpu,
+    return {"first base started": first, "  CPU time of the program until then": first_cpu,
             "dry run, job files to /dev/null": dry, "  CPU time of the dry run": dry_cpu}
 
 

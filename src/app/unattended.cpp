@@ -334,6 +334,9 @@ int RunUnattended(const TOptionsRec& commandLine) {
   // file renamed into place, the utility without the terminal, the posting
   // log and the pause. An ending signal is passed on to the running utility.
   Session.Posted.clear();
+  // Room for every base at once: a record is half a kilobyte, and growing
+  // the vector step by step would copy a whole catalogue's worth twice over.
+  Session.Posted.reserve(static_cast<std::size_t>(bases.MarkedCount()));
   for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
     if (bases.Marked(i))
       Session.Posted.push_back({bases.Data(i), bases.Text(i), TPostOutcome::kNotStarted, -1, ""});
