@@ -323,8 +323,8 @@ TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {
 }
 
 // The bases a log says got a message lately: entries of the same text and
-// host directory that ended ok or were started, read from the end (across
-// read blocks) back to the first entry older than the window.
+// host directory that ended ok, or were started and never ended, read from
+// the end (across read blocks) back to the first entry older than the window.
 TEST(PostingLog, RecentPostingsAreOkOrStartedEntriesOfTheSameTextBackToAnOlderOne) {
   testkit::TempDir dir;
   const TLogMessageRec same{"/bbs", "/m.txt", "Op", "All", "S", "aaaa"};
@@ -337,13 +337,17 @@ TEST(PostingLog, RecentPostingsAreOkOrStartedEntriesOfTheSameTextBackToAnOlderOn
     const TPostedRec b{base, "1   TAG", TPostOutcome::kEnded, status << 8, ""};
     return PostingLogEntry(now - ago, m, b, output);
   };
-  std::string started = entry(60, same, "6", 0);
-  started.replace(started.find("\tok\t"), 4, "\tstarted\t");
+  // The line written before a utility runs; its result line may follow.
+  auto started = [&](std::time_t ago, const char* base) {
+    std::string line = entry(ago, same, base, 0);
+    return line.replace(line.find("\tok\t"), 4, "\tstarted\t");
+  };
   const std::string log = entry(10, same, "8", 0) +  // out of order: never reached
                           entry(500, same, "1", 0) +
                           entry(100, same, "2", 0, std::string(70000, 'x')) +
                           entry(90, other, "3", 0) + entry(80, elsewhere, "4", 0) +
-                          entry(70, same, "5", 1) + started + entry(50, same, "2", 0);
+                          started(75, "5") + entry(70, same, "5", 1) + started(60, "6") +
+                          started(55, "9") + entry(50, same, "2", 0) + entry(45, same, "9", 1);
   dir.Put("posted.log", log);
   std::vector<std::string> numbers;
   std::string error;

@@ -182,19 +182,30 @@ bool RecentPostings(const std::string& path, const std::string& hostDir, const s
   // The fields as PostingLogEntry wrote them.
   const std::string loggedDir = Printable(hostDir), loggedHash = Printable(hash);
   std::vector<bool> seen(kMaxBaseRecords);
+  // A base whose result line was met, reading backwards, and whose "started"
+  // line (written before its utility ran) is still to come: that one is
+  // answered, and only a "started" line without a result tells of a posting
+  // that may have happened.
+  std::vector<bool> ended(kMaxBaseRecords);
   TLogLineRec entry;
   const bool read = ForEachLineFromEnd(fd, st.st_size, [&](std::string_view line) {
     // Output lines start with blanks; only an entry's head starts with its year.
     if (line.empty() || line[0] < '0' || line[0] > '9' || !ParseLogLine(line, entry)) return true;
     if (entry.When < since) return false;
-    if ((entry.Result != "ok" && entry.Result != "started") || entry.Hash != loggedHash ||
-        entry.HostDir != loggedDir)
-      return true;
+    if (entry.Hash != loggedHash || entry.HostDir != loggedDir) return true;
     const int number = std::atoi(entry.BaseNumber.c_str());
     if (number < 0 || number >= kMaxBaseRecords || std::to_string(number) != entry.BaseNumber)
       return true;
-    if (!seen[static_cast<std::size_t>(number)]) baseNumbers.push_back(entry.BaseNumber);
-    seen[static_cast<std::size_t>(number)] = true;
+    const auto at = static_cast<std::size_t>(number);
+    bool posted = entry.Result == "ok";
+    if (entry.Result == "started") {
+      posted = !ended[at];
+      ended[at] = false;
+    } else {
+      ended[at] = true;
+    }
+    if (posted && !seen[at]) baseNumbers.push_back(entry.BaseNumber);
+    seen[at] = seen[at] || posted;
     return true;
   });
   const int readErrno = errno;

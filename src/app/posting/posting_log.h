@@ -72,11 +72,11 @@ std::string PostingLogPath();
 
 // The numbers of the bases that the log at Path says got the message of
 // content hash Hash through host directory HostDir at or after Since: entries
-// whose result is "ok" or "started" (a utility that was started may have
-// posted). The log is read from its end back to the first entry older than
-// Since, as entries are appended in time order, so a long history costs
-// nothing. A missing log holds no postings. False with the reason in Error
-// when the log is there but cannot be read.
+// whose result is "ok", and "started" entries that no result followed (a
+// utility that was started and never reported back may have posted). The log is read from its end
+// back to the first entry older than Since, as entries are appended in time order, so a long
+// history costs nothing. A missing log holds no postings. False with the reason in Error when the
+// log is there but cannot be read.
 [[nodiscard]] bool RecentPostings(const std::string& path, const std::string& hostDir,
                                   const std::string& hash, std::time_t since,
                                   std::vector<std::string>& baseNumbers, std::string& error);
