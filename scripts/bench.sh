@@ -4,7 +4,8 @@
 # by default) of the program in a pseudo-terminal, and of the Google Benchmark
 # programs in bench/. The catalogue load comes first, at 1,000, 10,000 and
 # 65,535 bases, each round beside cat of the same catalogue; the rest is taken
-# at 65,535 bases, for each redraw mode (changes, full) and charset.
+# at 65,535 bases, for each redraw mode (changes, full) and charset. Last, the
+# unattended run's --bases marking of every base at 6,553 and 65,535 bases.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -22,3 +23,4 @@ trap 'rm -rf "$work"' EXIT
 "$build/bench/corvix_bench" --benchmark_repetitions="$runs" --benchmark_format=json \
   --benchmark_out="$work/bench.json" >/dev/null
 python3 bench/drive.py "$build" "$work/host" --runs "$runs" --bases 65535 --bench-json "$work/bench.json"
+python3 bench/bases_marking.py "$build" "$work/marking" --runs "$runs"

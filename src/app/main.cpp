@@ -13,9 +13,25 @@
 #include "app/run_scope.h"
 #include "app/unattended.h"
 #include "support/io_error.h"
+#include "support/standard_output.h"
 #include "support/version.h"
 #include "term/console.h"
 #include "term/terminal_restore.h"
+
+namespace {
+
+// The run's exit status once standard output is known to hold everything
+// printed there: a write that failed (a full disk, a closed pipe's reader
+// gone, /dev/full) makes it 1 and is said on standard error, so a script
+// never takes a cut list or summary for the whole.
+int WithOutputChecked(int status) {
+  const std::string reason = corvix::FinishStdout();
+  if (reason.empty()) return status;
+  std::fprintf(stderr, "corvixmass: write error: %s\n", reason.c_str());
+  return corvix::kExitError;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // The command line is read once, here; everything after takes this value.
@@ -23,15 +39,16 @@ int main(int argc, char** argv) {
   if (std::string misuse = corvix::ParseOptions(argc, argv, options); !misuse.empty())
     return corvix::ReportMisuse(misuse);
   if (options.Mode == corvix::TRunMode::kHelp) {
-    std::fputs(corvix::UsageText().c_str(), stdout);
-    return 0;
+    corvix::PrintStdout(corvix::UsageText());
+    return WithOutputChecked(0);
   }
   if (options.Mode == corvix::TRunMode::kVersion) {
-    std::printf("corvixmass %s\n", corvix::kVersion);
-    return 0;
+    corvix::PrintfStdout("corvixmass %s\n", corvix::kVersion);
+    return WithOutputChecked(0);
   }
-  if (int status = corvix::CheckBeforeStart(options); status >= 0) return status;
-  if (options.Mode == corvix::TRunMode::kListBases) return corvix::ListBases(options);
+  if (int status = corvix::CheckBeforeStart(options); status >= 0) return WithOutputChecked(status);
+  if (options.Mode == corvix::TRunMode::kListBases)
+    return WithOutputChecked(corvix::ListBases(options));
   if (options.Select && !corvix::TakeStartSelection(*options.Select, options.Force)) return 1;
   int status;
   if (options.Mode == corvix::TRunMode::kPost) {
@@ -61,6 +78,7 @@ int main(int argc, char** argv) {
     }
     status = corvix::Shutdown(outcome, error);
   }
+  status = WithOutputChecked(status);
   // A signal that ended the posting ends the process the same way, now that
   // the summary is out and the terminal is back.
   corvix::EndByPendingSignal();

@@ -23,6 +23,7 @@
 #include "app/screens/dialogs.h"
 #include "app/screens/message_form.h"
 #include "support/file_utils.h"
+#include "support/standard_output.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/terminal_restore.h"
@@ -75,8 +76,8 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   // standard output, where it stays in the operator's scrollback. After an
   // error it comes first, so the operator knows which bases to leave out when
   // trying again.
-  std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
-  std::fflush(stdout);
+  PrintStdout(PostingSummary(Session.Posted));
+  FlushStdout();
   if (error != nullptr) {
     std::fprintf(stderr, "corvixmass: %s\n", error);
     return kExitError;

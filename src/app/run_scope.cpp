@@ -7,6 +7,7 @@
 #include "app/config/session.h"
 #include "app/posting/posting_summary.h"
 #include "app/screens/base_select.h"
+#include "support/standard_output.h"
 #include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 
@@ -24,8 +25,8 @@ void SummaryBeforeSignalEnd() {
   if (Session.BaseList != nullptr) KeepLastMarks(*Session.BaseList, false);
   if (Session.Posted.empty() || gCurrent == nullptr) return;
   gCurrent->Close(true);
-  std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
-  std::fflush(stdout);
+  PrintStdout(PostingSummary(Session.Posted));
+  FlushStdout();
 }
 }  // namespace
 

@@ -15,10 +15,12 @@
 #include "app/config/session.h"
 #include "app/config/startup_checks.h"
 #include "app/posting/posting_job.h"
+#include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
 #include "app/screens/base_select.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
+#include "support/standard_output.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/cp437.h"
@@ -46,8 +48,9 @@ std::string CanonicalNumber(std::string_view text) {
 
 // True when the operator answers yes on the terminal.
 bool AskToPost(const std::string& file, std::int32_t count) {
-  std::printf("Post %s to %d bases? [y/N] ", file.c_str(), count);
-  std::fflush(stdout);
+  PrintfStdout("Post %s to %d bases? [y/N] ", file.c_str(), count);
+  // A question the operator cannot see gets no answer: nothing is posted.
+  if (!FlushStdout()) return false;
   // Read through stdio, not a stream: the stream library would bring its
   // locale machinery into the program, a quarter of its size, for one line.
   std::string answer;
@@ -65,9 +68,10 @@ class TPrintedProgress : public TPostingObserver {
   explicit TPrintedProgress(bool quiet) : quiet_(quiet) {}
   void BaseStarting(int n, int m, const TPostedRec& base) override {
     if (quiet_) return;
-    std::printf("[%d/%d] posting to base %s (%s)\n", n, m, base.BaseNumber.Str().c_str(),
-                ShownText(EchoTagOfLine(base.Line), false).c_str());
-    std::fflush(stdout);
+    PrintfStdout("[%d/%d] posting to base %s (%s)\n", n, m, base.BaseNumber.Str().c_str(),
+                 ShownText(EchoTagOfLine(base.Line), false).c_str());
+    // The posting goes on when standard output fails; main tells it at the end.
+    FlushStdout();
   }
   void LogProblem(const std::string& text) override {
     std::fprintf(stderr, "corvixmass: %s\n", text.c_str());
@@ -99,8 +103,8 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
     if (!quiet || failed || (i >= posted.size() && PostingExitStatus(posted) != kExitDone))
       out += line;
   }
-  std::fputs(out.c_str(), stdout);
-  std::fflush(stdout);
+  PrintStdout(out);
+  FlushStdout();
 }
 
 // Reads the configuration into the session for a run without screens.
@@ -125,6 +129,65 @@ bool AddMatching(const std::vector<TCatalogueEntryRec>& bases, const std::string
   if (numbers.size() > before) return true;
   error = "\"" + word + "\" in --bases names no base of the catalogue " + Session.BasesPath.Str();
   return false;
+}
+
+// Marks every item of Bases whose number is among Numbers, in one pass over
+// the list: a whole catalogue named number by number costs no more than the
+// list is long. False, naming the first number of Numbers that is not in the
+// catalogue, when one is not.
+bool MarkNamedBases(TBar& bases, const std::vector<std::string>& numbers, std::string& error) {
+  std::vector<bool> named(kMaxBaseRecords), present(kMaxBaseRecords);
+  for (const std::string& number : numbers)
+    if (const std::string n = CanonicalNumber(number); !n.empty()) named[std::stoul(n)] = true;
+  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+    const std::string n = CanonicalNumber(bases.DataView(i));
+    if (n.empty()) continue;
+    const std::size_t at = std::stoul(n);
+    present[at] = true;
+    if (named[at]) bases.SetMarked(i, true);
+  }
+  for (const std::string& number : numbers) {
+    const std::string n = CanonicalNumber(number);
+    if (n.empty() || !present[std::stoul(n)]) {
+      error = "base " + number + " is not in the catalogue " + Session.BasesPath.Str();
+      return false;
+    }
+  }
+  return true;
+}
+
+// Names on standard error, as --list-bases prints them, the bases of Posted
+// that posted.log says got Job's message within the last repost_hours hours,
+// and returns true; false when there are none. A log that cannot be read is
+// said, and the posting goes on: the log is the program's record, not a
+// condition of posting.
+bool NamedRecentPostings(const TPostingJobRec& job, const std::vector<TPostedRec>& posted,
+                         const std::vector<TCatalogueEntryRec>& catalogue) {
+  std::vector<TPostedRec> already;
+  std::string error;
+  if (!AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, posted, already, error)) {
+    std::fprintf(stderr, "corvixmass: warning: %s: earlier postings were not looked at\n",
+                 error.c_str());
+    return false;
+  }
+  if (already.empty()) return false;
+  std::vector<std::int32_t> entryOf(kMaxBaseRecords, -1);
+  for (std::size_t i = catalogue.size(); i-- > 0;)
+    entryOf[catalogue[i].Number] = static_cast<std::int32_t>(i);
+  std::fprintf(stderr,
+               "corvixmass: %s was already posted to %zu of these bases within the last %d "
+               "hours (--again posts it again):\n",
+               ShownText(job.MsgFile, Session.Utf8Terminal).c_str(), already.size(),
+               Session.RepostHours);
+  for (const TPostedRec& base : already) {
+    const std::int32_t at = entryOf[std::stoul(base.BaseNumber.Str())];
+    std::fputs(
+        at >= 0
+            ? ListedBaseLine(catalogue[static_cast<std::size_t>(at)], Session.Utf8Terminal).c_str()
+            : (base.BaseNumber.Str() + "\n").c_str(),
+        stderr);
+  }
+  return true;
 }
 
 }  // namespace
@@ -197,8 +260,9 @@ int ListBases(const TOptionsRec& options) {
   std::string out;
   for (const TCatalogueEntryRec& base : bases)
     if (BaseMatches(base, pattern)) out += ListedBaseLine(base, Session.Utf8Terminal);
-  std::fputs(out.c_str(), stdout);
-  return std::fflush(stdout) == 0 ? kExitDone : kExitError;
+  // A failed write is told by main, which checks standard output at the end.
+  PrintStdout(out);
+  return kExitDone;
 }
 
 int RunUnattended(const TOptionsRec& commandLine) {
@@ -253,53 +317,38 @@ int RunUnattended(const TOptionsRec& commandLine) {
   if (!bad.empty()) return Fail("the " + bad.Str() + " holds a line break");
 
   std::vector<std::string> numbers;
+  std::vector<TCatalogueEntryRec> catalogue;
   TBar bases;
   try {
     LoadBaseList(bases, Session.BasesPath);
-    if (!ExpandBaseList(options.Bases, ReadCatalogue(Session.BasesPath), options.Force, numbers,
-                        error))
+    catalogue = ReadCatalogue(Session.BasesPath);
+    if (!ExpandBaseList(options.Bases, catalogue, options.Force, numbers, error))
       return Fail(error);
   } catch (const IoError& e) {
     return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
   }
-  for (const std::string& number : numbers) {
-    bool found = false;
-    for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-      if (bases.DataView(i) == number) {
-        bases.SetMarked(i, true);
-        found = true;
-      }
-    }
-    if (!found)
-      return Fail("base " + number + " is not in the catalogue " + Session.BasesPath.Str());
-  }
+  if (!MarkNamedBases(bases, numbers, error)) return Fail(error);
   if (bases.MarkedCount() == 0) return Fail("--bases names no base");
 
   if (options.DryRun) {
     for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
       if (!bases.Marked(i)) continue;
-      std::printf("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
-                  EchoTagOfLine(bases.Text(i)).c_str(), JobFilePath(Session.HostDir).c_str());
+      PrintfStdout("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
+                   EchoTagOfLine(bases.Text(i)).c_str(), JobFilePath(Session.HostDir).c_str());
       const TJobRec job{msgFile,       bases.Data(i),      Session.MsgFrom,
                         Session.MsgTo, Session.MsgSubject, Session.Address};
-      std::fputs(BuildJobFile(job).c_str(), stdout);
+      PrintStdout(BuildJobFile(job));
     }
-    std::printf("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
+    PrintfStdout("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
     return kExitDone;
   }
-  if (!options.Yes) {
-    if (!::isatty(STDIN_FILENO))
-      return Fail("not posting without --yes: standard input is not a terminal to ask on");
-    if (!AskToPost(options.MsgFile, bases.MarkedCount())) {
-      std::printf("Nothing was posted.\n");
-      return kExitDone;
-    }
-  }
-
   // The same loop as the screens: the lock on the host directory, the job
   // file renamed into place, the utility without the terminal, the posting
   // log and the pause. An ending signal is passed on to the running utility.
   Session.Posted.clear();
+  // Room for every base at once: a record is half a kilobyte, and growing
+  // the vector step by step would copy a whole catalogue's worth twice over.
+  Session.Posted.reserve(static_cast<std::size_t>(bases.MarkedCount()));
   for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
     if (bases.Marked(i))
       Session.Posted.push_back({bases.Data(i), bases.Text(i), TPostOutcome::kNotStarted, -1, ""});
@@ -314,6 +363,21 @@ int RunUnattended(const TOptionsRec& commandLine) {
                      .Address = Session.Address};
   const std::string problem = CheckPostingJob(here, job, Session.Posted);
   if (!problem.empty()) return Fail(problem);
+  // Bases that got this very text lately are refused before the question:
+  // a cron line run twice, or a posting repeated by hand, posts nothing.
+  if (!options.Again && NamedRecentPostings(job, Session.Posted, catalogue)) {
+    Session.Posted.clear();
+    return kExitError;
+  }
+  if (!options.Yes) {
+    if (!::isatty(STDIN_FILENO))
+      return Fail("not posting without --yes: standard input is not a terminal to ask on");
+    if (!AskToPost(options.MsgFile, bases.MarkedCount())) {
+      Session.Posted.clear();
+      PrintStdout("Nothing was posted.\n");
+      return kExitDone;
+    }
+  }
   InstallEndingHandlers();
   try {
     TPrintedProgress progress(options.Quiet);

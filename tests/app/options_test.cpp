@@ -82,6 +82,7 @@ TEST(Options, EachFormAndEachMisuse) {
       {{"--s", "x"}, "!option '--s' is ambiguous; possibilities: '--select' '--subject'"},
       {{"-s", "a", "--select", "b"}, "!option '--select' given more than once"},
       {{"-q", "m"}, "!option '--quiet' is used only with --post"},
+      {{"--again", "m"}, "!option '--again' is used only with --post"},
       {{"--force"}, "!option '--force' is used only with --select or --post"},
   };
   for (const auto& c : cases) {

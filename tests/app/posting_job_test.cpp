@@ -323,6 +323,45 @@ TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {
   EXPECT_NE(entry.find("\tcaf\xc3\xa9\t"), std::string::npos) << entry;
 }
 
+// The bases a log says got a message lately: entries of the same text and
+// host directory that ended ok, or were started and never ended, read from
+// the end (across read blocks) back to the first entry older than the window.
+TEST(PostingLog, RecentPostingsAreOkOrStartedEntriesOfTheSameTextBackToAnOlderOne) {
+  testkit::TempDir dir;
+  const TLogMessageRec same{"/bbs", "/m.txt", "Op", "All", "S", "aaaa"};
+  TLogMessageRec other = same, elsewhere = same;
+  other.Hash = "bbbb";
+  elsewhere.HostDir = "/bbs2";
+  const std::time_t now = 2000000000;
+  auto entry = [&](std::time_t ago, const TLogMessageRec& m, const char* base, int status,
+                   const std::string& output = "") {
+    const TPostedRec b{base, "1   TAG", TPostOutcome::kEnded, status << 8, ""};
+    return PostingLogEntry(now - ago, m, b, output);
+  };
+  // The line written before a utility runs; its result line may follow.
+  auto started = [&](std::time_t ago, const char* base) {
+    std::string line = entry(ago, same, base, 0);
+    return line.replace(line.find("\tok\t"), 4, "\tstarted\t");
+  };
+  const std::string log = entry(10, same, "8", 0) +  // out of order: never reached
+                          entry(500, same, "1", 0) +
+                          entry(100, same, "2", 0, std::string(70000, 'x')) +
+                          entry(90, other, "3", 0) + entry(80, elsewhere, "4", 0) +
+                          started(75, "5") + entry(70, same, "5", 1) + started(60, "6") +
+                          started(55, "9") + entry(50, same, "2", 0) + entry(45, same, "9", 1);
+  dir.Put("posted.log", log);
+  std::vector<std::string> numbers;
+  std::string error;
+  ASSERT_TRUE(RecentPostings(dir / "posted.log", "/bbs", "aaaa", now - 200, numbers, error));
+  EXPECT_EQ(numbers, (std::vector<std::string>{"2", "6"}));
+  // No log holds no postings; a FIFO in its place is not waited on.
+  EXPECT_TRUE(RecentPostings(dir / "none", "/bbs", "aaaa", 0, numbers, error));
+  EXPECT_TRUE(numbers.empty());
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(RecentPostings(dir / "fifo", "/bbs", "aaaa", 0, numbers, error));
+  EXPECT_NE(error.find(dir / "fifo"), std::string::npos) << error;
+}
+
 TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
   std::uint8_t rec[kBaseRecSize] = {};
   rec[0] = 7;

@@ -76,6 +76,24 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
             std::string::npos);
 }
 
+// The same text again to bases that got it is asked first, with NO chosen:
+// Enter posts nothing (and is no error), "y" posts.
+TEST_F(PostingTest, TheSameTextAgainIsAskedWithNoChosenFirst) {
+  Utility("echo run >> calls.log\n");
+  for (const char* answer : {"", kEnter, "y"}) {
+    PtySession& run = Start({"message.txt"});
+    ASSERT_TRUE(MarkAllUpToConfirmation(run));
+    run.Send(kEnter);
+    if (*answer != '\0') {
+      ASSERT_TRUE(run.WaitForText("Already posted to 3 of these bases. Post again?"));
+      EXPECT_TRUE(run.WaitForText("Already posted \u2500"));  // the list's title
+      run.Send(answer);
+    }
+    EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+  }
+  EXPECT_EQ(ReadFile(hostDir_ + "/calls.log"), "run\nrun\nrun\nrun\nrun\nrun\n");
+}
+
 // A planted link in place of the job file is replaced, its target untouched;
 // a utility that locks its own job file finishes; its status 3 is the run's.
 TEST_F(PostingTest, LinkedJobFileIsReplacedSelfLockingUtilityEndsAndItsFailureCounts) {

@@ -102,10 +102,21 @@ TEST_F(UnattendedTest, PostsEachBaseInCatalogueOrderWithTheSameJobFiles) {
             "    7  LINUX.7       ok\n65535  LAST.BASE     ok\nPosted to 2 bases: 2 ok.\n");
   EXPECT_EQ(run.Err, "");
 
-  // A utility that fails makes the exit status 3; the next base is still posted.
+  // The same text again to base 7 is refused, naming it as --list-bases
+  // does, and nothing is posted; --again posts. A utility that fails makes
+  // the exit status 3; the next base is still posted.
   WriteFile(hostDir_ + "/corvixutil", "#!/bin/sh\necho run >> calls.log\nexit 4\n");
-  const TRunRec failed =
-      Post({"--post", "message.txt", "--bases", "20,7", "--subject", "S", "--yes"});
+  const std::vector<std::string> again = {"--post",    "message.txt", "--bases", "20,7",
+                                          "--subject", "S",           "--yes"};
+  const TRunRec refused = Post(again);
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_NE(refused.Err.find("already posted to 1 of these bases"), std::string::npos);
+  EXPECT_NE(refused.Err.find("\n7\tLINUX.7\t"), std::string::npos) << refused.Err;
+  EXPECT_EQ(refused.Err.find("\n20\t"), std::string::npos) << refused.Err;
+  EXPECT_EQ(ReadFile(hostDir_ + "/calls.log").find("run"), std::string::npos);
+  std::vector<std::string> withAgain = again;
+  withAgain.push_back("--again");
+  const TRunRec failed = Post(withAgain);
   EXPECT_EQ(failed.Status, 3);
   EXPECT_EQ(ReadFile(hostDir_ + "/calls.log").size(), 2 * (hostDir_.size() + 15) + 8);
   EXPECT_NE(failed.Out.find("Posted to 2 bases: 2 failed."), std::string::npos);
@@ -159,8 +170,9 @@ TEST_F(UnattendedTest, TheJobFileIsTheSameUnderAnyLocale) {
   const std::string file = workDir_ + "/message.txt";
   int n = 0;
   for (const char* locale : {"", "C.UTF-8", "C"}) {
-    const TRunRec run = Post(
-        {"--post", "message.txt", "--bases", "7", "--subject", "Caf\xC3\xA9 night", "-y"}, locale);
+    const TRunRec run = Post({"--post", "message.txt", "--bases", "7", "--subject",
+                              "Caf\xC3\xA9 night", "-y", "--again"},
+                             locale);
     EXPECT_EQ(run.Status, 0) << locale << run.Err;
     std::string job = Job(file, "7", "The Sysop", "All", "Caf\x82 night");
     job.replace(job.find("1:1/100"), 7, "2:250/10");
@@ -206,10 +218,26 @@ TEST_F(UnattendedTest, RangesTagsListingAndQuietRuns) {
   EXPECT_EQ(Received(2), Job(workDir_ + "/message.txt", "100", "The Sysop", "All", "S"));
   WriteFile(hostDir_ + "/corvixutil",
             "#!/bin/sh\ngrep -q 'baseidx = 101' aupload.ini && exit 4\n:\n");
-  run = Post({"-qy", "--post", "message.txt", "--bases", "100,101", "--subject", "S"});
+  run = Post({"-qy", "--post", "message.txt", "--bases", "100,101", "--subject", "S", "--again"});
   EXPECT_EQ(run.Status, 3);
   EXPECT_EQ(run.Out, "  101  RETRO         exit status 4\nPosted to 2 bases: 1 ok, 1 failed.\n");
   EXPECT_EQ(run.Err, "corvixmass: base 101 (RETRO): exit status 4\n");
+}
+
+// Output that cannot be written is an error, whether it fails at once (a
+// long text) or only when the buffer is flushed at the end (a short one); a
+// posting done meanwhile still counts as posted.
+TEST_F(UnattendedTest, AFailedWriteToStandardOutputEndsWithStatusOne) {
+  for (const char* args :
+       {"--list-bases", "--version", "--help", "--post message.txt --bases 20 --subject W -y"}) {
+    SCOPED_TRACE(args);
+    const std::string run = "cd " + workDir_ + " && XDG_STATE_HOME=" + root_ + "/state " + appDir_ +
+                            "/corvixmass " + args + " >/dev/full 2>" + root_ + "/err";
+    const int status = std::system(run.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_EQ(ReadFile(root_ + "/err"), "corvixmass: write error: No space left on device\n");
+  }
+  EXPECT_EQ(Received(1), Job(workDir_ + "/message.txt", "20", "The Sysop", "All", "W"));
 }
 
 // Only a terminal can answer the question: without --yes it is asked once,

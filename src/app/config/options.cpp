@@ -26,6 +26,7 @@ enum : std::size_t {
   optQuiet,
   optForce,
   optListBases,
+  optAgain,
   optCount
 };
 
@@ -37,7 +38,7 @@ constexpr TOptionDefRec kOptions[optCount] = {
     {"from", 0, TArgKind::kRequired},       {"to", 0, TArgKind::kRequired},
     {"yes", 'y', TArgKind::kNone},          {"dry-run", 'n', TArgKind::kNone},
     {"quiet", 'q', TArgKind::kNone},        {"force", 0, TArgKind::kNone},
-    {"list-bases", 0, TArgKind::kOptional},
+    {"list-bases", 0, TArgKind::kOptional}, {"again", 0, TArgKind::kNone},
 };
 
 std::string Name(std::size_t option) { return std::string("--") + kOptions[option].Long; }
@@ -91,6 +92,9 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
       case optForce:
         options.Force = true;
         break;
+      case optAgain:
+        options.Again = true;
+        break;
       default:
         break;
     }
@@ -120,7 +124,8 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
   // Which options each run takes; any other one given is a mistake to point
   // out, not to ignore.
   const bool post = options.Mode == TRunMode::kPost;
-  for (std::size_t o : {optBases, optSubject, optFrom, optTo, optYes, optDryRun, optQuiet}) {
+  for (std::size_t o :
+       {optBases, optSubject, optFrom, optTo, optYes, optDryRun, optQuiet, optAgain}) {
     if (given[o] && !post) return "option '" + Name(o) + "' is used only with --post";
   }
   if (given[optSelect] && options.Mode != TRunMode::kScreens)

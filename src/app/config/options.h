@@ -31,6 +31,7 @@ struct TOptionsRec {
   bool DryRun = false;                // -n, --dry-run
   bool Quiet = false;                 // -q, --quiet
   bool Force = false;                 // --force: a selection saved from another catalogue
+  bool Again = false;                 // --again: post to bases that got the same text lately
 };
 
 // Reads Argv into Options. Returns the misuse in a few words (without the

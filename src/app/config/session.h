@@ -38,6 +38,9 @@ struct TSession {
   ShortString Colors;         // [main] colors as written: bold, explicit, pc; else TERM decides
   std::int32_t PostDelay = 100;   // [main] delay; only the low 16 bits count
   std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
+  // [main] repost_hours: a base that got the same message text this many
+  // hours back is named and posting again asked first; 0 never asks.
+  std::int32_t RepostHours = 72;
   bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
   ShortString BasesPath;    // [corvix] mbases: the catalogue
   ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs

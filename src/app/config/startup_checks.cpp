@@ -31,6 +31,7 @@
 #include "support/file_utils.h"
 #include "support/io_error.h"
 #include "support/short_string.h"
+#include "support/standard_output.h"
 #include "support/string_utils.h"
 
 namespace corvix {
@@ -386,7 +387,7 @@ int CheckBeforeStart(const TOptionsRec& options) {
   if (check) {
     std::string looked;
     for (const std::string& place : search.Looked) looked += (looked.empty() ? "" : ", ") + place;
-    std::printf("looked for the configuration at: %s\n", Shown(looked).c_str());
+    PrintfStdout("looked for the configuration at: %s\n", Shown(looked).c_str());
   }
   TConfigFindings found;
   char cwd[PATH_MAX];
@@ -398,12 +399,12 @@ int CheckBeforeStart(const TOptionsRec& options) {
   if (check && found.Problem.empty() && !found.CataloguePath.empty())
     CatalogueWarnings(found.CataloguePath, found.Warnings, found.Invalid);
   if (check) {
-    for (const std::string& line : found.Report) std::printf("%s\n", line.c_str());
-    for (const std::string& line : found.Warnings) std::printf("warning: %s\n", line.c_str());
-    for (const std::string& line : found.Notes) std::printf("warning: %s\n", line.c_str());
-    for (const std::string& line : found.Invalid) std::printf("not ok: %s\n", line.c_str());
-    if (found.Problem.empty() && found.Invalid.empty()) std::printf("ok\n");
-    std::fflush(stdout);
+    for (const std::string& line : found.Report) PrintfStdout("%s\n", line.c_str());
+    for (const std::string& line : found.Warnings) PrintfStdout("warning: %s\n", line.c_str());
+    for (const std::string& line : found.Notes) PrintfStdout("warning: %s\n", line.c_str());
+    for (const std::string& line : found.Invalid) PrintfStdout("not ok: %s\n", line.c_str());
+    if (found.Problem.empty() && found.Invalid.empty()) PrintStdout("ok\n");
+    FlushStdout();
   } else {
     // Said, not enforced: the operator may have reasons, but should know.
     for (const std::string& line : found.Notes)
@@ -437,6 +438,7 @@ void ReadConfiguration() {
   Session.Colors = ShortString(SettingText(ini, "main", "colors"));
   Session.PostDelay = SettingInteger(ini, "main", "delay");
   Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
+  Session.RepostHours = SettingInteger(ini, "main", "repost_hours");
   Session.RedrawFull =
       LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
   Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));

@@ -2,9 +2,11 @@
 #include "app/posting/posting_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -117,6 +119,127 @@ bool TPostingLog::Append(const std::string& entry, std::string& error) {
     failed_ = true;
   }
   return ok;
+}
+
+}  // namespace corvix
+
+namespace corvix {
+
+namespace {
+
+// Bytes read from the log at a time, from its end backwards.
+constexpr std::size_t kLogBlock = 64 * 1024;
+// A "line" longer than this is no entry of ours (the head of an entry is a
+// few hundred bytes, an output line at most kUtilityOutputKeep): it is
+// skipped rather than gathered without bound.
+constexpr std::size_t kLongestLogLine = 1024 * 1024;
+
+// Calls Take for each line of the file open as Fd (Size bytes), the last
+// line first, until Take returns false. False with errno set when a read fails.
+template <typename Take>
+bool ForEachLineFromEnd(int fd, off_t size, Take take) {
+  std::string tail;  // the start of the line that ends in the block read before
+  bool skipping = false;
+  for (off_t end = size; end > 0;) {
+    const off_t start = end > static_cast<off_t>(kLogBlock) ? end - kLogBlock : 0;
+    std::string text(static_cast<std::size_t>(end - start), '\0');
+    for (std::size_t got = 0; got < text.size();) {
+      const ssize_t n = ::pread(fd, text.data() + got, text.size() - got, start + got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n == 0) errno = EIO;  // the log was cut while being read
+        return false;
+      }
+      got += static_cast<std::size_t>(n);
+    }
+    text += tail;
+    std::size_t lineEnd = text.size();
+    for (std::size_t nl; lineEnd > 0 && (nl = text.rfind('\n', lineEnd - 1)) != std::string::npos;
+         lineEnd = nl) {
+      if (!skipping && !take(std::string_view(text).substr(nl + 1, lineEnd - nl - 1))) return true;
+      skipping = false;
+    }
+    tail.assign(text, 0, lineEnd);
+    if (tail.size() > kLongestLogLine) {
+      tail.clear();
+      skipping = true;
+    }
+    end = start;
+  }
+  if (!skipping) take(tail);
+  return true;
+}
+
+}  // namespace
+
+std::string PostingLogPath() {
+  const std::string dir = StateDirPath();
+  return dir.empty() ? "" : dir + "posted.log";
+}
+
+bool RecentPostings(const std::string& path, const std::string& hostDir, const std::string& hash,
+                    std::time_t since, std::vector<std::string>& baseNumbers, std::string& error) {
+  baseNumbers.clear();
+  if (path.empty()) return true;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return true;
+  const int fd = OpenStateFile(path, O_RDONLY, 0, error);
+  if (fd < 0) return false;
+  if (::fstat(fd, &st) != 0) st.st_size = 0;
+  // The fields as PostingLogEntry wrote them.
+  const std::string loggedDir = Printable(hostDir), loggedHash = Printable(hash);
+  std::vector<bool> seen(kMaxBaseRecords);
+  // A base whose result line was met, reading backwards, and whose "started"
+  // line (written before its utility ran) is still to come: that one is
+  // answered, and only a "started" line without a result tells of a posting
+  // that may have happened.
+  std::vector<bool> ended(kMaxBaseRecords);
+  TLogLineRec entry;
+  const bool read = ForEachLineFromEnd(fd, st.st_size, [&](std::string_view line) {
+    // Output lines start with blanks; only an entry's head starts with its year.
+    if (line.empty() || line[0] < '0' || line[0] > '9' || !ParseLogLine(line, entry)) return true;
+    if (entry.When < since) return false;
+    if (entry.Hash != loggedHash || entry.HostDir != loggedDir) return true;
+    const int number = std::atoi(entry.BaseNumber.c_str());
+    if (number < 0 || number >= kMaxBaseRecords || std::to_string(number) != entry.BaseNumber)
+      return true;
+    const auto at = static_cast<std::size_t>(number);
+    bool posted = entry.Result == "ok";
+    if (entry.Result == "started") {
+      posted = !ended[at];
+      ended[at] = false;
+    } else {
+      ended[at] = true;
+    }
+    if (posted && !seen[at]) baseNumbers.push_back(entry.BaseNumber);
+    seen[at] = seen[at] || posted;
+    return true;
+  });
+  const int readErrno = errno;
+  ::close(fd);
+  if (!read) {
+    error = path + ": " + std::strerror(readErrno);
+    return false;
+  }
+  return true;
+}
+
+bool AlreadyPostedBases(const std::string& hostDir, const std::string& hash, std::int32_t hours,
+                        const std::vector<TPostedRec>& bases, std::vector<TPostedRec>& already,
+                        std::string& error) {
+  already.clear();
+  if (hours <= 0 || hash.empty()) return true;
+  std::vector<std::string> numbers;
+  const std::time_t since = std::time(nullptr) - static_cast<std::time_t>(hours) * 3600;
+  if (!RecentPostings(PostingLogPath(), hostDir, hash, since, numbers, error)) return false;
+  std::vector<bool> posted(kMaxBaseRecords);
+  for (const std::string& number : numbers) posted[std::stoul(number)] = true;
+  for (const TPostedRec& base : bases) {
+    const int number = std::atoi(base.BaseNumber.Str().c_str());
+    if (number >= 0 && number < kMaxBaseRecords && posted[static_cast<std::size_t>(number)])
+      already.push_back(base);
+  }
+  return true;
 }
 
 }  // namespace corvix

@@ -2,9 +2,11 @@
 // state directory, so the operator has a record of every run.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/config/session.h"
 
@@ -60,5 +62,30 @@ class TPostingLog {
   std::string path_;
   bool failed_ = false;
 };
+
+}  // namespace corvix
+
+namespace corvix {
+
+// The path of posted.log in the state directory; empty when there is none.
+std::string PostingLogPath();
+
+// The numbers of the bases that the log at Path says got the message of
+// content hash Hash through host directory HostDir at or after Since: entries
+// whose result is "ok", and "started" entries that no result followed (a
+// utility that was started and never reported back may have posted). The log is read from its end
+// back to the first entry older than Since, as entries are appended in time order, so a long
+// history costs nothing. A missing log holds no postings. False with the reason in Error when the
+// log is there but cannot be read.
+[[nodiscard]] bool RecentPostings(const std::string& path, const std::string& hostDir,
+                                  const std::string& hash, std::time_t since,
+                                  std::vector<std::string>& baseNumbers, std::string& error);
+
+// The bases of Bases that got the message again within the last Hours hours,
+// by posted.log (RecentPostings), in the order of Bases. None when Hours is
+// not positive or the message's hash is unknown.
+[[nodiscard]] bool AlreadyPostedBases(const std::string& hostDir, const std::string& hash,
+                                      std::int32_t hours, const std::vector<TPostedRec>& bases,
+                                      std::vector<TPostedRec>& already, std::string& error);
 
 }  // namespace corvix

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 
 #include "support/fd_io.h"
 #include "support/process.h"
@@ -99,7 +100,14 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return rec;
   TFd out(pipeFds[0]);
   TFd childOut(pipeFds[1]);
+  // Without /dev/null the child would read the operator's terminal (keys
+  // meant for the program) or wait on it for ever: the base is not started,
+  // and says why.
   const TFd devNull(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  if (!devNull.Valid()) {
+    rec.Output = rec.LastLine = std::string("/dev/null: ") + std::strerror(errno);
+    return rec;
+  }
   TSpawnRec how{cmd, true, devNull.Get(), childOut.Get(), dirFd};
   const pid_t pid = SpawnChild(how).Pid;
   childOut.Reset();

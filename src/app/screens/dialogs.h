@@ -16,7 +16,8 @@ inline constexpr std::uint8_t kMsgQuestion = 1;    // YES and NO
 inline constexpr std::uint8_t kMsgQuestionNo = 2;  // YES and NO, with NO chosen first
 
 // Shows a centred box with Text and an OK button (notice) or a YES/NO choice
-// (question); true for OK or YES. Leaves screen, cursor and attribute as found.
+// (question, YES or NO chosen at first); true for OK or YES. Leaves screen,
+// cursor and attribute as found.
 bool MsgBox(std::uint8_t kind, const ShortString& text);
 
 // Draws an empty framed area with shadow and leaves it on screen.

@@ -12,6 +12,7 @@
 #include "app/config/host_text.h"
 #include "app/config/session.h"
 #include "app/posting/posting_job.h"
+#include "app/posting/posting_log.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
 #include "support/string_utils.h"
@@ -21,6 +22,7 @@
 #include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 #include "widgets/menu_box.h"
+#include "widgets/menu_list.h"
 
 namespace corvix {
 
@@ -138,6 +140,30 @@ class TScreenPostingWatch : public TPostingObserver {
   std::string notice_;
 };
 
+// The bases that got this message lately, in a list under the question
+// "Post again?" (NO chosen at first). A list longer than its box is shown
+// first for scrolling, and Enter there goes on to the question. True to post.
+bool AskPostAgain(const std::vector<TPostedRec>& already) {
+  constexpr std::uint8_t kTop = 16, kBottom = 23;  // below the question's box
+  const bool fits = already.size() <= static_cast<std::size_t>(kBottom - kTop - 1);
+  TMenuList list;
+  ApplyDialogSettings(list.Window);
+  list.Window.Title = " Already posted ";
+  if (!fits) list.Window.Title = " Already posted: ENTER to answer, ESC to post nothing ";
+  list.BarAttr = fits ? 7 : 112;  // a list only shown has no bar
+  list.RowAttr = 7;
+  for (const TPostedRec& base : already) list.Add(Printable(base.Line), 0);
+  list.ShowScrollBar = !fits;
+  list.DrawOnly = fits;
+  list.Open(3, kTop, 76, kBottom);
+  if (fits) list.Redraw();  // Open only lays out a list that is not run
+  const bool again = (fits || list.LastKey == kKeyEnter) &&
+                     MsgBox(kMsgQuestionNo, "Already posted to " + std::to_string(already.size()) +
+                                                " of these bases. Post again?");
+  list.Close();
+  return again;
+}
+
 }  // namespace
 
 TRunOutcome PostMarkedBases() {
@@ -163,11 +189,18 @@ TRunOutcome PostMarkedBases() {
     MsgBox(kMsgNotice, problem);
     return TRunOutcome::kError;
   }
+  // A log that cannot be read stops nothing: the progress box says so.
+  std::vector<TPostedRec> already;
+  std::string logError;
+  const bool logRead =
+      AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, bases, already, logError);
+  if (!already.empty() && !AskPostAgain(already)) return TRunOutcome::kLeft;
   // Every marked base is in the summary from here on, as "not started" until
   // its turn: a run that ends early still reports all of them.
   Session.Posted = std::move(bases);
   {
     TScreenPostingWatch watch;
+    if (!logRead) watch.LogProblem("Earlier postings were not looked at: " + logError);
     RunPostingJob(job, Session.Posted, watch);
   }
   // Keys typed at the very end belong to no screen; they must not reach the
