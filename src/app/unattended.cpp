@@ -15,6 +15,7 @@
 #include "app/config/startup_checks.h"
 #include "app/posting/posting_job.h"
 #include "app/posting/posting_summary.h"
+#include "app/run.h"
 #include "app/screens/base_select.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
@@ -68,9 +69,8 @@ class TPrintedProgress : public TPostingObserver {
                 ShownText(EchoTagOfLine(base.Line), false).c_str());
     std::fflush(stdout);
   }
-  void LogProblem(const std::string& text) override {
-    std::fprintf(stderr, "corvixmass: %s\n", text.c_str());
-  }
+  // The posting log's failure is told once, after the summary.
+  void LogProblem(const std::string& text) override { (void)text; }
 
  private:
   bool quiet_;
@@ -307,11 +307,12 @@ int RunUnattended(const TOptionsRec& commandLine) {
     RunPostingJob(job, Session.Posted, progress);
   } catch (const IoError& e) {
     PrintOutcome(Session.Posted, options.Quiet);
+    static_cast<void>(TellAfterPosting(kExitError));  // the error decides the status
     std::fprintf(stderr, "corvixmass: %s\n", e.what());
     return kExitError;
   }
   PrintOutcome(Session.Posted, options.Quiet);
-  return PostingExitStatus(Session.Posted);
+  return TellAfterPosting(PostingExitStatus(Session.Posted));
 }
 
 }  // namespace corvix

@@ -171,7 +171,10 @@ TEST_F(UnattendedTest, RangesTagsListingAndQuietRuns) {
             "#!/bin/sh\ngrep -q 'baseidx = 101' aupload.ini && exit 4\n:\n");
   run = Post({"-qy", "--post", "message.txt", "--bases", "100,101", "--subject", "S"});
   EXPECT_EQ(run.Status, 3);
-  EXPECT_EQ(run.Out, "  101  RETRO         exit status 4\nPosted to 2 bases: 1 ok, 1 failed.\n");
+  EXPECT_EQ(run.Out,
+            "  101  RETRO         exit status 4\nPosted to 2 bases: 1 ok, 1 failed.\n"
+            "Not posted: 1 base; corvixmass --select rest " +
+                workDir_ + "/message.txt posts them.\n");
   EXPECT_EQ(run.Err, "corvixmass: base 101 (RETRO): exit status 4\n");
 }
 
