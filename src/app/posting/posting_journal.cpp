@@ -26,7 +26,8 @@ namespace corvix {
 namespace {
 
 // The note of a "rest" saved before the first base: "posting: PID<TAB>TIME
-// <TAB>HASH<TAB>HOSTDIR<TAB>MSGFILE", host and file as the log writes them.
+// <TAB>LOGSIZE<TAB>HASH<TAB>HOSTDIR<TAB>MSGFILE", host and file as the log
+// writes them. The entries of that run are those past LOGSIZE bytes.
 constexpr std::string_view kPendingNote = "posting: ";
 // The end of posted.log that is read at start-up: far more than the entries
 // of the runs that can still be under way.
@@ -40,9 +41,21 @@ std::string DateText(std::time_t when) {
   return text;
 }
 
+// An entry's first line and where it starts in posted.log.
+struct TLogHeadRec {
+  TLogLineRec Line;
+  off_t At = 0;
+};
+
+off_t LogSize() {
+  struct stat st {};
+  const std::string path = PostingLogPath();
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+}
+
 // The entries' first lines of the end of posted.log, oldest first.
-std::vector<TLogLineRec> ReadLogTail() {
-  std::vector<TLogLineRec> lines;
+std::vector<TLogHeadRec> ReadLogTail() {
+  std::vector<TLogHeadRec> lines;
   const std::string path = PostingLogPath();
   std::string error;
   const TFd fd(path.empty() ? -1 : OpenStateFile(path, O_RDONLY, 0, error));
@@ -64,9 +77,10 @@ std::vector<TLogLineRec> ReadLogTail() {
   while (at < text.size()) {
     std::size_t end = text.find('\n', at);
     if (end == std::string::npos) end = text.size();
-    TLogLineRec line;
-    if (ParseLogLine(std::string_view(text).substr(at, end - at), line))
-      lines.push_back(std::move(line));
+    TLogHeadRec head;
+    head.At = from + static_cast<off_t>(at);
+    if (ParseLogLine(std::string_view(text).substr(at, end - at), head.Line))
+      lines.push_back(std::move(head));
     at = end + 1;
   }
   return lines;
@@ -97,8 +111,9 @@ void SaveRestPending(const TPostingJobRec& job, const std::vector<TPostedRec>& b
   std::vector<std::string> numbers;
   for (const TPostedRec& base : bases) numbers.push_back(base.BaseNumber.Str());
   const std::string note = std::string(kPendingNote) + std::to_string(::getpid()) + '\t' +
-                           std::to_string(std::time(nullptr)) + '\t' + job.Hash + '\t' +
-                           LogField(job.HostDir) + '\t' + LogField(job.MsgFile.View());
+                           std::to_string(std::time(nullptr)) + '\t' + std::to_string(LogSize()) +
+                           '\t' + job.Hash + '\t' + LogField(job.HostDir) + '\t' +
+                           LogField(job.MsgFile.View());
   std::string error;
   // A "rest" that cannot be saved now is tried again, and told, at the end.
   static_cast<void>(SaveSelection(kRestSelection, numbers, error, {note}));
@@ -131,7 +146,7 @@ void SaveRestAfterRun(const TPostingJobRec& job, const std::vector<TPostedRec>& 
 
 std::vector<std::string> ReviewLastPostings() {
   std::vector<std::string> told;
-  const std::vector<TLogLineRec> lines = ReadLogTail();
+  const std::vector<TLogHeadRec> heads = ReadLogTail();
   // The host directories looked at, each locked while this review runs, or
   // found busy: a posting is at work there now.
   std::map<std::string, TFd> locked;
@@ -149,15 +164,15 @@ std::vector<std::string> ReviewLastPostings() {
   };
 
   std::map<std::pair<std::string, std::string>, std::size_t> lastOf;
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    lastOf[{lines[i].HostDir, lines[i].BaseNumber}] = i;
+  for (std::size_t i = 0; i < heads.size(); ++i)
+    lastOf[{heads[i].Line.HostDir, heads[i].Line.BaseNumber}] = i;
   std::vector<std::size_t> unfinished;
   for (const auto& [key, i] : lastOf)
-    if (lines[i].Result == kLogStarted) unfinished.push_back(i);
+    if (heads[i].Line.Result == kLogStarted) unfinished.push_back(i);
   std::sort(unfinished.begin(), unfinished.end());
   TPostingLog log;
   for (std::size_t i : unfinished) {
-    const TLogLineRec& line = lines[i];
+    const TLogLineRec& line = heads[i].Line;
     if (!hostFree(line.HostDir)) continue;
     told.push_back("The posting of " + line.MsgFile + " started " + DateText(line.When) +
                    " was interrupted at base " + line.BaseNumber + " (" + line.EchoTag +
@@ -175,12 +190,17 @@ std::vector<std::string> ReviewLastPostings() {
                                  [](const std::string& n) { return n.starts_with(kPendingNote); });
   if (note == notes.end()) return told;
   const std::vector<std::string> fields = SplitTabs(note->substr(kPendingNote.size()));
-  if (fields.size() != 5 || ProcessAlive(fields[0]) || !hostFree(fields[3])) return told;
+  if (fields.size() != 6 || ProcessAlive(fields[0]) || !hostFree(fields[4])) return told;
   const std::time_t since = std::atoll(fields[1].c_str());
+  const off_t logSize = std::atoll(fields[2].c_str());
+  // The dead run's entries are those past the log's size when it began; a
+  // log made shorter since (by hand) is read by the time instead.
+  const bool bySize = logSize <= LogSize();
   // What the dead run posted ok, and what it may have posted, is not posted again.
   std::set<std::string> done;
-  for (const TLogLineRec& line : lines) {
-    if (line.HostDir == fields[3] && line.Hash == fields[2] && line.When >= since &&
+  for (const auto& [line, at] : heads) {
+    if (line.HostDir == fields[4] && line.Hash == fields[3] &&
+        (bySize ? at >= logSize : line.When >= since) &&
         (line.Result == "ok" || line.Result == kLogStarted || line.Result == kLogInterrupted))
       done.insert(line.BaseNumber);
   }
@@ -190,7 +210,7 @@ std::vector<std::string> ReviewLastPostings() {
     return told;
   }
   if (SaveSelection(kRestSelection, numbers, error, {}, catalogue)) {
-    std::string line = RestLine(numbers.size(), fields[4]);
+    std::string line = RestLine(numbers.size(), fields[5]);
     line.pop_back();
     told.push_back(line);
   }
