@@ -67,6 +67,8 @@ std::string UsageText() {
          "  summary, on standard output; errors and failed bases also on standard error.\n"
          "  --quiet prints nothing when every base is ok, else the failed bases and the\n"
          "  summary.\n"
+         "  Bases not posted ok are saved as the selection rest: --bases @rest (or\n"
+         "  --select rest FILE) posts them.\n"
          "\n"
          "While posting, Escape or Ctrl-C asks to stop after the current base; a\n"
          "second one ends the running host utility.\n"
@@ -74,7 +76,7 @@ std::string UsageText() {
          "Exit status:\n"
          "  0  every marked base was posted and its utility ended with status 0,\n"
          "     or the run was left before posting\n"
-         "  1  an error ended the run\n"
+         "  1  an error ended the run, or posted.log could not be written\n"
          "  2  the command line was misused\n"
          "  3  a base failed, was stopped or was not started\n";
 }
