@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/config/selections.h"
 #include "app/config/session.h"
 #include "app/posting/posting_journal.h"
 #include "app/posting/posting_log.h"
@@ -298,6 +299,32 @@ TEST_F(PostingLoop, StopNowEndsAUtilityThatIgnoresTermAndALogProblemIsSaidOnce) 
   EXPECT_EQ(observer.problems[0].rfind("The posting log cannot be written: " + host_ + "/state", 0),
             0u)
       << observer.problems[0];
+}
+
+// A utility that has ended but cannot be waited for (reaped elsewhere: here
+// SIGCHLD is ignored) may have posted: its base is interrupted, logged after
+// its "started" entry, left out of "rest", and no later base is started.
+TEST_F(PostingLoop, AUtilityThatCannotBeWaitedForStopsTheRunAsInterrupted) {
+  Utility("sleep 0.2\n");
+  struct sigaction ignore {
+  }, old{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGCHLD, &ignore, &old);
+  ScriptedObserver observer;
+  std::vector<TPostedRec> bases = Bases({"1", "2"});
+  RunPostingJob(Job(), bases, observer);
+  sigaction(SIGCHLD, &old, nullptr);
+  EXPECT_EQ(PostedResultText(bases[0]), "interrupted");
+  EXPECT_EQ(PostedResultText(bases[1]), "not started");
+  const std::string log = Read("state/corvixmass/posted.log");
+  const std::size_t started = log.find("\t1\tAG1\tmine\tstarted\t/msg.txt\tMe\tAll\t\n");
+  const std::size_t ended = log.find("\t1\tAG1\tmine\tinterrupted\t/msg.txt\tMe\tAll\t\n");
+  EXPECT_NE(ended, std::string::npos) << log;
+  EXPECT_LT(started, ended);
+  std::vector<std::string> rest;
+  std::string error;
+  ASSERT_TRUE(LoadSelection(kRestSelection, rest, error)) << error;
+  EXPECT_EQ(rest, std::vector<std::string>{"2"});
 }
 
 // Bases started and never ended are told once each, closed with an
