@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "app/config/state_dir.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
+#include "support/process.h"
 #include "support/string_utils.h"
 #include "widgets/light_bar.h"
 
@@ -86,6 +88,12 @@ bool SaveSelection(const std::string& name, const std::vector<std::string>& numb
   // Written beside the old file under a name no selection can have, then
   // renamed over it: a failed write leaves the old selection as it was.
   const std::string path = dir + name;
+  // Two runs saving at once ("last", "rest") would share the temporary
+  // name, and one would remove the other's file: they take turns.
+  const TFd turn(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (turn.Valid())
+    while (::flock(turn.Get(), LOCK_EX) != 0 && errno == EINTR) {
+    }
   std::string temp;
   const int fd = CreateStateTemp(dir, name, temp, error);
   if (fd < 0) return false;
