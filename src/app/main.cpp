@@ -9,6 +9,7 @@
 #include "app/config/selections.h"
 #include "app/config/startup_checks.h"
 #include "app/config/usage.h"
+#include "app/posting/posting_journal.h"
 #include "app/run.h"
 #include "app/run_scope.h"
 #include "app/unattended.h"
@@ -46,7 +47,16 @@ int main(int argc, char** argv) {
     corvix::PrintfStdout("corvixmass %s\n", corvix::kVersion);
     return WithOutputChecked(0);
   }
-  if (int status = corvix::CheckBeforeStart(options); status >= 0) return WithOutputChecked(status);
+  // A posting cut short by a kill or a crash is told before anything else:
+  // on standard error without screens, as a notice once the screen is up.
+  if (options.Mode != corvix::TRunMode::kListBases) {
+    corvix::Session.StartNotices = corvix::ReviewLastPostings();
+    if (options.Mode != corvix::TRunMode::kScreens) corvix::TellStartNotices();
+  }
+  if (int status = corvix::CheckBeforeStart(options); status >= 0) {
+    corvix::TellStartNotices();  // the screen never came
+    return WithOutputChecked(status);
+  }
   if (options.Mode == corvix::TRunMode::kListBases)
     return WithOutputChecked(corvix::ListBases(options));
   if (options.Select && !corvix::TakeStartSelection(*options.Select, options.Force)) return 1;

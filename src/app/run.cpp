@@ -71,6 +71,21 @@ int RunExitStatus(TRunOutcome outcome) {
   }
 }
 
+int TellAfterPosting(int status) {
+  std::fputs(Session.RestHint.c_str(), stdout);
+  std::fflush(stdout);
+  if (!Session.RestFailure.empty()) {
+    std::fprintf(stderr, "corvixmass: %s: the bases not posted are not saved as rest\n",
+                 Session.RestFailure.c_str());
+  }
+  if (!Session.LogFailure.empty()) {
+    std::fprintf(stderr, "corvixmass: posted.log: %s: the postings above are not recorded\n",
+                 Session.LogFailure.c_str());
+    return kExitError;
+  }
+  return status;
+}
+
 int Shutdown(TRunOutcome outcome, const char* error) {
   // The screen is gone and the terminal restored: what was posted goes to
   // standard output, where it stays in the operator's scrollback. After an
@@ -78,11 +93,12 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   // trying again.
   PrintStdout(PostingSummary(Session.Posted));
   FlushStdout();
+  const int status = TellAfterPosting(RunExitStatus(outcome));
   if (error != nullptr) {
     std::fprintf(stderr, "corvixmass: %s\n", error);
     return kExitError;
   }
-  return RunExitStatus(outcome);
+  return status;
 }
 
 TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
@@ -108,6 +124,9 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   // Ctrl-C there gives up.
   CtrlCLeaves = true;
   if (!AwaitTerminalSize()) return Interrupted() ? TRunOutcome::kInterrupted : TRunOutcome::kError;
+  // What the last postings left unsaid (a run cut short) comes first.
+  for (const std::string& notice : Session.StartNotices) LongNotice(notice);
+  Session.StartNotices.clear();
 
   // A longer argument would be cut to another path, which could then be
   // created, edited and posted in its place.

@@ -25,6 +25,12 @@ ShortString EditorFailedNotice(const ShortString& editorCmd);
 // error, what the postings give once they ran, kExitDone otherwise.
 int RunExitStatus(TRunOutcome outcome);
 
+// What follows the summary of a run that posted: the "Not posted" line on
+// standard output, and on standard error a "rest" that could not be saved
+// and a posting log that could not be written (which turns Status into
+// kExitError: the postings are done but not recorded). Returns the status.
+int TellAfterPosting(int status);
+
 // The end of every run, once the screen is gone: prints the posting summary
 // (and Error, when not null: an exception ended the run, to standard error)
 // and returns the exit status. Only main calls it, and ends the process with it.

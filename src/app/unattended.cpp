@@ -17,6 +17,7 @@
 #include "app/posting/posting_job.h"
 #include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
+#include "app/run.h"
 #include "app/screens/base_select.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
@@ -73,9 +74,8 @@ class TPrintedProgress : public TPostingObserver {
     // The posting goes on when standard output fails; main tells it at the end.
     FlushStdout();
   }
-  void LogProblem(const std::string& text) override {
-    std::fprintf(stderr, "corvixmass: %s\n", text.c_str());
-  }
+  // The posting log's failure is told once, after the summary.
+  void LogProblem(const std::string& text) override { (void)text; }
 
  private:
   bool quiet_;
@@ -384,11 +384,12 @@ int RunUnattended(const TOptionsRec& commandLine) {
     RunPostingJob(job, Session.Posted, progress);
   } catch (const IoError& e) {
     PrintOutcome(Session.Posted, options.Quiet);
+    static_cast<void>(TellAfterPosting(kExitError));  // the error decides the status
     std::fprintf(stderr, "corvixmass: %s\n", e.what());
     return kExitError;
   }
   PrintOutcome(Session.Posted, options.Quiet);
-  return PostingExitStatus(Session.Posted);
+  return TellAfterPosting(PostingExitStatus(Session.Posted));
 }
 
 }  // namespace corvix

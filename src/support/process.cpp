@@ -65,6 +65,10 @@ pid_t Spawn(const TSpawnRec& how) {
     ::posix_spawn_file_actions_adddup2(&actions, how.OutputFd, 2);
   }
   if (how.DirFd >= 0) ::posix_spawn_file_actions_addfchdir_np(&actions, how.DirFd);
+  // A dup2 onto itself clears the child's close-on-exec flag of that one
+  // descriptor and leaves ours as it is.
+  if (how.InheritFd >= 0)
+    ::posix_spawn_file_actions_adddup2(&actions, how.InheritFd, how.InheritFd);
   char sh[] = "sh", dashC[] = "-c";
   std::string cmd = how.Cmd;
   char* argv[] = {sh, dashC, cmd.data(), nullptr};
@@ -106,6 +110,7 @@ TChildRec SpawnChild(const TSpawnRec& how) {
       ::dup2(how.OutputFd, 2);
     }
     if (how.DirFd >= 0 && ::fchdir(how.DirFd) != 0) ::_exit(127);
+    if (how.InheritFd >= 0) ::fcntl(how.InheritFd, F_SETFD, 0);
     ::execl("/bin/sh", "sh", "-c", how.Cmd.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }

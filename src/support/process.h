@@ -44,6 +44,9 @@ struct TSpawnRec {
   int StdinFd = -1;       // becomes its standard input (-1: inherited)
   int OutputFd = -1;      // becomes its standard output and error (-1: inherited)
   int DirFd = -1;         // its working directory (-1: ours)
+  // One descriptor of the program the child keeps open across exec, under
+  // the same number (-1: none): a lock held on it lives as long as the child.
+  int InheritFd = -1;
   // The child waits before it runs the command until ReleaseChild is called:
   // the parent can hand it the terminal first. Implies a plain fork; every
   // other child is started with posix_spawn.
@@ -58,7 +61,8 @@ struct TChildRec {
 };
 
 // Starts How's child with the default signal actions and an empty signal
-// mask. Descriptors of the program do not reach it (they are close-on-exec).
+// mask. Descriptors of the program do not reach it (they are close-on-exec),
+// but How.InheritFd.
 TChildRec SpawnChild(const TSpawnRec& how);
 // Lets a held child go on to run its command.
 void ReleaseChild(TChildRec& child);

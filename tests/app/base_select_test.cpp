@@ -184,7 +184,8 @@ TEST_F(BaseSelectTest, SelectionsAreSavedAndMarkedExactly) {
   std::stringstream saved;
   saved << in.rdbuf();
   EXPECT_EQ(saved.str(), "# catalogue: /bbs/mbases.dat\n103\n107\n129\n");
-  EXPECT_EQ(SelectionNames(), (std::vector<std::string>{"last", "weekly"}));
+  std::ofstream(state_ / "corvixmass/selections/rest") << "1\n";
+  EXPECT_EQ(SelectionNames(), (std::vector<std::string>{"last", "rest", "weekly"}));
   EXPECT_EQ(Marked(), (std::vector<int>{3, 7, 29}));
 
   // --select: the named selection, marked before the list runs; the two

@@ -19,6 +19,7 @@ TEST(Summary, ReportsEachResultWithTheLastLineOfAFailureAndCountsThem) {
       {"22", "22  Y            y", kEnded, 126 << 8, ""},
       {"23", "23  Z            z", TPostOutcome::kStopped, 15, "half"},
       {"24", "24  W            w", TPostOutcome::kNotStarted, -1, ""},
+      {"25", "25  V            v", TPostOutcome::kInterrupted, -1, ""},
   };
   EXPECT_EQ(PostingSummary(posted),
             "    7  LINUX.7       ok\n"
@@ -28,9 +29,15 @@ TEST(Summary, ReportsEachResultWithTheLastLineOfAFailureAndCountsThem) {
             "   22  Y             exit status 126 (not executable)\n"
             "   23  Z             stopped: half\n"
             "   24  W             not started\n"
-            "Posted to 7 bases: 1 ok, 4 failed, 1 stopped, 1 not started.\n");
+            "   25  V             interrupted\n"
+            "Posted to 8 bases: 1 ok, 4 failed, 1 stopped, 1 not started, 1 interrupted.\n");
   EXPECT_EQ(PostingExitStatus(posted), kExitFailed);
   EXPECT_EQ(PostingSummary({}), "");
+  // The command to post the rest can be pasted as it is.
+  EXPECT_EQ(RestLine(1, "/bbs/news.txt"),
+            "Not posted: 1 base; corvixmass --select rest /bbs/news.txt posts them.\n");
+  EXPECT_EQ(RestLine(2, "/my news's.txt"),
+            "Not posted: 2 bases; corvixmass --select rest '/my news'\\''s.txt' posts them.\n");
 }
 
 TEST(Summary, ExitStatusIsZeroOnlyWhenEveryBaseEndedWithZero) {

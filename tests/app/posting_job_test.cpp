@@ -13,14 +13,17 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/config/selections.h"
 #include "app/config/session.h"
 #include "app/posting/child_process.h"
+#include "app/posting/posting_journal.h"
 #include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
 #include "app/screens/base_select.h"
@@ -297,6 +300,74 @@ TEST_F(PostingLoop, StopNowEndsAUtilityThatIgnoresTermAndALogProblemIsSaidOnce) 
   EXPECT_EQ(observer.problems[0].rfind("The posting log cannot be written: " + host_ + "/state", 0),
             0u)
       << observer.problems[0];
+}
+
+// A utility that has ended but cannot be waited for (reaped elsewhere: here
+// SIGCHLD is ignored) may have posted: its base is interrupted, logged after
+// its "started" entry, left out of "rest", and no later base is started.
+TEST_F(PostingLoop, AUtilityThatCannotBeWaitedForStopsTheRunAsInterrupted) {
+  Utility("sleep 0.2\n");
+  struct sigaction ignore {
+  }, old{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGCHLD, &ignore, &old);
+  ScriptedObserver observer;
+  std::vector<TPostedRec> bases = Bases({"1", "2"});
+  RunPostingJob(Job(), bases, observer);
+  sigaction(SIGCHLD, &old, nullptr);
+  EXPECT_EQ(PostedResultText(bases[0]), "interrupted");
+  EXPECT_EQ(PostedResultText(bases[1]), "not started");
+  const std::string log = Read("state/corvixmass/posted.log");
+  const std::size_t started = log.find("\t1\tAG1\tmine\tstarted\t/msg.txt\tMe\tAll\t\n");
+  const std::size_t ended = log.find("\t1\tAG1\tmine\tinterrupted\t/msg.txt\tMe\tAll\t\n");
+  EXPECT_NE(ended, std::string::npos) << log;
+  EXPECT_LT(started, ended);
+  std::vector<std::string> rest;
+  std::string error;
+  ASSERT_TRUE(LoadSelection(kRestSelection, rest, error)) << error;
+  EXPECT_EQ(rest, std::vector<std::string>{"2"});
+}
+
+// Bases started and never ended are told once each, closed with an
+// "interrupted" entry; one whose host directory is locked (a posting still at
+// work there) waits for a later run. A "rest" left by a dead run loses the
+// bases that run posted ok or may have posted.
+using Review = HostDirTest;
+TEST_F(Review, TellsEachUnfinishedBaseOnceAndFinishesADeadRunsRest) {
+  testkit::TempDir other;
+  std::string busy = other.Path();
+  busy.pop_back();
+  auto line = [](const std::string& host, const std::string& base, const std::string& result) {
+    return "2026-01-02T10:00:00+0000\t" + host + "\t" + base + "\tT" + base + "\tS\t" + result +
+           "\t/m.txt\tMe\tAll\tH\n";
+  };
+  std::filesystem::create_directories(host_ + "/state/corvixmass/selections");
+  std::ofstream(host_ + "/state/corvixmass/posted.log")
+      << line(host_, "1", "started") << line(host_, "1", "ok") << line(host_, "2", "started")
+      << line(busy, "3", "started") << line(host_, "4", "started") << "    output\n"
+      << line(host_, "5", "ok") << line(host_, "6", "exit status 1");
+  std::ofstream(host_ + "/state/corvixmass/selections/rest")
+      << "# catalogue: /c\n# posting: 999999999\t0\t0\tH\t" + host_ + "\t/m.txt\n1\n2\n4\n5\n6\n";
+  const int lock = open(busy.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  const std::string told = "The posting of /m.txt started 2026-01-0";  // in any time zone
+  std::vector<std::string> notices = ReviewLastPostings();
+  ASSERT_EQ(notices.size(), 3u);
+  EXPECT_EQ(notices[0].substr(0, told.size()), told);
+  EXPECT_NE(notices[0].find(" was interrupted at base 2 (T2): the utility may or may not have "
+                            "posted it."),
+            std::string::npos);
+  EXPECT_NE(notices[1].find(" at base 4 (T4): "), std::string::npos);
+  EXPECT_EQ(notices[2], "Not posted: 1 base; corvixmass --select rest /m.txt posts them.");
+  EXPECT_EQ(Read("state/corvixmass/selections/rest"), "# catalogue: /c\n6\n");
+  EXPECT_TRUE(ReviewLastPostings().empty());
+  close(lock);
+  notices = ReviewLastPostings();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find(" at base 3 (T3): "), std::string::npos);
+  const std::string log = Read("state/corvixmass/posted.log");
+  for (auto [host, base] : {std::pair{host_, "2"}, {host_, "4"}, {busy, "3"}})
+    EXPECT_NE(log.find(line(host, base, "interrupted").substr(24)), std::string::npos) << base;
 }
 
 TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -48,6 +50,14 @@ class UnattendedTest : public HostFixture {
   // A null Locale keeps the test's environment; "" clears every locale
   // variable, as cron does; another value is set as LC_ALL.
   TRunRec Post(const std::vector<std::string>& args, const char* locale = nullptr) {
+    int out, err;
+    const pid_t pid = Launch(args, out, err, locale);
+    return Finish(pid, out, err);
+  }
+  // Starts the program as Post does, without waiting: its pid, and its
+  // output's pipes in Out and Err for Finish.
+  pid_t Launch(const std::vector<std::string>& args, int& outFd, int& errFd,
+               const char* locale = nullptr) {
     int out[2], err[2];
     EXPECT_EQ(::pipe(out), 0);
     EXPECT_EQ(::pipe(err), 0);
@@ -72,11 +82,16 @@ class UnattendedTest : public HostFixture {
     }
     ::close(out[1]);
     ::close(err[1]);
+    outFd = out[0];
+    errFd = err[0];
+    return pid;
+  }
+  TRunRec Finish(pid_t pid, int outFd, int errFd) {
     TRunRec run;
-    run.Out = Drain(out[0]);  // the outputs are small: one after the other is enough
-    run.Err = Drain(err[0]);
-    ::close(out[0]);
-    ::close(err[0]);
+    run.Out = Drain(outFd);  // the outputs are small: one after the other is enough
+    run.Err = Drain(errFd);
+    ::close(outFd);
+    ::close(errFd);
     int status = 0;
     ::waitpid(pid, &status, 0);
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -220,7 +235,10 @@ TEST_F(UnattendedTest, RangesTagsListingAndQuietRuns) {
             "#!/bin/sh\ngrep -q 'baseidx = 101' aupload.ini && exit 4\n:\n");
   run = Post({"-qy", "--post", "message.txt", "--bases", "100,101", "--subject", "S", "--again"});
   EXPECT_EQ(run.Status, 3);
-  EXPECT_EQ(run.Out, "  101  RETRO         exit status 4\nPosted to 2 bases: 1 ok, 1 failed.\n");
+  EXPECT_EQ(run.Out,
+            "  101  RETRO         exit status 4\nPosted to 2 bases: 1 ok, 1 failed.\n"
+            "Not posted: 1 base; corvixmass --select rest " +
+                workDir_ + "/message.txt posts them.\n");
   EXPECT_EQ(run.Err, "corvixmass: base 101 (RETRO): exit status 4\n");
 }
 
@@ -238,6 +256,74 @@ TEST_F(UnattendedTest, AFailedWriteToStandardOutputEndsWithStatusOne) {
     EXPECT_EQ(ReadFile(root_ + "/err"), "corvixmass: write error: No space left on device\n");
   }
   EXPECT_EQ(Received(1), Job(workDir_ + "/message.txt", "20", "The Sysop", "All", "W"));
+}
+
+// kill -9 while the utility works: the orphan keeps the host directory
+// locked, so the next run waits and every job reaches the utility once,
+// unchanged while it runs. The run after the orphan tells the interrupted
+// base once, and "rest" holds the bases never started.
+TEST_F(UnattendedTest, AKilledRunLeavesItsUtilityTheLockAndTheNextRunTellsIt) {
+  WriteFile(hostDir_ + "/corvixutil",
+            "#!/bin/sh\nb=$(grep baseidx aupload.ini)\ntouch began\nsleep 0.4\n"
+            "echo \"${b##* } $(grep baseidx aupload.ini | sed 's/.* //')\" >> seen.log\n");
+  const std::string seen = hostDir_ + "/seen.log";
+  auto killWhileTheUtilityRuns = [&] {
+    std::filesystem::remove(hostDir_ + "/began");
+    int out, err;
+    const pid_t pid = Launch(
+        {"-y", "--again", "--post", "message.txt", "--bases", "7,20,65535", "--subject", "S"}, out,
+        err);
+    for (int i = 0; i < 500 && !Exists(hostDir_ + "/began"); ++i) ::usleep(10000);
+    ::kill(pid, SIGKILL);
+    Finish(pid, out, err);
+  };
+  killWhileTheUtilityRuns();
+  TRunRec run = Post({"-y", "--post", "message.txt", "--bases", "20", "--subject", "S"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(ReadFile(seen), "7 7\n20 20\n");
+
+  WriteFile(seen, "");
+  killWhileTheUtilityRuns();
+  for (int i = 0; i < 500 && ReadFile(seen).empty(); ++i) ::usleep(10000);
+  const std::string file = workDir_ + "/message.txt";
+  run = Post({"-y", "--again", "--post", "message.txt", "--bases", "@rest", "--subject", "S"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  ASSERT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 2) << run.Err;
+  EXPECT_EQ(run.Err.find("corvixmass: The posting of " + file + " started "), 0u) << run.Err;
+  EXPECT_NE(run.Err.find(" was interrupted at base 7 (LINUX.7): the utility may or may not have "
+                         "posted it.\ncorvixmass: Not posted: 2 bases; corvixmass --select rest " +
+                         file + " posts them.\n"),
+            std::string::npos)
+      << run.Err;
+  EXPECT_EQ(ReadFile(seen), "7 7\n20 20\n65535 65535\n");
+  EXPECT_FALSE(Exists(root_ + "/state/corvixmass/selections/rest"));
+
+  // The full-screen run tells it in a notice before anything else.
+  WriteFile(root_ + "/state/corvixmass/posted.log",
+            "2026-01-02T10:00:00+0000\t" + hostDir_ + "\t20\tRETRO\tS\tstarted\t/m.txt\t\t\t\n");
+  PtySession& screen = Start({"message.txt"});
+  EXPECT_TRUE(screen.WaitForText("base 20 (RETRO): the utility may or may not have posted it."));
+}
+
+// A posting log that cannot be written stops no posting, is tried for every
+// base, and makes the run end with status 1 saying so; a line cut short
+// before is ended first.
+TEST_F(UnattendedTest, APostingLogThatCannotBeWrittenIsAFailure) {
+  const std::string log = root_ + "/state/corvixmass/posted.log";
+  std::filesystem::create_directories(root_ + "/state/corvixmass");
+  WriteFile(log, "cut short");
+  TRunRec run = Post({"-y", "--post", "message.txt", "--bases", "7", "--subject", "S"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(ReadFile(log).find("cut short\n2"), 0u);
+  std::filesystem::remove(log);
+  std::filesystem::create_directory(log);
+  run = Post({"-y", "--post", "message.txt", "--bases", "20,65535", "--subject", "S"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Exists(hostDir_ + "/received-3.ini"));
+  // The reading before the run warns too; the failure to record is the last word.
+  const std::string told =
+      "\ncorvixmass: posted.log: Is a directory: the postings above are not recorded\n";
+  EXPECT_EQ(run.Err.rfind(told), run.Err.size() - told.size()) << run.Err;
 }
 
 // Only a terminal can answer the question: without --yes it is asked once,

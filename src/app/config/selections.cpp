@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "app/config/state_dir.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
+#include "support/process.h"
 #include "support/string_utils.h"
 #include "widgets/light_bar.h"
 
@@ -40,6 +42,18 @@ long BaseNumberOf(std::string_view text) {
   return n <= 65535 ? n : -1;
 }
 
+// Puts what was written into Dir (a rename, a removal) on the disk.
+bool SyncDir(const std::string& dir, std::string& error) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0 || ::fsync(fd) != 0) {
+    error = dir + ": " + std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  ::close(fd);
+  return true;
+}
+
 }  // namespace
 
 bool ValidSelectionName(std::string_view name) {
@@ -59,24 +73,39 @@ std::vector<std::string> MarkedBaseNumbers(const TBar& list) {
 }
 
 bool SaveSelection(const std::string& name, const std::vector<std::string>& numbers,
-                   std::string& error) {
+                   std::string& error, const std::vector<std::string>& notes,
+                   const std::string& catalogueGiven) {
   if (!ValidSelectionName(name)) {
     error = "\"" + name + "\" is not a valid selection name";
     return false;
   }
   const std::string dir = EnsureStateDir(kSelectionsSub, error);
   if (dir.empty()) return false;
-  const std::string catalogue = SelectionCatalogue();
+  const std::string catalogue = catalogueGiven.empty() ? SelectionCatalogue() : catalogueGiven;
   std::string text = catalogue.empty() ? "" : "# catalogue: " + catalogue + "\n";
+  for (const std::string& note : notes) text += "# " + note + "\n";
   for (const std::string& n : numbers) text += n + "\n";
   // Written beside the old file under a name no selection can have, then
   // renamed over it: a failed write leaves the old selection as it was.
   const std::string path = dir + name;
+  // Two runs saving at once ("last", "rest") would share the temporary
+  // name, and one would remove the other's file: they take turns.
+  const TFd turn(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (turn.Valid())
+    while (::flock(turn.Get(), LOCK_EX) != 0 && errno == EINTR) {
+    }
   std::string temp;
   const int fd = CreateStateTemp(dir, name, temp, error);
   if (fd < 0) return false;
   try {
-    WriteAndClose(fd, temp, text);
+    // On the disk before the rename: a power cut must leave the old
+    // selection or the whole new one, never an empty file under its name.
+    if (WriteFully(fd, text.data(), text.size()) != text.size() || ::fsync(fd) != 0) {
+      const int e = errno;
+      ::close(fd);
+      throw IoError(temp, e);
+    }
+    WriteAndClose(fd, temp, "");
   } catch (const IoError& e) {
     ::unlink(temp.c_str());
     error = e.what();
@@ -87,13 +116,28 @@ bool SaveSelection(const std::string& name, const std::vector<std::string>& numb
     ::unlink(temp.c_str());
     return false;
   }
-  return true;
+  return SyncDir(dir, error);
+}
+
+bool RemoveSelection(const std::string& name, std::string& error) {
+  if (!ValidSelectionName(name)) {
+    error = "\"" + name + "\" is not a valid selection name";
+    return false;
+  }
+  const std::string dir = StateDirPath() + kSelectionsSub;
+  if (::unlink((dir + name).c_str()) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return true;
+    error = dir + name + ": " + std::strerror(errno);
+    return false;
+  }
+  return SyncDir(dir, error);
 }
 
 bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, std::string& error,
-                   std::string* catalogue) {
+                   std::string* catalogue, std::vector<std::string>* notes) {
   numbers.clear();
   if (catalogue != nullptr) catalogue->clear();
+  if (notes != nullptr) notes->clear();
   if (!ValidSelectionName(name)) {
     error = "\"" + name + "\" is not a valid selection name";
     return false;
@@ -129,8 +173,11 @@ bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, s
     if (line.empty()) continue;
     if (line[0] == '#') {
       constexpr std::string_view kCatalogueLine = "# catalogue: ";
-      if (catalogue != nullptr && line.starts_with(kCatalogueLine))
-        *catalogue = line.substr(kCatalogueLine.size());
+      if (line.starts_with(kCatalogueLine)) {
+        if (catalogue != nullptr) *catalogue = line.substr(kCatalogueLine.size());
+      } else if (notes != nullptr && line.starts_with("# ")) {
+        notes->push_back(line.substr(2));
+      }
       continue;
     }
     const long number = BaseNumberOf(line);
@@ -160,7 +207,10 @@ std::vector<std::string> SelectionNames() {
   }
   ::closedir(d);
   std::sort(names.begin(), names.end());
-  // The marks of the last run are the likeliest to be wanted again.
+  // The marks of the last run are the likeliest to be wanted again, then
+  // what it left unposted.
+  std::stable_partition(names.begin(), names.end(),
+                        [](const std::string& n) { return n == kRestSelection; });
   std::stable_partition(names.begin(), names.end(),
                         [](const std::string& n) { return n == kLastSelection; });
   return names;

@@ -15,6 +15,9 @@ class TBar;
 // The selection the base list's marks are kept in whenever it is left with a
 // base marked; F5 does not take this name.
 inline constexpr char kLastSelection[] = "last";
+// The selection of the bases a run did not post (stopped, failed, not
+// started); F5 does not take this name either.
+inline constexpr char kRestSelection[] = "rest";
 
 // Letters, digits, '-', '_' and '.', not starting with '.', at most 64 long:
 // a name that is always one plain file name in the selections directory.
@@ -27,18 +30,26 @@ std::vector<std::string> MarkedBaseNumbers(const TBar& list);
 // absolute against the start directory.
 std::string SelectionCatalogue();
 
-// Writes the catalogue line and Numbers, one per line, to selections/NAME,
-// replacing any earlier one only once the new file is complete. False with
-// the reason in Error.
+// Writes the catalogue line (Catalogue, or SelectionCatalogue() when
+// empty), each of Notes as a line starting with "# ", and Numbers, one per
+// line, to selections/NAME, replacing any earlier one only once the new file
+// is complete and on the disk: the file is synced before its rename and the
+// directory after it. False with the reason in Error.
 [[nodiscard]] bool SaveSelection(const std::string& name, const std::vector<std::string>& numbers,
-                                 std::string& error);
+                                 std::string& error, const std::vector<std::string>& notes = {},
+                                 const std::string& catalogue = "");
+
+// Removes selections/NAME (synced); true when it is gone or never was.
+[[nodiscard]] bool RemoveSelection(const std::string& name, std::string& error);
 
 // Reads selections/NAME. Blank lines and lines starting with '#' are skipped;
 // any other line must be a base number (0-65535). The catalogue line's path
-// goes to Catalogue when given (empty for a file without one). False with the
+// goes to Catalogue when given (empty for a file without one), the other
+// lines starting with "# " to Notes (without the "# "). False with the
 // reason in Error.
 [[nodiscard]] bool LoadSelection(const std::string& name, std::vector<std::string>& numbers,
-                                 std::string& error, std::string* catalogue = nullptr);
+                                 std::string& error, std::string* catalogue = nullptr,
+                                 std::vector<std::string>* notes = nullptr);
 
 // The complaint when selection Name, saved from catalogue Recorded, is loaded
 // against another catalogue than SelectionCatalogue(); empty when it is the
@@ -48,7 +59,7 @@ std::string OtherCatalogueProblem(const std::string& name, const std::string& re
 // True when selections/NAME exists.
 bool SelectionExists(const std::string& name);
 
-// The valid names saved so far, sorted, with "last" first; empty when there
+// The valid names saved so far, sorted, with "last" first and "rest" next; empty when there
 // is no directory.
 std::vector<std::string> SelectionNames();
 

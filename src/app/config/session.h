@@ -14,9 +14,10 @@ class TBar;
 
 // How the posting to one base ended.
 enum class TPostOutcome : std::uint8_t {
-  kNotStarted,  // its utility never ran (the run was stopped or ended before it)
-  kEnded,       // the utility ended by itself: WaitStatus says how
-  kStopped,     // the utility was ended on the operator's request
+  kNotStarted,   // its utility never ran (the run was stopped or ended before it)
+  kEnded,        // the utility ended by itself: WaitStatus says how
+  kStopped,      // the utility was ended on the operator's request
+  kInterrupted,  // the utility ended but could not be waited for: it may have posted
 };
 
 // One marked base of this run and how its posting went, for the summary
@@ -55,6 +56,17 @@ struct TSession {
   bool AnySelected = false;
   TBar* BaseList = nullptr;        // owned by the run's TRunScope, freed when main's scope ends
   std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
+  // Why posted.log could not be written this run ("" when every line was);
+  // told after the run, and the exit status is then 1.
+  std::string LogFailure;
+  // What the last postings left unsaid (a run cut short), told before
+  // anything else: a notice each on the screen.
+  std::vector<std::string> StartNotices;
+  // The base numbers saved as the selection "rest" at the end of the run
+  // (empty: every base went ok, or nothing could be saved).
+  std::size_t RestCount = 0;
+  std::string RestHint;     // the summary's last line when RestCount is not 0
+  std::string RestFailure;  // why "rest" could not be saved or removed
   // The base numbers --select loaded, marked (and cleared) by SelectBases
   // before the base list's first run.
   std::optional<std::vector<std::string>> StartMarks;

@@ -70,6 +70,8 @@ std::string UsageText() {
          "  summary. A base that got the same message text within the last repost_hours\n"
          "  hours (72 by default; posted.log tells) is named on standard error and\n"
          "  nothing is posted (status 1); --again posts to it anyway.\n"
+         "  Bases not posted ok are saved as the selection rest: --bases @rest (or\n"
+         "  --select rest FILE) posts them.\n"
          "\n"
          "While posting, Escape or Ctrl-C asks to stop after the current base; a\n"
          "second one ends the running host utility.\n"
@@ -77,7 +79,7 @@ std::string UsageText() {
          "Exit status:\n"
          "  0  every marked base was posted and its utility ended with status 0,\n"
          "     or the run was left before posting\n"
-         "  1  an error ended the run\n"
+         "  1  an error ended the run, or posted.log could not be written\n"
          "  2  the command line was misused\n"
          "  3  a base failed, was stopped or was not started\n";
 }

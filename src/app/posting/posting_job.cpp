@@ -1,6 +1,7 @@
 // The job file, the run of the host utility for one base and the posting loop.
 #include "app/posting/posting_job.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -9,9 +10,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 
+#include "app/posting/posting_journal.h"
 #include "app/posting/posting_log.h"
 #include "support/content_hash.h"
 #include "support/fd_io.h"
@@ -195,8 +198,35 @@ bool LockHostDir(int dirFd, const std::string& hostDir, TUtilityWatch& watch) {
 
 }  // namespace
 
+void RemoveStaleJobFiles(int dirFd) {
+  const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listFd < 0) return;
+  DIR* dir = ::fdopendir(listFd);
+  if (dir == nullptr) {
+    ::close(listFd);
+    return;
+  }
+  const std::string prefix = std::string(".") + kJobFileName + ".";
+  std::vector<std::string> stale;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name(e->d_name);
+    if (!name.starts_with(prefix)) continue;
+    // PID.N: a process that is gone can no longer be writing it.
+    const std::string_view rest = name.substr(prefix.size());
+    const std::size_t dot = rest.find('.');
+    if (dot == 0 || dot == std::string_view::npos) continue;
+    const std::string pidText(rest.substr(0, dot));
+    if (pidText.find_first_not_of("0123456789") != std::string::npos || pidText.size() > 9)
+      continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(pidText));
+    if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) stale.emplace_back(name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : stale) ::unlinkat(dirFd, name.c_str(), 0);
+}
+
 TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumber,
-                          TUtilityWatch& watch) {
+                          TUtilityWatch& watch, const TBaseJournalRec& journal) {
   // The lock is taken on the host directory itself, not on the job file: two
   // operators posting through one host directory take turns from the job
   // file to the utility's end, and a utility that locks its own job file
@@ -209,12 +239,23 @@ TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumb
     return run;
   }
   const int dirFd = dir.Get();
+  // Once per host directory and run is enough: they are left only by kills.
+  static std::string cleaned;
+  if (cleaned != job.HostDir) {
+    RemoveStaleJobFiles(dirFd);
+    cleaned = job.HostDir;
+  }
   WriteJobFile(dirFd, job.HostDir,
                BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject, job.Address}));
+  if (journal.Starting) journal.Starting();
   // The utility starts in the very directory that was locked and written.
   // The shell finds and starts it as always, but in its own place ("exec"),
   // so the child waited for and stopped is the utility itself.
-  return RunUtility(std::string("exec ") + kUtilityCommand, dirFd, watch);
+  run = RunUtility(std::string("exec ") + kUtilityCommand, dirFd, watch);
+  // Logged while the lock is held: a "started" entry without its result is
+  // then always a posting that is under way or one whose run was killed.
+  if (journal.Ended) journal.Ended(run);
+  return run;
 }
 
 namespace {
@@ -238,25 +279,48 @@ TStopRequest Pause(std::int32_t ms, TPostingObserver& observer) {
 void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
                    TPostingObserver& observer) {
   TPostingLog log;
+  const TLogMessageRec message{job.HostDir, job.MsgFile, job.From, job.To, job.Subject, job.Hash};
+  bool logProblemSaid = false;
+  auto record = [&](const std::string& entry) {
+    std::string error;
+    if (log.Append(entry, error)) return;
+    Session.LogFailure = log.Reason();
+    if (!logProblemSaid) observer.LogProblem("The posting log cannot be written: " + error);
+    logProblemSaid = true;
+  };
+  SaveRestPending(job, bases);
   // An ending signal lets the step under way finish and be logged; the loop
   // then stops and the caller ends the process by it once the summary is out.
   TDeferEndingSignals defer;
+  // The bases not posted are saved as "rest" however the loop ends, a job
+  // file that cannot be written included.
+  struct TRestOnExit {
+    const TPostingJobRec& Job;
+    const std::vector<TPostedRec>& Bases;
+    ~TRestOnExit() { SaveRestAfterRun(Job, Bases); }
+  } restOnExit{job, bases};
   const int count = static_cast<int>(bases.size());
   for (int i = 0; i < count; ++i) {
     TPostedRec& base = bases[static_cast<std::size_t>(i)];
     observer.BaseStarting(i + 1, count, base);
-    TUtilityRunRec run = PostToBase(job, base.BaseNumber, observer);
+    TBaseJournalRec journal;
+    journal.Starting = [&] {
+      record(PostingLogEntry(std::time(nullptr), message, base, "", kLogStarted));
+    };
+    journal.Ended = [&](const TUtilityRunRec& run) {
+      base.Outcome = run.Interrupted ? TPostOutcome::kInterrupted
+                     : !run.Started  ? TPostOutcome::kNotStarted
+                     : run.Stopped   ? TPostOutcome::kStopped
+                                     : TPostOutcome::kEnded;
+      base.WaitStatus = run.WaitStatus;
+      base.LastLine = run.LastLine;
+      record(PostingLogEntry(std::time(nullptr), message, base, run.Output));
+    };
+    const TUtilityRunRec run = PostToBase(job, base.BaseNumber, observer, journal);
     if (run.StoppedWaiting) break;
-    base.Outcome = !run.Started  ? TPostOutcome::kNotStarted
-                   : run.Stopped ? TPostOutcome::kStopped
-                                 : TPostOutcome::kEnded;
-    base.WaitStatus = run.WaitStatus;
-    base.LastLine = run.LastLine;
-    std::string error;
-    const TLogMessageRec message{job.HostDir, job.MsgFile, job.From, job.To, job.Subject, job.Hash};
-    if (!log.Append(PostingLogEntry(std::time(nullptr), message, base, run.Output), error))
-      if (!error.empty()) observer.LogProblem("The posting log cannot be written: " + error);
     observer.BaseEnded(i + 1, count, base);
+    // A utility that may still be posting is never followed by another.
+    if (run.Interrupted) break;
     // An ending signal stops the loop here, the bases not reached left not
     // started; main ends the process by it once the summary is out.
     if (PendingEndSignal() != 0) break;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,16 +86,24 @@ class TPostingObserver : public TUtilityWatch {
   virtual void BaseStarting(int n, int m, const TPostedRec& base) { (void)n, (void)m, (void)base; }
   // Base N of M has its result.
   virtual void BaseEnded(int n, int m, const TPostedRec& base) { (void)n, (void)m, (void)base; }
-  // The posting log cannot be written; said once per run, the posting goes on.
+  // The posting log cannot be written; said once per run (every later base is
+  // still logged where it can be), the posting goes on.
   virtual void LogProblem(const std::string& text) { (void)text; }
 };
 
 // The posting loop. Bases holds the marked bases in list order, each
-// kNotStarted; for each in turn: take the lock on the host directory
-// (waiting while another posting holds it, the observer told and asked for
-// stops meanwhile), write the job file, run the utility there and wait for
-// it (the lock is released when it ends), record its result in place and
-// append it to the posting log, then pause PostDelay milliseconds. A stop
+// kNotStarted. Before the first, the bases are saved as the selection "rest"
+// marked as a posting under way, so that a run killed on the way leaves
+// what it did not post. For each base in turn: take the lock on the host
+// directory (waiting while another posting holds it, the observer told and
+// asked for stops meanwhile), write the job file, log the base as started
+// (synced), run the utility there and wait for it, record its result in
+// place and log it (synced) before the lock is released, then pause
+// PostDelay milliseconds. A utility that could not be waited for ends the
+// loop with its base kInterrupted. At the end "rest" holds the bases not
+// posted ok (Session.RestCount of them), or is removed when every base went
+// ok; a log line that could not be written leaves its reason in
+// Session.LogFailure. A stop
 // request (kAfterBase or kNow) ends the loop after the current base, or
 // before it while its lock is awaited; the bases not reached stay
 // kNotStarted. HUP, INT and TERM are held back while the loop runs: the step
@@ -105,8 +114,23 @@ class TPostingObserver : public TUtilityWatch {
 void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
                    TPostingObserver& observer);
 
-// One base: the lock, the job file and the utility run in HostDir.
+// What is recorded of one base while its lock is held: Starting once the
+// job file is in place, right before the utility starts; Ended once it has
+// ended (or could not be waited for).
+struct TBaseJournalRec {
+  std::function<void()> Starting;
+  std::function<void(const TUtilityRunRec&)> Ended;
+};
+
+// One base: the lock, the job file and the utility run in HostDir. The
+// utility inherits the locked descriptor, so the host directory stays
+// locked while it runs even when this program is killed meanwhile. Hidden
+// job files left by runs no longer alive are removed once the lock is held.
 TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumber,
-                          TUtilityWatch& watch);
+                          TUtilityWatch& watch, const TBaseJournalRec& journal = {});
+
+// Removes the hidden job files (".aupload.ini.PID.N") of processes that are
+// no longer alive from the directory open as DirFd.
+void RemoveStaleJobFiles(int dirFd);
 
 }  // namespace corvix

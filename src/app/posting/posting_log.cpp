@@ -14,6 +14,7 @@
 #include "app/config/state_dir.h"
 #include "app/posting/posting_summary.h"
 #include "support/fd_io.h"
+#include "support/process.h"
 #include "support/string_utils.h"
 #include "term/cp437.h"
 
@@ -36,18 +37,23 @@ std::string PrintableHost(std::string_view text) {
   return Session.Utf8Terminal ? Printable(text) : Printable(Cp437FromUtf8(text));
 }
 
-}  // namespace
-
-std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, const TPostedRec& base,
-                            const std::string& output) {
+std::string Stamp(std::time_t when) {
   char stamp[40];
   std::tm local{};
   localtime_r(&when, &local);
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S%z", &local);
+  return stamp;
+}
+
+}  // namespace
+
+std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, const TPostedRec& base,
+                            const std::string& output, const char* result) {
   // New fields go at the end, so that readers of older entries still work.
-  std::string out = std::string(stamp) + '\t' + Printable(message.HostDir) + '\t' +
+  std::string out = Stamp(when) + '\t' + Printable(message.HostDir) + '\t' +
                     Printable(base.BaseNumber) + '\t' + Printable437(EchoTagOfLine(base.Line)) +
-                    '\t' + PrintableHost(message.Subject) + '\t' + PostedResultText(base) + '\t' +
+                    '\t' + PrintableHost(message.Subject) + '\t' +
+                    (result != nullptr ? std::string(result) : PostedResultText(base)) + '\t' +
                     Printable(message.MsgFile) + '\t' + PrintableHost(message.From) + '\t' +
                     PrintableHost(message.To) + '\t' + Printable(message.Hash) + '\n';
   std::size_t at = 0;
@@ -91,32 +97,60 @@ bool ParseLogLine(std::string_view line, TLogLineRec& out) {
   return true;
 }
 
+std::string LogLineAgain(const TLogLineRec& line, std::time_t when, const std::string& result) {
+  // The fields were read from a line already written, so they hold no tab
+  // or control byte.
+  return Stamp(when) + '\t' + line.HostDir + '\t' + line.BaseNumber + '\t' + line.EchoTag + '\t' +
+         line.Subject + '\t' + result + '\t' + line.MsgFile + '\t' + line.From + '\t' + line.To +
+         '\t' + line.Hash + '\n';
+}
+
+std::string LogField(std::string_view text) { return Printable(text); }
+
+std::string PostingLogPath() {
+  const std::string dir = StateDirPath();
+  return dir.empty() ? "" : dir + "posted.log";
+}
+
+bool LogSyncWanted() {
+  static const bool wanted = std::getenv("CORVIXMASS_BENCH_NOSYNC") == nullptr;
+  return wanted;
+}
+
 bool TPostingLog::Append(const std::string& entry, std::string& error) {
-  if (failed_) return false;
   if (path_.empty()) {
     std::string dir = EnsureStateDir("", error);
     if (dir.empty()) {
-      failed_ = true;
+      reason_ = error;
       return false;
     }
     path_ = dir + "posted.log";
   }
   // A FIFO, device or link planted in the log's place is refused, never
   // waited on or written through.
-  const int fd = OpenStateFile(path_, O_WRONLY | O_APPEND | O_CREAT, 0, error);
-  if (fd < 0) {
-    failed_ = true;
+  const TFd fd(OpenStateFile(path_, O_RDWR | O_APPEND | O_CREAT, 0, error));
+  if (!fd.Valid()) {
+    reason_ = error.starts_with(path_ + ": ") ? error.substr(path_.size() + 2) : error;
     return false;
   }
-  bool ok = WriteFully(fd, entry.data(), entry.size(), 1000) == entry.size();
+  // A line cut short (a crash, a full disk) is ended in the same write, so
+  // this entry is never glued onto it.
+  std::string text;
+  struct stat st {};
+  char last = '\n';
+  if (::fstat(fd.Get(), &st) == 0 && st.st_size > 0 &&
+      ::pread(fd.Get(), &last, 1, st.st_size - 1) == 1 && last != '\n')
+    text = "\n";
+  text += entry;
+  bool ok = WriteFully(fd.Get(), text.data(), text.size(), 1000) == text.size();
   int savedErrno = errno;
-  if (::close(fd) != 0 && ok) {
+  if (ok && LogSyncWanted() && ::fdatasync(fd.Get()) != 0) {
     ok = false;
     savedErrno = errno;
   }
   if (!ok) {
-    error = path_ + ": " + std::strerror(savedErrno);
-    failed_ = true;
+    reason_ = std::strerror(savedErrno);
+    error = path_ + ": " + reason_;
   }
   return ok;
 }
@@ -172,11 +206,6 @@ bool ForEachLineFromEnd(int fd, off_t size, Take take) {
 
 }  // namespace
 
-std::string PostingLogPath() {
-  const std::string dir = StateDirPath();
-  return dir.empty() ? "" : dir + "posted.log";
-}
-
 bool RecentPostings(const std::string& path, const std::string& hostDir, const std::string& hash,
                     std::time_t since, std::vector<std::string>& baseNumbers, std::string& error) {
   baseNumbers.clear();
@@ -204,7 +233,7 @@ bool RecentPostings(const std::string& path, const std::string& hostDir, const s
     if (number < 0 || number >= kMaxBaseRecords || std::to_string(number) != entry.BaseNumber)
       return true;
     const auto at = static_cast<std::size_t>(number);
-    bool posted = entry.Result == "ok";
+    bool posted = entry.Result == "ok" || entry.Result == "interrupted";
     if (entry.Result == "started") {
       posted = !ended[at];
       ended[at] = false;

@@ -47,33 +47,55 @@ struct TLogLineRec {
 // echo tag, subject, result, message file, From, To and the message's
 // content hash separated by tabs on one line, then every line of the utility's output indented by
 // four spaces. Control bytes in the fields and the output are shown as '?', so an entry cannot
-// forge another.
+// forge another. Result, when given, replaces the base's result (kLogStarted).
 std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, const TPostedRec& base,
-                            const std::string& output);
+                            const std::string& output, const char* result = nullptr);
+
+// The result of the entry written before a base's utility starts; the entry
+// with its real result follows when the utility has ended.
+inline constexpr char kLogStarted[] = "started";
+// The result a later run gives a base whose "started" entry was never
+// followed by one (the run was killed): the utility may have posted it.
+inline constexpr char kLogInterrupted[] = "interrupted";
+
+// Line read back as an entry of its own with When and Result replaced.
+std::string LogLineAgain(const TLogLineRec& line, std::time_t when, const std::string& result);
+
+// Text as a log entry shows a path: control bytes as '?'.
+std::string LogField(std::string_view text);
+
+// StateDirPath() + "posted.log" ("" without a state directory).
+std::string PostingLogPath();
 
 // Appends entries to posted.log, making the state directory when needed.
 class TPostingLog {
  public:
-  // Appends Entry. False with the reason in Error when the log cannot be
-  // written; after the first failure it is not tried again in this run.
+  // Appends Entry in one write and puts it on the disk (fdatasync) before it
+  // returns; a last line left without its newline by an earlier failure is
+  // ended first. False with "path: reason" in Error when the log cannot be
+  // written; every call tries again. Reason() keeps the last reason.
   [[nodiscard]] bool Append(const std::string& entry, std::string& error);
+  const std::string& Reason() const { return reason_; }
 
  private:
   std::string path_;
-  bool failed_ = false;
+  std::string reason_;
 };
+
+// False when CORVIXMASS_BENCH_NOSYNC is set: the benchmarks measure what the
+// syncs of the log cost by turning them off. Never meant for real postings.
+bool LogSyncWanted();
 
 }  // namespace corvix
 
 namespace corvix {
 
-// The path of posted.log in the state directory; empty when there is none.
-std::string PostingLogPath();
-
 // The numbers of the bases that the log at Path says got the message of
 // content hash Hash through host directory HostDir at or after Since: entries
-// whose result is "ok", and "started" entries that no result followed (a
-// utility that was started and never reported back may have posted). The log is read from its end
+// whose result is "ok" or "interrupted" (a utility that a killed run left
+// behind, told by a later run), and "started" entries that no result
+// followed (a utility that was started and never reported back may have
+// posted). The log is read from its end
 // back to the first entry older than Since, as entries are appended in time order, so a long
 // history costs nothing. A missing log holds no postings. False with the reason in Error when the
 // log is there but cannot be read.

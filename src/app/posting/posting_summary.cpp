@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/config/catalogue.h"
+#include "app/posting/child_process.h"
 #include "support/string_utils.h"
 
 namespace corvix {
@@ -19,9 +20,19 @@ bool PostedOk(const TPostedRec& base) {
          WIFEXITED(base.WaitStatus) && WEXITSTATUS(base.WaitStatus) == 0;
 }
 
+// The name as the operator can paste it after the command: quoted only when
+// it holds something the shell would take apart.
+std::string PastableName(const std::string& name) {
+  const bool plain = !name.empty() && name.find_first_not_of(
+                                          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                          "0123456789/._+,:@%-") == std::string::npos;
+  return plain ? name : ShellQuote(name);
+}
+
 }  // namespace
 
 std::string PostedResultText(const TPostedRec& base) {
+  if (base.Outcome == TPostOutcome::kInterrupted) return "interrupted";
   if (base.Outcome == TPostOutcome::kNotStarted || base.WaitStatus < 0) return "not started";
   if (base.Outcome == TPostOutcome::kStopped) return "stopped";
   if (WIFEXITED(base.WaitStatus)) {
@@ -39,7 +50,7 @@ std::string PostedResultText(const TPostedRec& base) {
 std::string PostingSummary(const std::vector<TPostedRec>& posted) {
   if (posted.empty()) return "";
   std::string out;
-  int ok = 0, stopped = 0, notStarted = 0;
+  int ok = 0, stopped = 0, notStarted = 0, interrupted = 0;
   for (const TPostedRec& p : posted) {
     std::string result = PostedResultText(p);
     if (PostedOk(p)) {
@@ -48,6 +59,8 @@ std::string PostingSummary(const std::vector<TPostedRec>& posted) {
       ++stopped;
     } else if (p.Outcome == TPostOutcome::kNotStarted) {
       ++notStarted;
+    } else if (p.Outcome == TPostOutcome::kInterrupted) {
+      ++interrupted;
     }
     const bool utf8 = Session.Utf8Terminal;
     char head[40];
@@ -63,19 +76,30 @@ std::string PostingSummary(const std::vector<TPostedRec>& posted) {
   // Only the counts that are not zero: "2 ok, 1 not started" rather than
   // bases never started counted among the failed.
   const int total = static_cast<int>(posted.size());
-  const int failed = total - ok - stopped - notStarted;
+  const int failed = total - ok - stopped - notStarted - interrupted;
   out += "Posted to " + std::to_string(total) + (total == 1 ? " base:" : " bases:");
   const char* sep = " ";
   for (auto [count, word] : {std::pair{ok, "ok"},
                              {failed, "failed"},
                              {stopped, "stopped"},
-                             {notStarted, "not started"}}) {
+                             {notStarted, "not started"},
+                             {interrupted, "interrupted"}}) {
     if (count == 0) continue;
     out += sep + std::to_string(count) + " " + word;
     sep = ", ";
   }
   out += ".\n";
   return out;
+}
+
+bool PostedOkOrInDoubt(const TPostedRec& base) {
+  return PostedOk(base) || base.Outcome == TPostOutcome::kInterrupted;
+}
+
+std::string RestLine(std::size_t count, const std::string& msgFile) {
+  return "Not posted: " + std::to_string(count) + (count == 1 ? " base" : " bases") +
+         "; corvixmass --select rest " + PastableName(ShownText(msgFile, Session.Utf8Terminal)) +
+         " posts them.\n";
 }
 
 int PostingExitStatus(const std::vector<TPostedRec>& posted) {

@@ -24,6 +24,14 @@ inline constexpr std::size_t kSummaryLineMax = 160;
 // posting never started.
 std::string PostingSummary(const std::vector<TPostedRec>& posted);
 
+// True when the base went ok, or its utility may have posted it (an
+// interrupted wait): such a base is not posted again by "rest".
+bool PostedOkOrInDoubt(const TPostedRec& base);
+
+// The line that ends a summary when Count bases were saved as the selection
+// "rest": how to post them with the same message file.
+std::string RestLine(std::size_t count, const std::string& msgFile);
+
 // kExitDone when every base ended with status 0 (or there are none),
 // kExitFailed otherwise.
 int PostingExitStatus(const std::vector<TPostedRec>& posted);

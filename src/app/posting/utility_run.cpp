@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "support/fd_io.h"
@@ -37,6 +38,26 @@ int OpenPidFd(pid_t pid) {
 #endif
   (void)pid;
   return -1;
+}
+
+// True when the child has ended (a zombie or gone): its pidfd is readable,
+// or without one, no such process is left or it is a zombie.
+bool ChildEnded(pid_t pid, int pidFd) {
+  if (pidFd >= 0) {
+    pollfd p{pidFd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+  }
+  if (::kill(pid, 0) != 0) return errno == ESRCH;
+  char path[32];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  const TFd stat(::open(path, O_RDONLY | O_CLOEXEC));
+  char buf[256];
+  const ssize_t n = stat.Valid() ? ::read(stat.Get(), buf, sizeof buf - 1) : -1;
+  if (n <= 0) return false;
+  buf[n] = '\0';
+  // The state follows the command name in parentheses, which may hold anything.
+  const char* close = std::strrchr(buf, ')');
+  return close != nullptr && close[1] == ' ' && close[2] == 'Z';
 }
 
 // Everything waiting in the pipe, into Rec.Output (its tail kept). False at
@@ -108,7 +129,7 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
     rec.Output = rec.LastLine = std::string("/dev/null: ") + std::strerror(errno);
     return rec;
   }
-  TSpawnRec how{cmd, true, devNull.Get(), childOut.Get(), dirFd};
+  TSpawnRec how{cmd, true, devNull.Get(), childOut.Get(), dirFd, dirFd};
   const pid_t pid = SpawnChild(how).Pid;
   childOut.Reset();
   if (pid < 0) return rec;
@@ -119,6 +140,9 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
 
   bool termSent = false, killSent = false;
   Clock::time_point killAt{};
+  // Set while waits fail after the child has ended: when they give up.
+  bool givingUp = false;
+  Clock::time_point giveUpAt{};
   std::string shownLine;
   for (;;) {
     TStopRequest stop = watch.CheckStop();
@@ -132,10 +156,23 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
       killSent = true;
     }
     int status = 0;
-    pid_t r = ::waitpid(pid, &status, WNOHANG);
-    if (r == pid || (r < 0 && errno != EINTR)) {
-      if (r == pid) rec.WaitStatus = status;
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) {
+      rec.WaitStatus = status;
       break;
+    }
+    // A failed wait is no end: the utility may still be reading its job
+    // file, and the caller keeps the lock and the job file until it is gone.
+    const bool waitFailed = r < 0;
+    if (waitFailed && ChildEnded(pid, pidFd.Get())) {
+      if (!givingUp) giveUpAt = Clock::now() + std::chrono::milliseconds(kWaitRetryMs);
+      givingUp = true;
+      if (Clock::now() >= giveUpAt) {
+        rec.Interrupted = true;
+        break;
+      }
+    } else {
+      givingUp = false;
     }
 
     pollfd fds[4];
@@ -145,13 +182,15 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
       outAt = static_cast<int>(count);
       fds[count++] = {out.Get(), POLLIN, 0};
     }
-    if (pidFd.Valid()) fds[count++] = {pidFd.Get(), POLLIN, 0};
+    // An ended child's pidfd stays readable: while its wait fails, the
+    // retries are timed instead.
+    if (pidFd.Valid() && !givingUp) fds[count++] = {pidFd.Get(), POLLIN, 0};
     int wakeFd = watch.WakeFd();
     // A readable wake or event descriptor is served by CheckStop at the top
     // of the loop.
     if (wakeFd >= 0) fds[count++] = {wakeFd, POLLIN, 0};
     if (int eventFd = watch.EventFd(); eventFd >= 0) fds[count++] = {eventFd, POLLIN, 0};
-    int timeout = pidFd.Valid() ? -1 : kChildCheckMs;
+    int timeout = pidFd.Valid() && !waitFailed ? -1 : kChildCheckMs;
     if (termSent && !killSent) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(killAt - Clock::now()).count();
       int ms = left > 0 ? static_cast<int>(left) : 0;

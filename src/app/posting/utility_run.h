@@ -40,20 +40,28 @@ struct TUtilityRunRec {
   bool Started = false;         // false: the child could not be made (pipe or spawn failed)
   bool StoppedWaiting = false;  // a stop or an ending signal came while the lock was awaited
   bool Stopped = false;         // ended by our SIGTERM or SIGKILL after a stop request
-  int WaitStatus = -1;          // as waitpid gives it, when Started
-  std::string Output;           // what it wrote, at most kUtilityOutputKeep bytes (the last ones)
-  std::string LastLine;         // its last non-empty output line, control bytes as '?'
+  // The child ended but could not be waited for: how it went is unknown, and
+  // it may have posted.
+  bool Interrupted = false;
+  int WaitStatus = -1;   // as waitpid gives it, when Started
+  std::string Output;    // what it wrote, at most kUtilityOutputKeep bytes (the last ones)
+  std::string LastLine;  // its last non-empty output line, control bytes as '?'
 };
 
 // Output kept per run for the posting log; a chatty utility keeps its tail.
 inline constexpr std::size_t kUtilityOutputKeep = 16 * 1024;
 // Time between the SIGTERM and the SIGKILL of a stopped utility.
 inline constexpr int kUtilityKillGraceMs = 5000;
+// How long a wait that keeps failing after the child's end is tried again.
+inline constexpr int kWaitRetryMs = 1000;
 
 // Runs Cmd through /bin/sh -c with DirFd as its working directory, and waits
 // for it while polling its output, Watch's descriptor and the child. The child
 // is registered as the running child (so ending signals reach its group); a
 // signal received meanwhile lets it end and is left pending for the caller.
+// DirFd is inherited by the child, so a lock held on it outlives this
+// program while the utility runs. A failed wait is tried again as long as
+// the child lives; one that still fails once it has ended gives Interrupted.
 TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watch,
                           int killGraceMs = kUtilityKillGraceMs);
 

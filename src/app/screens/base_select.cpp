@@ -266,6 +266,10 @@ void SaveSelectionPrompt(const TBar& list) {
     Notice("The name last keeps the marks of the last run; choose another.");
     return;
   }
+  if (name == kRestSelection) {
+    Notice("The name rest keeps the bases a run did not post; choose another.");
+    return;
+  }
   if (SelectionExists(name) &&
       !MsgBox(kMsgQuestion, ShortString("Replace the selection " + name + "?")))
     return;

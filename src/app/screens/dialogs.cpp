@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -356,6 +357,41 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
   GotoXY(oldX, oldY);
   SetTextAttr(oldAttr);
   return result;
+}
+
+void LongNotice(const std::string& text) {
+  constexpr std::size_t kWidth = 70;
+  // Wrapped at blanks into lines of at most kWidth; a longer word is cut.
+  const std::string shown = ShownText(text, Session.Utf8Terminal);
+  const std::string cp437 = Session.Utf8Terminal ? Cp437FromUtf8(shown) : shown;
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < cp437.size() && lines.size() < 8) {
+    std::size_t end = std::min(cp437.size(), at + kWidth);
+    if (end < cp437.size()) {
+      const std::size_t blank = cp437.rfind(' ', end);
+      if (blank != std::string::npos && blank > at) end = blank;
+    }
+    lines.push_back(cp437.substr(at, end - at));
+    at = end;
+    while (at < cp437.size() && cp437[at] == ' ') ++at;
+  }
+  THelpScope help(kHelpMessageBox);
+  const std::uint8_t oldX = WhereX(), oldY = WhereY(), oldAttr = GetTextAttr();
+  const std::uint8_t height = static_cast<std::uint8_t>(lines.size());
+  const std::uint8_t top = static_cast<std::uint8_t>(11 - height / 2);
+  TMenuBox box;
+  ApplyDialogSettings(box);
+  box.Title = " Info ";
+  box.Open(4, top, 77, static_cast<std::uint8_t>(top + height + 4));
+  for (std::uint8_t i = 0; i < height; ++i)
+    WriteXY(6, static_cast<std::uint8_t>(top + 2 + i), 7, lines[i]);
+  WriteXY(39, static_cast<std::uint8_t>(top + height + 3), 112, " OK ");
+  ReadKey();
+  while (KeyPressed()) ReadKey();
+  box.Close();
+  GotoXY(oldX, oldY);
+  SetTextAttr(oldAttr);
 }
 
 void DrawFrame(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2) {

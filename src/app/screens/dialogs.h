@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/screens/dialog_settings.h"
 #include "support/short_string.h"
@@ -19,6 +20,10 @@ inline constexpr std::uint8_t kMsgQuestionNo = 2;  // YES and NO, with NO chosen
 // (question, YES or NO chosen at first); true for OK or YES. Leaves screen,
 // cursor and attribute as found.
 bool MsgBox(std::uint8_t kind, const ShortString& text);
+
+// A notice too long for one line: Text wrapped at blanks into a box of up
+// to eight lines of 70 columns, with an OK button. Control bytes show as '?'.
+void LongNotice(const std::string& text);
 
 // Draws an empty framed area with shadow and leaves it on screen.
 void DrawFrame(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2);
