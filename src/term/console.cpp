@@ -145,6 +145,7 @@ void TConsole::Close(bool clearFirst) {
   if (screen_ == nullptr) return;
   InputWaitInterrupted = nullptr;
   screen_->LeaveScreen(clearFirst);
+  RestoreTerminalSize();
   Screen = nullptr;
   Keyboard = nullptr;
   screen_.reset();  // restores the terminal settings

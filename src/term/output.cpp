@@ -14,9 +14,11 @@
 namespace corvix {
 namespace {
 
-// How long a write may wait for a terminal that does not take bytes (a
-// non-blocking descriptor that is full) before the bytes are dropped.
-constexpr int kWriteWaitMs = 1000;
+// A terminal whose descriptor is non-blocking (another program sharing it
+// may have made it so) and full is waited for as a blocking one would be:
+// bytes dropped there would cut a sequence in two and could lose the way out
+// of the program's screen (the alternate screen left on, the cursor hidden).
+constexpr int kWriteWaitMs = -1;
 
 // Appends the UTF-8 form of one code-page-437 byte to Out; returns the new end.
 char* PutUtf8(char* out, unsigned char byte) {
@@ -75,7 +77,8 @@ void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
     data = utf8.data();
     size = static_cast<std::size_t>(end - utf8.data());
   }
-  // Write errors are ignored: the rest of the bytes is dropped.
+  // Write errors other than a full descriptor are ignored: the rest of the
+  // bytes is dropped.
   WriteFully(OutFd, data, size, kWriteWaitMs);
 }
 

@@ -1,6 +1,7 @@
 // The start-up as the built programs run it: refusals before the terminal is
 // touched, --check and --config, the resize request of a small terminal, a
 // directory argument, and mkcatalog's input checks.
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -81,6 +82,27 @@ TEST_F(StartupTest, An80x24TerminalThatGrowsWhenAskedIsUsed) {
   ASSERT_TRUE(run.GrantResizeRequest());
   EXPECT_TRUE(run.WaitForText("Edit file?"));
   EXPECT_EQ(run.Raw().rfind("\x1b[8;25;80t", 0), 0u);
+
+  // Given back at 80x24 on the way out: after a stop (and grown again when
+  // continued; no one stops an orphaned program, so both come at once), at
+  // the end, and when a signal ends it.
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  run.Send("\x1a");
+  run.Settle();
+  EXPECT_NE(run.Raw().find("\x1b[8;24;80t\x1b[8;25;80t"), std::string::npos);
+  run.SendEscape();
+  EXPECT_EQ(WEXITSTATUS(run.WaitExit()), 0);
+  const std::size_t leave = run.Raw().rfind("\x1b[?1049l");
+  ASSERT_NE(leave, std::string::npos);
+  EXPECT_NE(run.Raw().find("\x1b[8;24;80t", leave), std::string::npos);
+
+  PtySession& ended = Start({"message.txt"}, 80, 24);
+  ASSERT_TRUE(ended.GrantResizeRequest());
+  ASSERT_TRUE(ended.WaitForText("Edit file?"));
+  kill(ended.Pid(), SIGTERM);
+  EXPECT_TRUE(WIFSIGNALED(ended.WaitExit()));
+  EXPECT_NE(ended.Raw().find("\x1b[8;24;80t"), std::string::npos);
 }
 
 // One that does not grow shows screen rows 2-25 (row 1 is background only),

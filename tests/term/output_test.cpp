@@ -8,6 +8,7 @@
 #include <vterm.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -210,14 +211,16 @@ TEST_F(OutputTest, Utf8OutputTranslatesCodePageBytesOnTheWayOut) {
 }
 
 TEST(OutputWrite, FullNonBlockingDescriptorLosesNoBytes) {
-  // A small non-blocking pipe that keeps filling up: each write that meets a
-  // full pipe must wait and go on rather than drop the rest.
+  // A small non-blocking pipe that keeps filling up, and a reader that
+  // stalls for a while first: each write that meets a full pipe must wait
+  // and go on rather than drop the rest.
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
   ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
   std::string got;
   std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     char buf[512];
     for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;) {
       if (n > 0)
