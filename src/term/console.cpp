@@ -60,7 +60,7 @@ void FlushScreen() {
 }
 
 ShortString TooSmallNotice(int columns, int rows) {
-  return "Please make the terminal at least 80x24 (it is " + Int2Str(columns) + "x" +
+  return "Please make the terminal at least 80x20 (it is " + Int2Str(columns) + "x" +
          Int2Str(rows) + ").";
 }
 
@@ -107,6 +107,10 @@ void HandleTerminalEvents() {
 
 void ShowCursor(bool on) {
   if (Screen != nullptr) Screen->SetCursorVisible(on);
+}
+
+void SetFocusRow(std::uint8_t y) {
+  if (Screen != nullptr) Screen->FocusRow = y;
 }
 
 void BeforeKeyWait() {

@@ -2,6 +2,7 @@
 // output buffer, turned into ANSI/VT100 sequences.
 #include "term/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -338,7 +339,8 @@ void TOutputLinux::ShowTooSmall(const ShortString& notice) {
 }
 
 void TOutputLinux::SetTerminalRows(int rows) {
-  TermRows = rows >= kScreenRows ? kScreenRows : kMinTerminalRows;
+  TermRows = static_cast<std::uint8_t>(
+      rows >= kScreenRows ? kScreenRows : (rows < kMinTerminalRows ? kMinTerminalRows : rows));
   ApplyRedrawMode();
 }
 
@@ -386,14 +388,47 @@ void TOutputLinux::ApplyRedrawMode() {
     renderer_ = full_.get();
     return;
   }
-  const std::uint8_t firstRow = TermRows >= kScreenRows ? 1 : kScreenRows - TermRows + 1;
-  if (changes_ && firstRow == changesFirstRow_) return;
-  // A new changes stream starts with the terminal unknown: its first flush
-  // draws the whole image.
-  SendChanges();
-  changes_ = MakeChangesRenderer(*this, firstRow);
-  changesFirstRow_ = firstRow;
-  renderer_ = changes_.get();
+  if (!changes_) {
+    // A new changes stream starts with the terminal unknown: its first flush
+    // draws the whole image.
+    SendChanges();
+    changes_ = MakeChangesRenderer(*this, 1);
+    changesFirstRow_ = 1;
+    changesWindowBot_ = kScreenRows - 1;
+    renderer_ = changes_.get();
+  }
+  FollowFocus();
+}
+
+void TOutputLinux::FollowFocus() {
+  std::uint8_t first = 1;
+  if (TermRows < kScreenRows) {
+    // The window keeps its place while the focus is in it, and moves as
+    // little as brings the focus back into it; it starts below row 1, which
+    // holds only the background. Row 25 is always shown.
+    const int window = TermRows - 1;
+    const bool hides = Terminal.Modes.HideCursor;
+    int focus = 0;
+    if (hides && Terminal.CursorVisible)
+      focus = CursorY;  // text is typed there
+    else if (FocusRow != 0)
+      focus = FocusRow;
+    else if (!hides)
+      focus = CursorY;
+    int top = changesFirstRow_ == 1 && changesWindowBot_ == kScreenRows - 1 ? 2 : changesFirstRow_;
+    if (focus >= 1 && focus < kScreenRows) {
+      if (focus < top) top = focus;
+      if (focus > top + window - 1) top = focus - window + 1;
+    }
+    first = static_cast<std::uint8_t>(std::clamp(top, 1, kScreenRows - window));
+  }
+  const auto windowBot = static_cast<std::uint8_t>(first + TermRows - 2);
+  if (first == changesFirstRow_ && windowBot == changesWindowBot_) return;
+  // The new window is drawn whole at the next flush, what was drawn for the
+  // old one included.
+  changesFirstRow_ = first;
+  changesWindowBot_ = windowBot;
+  changes_->ShowRows(first, windowBot);
 }
 
 TRedrawMode TOutputLinux::RedrawMode() const {
@@ -404,6 +439,7 @@ void TOutputLinux::MarkTerminalUnknown() { renderer_->ForgetScreen(); }
 
 void TOutputLinux::SendChanges() {
   if (rendering_ || Left) return;
+  if (changes_ && renderer_ == changes_.get() && TermRows < kScreenRows) FollowFocus();
   rendering_ = true;
   renderer_->Flush(TextAttr, pending_);
   Send();

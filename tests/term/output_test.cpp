@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "support/string_utils.h"
+
 namespace corvix {
 namespace {
 
@@ -348,6 +350,53 @@ TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
     EXPECT_EQ(got.Mode, c.mode) << c.setting << " " << (c.term ? c.term : "-");
     EXPECT_EQ(got.TrueColor, c.trueColor) << c.setting;
   }
+}
+
+}  // namespace
+}  // namespace corvix
+
+namespace corvix {
+namespace {
+
+// On 21 rows: the window above the help line starts at image row 2, follows
+// the focus row down and up again, and every flush (window moved or not)
+// leaves the terminal showing exactly the image rows of the window.
+TEST_F(OutputTest, AShortTerminalShowsAWindowThatFollowsTheFocus) {
+  s_->FocusRow = 4;
+  s_->SetRedrawMode(TRedrawMode::kChanges);
+  s_->SetTerminalRows(21);
+  for (std::uint8_t y = 1; y <= kScreenRows; ++y)
+    s_->WriteXY(1, y, 7, "row " + Int2Str(y) + (y == 25 ? " help" : ""));
+  VTerm* vt = vterm_new(21, 80);
+  VTermScreen* screen = vterm_obtain_screen(vt);
+  vterm_screen_reset(screen, 1);
+  auto shows = [&](int termRow) {
+    const std::string bytes = Sent();
+    vterm_input_write(vt, bytes.data(), bytes.size());
+    std::string text;
+    for (int x = 0; x < 12; ++x) {
+      VTermScreenCell cell{};
+      vterm_screen_get_cell(screen, VTermPos{termRow - 1, x}, &cell);
+      text += cell.chars[0] == 0 ? ' ' : static_cast<char>(cell.chars[0]);
+    }
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+  };
+  EXPECT_EQ(shows(1), "row 2");
+  EXPECT_EQ(shows(20), "row 21");
+  EXPECT_EQ(shows(21), "row 25 help");
+  s_->FocusRow = 24;  // down: as little as brings row 24 into view
+  s_->WriteXY(1, 10, 7, "changed");
+  EXPECT_EQ(shows(1), "row 5");
+  EXPECT_EQ(shows(6), "changed");
+  EXPECT_EQ(shows(20), "row 24");
+  EXPECT_EQ(shows(21), "row 25 help");
+  s_->FocusRow = 3;  // and up again
+  s_->WriteXY(1, 25, 7, "help two");
+  EXPECT_EQ(shows(1), "row 3");
+  EXPECT_EQ(shows(8), "changed");
+  EXPECT_EQ(shows(21), "help twoelp");
+  EXPECT_EQ(Sent().find("\x1b[25;"), std::string::npos);
+  vterm_free(vt);
 }
 
 }  // namespace
