@@ -366,9 +366,11 @@ void TOutputLinux::SuspendRaw() {
 void TOutputLinux::ResumeRaw() {
   SetRawMode(true);
   // The child (an editor) may have changed the character mapping and the
-  // colours; send the start-up sequence again so both match our model.
-  SendEnter();
+  // colours; send the start-up sequence again so both match our model. The
+  // handlers learn first that the screen is back, so that a signal arriving
+  // right after the enter text still sends the leave text.
   SetScreenOnTerminal(true);
+  SendEnter();
   // The child may have drawn on the screen (or left the alternate one).
   if (Terminal.Modes.AltScreen) Repaint();
   MarkTerminalUnknown();
