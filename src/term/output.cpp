@@ -360,10 +360,12 @@ void TOutputLinux::LeaveScreen(bool clearFirst) {
 
 void TOutputLinux::SuspendRaw() {
   LeaveScreen(false);
+  RestoreTerminalSize();
   SetRawMode(false);
 }
 
 void TOutputLinux::ResumeRaw() {
+  RegrowTerminal();
   SetRawMode(true);
   // The child (an editor) may have changed the character mapping and the
   // colours; send the start-up sequence again so both match our model. The
@@ -426,8 +428,8 @@ void TOutputLinux::FollowFocus() {
   }
   const auto windowBot = static_cast<std::uint8_t>(first + TermRows - 2);
   if (first == changesFirstRow_ && windowBot == changesWindowBot_) return;
-  // The new window is drawn whole at the next flush, what was drawn for the
-  // old one included.
+  // The next flush draws the new window, what was drawn for the old one
+  // included.
   changesFirstRow_ = first;
   changesWindowBot_ = windowBot;
   changes_->ShowRows(first, windowBot);

@@ -208,11 +208,12 @@ class TOutputLinux {
   ShortString EnterText() const { return Terminal.EnterText(); }
   ShortString LeaveText() const { return Terminal.LeaveText(); }
   // For running a child process on the terminal as it was at start: flushes
-  // pending output, sends the leave text and applies the settings taken at
-  // creation. ResumeRaw applies the raw copy again afterwards and re-sends the
-  // start-up sequence, which the child may have undone; on the alternate
-  // screen, which the child may have cleared or left, it also repaints. Both
-  // are harmless when not raw.
+  // pending output, sends the leave text, asks for the terminal's size at
+  // start when it grew as asked (RestoreTerminalSize) and applies the
+  // settings taken at creation. ResumeRaw asks for the grown size again,
+  // applies the raw copy and re-sends the start-up sequence, which the child
+  // may have undone; on the alternate screen, which the child may have
+  // cleared or left, it also repaints. Both are harmless when not raw.
   void SuspendRaw();
   void ResumeRaw();
 

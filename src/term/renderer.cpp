@@ -146,6 +146,12 @@ class TChangesRenderer final : public TRenderer {
   void Repaint(std::string&) override { ForgetScreen(); }
 
   void ShowRows(std::uint8_t first, std::uint8_t windowBot) override {
+    // A window of the same size moved over the image: the rows the terminal
+    // shows may move with it. Any other change draws everything again.
+    if (windowBot - first == diff_.WindowBot - diff_.FirstRow && !direct_) {
+      diff_.MoveWindow(first, windowBot);
+      return;
+    }
     diff_.FirstRow = first;
     diff_.WindowBot = windowBot;
     ForgetScreen();

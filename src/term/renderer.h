@@ -43,7 +43,7 @@ class TRenderer {
   virtual void Repaint(std::string& Out) = 0;
   // The changes stream on a terminal of fewer than 25 rows: image rows
   // First..WindowBot on its first rows, row 25 on its last; the next flush
-  // draws them all. Nothing for the full stream, which needs 25 rows.
+  // draws what that changes. Nothing for the full stream, which needs 25 rows.
   virtual void ShowRows(std::uint8_t First, std::uint8_t WindowBot) = 0;
 };
 

@@ -153,6 +153,19 @@ void TScreenDiff::MarkUnknown() {
   ForgetPen();
 }
 
+void TScreenDiff::MoveWindow(std::uint8_t first, std::uint8_t windowBot) {
+  const TScreenRowsRec before = shown_;
+  const int shift = first - FirstRow;
+  for (int y = first; y <= windowBot; ++y) {
+    shown_[y - 1] = before[y - 1 - shift];
+    dirty_ |= RowBit(y);
+  }
+  FirstRow = first;
+  WindowBot = windowBot;
+  curX_ = 0;  // the cursor's terminal row now stands for another image row
+  curY_ = 0;
+}
+
 void TScreenDiff::ForgetPen() {
   curX_ = 0;
   curY_ = 0;

@@ -57,6 +57,11 @@ class TScreenDiff {
   // Nothing of the terminal is known: the next Render clears it and draws
   // every cell.
   void MarkUnknown();
+  // Shows the window First..WindowBot (of the size it has now) instead: what
+  // the terminal shows stays where it is, now standing for other image rows,
+  // so the next Render moves it with a scroll where that is shorter than
+  // drawing every row again.
+  void MoveWindow(std::uint8_t first, std::uint8_t windowBot);
   // Bytes went out past the renderer: the cursor and attribute are unknown.
   void ForgetPen();
   // Appends to Out the bytes that make the terminal show Want, with its

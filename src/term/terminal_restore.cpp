@@ -152,11 +152,14 @@ void LeaveTerminal(bool newLine) {
 
 // Back into the program's raw settings and screen mode after a stop, at the
 // size the program had asked for; the repaint is left to the program's flow.
+void Regrow() {
+  if (!gShrunk) return;
+  WriteTo(gSizeFd, gGrowText, gGrowLen);
+  gShrunk = 0;
+}
+
 void ReEnterTerminal() {
-  if (gShrunk) {
-    WriteTo(gSizeFd, gGrowText, gGrowLen);
-    gShrunk = 0;
-  }
+  if (gOnScreen) Regrow();  // while a child has the terminal, it keeps the size it was found at
   if (gArmed && gOnScreen && gModesSet) {
     ::tcsetattr(gTermFd, TCSANOW, &gRaw);
     WriteText(gEnter, gEnterLen);
@@ -368,6 +371,8 @@ void NoteSizeRequest(int fd, int rows, int columns, int grownRows, int grownColu
 }
 
 void RestoreTerminalSize() { ShrinkTerminal(); }
+
+void RegrowTerminal() { Regrow(); }
 
 void RestoreTerminal() {
   if (gArmed) ::tcsetattr(gTermFd, TCSANOW, &gSaved);

@@ -71,9 +71,12 @@ int TerminalEventFd();
 // terminal that did not grow, or was resized by hand since, is left alone.
 void NoteSizeRequest(int fd, int rows, int columns, int grownRows, int grownColumns);
 
-// The orderly way out's part of the above: asks for the size the terminal
-// was found at, if it grew as asked and has not been given back yet.
+// The orderly way out's part of the above (and a child's, which gets the
+// terminal as it was found): asks for the size the terminal was found at, if
+// it grew as asked and has not been given back yet. RegrowTerminal asks for
+// the grown size again after a child, if RestoreTerminalSize gave it back.
 void RestoreTerminalSize();
+void RegrowTerminal();
 
 // ---- A child process running while the program waits. ----
 //
