@@ -29,24 +29,20 @@ TEST_F(RandomKeysTest, EveryRunLeavesTheAlternateScreenWithTheCursorShown) {
     }
     // "n" answers "Edit file?"; Escape ends every other screen these keys reach.
     int status = run.WaitExit(100);
-    for (int tries = 0; tries < 30 && status == -1; ++tries) {
+    for (int tries = 0; tries < 30 && status == -1; ++tries, status = run.WaitExit(100)) {
       run.Send("n");
       run.SendEscape();
-      status = run.WaitExit(100);
     }
     ASSERT_NE(status, -1) << run.ScreenText();
     // After the last entry into the alternate screen (a Ctrl-C typed before
     // raw mode ends the run before it): its way out, then the terminal's own
     // attribute and a visible cursor.
     const std::string& raw = run.Raw();
-    const std::size_t enter = raw.rfind("\x1b[?1049h");
-    const std::size_t leave = raw.find("\x1b[?1049l", enter == std::string::npos ? 0 : enter);
-    if (enter != std::string::npos) {
-      ASSERT_NE(leave, std::string::npos)
-          << raw.substr(raw.size() - std::min<std::size_t>(raw.size(), 200));
-      EXPECT_NE(raw.find("\x1b[0m", leave), std::string::npos);
-      EXPECT_NE(raw.find("\x1b[?25h", leave), std::string::npos);
-    }
+    const std::size_t enter = raw.rfind("\x1b[?1049h"), leave = raw.find("\x1b[?1049l", enter + 1);
+    EXPECT_TRUE(enter == std::string::npos ||
+                (leave != std::string::npos && raw.find("\x1b[0m", leave) != std::string::npos &&
+                 raw.find("\x1b[?25h", leave) != std::string::npos))
+        << raw.substr(raw.size() - std::min<std::size_t>(raw.size(), 200));
     EXPECT_TRUE(SameSettings(run.InitialSettings(), run.Settings()));
   }
 }

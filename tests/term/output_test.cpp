@@ -352,12 +352,6 @@ TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
   }
 }
 
-}  // namespace
-}  // namespace corvix
-
-namespace corvix {
-namespace {
-
 // On 21 rows the window above the help line starts at image row 2, follows
 // the focus row down and up again, and every flush leaves the terminal
 // showing exactly the window's rows and row 25 below them.
