@@ -87,6 +87,7 @@ TEST_F(StartupTest, An80x24TerminalThatGrowsWhenAskedIsUsed) {
   // back, to grow when the run goes on (no one stops an orphaned program),
   // and at the end.
   run.Send("y");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
   run.Send("\x1a");
   const std::string pair = "\x1b[8;24;80t\x1b[8;25;80t";
   EXPECT_NE(run.Raw().find(pair, run.Raw().find(pair) + 1), std::string::npos);
