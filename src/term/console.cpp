@@ -109,8 +109,10 @@ void ShowCursor(bool on) {
   if (Screen != nullptr) Screen->SetCursorVisible(on);
 }
 
-void SetFocusRow(std::uint8_t y) {
-  if (Screen != nullptr) Screen->FocusRow = y;
+void SetFocusRow(std::uint8_t y, std::uint8_t bottom) {
+  if (Screen == nullptr) return;
+  Screen->FocusRow = y;
+  Screen->FocusBot = bottom;
 }
 
 void BeforeKeyWait() {

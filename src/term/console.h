@@ -55,8 +55,9 @@ bool AwaitTerminalSize();
 // terminals where the program hides it at all).
 void ShowCursor(bool on);
 // Names the row the next key works on (a highlight bar, a message box's
-// buttons): a terminal of fewer than 25 rows keeps it in view.
-void SetFocusRow(std::uint8_t y);
+// buttons): a terminal of fewer than 25 rows keeps it in view, and the rows
+// down to Bottom (a list's search line) where it has room for them.
+void SetFocusRow(std::uint8_t y, std::uint8_t bottom = 0);
 
 // Owns the screen and keyboard objects of a run: creates them, points Screen
 // and Keyboard at them, installs the keyboard's wait hooks (flush before a

@@ -413,16 +413,22 @@ void TOutputLinux::FollowFocus() {
     const int window = TermRows - 1;
     const bool hides = Terminal.Modes.HideCursor;
     int focus = 0;
-    if (hides && Terminal.CursorVisible)
+    int focusBot = 0;
+    if (hides && Terminal.CursorVisible) {
       focus = CursorY;  // text is typed there
-    else if (FocusRow != 0)
+    } else if (FocusRow != 0) {
       focus = FocusRow;
-    else if (!hides)
+      focusBot = FocusBot;
+    } else if (!hides) {
       focus = CursorY;
+    }
     int top = changesFirstRow_ == 1 && changesWindowBot_ == kScreenRows - 1 ? 2 : changesFirstRow_;
     if (focus >= 1 && focus < kScreenRows) {
+      // The rows that go with the focus come into view first, then the
+      // focus itself, which wins where the window cannot hold both.
+      const int bot = std::min(std::max(focus, focusBot), kScreenRows - 1);
+      if (bot > top + window - 1) top = bot - window + 1;
       if (focus < top) top = focus;
-      if (focus > top + window - 1) top = focus - window + 1;
     }
     first = static_cast<std::uint8_t>(std::clamp(top, 1, kScreenRows - window));
   }

@@ -247,6 +247,9 @@ class TOutputLinux {
   // the cursor is shown (text is typed) its row counts instead. On a terminal
   // of fewer than 25 rows the window above the help line follows it.
   std::uint8_t FocusRow = 0;
+  // The last row that goes with FocusRow (a list's search line below its
+  // bar), kept in view as well where the window is tall enough; 0 for none.
+  std::uint8_t FocusBot = 0;
 
  private:
   void WriteAll(const char* data, std::size_t size) const;
