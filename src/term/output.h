@@ -190,8 +190,8 @@ class TOutputLinux {
 
   // ---- Redraw mode (see TRedrawMode). ----
 
-  // Objects start in Full (see SetTerminalRows for 24 rows). Changes starts with the terminal
-  // unknown, so the first flush draws the whole image once.
+  // Objects start in Full (see SetTerminalRows for fewer than 25 rows). Changes starts with the
+  // terminal unknown, so the first flush draws the whole image once.
   void SetRedrawMode(TRedrawMode mode);
   TRedrawMode RedrawMode() const;
   // For when something else may have drawn on the terminal (a child process,

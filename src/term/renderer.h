@@ -49,7 +49,7 @@ class TRenderer {
 
 // The full stream, as every request has always sent it.
 std::unique_ptr<TRenderer> MakeFullRenderer(const TOutputLinux& screen);
-// The changes stream; FirstRow 2 shows image rows 2-25 on a 24-row terminal.
+// The changes stream, showing image rows from FirstRow on (see ShowRows).
 std::unique_ptr<TRenderer> MakeChangesRenderer(const TOutputLinux& screen, std::uint8_t firstRow);
 
 }  // namespace corvix
