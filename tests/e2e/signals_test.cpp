@@ -166,7 +166,8 @@ TEST_F(SignalsTest, AnIoErrorIsReportedOnACleanScreen) {
 TEST_F(SignalsTest, RandomKeyRunsLeaveTheAlternateScreenWithTheCursorShown) {
   const unsigned seed = std::random_device{}();
   std::mt19937 rng(seed);
-  const int n = std::atoi(std::getenv("CORVIX_RANDOM_KEY_RUNS") ?: "24");
+  const char* runs = std::getenv("CORVIX_RANDOM_KEY_RUNS");
+  const int n = runs != nullptr ? std::atoi(runs) : 24;
   for (int i = 0; i < n && !HasFailure(); ++i) {
     SCOPED_TRACE("seed " + std::to_string(seed) + ", run " + std::to_string(i));
     PtySession& run = StartWith({"TERM=xterm-256color", "VISUAL=true"}, {"message.txt"});
