@@ -150,14 +150,16 @@ void LeaveTerminal(bool newLine) {
   ::tcsetattr(gTermFd, TCSANOW, &gSaved);
 }
 
-// Back into the program's raw settings and screen mode after a stop, at the
-// size the program had asked for; the repaint is left to the program's flow.
+// Asks again for the size the terminal was asked to grow to, after
+// ShrinkTerminal gave it back.
 void Regrow() {
   if (!gShrunk) return;
   WriteTo(gSizeFd, gGrowText, gGrowLen);
   gShrunk = 0;
 }
 
+// Back into the program's raw settings and screen mode after a stop, at the
+// size the program had asked for; the repaint is left to the program's flow.
 void ReEnterTerminal() {
   if (gOnScreen) Regrow();  // while a child has the terminal, it keeps the size it was found at
   if (gArmed && gOnScreen && gModesSet) {
