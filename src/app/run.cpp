@@ -120,7 +120,7 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
   Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::kFull : TRedrawMode::kChanges);
   DrawBackground();
-  // A terminal smaller than 80x24 shows a notice until it grows; Escape or
+  // A terminal smaller than 80x20 shows a notice until it grows; Escape or
   // Ctrl-C there gives up.
   CtrlCLeaves = true;
   if (!AwaitTerminalSize()) return Interrupted() ? TRunOutcome::kInterrupted : TRunOutcome::kError;

@@ -65,7 +65,7 @@ bool gInterrupted = false;
 }  // namespace
 
 ShortString TooSmallNotice(int columns, int rows) {
-  return "Please make the terminal at least 80x24 (it is " + Int2Str(columns) + "x" +
+  return "Please make the terminal at least 80x20 (it is " + Int2Str(columns) + "x" +
          Int2Str(rows) + ").";
 }
 
@@ -115,6 +115,12 @@ void ShowCursor(bool on) {
   if (Screen != nullptr) Screen->SetCursorVisible(on);
 }
 
+void SetFocusRow(std::uint8_t y, std::uint8_t bottom) {
+  if (Screen == nullptr) return;
+  Screen->FocusRow = y;
+  Screen->FocusBot = bottom;
+}
+
 void BeforeKeyWait() {
   HandleTerminalEvents();
   FlushScreen();
@@ -151,6 +157,7 @@ void TConsole::Close(bool clearFirst) {
   if (screen_ == nullptr) return;
   InputWaitInterrupted = nullptr;
   screen_->LeaveScreen(clearFirst);
+  RestoreTerminalSize();
   Screen = nullptr;
   Keyboard = nullptr;
   screen_.reset();  // restores the terminal settings

@@ -39,14 +39,14 @@ void BeforeKeyWait();
 
 // Does what signals asked of the screen since the last call: after a resume,
 // a resize or a Ctrl-L, the whole screen is drawn again from the image, or,
-// while the terminal is smaller than 80x24, one line asks for 80x24 instead.
+// while the terminal is smaller than 80x20, one line asks for 80x20 instead.
 // Runs before every wait for a key and every Delay, and when a wait is
 // interrupted by a signal.
 void HandleTerminalEvents();
 // The same repaint at once, whatever the signals said (Ctrl-L).
 void RefreshScreen();
 // The line shown instead of the screen while the terminal is smaller than
-// 80x24 (Columns x Rows is its size now).
+// 80x20 (Columns x Rows is its size now).
 ShortString TooSmallNotice(int columns, int rows);
 // For the start of a run: while the terminal is too small, waits for it to
 // grow (the notice is on it). False when Escape or Ctrl-C is pressed there
@@ -55,6 +55,10 @@ bool AwaitTerminalSize();
 // Shows the cursor while text is typed and hides it again afterwards (on
 // terminals where the program hides it at all).
 void ShowCursor(bool on);
+// Names the row the next key works on (a highlight bar, a message box's
+// buttons): a terminal of fewer than 25 rows keeps it in view, and the rows
+// down to Bottom (a list's search line) where it has room for them.
+void SetFocusRow(std::uint8_t y, std::uint8_t bottom = 0);
 
 // Owns the screen and keyboard objects of a run: creates them, points Screen
 // and Keyboard at them, installs the keyboard's wait hooks (flush before a

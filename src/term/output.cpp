@@ -2,6 +2,7 @@
 // output buffer, turned into ANSI/VT100 sequences.
 #include "term/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -14,9 +15,11 @@
 namespace corvix {
 namespace {
 
-// How long a write may wait for a terminal that does not take bytes (a
-// non-blocking descriptor that is full) before the bytes are dropped.
-constexpr int kWriteWaitMs = 1000;
+// A terminal whose descriptor is non-blocking (another program sharing it
+// may have made it so) and full is waited for as a blocking one would be:
+// bytes dropped there would cut a sequence in two and could lose the way out
+// of the program's screen (the alternate screen left on, the cursor hidden).
+constexpr int kWriteWaitMs = -1;
 
 // Appends the UTF-8 form of one code-page-437 byte to Out; returns the new end.
 char* PutUtf8(char* out, unsigned char byte) {
@@ -75,7 +78,8 @@ void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
     data = utf8.data();
     size = static_cast<std::size_t>(end - utf8.data());
   }
-  // Write errors are ignored: the rest of the bytes is dropped.
+  // Write errors other than a full descriptor are ignored: the rest of the
+  // bytes is dropped.
   WriteFully(OutFd, data, size, kWriteWaitMs);
 }
 
@@ -335,7 +339,8 @@ void TOutputLinux::ShowTooSmall(const ShortString& notice) {
 }
 
 void TOutputLinux::SetTerminalRows(int rows) {
-  TermRows = rows >= kScreenRows ? kScreenRows : kMinTerminalRows;
+  TermRows = static_cast<std::uint8_t>(
+      rows >= kScreenRows ? kScreenRows : (rows < kMinTerminalRows ? kMinTerminalRows : rows));
   ApplyRedrawMode();
 }
 
@@ -355,21 +360,25 @@ void TOutputLinux::LeaveScreen(bool clearFirst) {
 
 void TOutputLinux::SuspendRaw() {
   LeaveScreen(false);
+  RestoreTerminalSize();
   SetRawMode(false);
 }
 
 void TOutputLinux::ResumeRaw() {
+  RegrowTerminal();
   SetRawMode(true);
   // The child (an editor) may have changed the character mapping, the
   // colours and the modes (scroll region, origin, keypad); send the start-up
-  // sequence again so all of them match our model.
+  // sequence again so all of them match our model. The handlers learn first
+  // that the screen is back, so that a signal arriving right after the enter
+  // text still sends the leave text.
+  SetScreenOnTerminal(true);
   SendEnter(true);
   // The start-up sequence made the whole screen the scroll region again.
   if (WinTop != 1 || WinBot != kScreenRows) {
     renderer_->SetRegion(WinTop, WinBot, pending_);
     Send();
   }
-  SetScreenOnTerminal(true);
   // The child may have drawn on the screen (or left the alternate one).
   if (Terminal.Modes.AltScreen) Repaint();
   MarkTerminalUnknown();
@@ -389,14 +398,53 @@ void TOutputLinux::ApplyRedrawMode() {
     renderer_ = full_.get();
     return;
   }
-  const std::uint8_t firstRow = TermRows >= kScreenRows ? 1 : kScreenRows - TermRows + 1;
-  if (changes_ && firstRow == changesFirstRow_) return;
-  // A new changes stream starts with the terminal unknown: its first flush
-  // draws the whole image.
-  SendChanges();
-  changes_ = MakeChangesRenderer(*this, firstRow);
-  changesFirstRow_ = firstRow;
-  renderer_ = changes_.get();
+  if (!changes_) {
+    // A new changes stream starts with the terminal unknown: its first flush
+    // draws the whole image.
+    SendChanges();
+    changes_ = MakeChangesRenderer(*this, 1);
+    changesFirstRow_ = 1;
+    changesWindowBot_ = kScreenRows - 1;
+    renderer_ = changes_.get();
+  }
+  FollowFocus();
+}
+
+void TOutputLinux::FollowFocus() {
+  std::uint8_t first = 1;
+  if (TermRows < kScreenRows) {
+    // The window keeps its place while the focus is in it, and moves as
+    // little as brings the focus back into it; it starts below row 1, which
+    // holds only the background. Row 25 is always shown.
+    const int window = TermRows - 1;
+    const bool hides = Terminal.Modes.HideCursor;
+    int focus = 0;
+    int focusBot = 0;
+    if (hides && Terminal.CursorVisible) {
+      focus = CursorY;  // text is typed there
+    } else if (FocusRow != 0) {
+      focus = FocusRow;
+      focusBot = FocusBot;
+    } else if (!hides) {
+      focus = CursorY;
+    }
+    int top = changesFirstRow_ == 1 && changesWindowBot_ == kScreenRows - 1 ? 2 : changesFirstRow_;
+    if (focus >= 1 && focus < kScreenRows) {
+      // The rows that go with the focus come into view first, then the
+      // focus itself, which wins where the window cannot hold both.
+      const int bot = std::min(std::max(focus, focusBot), kScreenRows - 1);
+      if (bot > top + window - 1) top = bot - window + 1;
+      if (focus < top) top = focus;
+    }
+    first = static_cast<std::uint8_t>(std::clamp(top, 1, kScreenRows - window));
+  }
+  const auto windowBot = static_cast<std::uint8_t>(first + TermRows - 2);
+  if (first == changesFirstRow_ && windowBot == changesWindowBot_) return;
+  // The next flush draws the new window, what was drawn for the old one
+  // included.
+  changesFirstRow_ = first;
+  changesWindowBot_ = windowBot;
+  changes_->ShowRows(first, windowBot);
 }
 
 TRedrawMode TOutputLinux::RedrawMode() const {
@@ -407,6 +455,7 @@ void TOutputLinux::MarkTerminalUnknown() { renderer_->ForgetScreen(); }
 
 void TOutputLinux::SendChanges() {
   if (rendering_ || Left) return;
+  if (changes_ && renderer_ == changes_.get() && TermRows < kScreenRows) FollowFocus();
   rendering_ = true;
   renderer_->Flush(TextAttr, pending_);
   Send();

@@ -21,9 +21,11 @@ inline constexpr std::uint8_t kDefaultAttr = 7;
 
 inline constexpr std::uint8_t kScreenCols = 80;
 inline constexpr std::uint8_t kScreenRows = 25;  // visible rows
-// The fewest terminal rows the program runs on: with 24, image rows 2-25
-// are shown (row 1 holds only the background on every screen).
-inline constexpr std::uint8_t kMinTerminalRows = 24;
+// The fewest terminal rows the program runs on. With fewer than 25, the
+// terminal's last row shows image row 25 (the help line) and the rows above
+// it a window of the image that keeps the focus row in view; with 24 that is
+// image rows 2-25 (row 1 holds only the background on every screen).
+inline constexpr std::uint8_t kMinTerminalRows = 20;
 inline constexpr std::uint8_t kImageRows = 50;       // rows held by an image
 inline constexpr std::size_t kOutBufferSize = 1024;  // bytes collected before a write
 
@@ -169,14 +171,14 @@ class TOutputLinux {
   // attribute is reset first, since the terminal's is then unknown.
   // Also sends the cursor's visibility, and ends the too-small notice.
   void Repaint();
-  // For a terminal smaller than 80x24: clears it and shows Notice on its
+  // For a terminal smaller than 80x20: clears it and shows Notice on its
   // first row. Until the next Repaint nothing drawn is sent; the image keeps
   // all of it.
   void ShowTooSmall(const ShortString& notice);
-  // The terminal's row count (24 or more; more counts as 25). On 24 rows
-  // image rows 2-25 are shown, which only the changes stream can do, so
-  // Full is then put off until the terminal has 25 rows again. Follow it
-  // with Repaint.
+  // The terminal's row count (20 or more; more than 25 counts as 25). On
+  // fewer than 25 rows a window of the image is shown (see FocusRow), which
+  // only the changes stream can do, so Full is then put off until the
+  // terminal has 25 rows again. Follow it with Repaint.
   void SetTerminalRows(int rows);
   // Shows or hides the terminal's cursor (only with Terminal.Modes.HideCursor).
   void SetCursorVisible(bool on);
@@ -188,8 +190,8 @@ class TOutputLinux {
 
   // ---- Redraw mode (see TRedrawMode). ----
 
-  // Objects start in Full (see SetTerminalRows for 24 rows). Changes starts with the terminal
-  // unknown, so the first flush draws the whole image once.
+  // Objects start in Full (see SetTerminalRows for fewer than 25 rows). Changes starts with the
+  // terminal unknown, so the first flush draws the whole image once.
   void SetRedrawMode(TRedrawMode mode);
   TRedrawMode RedrawMode() const;
   // For when something else may have drawn on the terminal (a child process,
@@ -206,11 +208,12 @@ class TOutputLinux {
   ShortString EnterText(bool resetModes = false) const { return Terminal.EnterText(resetModes); }
   ShortString LeaveText() const { return Terminal.LeaveText(); }
   // For running a child process on the terminal as it was at start: flushes
-  // pending output, sends the leave text and applies the settings taken at
-  // creation. ResumeRaw applies the raw copy again afterwards and re-sends the
-  // start-up sequence, which the child may have undone; on the alternate
-  // screen, which the child may have cleared or left, it also repaints. Both
-  // are harmless when not raw.
+  // pending output, sends the leave text, asks for the terminal's size at
+  // start when it grew as asked (RestoreTerminalSize) and applies the
+  // settings taken at creation. ResumeRaw asks for the grown size again,
+  // applies the raw copy and re-sends the start-up sequence, which the child
+  // may have undone; on the alternate screen, which the child may have
+  // cleared or left, it also repaints. Both are harmless when not raw.
   void SuspendRaw();
   void ResumeRaw();
 
@@ -238,7 +241,15 @@ class TOutputLinux {
   bool Utf8Output = false;
   bool Hidden = false;  // the terminal is too small: drawing is not sent
   bool Left = false;    // the screen was left (LeaveScreen): nothing is sent until re-entered
-  std::uint8_t TermRows = kScreenRows;  // the terminal's rows: 24 or 25
+  std::uint8_t TermRows = kScreenRows;  // the terminal's rows: 20 to 25
+  // The row the operator works on (a highlight bar, a message box's
+  // buttons), set by the widget that reads the next key; 0 for none. While
+  // the cursor is shown (text is typed) its row counts instead. On a terminal
+  // of fewer than 25 rows the window above the help line follows it.
+  std::uint8_t FocusRow = 0;
+  // The last row that goes with FocusRow (a list's search line below its
+  // bar), kept in view as well where the window is tall enough; 0 for none.
+  std::uint8_t FocusBot = 0;
 
  private:
   void WriteAll(const char* data, std::size_t size) const;
@@ -250,14 +261,16 @@ class TOutputLinux {
   void BeginUnmodelled();
   void EndUnmodelled();
   void ApplyRedrawMode();  // the stream for fullWanted_ and TermRows
+  void FollowFocus();      // the changes stream's window for TermRows and the focus
 
   std::unique_ptr<TRenderer> full_;     // the full stream, always there
   std::unique_ptr<TRenderer> changes_;  // the changes stream, in Changes mode
   TRenderer* renderer_;                 // the stream requests go to now
   std::string pending_;                 // a request's bytes on their way to the buffer
   std::uint8_t changesFirstRow_ = 1;    // the image row changes_ shows on the terminal's first
-  bool fullWanted_ = true;              // the redraw mode asked for is Full
-  bool rendering_ = false;              // while set, a flush sends no changes (it only writes)
+  std::uint8_t changesWindowBot_ = kScreenRows - 1;  // and the last above the help line
+  bool fullWanted_ = true;                           // the redraw mode asked for is Full
+  bool rendering_ = false;  // while set, a flush sends no changes (it only writes)
 };
 
 // The name the rest of the program uses for the screen object.

@@ -39,6 +39,7 @@ class TFullRenderer final : public TRenderer {
   void Flush(std::uint8_t, std::string&) override {}
   void ForgetPen() override {}
   void ForgetScreen() override {}
+  void ShowRows(std::uint8_t, std::uint8_t) override {}
 
   // The screen cleared in the reset attribute (a terminal larger than the
   // image is cleared outside it as well), then every row of the image in
@@ -143,6 +144,18 @@ class TChangesRenderer final : public TRenderer {
   }
 
   void Repaint(std::string&) override { ForgetScreen(); }
+
+  void ShowRows(std::uint8_t first, std::uint8_t windowBot) override {
+    // A window of the same size moved over the image: the rows the terminal
+    // shows may move with it. Any other change draws everything again.
+    if (windowBot - first == diff_.WindowBot - diff_.FirstRow && !direct_) {
+      diff_.MoveWindow(first, windowBot);
+      return;
+    }
+    diff_.FirstRow = first;
+    diff_.WindowBot = windowBot;
+    ForgetScreen();
+  }
 
  private:
   // Carries out one byte in the model; false when the terminal's response

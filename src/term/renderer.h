@@ -41,11 +41,15 @@ class TRenderer {
   virtual void ForgetScreen() = 0;
   // Draws the whole image again, now (full) or at the next flush (changes).
   virtual void Repaint(std::string& Out) = 0;
+  // The changes stream on a terminal of fewer than 25 rows: image rows
+  // First..WindowBot on its first rows, row 25 on its last; the next flush
+  // draws what that changes. Nothing for the full stream, which needs 25 rows.
+  virtual void ShowRows(std::uint8_t First, std::uint8_t WindowBot) = 0;
 };
 
 // The full stream, as every request has always sent it.
 std::unique_ptr<TRenderer> MakeFullRenderer(const TOutputLinux& screen);
-// The changes stream; FirstRow 2 shows image rows 2-25 on a 24-row terminal.
+// The changes stream, showing image rows from FirstRow on (see ShowRows).
 std::unique_ptr<TRenderer> MakeChangesRenderer(const TOutputLinux& screen, std::uint8_t firstRow);
 
 }  // namespace corvix

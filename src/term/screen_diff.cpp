@@ -153,16 +153,40 @@ void TScreenDiff::MarkUnknown() {
   ForgetPen();
 }
 
+void TScreenDiff::MoveWindow(std::uint8_t first, std::uint8_t windowBot) {
+  const TScreenRowsRec before = shown_;
+  const int shift = first - FirstRow;
+  for (int y = first; y <= windowBot; ++y) {
+    shown_[y - 1] = before[y - 1 - shift];
+    dirty_ |= RowBit(y);
+  }
+  FirstRow = first;
+  WindowBot = windowBot;
+  curX_ = 0;  // the cursor's terminal row now stands for another image row
+  curY_ = 0;
+}
+
 void TScreenDiff::ForgetPen() {
   curX_ = 0;
   curY_ = 0;
   pen_ = -1;
 }
 
-std::string TScreenDiff::CupAt(int x, int y) const { return Cup(x, y - FirstRow + 1); }
+bool TScreenDiff::OnTerminal(int y) const {
+  return (y >= FirstRow && y <= WindowBot) || y == kRows;
+}
+
+int TScreenDiff::PieceBot() const { return WindowBot >= kRows - 1 ? kRows : WindowBot; }
+
+int TScreenDiff::TermRow(int y) const {
+  if (y == kRows) return std::min<int>(WindowBot, kRows - 1) - FirstRow + 2;
+  return std::clamp(y, static_cast<int>(FirstRow), static_cast<int>(WindowBot)) - FirstRow + 1;
+}
+
+std::string TScreenDiff::CupAt(int x, int y) const { return Cup(x, TermRow(y)); }
 
 std::string TScreenDiff::RegionAt(int top, int bot) const {
-  return Region(std::max(1, top - FirstRow + 1), bot - FirstRow + 1);
+  return Region(TermRow(std::max<int>(top, FirstRow)), TermRow(bot));
 }
 
 std::size_t TScreenDiff::Cost(char ch) const {
@@ -226,12 +250,15 @@ std::size_t TScreenDiff::ReprintCost(int x, std::size_t limit) const {
 // down or up followed by one along the row, or, on the same row, printing
 // the cells in between again when they are short and already in the pen.
 void TScreenDiff::GoTo(int x, int y, std::string& out) {
-  y = std::max<int>(y, FirstRow);  // rows above the terminal's first are not on it
+  // A row not on the terminal is taken as the nearest one that is.
+  if (!OnTerminal(y)) y = y < FirstRow ? FirstRow : WindowBot;
   if (curX_ == x && curY_ == y) return;
   std::string best = CupAt(x, y);
-  // Relative moves up and down stop at the scroll region's margins.
-  const bool crossesMargin =
-      (curY_ <= RegionBot && y > RegionBot) || (curY_ >= RegionTop && y < RegionTop);
+  // Relative moves up and down stop at the scroll region's margins, and
+  // count terminal rows, which image rows apart from the window are not.
+  const bool crossesMargin = (curY_ <= RegionBot && y > RegionBot) ||
+                             (curY_ >= RegionTop && y < RegionTop) ||
+                             (curY_ > PieceBot()) != (y > PieceBot());
   if (curY_ != 0 && !crossesMargin) {
     std::string vertical, afterCr;
     VerticalMoves(y, vertical, afterCr);
@@ -304,8 +331,9 @@ TScreenDiff::TScroll TScreenDiff::BestScroll(const TRowCounts& now, const TRowCo
     std::array<int, kRows + 2> blankPrefix{};
     for (int y = 1; y <= kRows; ++y)
       blankPrefix[y] = blankPrefix[y - 1] + std::min(0, blank[y] - now[y]);
-    for (int top = FirstRow; top <= kRows; ++top) {
-      for (int bot = top + shift; bot <= kRows; ++bot) {
+    // Only rows in one piece on the terminal move together.
+    for (int top = FirstRow; top <= PieceBot(); ++top) {
+      for (int bot = top + shift; bot <= PieceBot(); ++bot) {
         // Up (k > 0): rows top..bot-k take the rows below, bot-k+1..bot come
         // in blank. Down: rows top+k..bot take the rows above, top..top+k-1
         // come in blank.
@@ -396,6 +424,7 @@ bool TScreenDiff::ClearingIsCheaper(std::uint8_t fill) const {
   std::size_t keep = 0;
   std::size_t clear = 4;
   for (int y = FirstRow - 1; y < kRows; ++y) {
+    if (!OnTerminal(y + 1)) continue;
     bool keepBlanks = false;
     bool clearBlanks = false;
     for (int x = 0; x < kCols; ++x) {
@@ -423,7 +452,8 @@ bool TScreenDiff::ClearingIsCheaper(std::uint8_t fill) const {
 void TScreenDiff::ClearShown(std::uint8_t fill, std::string& out) {
   Pen(fill, out);
   out += "\x1b[2J";
-  for (int y = FirstRow; y <= kRows; ++y) shown_[y - 1].fill(TCharInfo{fill, ' '});
+  for (int y = FirstRow; y <= kRows; ++y)
+    if (OnTerminal(y)) shown_[y - 1].fill(TCharInfo{fill, ' '});
   known_ = true;
 }
 
@@ -475,9 +505,14 @@ void TScreenDiff::DrawRow(int y, std::string& out) {
 }
 
 void TScreenDiff::Render(std::uint8_t attr, std::string& out) {
-  // Rows above the terminal's first are never drawn: they count as shown.
-  const std::uint32_t onTerminal = kAllRows & ~(RowBit(FirstRow) - 1);
-  for (int y = 1; y < FirstRow; ++y) shown_[y - 1] = Want[y - 1];
+  // Rows not on the terminal are never drawn: they count as shown.
+  std::uint32_t onTerminal = 0;
+  for (int y = 1; y <= kRows; ++y) {
+    if (OnTerminal(y))
+      onTerminal |= RowBit(y);
+    else
+      shown_[y - 1] = Want[y - 1];
+  }
   dirty_ &= onTerminal;
   // Clearing the screen in the background most blanks want leaves only the
   // other cells to draw: that is how an unknown screen is drawn, and how a

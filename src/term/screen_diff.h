@@ -57,6 +57,11 @@ class TScreenDiff {
   // Nothing of the terminal is known: the next Render clears it and draws
   // every cell.
   void MarkUnknown();
+  // Shows the window First..WindowBot (of the size it has now) instead: what
+  // the terminal shows stays where it is, now standing for other image rows,
+  // so the next Render moves it with a scroll where that is shorter than
+  // drawing every row again.
+  void MoveWindow(std::uint8_t first, std::uint8_t windowBot);
   // Bytes went out past the renderer: the cursor and attribute are unknown.
   void ForgetPen();
   // Appends to Out the bytes that make the terminal show Want, with its
@@ -65,10 +70,14 @@ class TScreenDiff {
   void Render(std::uint8_t attr, std::string& out);
 
   bool Utf8;
-  // The image row shown on the terminal's first row: 2 on a terminal of 24
-  // rows, which shows image rows 2-25 (row 1 holds only the background).
-  // Rows above it are never sent. Set it, then MarkUnknown.
+  // The rows the terminal shows: image rows FirstRow..WindowBot on its first
+  // rows and, below them, image row 25 (the help line) on its last. With
+  // WindowBot 24 that is FirstRow..25 in one piece (2-25 on a terminal of 24
+  // rows, whose image row 1 holds only the background); on fewer rows the
+  // rows between the window and row 25 are not on the terminal. Rows not
+  // shown are never sent. Set both, then MarkUnknown.
   std::uint8_t FirstRow = 1;
+  std::uint8_t WindowBot = kScreenRows - 1;
   // What sets the terminal's attribute to 7 from any state. A plain reset
   // gives the terminal's own default colours; with explicit colours the
   // owner names grey on black here, so no blank depends on them.
@@ -94,8 +103,15 @@ class TScreenDiff {
   void GoTo(int x, int y, std::string& out);
   void VerticalMoves(int y, std::string& vertical, std::string& afterCr) const;
   std::size_t ReprintCost(int x, std::size_t limit) const;
+  // Whether image row Y is on the terminal, and the terminal row it is on
+  // (the nearest shown row's for one that is not).
+  bool OnTerminal(int y) const;
+  int TermRow(int y) const;
+  // The last image row of the piece that starts at FirstRow: 25 when the
+  // window reaches row 24, else WindowBot (row 25 is then apart).
+  int PieceBot() const;
   // Cursor position and scroll region sequences for image rows, on the
-  // terminal's rows (FirstRow is the terminal's row 1).
+  // terminal's rows.
   std::string CupAt(int x, int y) const;
   std::string RegionAt(int top, int bot) const;
   void Pen(std::uint8_t attr, std::string& out);

@@ -1,17 +1,21 @@
 // Terminal restore on ending signals, stop and continue, std::terminate and
 // exit, and the passing on of ending signals to a running child. Everything a
 // handler touches is a plain static object or a lock-free atomic, so that the
-// handlers stay within what is allowed there: tcsetattr, write, kill,
-// sigaction, sigprocmask and raise.
+// handlers stay within what is allowed there: tcsetattr, write, poll, kill,
+// sigaction, sigprocmask and raise, and the size query (an ioctl as
+// tcgetattr is one).
 #include "term/terminal_restore.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -37,6 +41,19 @@ char gLeave[kMaxModeText] = "\x1b[0m\x1b(B";
 std::size_t gLeaveLen = 7;
 bool gInstalled = false;
 std::terminate_handler gPreviousTerminate = nullptr;
+
+// The size the terminal was found at and the one it was asked to grow to,
+// with the texts that ask for each (NoteSizeRequest).
+volatile std::sig_atomic_t gSizeFd = -1;
+volatile std::sig_atomic_t gGrownRows = 0;
+volatile std::sig_atomic_t gGrownColumns = 0;
+char gShrinkText[32];
+std::size_t gShrinkLen = 0;
+char gGrowText[32];
+std::size_t gGrowLen = 0;
+// The shrink text went out: a continue grows the terminal again, and the
+// orderly way out does not ask twice.
+volatile std::sig_atomic_t gShrunk = 0;
 
 volatile std::sig_atomic_t gChild = 0;  // pid of the registered child, 0 when none
 volatile std::sig_atomic_t gChildGroup = 0;
@@ -76,30 +93,75 @@ void PostEvent(int event) {
   errno = savedErrno;
 }
 
+// How long a handler waits for a full non-blocking terminal to take more of
+// its text before it gives the rest up: an ending signal must still end.
+constexpr int kHandlerWriteWaitMs = 2000;
+
 void WriteText(const char* text, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(gOutFd, text, size);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A non-blocking terminal that is full: the way out must still reach
+      // it, so wait until it takes more.
+      pollfd pfd{gOutFd, POLLOUT, 0};
+      if (::poll(&pfd, 1, kHandlerWriteWaitMs) > 0) continue;
+      return;
+    }
     if (n <= 0) return;
     text += n;
     size -= static_cast<std::size_t>(n);
   }
 }
 
+void WriteTo(int fd, const char* text, std::size_t size) {
+  const int out = gOutFd;
+  gOutFd = fd;
+  WriteText(text, size);
+  gOutFd = out;
+}
+
+// Asks for the size the terminal was found at when it has the size it was
+// asked to grow to (so neither one that did not grow nor one resized by hand
+// since is touched).
+void ShrinkTerminal() {
+  if (gShrinkLen == 0 || gShrunk) return;
+  winsize ws{};
+  if (::ioctl(gSizeFd, TIOCGWINSZ, &ws) != 0 || ws.ws_row != gGrownRows ||
+      ws.ws_col != gGrownColumns)
+    return;
+  WriteTo(gSizeFd, gShrinkText, gShrinkLen);
+  gShrunk = 1;
+}
+
 // The terminal as it was found: its settings, and, while the program's
-// screen is on it, attribute, character set, cursor and main screen.
+// screen is on it, attribute, character set, cursor and main screen; and
+// its size.
 void LeaveTerminal(bool newLine) {
-  if (!gArmed) return;
+  if (!gArmed) {
+    ShrinkTerminal();
+    return;
+  }
   if (gOnScreen) {
     WriteText(gLeave, gLeaveLen);
     if (newLine) WriteText("\r\n", 2);
   }
+  ShrinkTerminal();
   ::tcsetattr(gTermFd, TCSANOW, &gSaved);
 }
 
-// Back into the program's raw settings and screen mode after a stop; the
-// repaint is left to the program's flow.
+// Asks again for the size the terminal was asked to grow to, after
+// ShrinkTerminal gave it back.
+void Regrow() {
+  if (!gShrunk) return;
+  WriteTo(gSizeFd, gGrowText, gGrowLen);
+  gShrunk = 0;
+}
+
+// Back into the program's raw settings and screen mode after a stop, at the
+// size the program had asked for; the repaint is left to the program's flow.
 void ReEnterTerminal() {
+  if (gOnScreen) Regrow();  // while a child has the terminal, it keeps the size it was found at
   if (gArmed && gOnScreen && gModesSet) {
     ::tcsetattr(gTermFd, TCSANOW, &gRaw);
     WriteText(gEnter, gEnterLen);
@@ -290,6 +352,29 @@ void ArmTerminalRestore(int termFd, const struct termios& saved, int outFd) {
 }
 
 void InstallEndingHandlers() { InstallHandlers(); }
+
+namespace {
+std::size_t SizeText(char* out, std::size_t room, int rows, int columns) {
+  const int n = std::snprintf(out, room, "\x1b[8;%d;%dt", rows, columns);
+  return n > 0 && static_cast<std::size_t>(n) < room ? static_cast<std::size_t>(n) : 0;
+}
+}  // namespace
+
+void NoteSizeRequest(int fd, int rows, int columns, int grownRows, int grownColumns) {
+  // Prepared here, with no handler able to use them half made.
+  gShrinkLen = 0;
+  gGrowLen = SizeText(gGrowText, sizeof gGrowText, grownRows, grownColumns);
+  gSizeFd = fd;
+  gGrownRows = grownRows;
+  gGrownColumns = grownColumns;
+  gShrunk = 0;
+  gShrinkLen = SizeText(gShrinkText, sizeof gShrinkText, rows, columns);
+  InstallHandlers();
+}
+
+void RestoreTerminalSize() { ShrinkTerminal(); }
+
+void RegrowTerminal() { Regrow(); }
 
 void RestoreTerminal() {
   if (gArmed) ::tcsetattr(gTermFd, TCSANOW, &gSaved);

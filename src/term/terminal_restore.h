@@ -60,6 +60,24 @@ int TakeTerminalEvents();
 // just before the wait began still wakes it); -1 before the handlers are in.
 int TerminalEventFd();
 
+// ---- The terminal's size, when the program asked it to grow. ----
+
+// Notes that the terminal on Fd, found at Rows x Columns, was asked to grow
+// to GrownRows x GrownColumns, and prepares the texts that ask for either
+// size, for the handlers. From then on, whenever the program gives the
+// terminal back (an orderly end, an ending signal, a stop, a fault) while the
+// terminal has the grown size, it asks for the size it was found at; a
+// continue after a stop that did so asks for the grown size again. A
+// terminal that did not grow, or was resized by hand since, is left alone.
+void NoteSizeRequest(int fd, int rows, int columns, int grownRows, int grownColumns);
+
+// The orderly way out's part of the above (and a child's, which gets the
+// terminal as it was found): asks for the size the terminal was found at, if
+// it grew as asked and has not been given back yet. RegrowTerminal asks for
+// the grown size again after a child, if RestoreTerminalSize gave it back.
+void RestoreTerminalSize();
+void RegrowTerminal();
+
 // ---- A child process running while the program waits. ----
 //
 // While a child is registered, the signals meant to end the program (HUP,

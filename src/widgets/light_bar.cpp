@@ -588,6 +588,7 @@ std::int32_t TBar::Run(std::uint8_t x, std::uint8_t y, std::uint8_t width, std::
     DrawMore();
     DrawSearchLine(SearchText);
     DrawPositionBar();
+    SetFocusRow(RowAt(y_, Cursor - Top), SearchX != 0 ? SearchY : 0);
     const std::uint8_t key = ReadKey();
     if (key == kKeyExtended) {
       HandleExtended(ReadKey(), result);

@@ -393,6 +393,7 @@ std::uint8_t TMenuForm::Execute() {
 
   std::uint8_t result = 0;
   for (;;) {
+    if (Count > 0) SetFocusRow(Item(Current).CaptionRow);
     const std::uint8_t key = ReadKey();
     const bool ended = key != kKeyExtended ? HandleOrdinary(UpperKey(key), result)
                                            : HandleExtended(ReadKey(), result);

@@ -282,6 +282,7 @@ void TMenuList::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uin
       OnStatus(static_cast<std::uint16_t>(Current),
                HasEntry(Current) ? Items[Current - 1].Text : ShortString());
     }
+    SetFocusRow(Byte(Top + 1 + (Current - FirstVisible)));
     const std::uint8_t key = ReadKey();
     const bool ended = key != 0 ? HandleOrdinary(key) : HandleExtended(ReadKey());
     if (ended) return;

@@ -55,7 +55,7 @@ TEST(Summary, ExitStatusIsZeroOnlyWhenEveryBaseEndedWithZero) {
 
 TEST(TerminalSize, TheNoticeNamesTheSizeNow) {
   EXPECT_EQ(TooSmallNotice(79, 24),
-            ShortString("Please make the terminal at least 80x24 (it is 79x24)."));
+            ShortString("Please make the terminal at least 80x20 (it is 79x24)."));
 }
 
 }  // namespace

@@ -94,8 +94,9 @@ PtySession::PtySession(const std::string& program, const std::vector<std::string
     _exit(127);
   }
   close(slave);
-  // An 80x24 terminal is emulated as one; every other size as 80x25.
-  vt_ = vterm_new(rows == 24 ? 24 : 25, 80);
+  // An 80-column terminal of 20 to 24 rows is emulated at its size; every
+  // other as 80x25.
+  vt_ = vterm_new(columns == 80 && rows >= 20 && rows < 25 ? rows : 25, 80);
   vterm_set_utf8(vt_, 1);
   screen_ = vterm_obtain_screen(vt_);
   vterm_screen_reset(screen_, 1);

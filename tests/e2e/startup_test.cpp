@@ -29,6 +29,7 @@ class StartupTest : public HostFixture {
             .c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
   }
+  void RunsOnRows(int rows);
 };
 
 TEST_F(StartupTest, WithoutATerminalTheRunIsRefusedBeforeAnythingIsDrawn) {
@@ -86,21 +87,32 @@ TEST_F(StartupTest, HelpMisuseAndTheConfigurationInTheUsersConfigDirectory) {
 
 // Most terminal programs open at 80x24: the program asks for one more row.
 TEST_F(StartupTest, An80x24TerminalThatGrowsWhenAskedIsUsed) {
-  PtySession& run = Start({"message.txt"}, 80, 24);
+  PtySession& run = StartWith({"VISUAL=true"}, {"message.txt"}, 80, 24);
   ASSERT_TRUE(run.GrantResizeRequest());
   EXPECT_TRUE(run.WaitForText("Edit file?"));
   EXPECT_EQ(run.Raw().rfind("\x1b[8;25;80t", 0), 0u);
+
+  // Asked for its old size on the way out (the editor gets it too), and to
+  // grow again after the editor.
+  run.Send("y");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  EXPECT_NE(run.Raw().find("\x1b[8;24;80t\x1b[8;25;80t"), std::string::npos);
+  run.SendEscape();
+  EXPECT_EQ(WEXITSTATUS(run.WaitExit()), 0);
+  EXPECT_NE(run.Raw().find("\x1b[8;24;80t", run.Raw().rfind("\x1b[?1049l")), std::string::npos);
 }
 
 // One that does not grow shows screen rows 2-25 (row 1 is background only),
-// with the same keys and texts: marks, a search, posting.
-TEST_F(StartupTest, An80x24TerminalThatStaysSmallRunsOnItsRows) {
-  WriteConfig(DefaultConfig("charset = utf8\nredraw = full\n"));  // full needs 25 rows
-  PtySession& run = Start({"message.txt"}, 80, 24);
+// with the same keys and texts: marks, a search, posting. One row less (a
+// tmux pane in an 80x24 window) shows rows 2-23 and the help line below.
+void StartupTest::RunsOnRows(int rows) {
+  // Each run posts the same text to the same base: no question for that.
+  WriteConfig(DefaultConfig("charset = utf8\nredraw = full\nrepost_hours = 0\n"));
+  PtySession& run = Start({"message.txt"}, 80, rows);
   ASSERT_TRUE(OpenBaseList(run));
   run.Settle();
   EXPECT_NE(run.Row(1).find("Select Message Base(s)"), std::string::npos);
-  EXPECT_EQ(run.Row(24).rfind("Press TAB to select base(s)", 0), 0u);
+  EXPECT_EQ(run.Row(rows).rfind("Press TAB to select base(s)", 0), 0u);
   run.Send("ret");  // the search finds RETRO
   run.Send(kTab);
   run.Settle();
@@ -116,6 +128,12 @@ TEST_F(StartupTest, An80x24TerminalThatStaysSmallRunsOnItsRows) {
   EXPECT_NE(ReadFile(hostDir_ + "/received-1.ini").find("  file1_subj    = News\n"),
             std::string::npos);
   EXPECT_EQ(run.Raw().find("\x1b[25;"), std::string::npos) << "nothing sent for a 25th row";
+  std::remove((hostDir_ + "/received-1.ini").c_str());  // so that the next run must post anew
+}
+
+TEST_F(StartupTest, TerminalsThatStaySmallRunOnTheirRows) {
+  RunsOnRows(24);
+  RunsOnRows(23);
 }
 
 // Smaller still: a notice until the terminal is large enough; Escape there
@@ -123,7 +141,7 @@ TEST_F(StartupTest, An80x24TerminalThatStaysSmallRunsOnItsRows) {
 TEST_F(StartupTest, ASmallerTerminalShowsANoticeUntilItGrows) {
   WriteConfig(DefaultConfig("charset = utf8\n"));
   PtySession& run = Start({"message.txt"}, 70, 20);
-  ASSERT_TRUE(run.WaitForText("Please make the terminal at least 80x24 (it is 70x20)."));
+  ASSERT_TRUE(run.WaitForText("Please make the terminal at least 80x20 (it is 70x20)."));
   run.Resize(80, 25);
   ASSERT_TRUE(run.WaitForText("Edit file?"));
   run.Send("n");
@@ -132,7 +150,7 @@ TEST_F(StartupTest, ASmallerTerminalShowsANoticeUntilItGrows) {
   EXPECT_EQ(WEXITSTATUS(run.WaitExit()), 0);
 
   PtySession& given = Start({"message.txt"}, 70, 20);
-  ASSERT_TRUE(given.WaitForText("at least 80x24"));
+  ASSERT_TRUE(given.WaitForText("at least 80x20"));
   given.SendEscape();
   EXPECT_EQ(WEXITSTATUS(given.WaitExit()), 1);
   EXPECT_TRUE(SameSettings(given.InitialSettings(), given.Settings()));

@@ -63,7 +63,7 @@ TEST_F(TerminalTest, Cp437ModeSendsThePcMappingAndRawBytes) {
 
 TEST_F(TerminalTest, ASmallTerminalIsAskedOnceToGrowThenWaitedFor) {
   PtySession& run = Start({"message.txt"}, 79, 25);
-  ASSERT_TRUE(run.WaitForText("at least 80x24 (it is 79x25)."));
+  ASSERT_TRUE(run.WaitForText("at least 80x20 (it is 79x25)."));
   const std::size_t request = run.Raw().find("\x1b[8;25;80t");
   EXPECT_EQ(run.Raw().find("\x1b["), request);  // before anything else
   EXPECT_EQ(run.Raw().find("\x1b[8;", request + 1), std::string::npos);

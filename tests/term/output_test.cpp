@@ -8,11 +8,14 @@
 #include <vterm.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+
+#include "support/string_utils.h"
 
 namespace corvix {
 namespace {
@@ -210,14 +213,16 @@ TEST_F(OutputTest, Utf8OutputTranslatesCodePageBytesOnTheWayOut) {
 }
 
 TEST(OutputWrite, FullNonBlockingDescriptorLosesNoBytes) {
-  // A small non-blocking pipe that keeps filling up: each write that meets a
-  // full pipe must wait and go on rather than drop the rest.
+  // A small non-blocking pipe that keeps filling up, and a reader that
+  // stalls for a while first: each write that meets a full pipe must wait
+  // and go on rather than drop the rest.
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
   ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
   std::string got;
   std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     char buf[512];
     for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;) {
       if (n > 0)
@@ -345,6 +350,28 @@ TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
     EXPECT_EQ(got.Mode, c.mode) << c.setting << " " << (c.term ? c.term : "-");
     EXPECT_EQ(got.TrueColor, c.trueColor) << c.setting;
   }
+}
+
+// On 21 rows the window above the help line starts at image row 2 and
+// follows the focus row, and every flush leaves the terminal showing exactly
+// the window's rows and row 25 below them.
+TEST_F(OutputTest, AShortTerminalShowsAWindowThatFollowsTheFocus) {
+  s_->FocusRow = 4;
+  s_->SetRedrawMode(TRedrawMode::kChanges);
+  s_->SetTerminalRows(21);
+  VTerm* vt = vterm_new(21, 80);
+  vterm_screen_reset(vterm_obtain_screen(vt), 1);
+  for (int first : {2, 5}) {
+    for (std::uint8_t y = 1; y <= kScreenRows; ++y) s_->WriteXY(1, y, 7, Int2Str(100 + y));
+    const std::string bytes = Sent();
+    vterm_input_write(vt, bytes.data(), bytes.size());
+    std::string expected, shown(200, 0);
+    for (int y = first; y < first + 20; ++y) expected += Int2Str(100 + y).Str() + "\n";
+    vterm_screen_get_text(vterm_obtain_screen(vt), shown.data(), 200, VTermRect{0, 21, 0, 3});
+    EXPECT_EQ(shown.c_str(), expected + Int2Str(125).Str());
+    s_->FocusRow = 24;  // down as little as brings row 24 into view
+  }
+  vterm_free(vt);
 }
 
 }  // namespace

@@ -33,6 +33,7 @@
 #include "support/short_string.h"
 #include "support/standard_output.h"
 #include "support/string_utils.h"
+#include "term/terminal_restore.h"
 
 namespace corvix {
 namespace {
@@ -368,7 +369,8 @@ void RequestTerminalSize(int fd) {
   // only widened.
   const int rows = std::max<int>(ws.ws_row, 25), cols = std::max<int>(ws.ws_col, 80);
   const std::string request = "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(cols) + "t";
-  WriteFully(fd, request.data(), request.size());
+  if (WriteFully(fd, request.data(), request.size()) == request.size())
+    NoteSizeRequest(fd, ws.ws_row, ws.ws_col, rows, cols);  // given back on the way out
 }
 
 int CheckBeforeStart(const TOptionsRec& options) {

@@ -81,8 +81,9 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
 
 // When the terminal on Fd is smaller than 80x25, asks it once to grow (the
 // resize request of the screen object). Nothing waits for it: the run uses
-// 80x24 as it is, and 25 rows once the terminal grows; a smaller terminal
-// gets a notice on screen until it is made larger.
+// the rows it has (from 20), and 25 once the terminal grows; a smaller
+// terminal gets a notice on screen until it is made larger. A terminal that
+// grew is asked for its old size again on the way out.
 void RequestTerminalSize(int fd);
 
 // Everything above, for main: the checks of an interactive run or of --check.

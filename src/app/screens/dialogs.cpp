@@ -308,6 +308,7 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
   box.Title = " Info ";
   box.Open(col(x), 10, col(x + len + 3), 15);
   WriteXY(col(x + 2), 12, 7, text);
+  SetFocusRow(14);  // the buttons
 
   if (kind == kMsgNotice) {
     int b = (len - 4) / 2;

@@ -120,6 +120,7 @@ void ShowHelp(const char* text) {
     WriteXY(static_cast<std::uint8_t>(x1 + 2), static_cast<std::uint8_t>(y1 + 2 + i), 7,
             ShortString(lines[static_cast<std::size_t>(i)].substr(0, width)));
   }
+  SetFocusRow(static_cast<std::uint8_t>(y1 + 2));  // the first line of the help
   if (ReadKey() == kKeyExtended) ReadKey();
   box.Close();
   HelpKeyHook = hook;

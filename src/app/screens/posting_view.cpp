@@ -81,6 +81,7 @@ class TScreenPostingWatch : public TPostingObserver {
       ApplyDialogSettings(box_);
       box_.Title = " Posting ";
       box_.Open(3, 12, 77, 17);
+      SetFocusRow(17);  // the whole box, up to its last row
       opened_ = true;
     }
     Row(14, 15,
