@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host_fixture.h"
+#include "testkit/contrast.h"
 
 namespace corvix::e2e {
 namespace {
@@ -45,7 +46,7 @@ TEST_F(ColorsTest, ModernTerminalGetsPcColoursHiddenCursorAndTheAlternateScreen)
   int x = 1;
   while (x < 80 && run.CellChar(x, 5) != 'R') ++x;
   const PtySession::CellLook row = run.Look(x, 5);
-  EXPECT_EQ(row.Fg, 240);
+  EXPECT_EQ(row.Fg, 244);
   EXPECT_EQ(row.Bg, 16);
   EXPECT_FALSE(row.Bold);
   EXPECT_EQ(run.Look(x, 4).Bg, 248);
@@ -118,6 +119,86 @@ TEST_F(ColorsTest, EveryWayOutGivesTheTerminalItsOwnPenAndCursorBack) {
     ASSERT_EQ(run.WaitExit(), 0);
     ExpectGivenBack(run, penAtStart);
   }
+}
+
+// Every cell that shows a character, with the colours the program named
+// for it (by 256-colour index): text at 4.5:1 at least, frames and shading
+// at 3:1.
+void ExpectReadable(PtySession& run, const char* screen) {
+  run.Settle();
+  std::string faults;  // "X,Y: FG on BG" of each cell under its minimum
+  for (int y = 1; y <= 25; ++y) {
+    for (int x = 1; x <= 80; ++x) {
+      const unsigned ch = run.CellChar(x, y);
+      if (ch == 0 || ch == ' ') continue;
+      const PtySession::CellLook look = run.Look(x, y);
+      const bool drawing = ch >= 0x2500 && ch <= 0x259F;
+      if (look.Fg < 16 || look.Bg < 16 ||
+          testkit::ContrastRatio(testkit::Xterm256Rgb(look.Fg), testkit::Xterm256Rgb(look.Bg)) <
+              (drawing ? 3.0 : 4.5))
+        faults += " " + std::to_string(x) + "," + std::to_string(y) + ": " +
+                  std::to_string(look.Fg) + " on " + std::to_string(look.Bg);
+    }
+  }
+  EXPECT_EQ(faults.substr(0, 200), "") << screen;
+}
+
+TEST_F(ColorsTest, EveryTextIsReadableInThePcColours) {
+  WriteConfig(DefaultConfig("charset = utf8\n"));
+  PtySession& run = StartWith({"TERM=xterm-256color"}, {"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  ExpectReadable(run, "yes/no question");
+  run.Send(kRight);
+  ExpectReadable(run, "yes/no question, the other button");
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  run.Send(kTab);  // the bar stays on the marked base
+  ExpectReadable(run, "base list");
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("Message Info"));
+  run.Send("s");
+  ExpectReadable(run, "message form");
+  run.Send(kEnter);
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
+  ExpectReadable(run, "confirmation");
+  run.SendEscape();
+  ASSERT_EQ(run.WaitExit(), 0);
+}
+
+// Without colour: no colour is named at all, and a marked base shows a mark
+// beside its number and bold text where an unmarked one shows the frame.
+TEST_F(ColorsTest, NoColorSendsNoColourAndMarksShowWithoutIt) {
+  WriteConfig(DefaultConfig("charset = utf8\n"));
+  PtySession& run = StartWith({"TERM=xterm-256color", "NO_COLOR=1"}, {"message.txt"});
+  ASSERT_TRUE(OpenBaseList(run));
+  run.Send(kTab);
+  run.Send(kDown);
+  run.Settle();
+  EXPECT_EQ(run.CellChar(3, 4), 0x25A0u);
+  EXPECT_EQ(run.CellChar(3, 5), 0x2502u);
+  EXPECT_TRUE(run.Look(4, 4).Bold);
+  EXPECT_FALSE(run.Look(4, 5).Bold);
+  run.SendEscape();
+  ASSERT_EQ(run.WaitExit(), 0);
+  static const std::regex colour("\x1b\\[[0-9;]*[34]8;|\x1b\\[([0-9;]*;)?(3|4|9|10)[0-7][;m]");
+  EXPECT_FALSE(std::regex_search(run.Raw(), colour));
+}
+
+// A locale that is not UTF-8 on a terminal that is not the Linux console:
+// the frames come in the DEC line-drawing set, and no byte above 127 is sent.
+TEST_F(ColorsTest, FramesGoAsLineDrawingWithoutUtf8) {
+  PtySession& run = StartWith({"TERM=xterm", "LANG=C", "LC_ALL=", "LC_CTYPE="}, {"message.txt"});
+  ASSERT_TRUE(OpenBaseList(run));
+  run.Settle();
+  EXPECT_EQ(run.CellChar(3, 2), 0x250Cu);  // the corner, from 'l' in the DEC set
+  EXPECT_EQ(run.CellChar(3, 4), 0x2502u);
+  run.SendEscape();
+  ASSERT_EQ(run.WaitExit(), 0);
+  const std::string& raw = run.Raw();
+  EXPECT_NE(raw.find("\x1b(0"), std::string::npos);
+  EXPECT_GT(raw.rfind("\x1b(B"), raw.rfind("\x1b(0"));
+  for (const char c : raw) ASSERT_LT(static_cast<unsigned char>(c), 0x80);
 }
 
 }  // namespace

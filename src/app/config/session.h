@@ -51,6 +51,9 @@ struct TSession {
   // The base numbers --select loaded, marked (and cleared) by SelectBases
   // before the base list's first run.
   std::optional<std::vector<std::string>> StartMarks;
+  // [main] charset = cp437 written in the configuration: the terminal shows
+  // code page 437 (and not only the locale failed to name UTF-8).
+  bool Cp437Terminal = false;
 };
 
 // What a screen tells the run flow when the run goes no further than it, and
