@@ -36,14 +36,15 @@ constexpr TPcColorRec kPcColors[16] = {
     {244, 0x808080}, {63, 0x5555FF},  {83, 0x55FF55},  {87, 0x55FFFF},
     {203, 0xFF5555}, {207, 0xFF55FF}, {227, 0xFFFF55}, {231, 0xFFFFFF}};
 // The light grey background behind a bright text: no light background
-// carries yellow or white at 4.5:1, so the bar is a mid grey there.
+// carries yellow or white at 4.5:1, so the bar is a mid grey there (in the
+// explicit colours the terminal's dark grey, SGR 100).
 constexpr int kBrightOnBar = 16;
 constexpr TPcColorRec kBrightOnBarColor = {242, 0x6C6C6C};
 
 const TPcColorRec& PcEntry(int c) { return c == kBrightOnBar ? kBrightOnBarColor : kPcColors[c]; }
 
-// The background entry Pc sends for attribute Attr.
-int PcBackground(std::uint8_t attr) {
+// The background sent for attribute Attr: colour 0-7 or kBrightOnBar.
+int Background(std::uint8_t attr) {
   const int bg = (attr >> 4) & 7;
   return bg == 7 && (attr & 15) > 8 ? kBrightOnBar : bg;
 }
@@ -89,7 +90,7 @@ std::uint8_t PcColorIndex(std::uint8_t color) { return kPcColors[color & 15].Ind
 
 TPcPairRec PcPair(std::uint8_t attr) {
   const TPcColorRec& fg = kPcColors[attr & 15];
-  const TPcColorRec& bg = PcEntry(PcBackground(attr));
+  const TPcColorRec& bg = PcEntry(Background(attr));
   return {fg.Index, bg.Index, fg.Rgb, bg.Rgb};
 }
 
@@ -115,12 +116,12 @@ ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors) {
     if (reset || fg != oldFg)
       add(pc ? PcColor('3', fg, colors.TrueColor)
              : ShortString::Of(fg > 7 ? '9' : '3') + kAnsiDigits[fg & 7]);
-    if (pc) {
-      // The background Pc sends depends on the foreground as well.
-      const int newBack = PcBackground(to);
-      if (reset || newBack != PcBackground(from)) add(PcColor('4', newBack, colors.TrueColor));
-    } else if (reset || (bg & 7) != (oldBg & 7)) {
-      add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
+    // The background sent depends on the foreground as well.
+    const int back = Background(to);
+    if (reset || back != Background(from)) {
+      add(pc                     ? PcColor('4', back, colors.TrueColor)
+          : back == kBrightOnBar ? ShortString("100")
+                                 : ShortString::Of('4') + kAnsiDigits[back]);
     }
     return Sgr(params);
   }

@@ -265,9 +265,12 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
               {0x07, 0x87, E + "[5m"},
               {0x8F, 0x0F, E + "[0;97;40m"},  // blink goes off by a reset; both colours follow
               {0x9E, 0x1E, E + "[0;93;44m"},
+              {0x70, 0x7F, E + "[97;100m"},  // bright text: the bar in dark grey behind it
+              {0x7E, 0x70, E + "[30;47m"},
           };
   // The palette index a PC colour number shows as.
   auto ansi = [](int pc) { return "04261537"[pc & 7] - '0' + (pc & 8); };
+  auto back = [&ansi](int attr) { return (attr & 0x7F) > 0x78 ? 8 : ansi((attr >> 4) & 7); };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << int{c.from} << " to " << int{c.to});
     int fds[2];
@@ -304,7 +307,7 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
       vterm_screen_get_cell(screen, VTermPos{0, col}, &cell);
       ASSERT_TRUE(VTERM_COLOR_IS_INDEXED(&cell.fg) && VTERM_COLOR_IS_INDEXED(&cell.bg));
       EXPECT_EQ(cell.fg.indexed.idx, ansi(attr & 15));
-      EXPECT_EQ(cell.bg.indexed.idx, ansi((attr >> 4) & 7));
+      EXPECT_EQ(cell.bg.indexed.idx, back(attr));
       EXPECT_FALSE(cell.attrs.bold);
       EXPECT_EQ(cell.attrs.blink != 0, (attr & 0x80) != 0);
     }
