@@ -145,6 +145,18 @@ ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors) {
   return Sgr(params);
 }
 
+std::uint8_t BlankLook(std::uint8_t attr, TColorsRec colors) {
+  const auto look = static_cast<std::uint8_t>(attr & 0xF0);
+  switch (colors.Mode) {
+    case kColorsBold:
+      return look;
+    case kColorsMono:  // bold may brighten a reversed blank
+      return (attr & 15) > 8 ? look | 1 : look;
+    default:
+      return Background(attr) == kBrightOnBar ? look | 1 : look;
+  }
+}
+
 ShortString SgrReset(TColorsRec colors) {
   switch (colors.Mode) {
     case kColorsExplicit:

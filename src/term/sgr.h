@@ -34,6 +34,11 @@ struct TColorsRec {
 // colours, bright) is only ever turned off by a reset.
 ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors);
 
+// What a blank cell in attribute Attr shows, as a key: blanks whose keys are
+// equal look the same. The background and blink, and where the mode sends
+// another background for a bright text, or bold without colour, that too.
+std::uint8_t BlankLook(std::uint8_t attr, TColorsRec colors);
+
 // The SGR sequence that sets attribute 7 from any state: a plain reset with
 // bold colours, a reset naming light grey on black otherwise.
 ShortString SgrReset(TColorsRec colors);

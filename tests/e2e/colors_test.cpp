@@ -90,7 +90,7 @@ void ExpectGivenBack(const PtySession& run, const std::string& penBefore) {
 // In each colour mode: stopped with Ctrl-Z from a shell, continued and left
 // with Escape; and a run that posts.
 TEST_F(ColorsTest, EveryWayOutGivesTheTerminalItsOwnPenAndCursorBack) {
-  for (const std::string colors : {"bold", "explicit", "pc"}) {
+  for (const std::string colors : {"bold", "explicit", "pc", "mono"}) {
     SCOPED_TRACE(colors);
     WriteConfig(DefaultConfig("charset = utf8\ncolors = " + colors + "\n"));
     run_ = std::make_unique<PtySession>(

@@ -35,7 +35,7 @@ struct TSession {
   std::string IniPath;        // the configuration file the search found (or --config)
   ShortString EditorCmd;      // [main] editor
   bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
-  ShortString Colors;         // [main] colors as written: bold, explicit, pc; else TERM decides
+  ShortString Colors;         // [main] colors as written (bold ... mono); else NO_COLOR, TERM
   std::int32_t PostDelay = 100;   // [main] delay; only the low 16 bits count
   std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
   bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
