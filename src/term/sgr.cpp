@@ -88,12 +88,6 @@ bool EndsWith(const char* text, const char* tail) {
 
 std::uint8_t PcColorIndex(std::uint8_t color) { return kPcColors[color & 15].Index; }
 
-TPcPairRec PcPair(std::uint8_t attr) {
-  const TPcColorRec& fg = kPcColors[attr & 15];
-  const TPcColorRec& bg = PcEntry(Background(attr));
-  return {fg.Index, bg.Index, fg.Rgb, bg.Rgb};
-}
-
 ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors) {
   if (to == from) return {};
   const int fg = to & 15;

@@ -46,14 +46,6 @@ ShortString SgrReset(TColorsRec colors);
 // The 256-colour index of PC colour 0-15 in the Pc mode.
 std::uint8_t PcColorIndex(std::uint8_t color);
 
-// The colours the Pc mode sends for an attribute: 256-colour indexes and
-// 24-bit RGB values of the foreground and the background.
-struct TPcPairRec {
-  std::uint8_t FgIndex, BgIndex;
-  std::uint32_t FgRgb, BgRgb;
-};
-TPcPairRec PcPair(std::uint8_t attr);
-
 // The colours for the colors setting (any case; "bold", "explicit", "pc",
 // "mono") on the terminal named by Term and ColorTerm (the environment's
 // TERM and COLORTERM, null when unset). A missing or unknown setting takes
