@@ -352,7 +352,6 @@ TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
   EXPECT_EQ(ColorsFor("", "xterm-256color", nullptr, "0").Mode, kColorsMono);
   EXPECT_EQ(ColorsFor("", "xterm-256color", nullptr, "").Mode, kColorsPc);
   EXPECT_EQ(ColorsFor("pc", "xterm", nullptr, "1").Mode, kColorsPc);
-  EXPECT_EQ(ColorsFor("Mono", "xterm-256color", nullptr, nullptr).Mode, kColorsMono);
 }
 
 }  // namespace
