@@ -110,12 +110,16 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   ReadConfiguration();
 
   TScreenModesRec modes;
-  const TColorsRec colors =
-      ColorsFor(Session.Colors.View(), std::getenv("TERM"), std::getenv("COLORTERM"));
+  const TColorsRec colors = ColorsFor(Session.Colors.View(), std::getenv("TERM"),
+                                      std::getenv("COLORTERM"), std::getenv("NO_COLOR"));
   modes.Colors = colors.Mode;
   modes.TrueColor = colors.TrueColor;
   modes.AltScreen = !LinuxConsole();
   modes.HideCursor = true;
+  // Only the Linux console shows code page 437; another terminal not sent
+  // UTF-8 gets the frames in its DEC line-drawing set, unless the operator
+  // said that it shows code page 437 (charset = cp437).
+  modes.DecGraphics = !Session.Utf8Terminal && !Session.Cp437Terminal && !LinuxConsole();
   scope.OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
   Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::kFull : TRedrawMode::kChanges);

@@ -532,12 +532,13 @@ void NormVideo() { SetTextAttr(7); }
 void ResetTerminal() {
   // Pending output goes first so the reset lands after it; the reset puts the
   // terminal's colours back to 7, so the attribute model follows.
-  // With UTF-8 output the start-up selected the normal character set, since
-  // the glyphs themselves are sent; the ROM mapping would garble them. The
+  // With UTF-8 or DEC output the start-up selected the normal character set,
+  // since the glyphs are sent otherwise; the ROM mapping would garble them. The
   // reset is the colour mode's own, which names light grey on black where
   // the terminal's default colours are not relied on.
   Screen->BufFlush();
-  Screen->RawWriteStr((Screen->Utf8Output ? "\x1b(B" : "\x1b(U") + Screen->Terminal.ResetSgr());
+  const bool normalSet = Screen->Utf8Output || Screen->Terminal.Modes.DecGraphics;
+  Screen->RawWriteStr((normalSet ? "\x1b(B" : "\x1b(U") + Screen->Terminal.ResetSgr());
   Screen->TextAttr = 7;
 }
 

@@ -20,6 +20,33 @@ const char16_t kCp437High[128] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
+TNarrowRec Cp437Narrow(unsigned char b) {
+  // Bytes 128-255 in rows of sixteen; a '1' in kDec takes the character
+  // from the DEC set ('q' the line, 'x' the bar, 'l' 'k' 'm' 'j' the
+  // corners, 'a' the shade, '{' pi, 'f' the degree sign ...).
+  static constexpr char kChars[] =
+      "CueaaaaceeeiiiAA"
+      "EaAooouuyOUc}YPf"
+      "aiounNao?--%%!<>"
+      "aa#xuuukkuxkjjjk"
+      "mvwtqnttmlvwtqnv"
+      "vwwmmllnnjl#####"
+      "aBG{SsutFOOd8fen"
+      "=gzy^v/~f~~vn2* ";
+  static constexpr char kDec[] =
+      "0000000000000000"
+      "0000000000001000"
+      "0000000000000000"
+      "1101111111111111"
+      "1111111111111111"
+      "1111111111100000"
+      "0001000000000000"
+      "0111000011100000";
+  static_assert(sizeof kChars == 129 && sizeof kDec == 129);
+  if (b < 0x80) return {static_cast<char>(b), false};
+  return {kChars[b - 0x80], kDec[b - 0x80] == '1'};
+}
+
 int UnicodeToCp437(char32_t cp) {
   if (cp < 0x80) return static_cast<int>(cp);
   for (int i = 0; i < 128; ++i)

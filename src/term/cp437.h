@@ -9,6 +9,16 @@ namespace corvix {
 // kCp437High[b - 128] is the Unicode code point of code-page-437 byte b.
 extern const char16_t kCp437High[128];
 
+// How code-page-437 byte B (128-255) shows on a terminal that takes neither
+// code page 437 nor UTF-8: the character of the DEC line-drawing set that
+// looks like it (Dec true: frames, shading, a few signs) or a plain ASCII
+// stand-in (an accented letter without its accent, '*' for the mark '■').
+struct TNarrowRec {
+  char Ch;
+  bool Dec;
+};
+TNarrowRec Cp437Narrow(unsigned char b);
+
 // The code-page-437 byte of code point Cp, or -1 when the code page has none.
 int UnicodeToCp437(char32_t cp);
 

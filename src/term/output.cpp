@@ -38,6 +38,21 @@ char* PutUtf8(char* out, unsigned char byte) {
   return out;
 }
 
+// Appends the DEC or ASCII form of one byte to Out (see Cp437Narrow),
+// switching the terminal's G0 set to line drawing (ESC "(0") and back
+// (ESC "(B") where needed; Dec says which set is in force.
+char* PutNarrow(char* out, unsigned char byte, bool& dec) {
+  const TNarrowRec n = Cp437Narrow(byte);
+  if (n.Dec != dec) {
+    dec = n.Dec;
+    *out++ = '\x1b';
+    *out++ = '(';
+    *out++ = dec ? '0' : 'B';
+  }
+  *out++ = n.Ch;
+  return out;
+}
+
 std::uint8_t Clamp(std::uint8_t v, std::uint8_t lo, std::uint8_t hi) {
   return v < lo ? lo : (v > hi ? hi : v);
 }
@@ -65,18 +80,26 @@ TOutputLinux::~TOutputLinux() { BufFlush(); }
 
 void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
   // The one place where bytes leave the process, so the one place where the
-  // screen's code page is turned into the terminal's encoding.
-  std::array<char, kOutBufferSize * 3> utf8;
-  if (Utf8Output) {
+  // screen's code page is turned into the terminal's encoding. A byte may
+  // become up to four (ESC "(0" and the character), and every block ends in
+  // the normal set, so a cut between two writes never leaves line drawing on.
+  std::array<char, kOutBufferSize * 4 + 3> coded;
+  const bool narrow = !Utf8Output && Terminal.Modes.DecGraphics;
+  if (Utf8Output || narrow) {
     while (size > kOutBufferSize) {  // larger blocks than the buffer go in pieces
       WriteAll(data, kOutBufferSize);
       data += kOutBufferSize;
       size -= kOutBufferSize;
     }
-    char* end = utf8.data();
-    for (std::size_t i = 0; i < size; ++i) end = PutUtf8(end, static_cast<unsigned char>(data[i]));
-    data = utf8.data();
-    size = static_cast<std::size_t>(end - utf8.data());
+    char* end = coded.data();
+    bool dec = false;
+    for (std::size_t i = 0; i < size; ++i) {
+      const auto b = static_cast<unsigned char>(data[i]);
+      end = narrow ? PutNarrow(end, b, dec) : PutUtf8(end, b);
+    }
+    if (dec) end = std::copy_n("\x1b(B", 3, end);
+    data = coded.data();
+    size = static_cast<std::size_t>(end - coded.data());
   }
   // Write errors other than a full descriptor are ignored: the rest of the
   // bytes is dropped.

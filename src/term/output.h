@@ -83,7 +83,7 @@ enum class TRedrawMode : std::uint8_t { kChanges, kFull };
 class TOutputLinux {
  public:
   // Enters raw mode on TermFd, sends ESC "(U" ESC "[0m" (ESC "(B" instead of
-  // ESC "(U" with UTF-8 output) and clears the screen.
+  // ESC "(U" with UTF-8 or DEC output) and clears the screen.
   // OutFd receives every byte; an inactive object writes nothing at all.
   // Modes add the alternate screen (before the reset) and the hidden cursor
   // to the start-up sequence and choose the colour sequences.
@@ -238,6 +238,8 @@ class TOutputLinux {
   // Off: bytes 128-255 are sent as they are, for a terminal showing code
   // page 437. On: they are sent as UTF-8, for terminals that take UTF-8. Only
   // the bytes leaving the process change; the image keeps code-page bytes.
+  // With Off and Terminal.Modes.DecGraphics they go as the DEC line-drawing
+  // set or ASCII stand-ins (Cp437Narrow).
   bool Utf8Output = false;
   bool Hidden = false;  // the terminal is too small: drawing is not sent
   bool Left = false;    // the screen was left (LeaveScreen): nothing is sent until re-entered

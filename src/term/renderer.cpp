@@ -72,6 +72,10 @@ class TChangesRenderer final : public TRenderer {
         diff_([&screen](std::uint8_t from, std::uint8_t to) { return screen.AttrToAnsi(from, to); },
               screen.Utf8Output) {
     diff_.ResetText = screen.Terminal.ResetSgr().Str();
+    for (int a = 0; a < 256; ++a) {
+      diff_.BlankLook[static_cast<std::size_t>(a)] =
+          BlankLook(static_cast<std::uint8_t>(a), screen.Terminal.Colors());
+    }
     diff_.FirstRow = firstRow;
     ForgetScreen();
   }

@@ -26,14 +26,6 @@ bool IsControl(char ch) {
 
 bool Blank(TCharInfo c) { return c.Ch == ' '; }
 
-// A blank shows only its background (and blink, which some consoles show as
-// a bright background); any other character shows its whole attribute.
-bool LooksSame(TCharInfo a, TCharInfo b) {
-  if (a.Ch != b.Ch) return false;
-  if (Blank(a)) return (a.Attr & 0xF0) == (b.Attr & 0xF0);
-  return a.Attr == b.Attr;
-}
-
 std::string Csi(int n, char final) {
   std::string s = "\x1b[";
   if (n != 1) s += std::to_string(n);
@@ -70,6 +62,15 @@ void Shorter(std::string& best, std::string&& candidate) {
 
 TScreenDiff::TScreenDiff(TSgrProc sgr, bool utf8) : Utf8(utf8), sgr_(std::move(sgr)) {
   for (auto& row : Want) row.fill(TCharInfo{kDefaultAttr, ' '});
+  for (int a = 0; a < 256; ++a) BlankLook[static_cast<std::size_t>(a)] = a & 0xF0;
+}
+
+// A blank shows only what BlankLook keeps of its attribute; any other
+// character shows its whole attribute.
+bool TScreenDiff::LooksSame(TCharInfo a, TCharInfo b) const {
+  if (a.Ch != b.Ch) return false;
+  if (Blank(a)) return SameBlank(a.Attr, b.Attr);
+  return a.Attr == b.Attr;
 }
 
 // ---- The wanted screen. ----
@@ -208,7 +209,7 @@ void TScreenDiff::Pen(std::uint8_t attr, std::string& out) {
 // A blank needs only the right background: the pen in force serves when its
 // background is that one.
 void TScreenDiff::PenForBlank(std::uint8_t attr, std::string& out) {
-  if (pen_ < 0 || (pen_ & 0xF0) != (attr & 0xF0)) Pen(attr, out);
+  if (pen_ < 0 || !SameBlank(static_cast<std::uint8_t>(pen_), attr)) Pen(attr, out);
 }
 
 // The moves from the cursor's row to row Y: Vertical from where the cursor
@@ -240,7 +241,8 @@ std::size_t TScreenDiff::ReprintCost(int x, std::size_t limit) const {
   std::size_t cost = 0;
   for (int c = curX_; c < x && cost < limit; ++c) {
     const TCharInfo cell = shown_[curY_ - 1][c - 1];
-    const bool inPen = cell.Attr == pen_ || (Blank(cell) && (cell.Attr & 0xF0) == (pen_ & 0xF0));
+    const bool inPen =
+        cell.Attr == pen_ || (Blank(cell) && SameBlank(cell.Attr, static_cast<std::uint8_t>(pen_)));
     cost = inPen && !IsControl(cell.Ch) ? cost + Cost(cell.Ch) : limit;
   }
   return cost;
@@ -439,7 +441,7 @@ bool TScreenDiff::ClearingIsCheaper(std::uint8_t fill) const {
       }
       if (!Blank(w)) {
         clear += Cost(w.Ch);
-      } else if ((w.Attr & 0xF0) != (fill & 0xF0)) {
+      } else if (!SameBlank(w.Attr, fill)) {
         clearBlanks = true;
       }
     }
@@ -464,10 +466,10 @@ void TScreenDiff::ClearShown(std::uint8_t fill, std::string& out) {
 int TScreenDiff::EraseBlankRun(int x, int y, std::string& out) {
   const auto& want = Want[y - 1];
   auto& shown = shown_[y - 1];
-  const std::uint8_t background = want[x - 1].Attr & 0xF0;
+  const std::uint8_t background = want[x - 1].Attr;
   int end = x;
   int last = x;
-  while (end < kCols && Blank(want[end]) && (want[end].Attr & 0xF0) == background) {
+  while (end < kCols && Blank(want[end]) && SameBlank(want[end].Attr, background)) {
     ++end;
     if (!LooksSame(want[end - 1], shown[end - 1])) last = end;
   }

@@ -82,8 +82,14 @@ class TScreenDiff {
   // gives the terminal's own default colours; with explicit colours the
   // owner names grey on black here, so no blank depends on them.
   std::string ResetText = "\x1b[0m";
+  // What a blank in each attribute shows: blanks whose entries are equal
+  // look the same. The background and blink (the high nibble) by default;
+  // a colour mode whose background depends on the foreground tells more apart.
+  std::array<std::uint8_t, 256> BlankLook{};
 
  private:
+  bool SameBlank(std::uint8_t a, std::uint8_t b) const { return BlankLook[a] == BlankLook[b]; }
+  bool LooksSame(TCharInfo a, TCharInfo b) const;
   void ScrollRegion(std::uint8_t attr);
   // A scroll of rows Top..Bot by Shift rows (up when positive).
   struct TScroll {

@@ -17,8 +17,10 @@ namespace corvix {
 // depends on the terminal's own default colours or on how it shows bold.
 // Pc: as explicit, but every colour is the PC palette's own (light grey
 // #AAAAAA, dark grey #555555 ...), by 256-colour index or as 24-bit RGB,
-// since many terminals paint colours 7 and 8 far lighter or darker.
-enum TColorMode : std::uint8_t { kColorsBold, kColorsExplicit, kColorsPc };
+// since many terminals paint colours 7 and 8 far lighter or darker; where
+// a pair the screens draw would be hard to read, a lighter or darker shade.
+// Mono: no colour at all; bold, reverse video and blink show the attribute.
+enum TColorMode : std::uint8_t { kColorsBold, kColorsExplicit, kColorsPc, kColorsMono };
 
 // The colours as one terminal is told them: the mode, and for Pc whether
 // the terminal takes 24-bit RGB (otherwise 256-colour indexes are sent).
@@ -32,6 +34,11 @@ struct TColorsRec {
 // colours, bright) is only ever turned off by a reset.
 ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors);
 
+// What a blank cell in attribute Attr shows, as a key: blanks whose keys are
+// equal look the same. The background and blink, and where the mode sends
+// another background for a bright text, or bold without colour, that too.
+std::uint8_t BlankLook(std::uint8_t attr, TColorsRec colors);
+
 // The SGR sequence that sets attribute 7 from any state: a plain reset with
 // bold colours, a reset naming light grey on black otherwise.
 ShortString SgrReset(TColorsRec colors);
@@ -39,11 +46,13 @@ ShortString SgrReset(TColorsRec colors);
 // The 256-colour index of PC colour 0-15 in the Pc mode.
 std::uint8_t PcColorIndex(std::uint8_t color);
 
-// The colours for the colors setting (any case; "bold", "explicit", "pc")
-// on the terminal named by Term and ColorTerm (the environment's TERM and
-// COLORTERM, null when unset). A missing or unknown setting takes the
-// terminal's default: pc where 256 or 24-bit colours are known to work,
+// The colours for the colors setting (any case; "bold", "explicit", "pc",
+// "mono") on the terminal named by Term and ColorTerm (the environment's
+// TERM and COLORTERM, null when unset). A missing or unknown setting takes
+// mono when NoColor (the environment's NO_COLOR) is set and not empty, else
+// the terminal's default: pc where 256 or 24-bit colours are known to work,
 // bold on the Linux console, explicit elsewhere.
-TColorsRec ColorsFor(std::string_view setting, const char* term, const char* colorTerm);
+TColorsRec ColorsFor(std::string_view setting, const char* term, const char* colorTerm,
+                     const char* noColor = nullptr);
 
 }  // namespace corvix

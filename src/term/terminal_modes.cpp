@@ -56,11 +56,12 @@ ShortString TTerminalModes::EnterText(bool resetModes) const {
   // the program sets must come after it to be undone on the way out. On the
   // Linux console ESC "(U" selects the direct character-ROM mapping so that
   // bytes 128-255 show the PC glyphs; a UTF-8 terminal gets its normal
-  // character set, ESC "(B", since it is sent the glyphs themselves. The
-  // reset makes the terminal's attribute match the screen object's 7.
+  // character set, ESC "(B", since it is sent the glyphs themselves, and so
+  // does a terminal sent the DEC set. The reset makes the terminal's
+  // attribute match the screen object's 7.
   ShortString text = Modes.AltScreen ? "\x1b[?1049h" : "";
   if (resetModes) text += kModeReset;
-  text += Utf8 ? "\x1b(B" : "\x1b(U";
+  text += CharsetText();
   text += ResetSgr();
   if (Modes.HideCursor) text += "\x1b[?25l";
   return text;
@@ -82,6 +83,10 @@ ShortString TTerminalModes::LeaveText() const {
       "\x1b"
       "8";
   return text;
+}
+
+ShortString TTerminalModes::CharsetText() const {
+  return Utf8 || Modes.DecGraphics ? "\x1b(B" : "\x1b(U";
 }
 
 ShortString TTerminalModes::ResetSgr() const { return SgrReset(Colors()); }

@@ -19,6 +19,10 @@ struct TScreenModesRec {
   bool TrueColor = false;   // Pc colours as 24-bit RGB rather than 256-colour indexes
   bool AltScreen = false;   // draw on the terminal's alternate screen, left on every way out
   bool HideCursor = false;  // keep the cursor hidden except where text is typed
+  // Bytes 128-255 go to a terminal that is not sent UTF-8 as its DEC line
+  // drawing set (frames, shading) or as ASCII stand-ins, never as code page
+  // 437, which only the Linux console shows.
+  bool DecGraphics = false;
 };
 
 // What the program changes on the terminal and how it gives it back. It
@@ -49,6 +53,10 @@ class TTerminalModes {
   ShortString LeaveText() const;
   // The SGR sequence for attribute 7 from any state, in this colour mode.
   ShortString ResetSgr() const;
+  // The character set the program draws in: ESC "(U", the Linux console's
+  // PC glyphs, or ESC "(B", the normal set, for a terminal sent UTF-8 or the
+  // DEC set (which the output switches to and back around line drawing).
+  ShortString CharsetText() const;
   TColorsRec Colors() const { return {Modes.Colors, Modes.TrueColor}; }
   // The bytes that show or hide the cursor, when it is to change (only with
   // Modes.HideCursor); empty otherwise. The state follows.

@@ -309,6 +309,13 @@ void TBar::DrawRow(std::int32_t row, bool highlighted) {
                                             : (highlighted ? BarColor : NormalColor);
   WriteXYPipe(x_, RowAt(y_, row - Top), 7,
               prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size()), false);
+  DrawGutter(row - Top, Marked(index));
+}
+
+void TBar::DrawGutter(std::int32_t screenRow, bool marked) {
+  if (MarkChar == 0 || x_ < 2) return;
+  WriteXY(static_cast<std::uint8_t>(x_ - 1), RowAt(y_, screenRow), marked ? MarkAttr : GutterAttr,
+          ShortString::Of(marked ? MarkChar : GutterChar));
 }
 
 void TBar::DrawHighlight() {
@@ -324,6 +331,7 @@ void TBar::DrawAll() {
       DrawRow(Top + r, false);
     } else {
       WriteXY(x_, RowAt(y_, r), 7, blanks);
+      DrawGutter(r, false);
     }
   }
   DrawHighlight();

@@ -57,6 +57,13 @@ class TBar {
   std::uint8_t SearchX = 0;                // column of the search line; 0: none is drawn
   std::uint8_t SearchY = 0;                // row of the search line
   std::uint8_t SearchAttr = 7;
+  // With MarkChar not 0, a marked row shows it in MarkAttr in the column
+  // left of the list (X - 1), so that a mark is seen without colour; other
+  // rows show GutterChar in GutterAttr there (what the frame has).
+  char MarkChar = 0;
+  std::uint8_t MarkAttr = 15;
+  char GutterChar = ' ';
+  std::uint8_t GutterAttr = 7;
   std::int32_t SearchFrom = 0;  // index at which the next search starts
   std::uint8_t MoreX = 1;       // position of the more indicator
   std::uint8_t MoreY = 1;
@@ -191,6 +198,7 @@ class TBar {
   std::int32_t markedCount_ = 0;
 
   void DrawRow(std::int32_t row, bool highlighted);
+  void DrawGutter(std::int32_t screenRow, bool marked);
   void DrawHighlight();
   void DrawAll();
   void DrawMore();

@@ -4,6 +4,7 @@
 // summary so that the shell's screen comes back with the summary below it.
 #include <sys/wait.h>
 
+#include <cmath>
 #include <memory>
 #include <regex>
 #include <string>
@@ -45,7 +46,7 @@ TEST_F(ColorsTest, ModernTerminalGetsPcColoursHiddenCursorAndTheAlternateScreen)
   int x = 1;
   while (x < 80 && run.CellChar(x, 5) != 'R') ++x;
   const PtySession::CellLook row = run.Look(x, 5);
-  EXPECT_EQ(row.Fg, 240);
+  EXPECT_EQ(row.Fg, 244);
   EXPECT_EQ(row.Bg, 16);
   EXPECT_FALSE(row.Bold);
   EXPECT_EQ(run.Look(x, 4).Bg, 248);
@@ -89,7 +90,7 @@ void ExpectGivenBack(const PtySession& run, const std::string& penBefore) {
 // In each colour mode: stopped with Ctrl-Z from a shell, continued and left
 // with Escape; and a run that posts.
 TEST_F(ColorsTest, EveryWayOutGivesTheTerminalItsOwnPenAndCursorBack) {
-  for (const std::string colors : {"bold", "explicit", "pc"}) {
+  for (const std::string colors : {"bold", "explicit", "pc", "mono"}) {
     SCOPED_TRACE(colors);
     // Each mode posts the same text to the same base: not asked again here.
     WriteConfig(DefaultConfig("charset = utf8\nrepost_hours = 0\ncolors = " + colors + "\n"));
@@ -119,6 +120,75 @@ TEST_F(ColorsTest, EveryWayOutGivesTheTerminalItsOwnPenAndCursorBack) {
     ASSERT_EQ(run.WaitExit(), 0);
     ExpectGivenBack(run, penAtStart);
   }
+}
+
+// The relative luminance of an sRGB colour (WCAG 2).
+double Luminance(unsigned long rgb) {
+  double l = 0;
+  for (const auto& [shift, weight] : {std::pair{16, 0.2126}, {8, 0.7152}, {0, 0.0722}}) {
+    const double c = static_cast<double>((rgb >> shift) & 255) / 255;
+    l += weight * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+  }
+  return l;
+}
+
+// Every cell that shows a character, in the colours the emulator shows for
+// what the program sent: text at 4.5:1 at least, frames and shading at 3:1.
+void ExpectReadable(PtySession& run, const char* screen) {
+  run.Settle();
+  std::string faults;
+  for (int y = 1; y <= 25; ++y) {
+    for (int x = 1; x <= 80; ++x) {
+      const unsigned ch = run.CellChar(x, y);
+      if (ch == 0 || ch == ' ') continue;
+      double a = Luminance(run.CellColours(x, y) >> 24), b = Luminance(run.CellColours(x, y));
+      if (a < b) std::swap(a, b);
+      if ((a + 0.05) / (b + 0.05) < (ch >= 0x2500 && ch <= 0x259F ? 3.0 : 4.5))
+        faults += " " + std::to_string(x) + "," + std::to_string(y);
+    }
+  }
+  EXPECT_EQ(faults.substr(0, 100), "") << screen;
+}
+
+TEST_F(ColorsTest, EveryTextIsReadableInThePcColours) {
+  WriteConfig(DefaultConfig("charset = utf8\n"));
+  PtySession& run = StartWith({"TERM=xterm-256color"}, {"message.txt"});
+  ASSERT_TRUE(run.WaitForText("Edit file?"));
+  ExpectReadable(run, "yes/no question");
+  run.Send("n");
+  ASSERT_TRUE(run.WaitForText("Select Message Base(s)"));
+  run.Send(kTab);  // the bar stays on the marked base
+  ExpectReadable(run, "base list");
+  run.Send(kEnter);
+  ASSERT_TRUE(run.WaitForText("Message Info"));
+  run.Send("s");
+  ExpectReadable(run, "message form");
+  run.Send(kEnter);
+  run.SendEscape();
+  ASSERT_TRUE(run.WaitForText("Press ESC to Abort."));
+  ExpectReadable(run, "confirmation");
+}
+
+// No colour and no UTF-8: no colour is named, no byte above 127 is sent, the
+// frames come in the DEC line-drawing set, and a marked base shows a mark
+// beside its number and bold text where an unmarked one shows the frame.
+TEST_F(ColorsTest, WithoutColourOrUtf8EveryScreenStillReads) {
+  PtySession& run =
+      StartWith({"TERM=xterm", "NO_COLOR=1", "LANG=C", "LC_ALL=", "LC_CTYPE="}, {"message.txt"});
+  ASSERT_TRUE(OpenBaseList(run));
+  run.Send(kTab);
+  run.Send(kDown);
+  run.Settle();
+  EXPECT_EQ(run.CellChar(3, 4), '*');
+  EXPECT_EQ(run.CellChar(3, 5), 0x2502u);
+  EXPECT_TRUE(run.Look(4, 4).Bold);
+  EXPECT_FALSE(run.Look(4, 5).Bold);
+  run.SendEscape();
+  ASSERT_EQ(run.WaitExit(), 0);
+  const std::string& raw = run.Raw();
+  EXPECT_FALSE(std::regex_search(raw, std::regex("\x1b\\[([0-9;]*;)?([349]|10)[0-8][;m]")));
+  EXPECT_GT(raw.rfind("\x1b(B"), raw.rfind("\x1b(0"));
+  for (const char c : raw) ASSERT_LT(static_cast<unsigned char>(c), 0x80);
 }
 
 }  // namespace

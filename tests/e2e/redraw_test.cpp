@@ -152,10 +152,11 @@ TEST_F(RedrawRunTest, ScriptedRunShowsTheSameScreensInBothModes) {
   WriteCatalogue(list);
   // UTF-8 output, which the emulator shows glyph for glyph.
   WriteConfig(DefaultConfig("charset = utf8\nredraw = full\n"));
-  PtySession& full = Start({"message.txt"});
+  // PC colours: a blank under a bright text on the bar shows a darker bar.
+  PtySession& full = StartWith({"TERM=xterm-256color"}, {"message.txt"});
   ASSERT_TRUE(full.WaitForText("Edit file?"));
   WriteConfig(DefaultConfig("charset = utf8\n"));
-  PtySession changes(appDir_ + "/corvixmass", {"message.txt"}, workDir_);
+  PtySession changes(appDir_ + "/corvixmass", {"message.txt"}, workDir_, {"TERM=xterm-256color"});
   ASSERT_TRUE(changes.WaitForText("Edit file?"));
   auto same = [&](const char* key) {
     for (int tries = 0; tries < 20; ++tries) {

@@ -268,9 +268,12 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
               {0x07, 0x87, E + "[5m"},
               {0x8F, 0x0F, E + "[0;97;40m"},  // blink goes off by a reset; both colours follow
               {0x9E, 0x1E, E + "[0;93;44m"},
+              {0x70, 0x7F, E + "[97;100m"},  // bright text: the bar in dark grey behind it
+              {0x7E, 0x70, E + "[30;47m"},
           };
   // The palette index a PC colour number shows as.
   auto ansi = [](int pc) { return "04261537"[pc & 7] - '0' + (pc & 8); };
+  auto back = [&ansi](int attr) { return (attr & 0x7F) > 0x78 ? 8 : ansi((attr >> 4) & 7); };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << int{c.from} << " to " << int{c.to});
     int fds[2];
@@ -307,7 +310,7 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
       vterm_screen_get_cell(screen, VTermPos{0, col}, &cell);
       ASSERT_TRUE(VTERM_COLOR_IS_INDEXED(&cell.fg) && VTERM_COLOR_IS_INDEXED(&cell.bg));
       EXPECT_EQ(cell.fg.indexed.idx, ansi(attr & 15));
-      EXPECT_EQ(cell.bg.indexed.idx, ansi((attr >> 4) & 7));
+      EXPECT_EQ(cell.bg.indexed.idx, back(attr));
       EXPECT_FALSE(cell.attrs.bold);
       EXPECT_EQ(cell.attrs.blink != 0, (attr & 0x80) != 0);
     }
@@ -319,14 +322,14 @@ TEST(ExplicitColours, EveryCellShowsTheColoursItsAttributeNames) {
 // named as explicit colours are, never bold.
 TEST(PcColours, NameThePaletteByIndexOrRgb) {
   const TColorsRec indexed{kColorsPc, false}, rgb{kColorsPc, true};
-  EXPECT_EQ(SgrChange(0x07, 0x08, indexed).Str(), E + "[38;5;240m");
+  EXPECT_EQ(SgrChange(0x07, 0x08, indexed).Str(), E + "[38;5;244m");
   EXPECT_EQ(SgrChange(0x07, 0x70, indexed).Str(), E + "[38;5;16;48;5;248m");
-  EXPECT_EQ(SgrChange(0x70, 0x7E, indexed).Str(), E + "[38;5;227m");
+  EXPECT_EQ(SgrChange(0x70, 0x7E, indexed).Str(), E + "[38;5;227;48;5;242m");
   EXPECT_EQ(SgrChange(0x8F, 0x0F, indexed).Str(), E + "[0;38;5;231;48;5;16m");
   EXPECT_EQ(SgrChange(0x07, 0x16, rgb).Str(), E + "[38;2;170;85;0;48;2;0;0;170m");
   EXPECT_EQ(SgrReset(indexed).Str(), E + "[0;38;5;248;48;5;16m");
   const std::uint8_t index[16] = {16,  19, 34, 37, 124, 127, 130, 248,
-                                  240, 63, 83, 87, 203, 207, 227, 231};
+                                  244, 63, 83, 87, 203, 207, 227, 231};
   for (std::uint8_t c = 0; c < 16; ++c) EXPECT_EQ(PcColorIndex(c), index[c]);
 }
 
@@ -350,6 +353,10 @@ TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
     EXPECT_EQ(got.Mode, c.mode) << c.setting << " " << (c.term ? c.term : "-");
     EXPECT_EQ(got.TrueColor, c.trueColor) << c.setting;
   }
+  // NO_COLOR with any value but an empty one, unless the setting names colours.
+  EXPECT_EQ(ColorsFor("", "xterm-256color", nullptr, "0").Mode, kColorsMono);
+  EXPECT_EQ(ColorsFor("", "xterm-256color", nullptr, "").Mode, kColorsPc);
+  EXPECT_EQ(ColorsFor("pc", "xterm", nullptr, "1").Mode, kColorsPc);
 }
 
 // On 21 rows the window above the help line starts at image row 2 and

@@ -36,7 +36,7 @@ struct TSession {
   std::string IniPath;        // the configuration file the search found (or --config)
   ShortString EditorCmd;      // [main] editor
   bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
-  ShortString Colors;         // [main] colors as written: bold, explicit, pc; else TERM decides
+  ShortString Colors;         // [main] colors as written (bold ... mono); else NO_COLOR, TERM
   std::int32_t PostDelay = 100;   // [main] delay; only the low 16 bits count
   std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
   // [main] repost_hours: a base that got the same message text this many
@@ -70,6 +70,9 @@ struct TSession {
   // The base numbers --select loaded, marked (and cleared) by SelectBases
   // before the base list's first run.
   std::optional<std::vector<std::string>> StartMarks;
+  // [main] charset = cp437 written in the configuration: the terminal shows
+  // code page 437 (and not only the locale failed to name UTF-8).
+  bool Cp437Terminal = false;
 };
 
 // What a screen tells the run flow when the run goes no further than it, and

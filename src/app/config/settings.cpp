@@ -87,10 +87,10 @@ const std::vector<TSettingRec>& Settings() {
        "",
        0,
        0,
-       {"bold", "explicit", "pc"},
-       "pc when TERM ends in 256color or COLORTERM is truecolor or 24bit, bold on the Linux "
-       "console, else explicit",
-       "how bright colours are sent"},
+       {"bold", "explicit", "pc", "mono"},
+       "mono when NO_COLOR is set and not empty, else pc when TERM ends in 256color or "
+       "COLORTERM is truecolor or 24bit, bold on the Linux console, else explicit",
+       "how colours are sent; mono sends none"},
       {"main",
        "redraw",
        kChoice,

@@ -435,6 +435,7 @@ void ReadConfiguration() {
       SettingText(ini, "main", "editor"), std::getenv("VISUAL"), std::getenv("EDITOR"), source));
   // A choice without a fixed default takes it from the surroundings.
   std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
+  Session.Cp437Terminal = charset == "cp437";
   if (charset.empty()) charset = DefaultCharset();
   Session.Utf8Terminal = charset == "utf8" || charset == "utf-8";
   Session.Colors = ShortString(SettingText(ini, "main", "colors"));

@@ -359,6 +359,13 @@ bool SelectBases(TBar& list) {
       1, 25, 8,
       PadRight("Press TAB to select base(s), press ENTER when finished.", 69, ' ') + "F1/^G help");
   WriteXY(4, 21, 8, "Search:");
+  // Without colour a marked base shows '■' in the frame's edge beside its
+  // number as well as in bold; the columns of the rows stay as they are.
+  if (Screen->Terminal.Modes.Colors == kColorsMono) {
+    list.MarkChar = static_cast<char>(254);
+    list.GutterChar = GetCharAt(3, 3);
+    list.GutterAttr = GetAttrAt(3, 3);
+  }
   if (Session.StartMarks) {
     MarkSelection(list, *Session.StartMarks);
     Session.StartMarks.reset();
