@@ -154,6 +154,10 @@ std::uint8_t SplitAtSpace(ShortString& s, ShortString& rest, std::uint8_t width)
 // broken UTF-8 sequence when it is true.
 std::string ShownText(std::string_view text, bool utf8);
 
+// Ends a name, tag or subject shown cut short of its column. Code page 437,
+// which the screen holds, has no ellipsis character.
+inline constexpr char kCutMark = '>';
+
 // The longest start of Text of at most Max bytes that does not split a UTF-8
 // character when Utf8 is true.
 std::string_view CutText(std::string_view text, std::size_t max, bool utf8);

@@ -69,8 +69,10 @@ bool IsColourCode(const ShortString& code) {
 // characters of code, or -1 when the writer shows the "|" as a plain character.
 // Colour codes take no room; display codes take what they write (the date,
 // the time, "Unix", a blank, a bar) and cursor and screen actions nothing.
-int PipeCodeWidth(const ShortString& code) {
+// With ColourOnly the writer acts on colour codes alone.
+int PipeCodeWidth(const ShortString& code, bool colourOnly) {
   if (IsColourCode(code)) return 0;
+  if (colourOnly) return -1;
   static constexpr std::string_view kFamilies = "BCDOPRSTX[";
   if (kFamilies.find(code[0]) == std::string_view::npos) return -1;
   if (code == ShortString("TD")) return 10;  // dd/mm/yyyy
@@ -92,18 +94,22 @@ int PipeCodeWidth(const ShortString& code) {
 // of a short string): a code is kept only while the bytes after it still hold
 // the columns left to fill, so a text made of codes cannot use up the string
 // and leave the end of the row undrawn.
-ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room) {
+// A text cut short of its last visible character shows CutMark (when not 0)
+// in the last column, so that the operator sees there is more.
+ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room, bool colourOnly,
+                   char cutMark) {
   const std::size_t n = text.size();
   auto at = [&](std::size_t i) { return i < n ? text[i] : ' '; };
   ShortString out;
   int cols = 0;
   std::size_t i = 0;
   std::size_t lastPlainBar = ShortString::kMaxLength;  // where in out a "|" shows as itself
+  std::size_t lastColumn = ShortString::kMaxLength;    // where in out the last plain character is
   while (i < n || cols < width) {
     const char c = at(i);
     if (c == '|') {
       const char code2[2] = {at(i + 1), at(i + 2)};
-      const int w = PipeCodeWidth(ShortString(std::string_view(code2, 2)));
+      const int w = PipeCodeWidth(ShortString(std::string_view(code2, 2)), colourOnly);
       if (w >= 0) {
         if (cols + w > width) break;
         if (out.size() + 3 + static_cast<std::size_t>(width - cols - w) > room) {
@@ -118,8 +124,14 @@ ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room
         continue;
       }
     }
-    if (cols + 1 > width) break;
+    if (cols + 1 > width) {
+      if (cutMark != 0 && lastColumn < out.size() &&
+          text.View().find_first_not_of(' ', i) != std::string_view::npos)
+        out[lastColumn] = cutMark;
+      break;
+    }
     if (c == '|') lastPlainBar = out.size();
+    lastColumn = out.size();
     out += c;
     ++cols;
     ++i;
@@ -148,24 +160,30 @@ std::uint8_t RowAt(std::uint8_t y, std::int32_t offset) {
 
 }  // namespace
 
-void TBar::Append(std::string_view text, std::string_view data, bool marked) {
+void TBar::Append(std::string_view text, std::string_view data, bool marked,
+                  std::string_view hidden) {
   text = text.substr(0, ShortString::kMaxLength);
   data = data.substr(0, ShortString::kMaxLength);
+  hidden = hidden.substr(0, ShortString::kMaxLength);
   // Offsets are 32-bit: a list that would hold more than 4 GiB of text takes
   // no further item rather than point into the wrong place.
-  if (text_.size() + text.size() + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
+  if (text_.size() + text.size() + data.size() + hidden.size() >
+      std::numeric_limits<std::uint32_t>::max())
+    return;
   if (items_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return;
   ItemRec item;
   item.At = static_cast<std::uint32_t>(text_.size());
   item.TextLength = static_cast<std::uint8_t>(text.size());
   item.DataLength = static_cast<std::uint8_t>(data.size());
+  item.HiddenLength = static_cast<std::uint8_t>(hidden.size());
   item.Marked = marked;
   if (marked) ++markedCount_;
   // A caller that built both in one buffer has them copied in one go.
-  if (text.data() + text.size() == data.data()) {
+  if (hidden.empty() && text.data() + text.size() == data.data()) {
     text_.insert(text_.end(), text.data(), text.data() + text.size() + data.size());
   } else {
     text_.insert(text_.end(), text.begin(), text.end());
+    text_.insert(text_.end(), hidden.begin(), hidden.end());
     text_.insert(text_.end(), data.begin(), data.end());
   }
   items_.push_back(item);
@@ -174,8 +192,30 @@ void TBar::Append(std::string_view text, std::string_view data, bool marked) {
 
 void TBar::Add(const ShortString& text) { Append(text.View(), {}, false); }
 
-void TBar::Add(std::string_view text, std::string_view data) { Append(text, data, false); }
+void TBar::Add(std::string_view text, std::string_view data, std::string_view hidden) {
+  Append(text, data, false, hidden);
+}
 
+void TBar::WidenTexts(std::size_t at, char ch) {
+  std::vector<char, TLargeBlockAllocator<char>> wider;
+  wider.reserve(text_.capacity() + items_.size());
+  for (ItemRec& item : items_) {
+    const char* old = text_.data() + item.At;
+    const std::size_t length = item.TextLength;
+    item.At = static_cast<std::uint32_t>(wider.size());
+    if (length > at) {
+      const std::size_t kept = std::min(length, ShortString::kMaxLength - 1);
+      wider.insert(wider.end(), old, old + at);
+      wider.push_back(ch);
+      wider.insert(wider.end(), old + at, old + kept);
+      item.TextLength = static_cast<std::uint8_t>(kept + 1);
+    } else {
+      wider.insert(wider.end(), old, old + length);
+    }
+    wider.insert(wider.end(), old + length, old + length + item.HiddenLength + item.DataLength);
+  }
+  text_.swap(wider);
+}
 void TBar::Reserve(std::size_t items, std::size_t textBytes) {
   items_.reserve(items_.size() + items);
   text_.reserve(text_.size() + textBytes);
@@ -190,7 +230,8 @@ std::string_view TBar::TextView(std::int32_t index) const {
 std::string_view TBar::DataView(std::int32_t index) const {
   if (!IsItem(index)) return {};
   const ItemRec& item = items_[Slot(index)];
-  return std::string_view(text_.data() + item.At + item.TextLength, item.DataLength);
+  return std::string_view(text_.data() + item.At + item.TextLength + item.HiddenLength,
+                          item.DataLength);
 }
 
 void TBar::SetMarked(std::int32_t index, bool marked) {
@@ -200,15 +241,21 @@ void TBar::SetMarked(std::int32_t index, bool marked) {
   item.Marked = marked;
 }
 
+bool TBar::ItemMatches(const ItemRec& item) const {
+  const char* at = text_.data() + item.At;
+  return OccursInUpper(SearchText, std::string_view(at, item.TextLength)) ||
+         (item.HiddenLength != 0 &&
+          OccursInUpper(SearchText, std::string_view(at + item.TextLength, item.HiddenLength)));
+}
+
 bool TBar::MatchesSearch(std::int32_t index) const {
-  return IsItem(index) && OccursInUpper(SearchText, TextView(index));
+  return IsItem(index) && ItemMatches(items_[Slot(index)]);
 }
 
 void TBar::MarkMatching() {
   const bool all = SearchText.empty();
-  const char* base = text_.data();
   for (ItemRec& item : items_) {
-    if (all || OccursInUpper(SearchText, std::string_view(base + item.At, item.TextLength))) {
+    if (all || ItemMatches(item)) {
       item.Marked = true;
     }
   }
@@ -239,10 +286,8 @@ void TBar::UpdateView() {
   view_.clear();
   std::int32_t cursor = std::clamp<std::int32_t>(item, 0, std::max(ItemCount() - 1, 0));
   if (viewOn_) {
-    const char* base = text_.data();
     for (std::size_t i = 0; i < items_.size(); ++i) {
-      const ItemRec& it = items_[i];
-      if (OccursInUpper(SearchText, std::string_view(base + it.At, it.TextLength))) {
+      if (ItemMatches(items_[i])) {
         view_.push_back(static_cast<std::int32_t>(i));
       }
     }
@@ -263,17 +308,19 @@ void TBar::SetData(std::int32_t index, const ShortString& data) {
   if (!IsItem(index)) return;
   ItemRec& item = items_[Slot(index)];
   if (data.size() <= item.DataLength) {
-    std::memcpy(text_.data() + item.At + item.TextLength, data.data(), data.size());
+    std::memcpy(text_.data() + item.At + item.TextLength + item.HiddenLength, data.data(),
+                data.size());
     item.DataLength = static_cast<std::uint8_t>(data.size());
     return;
   }
   // A longer value does not fit behind the text: the item's bytes move to the
   // end of the block (the old ones stay unused until Clear).
-  const ShortString text(TextView(index));  // a copy: the block may move as it grows
-  if (text_.size() + text.size() + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
+  // A copy of the text and hidden text: the block may move as it grows.
+  const std::string kept(text_.data() + item.At, item.TextLength + item.HiddenLength);
+  if (text_.size() + kept.size() + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
   item.At = static_cast<std::uint32_t>(text_.size());
   item.DataLength = static_cast<std::uint8_t>(data.size());
-  text_.insert(text_.end(), text.begin(), text.end());
+  text_.insert(text_.end(), kept.begin(), kept.end());
   text_.insert(text_.end(), data.begin(), data.end());
 }
 
@@ -308,7 +355,9 @@ void TBar::DrawRow(std::int32_t row, bool highlighted) {
   const ShortString& prefix = Marked(index) ? (highlighted ? BarMarkColor : NormalMarkColor)
                                             : (highlighted ? BarColor : NormalColor);
   WriteXYPipe(x_, RowAt(y_, row - Top), 7,
-              prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size()), false);
+              prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size(),
+                              ColourCodesOnly, CutMark),
+              false, ColourCodesOnly);
 }
 
 void TBar::DrawHighlight() {
@@ -368,10 +417,8 @@ void TBar::DrawSearchLine(const ShortString& text) {
 bool TBar::Search() {
   if (Shown() <= 0 || SearchText.empty()) return false;
   const std::int32_t shown = Shown();
-  const char* base = text_.data();
   for (std::int32_t row = std::max<std::int32_t>(SearchFrom, 0); row < shown; ++row) {
-    const ItemRec& item = items_[Slot(ItemAt(row))];
-    if (OccursInUpper(SearchText, std::string_view(base + item.At, item.TextLength))) {
+    if (ItemMatches(items_[Slot(ItemAt(row))])) {
       Top = Cursor = SearchFrom = row;
       DrawAll();
       return true;

@@ -65,6 +65,11 @@ class TBar {
   TBarIndexProc OnEnter;   // when Enter ends the run
   TBarKeyProc OnKey;       // for every key (extended keys: their code)
   TBarKeyProc OnExtended;  // for extended keys only, with their code, before OnKey
+  // Rows act on their pipe colour codes only: every other "|" (the display
+  // codes, which clear, move or wait) shows as itself. For texts from outside.
+  bool ColourCodesOnly = false;
+  // Shown in a row's last column when its text goes on past the row; 0: none.
+  char CutMark = 0;
 
   // Index of the item on the first row. Set by Run (it belongs to one run);
   // readable by callbacks and after the run.
@@ -118,8 +123,12 @@ class TBar {
 
   // Appends an item with empty Data, unmarked; Count becomes the item count.
   void Add(const ShortString& text);
-  // Appends an item with Data attached, unmarked.
-  void Add(std::string_view text, std::string_view data);
+  // Appends an item with Data attached, unmarked. Hidden is searched with the
+  // text but never shown: the whole of a field that the text shows cut.
+  void Add(std::string_view text, std::string_view data, std::string_view hidden = {});
+  // Inserts Ch at byte At of every text longer than At (each cut at 255
+  // again): a column of the lines turned out one wider once items were in.
+  void WidenTexts(std::size_t at, char ch);
   // Makes room for Items more items holding TextBytes bytes of text and data
   // in all, so that loading a known number of lines allocates once.
   void Reserve(std::size_t items, std::size_t textBytes);
@@ -159,15 +168,20 @@ class TBar {
   TBarRedraw ApplyExtended(std::uint8_t code, std::int32_t& result);
 
  private:
-  // Where one item's bytes lie in text_: its text, then its value right after it.
+  // Where one item's bytes lie in text_: its text, its hidden search text,
+  // then its value.
   struct ItemRec {
     std::uint32_t At = 0;
     std::uint8_t TextLength = 0;
     std::uint8_t DataLength = 0;
+    std::uint8_t HiddenLength = 0;
     bool Marked = false;
   };
   static std::size_t Slot(std::int32_t index) { return static_cast<std::size_t>(index); }
-  void Append(std::string_view text, std::string_view data, bool marked);
+  void Append(std::string_view text, std::string_view data, bool marked,
+              std::string_view hidden = {});
+  // True when SearchText occurs in the item's text or hidden text.
+  bool ItemMatches(const ItemRec& item) const;
 
   std::vector<ItemRec> items_;
   // Every item's text and value, packed; a list reserved for tens of

@@ -341,12 +341,16 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
   std::fill(rec + 586, rec + kBaseRecSize, 'T');
   line = BaseLineFromRecord(rec);
   EXPECT_EQ(line.Data, ShortString("65535"));
-  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT Linux help"));
+  // A tag past its 12 columns ends in the cut mark; five digits in four
+  // columns, as a single record has no catalogue to widen the column.
+  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT> Linux help"));
+  EXPECT_EQ(BaseLineFromRecord(rec, kWideIdWidth).Text,
+            ShortString("65535TTTTTTTTTTT> Linux help"));
 
   rec[2] = 255;  // the longest name: the line is cut at 255
   std::fill(rec + 3, rec + 258, 'n');
   line = BaseLineFromRecord(rec);
-  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT " + std::string(238, 'n')));
+  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT> " + std::string(238, 'n')));
 
   // Control bytes show as '?' on both sides of each 16-byte step of the copy;
   // bytes from 128 up are characters. An empty tag leaves 12 blank columns.
@@ -389,9 +393,9 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
   for (int i : {0, 340, 341, 682, 999}) {
     const std::string digits = std::to_string(65535 - i * 37);
     EXPECT_EQ(list.Data(i), ShortString(digits)) << i;
-    // Five digits each: the number column shows the first four.
+    // Five digits each: the number column is five wide.
     EXPECT_EQ(list.Text(i).Str(),
-              digits.substr(0, 4) + "TAG" + std::string(9, ' ') + " Base " + std::to_string(i))
+              digits + "TAG" + std::string(9, ' ') + " Base " + std::to_string(i))
         << i;
     EXPECT_FALSE(list.Marked(i));
   }

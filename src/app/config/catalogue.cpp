@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/config/session.h"
 #include "support/dir_search.h"
 #include "support/mapped_records.h"
 #include "support/string_utils.h"
@@ -75,7 +76,8 @@ std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8) {
 }
 
 std::string EchoTagOfLine(const ShortString& line) {
-  std::string tag = line.size() > 4 ? line.Str().substr(4, 12) : "";
+  const std::size_t at = Session.BaseIdWidth;
+  std::string tag = line.size() > at ? line.Str().substr(at, kTagWidth) : "";
   while (!tag.empty() && tag.back() == ' ') tag.pop_back();
   return tag;
 }

@@ -46,6 +46,9 @@ struct TSession {
   ShortString MsgSubject;   // [message] subject
   ShortString MsgFile;      // command line or file-open dialog
   bool AnySelected = false;
+  // Columns of the base number in the base list's lines: 4, or 5 when the
+  // catalogue holds a number of five digits. Set when the list is loaded.
+  std::size_t BaseIdWidth = 4;
   TBar* BaseList = nullptr;        // owned by the run's TRunScope, freed when main's scope ends
   std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
   // The base numbers --select loaded, marked (and cleared) by SelectBases

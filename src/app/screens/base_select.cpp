@@ -76,9 +76,14 @@ struct TBaseLineBuf {
   char Bytes[ShortString::kMaxLength + 5 + 16];
   std::size_t TextLength = 0;
   std::size_t DigitsLength = 0;
+  // The whole echo tag when the line shows it cut, so that searching finds
+  // it; empty otherwise.
+  char Tag[ShortString::kMaxLength];
+  std::size_t TagLength = 0;
 
   std::string_view TextView() const { return {Bytes, TextLength}; }
   std::string_view DigitsView() const { return {Bytes + TextLength, DigitsLength}; }
+  std::string_view TagView() const { return {Tag, TagLength}; }
 };
 
 // CopyShown's reads past a field stay inside the record: 16 bytes of the
@@ -87,9 +92,11 @@ struct TBaseLineBuf {
 static_assert(kEchoTagOffset + 1 + 16 <= kBaseRecSize);
 static_assert(kBaseNameOffset + 1 + ShortString::kMaxLength + 15 <= kEchoTagOffset);
 
-// Text: the number in 4 columns and the echo tag in 12 (each padded with
-// blanks or cut), a blank and the name, all cut at 255. Digits: the number.
-void BuildBaseLine(const std::uint8_t* record, TBaseLineBuf& line) {
+// Text: the number in IdWidth columns (4, or 5 in a catalogue that holds a
+// number of five digits) and the echo tag in 12, each padded with blanks; a
+// longer tag shows its first 11 characters and kCutMark. Then a blank and the
+// name, all cut at 255. Digits: the number.
+void BuildBaseLine(const std::uint8_t* record, std::size_t idWidth, TBaseLineBuf& line) {
   unsigned number = record[0] | (record[1] << 8);
   char digits[5];
   std::size_t n = 0;
@@ -100,14 +107,19 @@ void BuildBaseLine(const std::uint8_t* record, TBaseLineBuf& line) {
   const char* const first = digits + 5 - n;
 
   char* out = line.Bytes;
-  // Four columns hold every digit of the numbers below 10000, blanks after
-  // them; larger numbers show their first four digits.
-  std::memcpy(out, "    ", 4);
-  std::memcpy(out, first, std::min<std::size_t>(n, 4));
-  out += 4;
+  std::memcpy(out, "     ", 5);
+  std::memcpy(out, first, std::min(n, idWidth));
+  out += idWidth;
   // Blanks after the tag fill its 12 columns.
-  CopyShown(out, FieldAt(record, kEchoTagOffset), 12);
-  out += 12;
+  const std::string_view tag = FieldAt(record, kEchoTagOffset);
+  CopyShown(out, tag, kTagWidth);
+  line.TagLength = 0;
+  if (tag.size() > kTagWidth) {
+    out[kTagWidth - 1] = kCutMark;
+    std::memcpy(line.Tag, tag.data(), tag.size());
+    line.TagLength = tag.size();
+  }
+  out += kTagWidth;
   *out++ = ' ';
   const std::size_t room = static_cast<std::size_t>(line.Bytes + ShortString::kMaxLength - out);
   out += CopyShown(out, FieldAt(record, kBaseNameOffset), room);
@@ -118,17 +130,21 @@ void BuildBaseLine(const std::uint8_t* record, TBaseLineBuf& line) {
 
 }  // namespace
 
-TBaseLineRec BaseLineFromRecord(const std::uint8_t* record) {
+TBaseLineRec BaseLineFromRecord(const std::uint8_t* record, std::size_t idWidth) {
   TBaseLineBuf line;
-  BuildBaseLine(record, line);
+  BuildBaseLine(record, idWidth, line);
   return TBaseLineRec{ShortString(line.TextView()), ShortString(line.DigitsView())};
 }
 
 TBaseCatalogue::TBaseCatalogue(const ShortString& path)
     : records_(path, kBaseRecSize, kMaxBaseRecords) {}
 
-void TBaseCatalogue::AddLinesTo(TBar& list) {
+std::size_t TBaseCatalogue::AddLinesTo(TBar& list) {
   TBaseLineBuf line;
+  // Four columns until a number of five digits comes: then the lines so far
+  // get a fifth (a blank after the number) and the rest are built with five.
+  // The width changes at most once, and most catalogues never pay for it.
+  std::size_t idWidth = kNarrowIdWidth;
   // A catalogue cut short under the mapping leaves BuildBaseLine by a jump:
   // it holds nothing that would need unwinding, and the list takes the line
   // only once the record has been read.
@@ -139,10 +155,15 @@ void TBaseCatalogue::AddLinesTo(TBar& list) {
     const std::uint8_t* ahead = record + kPrefetchRecords * kBaseRecSize;
     __builtin_prefetch(ahead);
     __builtin_prefetch(ahead + kEchoTagOffset);
-    BuildBaseLine(record, line);
-    list.Add(line.TextView(), line.DigitsView());
+    if (idWidth == kNarrowIdWidth && (record[0] | (record[1] << 8)) >= 10000) {
+      list.WidenTexts(kNarrowIdWidth, ' ');
+      idWidth = kWideIdWidth;
+    }
+    BuildBaseLine(record, idWidth, line);
+    list.Add(line.TextView(), line.DigitsView(), line.TagView());
   };
   records_.Visit(0, records_.RecordCount(), visit);
+  return idWidth;
 }
 
 void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index) {
@@ -169,7 +190,11 @@ void LoadBaseList(TBar& list, const ShortString& path) {
   // that stays unused; memory pages are touched as lines are written.
   list.Reserve(static_cast<std::size_t>(count),
                static_cast<std::size_t>(count) * sizeof TBaseLineBuf::Bytes);
-  catalogue.AddLinesTo(list);
+  Session.BaseIdWidth = catalogue.AddLinesTo(list);
+  // A name is the catalogue's text: its colour codes colour it, and nothing
+  // else in it may act on the screen.
+  list.ColourCodesOnly = true;
+  list.CutMark = kCutMark;
   list.NormalColor = "|08|16";
   list.BarColor = "|00|23";
   list.BarMarkColor = "|14|23";
@@ -350,7 +375,8 @@ bool SelectBases(TBar& list) {
   THelpScope help(kHelpBaseList);
   WriteXY(28, 2, 11, " Select Message Base(s) ");
   WriteXY(4, 3, 15,
-          PadRight("ID", 4, ' ') + PadRight("ECHOTAG", 12, ' ') + " " + PadRight("NAME", 53, ' '));
+          PadRight("ID", Session.BaseIdWidth, ' ') + PadRight("ECHOTAG", kTagWidth, ' ') + " " +
+              PadRight("NAME", 57 - Session.BaseIdWidth, ' '));
   WriteXY(1, 25, 8, PadRight("Press TAB to select base(s), press ENTER when finished.", 79, ' '));
   WriteXY(4, 21, 8, "Search:");
   if (Session.StartMarks) {
