@@ -67,7 +67,7 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   std::fputs(PostingSummary(Session.Posted).c_str(), stdout);
   std::fflush(stdout);
   if (error != nullptr) {
-    std::fprintf(stderr, "corvixmass: %s\n", error);
+    std::fprintf(stderr, "corvixmass: %s\n", ShownText(error, Session.Utf8Terminal).c_str());
     return kExitError;
   }
   return RunExitStatus(outcome);

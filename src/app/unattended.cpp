@@ -27,10 +27,17 @@
 namespace corvix {
 namespace {
 
+// A line for the terminal: names, paths and the utility's words in it come
+// from outside, and none of their bytes may act on the terminal.
+std::string Shown(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
+
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "corvixmass: %s\n", why.c_str());
+  std::fprintf(stderr, "corvixmass: %s\n", Shown(why).c_str());
   return kExitError;
 }
+
+// The most bases the question lists before it counts the rest.
+constexpr std::int32_t kAskListMax = 20;
 
 // The number 0..65535 in Text as canonical decimal, or "" when Text is not one.
 std::string CanonicalNumber(std::string_view text) {
@@ -43,9 +50,23 @@ std::string CanonicalNumber(std::string_view text) {
   return n <= 65535 ? std::to_string(n) : "";
 }
 
-// True when the operator answers yes on the terminal.
-bool AskToPost(const std::string& file, std::int32_t count) {
-  std::printf("Post %s to %d bases? [y/N] ", file.c_str(), count);
+// True when the operator answers yes on the terminal. The marked bases are
+// listed first, as --list-bases prints them, so that the answer is given
+// knowing where the message goes. Catalogue holds the list's bases in order.
+bool AskToPost(const std::string& file, const TBar& bases,
+               const std::vector<TCatalogueEntryRec>& catalogue) {
+  std::string question;
+  std::int32_t listed = 0;
+  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+    if (!bases.Marked(i) || static_cast<std::size_t>(i) >= catalogue.size()) continue;
+    if (++listed > kAskListMax) break;
+    question += ListedBaseLine(catalogue[static_cast<std::size_t>(i)], Session.Utf8Terminal);
+  }
+  if (bases.MarkedCount() > kAskListMax)
+    question += "... and " + std::to_string(bases.MarkedCount() - kAskListMax) + " more\n";
+  question +=
+      "Post " + Shown(file) + " to " + std::to_string(bases.MarkedCount()) + " bases? [y/N] ";
+  std::fputs(question.c_str(), stdout);
   std::fflush(stdout);
   // Read through stdio, not a stream: the stream library would bring its
   // locale machinery into the program, a quarter of its size, for one line.
@@ -69,7 +90,7 @@ class TPrintedProgress : public TPostingObserver {
     std::fflush(stdout);
   }
   void LogProblem(const std::string& text) override {
-    std::fprintf(stderr, "corvixmass: %s\n", text.c_str());
+    std::fprintf(stderr, "corvixmass: %s\n", Shown(text).c_str());
   }
 
  private:
@@ -93,7 +114,7 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
       std::string result = PostedResultText(posted[i]);
       if (!posted[i].LastLine.empty()) result += ": " + posted[i].LastLine;
       std::fprintf(stderr, "corvixmass: base %s (%s): %s\n", posted[i].BaseNumber.Str().c_str(),
-                   EchoTagOfLine(posted[i].Line).c_str(), result.c_str());
+                   ShownText(EchoTagOfLine(posted[i].Line), false).c_str(), Shown(result).c_str());
     }
     if (!quiet || failed || (i >= posted.size() && PostingExitStatus(posted) != kExitDone))
       out += line;
@@ -243,10 +264,11 @@ int RunUnattended(const TOptionsRec& commandLine) {
 
   std::vector<std::string> numbers;
   TBar bases;
+  std::vector<TCatalogueEntryRec> catalogue;
   try {
     LoadBaseList(bases, Session.BasesPath);
-    if (!ExpandBaseList(options.Bases, ReadCatalogue(Session.BasesPath), options.Force, numbers,
-                        error))
+    catalogue = ReadCatalogue(Session.BasesPath);
+    if (!ExpandBaseList(options.Bases, catalogue, options.Force, numbers, error))
       return Fail(error);
   } catch (const IoError& e) {
     return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
@@ -268,9 +290,17 @@ int RunUnattended(const TOptionsRec& commandLine) {
     for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
       if (!bases.Marked(i)) continue;
       std::printf("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
-                  EchoTagOfLine(bases.Text(i)).c_str(), JobFilePath(Session.HostDir).c_str());
+                  ShownText(EchoTagOfLine(bases.Text(i)), false).c_str(),
+                  Shown(JobFilePath(Session.HostDir)).c_str());
       const TJobRec job{msgFile, bases.Data(i), Session.MsgFrom, Session.MsgTo, Session.MsgSubject};
-      std::fputs(BuildJobFile(job).c_str(), stdout);
+      // Line by line: the job file's line ends stay, what is in its values is masked.
+      const std::string text = BuildJobFile(job);
+      for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);  // code page 437, as posted
+        std::printf("%s\n", Shown(Session.Utf8Terminal ? Utf8FromCp437(line) : line).c_str());
+        at = end + 1;
+      }
     }
     std::printf("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
     return kExitDone;
@@ -278,7 +308,7 @@ int RunUnattended(const TOptionsRec& commandLine) {
   if (!options.Yes) {
     if (!::isatty(STDIN_FILENO))
       return Fail("not posting without --yes: standard input is not a terminal to ask on");
-    if (!AskToPost(options.MsgFile, bases.MarkedCount())) {
+    if (!AskToPost(options.MsgFile, bases, catalogue)) {
       std::printf("Nothing was posted.\n");
       return kExitDone;
     }
@@ -307,8 +337,7 @@ int RunUnattended(const TOptionsRec& commandLine) {
     RunPostingJob(job, Session.Posted, progress);
   } catch (const IoError& e) {
     PrintOutcome(Session.Posted, options.Quiet);
-    std::fprintf(stderr, "corvixmass: %s\n", e.what());
-    return kExitError;
+    return Fail(e.what());
   }
   PrintOutcome(Session.Posted, options.Quiet);
   return PostingExitStatus(Session.Posted);

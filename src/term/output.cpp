@@ -2,6 +2,7 @@
 // output buffer, turned into ANSI/VT100 sequences.
 #include "term/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -35,6 +36,9 @@ char* PutUtf8(char* out, unsigned char byte) {
   return out;
 }
 
+// The 8-bit control sequence introducer.
+constexpr char kCsi8 = static_cast<char>(0x9B);
+
 std::uint8_t Clamp(std::uint8_t v, std::uint8_t lo, std::uint8_t hi) {
   return v < lo ? lo : (v > hi ? hi : v);
 }
@@ -63,17 +67,29 @@ TOutputLinux::~TOutputLinux() { BufFlush(); }
 void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
   // The one place where bytes leave the process, so the one place where the
   // screen's code page is turned into the terminal's encoding.
-  std::array<char, kOutBufferSize * 3> utf8;
+  std::array<char, kOutBufferSize * 3> encoded;
   if (Utf8Output) {
     while (size > kOutBufferSize) {  // larger blocks than the buffer go in pieces
       WriteAll(data, kOutBufferSize);
       data += kOutBufferSize;
       size -= kOutBufferSize;
     }
-    char* end = utf8.data();
+    char* end = encoded.data();
     for (std::size_t i = 0; i < size; ++i) end = PutUtf8(end, static_cast<unsigned char>(data[i]));
-    data = utf8.data();
-    size = static_cast<std::size_t>(end - utf8.data());
+    data = encoded.data();
+    size = static_cast<std::size_t>(end - encoded.data());
+  } else if (std::memchr(data, kCsi8, size) != nullptr) {
+    // In code page 437 byte 155 is a cent sign, but a console taking 8-bit
+    // bytes reads it as the start of a control sequence: it shows as '?'.
+    // The program's own sequences are 7-bit; only a cell's character gets here.
+    while (size > kOutBufferSize) {
+      WriteAll(data, kOutBufferSize);
+      data += kOutBufferSize;
+      size -= kOutBufferSize;
+    }
+    std::memcpy(encoded.data(), data, size);
+    std::replace(encoded.begin(), encoded.begin() + static_cast<std::ptrdiff_t>(size), kCsi8, '?');
+    data = encoded.data();
   }
   // Write errors are ignored: the rest of the bytes is dropped.
   WriteFully(OutFd, data, size, kWriteWaitMs);

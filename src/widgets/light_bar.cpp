@@ -82,20 +82,15 @@ int PipeCodeWidth(const ShortString& code, bool colourOnly) {
   return 0;
 }
 
-// The row text for Width columns: the text with its pipe codes, padded with
-// blanks or cut so that it takes exactly Width columns on screen. For texts
-// that fit, this is PadRight(text, PipePadWidth(text, width), ' '). For longer
-// texts the cut is made where Width columns are used up, so pipe codes after
-// that point cannot pull more characters into the row and past its right edge;
-// likewise a "|" that the writer shows as a character counts as one column.
-// The walk reads the text as if the padding blanks already followed it, since
-// they are part of what the writer sees after a "|" near the end.
-// Room is the number of bytes the row may take (what the colour prefix leaves
-// of a short string): a code is kept only while the bytes after it still hold
-// the columns left to fill, so a text made of codes cannot use up the string
-// and leave the end of the row undrawn.
-// A text cut short of its last visible character shows CutMark (when not 0)
-// in the last column, so that the operator sees there is more.
+// A row number for WriteXY: rows past 255 stay at 255 (the screen clamps them
+// to its last row) instead of wrapping round to the top of the screen.
+std::uint8_t RowAt(std::uint8_t y, std::int32_t offset) {
+  const std::int32_t row = y + offset;
+  return static_cast<std::uint8_t>(std::clamp<std::int32_t>(row, 0, 255));
+}
+
+}  // namespace
+
 ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room, bool colourOnly,
                    char cutMark) {
   const std::size_t n = text.size();
@@ -150,15 +145,6 @@ ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room
   }
   return out;
 }
-
-// A row number for WriteXY: rows past 255 stay at 255 (the screen clamps them
-// to its last row) instead of wrapping round to the top of the screen.
-std::uint8_t RowAt(std::uint8_t y, std::int32_t offset) {
-  const std::int32_t row = y + offset;
-  return static_cast<std::uint8_t>(std::clamp<std::int32_t>(row, 0, 255));
-}
-
-}  // namespace
 
 void TBar::Append(std::string_view text, std::string_view data, bool marked,
                   std::string_view hidden) {

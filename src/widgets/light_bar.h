@@ -36,6 +36,24 @@ enum class TBarRedraw : std::uint8_t {
   kAll,
 };
 
+// The row text for Width columns: the text with its pipe codes, padded with
+// blanks or cut so that it takes exactly Width columns on screen. For texts
+// that fit, this is PadRight(text, PipePadWidth(text, width), ' '). For longer
+// texts the cut is made where Width columns are used up, so pipe codes after
+// that point cannot pull more characters into the row and past its right edge;
+// likewise a "|" that the writer shows as a character counts as one column.
+// The walk reads the text as if the padding blanks already followed it, since
+// they are part of what the writer sees after a "|" near the end.
+// Room is the number of bytes the row may take (what the colour prefix leaves
+// of a short string): a code is kept only while the bytes after it still hold
+// the columns left to fill, so a text made of codes cannot use up the string
+// and leave the end of the row undrawn.
+// A text cut short of its last visible character shows CutMark (when not 0)
+// in the last column, so that the operator sees there is more.
+// (ColourOnly: only colour codes act, as ColourCodesOnly rows are drawn.)
+ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room, bool colourOnly,
+                   char cutMark);
+
 class TBar {
  public:
   TBar() = default;  // every field below starts at its default

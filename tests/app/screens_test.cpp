@@ -201,13 +201,13 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   Session.MsgSubject = "A subject far too long for the box";
   AtWait("Press ESC to Abort.", [&] {
     // Beside the frame, what will be posted: the file's name cut at its
-    // start, its lines, From, To and Subject cut to the box.
+    // start, its lines, From, To and Subject cut to the box, the cut marked.
     const std::string name = dir_ / "msg.txt";
     EXPECT_EQ(Block(57, 2, 78, 8), " Message " + std::string(13, '\xC4') + "\n..." +
                                        name.substr(name.size() - 19) + "\n2 lines" +
                                        std::string(15, ' ') + "\n" + std::string(22, ' ') +
                                        "\nFrom The Sysop        \nTo                    \n"
-                                       "Subj A subject far too");
+                                       "Subj A subject far to>");
     EXPECT_EQ(RowText(2).substr(4, 9), " Confirm ");
     EXPECT_EQ(Block(6, 4, 46, 7),
               "Verify the list of bases you selected and\n"

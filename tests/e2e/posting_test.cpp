@@ -48,7 +48,7 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(MarkAllUpToConfirmation(run));
   run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("Posting 2 of 3: 20  RETRO        Retro computing"));
+  ASSERT_TRUE(run.WaitForText("Posting 2 of 3: 20   RETRO        Retro computing"));
   ASSERT_TRUE(run.WaitForText("working on 20"));
   run.Send("\x0c");  // Ctrl-L repaints; the program goes on watching without another key
   WriteFile(hostDir_ + "/go", "");

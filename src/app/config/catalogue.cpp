@@ -34,8 +34,7 @@ bool ContainsNoCase(std::string_view text, std::string_view sub) {
 // A field as --list-bases prints it: control bytes as '?', in UTF-8 when the
 // terminal takes UTF-8 (the catalogue holds code page 437).
 void AppendShown(std::string& out, std::string_view field, bool utf8) {
-  const std::string shown = ReplaceControl(ShortString(field), '?').Str();
-  out += utf8 ? Utf8FromCp437(shown) : shown;
+  out += ShownText(utf8 ? Utf8FromCp437(field) : std::string(field), utf8);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ constexpr std::int64_t kMaxCatalogueRecords = 65536;
 
 // Text with its control bytes shown as '?': names and values come from the
 // configuration file and go to a terminal.
-std::string Shown(std::string text) { return ReplaceControl(std::move(text), '?'); }
+std::string Shown(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
 
 // "corvixmass: Subject: What ([section] key in IniPath)".
 std::string Complaint(const std::string& subject, const std::string& what,
@@ -302,7 +302,7 @@ int CheckBeforeStart(const TOptionsRec& options) {
     std::string problem =
         TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
     if (!problem.empty()) {
-      std::fprintf(stderr, "%s\n", problem.c_str());
+      std::fprintf(stderr, "%s\n", Shown(problem).c_str());
       return 1;
     }
   }
@@ -320,18 +320,20 @@ int CheckBeforeStart(const TOptionsRec& options) {
   else
     found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "");
   if (check) {
-    for (const std::string& line : found.Report) std::printf("%s\n", line.c_str());
-    for (const std::string& line : found.Warnings) std::printf("warning: %s\n", line.c_str());
-    for (const std::string& line : found.Notes) std::printf("warning: %s\n", line.c_str());
+    // Every line may name a path or a value from outside.
+    for (const std::string& line : found.Report) std::printf("%s\n", Shown(line).c_str());
+    for (const std::string& line : found.Warnings)
+      std::printf("warning: %s\n", Shown(line).c_str());
+    for (const std::string& line : found.Notes) std::printf("warning: %s\n", Shown(line).c_str());
     if (found.Problem.empty()) std::printf("ok\n");
     std::fflush(stdout);
   } else {
     // Said, not enforced: the operator may have reasons, but should know.
     for (const std::string& line : found.Notes)
-      std::fprintf(stderr, "corvixmass: warning: %s\n", line.c_str());
+      std::fprintf(stderr, "corvixmass: warning: %s\n", Shown(line).c_str());
   }
   if (!found.Problem.empty()) {
-    std::fprintf(stderr, "%s\n", found.Problem.c_str());
+    std::fprintf(stderr, "%s\n", Shown(found.Problem).c_str());
     return 1;
   }
   if (!screens) return check ? 0 : -1;

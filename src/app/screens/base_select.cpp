@@ -41,7 +41,7 @@ std::string_view FieldAt(const std::uint8_t* record, std::int32_t offset) {
 using TBytes16 = unsigned char __attribute__((vector_size(16)));
 
 // Copies at most Width bytes of Field to Out with its control bytes (below
-// 32, and 127) shown as '?', as ReplaceControl does: the catalogue comes from
+// 32, and 127) shown as '?', as ShownText does on the screen: the catalogue comes from
 // outside, and an escape or line break in a name must not reach the terminal
 // as a command. Returns the bytes copied. Sixteen bytes go at a time, with no
 // test per byte: up to fifteen bytes past the field are read (sixteen when
@@ -257,10 +257,8 @@ class TEditorSettingsScope {
   std::uint8_t padAttr_;
 };
 
-// A notice whose text is cut to what the box can show.
-void Notice(const std::string& text) {
-  MsgBox(kMsgNotice, ShortString(std::string_view(text).substr(0, 74)));
-}
+// A notice; the box cuts a text longer than it can show, and marks the cut.
+void Notice(const std::string& text) { MsgBox(kMsgNotice, ShortString(text)); }
 
 // F5: asks for a name and saves the marked base numbers under it.
 void SaveSelectionPrompt(const TBar& list) {

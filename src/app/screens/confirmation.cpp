@@ -71,7 +71,7 @@ void DrawMessageDetails() {
   const std::string file = AbsolutePath(Session.MsgFile, Session.StartDir);
   auto row = [](std::uint8_t y, std::uint8_t attr, const ShortString& text) {
     WriteXY(kDetailsLeft, y, attr,
-            PadRight(Copy(ReplaceControl(text, '?'), 1, kDetailsWidth), kDetailsWidth, ' '));
+            PadMarked(ShortString(ShownText(text.View(), TShownOn::kScreen)), kDetailsWidth));
   };
   row(3, 15, TailOfName(Session.Utf8Terminal ? Cp437FromUtf8(file) : file, kDetailsWidth));
   const std::int64_t lines = CountLines(file);
@@ -94,6 +94,7 @@ TRunOutcome ConfirmAndPost() {
     list.ShowScrollBar = false;
     list.BarAttr = 112;
     list.RowAttr = 7;
+    list.CutMark = kCutMark;
     const TBar& bases = *Session.BaseList;
     for (std::int32_t i = 0; i < bases.ItemCount(); ++i)
       if (bases.Marked(i)) list.Add(bases.Text(i), 0);

@@ -16,6 +16,8 @@ inline constexpr std::uint8_t kMsgQuestion = 1;  // YES and NO
 
 // Shows a centred box with Text and an OK button (notice) or a YES/NO choice
 // (question); true for OK or YES. Leaves screen, cursor and attribute as found.
+// Text is shown as outside text is (control bytes as '?'), cut at 76
+// characters with the cut marked.
 bool MsgBox(std::uint8_t kind, const ShortString& text);
 
 // Draws an empty framed area with shadow and leaves it on screen.

@@ -26,7 +26,9 @@ namespace corvix {
 namespace {
 
 // Bytes a terminal would take as controls, shown as '?'.
-ShortString Printable(const ShortString& text) { return ReplaceControl(text, '?'); }
+ShortString Printable(const ShortString& text) {
+  return ShortString(ShownText(text.View(), TShownOn::kScreen));
+}
 
 // The progress box over the confirmation screen, and the keys read while
 // the utility runs: Escape or Ctrl-C asks whether to stop after this base;
@@ -107,8 +109,10 @@ class TScreenPostingWatch : public TPostingObserver {
   }
 
  private:
+  // Every row may hold outside text (a name, a path, the utility's words): a
+  // row cut short of its text shows the cut.
   void Row(std::uint8_t y, std::uint8_t attr, const std::string& text) {
-    WriteXY(kLeft, y, attr, PadRight(Copy(ShortString(text), 1, kWidth), kWidth, ' '));
+    WriteXY(kLeft, y, attr, PadMarked(Printable(ShortString(text)), kWidth));
   }
 
   // What the box does not cover of the confirmation screen goes: its hint
