@@ -230,5 +230,41 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   EXPECT_EQ(RowText(21).substr(2, 77), std::string(77, '\xb0'));
 }
 
+// F3 on the confirmation: the whole subject and the message's lines, colour
+// codes coloured and control bytes masked, scrolled; Escape returns to the
+// list, which then posts or quits as before.
+TEST_F(ScreensTest, PreviewShowsTheWholeMessageAndReturnsToTheList) {
+  Load(Record(7, "LINUX.7", "Linux help")).SetMarked(0, true);
+  std::string text = "|14Yellow|07 and |CLplain\r\ntab\there\x1b[2J\n";
+  for (int i = 3; i <= 30; ++i) text += "line " + std::to_string(i) + "\n";
+  dir_.Put("msg.txt", text);
+  Session.MsgFile = dir_ / "msg.txt";
+  const std::string subject = "A subject of sixty characters, which the Message box cuts!!!";
+  Session.MsgSubject = ShortString(subject);
+  AtWait("Press ESC to Abort.", [&] {
+    EXPECT_EQ(RowText(25).substr(0, 32), "Press F3 to preview the message,");
+    ClearOutput();
+    Key(kScanF3);
+  });
+  AtWait(" Preview ", [&] {
+    EXPECT_EQ(RowText(5).substr(3, 9 + 61), "Subject  " + subject + " ");
+    EXPECT_EQ(RowText(7).substr(3, 26), "Yellow and |CLplain       ");
+    EXPECT_EQ(AttrAt(4, 7), 14);
+    EXPECT_EQ(RowText(8).substr(3, 17), "tab?here?[2J     ");
+    EXPECT_EQ(RowText(23).substr(3, 19), "lines 1-16 of 30   ");
+    Key(kScanEnd);
+  });
+  AtWait("lines 15-30 of 30", [&] {
+    EXPECT_EQ(RowText(22).substr(3, 8), "line 30 ");
+    LoneEscape();
+  });
+  AtWait("Verify the list", [&] {
+    EXPECT_EQ(RowText(5).substr(5, 20), "when you are ready..");  // the box is gone
+    LoneEscape();
+  });
+  EXPECT_EQ(ConfirmAndPost(), TRunOutcome::kLeft);
+  EXPECT_EQ(Output().find("\x1b[2J"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace corvix

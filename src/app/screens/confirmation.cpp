@@ -13,6 +13,7 @@
 #include "app/config/session.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
+#include "app/screens/message_preview.h"
 #include "app/screens/posting_view.h"
 #include "support/fd_io.h"
 #include "support/file_utils.h"
@@ -31,6 +32,9 @@ namespace {
 // Column of the " Message " box's texts and their width.
 constexpr std::uint8_t kDetailsLeft = 57;
 constexpr std::size_t kDetailsWidth = 22;
+
+constexpr const char* kConfirmHelpLine =
+    "Press F3 to preview the message, ENTER to post it, ESC to abort.";
 
 }  // namespace
 
@@ -104,7 +108,14 @@ TRunOutcome ConfirmAndPost() {
     WriteXY(6, 5, 7, "when you are ready...");
     WriteXY(6, 7, 15, "Press ESC to Abort. ENTER to upload message...");
     DrawMessageDetails();
-    list.Open(3, 12, 76, 21);
+    WriteXY(1, 25, 8, PadRight(kConfirmHelpLine, 79, ' '));
+    // F3 shows the whole message over the screen; the list runs on after it.
+    list.ExitScanCodes = ShortString::Of(static_cast<char>(kScanF3));
+    for (;;) {
+      list.Open(3, 12, 76, 21);
+      if (list.LastKey != kScanF3) break;
+      ShowMessagePreview(AbsolutePath(Session.MsgFile, Session.StartDir));
+    }
     if (list.LastKey == kKeyEscape) return TRunOutcome::kLeft;
   }
   return PostMarkedBases();
