@@ -364,6 +364,41 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
   EXPECT_EQ(BaseLineFromRecord(rec).Text.View().substr(0, 18), "6553             ?");
 }
 
+// The ID column widens for the whole catalogue when a number of five digits
+// comes after lines already built; a catalogue without one keeps four.
+TEST(BaseLine, AFiveDigitNumberWidensEveryLineOfItsCatalogue) {
+  testkit::TempDir dir;
+  const std::string path = dir / "mbases.dat";
+  auto record = [](unsigned number, const std::string& tag) {
+    std::string rec(kBaseRecSize, '\0');
+    rec[0] = static_cast<char>(number & 0xFF);
+    rec[1] = static_cast<char>(number >> 8);
+    rec.replace(2, 5, "\x04Name");
+    rec[585] = static_cast<char>(tag.size());
+    rec.replace(586, tag.size(), tag);
+    return rec;
+  };
+  std::ofstream(path, std::ios::binary)
+      << record(7, "LOCAL.GENERAL.NEWS") + record(9999, "B") + record(65534, "C");
+  TBar list;
+  LoadBaseList(list, path);
+  EXPECT_EQ(Session.BaseIdWidth, kWideIdWidth);
+  EXPECT_EQ(list.Text(0), ShortString("7    LOCAL.GENER> Name"));
+  EXPECT_EQ(list.Text(1), ShortString("9999 B            Name"));
+  EXPECT_EQ(list.Text(2), ShortString("65534C            Name"));
+  EXPECT_EQ(EchoTagOfLine(list.Text(0)), "LOCAL.GENER>");
+  EXPECT_EQ(EchoTagOfLine(list.Text(2)), "C");
+  list.SearchText = "GENERAL.NEWS";  // the whole tag is found
+  EXPECT_TRUE(list.MatchesSearch(0));
+
+  std::ofstream(path, std::ios::binary) << record(7, "A") + record(9999, "B");
+  TBar narrow;
+  LoadBaseList(narrow, path);
+  EXPECT_EQ(Session.BaseIdWidth, kNarrowIdWidth);
+  EXPECT_EQ(narrow.Text(1), ShortString("9999B            Name"));
+  Session = TSession{};
+}
+
 // A catalogue longer than one read block (341 records of 768 bytes), ending in
 // a partial record: every whole record becomes its line, in file order.
 TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
