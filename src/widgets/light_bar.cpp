@@ -16,6 +16,8 @@ namespace {
 constexpr char kMoreUp = static_cast<char>(244);
 constexpr char kMoreDown = static_cast<char>(245);
 constexpr std::uint8_t kKeyCtrlA = 1;  // find next
+// Between an item's text and its hidden text: the search takes no byte below 32.
+constexpr char kHiddenSeparator = '\0';
 
 // Extended-mode stand-ins handed to OnKey for Page Up and Page Down.
 constexpr std::uint8_t kExtPageUpKey = '[';
@@ -150,7 +152,7 @@ void TBar::Append(std::string_view text, std::string_view data, bool marked,
                   std::string_view hidden) {
   text = text.substr(0, ShortString::kMaxLength);
   data = data.substr(0, ShortString::kMaxLength);
-  hidden = hidden.substr(0, ShortString::kMaxLength);
+  hidden = hidden.substr(0, ShortString::kMaxLength - 1);
   // Offsets are 32-bit: a list that would hold more than 4 GiB of text takes
   // no further item rather than point into the wrong place.
   if (text_.size() + text.size() + data.size() + hidden.size() >
@@ -161,15 +163,23 @@ void TBar::Append(std::string_view text, std::string_view data, bool marked,
   item.At = static_cast<std::uint32_t>(text_.size());
   item.TextLength = static_cast<std::uint8_t>(text.size());
   item.DataLength = static_cast<std::uint8_t>(data.size());
-  item.HiddenLength = static_cast<std::uint8_t>(hidden.size());
+  item.HiddenLength = static_cast<std::uint8_t>(hidden.empty() ? 0 : hidden.size() + 1);
   item.Marked = marked;
   if (marked) ++markedCount_;
-  // A caller that built both in one buffer has them copied in one go.
-  if (hidden.empty() && text.data() + text.size() == data.data()) {
-    text_.insert(text_.end(), text.data(), text.data() + text.size() + data.size());
+  // A caller that built all in one buffer (the hidden text after a zero
+  // byte) has them copied in one go.
+  const char* const end = text.data() + text.size();
+  if (hidden.empty() ? end == data.data()
+                     : end + 1 == hidden.data() && *end == kHiddenSeparator &&
+                           hidden.data() + hidden.size() == data.data()) {
+    text_.insert(text_.end(), text.data(), data.data() + data.size());
   } else {
     text_.insert(text_.end(), text.begin(), text.end());
-    text_.insert(text_.end(), hidden.begin(), hidden.end());
+    if (!hidden.empty()) {
+      // A byte that no search text holds keeps a match from spanning both.
+      text_.push_back(kHiddenSeparator);
+      text_.insert(text_.end(), hidden.begin(), hidden.end());
+    }
     text_.insert(text_.end(), data.begin(), data.end());
   }
   items_.push_back(item);
@@ -183,25 +193,52 @@ void TBar::Add(std::string_view text, std::string_view data, std::string_view hi
 }
 
 void TBar::WidenTexts(std::size_t at, char ch) {
-  std::vector<char, TLargeBlockAllocator<char>> wider;
-  wider.reserve(text_.capacity() + items_.size());
-  for (ItemRec& item : items_) {
-    const char* old = text_.data() + item.At;
-    const std::size_t length = item.TextLength;
-    item.At = static_cast<std::uint32_t>(wider.size());
-    if (length > at) {
-      const std::size_t kept = std::min(length, ShortString::kMaxLength - 1);
-      wider.insert(wider.end(), old, old + at);
-      wider.push_back(ch);
-      wider.insert(wider.end(), old + at, old + kept);
-      item.TextLength = static_cast<std::uint8_t>(kept + 1);
-    } else {
-      wider.insert(wider.end(), old, old + length);
+  bool inOrder = true;
+  for (std::size_t i = 1; i < items_.size() && inOrder; ++i)
+    inOrder = items_[i - 1].At < items_[i].At;
+  if (!inOrder) {
+    // Sorted items lie anywhere in the block: copied into a new one, in order.
+    std::vector<char, TLargeBlockAllocator<char>> packed;
+    packed.reserve(text_.capacity());
+    for (ItemRec& item : items_) {
+      const char* old = text_.data() + item.At;
+      item.At = static_cast<std::uint32_t>(packed.size());
+      packed.insert(packed.end(), old, old + item.TextLength + item.HiddenLength + item.DataLength);
     }
-    wider.insert(wider.end(), old + length, old + length + item.HiddenLength + item.DataLength);
+    text_.swap(packed);
   }
-  text_.swap(wider);
+  // Items as Add leaves them, each after the one before: every item moves up
+  // by the bytes its predecessors gain, so working from the last one back
+  // writes only over bytes already moved, in the block as it is (a list being
+  // loaded has room reserved, and no new block is touched page by page).
+  std::size_t gained = 0;
+  for (const ItemRec& item : items_)
+    gained += item.TextLength > at && item.TextLength < ShortString::kMaxLength ? 1 : 0;
+  text_.resize(text_.size() + gained);
+  char* const base = text_.data();
+  for (std::size_t i = items_.size(); i-- > 0;) {
+    ItemRec& item = items_[i];
+    const std::size_t length = item.TextLength;
+    const bool widened = length > at;
+    const bool grows = widened && length < ShortString::kMaxLength;
+    if (grows) --gained;
+    char* const from = base + item.At;
+    char* const to = from + gained;
+    const std::size_t newLength = grows ? length + 1 : length;
+    // The hidden text and the value first, then the text behind the new
+    // column, the column and what goes before it: each lands at or above
+    // where it was, past what is still to be moved.
+    std::memmove(to + newLength, from + length, item.HiddenLength + item.DataLength);
+    if (widened) {
+      std::memmove(to + at + 1, from + at, newLength - at - 1);
+      to[at] = ch;
+    }
+    std::memmove(to, from, widened ? at : length);
+    item.At = static_cast<std::uint32_t>(item.At + gained);
+    item.TextLength = static_cast<std::uint8_t>(newLength);
+  }
 }
+
 void TBar::Reserve(std::size_t items, std::size_t textBytes) {
   items_.reserve(items_.size() + items);
   text_.reserve(text_.size() + textBytes);
@@ -228,10 +265,9 @@ void TBar::SetMarked(std::int32_t index, bool marked) {
 }
 
 bool TBar::ItemMatches(const ItemRec& item) const {
-  const char* at = text_.data() + item.At;
-  return OccursInUpper(SearchText, std::string_view(at, item.TextLength)) ||
-         (item.HiddenLength != 0 &&
-          OccursInUpper(SearchText, std::string_view(at + item.TextLength, item.HiddenLength)));
+  // The hidden text follows the text after a separator: one pass over both.
+  return OccursInUpper(
+      SearchText, std::string_view(text_.data() + item.At, item.TextLength + item.HiddenLength));
 }
 
 bool TBar::MatchesSearch(std::int32_t index) const {

@@ -186,7 +186,8 @@ class TBar {
   TBarRedraw ApplyExtended(std::uint8_t code, std::int32_t& result);
 
  private:
-  // Where one item's bytes lie in text_: its text, its hidden search text,
+  // Where one item's bytes lie in text_: its text, its hidden search text
+  // (HiddenLength counts the separator before it, when there is one),
   // then its value.
   struct ItemRec {
     std::uint32_t At = 0;

@@ -71,19 +71,21 @@ std::size_t CopyShown(char* out, std::string_view field, std::size_t width) {
 // of records become lines while the operator waits. The number's digits
 // follow the text in the same buffer, so that the list takes both with one copy.
 struct TBaseLineBuf {
-  // The text, then the digits of 0..65535; room too for the blanks that
-  // CopyShown writes past the text (up to 16).
-  char Bytes[ShortString::kMaxLength + 5 + 16];
+  // The text; when the line shows the echo tag cut, a zero byte and the whole
+  // tag, which the list searches but does not show; then the digits of
+  // 0..65535. Room too for the blanks that CopyShown writes past the text (up
+  // to 16, before anything after the text is written).
+  char Bytes[ShortString::kMaxLength + 1 + kBaseRecSize - kEchoTagOffset + 5 + 16];
   std::size_t TextLength = 0;
+  std::size_t HiddenLength = 0;  // the zero byte and the tag, or none
   std::size_t DigitsLength = 0;
-  // The whole echo tag when the line shows it cut, so that searching finds
-  // it; empty otherwise.
-  char Tag[ShortString::kMaxLength];
-  std::size_t TagLength = 0;
 
   std::string_view TextView() const { return {Bytes, TextLength}; }
-  std::string_view DigitsView() const { return {Bytes + TextLength, DigitsLength}; }
-  std::string_view TagView() const { return {Tag, TagLength}; }
+  std::string_view TagView() const {
+    return HiddenLength == 0 ? std::string_view()
+                             : std::string_view(Bytes + TextLength + 1, HiddenLength - 1);
+  }
+  std::string_view DigitsView() const { return {Bytes + TextLength + HiddenLength, DigitsLength}; }
 };
 
 // CopyShown's reads past a field stay inside the record: 16 bytes of the
@@ -113,17 +115,20 @@ void BuildBaseLine(const std::uint8_t* record, std::size_t idWidth, TBaseLineBuf
   // Blanks after the tag fill its 12 columns.
   const std::string_view tag = FieldAt(record, kEchoTagOffset);
   CopyShown(out, tag, kTagWidth);
-  line.TagLength = 0;
-  if (tag.size() > kTagWidth) {
-    out[kTagWidth - 1] = kCutMark;
-    std::memcpy(line.Tag, tag.data(), tag.size());
-    line.TagLength = tag.size();
-  }
+  const bool tagCut = tag.size() > kTagWidth;
+  if (tagCut) out[kTagWidth - 1] = kCutMark;
   out += kTagWidth;
   *out++ = ' ';
   const std::size_t room = static_cast<std::size_t>(line.Bytes + ShortString::kMaxLength - out);
   out += CopyShown(out, FieldAt(record, kBaseNameOffset), room);
   line.TextLength = static_cast<std::size_t>(out - line.Bytes);
+  line.HiddenLength = 0;
+  if (tagCut) {
+    *out++ = '\0';
+    std::memcpy(out, tag.data(), tag.size());
+    out += tag.size();
+    line.HiddenLength = 1 + tag.size();
+  }
   std::memcpy(out, first, n);
   line.DigitsLength = n;
 }
