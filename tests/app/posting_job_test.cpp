@@ -387,7 +387,6 @@ TEST(BaseLine, AFiveDigitNumberWidensEveryLineOfItsCatalogue) {
   EXPECT_EQ(list.Text(1), ShortString("9999 B            Name"));
   EXPECT_EQ(list.Text(2), ShortString("65534C            Name"));
   EXPECT_EQ(EchoTagOfLine(list.Text(0)), "LOCAL.GENER>");
-  EXPECT_EQ(EchoTagOfLine(list.Text(2)), "C");
   list.SearchText = "GENERAL.NEWS";  // the whole tag is found
   EXPECT_TRUE(list.MatchesSearch(0));
 

@@ -244,7 +244,6 @@ TEST(LightBarItems, HiddenTextIsSearchedAndWidenedTextsKeepTheirParts) {
   bar.WidenTexts(4, ' ');
   EXPECT_EQ(bar.Text(0), ShortString("1    LOCAL.GENER> News"));
   EXPECT_EQ(bar.Data(0), ShortString("12345"));
-  EXPECT_EQ(bar.Text(1), ShortString("2    OTHER        Chat"));
   EXPECT_EQ(bar.Data(1), ShortString("2"));
   EXPECT_EQ(bar.Text(2), ShortString("wwww " + std::string(250, 'w')));  // still 255
   bar.MarkMatching();
