@@ -108,7 +108,8 @@ TRunOutcome ConfirmAndPost() {
     WriteXY(6, 5, 7, "when you are ready...");
     WriteXY(6, 7, 15, "Press ESC to Abort. ENTER to upload message...");
     DrawMessageDetails();
-    WriteXY(1, 25, 8, PadRight(kConfirmHelpLine, 79, ' '));
+    // The help keys at the right end, as the base list's help line has them.
+    WriteXY(1, 25, 8, PadRight(kConfirmHelpLine, 69, ' ') + "F1/^G help");
     // F3 shows the whole message over the screen; the list runs on after it.
     list.ExitScanCodes = ShortString::Of(static_cast<char>(kScanF3));
     for (;;) {

@@ -29,6 +29,7 @@ void EditMessageInfo() {
   form.HotHiAttr = 127;
   form.EditAttr = 15;
   form.EditPadAttr = 8;
+  form.CutMark = kCutMark;
   ValuePadChar = '.';
   form.AddText('F', "From", 7, 4, 20, 4, 7, 30, 40, Session.MsgFrom, "");
   form.AddText('T', "To", 7, 5, 20, 5, 7, 30, 40, Session.MsgTo, "");

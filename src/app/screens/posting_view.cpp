@@ -116,11 +116,14 @@ class TScreenPostingWatch : public TPostingObserver {
   }
 
   // What the box does not cover of the confirmation screen goes: its hint
-  // line, and the list's frame below the box (the background again).
+  // line, the list's frame below the box and the help line (the background
+  // again).
   static void CoverConfirmation() {
     WriteXY(6, 7, GetAttrAt(5, 7), PadRight("", 46, ' '));
     for (std::uint8_t y = 18; y <= 21; ++y)
       WriteXY(3, y, 7, RepeatChar(static_cast<char>(176), 77));
+    // The confirmation's help line names keys that do nothing while posting.
+    WriteXY(1, 25, 7, RepeatChar(static_cast<char>(176), 79));
   }
 
   void ShowState() {
