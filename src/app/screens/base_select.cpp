@@ -321,6 +321,7 @@ void LoadSelectionPrompt(TBar& list) {
     pick.ShowScrollBar = false;
     pick.BarAttr = 112;
     pick.RowAttr = 7;
+    pick.CutMark = kCutMark;  // a name may be longer than the box is wide
     for (const std::string& n : names) pick.Add(ShortString(n), 0);
     const int rows = std::min<int>(static_cast<int>(names.size()), 12);
     pick.Open(25, 6, 55, static_cast<std::uint8_t>(6 + rows + 1));
