@@ -26,9 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // No control byte reaches the line: each shown byte of the tag and the name
   // is the record's own, or '?' where that is a control byte.
   auto shown = [](std::uint8_t c) { return c < 32 || c == 127 ? '?' : static_cast<char>(c); };
+  // A longer tag shows its first 11 bytes and the cut mark.
   const std::size_t tagLength = record[585] < 12 ? record[585] : 12;
-  for (std::size_t i = 0; i < 12; ++i)
-    if (line.Text[4 + i] != (i < tagLength ? shown(record[586 + i]) : ' ')) std::abort();
+  for (std::size_t i = 0; i < 12; ++i) {
+    const char expected = i == 11 && record[585] > 12 ? corvix::kCutMark
+                          : i < tagLength             ? shown(record[586 + i])
+                                                      : ' ';
+    if (line.Text[4 + i] != expected) std::abort();
+  }
   for (std::size_t i = 17; i < line.Text.size(); ++i)
     if (line.Text[i] != shown(record[3 + i - 17])) std::abort();
   if (line.Text.size() != 17 + (record[2] < 238 ? record[2] : 238u)) std::abort();

@@ -95,7 +95,7 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   FlushStdout();
   const int status = TellAfterPosting(RunExitStatus(outcome));
   if (error != nullptr) {
-    std::fprintf(stderr, "corvixmass: %s\n", error);
+    std::fprintf(stderr, "corvixmass: %s\n", ShownText(error, Session.Utf8Terminal).c_str());
     return kExitError;
   }
   return status;

@@ -31,10 +31,17 @@
 namespace corvix {
 namespace {
 
+// A line for the terminal: names, paths and the utility's words in it come
+// from outside, and none of their bytes may act on the terminal.
+std::string Shown(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
+
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "corvixmass: %s\n", why.c_str());
+  std::fprintf(stderr, "corvixmass: %s\n", Shown(why).c_str());
   return kExitError;
 }
+
+// The most bases the question lists before it counts the rest.
+constexpr std::int32_t kAskListMax = 20;
 
 // The number 0..65535 in Text as canonical decimal, or "" when Text is not one.
 std::string CanonicalNumber(std::string_view text) {
@@ -47,9 +54,23 @@ std::string CanonicalNumber(std::string_view text) {
   return n <= 65535 ? std::to_string(n) : "";
 }
 
-// True when the operator answers yes on the terminal.
-bool AskToPost(const std::string& file, std::int32_t count) {
-  PrintfStdout("Post %s to %d bases? [y/N] ", file.c_str(), count);
+// True when the operator answers yes on the terminal. The marked bases are
+// listed first, as --list-bases prints them, so that the answer is given
+// knowing where the message goes. Catalogue holds the list's bases in order.
+bool AskToPost(const std::string& file, const TBar& bases,
+               const std::vector<TCatalogueEntryRec>& catalogue) {
+  std::string question;
+  std::int32_t listed = 0;
+  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
+    if (!bases.Marked(i) || static_cast<std::size_t>(i) >= catalogue.size()) continue;
+    if (++listed > kAskListMax) break;
+    question += ListedBaseLine(catalogue[static_cast<std::size_t>(i)], Session.Utf8Terminal);
+  }
+  if (bases.MarkedCount() > kAskListMax)
+    question += "... and " + std::to_string(bases.MarkedCount() - kAskListMax) + " more\n";
+  question +=
+      "Post " + Shown(file) + " to " + std::to_string(bases.MarkedCount()) + " bases? [y/N] ";
+  PrintStdout(question);
   // A question the operator cannot see gets no answer: nothing is posted.
   if (!FlushStdout()) return false;
   // Read through stdio, not a stream: the stream library would bring its
@@ -98,7 +119,7 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
       std::string result = PostedResultText(posted[i]);
       if (!posted[i].LastLine.empty()) result += ": " + posted[i].LastLine;
       std::fprintf(stderr, "corvixmass: base %s (%s): %s\n", posted[i].BaseNumber.Str().c_str(),
-                   EchoTagOfLine(posted[i].Line).c_str(), result.c_str());
+                   ShownText(EchoTagOfLine(posted[i].Line), false).c_str(), Shown(result).c_str());
     }
     if (!quiet || failed || (i >= posted.size() && PostingExitStatus(posted) != kExitDone))
       out += line;
@@ -334,10 +355,18 @@ int RunUnattended(const TOptionsRec& commandLine) {
     for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
       if (!bases.Marked(i)) continue;
       PrintfStdout("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
-                   EchoTagOfLine(bases.Text(i)).c_str(), JobFilePath(Session.HostDir).c_str());
+                   ShownText(EchoTagOfLine(bases.Text(i)), false).c_str(),
+                   Shown(JobFilePath(Session.HostDir)).c_str());
       const TJobRec job{msgFile,       bases.Data(i),      Session.MsgFrom,
                         Session.MsgTo, Session.MsgSubject, Session.Address};
-      PrintStdout(BuildJobFile(job));
+      // Line by line: the job file's line ends stay, what is in its values is masked.
+      const std::string text = BuildJobFile(job);
+      for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);  // the host's bytes, as posted
+        PrintfStdout("%s\n", Shown(Session.Utf8Terminal ? Utf8FromCp437(line) : line).c_str());
+        at = end + 1;
+      }
     }
     PrintfStdout("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
     return kExitDone;
@@ -372,7 +401,7 @@ int RunUnattended(const TOptionsRec& commandLine) {
   if (!options.Yes) {
     if (!::isatty(STDIN_FILENO))
       return Fail("not posting without --yes: standard input is not a terminal to ask on");
-    if (!AskToPost(options.MsgFile, bases.MarkedCount())) {
+    if (!AskToPost(options.MsgFile, bases, catalogue)) {
       Session.Posted.clear();
       PrintStdout("Nothing was posted.\n");
       return kExitDone;
@@ -385,7 +414,7 @@ int RunUnattended(const TOptionsRec& commandLine) {
   } catch (const IoError& e) {
     PrintOutcome(Session.Posted, options.Quiet);
     static_cast<void>(TellAfterPosting(kExitError));  // the error decides the status
-    std::fprintf(stderr, "corvixmass: %s\n", e.what());
+    std::fprintf(stderr, "corvixmass: %s\n", Shown(e.what()).c_str());
     return kExitError;
   }
   PrintOutcome(Session.Posted, options.Quiet);

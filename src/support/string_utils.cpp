@@ -572,12 +572,14 @@ std::size_t Utf8Length(std::string_view text) {
 
 }  // namespace
 
-std::string ShownText(std::string_view text, bool utf8) {
+std::string ShownText(std::string_view text, TShownOn on) {
+  const bool utf8 = on == TShownOn::kUtf8;
+  const bool high = on == TShownOn::kScreen;  // bytes 128-255 are characters
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 32 || c == 127 || (!utf8 && c >= 0x80 && c <= 0x9F)) {
+    if (c < 32 || c == 127 || (!utf8 && !high && c >= 0x80 && c <= 0x9F)) {
       out += '?';
       ++i;
     } else if (!utf8 || c < 0x80) {
@@ -596,6 +598,12 @@ std::string ShownText(std::string_view text, bool utf8) {
     }
   }
   return out;
+}
+
+ShortString PadMarked(const ShortString& s, std::uint8_t width) {
+  ShortString r = PadRight(s, width, ' ');
+  if (s.size() > width && width > 0) r[width - 1] = kCutMark;
+  return r;
 }
 
 std::string_view CutText(std::string_view text, std::size_t max, bool utf8) {

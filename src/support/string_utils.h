@@ -148,11 +148,33 @@ ShortString JustifyLine(const ShortString& line, std::uint8_t width);
 // space, Rest gets what follows it; returns the space's position or 0.
 std::uint8_t SplitAtSpace(ShortString& s, ShortString& rest, std::uint8_t width);
 
-// Text as it may go to a terminal or a log line: control bytes (below 32,
-// 127, ESC among them) and the C1 controls become '?' - the bytes 128-159
-// when Utf8 is false, the characters U+0080-U+009F and every byte of a
-// broken UTF-8 sequence when it is true.
-std::string ShownText(std::string_view text, bool utf8);
+// Where a text from outside the program is shown, which decides what in it
+// could act on the terminal.
+enum class TShownOn : std::uint8_t {
+  kBytes,   // a line of standard output or error, bytes as they are
+  kUtf8,    // a line of standard output or error on a UTF-8 terminal
+  kScreen,  // the screen's code-page-437 cells, which the output encodes
+};
+
+// Text as it may be shown: control bytes (below 32, 127, ESC among them)
+// become '?', and the C1 controls with them - the bytes 128-159 On kBytes,
+// the characters U+0080-U+009F and every byte of a broken UTF-8 sequence on
+// kUtf8. On the screen bytes 128-255 are code-page-437 characters and stay.
+// Every text from outside (names, paths, catalogue fields, a child's output)
+// goes through here before it is shown.
+std::string ShownText(std::string_view text, TShownOn on);
+// ShownText on kUtf8 when Utf8, else on kBytes.
+inline std::string ShownText(std::string_view text, bool utf8) {
+  return ShownText(text, utf8 ? TShownOn::kUtf8 : TShownOn::kBytes);
+}
+
+// Ends a name, tag or subject shown cut short of its column. Code page 437,
+// which the screen holds, has no ellipsis character.
+inline constexpr char kCutMark = '>';
+
+// S padded with blanks to Width columns; a longer S is cut to Width with
+// kCutMark in the last column, so that the cut shows.
+ShortString PadMarked(const ShortString& s, std::uint8_t width);
 
 // The longest start of Text of at most Max bytes that does not split a UTF-8
 // character when Utf8 is true.

@@ -181,7 +181,7 @@ bool gCodesWait = true;
 }  // namespace
 
 void WriteXYPipe(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& text,
-                 bool waits) {
+                 bool waits, bool colourCodesOnly) {
   gCodesWait = waits;
   const std::uint8_t savedAttr = Screen->TextAttr;
   const std::uint8_t savedX = WhereX();
@@ -205,7 +205,7 @@ void WriteXYPipe(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortS
     if (code == ShortString("00") || v > 0) {
       SetTextAttr(ColourCodeAttr(v, Screen->TextAttr));
       i += 3;
-    } else if (codeLen == 2 && DisplayCode(code)) {
+    } else if (codeLen == 2 && !colourCodesOnly && DisplayCode(code)) {
       i += 3;
     } else {
       WriteStr(ShortString::Of(pipe));

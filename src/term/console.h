@@ -91,9 +91,11 @@ void WriteXY(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortStrin
 // Text at (X, Y) starting in Attr, obeying pipe colour codes and display codes;
 // cursor and attribute are restored afterwards. With Waits false (list rows,
 // drawn again at every move) the codes that pause or wait for a key (DE,
-// DM, DS, PM, PA) are swallowed without waiting.
+// DM, DS, PM, PA) are swallowed without waiting. With ColourCodesOnly (texts
+// from outside, such as base names) only the colour codes act: every other
+// pipe shows as itself.
 void WriteXYPipe(std::uint8_t x, std::uint8_t y, std::uint8_t attr, const ShortString& text,
-                 bool waits = true);
+                 bool waits = true, bool colourCodesOnly = false);
 // WriteXYPipe at the cursor starting in attribute 7; the cursor returns.
 void WritePipe(const ShortString& text);
 // Plain text at the cursor in the current attribute; the cursor advances.

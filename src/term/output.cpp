@@ -53,6 +53,9 @@ char* PutNarrow(char* out, unsigned char byte, bool& dec) {
   return out;
 }
 
+// The 8-bit control sequence introducer.
+constexpr char kCsi8 = static_cast<char>(0x9B);
+
 std::uint8_t Clamp(std::uint8_t v, std::uint8_t lo, std::uint8_t hi) {
   return v < lo ? lo : (v > hi ? hi : v);
 }
@@ -100,6 +103,18 @@ void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
     if (dec) end = std::copy_n("\x1b(B", 3, end);
     data = coded.data();
     size = static_cast<std::size_t>(end - coded.data());
+  } else if (std::memchr(data, kCsi8, size) != nullptr) {
+    // In code page 437 byte 155 is a cent sign, but a console taking 8-bit
+    // bytes reads it as the start of a control sequence: it shows as '?'.
+    // The program's own sequences are 7-bit; only a cell's character gets here.
+    while (size > kOutBufferSize) {
+      WriteAll(data, kOutBufferSize);
+      data += kOutBufferSize;
+      size -= kOutBufferSize;
+    }
+    std::memcpy(coded.data(), data, size);
+    std::replace(coded.begin(), coded.begin() + static_cast<std::ptrdiff_t>(size), kCsi8, '?');
+    data = coded.data();
   }
   // Write errors other than a full descriptor are ignored: the rest of the
   // bytes is dropped.

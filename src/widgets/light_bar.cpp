@@ -16,6 +16,8 @@ namespace {
 constexpr char kMoreUp = static_cast<char>(244);
 constexpr char kMoreDown = static_cast<char>(245);
 constexpr std::uint8_t kKeyCtrlA = 1;  // find next
+// Between an item's text and its hidden text: the search takes no byte below 32.
+constexpr char kHiddenSeparator = '\0';
 
 // Extended-mode stand-ins handed to OnKey for Page Up and Page Down.
 constexpr std::uint8_t kExtPageUpKey = '[';
@@ -69,8 +71,10 @@ bool IsColourCode(const ShortString& code) {
 // characters of code, or -1 when the writer shows the "|" as a plain character.
 // Colour codes take no room; display codes take what they write (the date,
 // the time, "Unix", a blank, a bar) and cursor and screen actions nothing.
-int PipeCodeWidth(const ShortString& code) {
+// With ColourOnly the writer acts on colour codes alone.
+int PipeCodeWidth(const ShortString& code, bool colourOnly) {
   if (IsColourCode(code)) return 0;
+  if (colourOnly) return -1;
   static constexpr std::string_view kFamilies = "BCDOPRSTX[";
   if (kFamilies.find(code[0]) == std::string_view::npos) return -1;
   if (code == ShortString("TD")) return 10;  // dd/mm/yyyy
@@ -80,30 +84,29 @@ int PipeCodeWidth(const ShortString& code) {
   return 0;
 }
 
-// The row text for Width columns: the text with its pipe codes, padded with
-// blanks or cut so that it takes exactly Width columns on screen. For texts
-// that fit, this is PadRight(text, PipePadWidth(text, width), ' '). For longer
-// texts the cut is made where Width columns are used up, so pipe codes after
-// that point cannot pull more characters into the row and past its right edge;
-// likewise a "|" that the writer shows as a character counts as one column.
-// The walk reads the text as if the padding blanks already followed it, since
-// they are part of what the writer sees after a "|" near the end.
-// Room is the number of bytes the row may take (what the colour prefix leaves
-// of a short string): a code is kept only while the bytes after it still hold
-// the columns left to fill, so a text made of codes cannot use up the string
-// and leave the end of the row undrawn.
-ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room) {
+// A row number for WriteXY: rows past 255 stay at 255 (the screen clamps them
+// to its last row) instead of wrapping round to the top of the screen.
+std::uint8_t RowAt(std::uint8_t y, std::int32_t offset) {
+  const std::int32_t row = y + offset;
+  return static_cast<std::uint8_t>(std::clamp<std::int32_t>(row, 0, 255));
+}
+
+}  // namespace
+
+ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room, bool colourOnly,
+                   char cutMark) {
   const std::size_t n = text.size();
   auto at = [&](std::size_t i) { return i < n ? text[i] : ' '; };
   ShortString out;
   int cols = 0;
   std::size_t i = 0;
   std::size_t lastPlainBar = ShortString::kMaxLength;  // where in out a "|" shows as itself
+  std::size_t lastColumn = ShortString::kMaxLength;    // where in out the last plain character is
   while (i < n || cols < width) {
     const char c = at(i);
     if (c == '|') {
       const char code2[2] = {at(i + 1), at(i + 2)};
-      const int w = PipeCodeWidth(ShortString(std::string_view(code2, 2)));
+      const int w = PipeCodeWidth(ShortString(std::string_view(code2, 2)), colourOnly);
       if (w >= 0) {
         if (cols + w > width) break;
         if (out.size() + 3 + static_cast<std::size_t>(width - cols - w) > room) {
@@ -118,8 +121,14 @@ ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room
         continue;
       }
     }
-    if (cols + 1 > width) break;
+    if (cols + 1 > width) {
+      if (cutMark != 0 && lastColumn < out.size() &&
+          text.View().find_first_not_of(' ', i) != std::string_view::npos)
+        out[lastColumn] = cutMark;
+      break;
+    }
     if (c == '|') lastPlainBar = out.size();
+    lastColumn = out.size();
     out += c;
     ++cols;
     ++i;
@@ -139,33 +148,38 @@ ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room
   return out;
 }
 
-// A row number for WriteXY: rows past 255 stay at 255 (the screen clamps them
-// to its last row) instead of wrapping round to the top of the screen.
-std::uint8_t RowAt(std::uint8_t y, std::int32_t offset) {
-  const std::int32_t row = y + offset;
-  return static_cast<std::uint8_t>(std::clamp<std::int32_t>(row, 0, 255));
-}
-
-}  // namespace
-
-void TBar::Append(std::string_view text, std::string_view data, bool marked) {
+void TBar::Append(std::string_view text, std::string_view data, bool marked,
+                  std::string_view hidden) {
   text = text.substr(0, ShortString::kMaxLength);
   data = data.substr(0, ShortString::kMaxLength);
+  hidden = hidden.substr(0, ShortString::kMaxLength - 1);
   // Offsets are 32-bit: a list that would hold more than 4 GiB of text takes
   // no further item rather than point into the wrong place.
-  if (text_.size() + text.size() + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
+  if (text_.size() + text.size() + data.size() + hidden.size() >
+      std::numeric_limits<std::uint32_t>::max())
+    return;
   if (items_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return;
   ItemRec item;
   item.At = static_cast<std::uint32_t>(text_.size());
   item.TextLength = static_cast<std::uint8_t>(text.size());
   item.DataLength = static_cast<std::uint8_t>(data.size());
+  item.HiddenLength = static_cast<std::uint8_t>(hidden.empty() ? 0 : hidden.size() + 1);
   item.Marked = marked;
   if (marked) ++markedCount_;
-  // A caller that built both in one buffer has them copied in one go.
-  if (text.data() + text.size() == data.data()) {
-    text_.insert(text_.end(), text.data(), text.data() + text.size() + data.size());
+  // A caller that built all in one buffer (the hidden text after a zero
+  // byte) has them copied in one go.
+  const char* const end = text.data() + text.size();
+  if (hidden.empty() ? end == data.data()
+                     : end + 1 == hidden.data() && *end == kHiddenSeparator &&
+                           hidden.data() + hidden.size() == data.data()) {
+    text_.insert(text_.end(), text.data(), data.data() + data.size());
   } else {
     text_.insert(text_.end(), text.begin(), text.end());
+    if (!hidden.empty()) {
+      // A byte that no search text holds keeps a match from spanning both.
+      text_.push_back(kHiddenSeparator);
+      text_.insert(text_.end(), hidden.begin(), hidden.end());
+    }
     text_.insert(text_.end(), data.begin(), data.end());
   }
   items_.push_back(item);
@@ -174,7 +188,56 @@ void TBar::Append(std::string_view text, std::string_view data, bool marked) {
 
 void TBar::Add(const ShortString& text) { Append(text.View(), {}, false); }
 
-void TBar::Add(std::string_view text, std::string_view data) { Append(text, data, false); }
+void TBar::Add(std::string_view text, std::string_view data, std::string_view hidden) {
+  Append(text, data, false, hidden);
+}
+
+void TBar::WidenTexts(std::size_t at, char ch) {
+  bool inOrder = true;
+  for (std::size_t i = 1; i < items_.size() && inOrder; ++i)
+    inOrder = items_[i - 1].At < items_[i].At;
+  if (!inOrder) {
+    // Sorted items lie anywhere in the block: copied into a new one, in order.
+    std::vector<char, TLargeBlockAllocator<char>> packed;
+    packed.reserve(text_.capacity());
+    for (ItemRec& item : items_) {
+      const char* old = text_.data() + item.At;
+      item.At = static_cast<std::uint32_t>(packed.size());
+      packed.insert(packed.end(), old, old + item.TextLength + item.HiddenLength + item.DataLength);
+    }
+    text_.swap(packed);
+  }
+  // Items as Add leaves them, each after the one before: every item moves up
+  // by the bytes its predecessors gain, so working from the last one back
+  // writes only over bytes already moved, in the block as it is (a list being
+  // loaded has room reserved, and no new block is touched page by page).
+  std::size_t gained = 0;
+  for (const ItemRec& item : items_)
+    gained += item.TextLength > at && item.TextLength < ShortString::kMaxLength ? 1 : 0;
+  text_.resize(text_.size() + gained);
+  char* const base = text_.data();
+  for (std::size_t i = items_.size(); i-- > 0;) {
+    ItemRec& item = items_[i];
+    const std::size_t length = item.TextLength;
+    const bool widened = length > at;
+    const bool grows = widened && length < ShortString::kMaxLength;
+    if (grows) --gained;
+    char* const from = base + item.At;
+    char* const to = from + gained;
+    const std::size_t newLength = grows ? length + 1 : length;
+    // The hidden text and the value first, then the text behind the new
+    // column, the column and what goes before it: each lands at or above
+    // where it was, past what is still to be moved.
+    std::memmove(to + newLength, from + length, item.HiddenLength + item.DataLength);
+    if (widened) {
+      std::memmove(to + at + 1, from + at, newLength - at - 1);
+      to[at] = ch;
+    }
+    std::memmove(to, from, widened ? at : length);
+    item.At = static_cast<std::uint32_t>(item.At + gained);
+    item.TextLength = static_cast<std::uint8_t>(newLength);
+  }
+}
 
 void TBar::Reserve(std::size_t items, std::size_t textBytes) {
   items_.reserve(items_.size() + items);
@@ -190,7 +253,8 @@ std::string_view TBar::TextView(std::int32_t index) const {
 std::string_view TBar::DataView(std::int32_t index) const {
   if (!IsItem(index)) return {};
   const ItemRec& item = items_[Slot(index)];
-  return std::string_view(text_.data() + item.At + item.TextLength, item.DataLength);
+  return std::string_view(text_.data() + item.At + item.TextLength + item.HiddenLength,
+                          item.DataLength);
 }
 
 void TBar::SetMarked(std::int32_t index, bool marked) {
@@ -200,15 +264,20 @@ void TBar::SetMarked(std::int32_t index, bool marked) {
   item.Marked = marked;
 }
 
+bool TBar::ItemMatches(const ItemRec& item) const {
+  // The hidden text follows the text after a separator: one pass over both.
+  return OccursInUpper(
+      SearchText, std::string_view(text_.data() + item.At, item.TextLength + item.HiddenLength));
+}
+
 bool TBar::MatchesSearch(std::int32_t index) const {
-  return IsItem(index) && OccursInUpper(SearchText, TextView(index));
+  return IsItem(index) && ItemMatches(items_[Slot(index)]);
 }
 
 void TBar::MarkMatching() {
   const bool all = SearchText.empty();
-  const char* base = text_.data();
   for (ItemRec& item : items_) {
-    if (all || OccursInUpper(SearchText, std::string_view(base + item.At, item.TextLength))) {
+    if (all || ItemMatches(item)) {
       item.Marked = true;
     }
   }
@@ -239,10 +308,8 @@ void TBar::UpdateView() {
   view_.clear();
   std::int32_t cursor = std::clamp<std::int32_t>(item, 0, std::max(ItemCount() - 1, 0));
   if (viewOn_) {
-    const char* base = text_.data();
     for (std::size_t i = 0; i < items_.size(); ++i) {
-      const ItemRec& it = items_[i];
-      if (OccursInUpper(SearchText, std::string_view(base + it.At, it.TextLength))) {
+      if (ItemMatches(items_[i])) {
         view_.push_back(static_cast<std::int32_t>(i));
       }
     }
@@ -263,17 +330,19 @@ void TBar::SetData(std::int32_t index, const ShortString& data) {
   if (!IsItem(index)) return;
   ItemRec& item = items_[Slot(index)];
   if (data.size() <= item.DataLength) {
-    std::memcpy(text_.data() + item.At + item.TextLength, data.data(), data.size());
+    std::memcpy(text_.data() + item.At + item.TextLength + item.HiddenLength, data.data(),
+                data.size());
     item.DataLength = static_cast<std::uint8_t>(data.size());
     return;
   }
   // A longer value does not fit behind the text: the item's bytes move to the
   // end of the block (the old ones stay unused until Clear).
-  const ShortString text(TextView(index));  // a copy: the block may move as it grows
-  if (text_.size() + text.size() + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
+  // A copy of the text and hidden text: the block may move as it grows.
+  const std::string kept(text_.data() + item.At, item.TextLength + item.HiddenLength);
+  if (text_.size() + kept.size() + data.size() > std::numeric_limits<std::uint32_t>::max()) return;
   item.At = static_cast<std::uint32_t>(text_.size());
   item.DataLength = static_cast<std::uint8_t>(data.size());
-  text_.insert(text_.end(), text.begin(), text.end());
+  text_.insert(text_.end(), kept.begin(), kept.end());
   text_.insert(text_.end(), data.begin(), data.end());
 }
 
@@ -308,7 +377,9 @@ void TBar::DrawRow(std::int32_t row, bool highlighted) {
   const ShortString& prefix = Marked(index) ? (highlighted ? BarMarkColor : NormalMarkColor)
                                             : (highlighted ? BarColor : NormalColor);
   WriteXYPipe(x_, RowAt(y_, row - Top), 7,
-              prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size()), false);
+              prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size(),
+                              ColourCodesOnly, CutMark),
+              false, ColourCodesOnly);
   DrawGutter(row - Top, Marked(index));
 }
 
@@ -376,10 +447,8 @@ void TBar::DrawSearchLine(const ShortString& text) {
 bool TBar::Search() {
   if (Shown() <= 0 || SearchText.empty()) return false;
   const std::int32_t shown = Shown();
-  const char* base = text_.data();
   for (std::int32_t row = std::max<std::int32_t>(SearchFrom, 0); row < shown; ++row) {
-    const ItemRec& item = items_[Slot(ItemAt(row))];
-    if (OccursInUpper(SearchText, std::string_view(base + item.At, item.TextLength))) {
+    if (ItemMatches(items_[Slot(ItemAt(row))])) {
       Top = Cursor = SearchFrom = row;
       DrawAll();
       return true;

@@ -36,6 +36,24 @@ enum class TBarRedraw : std::uint8_t {
   kAll,
 };
 
+// The row text for Width columns: the text with its pipe codes, padded with
+// blanks or cut so that it takes exactly Width columns on screen. For texts
+// that fit, this is PadRight(text, PipePadWidth(text, width), ' '). For longer
+// texts the cut is made where Width columns are used up, so pipe codes after
+// that point cannot pull more characters into the row and past its right edge;
+// likewise a "|" that the writer shows as a character counts as one column.
+// The walk reads the text as if the padding blanks already followed it, since
+// they are part of what the writer sees after a "|" near the end.
+// Room is the number of bytes the row may take (what the colour prefix leaves
+// of a short string): a code is kept only while the bytes after it still hold
+// the columns left to fill, so a text made of codes cannot use up the string
+// and leave the end of the row undrawn.
+// A text cut short of its last visible character shows CutMark (when not 0)
+// in the last column, so that the operator sees there is more.
+// (ColourOnly: only colour codes act, as ColourCodesOnly rows are drawn.)
+ShortString FitRow(const ShortString& text, std::uint8_t width, std::size_t room, bool colourOnly,
+                   char cutMark);
+
 class TBar {
  public:
   TBar() = default;  // every field below starts at its default
@@ -72,6 +90,11 @@ class TBar {
   TBarIndexProc OnEnter;   // when Enter ends the run
   TBarKeyProc OnKey;       // for every key (extended keys: their code)
   TBarKeyProc OnExtended;  // for extended keys only, with their code, before OnKey
+  // Rows act on their pipe colour codes only: every other "|" (the display
+  // codes, which clear, move or wait) shows as itself. For texts from outside.
+  bool ColourCodesOnly = false;
+  // Shown in a row's last column when its text goes on past the row; 0: none.
+  char CutMark = 0;
 
   // Index of the item on the first row. Set by Run (it belongs to one run);
   // readable by callbacks and after the run.
@@ -102,8 +125,8 @@ class TBar {
   }
   // The item under the highlight, as the callbacks receive it.
   std::int32_t CurrentItem() const { return ItemAt(Cursor); }
-  // True when SearchText is not empty and occurs in item Index's text, in
-  // any mix of case (the match of the search and of the filter).
+  // True when SearchText is not empty and occurs in item Index's text or its
+  // hidden text, in any mix of case (the match of the search and of the filter).
   bool MatchesSearch(std::int32_t index) const;
 
   // ---- Marks over the whole list (shown or not). ----
@@ -125,8 +148,12 @@ class TBar {
 
   // Appends an item with empty Data, unmarked; Count becomes the item count.
   void Add(const ShortString& text);
-  // Appends an item with Data attached, unmarked.
-  void Add(std::string_view text, std::string_view data);
+  // Appends an item with Data attached, unmarked. Hidden is searched with the
+  // text but never shown: the whole of a field that the text shows cut.
+  void Add(std::string_view text, std::string_view data, std::string_view hidden = {});
+  // Inserts Ch at byte At of every text longer than At (each cut at 255
+  // again): a column of the lines turned out one wider once items were in.
+  void WidenTexts(std::size_t at, char ch);
   // Makes room for Items more items holding TextBytes bytes of text and data
   // in all, so that loading a known number of lines allocates once.
   void Reserve(std::size_t items, std::size_t textBytes);
@@ -166,15 +193,21 @@ class TBar {
   TBarRedraw ApplyExtended(std::uint8_t code, std::int32_t& result);
 
  private:
-  // Where one item's bytes lie in text_: its text, then its value right after it.
+  // Where one item's bytes lie in text_: its text, its hidden search text
+  // (HiddenLength counts the separator before it, when there is one),
+  // then its value.
   struct ItemRec {
     std::uint32_t At = 0;
     std::uint8_t TextLength = 0;
     std::uint8_t DataLength = 0;
+    std::uint8_t HiddenLength = 0;
     bool Marked = false;
   };
   static std::size_t Slot(std::int32_t index) { return static_cast<std::size_t>(index); }
-  void Append(std::string_view text, std::string_view data, bool marked);
+  void Append(std::string_view text, std::string_view data, bool marked,
+              std::string_view hidden = {});
+  // True when SearchText occurs in the item's text or hidden text.
+  bool ItemMatches(const ItemRec& item) const;
 
   std::vector<ItemRec> items_;
   // Every item's text and value, packed; a list reserved for tens of

@@ -247,7 +247,10 @@ void TMenuForm::DrawLabel(std::uint16_t number, bool highlighted) {
 void TMenuForm::DrawValue(std::uint16_t number) {
   const FormItemRec& item = Item(number);
   auto padded = [&](const ShortString& text) {
-    WriteXY(item.ValueCol, item.ValueRow, ValueAttr, PadRight(text, item.ValueWidth, ValuePadChar));
+    ShortString shown = PadRight(text, item.ValueWidth, ValuePadChar);
+    if (CutMark != 0 && item.ValueWidth > 0 && text.size() > item.ValueWidth)
+      shown[item.ValueWidth - 1] = CutMark;
+    WriteXY(item.ValueCol, item.ValueRow, ValueAttr, shown);
   };
   switch (item.Kind) {
     case ItemNone:

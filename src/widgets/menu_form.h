@@ -176,6 +176,8 @@ class TMenuForm {
   std::uint8_t LabelAttr = 0x70;
   std::uint8_t LabelHiAttr = 0x1B;
   std::uint8_t ValueAttr = 0x71;
+  // Ends a value shown cut short of its field; 0: none.
+  char CutMark = 0;
   std::uint8_t HotAttr = 0x7F;
   std::uint8_t HotHiAttr = 0x1F;
   std::uint8_t EditAttr = 0x1F;     // given to FieldAttr when Execute starts

@@ -93,6 +93,10 @@ void TMenuList::DrawRow(std::uint8_t column, std::uint8_t row, std::int32_t n, b
     switch (RowAlign) {
       case 0:
         text = PadRight(row, width, ' ');
+        // A text cut short shows the mark in its last column.
+        if (CutMark != 0 && width > 1 &&
+            row.View().find_first_not_of(' ', width) != std::string_view::npos)
+          text[width - 1] = CutMark;
         break;
       case 1:
         text = PadLeft(row, width, ' ');

@@ -46,6 +46,8 @@ class TMenuList {
   std::uint8_t RowAttr = 0x71;
   bool ShowScrollBar = true;
   std::uint8_t RowAlign = 0;  // 0 left, 1 right, 2 centred, other: unpadded
+  // Left-aligned rows whose text goes on past the row end in this; 0: none.
+  char CutMark = 0;
   ShortString ExitKeys = ShortString("\r\x1b");
   ShortString ExitScanCodes;
   std::uint8_t LastKey = 0;  // the key or extended code that ended the run

@@ -452,12 +452,16 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
   std::fill(rec + 586, rec + kBaseRecSize, 'T');
   line = BaseLineFromRecord(rec);
   EXPECT_EQ(line.Data, ShortString("65535"));
-  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT Linux help"));
+  // A tag past its 12 columns ends in the cut mark; five digits in four
+  // columns, as a single record has no catalogue to widen the column.
+  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT> Linux help"));
+  EXPECT_EQ(BaseLineFromRecord(rec, kWideIdWidth).Text,
+            ShortString("65535TTTTTTTTTTT> Linux help"));
 
   rec[2] = 255;  // the longest name: the line is cut at 255
   std::fill(rec + 3, rec + 258, 'n');
   line = BaseLineFromRecord(rec);
-  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTTT " + std::string(238, 'n')));
+  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT> " + std::string(238, 'n')));
 
   // Control bytes show as '?' on both sides of each 16-byte step of the copy;
   // bytes from 128 up are characters. An empty tag leaves 12 blank columns.
@@ -469,6 +473,40 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
             ShortString("6553?AB?C        ?bcdefghijklmn?\200?qrstuvwxyzABCD?\377?"));
   rec[585] = 0;
   EXPECT_EQ(BaseLineFromRecord(rec).Text.View().substr(0, 18), "6553             ?");
+}
+
+// The ID column widens for the whole catalogue when a number of five digits
+// comes after lines already built; a catalogue without one keeps four.
+TEST(BaseLine, AFiveDigitNumberWidensEveryLineOfItsCatalogue) {
+  testkit::TempDir dir;
+  const std::string path = dir / "mbases.dat";
+  auto record = [](unsigned number, const std::string& tag) {
+    std::string rec(kBaseRecSize, '\0');
+    rec[0] = static_cast<char>(number & 0xFF);
+    rec[1] = static_cast<char>(number >> 8);
+    rec.replace(2, 5, "\x04Name");
+    rec[585] = static_cast<char>(tag.size());
+    rec.replace(586, tag.size(), tag);
+    return rec;
+  };
+  std::ofstream(path, std::ios::binary)
+      << record(7, "LOCAL.GENERAL.NEWS") + record(9999, "B") + record(65534, "C");
+  TBar list;
+  LoadBaseList(list, path);
+  EXPECT_EQ(Session.BaseIdWidth, kWideIdWidth);
+  EXPECT_EQ(list.Text(0), ShortString("7    LOCAL.GENER> Name"));
+  EXPECT_EQ(list.Text(1), ShortString("9999 B            Name"));
+  EXPECT_EQ(list.Text(2), ShortString("65534C            Name"));
+  EXPECT_EQ(EchoTagOfLine(list.Text(0)), "LOCAL.GENER>");
+  list.SearchText = "GENERAL.NEWS";  // the whole tag is found
+  EXPECT_TRUE(list.MatchesSearch(0));
+
+  std::ofstream(path, std::ios::binary) << record(7, "A") + record(9999, "B");
+  TBar narrow;
+  LoadBaseList(narrow, path);
+  EXPECT_EQ(Session.BaseIdWidth, kNarrowIdWidth);
+  EXPECT_EQ(narrow.Text(1), ShortString("9999B            Name"));
+  Session = TSession{};
 }
 
 // A catalogue longer than one read block (341 records of 768 bytes), ending in
@@ -500,9 +538,9 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
   for (int i : {0, 340, 341, 682, 999}) {
     const std::string digits = std::to_string(65535 - i * 37);
     EXPECT_EQ(list.Data(i), ShortString(digits)) << i;
-    // Five digits each: the number column shows the first four.
+    // Five digits each: the number column is five wide.
     EXPECT_EQ(list.Text(i).Str(),
-              digits.substr(0, 4) + "TAG" + std::string(9, ' ') + " Base " + std::to_string(i))
+              digits + "TAG" + std::string(9, ' ') + " Base " + std::to_string(i))
         << i;
     EXPECT_FALSE(list.Marked(i));
   }

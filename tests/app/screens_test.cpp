@@ -73,10 +73,11 @@ TEST_F(ScreensTest, BaseSelectionShowsWholeRecordsSafelyAndMarksWithTab) {
       Record(99, "PARTIAL", "Half a record").substr(0, 300));
   AtWait("Press TAB to select base(s)", [&] {  // the first name writes over the title
     EXPECT_EQ(RowText(3).substr(3, 30), "ID  ECHOTAG      NAME         ");
-    EXPECT_NE(RowText(2).find("moved"), std::string::npos);  // display codes act: two rows up
-    EXPECT_EQ(Block(4, 5, 36, 8),
+    // Only the colour codes of a name act: the others show as written.
+    EXPECT_EQ(Block(4, 4, 36, 8),
+              "1   PIPES        Yellow|[U|[U|[R|\n"
               "7   LINUX.7      Linux help      \n"
-              "42  TTTTTTTTTTTT NNNNNNNNNNNNNNNN\n"
+              "42  TTTTTTTTTTT> NNNNNNNNNNNNNNNN\n"
               "4   TITLE        Yellow esc?]0;pw\n"
               "6   BREAKS       cr?lf?bs?tab?.  ");
     EXPECT_EQ(AttrAt(21, 7), 14);                               // the colour code acts
@@ -183,7 +184,9 @@ TEST_F(ScreensTest, AnEmptySubjectBringsTheNoticeAndTheFormBack) {
 
 TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   TBar& list = Load(Record(7, "LINUX.7", "Linux help") + Record(20, "RETRO", "Retro computing") +
+                    Record(65534, "NEXT.TO.LAST", "Next to last") +
                     Record(65535, "LAST.BASE", "The last base"));
+  list.SetMarked(3, true);
   list.SetMarked(2, true);
   list.SetMarked(0, true);
   // The stand-in utility notes the base of every job it is handed.
@@ -199,28 +202,30 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
   Session.MsgSubject = "A subject far too long for the box";
   AtWait("Press ESC to Abort.", [&] {
     // Beside the frame, what will be posted: the file's name cut at its
-    // start, its lines, From, To and Subject cut to the box.
+    // start, its lines, From, To and Subject cut to the box, the cut marked.
     const std::string name = dir_ / "msg.txt";
     EXPECT_EQ(Block(57, 2, 78, 8), " Message " + std::string(13, '\xC4') + "\n..." +
                                        name.substr(name.size() - 19) + "\n2 lines" +
                                        std::string(15, ' ') + "\n" + std::string(22, ' ') +
                                        "\nFrom The Sysop        \nTo                    \n"
-                                       "Subj A subject far too");
+                                       "Subj A subject far to>");
     EXPECT_EQ(RowText(2).substr(4, 9), " Confirm ");
     EXPECT_EQ(Block(6, 4, 46, 7),
               "Verify the list of bases you selected and\n"
               "when you are ready...                    \n" +
                   std::string(41, ' ') + "\nPress ESC to Abort. ENTER to upload messa");
-    EXPECT_EQ(Block(4, 13, 32, 15),
-              " 7   LINUX.7      Linux help \n"
-              " 6553LAST.BASE    The last ba\n" +
+    EXPECT_EQ(Block(4, 13, 32, 16),
+              " 7    LINUX.7      Linux help\n"
+              " 65534NEXT.TO.LAST Next to la\n"
+              " 65535LAST.BASE    The last b\n" +
                   std::string(29, ' '));
     Keys(kDown + "\r");  // Enter on any line posts
   });
   EXPECT_EQ(ConfirmAndPost(), TRunOutcome::kPosted);
   ::unsetenv("XDG_STATE_HOME");
   std::filesystem::current_path(cwd);
-  EXPECT_EQ(dir_.Get("host/calls.log"), "  file1_baseidx = 7\n  file1_baseidx = 65535\n");
+  EXPECT_EQ(dir_.Get("host/calls.log"),
+            "  file1_baseidx = 7\n  file1_baseidx = 65534\n  file1_baseidx = 65535\n");
   // The posting box covered the hint line and the list's frame below the box.
   EXPECT_EQ(RowText(7).substr(5, 46), std::string(46, ' '));
   EXPECT_EQ(RowText(21).substr(2, 77), std::string(77, '\xb0'));
@@ -250,6 +255,41 @@ TEST_F(ScreensTest, TheFormRefusesACharacterTheCodePageLacks) {
   EditMessageInfo();
   EXPECT_EQ(Session.MsgSubject, ShortString("A\x82"));
   EXPECT_NE(RowText(8).find("Press ESC when ready"), std::string::npos);  // once the edit ended
+}
+
+// F3 on the confirmation: the whole subject and the message's lines, colour
+// codes coloured and control bytes masked, scrolled; Escape returns to the
+// list, which then posts or quits as before.
+TEST_F(ScreensTest, PreviewShowsTheWholeMessageAndReturnsToTheList) {
+  Load(Record(7, "LINUX.7", "Linux help")).SetMarked(0, true);
+  std::string text = "|14Yellow|07 and |CLplain\r\ntab\there\x1b[2J\n";
+  for (int i = 3; i <= 30; ++i) text += "line " + std::to_string(i) + "\n";
+  dir_.Put("msg.txt", text);
+  Session.MsgFile = dir_ / "msg.txt";
+  const std::string subject = "A subject of sixty characters, which the Message box cuts!!!";
+  Session.MsgSubject = ShortString(subject);
+  AtWait("Press ESC to Abort.", [&] {
+    EXPECT_EQ(RowText(25).substr(0, 32), "Press F3 to preview the message,");
+    ClearOutput();
+    Key(kScanF3);
+  });
+  AtWait(" Preview ", [&] {
+    EXPECT_EQ(RowText(5).substr(3, 9 + 61), "Subject  " + subject + " ");
+    EXPECT_EQ(RowText(7).substr(3, 26), "Yellow and |CLplain       ");
+    EXPECT_EQ(AttrAt(4, 7), 14);
+    EXPECT_EQ(RowText(8).substr(3, 17), "tab?here?[2J     ");
+    Key(kScanEnd);
+  });
+  AtWait("lines 15-30 of 30", [&] {
+    EXPECT_EQ(RowText(22).substr(3, 8), "line 30 ");
+    LoneEscape();
+  });
+  AtWait("Verify the list", [&] {
+    EXPECT_EQ(RowText(5).substr(5, 20), "when you are ready..");  // the box is gone
+    LoneEscape();
+  });
+  EXPECT_EQ(ConfirmAndPost(), TRunOutcome::kLeft);
+  EXPECT_EQ(Output().find("\x1b[2J"), std::string::npos);
 }
 
 }  // namespace

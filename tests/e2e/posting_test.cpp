@@ -48,7 +48,7 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
   PtySession& run = Start({"message.txt"});
   ASSERT_TRUE(MarkAllUpToConfirmation(run));
   run.Send(kEnter);
-  ASSERT_TRUE(run.WaitForText("Posting 2 of 3: 20  RETRO        Retro computing"));
+  ASSERT_TRUE(run.WaitForText("Posting 2 of 3: 20   RETRO        Retro computing"));
   ASSERT_TRUE(run.WaitForText("working on 20"));
   // No shadow of the confirmation's list is left: row 22 looks like row 23.
   EXPECT_EQ(run.Row(22), run.Row(23));

@@ -327,13 +327,36 @@ TEST_F(UnattendedTest, APostingLogThatCannotBeWrittenIsAFailure) {
 }
 
 // Only a terminal can answer the question: without --yes it is asked once,
-// and yes posts.
-TEST_F(UnattendedTest, AsksOnceOnATerminal) {
-  PtySession& run = Start({"--post", "message.txt", "--bases", "7", "--subject", "S"});
-  ASSERT_TRUE(run.WaitForText("Post message.txt to 1 bases? [y/N]"));
+// after the bases it would post to, and yes posts. A file name that holds a
+// terminal command reaches the terminal masked, in the question and in errors.
+TEST_F(UnattendedTest, AsksOnceOnATerminalListingTheBases) {
+  const std::string title = "t\x1b]0;x\x07.txt";
+  std::filesystem::copy_file(workDir_ + "/message.txt", workDir_ + "/" + title);
+  PtySession& run = Start({"--post", title, "--bases", "7,65535", "--subject", "S"});
+  ASSERT_TRUE(run.WaitForText("Post t?]0;x?.txt to 2 bases? [y/N]"));
+  EXPECT_NE(run.Raw().find("7\tLINUX.7\tLinux help\r\n65535\tLAST.BASE\tThe last base\r\nPost"),
+            std::string::npos);
   run.Send("y\r");
   EXPECT_EQ(run.WaitExit(), 0);
-  EXPECT_EQ(Received(1), Job(workDir_ + "/message.txt", "7", "The Sysop", "All", "S"));
+  EXPECT_EQ(run.Raw().find("\x1b]0;x"), std::string::npos);
+  EXPECT_EQ(Received(1), Job(workDir_ + "/" + title, "7", "The Sysop", "All", "S"));
+
+  TRunRec missing = Post({"--post", "no\x1b]0;x\x07", "--bases", "7", "--subject", "S"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Err, "corvixmass: no?]0;x?: no such message file\n");
+}
+
+// More than twenty bases: the question lists twenty and counts the rest.
+TEST_F(UnattendedTest, TheQuestionListsTwentyBasesAtMost) {
+  std::string catalogue;
+  for (int n = 1; n <= 23; ++n)
+    catalogue += std::to_string(n) + "\tT" + std::to_string(n) + "\tBase\n";
+  WriteCatalogue(catalogue);
+  PtySession& run = Start({"--post", "message.txt", "--bases", "1-23", "--subject", "S"});
+  ASSERT_TRUE(run.WaitForText("Post message.txt to 23 bases? [y/N]"));
+  EXPECT_NE(run.Raw().find("20\tT20\tBase\r\n... and 3 more\r\nPost"), std::string::npos);
+  run.Send("n\r");
+  EXPECT_EQ(run.WaitExit(), 0);
 }
 
 }  // namespace

@@ -212,6 +212,16 @@ TEST_F(OutputTest, Utf8OutputTranslatesCodePageBytesOnTheWayOut) {
   EXPECT_EQ(s_->ReadCharXY(1, 1), '\xB0');
 }
 
+// A console taking 8-bit bytes reads byte 155 as a control sequence's start.
+TEST_F(OutputTest, ByteOneFiftyFiveNeverLeavesInEightBitOutput) {
+  Sent();
+  s_->WriteXY(1, 1, 7,
+              "\x9b"
+              "2J\x9c");
+  EXPECT_EQ(Sent(), E + "[1;1H?2J\x9c" + E + "[1;1H");
+  EXPECT_EQ(s_->ReadCharXY(1, 1), '\x9b');
+}
+
 TEST(OutputWrite, FullNonBlockingDescriptorLosesNoBytes) {
   // A small non-blocking pipe that keeps filling up, and a reader that
   // stalls for a while first: each write that meets a full pipe must wait

@@ -230,6 +230,27 @@ TEST(LightBarItems, TextValueAndMarkStayTogether) {
   EXPECT_TRUE(bar.Text(0).empty());
 }
 
+// A hidden text is found by the search but never shown, and stays with its
+// item when the value moves or a column is widened.
+TEST(LightBarItems, HiddenTextIsSearchedAndWidenedTextsKeepTheirParts) {
+  TBar bar;
+  bar.Add("1   LOCAL.GENER> News", "1", "LOCAL.GENERAL.NEWS");
+  bar.Add("2   OTHER        Chat", "2");
+  bar.Add(std::string(255, 'w'), "3");
+  bar.SetData(0, "12345");  // longer: the item's bytes move
+  bar.SearchText = "GENERAL.NEWS";
+  EXPECT_TRUE(bar.MatchesSearch(0));
+  EXPECT_FALSE(bar.MatchesSearch(1));
+  bar.WidenTexts(4, ' ');
+  EXPECT_EQ(bar.Text(0), ShortString("1    LOCAL.GENER> News"));
+  EXPECT_EQ(bar.Data(0), ShortString("12345"));
+  EXPECT_EQ(bar.Data(1), ShortString("2"));
+  EXPECT_EQ(bar.Text(2), ShortString("wwww " + std::string(250, 'w')));  // still 255
+  bar.MarkMatching();
+  EXPECT_EQ(bar.MarkedCount(), 1);
+  EXPECT_TRUE(bar.Marked(0));
+}
+
 TEST_F(LightBarTest, RowsStayInsideTheirRectangle) {
   // Pipe codes after the cut must not pull more text into the row, and a
   // plain "|" takes a column; a colour code inside the text acts.

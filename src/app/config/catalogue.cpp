@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/config/session.h"
 #include "support/dir_search.h"
 #include "support/mapped_records.h"
 #include "support/string_utils.h"
@@ -33,8 +34,7 @@ bool ContainsNoCase(std::string_view text, std::string_view sub) {
 // A field as --list-bases prints it: control bytes as '?', in UTF-8 when the
 // terminal takes UTF-8 (the catalogue holds code page 437).
 void AppendShown(std::string& out, std::string_view field, bool utf8) {
-  const std::string shown = ReplaceControl(ShortString(field), '?').Str();
-  out += utf8 ? Utf8FromCp437(shown) : shown;
+  out += ShownText(utf8 ? Utf8FromCp437(field) : std::string(field), utf8);
 }
 
 }  // namespace
@@ -75,7 +75,8 @@ std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8) {
 }
 
 std::string EchoTagOfLine(const ShortString& line) {
-  std::string tag = line.size() > 4 ? line.Str().substr(4, 12) : "";
+  const std::size_t at = Session.BaseIdWidth;
+  std::string tag = line.size() > at ? line.Str().substr(at, kTagWidth) : "";
   while (!tag.empty() && tag.back() == ' ') tag.pop_back();
   return tag;
 }

@@ -20,6 +20,12 @@ inline constexpr std::int32_t kEchoTagOffset = 585;
 // Base numbers are 16 bits: a catalogue never holds more records than this.
 inline constexpr std::int32_t kMaxBaseRecords = 65536;
 
+// Columns of a base list line: the number (four, or five in a catalogue that
+// holds a number of five digits), then the echo tag.
+inline constexpr std::size_t kNarrowIdWidth = 4;
+inline constexpr std::size_t kWideIdWidth = 5;
+inline constexpr std::size_t kTagWidth = 12;
+
 struct TCatalogueEntryRec {
   std::uint16_t Number = 0;
   std::string Tag;   // as stored, code page 437
@@ -43,7 +49,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view text);
 // control bytes shown as '?', in UTF-8 when Utf8 (else the bytes as stored).
 std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8);
 
-// The echo tag shown in a base list line (columns 5-16, blanks trimmed).
+// The echo tag shown in a base list line of the catalogue loaded (the 12
+// columns after the number's Session.BaseIdWidth, blanks trimmed).
 std::string EchoTagOfLine(const ShortString& line);
 
 }  // namespace corvix

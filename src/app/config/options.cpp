@@ -6,6 +6,7 @@
 
 #include "app/config/session.h"
 #include "support/option_parser.h"
+#include "support/string_utils.h"
 
 namespace corvix {
 namespace {
@@ -164,7 +165,9 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
 }
 
 int ReportMisuse(const std::string& message) {
-  std::fprintf(stderr, "corvixmass: %s\nTry 'corvixmass --help'.\n", message.c_str());
+  // The message quotes the command line, whose words may hold any byte.
+  std::fprintf(stderr, "corvixmass: %s\nTry 'corvixmass --help'.\n",
+               ShownText(message, Session.Utf8Terminal).c_str());
   return kExitMisuse;
 }
 

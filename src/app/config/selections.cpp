@@ -255,12 +255,13 @@ bool TakeStartSelection(const std::string& name, bool force) {
   std::string error, catalogue;
   std::vector<std::string> numbers;
   if (!LoadSelection(name, numbers, error, &catalogue)) {
-    std::fprintf(stderr, "corvixmass: %s\n", error.c_str());
+    std::fprintf(stderr, "corvixmass: %s\n", ShownText(error, Session.Utf8Terminal).c_str());
     return false;
   }
   error = OtherCatalogueProblem(name, catalogue);
   if (!error.empty() && !force) {
-    std::fprintf(stderr, "corvixmass: %s (--force marks its numbers anyway)\n", error.c_str());
+    std::fprintf(stderr, "corvixmass: %s (--force marks its numbers anyway)\n",
+                 ShownText(error, Session.Utf8Terminal).c_str());
     return false;
   }
   Session.StartMarks = std::move(numbers);

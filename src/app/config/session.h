@@ -54,6 +54,9 @@ struct TSession {
   ShortString MsgSubject;
   ShortString MsgFile;  // command line or file-open dialog
   bool AnySelected = false;
+  // Columns of the base number in the base list's lines: 4, or 5 when the
+  // catalogue holds a number of five digits. Set when the list is loaded.
+  std::size_t BaseIdWidth = 4;
   TBar* BaseList = nullptr;        // owned by the run's TRunScope, freed when main's scope ends
   std::vector<TPostedRec> Posted;  // every marked base once posting starts, in list order
   // Why posted.log could not be written this run ("" when every line was);

@@ -44,7 +44,7 @@ constexpr std::int64_t kMaxCatalogueRecords = 65536;
 
 // Text with its control bytes shown as '?': names and values come from the
 // configuration file and go to a terminal.
-std::string Shown(std::string text) { return ReplaceControl(std::move(text), '?'); }
+std::string Shown(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
 
 // "corvixmass: Subject: What ([section] key in IniPath)".
 std::string Complaint(const std::string& subject, const std::string& what,
@@ -380,7 +380,7 @@ int CheckBeforeStart(const TOptionsRec& options) {
     std::string problem =
         TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
     if (!problem.empty()) {
-      std::fprintf(stderr, "%s\n", problem.c_str());
+      std::fprintf(stderr, "%s\n", Shown(problem).c_str());
       return 1;
     }
   }
@@ -401,21 +401,23 @@ int CheckBeforeStart(const TOptionsRec& options) {
   if (check && found.Problem.empty() && !found.CataloguePath.empty())
     CatalogueWarnings(found.CataloguePath, found.Warnings, found.Invalid);
   if (check) {
-    for (const std::string& line : found.Report) PrintfStdout("%s\n", line.c_str());
-    for (const std::string& line : found.Warnings) PrintfStdout("warning: %s\n", line.c_str());
-    for (const std::string& line : found.Notes) PrintfStdout("warning: %s\n", line.c_str());
-    for (const std::string& line : found.Invalid) PrintfStdout("not ok: %s\n", line.c_str());
+    // Every line may name a path or a value from outside.
+    for (const std::string& line : found.Report) PrintfStdout("%s\n", Shown(line).c_str());
+    for (const std::string& line : found.Warnings)
+      PrintfStdout("warning: %s\n", Shown(line).c_str());
+    for (const std::string& line : found.Notes) PrintfStdout("warning: %s\n", Shown(line).c_str());
+    for (const std::string& line : found.Invalid) PrintfStdout("not ok: %s\n", Shown(line).c_str());
     if (found.Problem.empty() && found.Invalid.empty()) PrintStdout("ok\n");
     FlushStdout();
   } else {
     // Said, not enforced: the operator may have reasons, but should know.
     for (const std::string& line : found.Notes)
-      std::fprintf(stderr, "corvixmass: warning: %s\n", line.c_str());
+      std::fprintf(stderr, "corvixmass: warning: %s\n", Shown(line).c_str());
     for (const std::string& line : found.Invalid)
-      std::fprintf(stderr, "corvixmass: warning: %s\n", line.c_str());
+      std::fprintf(stderr, "corvixmass: warning: %s\n", Shown(line).c_str());
   }
   if (!found.Problem.empty()) {
-    std::fprintf(stderr, "%s\n", found.Problem.c_str());
+    std::fprintf(stderr, "%s\n", Shown(found.Problem).c_str());
     return 1;
   }
   if (check && !found.Invalid.empty()) {

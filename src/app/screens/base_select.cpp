@@ -41,7 +41,7 @@ std::string_view FieldAt(const std::uint8_t* record, std::int32_t offset) {
 using TBytes16 = unsigned char __attribute__((vector_size(16)));
 
 // Copies at most Width bytes of Field to Out with its control bytes (below
-// 32, and 127) shown as '?', as ReplaceControl does: the catalogue comes from
+// 32, and 127) shown as '?', as ShownText does on the screen: the catalogue comes from
 // outside, and an escape or line break in a name must not reach the terminal
 // as a command. Returns the bytes copied. Sixteen bytes go at a time, with no
 // test per byte: up to fifteen bytes past the field are read (sixteen when
@@ -71,14 +71,21 @@ std::size_t CopyShown(char* out, std::string_view field, std::size_t width) {
 // of records become lines while the operator waits. The number's digits
 // follow the text in the same buffer, so that the list takes both with one copy.
 struct TBaseLineBuf {
-  // The text, then the digits of 0..65535; room too for the blanks that
-  // CopyShown writes past the text (up to 16).
-  char Bytes[ShortString::kMaxLength + 5 + 16];
+  // The text; when the line shows the echo tag cut, a zero byte and the whole
+  // tag, which the list searches but does not show; then the digits of
+  // 0..65535. Room too for the blanks that CopyShown writes past the text (up
+  // to 16, before anything after the text is written).
+  char Bytes[ShortString::kMaxLength + 1 + kBaseRecSize - kEchoTagOffset + 5 + 16];
   std::size_t TextLength = 0;
+  std::size_t HiddenLength = 0;  // the zero byte and the tag, or none
   std::size_t DigitsLength = 0;
 
   std::string_view TextView() const { return {Bytes, TextLength}; }
-  std::string_view DigitsView() const { return {Bytes + TextLength, DigitsLength}; }
+  std::string_view TagView() const {
+    return HiddenLength == 0 ? std::string_view()
+                             : std::string_view(Bytes + TextLength + 1, HiddenLength - 1);
+  }
+  std::string_view DigitsView() const { return {Bytes + TextLength + HiddenLength, DigitsLength}; }
 };
 
 // CopyShown's reads past a field stay inside the record: 16 bytes of the
@@ -87,9 +94,11 @@ struct TBaseLineBuf {
 static_assert(kEchoTagOffset + 1 + 16 <= kBaseRecSize);
 static_assert(kBaseNameOffset + 1 + ShortString::kMaxLength + 15 <= kEchoTagOffset);
 
-// Text: the number in 4 columns and the echo tag in 12 (each padded with
-// blanks or cut), a blank and the name, all cut at 255. Digits: the number.
-void BuildBaseLine(const std::uint8_t* record, TBaseLineBuf& line) {
+// Text: the number in IdWidth columns (4, or 5 in a catalogue that holds a
+// number of five digits) and the echo tag in 12, each padded with blanks; a
+// longer tag shows its first 11 characters and kCutMark. Then a blank and the
+// name, all cut at 255. Digits: the number.
+void BuildBaseLine(const std::uint8_t* record, std::size_t idWidth, TBaseLineBuf& line) {
   unsigned number = record[0] | (record[1] << 8);
   char digits[5];
   std::size_t n = 0;
@@ -100,35 +109,47 @@ void BuildBaseLine(const std::uint8_t* record, TBaseLineBuf& line) {
   const char* const first = digits + 5 - n;
 
   char* out = line.Bytes;
-  // Four columns hold every digit of the numbers below 10000, blanks after
-  // them; larger numbers show their first four digits.
-  std::memcpy(out, "    ", 4);
-  std::memcpy(out, first, std::min<std::size_t>(n, 4));
-  out += 4;
+  std::memcpy(out, "     ", 5);
+  std::memcpy(out, first, std::min(n, idWidth));
+  out += idWidth;
   // Blanks after the tag fill its 12 columns.
-  CopyShown(out, FieldAt(record, kEchoTagOffset), 12);
-  out += 12;
+  const std::string_view tag = FieldAt(record, kEchoTagOffset);
+  CopyShown(out, tag, kTagWidth);
+  const bool tagCut = tag.size() > kTagWidth;
+  if (tagCut) out[kTagWidth - 1] = kCutMark;
+  out += kTagWidth;
   *out++ = ' ';
   const std::size_t room = static_cast<std::size_t>(line.Bytes + ShortString::kMaxLength - out);
   out += CopyShown(out, FieldAt(record, kBaseNameOffset), room);
   line.TextLength = static_cast<std::size_t>(out - line.Bytes);
+  line.HiddenLength = 0;
+  if (tagCut) {
+    *out++ = '\0';
+    std::memcpy(out, tag.data(), tag.size());
+    out += tag.size();
+    line.HiddenLength = 1 + tag.size();
+  }
   std::memcpy(out, first, n);
   line.DigitsLength = n;
 }
 
 }  // namespace
 
-TBaseLineRec BaseLineFromRecord(const std::uint8_t* record) {
+TBaseLineRec BaseLineFromRecord(const std::uint8_t* record, std::size_t idWidth) {
   TBaseLineBuf line;
-  BuildBaseLine(record, line);
+  BuildBaseLine(record, idWidth, line);
   return TBaseLineRec{ShortString(line.TextView()), ShortString(line.DigitsView())};
 }
 
 TBaseCatalogue::TBaseCatalogue(const ShortString& path)
     : records_(path, kBaseRecSize, kMaxBaseRecords) {}
 
-void TBaseCatalogue::AddLinesTo(TBar& list) {
+std::size_t TBaseCatalogue::AddLinesTo(TBar& list) {
   TBaseLineBuf line;
+  // Four columns until a number of five digits comes: then the lines so far
+  // get a fifth (a blank after the number) and the rest are built with five.
+  // The width changes at most once, and most catalogues never pay for it.
+  std::size_t idWidth = kNarrowIdWidth;
   // A catalogue cut short under the mapping leaves BuildBaseLine by a jump:
   // it holds nothing that would need unwinding, and the list takes the line
   // only once the record has been read.
@@ -139,10 +160,15 @@ void TBaseCatalogue::AddLinesTo(TBar& list) {
     const std::uint8_t* ahead = record + kPrefetchRecords * kBaseRecSize;
     __builtin_prefetch(ahead);
     __builtin_prefetch(ahead + kEchoTagOffset);
-    BuildBaseLine(record, line);
-    list.Add(line.TextView(), line.DigitsView());
+    if (idWidth == kNarrowIdWidth && (record[0] | (record[1] << 8)) >= 10000) {
+      list.WidenTexts(kNarrowIdWidth, ' ');
+      idWidth = kWideIdWidth;
+    }
+    BuildBaseLine(record, idWidth, line);
+    list.Add(line.TextView(), line.DigitsView(), line.TagView());
   };
   records_.Visit(0, records_.RecordCount(), visit);
+  return idWidth;
 }
 
 void ToggleBaseMark(TBar& list, std::uint8_t key, std::int32_t index) {
@@ -169,7 +195,11 @@ void LoadBaseList(TBar& list, const ShortString& path) {
   // that stays unused; memory pages are touched as lines are written.
   list.Reserve(static_cast<std::size_t>(count),
                static_cast<std::size_t>(count) * sizeof TBaseLineBuf::Bytes);
-  catalogue.AddLinesTo(list);
+  Session.BaseIdWidth = catalogue.AddLinesTo(list);
+  // A name is the catalogue's text: its colour codes colour it, and nothing
+  // else in it may act on the screen.
+  list.ColourCodesOnly = true;
+  list.CutMark = kCutMark;
   list.NormalColor = "|08|16";
   list.BarColor = "|00|23";
   list.BarMarkColor = "|14|23";
@@ -232,10 +262,8 @@ class TEditorSettingsScope {
   std::uint8_t padAttr_;
 };
 
-// A notice whose text is cut to what the box can show.
-void Notice(const std::string& text) {
-  MsgBox(kMsgNotice, ShortString(std::string_view(text).substr(0, 74)));
-}
+// A notice; the box cuts a text longer than it can show, and marks the cut.
+void Notice(const std::string& text) { MsgBox(kMsgNotice, ShortString(text)); }
 
 // F5: asks for a name and saves the marked base numbers under it.
 void SaveSelectionPrompt(const TBar& list) {
@@ -297,6 +325,7 @@ void LoadSelectionPrompt(TBar& list) {
     pick.ShowScrollBar = false;
     pick.BarAttr = 112;
     pick.RowAttr = 7;
+    pick.CutMark = kCutMark;  // a name may be longer than the box is wide
     for (const std::string& n : names) pick.Add(ShortString(n), 0);
     const int rows = std::min<int>(static_cast<int>(names.size()), 12);
     pick.Open(25, 6, 55, static_cast<std::uint8_t>(6 + rows + 1));
@@ -354,7 +383,8 @@ bool SelectBases(TBar& list) {
   THelpScope help(kHelpBaseList);
   WriteXY(28, 2, 11, " Select Message Base(s) ");
   WriteXY(4, 3, 15,
-          PadRight("ID", 4, ' ') + PadRight("ECHOTAG", 12, ' ') + " " + PadRight("NAME", 53, ' '));
+          PadRight("ID", Session.BaseIdWidth, ' ') + PadRight("ECHOTAG", kTagWidth, ' ') + " " +
+              PadRight("NAME", 57 - Session.BaseIdWidth, ' '));
   WriteXY(
       1, 25, 8,
       PadRight("Press TAB to select base(s), press ENTER when finished.", 69, ' ') + "F1/^G help");

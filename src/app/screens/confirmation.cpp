@@ -14,6 +14,7 @@
 #include "app/posting/posting_job.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
+#include "app/screens/message_preview.h"
 #include "app/screens/posting_view.h"
 #include "support/fd_io.h"
 #include "support/file_utils.h"
@@ -32,6 +33,9 @@ namespace {
 // Column of the " Message " box's texts and their width.
 constexpr std::uint8_t kDetailsLeft = 57;
 constexpr std::size_t kDetailsWidth = 22;
+
+constexpr const char* kConfirmHelpLine =
+    "Press F3 to preview the message, ENTER to post it, ESC to abort.";
 
 }  // namespace
 
@@ -72,7 +76,7 @@ void DrawMessageDetails() {
   const std::string file = AbsolutePath(Session.MsgFile, Session.StartDir);
   auto row = [](std::uint8_t y, std::uint8_t attr, const ShortString& text) {
     WriteXY(kDetailsLeft, y, attr,
-            PadRight(Copy(ReplaceControl(text, '?'), 1, kDetailsWidth), kDetailsWidth, ' '));
+            PadMarked(ShortString(ShownText(text.View(), TShownOn::kScreen)), kDetailsWidth));
   };
   row(3, 15, TailOfName(Session.Utf8Terminal ? Cp437FromUtf8(file) : file, kDetailsWidth));
   const std::int64_t lines = CountLines(file);
@@ -95,6 +99,7 @@ TRunOutcome ConfirmAndPost() {
     list.ShowScrollBar = false;
     list.BarAttr = 112;
     list.RowAttr = 7;
+    list.CutMark = kCutMark;
     const TBar& bases = *Session.BaseList;
     for (std::int32_t i = 0; i < bases.ItemCount(); ++i)
       if (bases.Marked(i)) list.Add(bases.Text(i), 0);
@@ -104,7 +109,15 @@ TRunOutcome ConfirmAndPost() {
     WriteXY(6, 5, 7, "when you are ready...");
     WriteXY(6, 7, 15, "Press ESC to Abort. ENTER to upload message...");
     DrawMessageDetails();
-    list.Open(3, 12, 76, 21);
+    // The help keys at the right end, as the base list's help line has them.
+    WriteXY(1, 25, 8, PadRight(kConfirmHelpLine, 69, ' ') + "F1/^G help");
+    // F3 shows the whole message over the screen; the list runs on after it.
+    list.ExitScanCodes = ShortString::Of(static_cast<char>(kScanF3));
+    for (;;) {
+      list.Open(3, 12, 76, 21);
+      if (list.LastKey != kScanF3) break;
+      ShowMessagePreview(AbsolutePath(Session.MsgFile, Session.StartDir));
+    }
     if (list.LastKey == kKeyEscape) return TRunOutcome::kLeft;
     // Asked last, so the list and the details stay behind the question.
     if (IsBlankMessage(AbsolutePath(Session.MsgFile, Session.StartDir)) &&

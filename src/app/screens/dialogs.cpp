@@ -40,8 +40,12 @@ bool ChangeDirTo(const ShortString& path) { return ::chdir(path.Str().c_str()) =
 // UTF-8. A name is shown converted (control bytes as '?'), and what is typed
 // is converted back before it names a file, a directory or a mask.
 ShortString OnScreen(const ShortString& name) {
-  return ReplaceControl(Session.Utf8Terminal ? ShortString(Cp437FromUtf8(name.View())) : name, '?');
+  return ShortString(
+      ShownText(Session.Utf8Terminal ? Cp437FromUtf8(name.View()) : name.Str(), TShownOn::kScreen));
 }
+
+// The longest text a message box holds: its frame then spans the screen.
+constexpr std::size_t kMsgBoxTextMax = 76;
 ShortString OnDisk(const ShortString& typed) {
   return Session.Utf8Terminal ? ShortString(Utf8FromCp437(typed.View())) : typed;
 }
@@ -80,8 +84,8 @@ class TFileDialog {
 };
 
 void TFileDialog::DrawPathLines() {
-  WriteXY(8, 7, 127, PadRight(OnScreen(path_), 65, ' '));
-  WriteXY(8, 21, 127, PadRight(OnScreen(mask_), 65, ' '));
+  WriteXY(8, 7, 127, PadMarked(OnScreen(path_), 65));
+  WriteXY(8, 21, 127, PadMarked(OnScreen(mask_), 65));
 }
 
 bool TFileDialog::Scan() {
@@ -249,10 +253,12 @@ ShortString TFileDialog::Run() {
   files_.ExitScanCodes = ShortString::Of(static_cast<char>(kScanRight));
   files_.BarAttr = kBarVisible;
   files_.RowAttr = 7;
+  files_.CutMark = kCutMark;
   dirs_.NoFrame = true;
   dirs_.DrawOnly = true;
   dirs_.BarAttr = kBarHidden;
   dirs_.RowAttr = 7;
+  dirs_.CutMark = kCutMark;
 
   ApplyDialogSettings(box_);
   box_.Title = title_;
@@ -296,9 +302,16 @@ ShortString TFileDialog::Run() {
 
 bool MsgBox(std::uint8_t kind, const ShortString& text) {
   THelpScope help(kHelpMessageBox);
+  // Notices name files and paths from outside: shown as every such text is,
+  // and cut, with the cut marked, where the screen ends.
+  ShortString shown = OnScreen(text);
+  if (shown.size() > kMsgBoxTextMax) {
+    shown.SetLength(kMsgBoxTextMax - 1);
+    shown += kCutMark;
+  }
   bool result = true;
   std::uint8_t oldX = WhereX(), oldY = WhereY(), oldAttr = GetTextAttr();
-  int len = text.size();
+  int len = shown.size();
   int x = (80 - (len + 2)) / 2;
   if (x < 1) x = 1;  // a text wider than the screen still gets a box that starts on it
   auto col = [](int c) { return static_cast<std::uint8_t>(c < 1 ? 1 : (c > 80 ? 80 : c)); };
@@ -307,7 +320,7 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
   ApplyDialogSettings(box);
   box.Title = " Info ";
   box.Open(col(x), 10, col(x + len + 3), 15);
-  WriteXY(col(x + 2), 12, 7, text);
+  WriteXY(col(x + 2), 12, 7, shown);
   SetFocusRow(14);  // the buttons
 
   if (kind == kMsgNotice) {

@@ -18,7 +18,8 @@ inline constexpr std::uint8_t kMsgQuestionNo = 2;  // YES and NO, with NO chosen
 
 // Shows a centred box with Text and an OK button (notice) or a YES/NO choice
 // (question, YES or NO chosen at first); true for OK or YES. Leaves screen,
-// cursor and attribute as found.
+// cursor and attribute as found. Text is shown as outside text is (control
+// bytes as '?'), cut at 76 characters with the cut marked.
 bool MsgBox(std::uint8_t kind, const ShortString& text);
 
 // A notice too long for one line: Text wrapped at blanks into a box of up

@@ -60,7 +60,11 @@ const char* const kHelpConfirmList =
     "Up/Down, PgUp/PgDn, Home/End   look through\n"
     "                  the bases to be posted to\n"
     "Enter   post the message to every one\n"
+    "F3      preview the message as it will be posted\n"
     "Escape  quit without posting";
+const char* const kHelpPreview =
+    "Up/Down, PgUp/PgDn, Home/End   scroll the message\n"
+    "Escape  back to the list of bases";
 const char* const kHelpPosting =
     "Escape or Ctrl-C   stop after this base\n"
     "                   (asked first); again:\n"

@@ -12,6 +12,7 @@ extern const char* const kHelpSaveSelection;
 extern const char* const kHelpPickSelection;
 extern const char* const kHelpMessageForm;
 extern const char* const kHelpConfirmList;
+extern const char* const kHelpPreview;
 extern const char* const kHelpPosting;
 
 // While it lives, F1 shows Text; the text of the scope it covers comes back

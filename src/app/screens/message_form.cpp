@@ -35,6 +35,7 @@ void EditMessageInfo() {
   form.HotHiAttr = 127;
   form.EditAttr = 15;
   form.EditPadAttr = 8;
+  form.CutMark = kCutMark;
   ValuePadChar = '.';
   // A typed character the code page lacks could be neither shown nor posted
   // as typed: the hint line says so until the field's edit ends.

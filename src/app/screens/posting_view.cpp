@@ -29,7 +29,9 @@ namespace corvix {
 namespace {
 
 // Bytes a terminal would take as controls, shown as '?'.
-ShortString Printable(const ShortString& text) { return ReplaceControl(text, '?'); }
+ShortString Printable(const ShortString& text) {
+  return ShortString(ShownText(text.View(), TShownOn::kScreen));
+}
 
 // The progress box over the confirmation screen, and the keys read while
 // the utility runs: Escape or Ctrl-C asks whether to stop after this base;
@@ -111,17 +113,21 @@ class TScreenPostingWatch : public TPostingObserver {
   }
 
  private:
+  // Every row may hold outside text (a name, a path, the utility's words): a
+  // row cut short of its text shows the cut.
   void Row(std::uint8_t y, std::uint8_t attr, const std::string& text) {
-    WriteXY(kLeft, y, attr, PadRight(Copy(ShortString(text), 1, kWidth), kWidth, ' '));
+    WriteXY(kLeft, y, attr, PadMarked(Printable(ShortString(text)), kWidth));
   }
 
   // What the box does not cover of the confirmation screen goes: its hint
-  // line, and the list's frame and its shadow (row 22) below the box (the
-  // background again).
+  // line, the list's frame and its shadow (row 22) below the box, and the
+  // help line (the background again).
   static void CoverConfirmation() {
     WriteXY(6, 7, GetAttrAt(5, 7), PadRight("", 46, ' '));
     for (std::uint8_t y = 18; y <= 22; ++y)
       WriteXY(3, y, 7, RepeatChar(static_cast<char>(176), 77));
+    // The confirmation's help line names keys that do nothing while posting.
+    WriteXY(1, 25, 7, RepeatChar(static_cast<char>(176), 79));
   }
 
   void ShowState() {

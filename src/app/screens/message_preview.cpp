@@ -1,0 +1,147 @@
+// The " Preview " box: From, To, Subject and the scrollable message text.
+#include "app/screens/message_preview.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "app/config/session.h"
+#include "app/screens/dialog_settings.h"
+#include "app/screens/help.h"
+#include "support/fd_io.h"
+#include "support/string_utils.h"
+#include "term/console.h"
+#include "term/cp437.h"
+#include "term/keys.h"
+#include "widgets/light_bar.h"
+#include "widgets/menu_box.h"
+
+namespace corvix {
+namespace {
+
+// The box covers the screen but for the background's edges; the message's
+// rows lie between the three fields and the status line.
+constexpr std::uint8_t kLeft = 4;
+constexpr std::uint8_t kWidth = 74;
+constexpr std::uint8_t kFirstRow = 7;
+constexpr std::int32_t kRows = 16;
+constexpr std::uint8_t kLabelWidth = 9;
+
+// The file's bytes, at most kPreviewMaxBytes; false when it cannot be read.
+bool ReadMessage(const std::string& path, std::string& text, bool& more) {
+  // Not blocking on a FIFO, and only a regular file is read through.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) {
+    text.resize(kPreviewMaxBytes + 1);
+    const std::size_t n = ReadFully(fd, text.data(), text.size());
+    ok = n == text.size() || errno == 0;
+    more = n > kPreviewMaxBytes;
+    text.resize(std::min(n, kPreviewMaxBytes));
+  }
+  ::close(fd);
+  return ok;
+}
+
+void DrawField(std::uint8_t y, const char* label, const ShortString& value) {
+  WriteXY(kLeft, y, 15, ShortString(label));
+  // The texts go into the job file as they are: shown whole where they fit,
+  // with nothing in them acting on the terminal.
+  WriteXY(kLeft + kLabelWidth, y, 7,
+          PadMarked(ShortString(ShownText(value.View(), TShownOn::kScreen)), kWidth - kLabelWidth));
+}
+
+void DrawLines(const std::vector<std::string>& lines, std::int32_t top) {
+  for (std::int32_t i = 0; i < kRows; ++i) {
+    const auto at = static_cast<std::size_t>(top + i);
+    const ShortString line(at < lines.size() ? std::string_view(lines[at]) : std::string_view());
+    // Colour codes colour the text as the host's readers will see it; no
+    // other pipe code acts.
+    WriteXYPipe(kLeft, static_cast<std::uint8_t>(kFirstRow + i), 7,
+                FitRow(line, kWidth, ShortString::kMaxLength, true, kCutMark), false, true);
+  }
+  const auto count = static_cast<std::int32_t>(lines.size());
+  const std::string where = count == 0 ? "no lines"
+                                       : "lines " + std::to_string(top + 1) + "-" +
+                                             std::to_string(std::min(top + kRows, count)) + " of " +
+                                             std::to_string(count);
+  WriteXY(kLeft, kFirstRow + kRows, 8,
+          PadRight(ShortString(where + "   Up/Down PgUp/PgDn Home/End scroll, ESC returns"), kWidth,
+                   ' '));
+}
+
+}  // namespace
+
+std::vector<std::string> PreviewLines(const std::string& path) {
+  std::string text;
+  bool more = false;
+  if (!ReadMessage(path, text, more)) return {"(the message file cannot be read)"};
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line = std::string_view(text).substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string screen = Session.Utf8Terminal ? Cp437FromUtf8(line) : std::string(line);
+    lines.push_back(ShownText(screen, TShownOn::kScreen));
+    at = end + 1;
+  }
+  if (more) lines.push_back("(the rest of the file is not shown)");
+  return lines;
+}
+
+void ShowMessagePreview(const std::string& path) {
+  THelpScope help(kHelpPreview);
+  const std::vector<std::string> lines = PreviewLines(path);
+  const std::int32_t lastTop =
+      std::max<std::int32_t>(static_cast<std::int32_t>(lines.size()) - kRows, 0);
+  const std::uint8_t oldX = WhereX(), oldY = WhereY(), oldAttr = GetTextAttr();
+  TMenuBox box;
+  ApplyDialogSettings(box);
+  box.Title = " Preview ";
+  box.Open(2, 2, 79, 24);
+  DrawField(3, "From", Session.MsgFrom);
+  DrawField(4, "To", Session.MsgTo);
+  DrawField(5, "Subject", Session.MsgSubject);
+  WriteXY(kLeft, 6, 8, RepeatChar(static_cast<char>(196), kWidth));
+  std::int32_t top = 0;
+  for (;;) {
+    DrawLines(lines, top);
+    const std::uint8_t key = ReadKey();
+    if (key == kKeyEscape) break;
+    if (key != kKeyExtended) continue;
+    switch (ReadKey()) {
+      case kScanUp:
+        --top;
+        break;
+      case kScanDown:
+        ++top;
+        break;
+      case kScanPgUp:
+        top -= kRows;
+        break;
+      case kScanPgDn:
+        top += kRows;
+        break;
+      case kScanHome:
+        top = 0;
+        break;
+      case kScanEnd:
+        top = lastTop;
+        break;
+      default:
+        break;
+    }
+    top = std::clamp<std::int32_t>(top, 0, lastTop);
+  }
+  box.Close();
+  GotoXY(oldX, oldY);
+  SetTextAttr(oldAttr);
+}
+
+}  // namespace corvix
