@@ -91,7 +91,7 @@ class TPrintedProgress : public TPostingObserver {
   void BaseStarting(int n, int m, const TPostedRec& base) override {
     if (quiet_) return;
     PrintfStdout("[%d/%d] posting to base %s (%s)\n", n, m, base.BaseNumber.Str().c_str(),
-                 ShownText(EchoTagOfLine(base.Line), false).c_str());
+                 ShownText(EchoTagOfPosted(base), false).c_str());
     // The posting goes on when standard output fails; main tells it at the end.
     FlushStdout();
   }
@@ -119,7 +119,7 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
       std::string result = PostedResultText(posted[i]);
       if (!posted[i].LastLine.empty()) result += ": " + posted[i].LastLine;
       std::fprintf(stderr, "corvixmass: base %s (%s): %s\n", posted[i].BaseNumber.Str().c_str(),
-                   ShownText(EchoTagOfLine(posted[i].Line), false).c_str(), Shown(result).c_str());
+                   ShownText(EchoTagOfPosted(posted[i]), false).c_str(), Shown(result).c_str());
     }
     if (!quiet || failed || (i >= posted.size() && PostingExitStatus(posted) != kExitDone))
       out += line;
@@ -355,7 +355,7 @@ int RunUnattended(const TOptionsRec& commandLine) {
     for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
       if (!bases.Marked(i)) continue;
       PrintfStdout("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
-                   ShownText(EchoTagOfLine(bases.Text(i)), false).c_str(),
+                   ShownText(EchoTagOfItem(bases, i), false).c_str(),
                    Shown(JobFilePath(Session.HostDir)).c_str());
       const TJobRec job{msgFile,       bases.Data(i),      Session.MsgFrom,
                         Session.MsgTo, Session.MsgSubject, Session.Address};
@@ -380,7 +380,8 @@ int RunUnattended(const TOptionsRec& commandLine) {
   Session.Posted.reserve(static_cast<std::size_t>(bases.MarkedCount()));
   for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
     if (bases.Marked(i))
-      Session.Posted.push_back({bases.Data(i), bases.Text(i), TPostOutcome::kNotStarted, -1, ""});
+      Session.Posted.push_back({bases.Data(i), bases.Text(i), TPostOutcome::kNotStarted, -1, "",
+                                EchoTagOfItem(bases, i)});
   }
   TPostingJobRec job{.HostDir = Session.HostDir.Str(),
                      .MsgFile = msgFile,

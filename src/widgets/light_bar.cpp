@@ -250,6 +250,13 @@ std::string_view TBar::TextView(std::int32_t index) const {
   return std::string_view(text_.data() + item.At, item.TextLength);
 }
 
+std::string_view TBar::HiddenView(std::int32_t index) const {
+  if (!IsItem(index)) return {};
+  const ItemRec& item = items_[Slot(index)];
+  if (item.HiddenLength == 0) return {};
+  return std::string_view(text_.data() + item.At + item.TextLength + 1, item.HiddenLength - 1u);
+}
+
 std::string_view TBar::DataView(std::int32_t index) const {
   if (!IsItem(index)) return {};
   const ItemRec& item = items_[Slot(index)];

@@ -151,6 +151,8 @@ class TBar {
   // Appends an item with Data attached, unmarked. Hidden is searched with the
   // text but never shown: the whole of a field that the text shows cut.
   void Add(std::string_view text, std::string_view data, std::string_view hidden = {});
+  // Item Index's hidden text (empty when it has none).
+  std::string_view HiddenView(std::int32_t index) const;
   // Inserts Ch at byte At of every text longer than At (each cut at 255
   // again): a column of the lines turned out one wider once items were in.
   void WidenTexts(std::size_t at, char ch);

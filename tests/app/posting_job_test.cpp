@@ -392,6 +392,10 @@ TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {
   entry = PostingLogEntry(0, {"/bbs", "/m", "Op", "All", "caf\x82", ""}, base, "");
   Session.Utf8Terminal = false;
   EXPECT_NE(entry.find("\tcaf\xc3\xa9\t"), std::string::npos) << entry;
+  // A tag the list shows cut is logged whole.
+  base.Line = "42  LOCAL.GENER> Local";
+  base.EchoTag = "LOCAL.GENERAL";
+  EXPECT_NE(PostingLogEntry(0, {}, base, "").find("\t42\tLOCAL.GENERAL\t"), std::string::npos);
 }
 
 // The bases a log says got a message lately: entries of the same text and

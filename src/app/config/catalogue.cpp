@@ -8,6 +8,7 @@
 #include "support/mapped_records.h"
 #include "support/string_utils.h"
 #include "term/cp437.h"
+#include "widgets/light_bar.h"
 
 namespace corvix {
 namespace {
@@ -79,6 +80,15 @@ std::string EchoTagOfLine(const ShortString& line) {
   std::string tag = line.size() > at ? line.Str().substr(at, kTagWidth) : "";
   while (!tag.empty() && tag.back() == ' ') tag.pop_back();
   return tag;
+}
+
+std::string EchoTagOfItem(const TBar& list, std::int32_t index) {
+  const std::string_view hidden = list.HiddenView(index);
+  return hidden.empty() ? EchoTagOfLine(list.Text(index)) : std::string(hidden);
+}
+
+std::string EchoTagOfPosted(const TPostedRec& base) {
+  return base.EchoTag.empty() ? EchoTagOfLine(base.Line) : base.EchoTag.Str();
 }
 
 }  // namespace corvix

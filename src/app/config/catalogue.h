@@ -8,9 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "app/config/session.h"
 #include "support/short_string.h"
 
 namespace corvix {
+
+class TBar;
 
 // A catalogue record: its size and where its name and echo tag begin (each
 // a length byte and the characters).
@@ -52,5 +55,12 @@ std::string ListedBaseLine(const TCatalogueEntryRec& base, bool utf8);
 // The echo tag shown in a base list line of the catalogue loaded (the 12
 // columns after the number's Session.BaseIdWidth, blanks trimmed).
 std::string EchoTagOfLine(const ShortString& line);
+
+// The whole echo tag of base list item Index: the line shows a long tag cut,
+// and the list keeps the whole one as the item's hidden search text.
+std::string EchoTagOfItem(const TBar& list, std::int32_t index);
+
+// The whole echo tag of a posted base.
+std::string EchoTagOfPosted(const TPostedRec& base);
 
 }  // namespace corvix

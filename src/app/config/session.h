@@ -28,6 +28,8 @@ struct TPostedRec {
   TPostOutcome Outcome = TPostOutcome::kNotStarted;
   int WaitStatus = -1;   // of the host utility, when it ran
   std::string LastLine;  // the utility's last output line
+  // The whole echo tag; Line shows a long one cut. Empty: read it from Line.
+  ShortString EchoTag{};
 };
 
 struct TSession {

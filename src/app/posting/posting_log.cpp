@@ -51,8 +51,8 @@ std::string PostingLogEntry(std::time_t when, const TLogMessageRec& message, con
                             const std::string& output, const char* result) {
   // New fields go at the end, so that readers of older entries still work.
   std::string out = Stamp(when) + '\t' + Printable(message.HostDir) + '\t' +
-                    Printable(base.BaseNumber) + '\t' + Printable437(EchoTagOfLine(base.Line)) +
-                    '\t' + PrintableHost(message.Subject) + '\t' +
+                    Printable(base.BaseNumber) + '\t' + Printable437(EchoTagOfPosted(base)) + '\t' +
+                    PrintableHost(message.Subject) + '\t' +
                     (result != nullptr ? std::string(result) : PostedResultText(base)) + '\t' +
                     Printable(message.MsgFile) + '\t' + PrintableHost(message.From) + '\t' +
                     PrintableHost(message.To) + '\t' + Printable(message.Hash) + '\n';

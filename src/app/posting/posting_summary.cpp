@@ -65,7 +65,7 @@ std::string PostingSummary(const std::vector<TPostedRec>& posted) {
     const bool utf8 = Session.Utf8Terminal;
     char head[40];
     std::snprintf(head, sizeof head, "%5s  %-12s  ", ShownText(p.BaseNumber, false).c_str(),
-                  ShownText(EchoTagOfLine(p.Line), false).c_str());
+                  ShownText(EchoTagOfPosted(p), false).c_str());
     std::string line = head + result;
     // One line per base: a long last line of the utility is cut, and nothing
     // in it can act on the terminal.

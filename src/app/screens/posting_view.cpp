@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/config/catalogue.h"
 #include "app/config/host_text.h"
 #include "app/config/session.h"
 #include "app/posting/posting_job.h"
@@ -178,7 +179,8 @@ TRunOutcome PostMarkedBases() {
   const TBar& list = *Session.BaseList;
   for (std::int32_t i = 0; i < list.ItemCount(); ++i)
     if (list.Marked(i))
-      bases.push_back({list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, ""});
+      bases.push_back(
+          {list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, "", EchoTagOfItem(list, i)});
   TPostingJobRec job{
       .HostDir = Session.HostDir.Str(),
       .MsgFile = Session.MsgFile,
