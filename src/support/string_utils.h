@@ -169,8 +169,11 @@ inline std::string ShownText(std::string_view text, bool utf8) {
 }
 
 // Ends a name, tag or subject shown cut short of its column. Code page 437,
-// which the screen holds, has no ellipsis character.
-inline constexpr char kCutMark = '>';
+// which the screen holds, has no ellipsis character, so the mark is a byte
+// of its own: DEL, which never reaches a cell from outside (ShownText masks
+// it) and which the program draws nowhere else. Where bytes leave the
+// process it goes as '…' to a UTF-8 terminal and as '>' to any other.
+inline constexpr char kCutMark = '\x7f';
 
 // S padded with blanks to Width columns; a longer S is cut to Width with
 // kCutMark in the last column, so that the cut shows.

@@ -2,6 +2,8 @@
 // a UTF-8 terminal and where UTF-8 keys come in.
 #include "term/cp437.h"
 
+#include "support/string_utils.h"
+
 namespace corvix {
 
 // Unicode code points of code page 437's bytes 128-255, for terminals that
@@ -43,6 +45,7 @@ TNarrowRec Cp437Narrow(unsigned char b) {
       "0001000000000000"
       "0111000011100000";
   static_assert(sizeof kChars == 129 && sizeof kDec == 129);
+  if (b == static_cast<unsigned char>(kCutMark)) return {'>', false};
   if (b < 0x80) return {static_cast<char>(b), false};
   return {kChars[b - 0x80], kDec[b - 0x80] == '1'};
 }

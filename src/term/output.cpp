@@ -23,6 +23,8 @@ constexpr int kWriteWaitMs = -1;
 
 // Appends the UTF-8 form of one code-page-437 byte to Out; returns the new end.
 char* PutUtf8(char* out, unsigned char byte) {
+  if (byte == static_cast<unsigned char>(kCutMark))
+    return std::copy_n("\xE2\x80\xA6", 3, out);  // …
   if (byte < 0x80) {
     *out++ = static_cast<char>(byte);
     return out;
@@ -103,17 +105,20 @@ void TOutputLinux::WriteAll(const char* data, std::size_t size) const {
     if (dec) end = std::copy_n("\x1b(B", 3, end);
     data = coded.data();
     size = static_cast<std::size_t>(end - coded.data());
-  } else if (std::memchr(data, kCsi8, size) != nullptr) {
+  } else if (std::memchr(data, kCsi8, size) != nullptr || std::memchr(data, kCutMark, size)) {
     // In code page 437 byte 155 is a cent sign, but a console taking 8-bit
     // bytes reads it as the start of a control sequence: it shows as '?'.
     // The program's own sequences are 7-bit; only a cell's character gets here.
+    // The cut mark goes as '>', as code page 437 has no ellipsis.
     while (size > kOutBufferSize) {
       WriteAll(data, kOutBufferSize);
       data += kOutBufferSize;
       size -= kOutBufferSize;
     }
     std::memcpy(coded.data(), data, size);
-    std::replace(coded.begin(), coded.begin() + static_cast<std::ptrdiff_t>(size), kCsi8, '?');
+    const auto last = coded.begin() + static_cast<std::ptrdiff_t>(size);
+    std::replace(coded.begin(), last, kCsi8, '?');
+    std::replace(coded.begin(), last, kCutMark, '>');
     data = coded.data();
   }
   // Write errors other than a full descriptor are ignored: the rest of the

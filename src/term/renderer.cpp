@@ -85,7 +85,8 @@ class TChangesRenderer final : public TRenderer {
 
   void WriteChar(char ch, std::uint8_t attr, std::string& out) override {
     const auto b = static_cast<unsigned char>(ch);
-    const bool control = (b < 32 || b == 127) && ch != 8 && ch != 10 && ch != 13;
+    // Byte 127 is the cut mark, sent as a printable character.
+    const bool control = b < 32 && ch != 8 && ch != 10 && ch != 13;
     if (!direct_ && !control && Modelled(ch, attr)) return;
     // A control byte (or a line feed after a pending wrap) acts on the
     // terminal in ways not modelled: what was drawn goes first, then the

@@ -19,10 +19,9 @@ constexpr std::uint32_t kAllRows = (1u << kRows) - 1;
 
 std::uint32_t RowBit(int y) { return 1u << (y - 1); }
 
-bool IsControl(char ch) {
-  const auto b = static_cast<unsigned char>(ch);
-  return b < 32 || b == 127;
-}
+// Byte 127 is the cut mark (kCutMark), which leaves the process as a
+// printable character: only bytes below 32 would act instead of show.
+bool IsControl(char ch) { return static_cast<unsigned char>(ch) < 32; }
 
 bool Blank(TCharInfo c) { return c.Ch == ' '; }
 

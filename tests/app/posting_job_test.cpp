@@ -28,6 +28,7 @@
 #include "app/posting/posting_summary.h"
 #include "app/screens/base_select.h"
 #include "support/io_error.h"
+#include "support/string_utils.h"
 #include "testkit/temp_dir.h"
 #include "widgets/light_bar.h"
 
@@ -393,7 +394,7 @@ TEST(PostingLog, EntryHasOneLineOfFieldsThenTheOutputIndented) {
   Session.Utf8Terminal = false;
   EXPECT_NE(entry.find("\tcaf\xc3\xa9\t"), std::string::npos) << entry;
   // A tag the list shows cut is logged whole.
-  base.Line = "42  LOCAL.GENER> Local";
+  base.Line = "42  LOCAL.GENER\x7f Local";
   base.EchoTag = "LOCAL.GENERAL";
   EXPECT_NE(PostingLogEntry(0, {}, base, "").find("\t42\tLOCAL.GENERAL\t"), std::string::npos);
 }
@@ -458,14 +459,15 @@ TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
   EXPECT_EQ(line.Data, ShortString("65535"));
   // A tag past its 12 columns ends in the cut mark; five digits in four
   // columns, as a single record has no catalogue to widen the column.
-  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT> Linux help"));
+  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT\x7f Linux help"));
   EXPECT_EQ(BaseLineFromRecord(rec, kWideIdWidth).Text,
-            ShortString("65535TTTTTTTTTTT> Linux help"));
+            ShortString("65535TTTTTTTTTTT\x7f Linux help"));
 
   rec[2] = 255;  // the longest name: the line is cut at 255
   std::fill(rec + 3, rec + 258, 'n');
   line = BaseLineFromRecord(rec);
-  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT> " + std::string(238, 'n')));
+  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT" + std::string(1, kCutMark) + " " +
+                                   std::string(238, 'n')));
 
   // Control bytes show as '?' on both sides of each 16-byte step of the copy;
   // bytes from 128 up are characters. An empty tag leaves 12 blank columns.
@@ -498,10 +500,10 @@ TEST(BaseLine, AFiveDigitNumberWidensEveryLineOfItsCatalogue) {
   TBar list;
   LoadBaseList(list, path);
   EXPECT_EQ(Session.BaseIdWidth, kWideIdWidth);
-  EXPECT_EQ(list.Text(0), ShortString("7    LOCAL.GENER> Name"));
+  EXPECT_EQ(list.Text(0), ShortString("7    LOCAL.GENER\x7f Name"));
   EXPECT_EQ(list.Text(1), ShortString("9999 B            Name"));
   EXPECT_EQ(list.Text(2), ShortString("65534C            Name"));
-  EXPECT_EQ(EchoTagOfLine(list.Text(0)), "LOCAL.GENER>");
+  EXPECT_EQ(EchoTagOfLine(list.Text(0)), "LOCAL.GENER" + std::string(1, kCutMark));
   list.SearchText = "GENERAL.NEWS";  // the whole tag is found
   EXPECT_TRUE(list.MatchesSearch(0));
 

@@ -11,6 +11,7 @@
 #include "app/screens/confirmation.h"
 #include "app/screens/message_form.h"
 #include "support/io_error.h"
+#include "support/string_utils.h"
 #include "term/input.h"
 #include "testkit/screen_fixture.h"
 #include "testkit/temp_dir.h"
@@ -77,7 +78,7 @@ TEST_F(ScreensTest, BaseSelectionShowsWholeRecordsSafelyAndMarksWithTab) {
     EXPECT_EQ(Block(4, 4, 36, 8),
               "1   PIPES        Yellow|[U|[U|[R|\n"
               "7   LINUX.7      Linux help      \n"
-              "42  TTTTTTTTTTT> NNNNNNNNNNNNNNNN\n"
+              "42  TTTTTTTTTTT\x7f NNNNNNNNNNNNNNNN\n"
               "4   TITLE        Yellow esc?]0;pw\n"
               "6   BREAKS       cr?lf?bs?tab?.  ");
     EXPECT_EQ(AttrAt(21, 7), 14);                               // the colour code acts
@@ -208,7 +209,8 @@ TEST_F(ScreensTest, ConfirmationListsTheMarkedBasesInCatalogueOrderThenPosts) {
                                        name.substr(name.size() - 19) + "\n2 lines" +
                                        std::string(15, ' ') + "\n" + std::string(22, ' ') +
                                        "\nFrom The Sysop        \nTo                    \n"
-                                       "Subj A subject far to>");
+                                       "Subj A subject far to" +
+                                       std::string(1, kCutMark));
     EXPECT_EQ(RowText(2).substr(4, 9), " Confirm ");
     EXPECT_EQ(Block(6, 4, 46, 7),
               "Verify the list of bases you selected and\n"

@@ -281,7 +281,7 @@ TEST(ShownText, MasksControlsAndTheC1ControlsOfTheCharset) {
   for (const Row& r : rows) EXPECT_EQ(ShownText(r.In, r.Utf8), r.Out) << r.In;
   // On the screen bytes from 128 are code-page-437 characters.
   EXPECT_EQ(ShownText("\x1b]0;\x82\x9b\x07", TShownOn::kScreen), "?]0;\x82\x9b?");
-  EXPECT_EQ(PadMarked("abcdef", 4), ShortString("abc>"));
+  EXPECT_EQ(PadMarked("abcdef", 4), ShortString("abc" + std::string(1, kCutMark)));
   EXPECT_EQ(PadMarked("ab", 4), ShortString("ab  "));
   EXPECT_EQ(CutText("abc\xc3\xa9", 4, true), "abc");
   EXPECT_EQ(CutText("abc\xc3\xa9", 4, false), "abc\xc3");

@@ -207,8 +207,8 @@ TEST_F(OutputTest, PutScreenImageDrawsItsPackedRectangleOnly) {
 TEST_F(OutputTest, Utf8OutputTranslatesCodePageBytesOnTheWayOut) {
   s_->Utf8Output = true;
   Sent();
-  s_->WriteXY(1, 1, 7, "\xB0\xC4\x81\xFE-");
-  EXPECT_EQ(Sent(), E + "[1;1H" + "\u2591\u2500\u00FC\u25A0-" + E + "[1;1H");
+  s_->WriteXY(1, 1, 7, "\xB0\xC4\x81\xFE-\x7f");  // the last: the cut mark
+  EXPECT_EQ(Sent(), E + "[1;1H" + "\u2591\u2500\u00FC\u25A0-\u2026" + E + "[1;1H");
   EXPECT_EQ(s_->ReadCharXY(1, 1), '\xB0');
 }
 
@@ -217,8 +217,8 @@ TEST_F(OutputTest, ByteOneFiftyFiveNeverLeavesInEightBitOutput) {
   Sent();
   s_->WriteXY(1, 1, 7,
               "\x9b"
-              "2J\x9c");
-  EXPECT_EQ(Sent(), E + "[1;1H?2J\x9c" + E + "[1;1H");
+              "2J\x9c\x7f");  // the last: the cut mark
+  EXPECT_EQ(Sent(), E + "[1;1H?2J\x9c>" + E + "[1;1H");
   EXPECT_EQ(s_->ReadCharXY(1, 1), '\x9b');
 }
 
