@@ -87,7 +87,9 @@ std::vector<std::string> PreviewLines(const std::string& path) {
     if (end == std::string::npos) end = text.size();
     std::string_view line = std::string_view(text).substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const std::string screen = Session.Utf8Terminal ? Cp437FromUtf8(line) : std::string(line);
+    // The host takes the file's bytes as they are, in its own set: a UTF-8
+    // file bound for a code page 437 host shows here as its readers will see it.
+    const std::string screen = Session.Utf8Host ? Cp437FromUtf8(line) : std::string(line);
     lines.push_back(ShownText(screen, TShownOn::kScreen));
     at = end + 1;
   }
