@@ -288,8 +288,15 @@ TEST_F(ScreensTest, PreviewShowsTheWholeMessageAndReturnsToTheList) {
   });
   AtWait("Verify the list", [&] {
     EXPECT_EQ(RowText(5).substr(5, 20), "when you are ready..");  // the box is gone
+    Session.MsgTo = ShortString(std::string(65, 'x') + "yz");
+    Key(kScanF3);
+  });
+  // A value longer than its row goes on in the next; the message moves down.
+  AtWait("lines 1-15 of 30", [&] {
+    EXPECT_EQ(RowText(5).substr(3, 13), "         yz  ");
     LoneEscape();
   });
+  AtWait("Verify the list", [&] { LoneEscape(); });
   EXPECT_EQ(ConfirmAndPost(), TRunOutcome::kLeft);
   EXPECT_EQ(Output().find("\x1b[2J"), std::string::npos);
 }
