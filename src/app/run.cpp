@@ -76,11 +76,11 @@ int TellAfterPosting(int status) {
   std::fflush(stdout);
   if (!Session.RestFailure.empty()) {
     std::fprintf(stderr, "corvixmass: %s: the bases not posted are not saved as rest\n",
-                 Session.RestFailure.c_str());
+                 ShownText(Session.RestFailure, Session.Utf8Terminal).c_str());
   }
   if (!Session.LogFailure.empty()) {
     std::fprintf(stderr, "corvixmass: posted.log: %s: the postings above are not recorded\n",
-                 Session.LogFailure.c_str());
+                 ShownText(Session.LogFailure, Session.Utf8Terminal).c_str());
     return kExitError;
   }
   return status;

@@ -188,7 +188,7 @@ bool NamedRecentPostings(const TPostingJobRec& job, const std::vector<TPostedRec
   std::string error;
   if (!AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, posted, already, error)) {
     std::fprintf(stderr, "corvixmass: warning: %s: earlier postings were not looked at\n",
-                 error.c_str());
+                 Shown(error).c_str());
     return false;
   }
   if (already.empty()) return false;

@@ -264,10 +264,12 @@ TEST_F(ScreensTest, TheFormRefusesACharacterTheCodePageLacks) {
 // list, which then posts or quits as before.
 TEST_F(ScreensTest, PreviewShowsTheWholeMessageAndReturnsToTheList) {
   Load(Record(7, "LINUX.7", "Linux help")).SetMarked(0, true);
-  std::string text = "|14Yellow|07 and |CLplain\r\ntab\there\x1b[2J\n";
+  std::string text = "|14Yellow|07 and |CLplain\r\ntab\there\x1b[2J Caf\xC3\xA9\n";
   for (int i = 3; i <= 30; ++i) text += "line " + std::to_string(i) + "\n";
   dir_.Put("msg.txt", text);
   Session.MsgFile = dir_ / "msg.txt";
+  // A code page 437 host posts UTF-8 bytes as two characters, on any terminal.
+  Session.Utf8Terminal = true;
   const std::string subject = "A subject of sixty characters, which the Message box cuts!!!";
   Session.MsgSubject = ShortString(subject);
   AtWait("Press ESC to Abort.", [&] {
@@ -279,7 +281,7 @@ TEST_F(ScreensTest, PreviewShowsTheWholeMessageAndReturnsToTheList) {
     EXPECT_EQ(RowText(5).substr(3, 9 + 61), "Subject  " + subject + " ");
     EXPECT_EQ(RowText(7).substr(3, 26), "Yellow and |CLplain       ");
     EXPECT_EQ(AttrAt(4, 7), 14);
-    EXPECT_EQ(RowText(8).substr(3, 17), "tab?here?[2J     ");
+    EXPECT_EQ(RowText(8).substr(3, 19), "tab?here?[2J Caf\xC3\xA9 ");
     Key(kScanEnd);
   });
   AtWait("lines 15-30 of 30", [&] {
@@ -288,8 +290,15 @@ TEST_F(ScreensTest, PreviewShowsTheWholeMessageAndReturnsToTheList) {
   });
   AtWait("Verify the list", [&] {
     EXPECT_EQ(RowText(5).substr(5, 20), "when you are ready..");  // the box is gone
+    Session.MsgTo = ShortString(std::string(65, 'x') + "yz");
+    Key(kScanF3);
+  });
+  // A value longer than its row goes on in the next; the message moves down.
+  AtWait("lines 1-15 of 30", [&] {
+    EXPECT_EQ(RowText(5).substr(3, 13), "         yz  ");
     LoneEscape();
   });
+  AtWait("Verify the list", [&] { LoneEscape(); });
   EXPECT_EQ(ConfirmAndPost(), TRunOutcome::kLeft);
   EXPECT_EQ(Output().find("\x1b[2J"), std::string::npos);
 }

@@ -220,7 +220,7 @@ TEST_F(StartupFilesTest, TheCatalogueIsReadForItsLooks) {
   EXPECT_NE(failures[0].find(": 2404 bytes are not a whole number of 768-byte records"),
             std::string::npos);
   EXPECT_NE(failures[1].find(": no record has a printable name"), std::string::npos);
-  EXPECT_NE(warnings[0].find(": 1 base numbers appear more than once (the first: 0)"),
+  EXPECT_NE(warnings[0].find(": 1 base number appears more than once (the first: 0)"),
             std::string::npos);
 }
 

@@ -351,12 +351,14 @@ void CatalogueWarnings(const std::string& path, std::vector<std::string>& warnin
   }
   if (repeated > 0)
     warnings.push_back(Shown(path) + ": " + std::to_string(repeated) +
-                       " base numbers appear more than once (the first: " + firstRepeated +
+                       (repeated == 1 ? " base number appears" : " base numbers appear") +
+                       " more than once (the first: " + firstRepeated +
                        "); --bases and saved selections take every base of a number");
   if (controls > 0)
     warnings.push_back(Shown(path) + ": " + std::to_string(controls) +
-                       " records hold control bytes in their name or echo tag (the first: base " +
-                       firstControl + "); they show as '?'");
+                       (controls == 1 ? " record holds" : " records hold") +
+                       " control bytes in their name or echo tag (the first: base " + firstControl +
+                       "); they show as '?'");
   if (!bases.empty() && printable == 0)
     failures.push_back(Shown(path) + ": no record has a printable name: not a catalogue");
 }

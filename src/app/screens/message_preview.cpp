@@ -26,9 +26,9 @@ namespace {
 // rows lie between the three fields and the status line.
 constexpr std::uint8_t kLeft = 4;
 constexpr std::uint8_t kWidth = 74;
-constexpr std::uint8_t kFirstRow = 7;
-constexpr std::int32_t kRows = 16;
+constexpr std::uint8_t kStatusRow = 23;
 constexpr std::uint8_t kLabelWidth = 9;
+constexpr std::size_t kValueWidth = kWidth - kLabelWidth;
 
 // The file's bytes, at most kPreviewMaxBytes; false when it cannot be read.
 bool ReadMessage(const std::string& path, std::string& text, bool& more) {
@@ -48,29 +48,37 @@ bool ReadMessage(const std::string& path, std::string& text, bool& more) {
   return ok;
 }
 
-void DrawField(std::uint8_t y, const char* label, const ShortString& value) {
+// Label and Value from row Y on; returns the row after them.
+std::uint8_t DrawField(std::uint8_t y, const char* label, const ShortString& value) {
   WriteXY(kLeft, y, 15, ShortString(label));
-  // The texts go into the job file as they are: shown whole where they fit,
-  // with nothing in them acting on the terminal.
-  WriteXY(kLeft + kLabelWidth, y, 7,
-          PadMarked(ShortString(ShownText(value.View(), TShownOn::kScreen)), kWidth - kLabelWidth));
+  // The texts go into the job file as they are: shown whole, a long one over
+  // as many rows as it needs, with nothing in them acting on the terminal.
+  const std::string shown = ShownText(value.View(), TShownOn::kScreen);
+  std::size_t at = 0;
+  do {
+    WriteXY(kLeft + kLabelWidth, y++, 7,
+            PadRight(ShortString(shown.substr(at, kValueWidth)), kValueWidth, ' '));
+    at += kValueWidth;
+  } while (at < shown.size());
+  return y;
 }
 
-void DrawLines(const std::vector<std::string>& lines, std::int32_t top) {
-  for (std::int32_t i = 0; i < kRows; ++i) {
+void DrawLines(const std::vector<std::string>& lines, std::int32_t top, std::uint8_t firstRow) {
+  const std::int32_t rows = kStatusRow - firstRow;
+  for (std::int32_t i = 0; i < rows; ++i) {
     const auto at = static_cast<std::size_t>(top + i);
     const ShortString line(at < lines.size() ? std::string_view(lines[at]) : std::string_view());
     // Colour codes colour the text as the host's readers will see it; no
     // other pipe code acts.
-    WriteXYPipe(kLeft, static_cast<std::uint8_t>(kFirstRow + i), 7,
+    WriteXYPipe(kLeft, static_cast<std::uint8_t>(firstRow + i), 7,
                 FitRow(line, kWidth, ShortString::kMaxLength, true, kCutMark), false, true);
   }
   const auto count = static_cast<std::int32_t>(lines.size());
   const std::string where = count == 0 ? "no lines"
                                        : "lines " + std::to_string(top + 1) + "-" +
-                                             std::to_string(std::min(top + kRows, count)) + " of " +
+                                             std::to_string(std::min(top + rows, count)) + " of " +
                                              std::to_string(count);
-  WriteXY(kLeft, kFirstRow + kRows, 8,
+  WriteXY(kLeft, kStatusRow, 8,
           PadRight(ShortString(where + "   Up/Down PgUp/PgDn Home/End scroll, ESC returns"), kWidth,
                    ' '));
 }
@@ -87,7 +95,9 @@ std::vector<std::string> PreviewLines(const std::string& path) {
     if (end == std::string::npos) end = text.size();
     std::string_view line = std::string_view(text).substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const std::string screen = Session.Utf8Terminal ? Cp437FromUtf8(line) : std::string(line);
+    // The host takes the file's bytes as they are, in its own set: a UTF-8
+    // file bound for a code page 437 host shows here as its readers will see it.
+    const std::string screen = Session.Utf8Host ? Cp437FromUtf8(line) : std::string(line);
     lines.push_back(ShownText(screen, TShownOn::kScreen));
     at = end + 1;
   }
@@ -98,20 +108,23 @@ std::vector<std::string> PreviewLines(const std::string& path) {
 void ShowMessagePreview(const std::string& path) {
   THelpScope help(kHelpPreview);
   const std::vector<std::string> lines = PreviewLines(path);
-  const std::int32_t lastTop =
-      std::max<std::int32_t>(static_cast<std::int32_t>(lines.size()) - kRows, 0);
   const std::uint8_t oldX = WhereX(), oldY = WhereY(), oldAttr = GetTextAttr();
   TMenuBox box;
   ApplyDialogSettings(box);
   box.Title = " Preview ";
   box.Open(2, 2, 79, 24);
-  DrawField(3, "From", Session.MsgFrom);
-  DrawField(4, "To", Session.MsgTo);
-  DrawField(5, "Subject", Session.MsgSubject);
-  WriteXY(kLeft, 6, 8, RepeatChar(static_cast<char>(196), kWidth));
+  std::uint8_t y = DrawField(3, "From", Session.MsgFrom);
+  y = DrawField(y, "To", Session.MsgTo);
+  y = DrawField(y, "Subject", Session.MsgSubject);
+  WriteXY(kLeft, y, 8, RepeatChar(static_cast<char>(196), kWidth));
+  // Three values of 255 characters take twelve rows; seven are left.
+  const auto firstRow = static_cast<std::uint8_t>(y + 1);
+  const std::int32_t rows = kStatusRow - firstRow;
+  const std::int32_t lastTop =
+      std::max<std::int32_t>(static_cast<std::int32_t>(lines.size()) - rows, 0);
   std::int32_t top = 0;
   for (;;) {
-    DrawLines(lines, top);
+    DrawLines(lines, top, firstRow);
     const std::uint8_t key = ReadKey();
     if (key == kKeyEscape) break;
     if (key != kKeyExtended) continue;
@@ -123,10 +136,10 @@ void ShowMessagePreview(const std::string& path) {
         ++top;
         break;
       case kScanPgUp:
-        top -= kRows;
+        top -= rows;
         break;
       case kScanPgDn:
-        top += kRows;
+        top += rows;
         break;
       case kScanHome:
         top = 0;

@@ -8,7 +8,7 @@
 namespace corvix {
 
 // The lines of the message file at Path as the preview shows them: in the
-// screen's code page (converted from UTF-8 on a UTF-8 terminal), a line's
+// screen's code page (converted from UTF-8 when the host takes UTF-8), a line's
 // CR before its LF dropped, control bytes as '?', pipe codes kept for the
 // screen to colour. Only the first kPreviewMaxBytes are read; a file that
 // cannot be read gives one line saying so.
