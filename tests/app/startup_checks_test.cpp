@@ -15,6 +15,7 @@
 #include "app/config/host_text.h"
 #include "app/config/session.h"
 #include "app/config/settings.h"
+#include "app/config/state_dir.h"
 #include "app/posting/posting_job.h"
 #include "testkit/temp_dir.h"
 
@@ -239,6 +240,17 @@ TEST(HostText, ConvertsByContentAndRefusesWhatTheHostLacks) {
     EXPECT_EQ(out, converted);
   }
   EXPECT_EQ(HostFromScreen("Caf\x82", true), "Caf\xC3\xA9");
+}
+
+// Without HOME (env -i) the state directory is found from the passwd entry.
+TEST(StateDir, HomeComesFromThePasswdEntryOfTheUser) {
+  testkit::TempDir dir;
+  dir.Put("passwd",
+          "root:x:0:0:root:/root:/bin/sh\nop:x:1000:1000:Op,,,:/home/op:/bin/sh\nbad:x:7\n");
+  const std::string path = dir.Path() + "passwd";
+  EXPECT_EQ(HomeFromPasswd(path.c_str(), 1000), "/home/op");
+  EXPECT_EQ(HomeFromPasswd(path.c_str(), 7), "");
+  EXPECT_EQ(HomeFromPasswd("/nonexistent", 0), "");
 }
 
 }  // namespace

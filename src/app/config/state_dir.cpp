@@ -6,19 +6,46 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "support/io_error.h"
 
 namespace corvix {
 
+std::string HomeFromPasswd(const char* path, unsigned uid) {
+  std::FILE* file = std::fopen(path, "re");
+  if (file == nullptr) return "";
+  std::string home;
+  char line[1024];
+  const std::string id = std::to_string(uid);
+  // name:password:uid:gid:gecos:home:shell
+  while (home.empty() && std::fgets(line, sizeof line, file) != nullptr) {
+    std::string_view fields[7];
+    std::string_view rest(line);
+    if (!rest.empty() && rest.back() == '\n') rest.remove_suffix(1);
+    std::size_t count = 0;
+    for (; count < 7; ++count) {
+      const std::size_t colon = rest.find(':');
+      fields[count] = rest.substr(0, colon);
+      if (colon == std::string_view::npos) break;
+      rest.remove_prefix(colon + 1);
+    }
+    if (count >= 5 && fields[2] == id && fields[5].starts_with('/')) home = fields[5];
+  }
+  std::fclose(file);
+  return home;
+}
+
 std::string StateDirPath() {
   const char* xdg = std::getenv("XDG_STATE_HOME");
   if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/corvixmass/";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return std::string(home) + "/.local/state/corvixmass/";
-  return "";
+  const char* env = std::getenv("HOME");
+  if (env != nullptr && env[0] == '/') return std::string(env) + "/.local/state/corvixmass/";
+  static const std::string home = HomeFromPasswd("/etc/passwd", ::getuid());
+  return home.empty() ? "" : home + "/.local/state/corvixmass/";
 }
 
 std::string EnsureStateDir(const std::string& sub, std::string& error) {

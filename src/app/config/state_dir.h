@@ -8,9 +8,15 @@
 namespace corvix {
 
 // $XDG_STATE_HOME/corvixmass/ when XDG_STATE_HOME is set to an absolute path,
-// else $HOME/.local/state/corvixmass/; always ends in '/'. Empty when neither
-// gives an absolute path.
+// else HOME/.local/state/corvixmass/ with HOME from the environment or, where
+// it is not set (env -i, some cron set-ups), the user's entry in /etc/passwd;
+// always ends in '/'. Empty when none gives an absolute path.
 std::string StateDirPath();
+
+// The home directory of user Uid in the passwd-format file Path, or "".
+// Read directly: the program is linked statically, without the library's
+// user lookups.
+std::string HomeFromPasswd(const char* path, unsigned uid);
 
 // StateDirPath() + Sub (e.g. "selections/"), made with every missing parent
 // (mode 0700 for what is made). Returns the path, or an empty text with the
