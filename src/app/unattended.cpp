@@ -97,6 +97,10 @@ class TPrintedProgress : public TPostingObserver {
   }
   // The posting log's failure is told once, after the summary.
   void LogProblem(const std::string& text) override { (void)text; }
+  // Found once the host directory is free: on standard error, as at start.
+  void EarlierRunCut(const std::string& text) override {
+    std::fprintf(stderr, "corvixmass: %s\n", ShownText(text, Session.Utf8Terminal).c_str());
+  }
 
  private:
   bool quiet_;

@@ -281,6 +281,10 @@ TEST_F(UnattendedTest, AKilledRunLeavesItsUtilityTheLockAndTheNextRunTellsIt) {
   TRunRec run = Post({"-y", "--post", "message.txt", "--bases", "20", "--subject", "S"});
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(ReadFile(seen), "7 7\n20 20\n");
+  // Told once the orphan let go; what the killed run left stays in "rest".
+  EXPECT_NE(run.Err.find("interrupted at base 7 (LINUX.7)"), std::string::npos) << run.Err;
+  const std::string rest = ReadFile(root_ + "/state/corvixmass/selections/rest");
+  EXPECT_EQ(rest.substr(rest.find('\n') + 1), "65535\n");
 
   WriteFile(seen, "");
   killWhileTheUtilityRuns();

@@ -288,6 +288,17 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
     if (!logProblemSaid) observer.LogProblem("The posting log cannot be written: " + error);
     logProblemSaid = true;
   };
+  // A run killed while its utility worked left the host directory locked
+  // when this one began: what it posted and left is reviewed once the
+  // directory is free, before this run's "rest" replaces the one it left.
+  if (TakeReviewDeferred()) {
+    {
+      TFd dir(::open(job.HostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      if (!dir.Valid()) ThrowIoError(job.HostDir);
+      if (!LockHostDir(dir.Get(), job.HostDir, observer)) return;
+    }
+    for (const std::string& text : ReviewLastPostings()) observer.EarlierRunCut(text);
+  }
   SaveRestPending(job, bases);
   // An ending signal lets the step under way finish and be logged; the loop
   // then stops and the caller ends the process by it once the summary is out.

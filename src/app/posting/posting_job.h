@@ -89,6 +89,9 @@ class TPostingObserver : public TUtilityWatch {
   // The posting log cannot be written; said once per run (every later base is
   // still logged where it can be), the posting goes on.
   virtual void LogProblem(const std::string& text) { (void)text; }
+  // A posting of an earlier run that was cut short, found once the host
+  // directory it held is free; told before the first base.
+  virtual void EarlierRunCut(const std::string& text) { (void)text; }
 };
 
 // The posting loop. Bases holds the marked bases in list order, each
