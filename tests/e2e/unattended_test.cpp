@@ -301,6 +301,11 @@ TEST_F(UnattendedTest, AKilledRunLeavesItsUtilityTheLockAndTheNextRunTellsIt) {
       << run.Err;
   EXPECT_EQ(ReadFile(seen), "7 7\n20 20\n65535 65535\n");
   EXPECT_FALSE(Exists(root_ + "/state/corvixmass/selections/rest"));
+  // @rest named while the orphan still works is read once it has ended.
+  WriteFile(seen, "");
+  killWhileTheUtilityRuns();
+  run = Post({"-y", "--again", "--post", "message.txt", "--bases", "@rest", "--subject", "S"});
+  EXPECT_EQ(ReadFile(seen), "7 7\n20 20\n65535 65535\n") << run.Err;
 
   // The full-screen run tells it in a notice before anything else.
   WriteFile(root_ + "/state/corvixmass/posted.log",

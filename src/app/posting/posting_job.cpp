@@ -198,6 +198,12 @@ bool LockHostDir(int dirFd, const std::string& hostDir, TUtilityWatch& watch) {
 
 }  // namespace
 
+bool AwaitHostDir(const std::string& hostDir, TUtilityWatch& watch) {
+  // A directory that cannot be opened is told by the posting that follows.
+  TFd dir(::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return !dir.Valid() || LockHostDir(dir.Get(), hostDir, watch);
+}
+
 void RemoveStaleJobFiles(int dirFd) {
   const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (listFd < 0) return;
@@ -292,11 +298,7 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
   // when this one began: what it posted and left is reviewed once the
   // directory is free, before this run's "rest" replaces the one it left.
   if (TakeReviewDeferred()) {
-    {
-      TFd dir(::open(job.HostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-      if (!dir.Valid()) ThrowIoError(job.HostDir);
-      if (!LockHostDir(dir.Get(), job.HostDir, observer)) return;
-    }
+    if (!AwaitHostDir(job.HostDir, observer)) return;
     for (const std::string& text : ReviewLastPostings()) observer.EarlierRunCut(text);
   }
   SaveRestPending(job, bases);

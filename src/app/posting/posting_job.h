@@ -132,6 +132,11 @@ struct TBaseJournalRec {
 TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumber,
                           TUtilityWatch& watch, const TBaseJournalRec& journal = {});
 
+// Waits until the host directory can be locked, the watch told and asked for
+// stops meanwhile as before a base, then lets it go again; false when a stop
+// or an ending signal came first.
+[[nodiscard]] bool AwaitHostDir(const std::string& hostDir, TUtilityWatch& watch);
+
 // Removes the hidden job files (".aupload.ini.PID.N") of processes that are
 // no longer alive from the directory open as DirFd.
 void RemoveStaleJobFiles(int dirFd);
