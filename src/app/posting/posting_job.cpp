@@ -297,7 +297,9 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
   // A run killed while its utility worked left the host directory locked
   // when this one began: what it posted and left is reviewed once the
   // directory is free, before this run's "rest" replaces the one it left.
-  if (TakeReviewDeferred()) {
+  // A stop while waiting posts nothing and leaves that "rest" to the next run.
+  if (TakeReviewDeferred() && !bases.empty()) {
+    observer.BaseStarting(1, static_cast<int>(bases.size()), bases.front());
     if (!AwaitHostDir(job.HostDir, observer)) return;
     for (const std::string& text : ReviewLastPostings()) observer.EarlierRunCut(text);
   }
