@@ -15,6 +15,7 @@
 #include "app/config/session.h"
 #include "app/config/startup_checks.h"
 #include "app/posting/posting_job.h"
+#include "app/posting/posting_journal.h"
 #include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
 #include "app/run.h"
@@ -97,6 +98,10 @@ class TPrintedProgress : public TPostingObserver {
   }
   // The posting log's failure is told once, after the summary.
   void LogProblem(const std::string& text) override { (void)text; }
+  // Found once the host directory is free: on standard error, as at start.
+  void EarlierRunCut(const std::string& text) override {
+    std::fprintf(stderr, "corvixmass: %s\n", ShownText(text, Session.Utf8Terminal).c_str());
+  }
 
  private:
   bool quiet_;
@@ -337,6 +342,16 @@ int RunUnattended(const TOptionsRec& commandLine) {
       ValueWithLineBreak({msgFile, "0", Session.MsgFrom, Session.MsgTo, Session.MsgSubject});
   if (!bad.empty()) return Fail("the " + bad.Str() + " holds a line break");
 
+  // A killed run's utility held the host directory when this run began: once
+  // it is free, what that run left is told and its "rest" finished, before
+  // @rest and the bases posted lately are read.
+  if (TakeReviewDeferred()) {
+    TUtilityWatch wait;
+    if (AwaitHostDir(Session.HostDir.Str(), wait)) {
+      Session.StartNotices = ReviewLastPostings();
+      TellStartNotices();
+    }
+  }
   std::vector<std::string> numbers;
   std::vector<TCatalogueEntryRec> catalogue;
   TBar bases;

@@ -281,6 +281,10 @@ TEST_F(UnattendedTest, AKilledRunLeavesItsUtilityTheLockAndTheNextRunTellsIt) {
   TRunRec run = Post({"-y", "--post", "message.txt", "--bases", "20", "--subject", "S"});
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(ReadFile(seen), "7 7\n20 20\n");
+  // Told once the orphan let go; what the killed run left stays in "rest".
+  EXPECT_NE(run.Err.find("interrupted at base 7 (LINUX.7)"), std::string::npos) << run.Err;
+  const std::string rest = ReadFile(root_ + "/state/corvixmass/selections/rest");
+  EXPECT_EQ(rest.substr(rest.find('\n') + 1), "65535\n");
 
   WriteFile(seen, "");
   killWhileTheUtilityRuns();
@@ -297,6 +301,11 @@ TEST_F(UnattendedTest, AKilledRunLeavesItsUtilityTheLockAndTheNextRunTellsIt) {
       << run.Err;
   EXPECT_EQ(ReadFile(seen), "7 7\n20 20\n65535 65535\n");
   EXPECT_FALSE(Exists(root_ + "/state/corvixmass/selections/rest"));
+  // @rest named while the orphan still works is read once it has ended.
+  WriteFile(seen, "");
+  killWhileTheUtilityRuns();
+  run = Post({"-y", "--again", "--post", "message.txt", "--bases", "@rest", "--subject", "S"});
+  EXPECT_EQ(ReadFile(seen), "7 7\n20 20\n65535 65535\n") << run.Err;
 
   // The full-screen run tells it in a notice before anything else.
   WriteFile(root_ + "/state/corvixmass/posted.log",

@@ -198,6 +198,12 @@ bool LockHostDir(int dirFd, const std::string& hostDir, TUtilityWatch& watch) {
 
 }  // namespace
 
+bool AwaitHostDir(const std::string& hostDir, TUtilityWatch& watch) {
+  // A directory that cannot be opened is told by the posting that follows.
+  TFd dir(::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return !dir.Valid() || LockHostDir(dir.Get(), hostDir, watch);
+}
+
 void RemoveStaleJobFiles(int dirFd) {
   const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (listFd < 0) return;
@@ -288,6 +294,15 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
     if (!logProblemSaid) observer.LogProblem("The posting log cannot be written: " + error);
     logProblemSaid = true;
   };
+  // A run killed while its utility worked left the host directory locked
+  // when this one began: what it posted and left is reviewed once the
+  // directory is free, before this run's "rest" replaces the one it left.
+  // A stop while waiting posts nothing and leaves that "rest" to the next run.
+  if (TakeReviewDeferred() && !bases.empty()) {
+    observer.BaseStarting(1, static_cast<int>(bases.size()), bases.front());
+    if (!AwaitHostDir(job.HostDir, observer)) return;
+    for (const std::string& text : ReviewLastPostings()) observer.EarlierRunCut(text);
+  }
   SaveRestPending(job, bases);
   // An ending signal lets the step under way finish and be logged; the loop
   // then stops and the caller ends the process by it once the summary is out.

@@ -89,6 +89,9 @@ class TPostingObserver : public TUtilityWatch {
   // The posting log cannot be written; said once per run (every later base is
   // still logged where it can be), the posting goes on.
   virtual void LogProblem(const std::string& text) { (void)text; }
+  // A posting of an earlier run that was cut short, found once the host
+  // directory it held is free; told before the first base.
+  virtual void EarlierRunCut(const std::string& text) { (void)text; }
 };
 
 // The posting loop. Bases holds the marked bases in list order, each
@@ -128,6 +131,11 @@ struct TBaseJournalRec {
 // job files left by runs no longer alive are removed once the lock is held.
 TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumber,
                           TUtilityWatch& watch, const TBaseJournalRec& journal = {});
+
+// Waits until the host directory can be locked, the watch told and asked for
+// stops meanwhile as before a base, then lets it go again; false when a stop
+// or an ending signal came first.
+[[nodiscard]] bool AwaitHostDir(const std::string& hostDir, TUtilityWatch& watch);
 
 // Removes the hidden job files (".aupload.ini.PID.N") of processes that are
 // no longer alive from the directory open as DirFd.

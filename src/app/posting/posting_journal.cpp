@@ -14,6 +14,7 @@
 #include <ctime>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "app/config/selections.h"
 #include "app/config/state_dir.h"
@@ -32,6 +33,17 @@ constexpr std::string_view kPendingNote = "posting: ";
 // The end of posted.log that is read at start-up: far more than the entries
 // of the runs that can still be under way.
 constexpr off_t kReviewTail = 16 * 1024 * 1024;
+
+// A review found a host directory locked and left what was there for later.
+bool reviewDeferred = false;
+
+// The "rest" a review finished for a dead run: a run of this process whose
+// own bases all go ok keeps it, less what it posted of the same message,
+// instead of removing the only record of what the dead run left.
+struct TRecoveredRestRec {
+  std::vector<std::string> Numbers;
+  std::string Catalogue, Hash, HostDir, MsgFile;
+} recoveredRest;
 
 std::string DateText(std::time_t when) {
   char text[40];
@@ -126,16 +138,27 @@ void SaveRestAfterRun(const TPostingJobRec& job, const std::vector<TPostedRec>& 
     std::vector<std::string> numbers;
     for (const TPostedRec& base : bases)
       if (!PostedOkOrInDoubt(base)) numbers.push_back(base.BaseNumber.Str());
-    std::string error;
+    std::string error, catalogue, msgFile = job.MsgFile.Str();
+    if (numbers.empty() && !recoveredRest.Numbers.empty()) {
+      numbers = std::move(recoveredRest.Numbers);
+      if (recoveredRest.Hash == job.Hash && recoveredRest.HostDir == LogField(job.HostDir))
+        std::erase_if(numbers, [&](const std::string& n) {
+          return std::any_of(bases.begin(), bases.end(), [&](const TPostedRec& base) {
+            return base.BaseNumber.Str() == n && PostedOkOrInDoubt(base);
+          });
+        });
+      catalogue = recoveredRest.Catalogue;
+      msgFile = recoveredRest.MsgFile;
+    }
     // A run that posted everything leaves no "rest" that a later
     // --select rest would post again.
     if (numbers.empty()) {
       if (!RemoveSelection(kRestSelection, error)) Session.RestFailure = error;
       return;
     }
-    if (SaveSelection(kRestSelection, numbers, error)) {
+    if (SaveSelection(kRestSelection, numbers, error, {}, catalogue)) {
       Session.RestCount = numbers.size();
-      Session.RestHint = RestLine(numbers.size(), job.MsgFile.Str());
+      Session.RestHint = RestLine(numbers.size(), msgFile);
     } else {
       Session.RestFailure = error;
     }
@@ -144,7 +167,10 @@ void SaveRestAfterRun(const TPostingJobRec& job, const std::vector<TPostedRec>& 
   }
 }
 
+bool TakeReviewDeferred() { return std::exchange(reviewDeferred, false); }
+
 std::vector<std::string> ReviewLastPostings() {
+  reviewDeferred = false;
   std::vector<std::string> told;
   const std::vector<TLogHeadRec> heads = ReadLogTail();
   // The host directories looked at, each locked while this review runs, or
@@ -157,6 +183,7 @@ std::vector<std::string> ReviewLastPostings() {
     TFd dir(::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Valid() && ::flock(dir.Get(), LOCK_EX | LOCK_NB) != 0) {
       busy.insert(host);
+      reviewDeferred = true;
       return false;
     }
     locked.emplace(host, std::move(dir));
@@ -210,6 +237,7 @@ std::vector<std::string> ReviewLastPostings() {
     return told;
   }
   if (SaveSelection(kRestSelection, numbers, error, {}, catalogue)) {
+    recoveredRest = {numbers, catalogue, fields[3], fields[4], fields[5]};
     std::string line = RestLine(numbers.size(), fields[5]);
     line.pop_back();
     told.push_back(line);

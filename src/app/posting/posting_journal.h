@@ -36,6 +36,11 @@ void SaveRestAfterRun(const TPostingJobRec& job, const std::vector<TPostedRec>& 
 // posted" line of a finished "rest".
 std::vector<std::string> ReviewLastPostings();
 
+// True when the last review left something for later because a host
+// directory was locked; the next call returns false until a review finds
+// one locked again.
+bool TakeReviewDeferred();
+
 // Prints Session.StartNotices on standard error, one "corvixmass: " line
 // each, and clears them.
 void TellStartNotices();

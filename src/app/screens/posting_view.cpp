@@ -113,6 +113,9 @@ class TScreenPostingWatch : public TPostingObserver {
     ShowState();
   }
 
+  // Told before the first base, over the progress box, as at start.
+  void EarlierRunCut(const std::string& text) override { LongNotice(text); }
+
  private:
   // Every row may hold outside text (a name, a path, the utility's words): a
   // row cut short of its text shows the cut.
