@@ -393,4 +393,11 @@ ShortString UnixToDateStr(std::int32_t seconds) {
   return Zero2(dt.Day) + "-" + Zero2(dt.Month) + "-" + PadLeft(Int2Str(dt.Year), 4, ' ');
 }
 
+std::string LocalTimeText(std::time_t when, const char* format) {
+  char text[64];
+  std::tm local{};
+  localtime_r(&when, &local);
+  return std::strftime(text, sizeof text, format, &local) > 0 ? text : "";
+}
+
 }  // namespace corvix

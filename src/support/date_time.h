@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
+#include <string>
 #include <string_view>
 
 #include "support/short_string.h"
@@ -117,5 +119,8 @@ std::int32_t PackedToUnix(PackedDateTime packed);
 ShortString UnixToStr(std::int32_t seconds);
 // "DD-MM-YYYY" with leading zeros.
 ShortString UnixToDateStr(std::int32_t seconds);
+
+// When, in local time, through strftime's Format ("%Y-%m-%d %H:%M:%S").
+std::string LocalTimeText(std::time_t when, const char* format);
 
 }  // namespace corvix

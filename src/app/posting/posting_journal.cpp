@@ -20,6 +20,7 @@
 #include "app/config/state_dir.h"
 #include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
+#include "support/date_time.h"
 #include "support/process.h"
 #include "support/string_utils.h"
 
@@ -44,14 +45,6 @@ struct TRecoveredRestRec {
   std::vector<std::string> Numbers;
   std::string Catalogue, Hash, HostDir, MsgFile;
 } recoveredRest;
-
-std::string DateText(std::time_t when) {
-  char text[40];
-  std::tm local{};
-  localtime_r(&when, &local);
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
 
 // An entry's first line and where it starts in posted.log.
 struct TLogHeadRec {
@@ -201,8 +194,9 @@ std::vector<std::string> ReviewLastPostings() {
   for (std::size_t i : unfinished) {
     const TLogLineRec& line = heads[i].Line;
     if (!hostFree(line.HostDir)) continue;
-    told.push_back("The posting of " + line.MsgFile + " started " + DateText(line.When) +
-                   " was interrupted at base " + line.BaseNumber + " (" + line.EchoTag +
+    told.push_back("The posting of " + line.MsgFile + " started " +
+                   LocalTimeText(line.When, "%Y-%m-%d %H:%M:%S") + " was interrupted at base " +
+                   line.BaseNumber + " (" + line.EchoTag +
                    "): the utility may or may not have posted it.");
     // Closed, so that the next run does not tell it again; a log that cannot
     // be written tells it again, which loses nothing.

@@ -13,6 +13,7 @@
 #include "app/config/catalogue.h"
 #include "app/config/state_dir.h"
 #include "app/posting/posting_summary.h"
+#include "support/date_time.h"
 #include "support/fd_io.h"
 #include "support/process.h"
 #include "support/string_utils.h"
@@ -37,13 +38,7 @@ std::string PrintableHost(std::string_view text) {
   return Session.Utf8Terminal ? Printable(text) : Printable(Cp437FromUtf8(text));
 }
 
-std::string Stamp(std::time_t when) {
-  char stamp[40];
-  std::tm local{};
-  localtime_r(&when, &local);
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S%z", &local);
-  return stamp;
-}
+std::string Stamp(std::time_t when) { return LocalTimeText(when, "%Y-%m-%dT%H:%M:%S%z"); }
 
 }  // namespace
 
@@ -135,13 +130,11 @@ bool TPostingLog::Append(const std::string& entry, std::string& error) {
   }
   // A line cut short (a crash, a full disk) is ended in the same write, so
   // this entry is never glued onto it.
-  std::string text;
   struct stat st {};
   char last = '\n';
-  if (::fstat(fd.Get(), &st) == 0 && st.st_size > 0 &&
-      ::pread(fd.Get(), &last, 1, st.st_size - 1) == 1 && last != '\n')
-    text = "\n";
-  text += entry;
+  const bool cut = ::fstat(fd.Get(), &st) == 0 && st.st_size > 0 &&
+                   ::pread(fd.Get(), &last, 1, st.st_size - 1) == 1 && last != '\n';
+  const std::string text = cut ? '\n' + entry : entry;
   bool ok = WriteFully(fd.Get(), text.data(), text.size(), 1000) == text.size();
   int savedErrno = errno;
   if (ok && LogSyncWanted() && ::fdatasync(fd.Get()) != 0) {
