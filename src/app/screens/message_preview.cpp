@@ -109,6 +109,9 @@ void ShowMessagePreview(const std::string& path) {
   DrawField(4, "To", Session.MsgTo);
   DrawField(5, "Subject", Session.MsgSubject);
   WriteXY(kLeft, 6, 8, RepeatChar(static_cast<char>(196), kWidth));
+  // A terminal of fewer rows than the box keeps the message's lines and
+  // their status line in view, the fields above giving way first.
+  SetFocusRow(kFirstRow, kFirstRow + kRows);
   std::int32_t top = 0;
   for (;;) {
     DrawLines(lines, top);
