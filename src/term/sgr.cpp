@@ -43,6 +43,27 @@ constexpr TPcColorRec kBrightOnBarColor = {242, 0x6C6C6C};
 
 const TPcColorRec& PcEntry(int c) { return c == kBrightOnBar ? kBrightOnBarColor : kPcColors[c]; }
 
+// The dark blue, red, magenta and brown reach 1.6:1 to 4:1 as text on black.
+// No screen of the program writes in them, but pipe colour codes in base
+// names and in the message do: as a text colour they are sent lighter, in
+// the same hue (5.9, 5.7, 4.9 and 5.5:1 on black). As backgrounds they stay.
+const TPcColorRec& PcText(int c) {
+  static constexpr TPcColorRec kBlue = {68, 0x5F87D7}, kRed = {167, 0xD75F5F},
+                               kMagenta = {164, 0xD700D7}, kBrown = {166, 0xD75F00};
+  switch (c) {
+    case 1:
+      return kBlue;
+    case 4:
+      return kRed;
+    case 5:
+      return kMagenta;
+    case 6:
+      return kBrown;
+    default:
+      return PcEntry(c);
+  }
+}
+
 // The background sent for attribute Attr: colour 0-7 or kBrightOnBar.
 int Background(std::uint8_t attr) {
   const int bg = (attr >> 4) & 7;
@@ -52,8 +73,9 @@ int Background(std::uint8_t attr) {
 // "38;..." (foreground) or "48;..." (background) for PC colour C.
 ShortString PcColor(char which, int c, bool trueColor) {
   ShortString s = ShortString::Of(which) + "8;";
-  if (!trueColor) return s + "5;" + Int2Str(PcEntry(c).Index);
-  const std::uint32_t rgb = PcEntry(c).Rgb;
+  const TPcColorRec& entry = which == '3' ? PcText(c) : PcEntry(c);
+  if (!trueColor) return s + "5;" + Int2Str(entry.Index);
+  const std::uint32_t rgb = entry.Rgb;
   return s + "2;" + Int2Str(static_cast<std::int32_t>(rgb >> 16)) + ";" +
          Int2Str(static_cast<std::int32_t>((rgb >> 8) & 0xFF)) + ";" +
          Int2Str(static_cast<std::int32_t>(rgb & 0xFF));

@@ -84,6 +84,22 @@ int PipeCodeWidth(const ShortString& code, bool colourOnly) {
   return 0;
 }
 
+// Text without its colour codes (the ones FitRow kept as codes): the bar is
+// one colour, and a name's own colours on its light background would not be
+// readable (dark red on light grey is 1.6:1).
+ShortString WithoutColourCodes(const ShortString& text) {
+  ShortString out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '|' && i + 2 < text.size() &&
+        IsColourCode(ShortString(text.View().substr(i + 1, 2)))) {
+      i += 2;
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+
 // A row number for WriteXY: rows past 255 stay at 255 (the screen clamps them
 // to its last row) instead of wrapping round to the top of the screen.
 std::uint8_t RowAt(std::uint8_t y, std::int32_t offset) {
@@ -383,10 +399,10 @@ void TBar::DrawRow(std::int32_t row, bool highlighted) {
   const std::int32_t index = ItemAt(row);
   const ShortString& prefix = Marked(index) ? (highlighted ? BarMarkColor : NormalMarkColor)
                                             : (highlighted ? BarColor : NormalColor);
+  const ShortString shown = FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size(),
+                                   ColourCodesOnly, CutMark);
   WriteXYPipe(x_, RowAt(y_, row - Top), 7,
-              prefix + FitRow(Text(index), width_, ShortString::kMaxLength - prefix.size(),
-                              ColourCodesOnly, CutMark),
-              false, ColourCodesOnly);
+              prefix + (highlighted ? WithoutColourCodes(shown) : shown), false, ColourCodesOnly);
   DrawGutter(row - Top, Marked(index));
 }
 

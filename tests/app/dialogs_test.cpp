@@ -99,6 +99,8 @@ TEST_F(DialogsTest, NoticeTakesOneKeyAndSwallowsTheKeysTypedAhead) {
   });
   EXPECT_TRUE(MsgBox(kMsgNotice, "Saved"));
   ExpectPutBack(before);
+  AtWait("cut short", [&] { Keys("\r" + testkit::KeySequence(kScanF1)); });
+  LongNotice("The posting was cut short.");  // the notices at start
   EXPECT_EQ(Output().find(" Help "), std::string::npos);
   Keys("y");
   EXPECT_TRUE(MsgBox(kMsgQuestion, "Edit file?"));

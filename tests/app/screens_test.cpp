@@ -286,6 +286,7 @@ TEST_F(ScreensTest, PreviewShowsTheWholeMessageAndReturnsToTheList) {
   });
   AtWait("lines 15-30 of 30", [&] {
     EXPECT_EQ(RowText(22).substr(3, 8), "line 30 ");
+    EXPECT_EQ(Screen->FocusBot, 23);  // a short terminal shows the last line and the status
     LoneEscape();
   });
   AtWait("Verify the list", [&] {

@@ -77,10 +77,10 @@ TEST_F(PostingTest, ProgressStopAndASecondEscapeEndTheRunWithStatusThree) {
 }
 
 // The same text again to bases that got it is asked first, with NO chosen:
-// Enter posts nothing (and is no error), "y" posts.
+// Enter posts nothing (and is no error), "y" posts, Ctrl-C leaves with 130.
 TEST_F(PostingTest, TheSameTextAgainIsAskedWithNoChosenFirst) {
   Utility("echo run >> calls.log\n");
-  for (const char* answer : {"", kEnter, "y"}) {
+  for (const char* answer : {"", kEnter, "y", "\x03"}) {
     PtySession& run = Start({"message.txt"});
     ASSERT_TRUE(MarkAllUpToConfirmation(run));
     run.Send(kEnter);
@@ -89,7 +89,7 @@ TEST_F(PostingTest, TheSameTextAgainIsAskedWithNoChosenFirst) {
       EXPECT_TRUE(run.WaitForText("Already posted \u2500"));  // the list's title
       run.Send(answer);
     }
-    EXPECT_EQ(ExitCode(run.WaitExit()), 0);
+    EXPECT_EQ(ExitCode(run.WaitExit()), *answer == '\x03' ? 130 : 0);
   }
   EXPECT_EQ(ReadFile(hostDir_ + "/calls.log"), "run\nrun\nrun\nrun\nrun\nrun\n");
 }

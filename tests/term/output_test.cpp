@@ -336,7 +336,8 @@ TEST(PcColours, NameThePaletteByIndexOrRgb) {
   EXPECT_EQ(SgrChange(0x07, 0x70, indexed).Str(), E + "[38;5;16;48;5;248m");
   EXPECT_EQ(SgrChange(0x70, 0x7E, indexed).Str(), E + "[38;5;227;48;5;242m");
   EXPECT_EQ(SgrChange(0x8F, 0x0F, indexed).Str(), E + "[0;38;5;231;48;5;16m");
-  EXPECT_EQ(SgrChange(0x07, 0x16, rgb).Str(), E + "[38;2;170;85;0;48;2;0;0;170m");
+  EXPECT_EQ(SgrChange(0x07, 0x16, rgb).Str(), E + "[38;2;215;95;0;48;2;0;0;170m");
+  EXPECT_EQ(SgrChange(0x07, 0x01, indexed).Str(), E + "[38;5;68m");  // a pipe code's dark blue
   EXPECT_EQ(SgrReset(indexed).Str(), E + "[0;38;5;248;48;5;16m");
   const std::uint8_t index[16] = {16,  19, 34, 37, 124, 127, 130, 248,
                                   244, 63, 83, 87, 203, 207, 227, 231};

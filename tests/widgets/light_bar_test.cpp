@@ -268,6 +268,9 @@ TEST_F(LightBarTest, RowsStayInsideTheirRectangle) {
   EXPECT_EQ(RowText(7).substr(3, 31), Padded("ab") + "#");
   EXPECT_EQ(RowText(8).substr(3, 31), Padded(std::string(25, 'x')) + "#");
   EXPECT_EQ(AttrAt(4, 6), 0x0E);
+  Press({kScanDown, kScanDown});  // under the bar the colour codes give way to it
+  Run();
+  EXPECT_EQ(AttrAt(4, 6), 0x70);
   bar.ScrollBar = true;  // with no rows there is no place for the position bar either
   WriteXY(33, 3, 7, "-");
   Press({kScanEnd});

@@ -124,8 +124,6 @@ TRunOutcome ConfirmAndPost() {
         !MsgBox(kMsgQuestionNo, "The message is empty. Post it anyway?"))
       return TRunOutcome::kLeft;
   }
-  // While posting, Ctrl-C asks to stop, as Escape does.
-  CtrlCLeaves = false;
   return PostMarkedBases();
 }
 

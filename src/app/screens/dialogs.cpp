@@ -402,7 +402,9 @@ void LongNotice(const std::string& text) {
     WriteXY(6, static_cast<std::uint8_t>(top + 2 + i), 7, lines[i]);
   WriteXY(39, static_cast<std::uint8_t>(top + height + 3), 112, " OK ");
   ReadKey();
-  while (KeyPressed()) ReadKey();
+  // Keys typed ahead of the closing one go with it, F1 and Ctrl-G included:
+  // emptying them through KeyPressed would serve the help keys.
+  DiscardTypedKeys();
   box.Close();
   GotoXY(oldX, oldY);
   SetTextAttr(oldAttr);

@@ -122,6 +122,9 @@ void ShowMessagePreview(const std::string& path) {
   const std::int32_t rows = kStatusRow - firstRow;
   const std::int32_t lastTop =
       std::max<std::int32_t>(static_cast<std::int32_t>(lines.size()) - rows, 0);
+  // A terminal of fewer rows than the box keeps the message's lines and
+  // their status line in view, the fields above giving way first.
+  SetFocusRow(firstRow, kStatusRow);
   std::int32_t top = 0;
   for (;;) {
     DrawLines(lines, top, firstRow);

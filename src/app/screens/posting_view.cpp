@@ -207,6 +207,9 @@ TRunOutcome PostMarkedBases() {
   const bool logRead =
       AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, bases, already, logError);
   if (!already.empty() && !AskPostAgain(already)) return TRunOutcome::kLeft;
+  // Up to the last question Ctrl-C leaves the run (status 130); while
+  // posting it asks to stop, as Escape does.
+  CtrlCLeaves = false;
   // Every marked base is in the summary from here on, as "not started" until
   // its turn: a run that ends early still reports all of them.
   Session.Posted = std::move(bases);
