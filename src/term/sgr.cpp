@@ -198,7 +198,7 @@ TColorsRec ColorsFor(std::string_view setting, const char* term, const char* col
   if (v == ShortString("mono")) return {kColorsMono, trueColor};
   // The no-colour convention: any value but an empty one; the operator's
   // own setting above still wins.
-  if (noColor != nullptr && *noColor != '\0') return {kColorsMono, trueColor};
+  if (noColor != nullptr) return {kColorsMono, trueColor};
   if (trueColor || (term != nullptr && EndsWith(term, "256color"))) return {kColorsPc, trueColor};
   if (term != nullptr && std::strncmp(term, "linux", 5) == 0) return {kColorsBold, trueColor};
   return {kColorsExplicit, trueColor};

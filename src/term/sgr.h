@@ -49,7 +49,7 @@ std::uint8_t PcColorIndex(std::uint8_t color);
 // The colours for the colors setting (any case; "bold", "explicit", "pc",
 // "mono") on the terminal named by Term and ColorTerm (the environment's
 // TERM and COLORTERM, null when unset). A missing or unknown setting takes
-// mono when NoColor (the environment's NO_COLOR) is set and not empty, else
+// mono when NoColor (the environment's NO_COLOR) is set, to any value, else
 // the terminal's default: pc where 256 or 24-bit colours are known to work,
 // bold on the Linux console, explicit elsewhere.
 TColorsRec ColorsFor(std::string_view setting, const char* term, const char* colorTerm,

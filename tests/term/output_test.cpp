@@ -364,9 +364,9 @@ TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
     EXPECT_EQ(got.Mode, c.mode) << c.setting << " " << (c.term ? c.term : "-");
     EXPECT_EQ(got.TrueColor, c.trueColor) << c.setting;
   }
-  // NO_COLOR with any value but an empty one, unless the setting names colours.
+  // NO_COLOR with any value, an empty one too, unless the setting names colours.
   EXPECT_EQ(ColorsFor("", "xterm-256color", nullptr, "0").Mode, kColorsMono);
-  EXPECT_EQ(ColorsFor("", "xterm-256color", nullptr, "").Mode, kColorsPc);
+  EXPECT_EQ(ColorsFor("", "xterm-256color", nullptr, "").Mode, kColorsMono);
   EXPECT_EQ(ColorsFor("pc", "xterm", nullptr, "1").Mode, kColorsPc);
 }
 

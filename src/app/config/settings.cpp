@@ -88,7 +88,7 @@ const std::vector<TSettingRec>& Settings() {
        0,
        0,
        {"bold", "explicit", "pc", "mono"},
-       "mono when NO_COLOR is set and not empty, else pc when TERM ends in 256color or "
+       "mono when NO_COLOR is set (any value), else pc when TERM ends in 256color or "
        "COLORTERM is truecolor or 24bit, bold on the Linux console, else explicit",
        "how colours are sent; mono sends none"},
       {"main",
