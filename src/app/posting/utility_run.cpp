@@ -28,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 // Without a pidfd (older kernels) the child's end is looked for this often.
 constexpr int kChildCheckMs = 20;
 
-int OpenPidFd(pid_t pid) {
+int OpenPidFd([[maybe_unused]] pid_t pid) {
 #ifdef SYS_pidfd_open
   long fd = ::syscall(SYS_pidfd_open, pid, 0);
   if (fd >= 0) {
@@ -36,7 +36,6 @@ int OpenPidFd(pid_t pid) {
     return static_cast<int>(fd);
   }
 #endif
-  (void)pid;
   return -1;
 }
 
@@ -115,8 +114,7 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
                           int killGraceMs) {
   TUtilityRunRec rec;
   // The utility's own children, orphaned, come back to us to be reaped.
-  static const bool subreaper = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
-  (void)subreaper;
+  [[maybe_unused]] static const bool subreaper = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return rec;
   TFd out(pipeFds[0]);

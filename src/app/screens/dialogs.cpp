@@ -351,7 +351,7 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
         if (code == kScanRight) yes = false;
         continue;
       }
-      if (key >= 'a' && key <= 'z') key = static_cast<std::uint8_t>(key - 32);
+      key = static_cast<std::uint8_t>(UpperChar(static_cast<char>(key)));
       if (key == kKeyEnter) {
         result = yes;
         break;
