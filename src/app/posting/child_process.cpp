@@ -86,7 +86,9 @@ int RunChildCommand(const std::string& cmd) {
   sigemptyset(&ending);
   for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&ending, sig);
   ::sigprocmask(SIG_BLOCK, &ending, &old);
-  TChildRec child = SpawnChild({cmd, true, -1, -1, -1, true});
+  // Held until the terminal is ready for it: it must not run its command
+  // while the terminal is still in raw mode or held by the program's group.
+  TChildRec child = SpawnChild({.Cmd = cmd, .OwnGroup = true, .Hold = true});
   const pid_t pid = child.Pid;
   if (pid > 0) {
     SetRunningChild(pid, true);
@@ -148,8 +150,9 @@ bool ShellRanNothing(int status, const std::string& cmd) {
   // does not parse, and then nothing ran. "sh -n" parses without running.
   if (code != 2) return false;
   const TFd null(::open("/dev/null", O_RDWR | O_CLOEXEC));
-  TChildRec check =
-      SpawnChild({"exec /bin/sh -n -c " + ShellQuote(cmd), false, null.Get(), null.Get(), -1});
+  TChildRec check = SpawnChild({.Cmd = "exec /bin/sh -n -c " + ShellQuote(cmd),
+                                .StdinFd = null.Get(),
+                                .OutputFd = null.Get()});
   if (check.Pid <= 0) return false;
   const int parsed = WaitChild(check.Pid);
   return parsed != -1 && !(WIFEXITED(parsed) && WEXITSTATUS(parsed) == 0);
