@@ -280,6 +280,14 @@ TStopRequest Pause(std::int32_t ms, TPostingObserver& observer) {
   }
 }
 
+// How a base's utility run ended.
+TPostOutcome OutcomeOf(const TUtilityRunRec& run) {
+  return run.Interrupted ? TPostOutcome::kInterrupted
+         : !run.Started  ? TPostOutcome::kNotStarted
+         : run.Stopped   ? TPostOutcome::kStopped
+                         : TPostOutcome::kEnded;
+}
+
 }  // namespace
 
 void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
@@ -323,10 +331,7 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
       record(PostingLogEntry(std::time(nullptr), message, base, "", kLogStarted));
     };
     journal.Ended = [&](const TUtilityRunRec& run) {
-      base.Outcome = run.Interrupted ? TPostOutcome::kInterrupted
-                     : !run.Started  ? TPostOutcome::kNotStarted
-                     : run.Stopped   ? TPostOutcome::kStopped
-                                     : TPostOutcome::kEnded;
+      base.Outcome = OutcomeOf(run);
       base.WaitStatus = run.WaitStatus;
       base.LastLine = run.LastLine;
       record(PostingLogEntry(std::time(nullptr), message, base, run.Output));
