@@ -341,8 +341,11 @@ std::string CheckMessage(const TOptionsRec& options, const ShortString& here,
   if (absolute.size() > kJobValueRoom) return absolute + ": the name is too long for the job file";
   msgFile = ShortString(absolute);
   if (!Session.HostDir.empty()) Session.HostDir = AbsolutePath(Session.HostDir, here);
-  const ShortString bad =
-      ValueWithLineBreak({msgFile, "0", Session.MsgFrom, Session.MsgTo, Session.MsgSubject});
+  const ShortString bad = ValueWithLineBreak({.MsgFile = msgFile,
+                                              .BaseNumber = "0",
+                                              .From = Session.MsgFrom,
+                                              .To = Session.MsgTo,
+                                              .Subject = Session.MsgSubject});
   if (!bad.empty()) return "the " + bad.Str() + " holds a line break";
   return "";
 }
@@ -366,8 +369,12 @@ int PrintDryRun(const TBar& bases, const ShortString& msgFile) {
     PrintfStdout("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
                  ShownText(EchoTagOfItem(bases, i), false).c_str(),
                  Shown(JobFilePath(Session.HostDir)).c_str());
-    const TJobRec job{msgFile,       bases.Data(i),      Session.MsgFrom,
-                      Session.MsgTo, Session.MsgSubject, Session.Address};
+    const TJobRec job{.MsgFile = msgFile,
+                      .BaseNumber = bases.Data(i),
+                      .From = Session.MsgFrom,
+                      .To = Session.MsgTo,
+                      .Subject = Session.MsgSubject,
+                      .Address = Session.Address};
     // Line by line: the job file's line ends stay, what is in its values is masked.
     const std::string text = BuildJobFile(job);
     for (std::size_t at = 0; at < text.size();) {

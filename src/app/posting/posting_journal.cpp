@@ -243,7 +243,11 @@ void FinishPendingRest(const std::vector<TLogHeadRec>& heads, THostLocks& hosts,
     return;
   }
   if (SaveSelection(kRestSelection, numbers, error, {}, catalogue)) {
-    recoveredRest = {numbers, catalogue, fields[3], fields[4], fields[5]};
+    recoveredRest = {.Numbers = numbers,
+                     .Catalogue = catalogue,
+                     .Hash = fields[3],
+                     .HostDir = fields[4],
+                     .MsgFile = fields[5]};
     std::string line = RestLine(numbers.size(), fields[5]);
     line.pop_back();
     told.push_back(line);
