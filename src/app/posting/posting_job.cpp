@@ -296,17 +296,22 @@ TPostOutcome OutcomeOf(const TUtilityRunRec& run) {
                          : TPostOutcome::kEnded;
 }
 
+// What each log entry of Job tells about the message.
+TLogMessageRec LogMessageOf(const TPostingJobRec& job) {
+  return {.HostDir = job.HostDir,
+          .MsgFile = job.MsgFile,
+          .From = job.From,
+          .To = job.To,
+          .Subject = job.Subject,
+          .Hash = job.Hash};
+}
+
 }  // namespace
 
 void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
                    TPostingObserver& observer) {
   TPostingLog log;
-  const TLogMessageRec message{.HostDir = job.HostDir,
-                               .MsgFile = job.MsgFile,
-                               .From = job.From,
-                               .To = job.To,
-                               .Subject = job.Subject,
-                               .Hash = job.Hash};
+  const TLogMessageRec message = LogMessageOf(job);
   bool logProblemSaid = false;
   auto record = [&](const std::string& entry) {
     std::string error;
