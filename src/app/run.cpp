@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "app/config/options.h"
@@ -26,6 +27,7 @@
 #include "support/standard_output.h"
 #include "support/string_utils.h"
 #include "term/console.h"
+#include "term/sgr.h"
 #include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 
@@ -37,17 +39,6 @@ void DrawBackground() {
   ShortString shade = RepeatChar(static_cast<char>(176), 79);
   for (std::uint8_t y = 1; y <= 25; ++y) WriteXY(1, y, 7, shade);
 }
-
-namespace {
-
-// The Linux console (TERM "linux" or "linux-..."): bold shows as bright
-// there, and it has no alternate screen to keep the shell's screen on.
-bool LinuxConsole() {
-  const char* term = std::getenv("TERM");
-  return term != nullptr && std::strncmp(term, "linux", 5) == 0;
-}
-
-}  // namespace
 
 ShortString EditorFailedNotice(const ShortString& editorCmd) {
   // The notice box holds at most 76 characters; a longer command shows its
@@ -101,44 +92,54 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   return status;
 }
 
-TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
-  // The configuration is read before the screen object exists, so that the
-  // very first byte sent already follows its charset setting.
-  Session.AppDir = JustPath(ProgramArg0());
-  char cwd[PATH_MAX];
-  Session.StartDir = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
-  ReadConfiguration();
+namespace {
 
+// A step of the run either lets it go on (no outcome) or ends it with one.
+using TStepEnd = std::optional<TRunOutcome>;
+
+// The console in the modes the configuration and the terminal ask for, the
+// background drawn.
+void OpenScreen(TRunScope& scope) {
+  const char* term = std::getenv("TERM");
   TScreenModesRec modes;
-  const TColorsRec colors = ColorsFor(Session.Colors.View(), std::getenv("TERM"),
-                                      std::getenv("COLORTERM"), std::getenv("NO_COLOR"));
+  const TColorsRec colors =
+      ColorsFor(Session.Colors.View(), term, std::getenv("COLORTERM"), std::getenv("NO_COLOR"));
   modes.Colors = colors.Mode;
   modes.TrueColor = colors.TrueColor;
-  modes.AltScreen = !LinuxConsole();
+  modes.AltScreen = !IsLinuxConsole(term);
   modes.HideCursor = true;
   // Only the Linux console shows code page 437; another terminal not sent
   // UTF-8 gets the frames in its DEC line-drawing set, unless the operator
   // said that it shows code page 437 (charset = cp437).
-  modes.DecGraphics = !Session.Utf8Terminal && !Session.Cp437Terminal && !LinuxConsole();
+  modes.DecGraphics = !Session.Utf8Terminal && !Session.Cp437Terminal && !IsLinuxConsole(term);
   scope.OpenConsole(Session.Utf8Terminal, modes);
   Keyboard->EscapeDelayMs = Session.EscapeDelay;
   Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::kFull : TRedrawMode::kChanges);
   DrawBackground();
+}
+
+// Waits for a terminal of the size the screens need, then tells what the
+// last postings left unsaid (a run cut short).
+TStepEnd AwaitScreenAndTellNotices() {
   // A terminal smaller than 80x20 shows a notice until it grows; Escape or
   // Ctrl-C there gives up.
   CtrlCLeaves = true;
   if (!AwaitTerminalSize()) return Interrupted() ? TRunOutcome::kInterrupted : TRunOutcome::kError;
-  // What the last postings left unsaid (a run cut short) comes first.
   for (const std::string& notice : Session.StartNotices) LongNotice(notice);
   Session.StartNotices.clear();
+  return std::nullopt;
+}
 
+// The message file: the one named on the command line (created when the
+// operator says so), or the one picked in the file dialog.
+TStepEnd ChooseMessageFile(const std::string& named) {
   // A longer argument would be cut to another path, which could then be
   // created, edited and posted in its place.
-  if (options.MsgFile.size() > ShortString::kMaxLength) {
+  if (named.size() > ShortString::kMaxLength) {
     MsgBox(kMsgNotice, "The path of this file is longer than 255 characters.");
     return TRunOutcome::kError;
   }
-  ShortString arg(options.MsgFile);
+  ShortString arg(named);
   if (!arg.empty()) {
     if (FileExists(arg)) {
       Session.MsgFile = arg;
@@ -157,32 +158,40 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
   }
   if (Interrupted()) return TRunOutcome::kInterrupted;
   if (Session.MsgFile.empty()) return TRunOutcome::kLeft;
+  return std::nullopt;
+}
 
+// Asks whether to edit the message file and runs the editor on it if so.
+TStepEnd OfferToEdit() {
   const bool edit = MsgBox(kMsgQuestion, "Edit file?");
   if (Interrupted()) return TRunOutcome::kInterrupted;
-  if (edit) {
-    if (Session.EditorCmd.empty()) {
-      MsgBox(kMsgNotice, "You haven't specified a text editor.");
-      return TRunOutcome::kError;  // the configuration stops the run
-    }
-    // The editor command stays as configured, options included; the file name
-    // is quoted so that whatever it holds reaches the editor as one argument,
-    // and absolute, so that no name ("-x", "+cmd") can be taken for an option.
-    const std::string cmd =
-        Session.EditorCmd.Str() + " " +
-        ShellQuote(Session.StartDir.empty() ? Session.MsgFile.Str()
-                                            : AbsolutePath(Session.MsgFile, Session.StartDir));
-    const int status = RunChildCommand(cmd);
-    // A hang-up or kill that came while the editor ran ends the run here;
-    // main ends the process by it once the terminal is given back.
-    if (PendingEndSignal() != 0) return TRunOutcome::kLeft;
-    // Posting the file unedited would post what the operator meant to change.
-    if (ShellRanNothing(status, cmd)) {
-      MsgBox(kMsgNotice, EditorFailedNotice(Session.EditorCmd));
-      return TRunOutcome::kError;
-    }
+  if (!edit) return std::nullopt;
+  if (Session.EditorCmd.empty()) {
+    MsgBox(kMsgNotice, "You haven't specified a text editor.");
+    return TRunOutcome::kError;  // the configuration stops the run
   }
+  // The editor command stays as configured, options included; the file name
+  // is quoted so that whatever it holds reaches the editor as one argument,
+  // and absolute, so that no name ("-x", "+cmd") can be taken for an option.
+  const std::string cmd =
+      Session.EditorCmd.Str() + " " +
+      ShellQuote(Session.StartDir.empty() ? Session.MsgFile.Str()
+                                          : AbsolutePath(Session.MsgFile, Session.StartDir));
+  const int status = RunChildCommand(cmd);
+  // A hang-up or kill that came while the editor ran ends the run here;
+  // main ends the process by it once the terminal is given back.
+  if (PendingEndSignal() != 0) return TRunOutcome::kLeft;
+  // Posting the file unedited would post what the operator meant to change.
+  if (ShellRanNothing(status, cmd)) {
+    MsgBox(kMsgNotice, EditorFailedNotice(Session.EditorCmd));
+    return TRunOutcome::kError;
+  }
+  return std::nullopt;
+}
 
+// The base list read from the catalogue and run until the operator leaves
+// it with at least one base marked.
+TStepEnd ChooseBases(TRunScope& scope) {
   DrawBackground();
   DrawFrame(3, 2, 77, 22);
   LoadBaseList(scope.NewBaseList(), Session.BasesPath);
@@ -197,6 +206,22 @@ TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
     MsgBox(kMsgNotice, "No BASE selected. Aborting...");
     return Interrupted() ? TRunOutcome::kInterrupted : TRunOutcome::kNothingMarked;
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
+  // The configuration is read before the screen object exists, so that the
+  // very first byte sent already follows its charset setting.
+  Session.AppDir = JustPath(ProgramArg0());
+  Session.StartDir = CurrentDir();
+  ReadConfiguration();
+  OpenScreen(scope);
+  if (const TStepEnd end = AwaitScreenAndTellNotices()) return *end;
+  if (const TStepEnd end = ChooseMessageFile(options.MsgFile)) return *end;
+  if (const TStepEnd end = OfferToEdit()) return *end;
+  if (const TStepEnd end = ChooseBases(scope)) return *end;
   DrawBackground();
   EditMessageInfo();
   if (Interrupted()) return TRunOutcome::kInterrupted;

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -97,7 +98,7 @@ class TPrintedProgress : public TPostingObserver {
     FlushStdout();
   }
   // The posting log's failure is told once, after the summary.
-  void LogProblem(const std::string& text) override { (void)text; }
+  void LogProblem(const std::string& /*text*/) override {}
   // Found once the host directory is free: on standard error, as at start.
   void EarlierRunCut(const std::string& text) override {
     std::fprintf(stderr, "corvixmass: %s\n", ShownText(text, Session.Utf8Terminal).c_str());
@@ -136,9 +137,7 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
 // Reads the configuration into the session for a run without screens.
 ShortString PrepareSession() {
   Session.AppDir = JustPath(ProgramArg0());
-  char cwd[PATH_MAX];
-  const ShortString here =
-      ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : ShortString("");
+  const ShortString here = CurrentDir();
   Session.StartDir = here;
   ReadConfiguration();
   return here;
@@ -291,14 +290,14 @@ int ListBases(const TOptionsRec& options) {
   return kExitDone;
 }
 
-int RunUnattended(const TOptionsRec& commandLine) {
-  TOptionsRec options = commandLine;
-  std::string error;
-  // The configuration was checked and Session.IniPath set by the start-up checks.
-  const ShortString here = PrepareSession();
-  // Control bytes are refused as in the ini; then each text is converted to
-  // the host's set by its content, the same under any locale. The ini's
-  // texts, held as the screen shows them, go to the host's set from there.
+namespace {
+
+// Takes --subject, --from and --to into the session over the ini's texts.
+// Control bytes are refused as in the ini; then each text is converted to
+// the host's set by its content, the same under any locale. The ini's
+// texts, held as the screen shows them, go to the host's set from there.
+// What is wrong, or "".
+std::string TakeMessageFields(const TOptionsRec& options) {
   const struct {
     const char* Option;
     const char* Name;
@@ -310,94 +309,93 @@ int RunUnattended(const TOptionsRec& commandLine) {
   for (const auto& text : texts) {
     std::string host = HostFromScreen(text.Field->View(), Session.Utf8Host);
     if (text.Value) {
-      for (char c : *text.Value)
-        if (static_cast<unsigned char>(c) < 32 || c == 127)
-          return Fail(std::string(text.Option) +
-                      " holds a control character; values may hold only printable characters");
+      if (std::ranges::any_of(*text.Value, IsControlByte))
+        return std::string(text.Option) +
+               " holds a control character; values may hold only printable characters";
       const std::string problem = HostTextProblem(text.Name, *text.Value, Session.Utf8Host, host);
-      if (!problem.empty()) return Fail(problem);
+      if (!problem.empty()) return problem;
     }
     // A longer value would be cut in the job file: the utility would post another text.
     if (host.size() > kJobValueRoom) {
-      return Fail(std::string(text.Option) + " is longer than the job file holds (" +
-                  std::to_string(kJobValueRoom) + " characters)");
+      return std::string(text.Option) + " is longer than the job file holds (" +
+             std::to_string(kJobValueRoom) + " characters)";
     }
     *text.Field = ShortString(host);
   }
+  return "";
+}
 
-  // Everything is checked before the first job file is written.
-  if (options.Subject.empty()) return Fail("the subject is empty");
+// Checks the message file and the texts for the job file, and sets MsgFile
+// to the file's absolute path and the host directory to an absolute one.
+// What is wrong, or "".
+std::string CheckMessage(const TOptionsRec& options, const ShortString& here,
+                         ShortString& msgFile) {
+  if (options.Subject.empty()) return "the subject is empty";
   if (options.MsgFile.size() > ShortString::kMaxLength || !FileExists(ShortString(options.MsgFile)))
-    return Fail(options.MsgFile + ": no such message file");
+    return options.MsgFile + ": no such message file";
   // A generator that failed leaves an empty file; posting it everywhere
   // would be a blank message in every base.
   if (IsBlankMessage(options.MsgFile))
-    return Fail(ShownText(options.MsgFile, Session.Utf8Terminal) + " is empty");
+    return ShownText(options.MsgFile, Session.Utf8Terminal) + " is empty";
   const std::string absolute = AbsolutePath(options.MsgFile, here);
-  if (absolute.size() > kJobValueRoom)
-    return Fail(absolute + ": the name is too long for the job file");
-  const ShortString msgFile(absolute);
+  if (absolute.size() > kJobValueRoom) return absolute + ": the name is too long for the job file";
+  msgFile = ShortString(absolute);
   if (!Session.HostDir.empty()) Session.HostDir = AbsolutePath(Session.HostDir, here);
-  const ShortString bad =
-      ValueWithLineBreak({msgFile, "0", Session.MsgFrom, Session.MsgTo, Session.MsgSubject});
-  if (!bad.empty()) return Fail("the " + bad.Str() + " holds a line break");
+  const ShortString bad = ValueWithLineBreak({.MsgFile = msgFile,
+                                              .BaseNumber = "0",
+                                              .From = Session.MsgFrom,
+                                              .To = Session.MsgTo,
+                                              .Subject = Session.MsgSubject});
+  if (!bad.empty()) return "the " + bad.Str() + " holds a line break";
+  return "";
+}
 
-  // A killed run's utility held the host directory when this run began: once
-  // it is free, what that run left is told and its "rest" finished, before
-  // @rest and the bases posted lately are read.
-  if (TakeReviewDeferred()) {
-    TUtilityWatch wait;
-    if (AwaitHostDir(Session.HostDir.Str(), wait)) {
-      Session.StartNotices = ReviewLastPostings();
-      TellStartNotices();
-    }
+// A killed run's utility held the host directory when this run began: once
+// it is free, what that run left is told and its "rest" finished, before
+// @rest and the bases posted lately are read.
+void FinishKilledRun() {
+  if (!TakeReviewDeferred()) return;
+  TUtilityWatch wait;
+  if (AwaitHostDir(Session.HostDir.Str(), wait)) {
+    Session.StartNotices = ReviewLastPostings();
+    TellStartNotices();
   }
-  std::vector<std::string> numbers;
-  std::vector<TCatalogueEntryRec> catalogue;
-  TBar bases;
-  try {
-    LoadBaseList(bases, Session.BasesPath);
-    catalogue = ReadCatalogue(Session.BasesPath);
-    if (!ExpandBaseList(options.Bases, catalogue, options.Force, numbers, error))
-      return Fail(error);
-  } catch (const IoError& e) {
-    return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
-  }
-  if (!MarkNamedBases(bases, numbers, error)) return Fail(error);
-  if (bases.MarkedCount() == 0) return Fail("--bases names no base");
+}
 
-  if (options.DryRun) {
-    for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-      if (!bases.Marked(i)) continue;
-      PrintfStdout("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
-                   ShownText(EchoTagOfItem(bases, i), false).c_str(),
-                   Shown(JobFilePath(Session.HostDir)).c_str());
-      const TJobRec job{msgFile,       bases.Data(i),      Session.MsgFrom,
-                        Session.MsgTo, Session.MsgSubject, Session.Address};
-      // Line by line: the job file's line ends stay, what is in its values is masked.
-      const std::string text = BuildJobFile(job);
-      for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        const std::string line = text.substr(at, end - at);  // the host's bytes, as posted
-        PrintfStdout("%s\n", Shown(Session.Utf8Terminal ? Utf8FromCp437(line) : line).c_str());
-        at = end + 1;
-      }
-    }
-    PrintfStdout("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
-    return kExitDone;
-  }
-  // The same loop as the screens: the lock on the host directory, the job
-  // file renamed into place, the utility without the terminal, the posting
-  // log and the pause. An ending signal is passed on to the running utility.
-  Session.Posted.clear();
-  // Room for every base at once: a record is half a kilobyte, and growing
-  // the vector step by step would copy a whole catalogue's worth twice over.
-  Session.Posted.reserve(static_cast<std::size_t>(bases.MarkedCount()));
+// --dry-run: prints the job file each marked base would get.
+int PrintDryRun(const TBar& bases, const ShortString& msgFile) {
   for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-    if (bases.Marked(i))
-      Session.Posted.push_back({bases.Data(i), bases.Text(i), TPostOutcome::kNotStarted, -1, "",
-                                EchoTagOfItem(bases, i)});
+    if (!bases.Marked(i)) continue;
+    PrintfStdout("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
+                 ShownText(EchoTagOfItem(bases, i), false).c_str(),
+                 Shown(JobFilePath(Session.HostDir)).c_str());
+    const TJobRec job{.MsgFile = msgFile,
+                      .BaseNumber = bases.Data(i),
+                      .From = Session.MsgFrom,
+                      .To = Session.MsgTo,
+                      .Subject = Session.MsgSubject,
+                      .Address = Session.Address};
+    // Line by line: the job file's line ends stay, what is in its values is masked.
+    const std::string text = BuildJobFile(job);
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t end = std::min(text.find('\n', at), text.size());
+      const std::string line = text.substr(at, end - at);  // the host's bytes, as posted
+      PrintfStdout("%s\n", Shown(Session.Utf8Terminal ? Utf8FromCp437(line) : line).c_str());
+      at = end + 1;
+    }
   }
+  PrintfStdout("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
+  return kExitDone;
+}
+
+// Posts to the marked bases: the same loop as the screens: the lock on the
+// host directory, the job file renamed into place, the utility without the
+// terminal, the posting log and the pause. An ending signal is passed on to
+// the running utility. Bases posted lately are refused first, and the
+// operator is asked unless --yes is given.
+int PostToBases(const TOptionsRec& options, const ShortString& here, const ShortString& msgFile,
+                const TBar& bases, const std::vector<TCatalogueEntryRec>& catalogue) {
+  Session.Posted = MarkedPostingList(bases);
   TPostingJobRec job{.HostDir = Session.HostDir.Str(),
                      .MsgFile = msgFile,
                      .From = Session.MsgFrom,
@@ -435,6 +433,37 @@ int RunUnattended(const TOptionsRec& commandLine) {
   }
   PrintOutcome(Session.Posted, options.Quiet);
   return TellAfterPosting(PostingExitStatus(Session.Posted));
+}
+
+}  // namespace
+
+int RunUnattended(const TOptionsRec& options) {
+  std::string error;
+  // The configuration was checked and Session.IniPath set by the start-up checks.
+  const ShortString here = PrepareSession();
+  if (const std::string problem = TakeMessageFields(options); !problem.empty())
+    return Fail(problem);
+  // Everything is checked before the first job file is written.
+  ShortString msgFile;
+  if (const std::string problem = CheckMessage(options, here, msgFile); !problem.empty())
+    return Fail(problem);
+  FinishKilledRun();
+
+  std::vector<std::string> numbers;
+  std::vector<TCatalogueEntryRec> catalogue;
+  TBar bases;
+  try {
+    LoadBaseList(bases, Session.BasesPath);
+    catalogue = ReadCatalogue(Session.BasesPath);
+    if (!ExpandBaseList(options.Bases, catalogue, options.Force, numbers, error))
+      return Fail(error);
+  } catch (const IoError& e) {
+    return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
+  }
+  if (!MarkNamedBases(bases, numbers, error)) return Fail(error);
+  if (bases.MarkedCount() == 0) return Fail("--bases names no base");
+  if (options.DryRun) return PrintDryRun(bases, msgFile);
+  return PostToBases(options, here, msgFile, bases, catalogue);
 }
 
 }  // namespace corvix

@@ -7,13 +7,14 @@
 
 #include <string>
 
+#include "support/string_utils.h"
+
 namespace corvix {
 
 bool PatternMatch(std::string_view pattern, std::string_view name, bool ignoreCase) {
   const auto same = [ignoreCase](char a, char b) {
     if (!ignoreCase) return a == b;
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    return upper(a) == upper(b);
+    return UpperChar(a) == UpperChar(b);
   };
   // Greedy matching with one backtrack point: the last '*' seen may swallow
   // one more byte whenever the rest fails to match.

@@ -199,7 +199,7 @@ void TFileBuffer::FillBuffer() {
   std::int32_t got = 0;
   // A failed read leaves what it got, at worst an empty window that reads as
   // the end of the file; FileIoResult says why.
-  (void)ReadRetry(F, Buffer, BufSize, got);
+  static_cast<void>(ReadRetry(F, Buffer, BufSize, got));
   BufLen = got;
   BufEnd = BufStart + BufLen;
   BufPos = 0;

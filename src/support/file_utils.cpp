@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <string>
 
 #include "support/dir_search.h"
@@ -96,9 +97,18 @@ ShortString ForceExt(const ShortString& name, const ShortString& ext) {
 
 std::string AbsolutePath(std::string_view name, std::string_view dir) {
   if (name.empty() || name[0] == '/') return std::string(name);
+  return JoinPath(dir, name);
+}
+
+std::string JoinPath(std::string_view dir, std::string_view name) {
   std::string out(dir);
   if (out.empty() || out.back() != '/') out += '/';
   return out.append(name);
+}
+
+std::string CurrentDir() {
+  char buf[PATH_MAX];
+  return ::getcwd(buf, sizeof buf) != nullptr ? std::string(buf) : std::string();
 }
 
 ShortString ParentDir(const ShortString& path) {

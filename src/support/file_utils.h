@@ -31,6 +31,10 @@ ShortString ParentDir(const ShortString& path);
 // Name made absolute against Dir when it is relative; an absolute or empty
 // name as it is. Not cut at 255: the result may be checked for its length.
 std::string AbsolutePath(std::string_view name, std::string_view dir);
+// Dir and Name with one '/' between them ("" + Name is "/" + Name).
+std::string JoinPath(std::string_view dir, std::string_view name);
+// The working directory, or "" when it cannot be read.
+std::string CurrentDir();
 
 // The program's own path (argument 0): the absolute path of the running
 // executable as /proc/self/exe names it, read once; "" when it cannot be read.

@@ -58,7 +58,7 @@ TParsedArgsRec ParseArguments(std::span<const TOptionDefRec> table,
       return false;
     }
     seen[def] = true;
-    out.Options.push_back({def, hasValue, std::move(value)});
+    out.Options.push_back({.Option = def, .HasValue = hasValue, .Value = std::move(value)});
     return true;
   };
   bool optionsEnded = false;

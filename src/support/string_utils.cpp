@@ -6,13 +6,15 @@
 
 namespace corvix {
 
-namespace {
-
-constexpr std::int32_t kMax = static_cast<std::int32_t>(ShortString::kMaxLength);
-
 char UpperChar(char ch) {
   return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch;
 }
+
+bool IsControlByte(char c) { return static_cast<unsigned char>(c) < 32 || c == 127; }
+
+namespace {
+
+constexpr std::int32_t kMax = static_cast<std::int32_t>(ShortString::kMaxLength);
 
 // Value of a digit character, or 99 for anything that is not a digit.
 int DigitValue(char ch) {
@@ -216,10 +218,6 @@ ShortString StripControl(const ShortString& s) {
   return r;
 }
 
-namespace {
-bool IsControlByte(char c) { return static_cast<unsigned char>(c) < 32 || c == 127; }
-}  // namespace
-
 ShortString ReplaceControl(const ShortString& s, char ch) {
   ShortString r = s;
   for (char& c : r)
@@ -316,10 +314,7 @@ std::int32_t Str2Int(const ShortString& s) {
   return static_cast<std::int32_t>(bits);
 }
 
-std::int32_t Str2IntDef(const ShortString& s, std::int32_t defaultValue) {
-  static_cast<void>(defaultValue);
-  return Str2Int(s);
-}
+std::int32_t Str2IntDef(const ShortString& s, std::int32_t /*defaultValue*/) { return Str2Int(s); }
 
 // Fewer digits than the value needs keep its lowest digits.
 ShortString HexStr(std::uint32_t value, std::uint8_t digits) {

@@ -47,6 +47,7 @@ ShortString RightLine(const ShortString& s);
 ShortString UpperStr(const ShortString& s);
 ShortString LowerStr(const ShortString& s);
 char LowerChar(char ch);
+char UpperChar(char ch);
 // Position of Sub in S, ignoring ASCII case.
 std::uint8_t PosNoCase(const ShortString& sub, const ShortString& s);
 bool ContainsNoCase(const ShortString& sub, const ShortString& s);
@@ -66,6 +67,8 @@ ShortString StripBoth(const ShortString& s, char ch);
 // S without the blanks (space, tab, CR, LF, FF, VT) at either end. For text of
 // any length read from outside: configuration lines, answers, list words.
 std::string_view TrimBlanks(std::string_view s);
+// True for a control byte: below 32, or 127.
+bool IsControlByte(char c);
 // Every character below 32 deleted.
 ShortString StripControl(const ShortString& s);
 // Every character below 32, and 127, replaced by Ch. Text from outside (names

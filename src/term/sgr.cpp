@@ -187,6 +187,10 @@ ShortString SgrReset(TColorsRec colors) {
   }
 }
 
+bool IsLinuxConsole(const char* term) {
+  return term != nullptr && std::strncmp(term, "linux", 5) == 0;
+}
+
 TColorsRec ColorsFor(std::string_view setting, const char* term, const char* colorTerm,
                      const char* noColor) {
   const bool trueColor = colorTerm != nullptr && (std::strcmp(colorTerm, "truecolor") == 0 ||
@@ -200,7 +204,7 @@ TColorsRec ColorsFor(std::string_view setting, const char* term, const char* col
   // own setting above still wins.
   if (noColor != nullptr) return {kColorsMono, trueColor};
   if (trueColor || (term != nullptr && EndsWith(term, "256color"))) return {kColorsPc, trueColor};
-  if (term != nullptr && std::strncmp(term, "linux", 5) == 0) return {kColorsBold, trueColor};
+  if (IsLinuxConsole(term)) return {kColorsBold, trueColor};
   return {kColorsExplicit, trueColor};
 }
 

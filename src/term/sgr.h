@@ -46,6 +46,10 @@ ShortString SgrReset(TColorsRec colors);
 // The 256-colour index of PC colour 0-15 in the Pc mode.
 std::uint8_t PcColorIndex(std::uint8_t color);
 
+// True when TERM (Term, may be null) names the Linux console: "linux" or
+// "linux-...". Bold shows as bright there, and it has no alternate screen.
+bool IsLinuxConsole(const char* term);
+
 // The colours for the colors setting (any case; "bold", "explicit", "pc",
 // "mono") on the terminal named by Term and ColorTerm (the environment's
 // TERM and COLORTERM, null when unset). A missing or unknown setting takes

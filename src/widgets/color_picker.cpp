@@ -98,7 +98,7 @@ void PickFlags(TMenuFormFlagsRec& flags, bool& modified) {
       ReadKey();  // the scan code of an extended key is read and dropped
       continue;
     }
-    if (key >= 'a' && key <= 'z') key = static_cast<std::uint8_t>(key - 'a' + 'A');
+    key = static_cast<std::uint8_t>(UpperChar(static_cast<char>(key)));
     if (key == kKeyEscape) break;
     if (key >= 'A' && key <= 'Z') {
       flags ^= TMenuFormFlagsRec{1} << (key - 64);

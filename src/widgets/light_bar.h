@@ -138,7 +138,8 @@ class TBar {
 
   // ---- Items. ----
   // Each item is a line of text (what the row shows), a caller's value
-  // attached to it (Data, empty when added) and a mark (false when added).
+  // attached to it (Data, empty when added), a hidden text searched with the
+  // line but never shown (empty unless added) and a mark (false when added).
   // They are stored compactly, the texts packed one after another in one
   // block, since a list can hold tens of thousands of lines (a host's
   // catalogue). Items are read and changed through the accessors below, by
@@ -212,7 +213,7 @@ class TBar {
   bool ItemMatches(const ItemRec& item) const;
 
   std::vector<ItemRec> items_;
-  // Every item's text and value, packed; a list reserved for tens of
+  // Every item's text, hidden text and value, packed; a list reserved for tens of
   // thousands of lines gets a large block (support/large_block.h).
   std::vector<char, TLargeBlockAllocator<char>> text_;
 

@@ -189,7 +189,7 @@ class LineEditor {
         Insert(ch);
         break;
       case kEditUpper:
-        Insert(ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch);
+        Insert(UpperChar(ch));
         break;
       case kEditDate:
         if (ch < '0' || ch > '9') break;
@@ -444,7 +444,7 @@ char WaitKeyOf(const ShortString& keys, bool echo) {
     Key k = ReadWholeKey();
     if (k.Extended) continue;
     char ch = static_cast<char>(k.Code);
-    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    ch = UpperChar(ch);
     if (keys.View().find(ch) == std::string_view::npos) continue;
     if (echo) WriteStr(ShortString::Of(ch));
     return ch;

@@ -72,6 +72,40 @@ void InBackground(Step step) {
   ::sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
+// Waits for the editor's child Pid: a stop of it (or of what its shell
+// started) stops the program with it, an ending signal is passed on. Its
+// wait status, or -1 when it cannot be waited for.
+int WaitForegroundChild(pid_t pid, int termFd, bool foreground) {
+  int status = -1;
+  const TFd ended = ChildEndFd(pid);
+  for (;;) {
+    const pid_t r = ::waitpid(pid, &status, WUNTRACED | WNOHANG);
+    if (r == pid && WIFSTOPPED(status)) {
+      if (foreground) StopWithChild(termFd, pid);
+      continue;
+    }
+    if (r == pid) break;
+    if (r < 0 && errno != EINTR) {
+      status = -1;
+      break;
+    }
+    if (PendingEndSignal() != 0) {
+      status = WaitForChild(pid, true);
+      break;
+    }
+    if (r != 0) continue;
+    // A process the shell started (a wrapper script that stopped itself)
+    // stops without the shell stopping: the shell would wait for it for
+    // ever, and so would we. It is taken as the child's stop.
+    if (foreground && ProcessGroupStopped(pid)) {
+      StopWithChild(termFd, pid);
+      continue;
+    }
+    AwaitChildChange(ended.Get());
+  }
+  return status;
+}
+
 }  // namespace
 
 int RunChildCommand(const std::string& cmd) {
@@ -103,33 +137,7 @@ int RunChildCommand(const std::string& cmd) {
   });
   ReleaseChild(child);
   ::sigprocmask(SIG_SETMASK, &old, nullptr);
-  int status = -1;
-  const TFd ended = pid > 0 ? ChildEndFd(pid) : TFd();
-  while (pid > 0) {
-    const pid_t r = ::waitpid(pid, &status, WUNTRACED | WNOHANG);
-    if (r == pid && WIFSTOPPED(status)) {
-      if (foreground) StopWithChild(termFd, pid);
-      continue;
-    }
-    if (r == pid) break;
-    if (r < 0 && errno != EINTR) {
-      status = -1;
-      break;
-    }
-    if (PendingEndSignal() != 0) {
-      status = WaitForChild(pid, true);
-      break;
-    }
-    if (r != 0) continue;
-    // A process the shell started (a wrapper script that stopped itself)
-    // stops without the shell stopping: the shell would wait for it for
-    // ever, and so would we. It is taken as the child's stop.
-    if (foreground && ProcessGroupStopped(pid)) {
-      StopWithChild(termFd, pid);
-      continue;
-    }
-    AwaitChildChange(ended.Get());
-  }
+  const int status = pid > 0 ? WaitForegroundChild(pid, termFd, foreground) : -1;
   if (pid > 0) ClearRunningChild();
   // Raw mode comes back while the child's (now empty) group is still in
   // front, and only then does the program's own group take the terminal:

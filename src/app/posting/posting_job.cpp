@@ -154,8 +154,11 @@ std::string CheckPostingJob(const ShortString& cwd, TPostingJobRec& job,
   job.MsgFile = msgFile;
   job.Hash = MessageFileHash(msgFile);
   for (const TPostedRec& base : bases) {
-    ShortString bad =
-        ValueWithLineBreak({job.MsgFile, base.BaseNumber, job.From, job.To, job.Subject});
+    ShortString bad = ValueWithLineBreak({.MsgFile = job.MsgFile,
+                                          .BaseNumber = base.BaseNumber,
+                                          .From = job.From,
+                                          .To = job.To,
+                                          .Subject = job.Subject});
     if (!bad.empty()) return "The " + bad.Str() + " holds a line break. Nothing was posted.";
   }
   return "";
@@ -252,7 +255,12 @@ TUtilityRunRec PostToBase(const TPostingJobRec& job, const ShortString& baseNumb
     cleaned = job.HostDir;
   }
   WriteJobFile(dirFd, job.HostDir,
-               BuildJobFile({job.MsgFile, baseNumber, job.From, job.To, job.Subject, job.Address}));
+               BuildJobFile({.MsgFile = job.MsgFile,
+                             .BaseNumber = baseNumber,
+                             .From = job.From,
+                             .To = job.To,
+                             .Subject = job.Subject,
+                             .Address = job.Address}));
   if (journal.Starting) journal.Starting();
   // The utility starts in the very directory that was locked and written.
   // The shell finds and starts it as always, but in its own place ("exec"),
@@ -280,12 +288,30 @@ TStopRequest Pause(std::int32_t ms, TPostingObserver& observer) {
   }
 }
 
+// How a base's utility run ended.
+TPostOutcome OutcomeOf(const TUtilityRunRec& run) {
+  return run.Interrupted ? TPostOutcome::kInterrupted
+         : !run.Started  ? TPostOutcome::kNotStarted
+         : run.Stopped   ? TPostOutcome::kStopped
+                         : TPostOutcome::kEnded;
+}
+
+// What each log entry of Job tells about the message.
+TLogMessageRec LogMessageOf(const TPostingJobRec& job) {
+  return {.HostDir = job.HostDir,
+          .MsgFile = job.MsgFile,
+          .From = job.From,
+          .To = job.To,
+          .Subject = job.Subject,
+          .Hash = job.Hash};
+}
+
 }  // namespace
 
 void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
                    TPostingObserver& observer) {
   TPostingLog log;
-  const TLogMessageRec message{job.HostDir, job.MsgFile, job.From, job.To, job.Subject, job.Hash};
+  const TLogMessageRec message = LogMessageOf(job);
   bool logProblemSaid = false;
   auto record = [&](const std::string& entry) {
     std::string error;
@@ -323,10 +349,7 @@ void RunPostingJob(const TPostingJobRec& job, std::vector<TPostedRec>& bases,
       record(PostingLogEntry(std::time(nullptr), message, base, "", kLogStarted));
     };
     journal.Ended = [&](const TUtilityRunRec& run) {
-      base.Outcome = run.Interrupted ? TPostOutcome::kInterrupted
-                     : !run.Started  ? TPostOutcome::kNotStarted
-                     : run.Stopped   ? TPostOutcome::kStopped
-                                     : TPostOutcome::kEnded;
+      base.Outcome = OutcomeOf(run);
       base.WaitStatus = run.WaitStatus;
       base.LastLine = run.LastLine;
       record(PostingLogEntry(std::time(nullptr), message, base, run.Output));

@@ -83,15 +83,15 @@ struct TPostingJobRec {
 class TPostingObserver : public TUtilityWatch {
  public:
   // Base N of M (1-based) is about to be posted.
-  virtual void BaseStarting(int n, int m, const TPostedRec& base) { (void)n, (void)m, (void)base; }
+  virtual void BaseStarting(int /*n*/, int /*m*/, const TPostedRec& /*base*/) {}
   // Base N of M has its result.
-  virtual void BaseEnded(int n, int m, const TPostedRec& base) { (void)n, (void)m, (void)base; }
+  virtual void BaseEnded(int /*n*/, int /*m*/, const TPostedRec& /*base*/) {}
   // The posting log cannot be written; said once per run (every later base is
   // still logged where it can be), the posting goes on.
-  virtual void LogProblem(const std::string& text) { (void)text; }
+  virtual void LogProblem(const std::string& /*text*/) {}
   // A posting of an earlier run that was cut short, found once the host
   // directory it held is free; told before the first base.
-  virtual void EarlierRunCut(const std::string& text) { (void)text; }
+  virtual void EarlierRunCut(const std::string& /*text*/) {}
 };
 
 // The posting loop. Bases holds the marked bases in list order, each

@@ -162,27 +162,34 @@ void SaveRestAfterRun(const TPostingJobRec& job, const std::vector<TPostedRec>& 
 
 bool TakeReviewDeferred() { return std::exchange(reviewDeferred, false); }
 
-std::vector<std::string> ReviewLastPostings() {
-  reviewDeferred = false;
-  std::vector<std::string> told;
-  const std::vector<TLogHeadRec> heads = ReadLogTail();
-  // The host directories looked at, each locked while this review runs, or
-  // found busy: a posting is at work there now.
-  std::map<std::string, TFd> locked;
-  std::set<std::string> busy;
-  auto hostFree = [&](const std::string& host) {
-    if (busy.count(host) != 0) return false;
-    if (locked.count(host) != 0) return true;
+namespace {
+
+// The host directories looked at, each locked while a review runs, or found
+// busy: a posting is at work there now (and the review is deferred).
+class THostLocks {
+ public:
+  bool Free(const std::string& host) {
+    if (busy_.count(host) != 0) return false;
+    if (locked_.count(host) != 0) return true;
     TFd dir(::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Valid() && ::flock(dir.Get(), LOCK_EX | LOCK_NB) != 0) {
-      busy.insert(host);
+      busy_.insert(host);
       reviewDeferred = true;
       return false;
     }
-    locked.emplace(host, std::move(dir));
+    locked_.emplace(host, std::move(dir));
     return true;
-  };
+  }
 
+ private:
+  std::map<std::string, TFd> locked_;
+  std::set<std::string> busy_;
+};
+
+// Tells, into Told, each base whose last entry in Heads is "started" in a
+// free host directory, and closes that entry.
+void TellInterruptedBases(const std::vector<TLogHeadRec>& heads, THostLocks& hosts,
+                          std::vector<std::string>& told) {
   std::map<std::pair<std::string, std::string>, std::size_t> lastOf;
   for (std::size_t i = 0; i < heads.size(); ++i)
     lastOf[{heads[i].Line.HostDir, heads[i].Line.BaseNumber}] = i;
@@ -193,7 +200,7 @@ std::vector<std::string> ReviewLastPostings() {
   TPostingLog log;
   for (std::size_t i : unfinished) {
     const TLogLineRec& line = heads[i].Line;
-    if (!hostFree(line.HostDir)) continue;
+    if (!hosts.Free(line.HostDir)) continue;
     told.push_back("The posting of " + line.MsgFile + " started " +
                    LocalTimeText(line.When, "%Y-%m-%d %H:%M:%S") + " was interrupted at base " +
                    line.BaseNumber + " (" + line.EchoTag +
@@ -203,15 +210,20 @@ std::vector<std::string> ReviewLastPostings() {
     std::string error;
     static_cast<void>(log.Append(LogLineAgain(line, std::time(nullptr), kLogInterrupted), error));
   }
+}
 
+// The "rest" a dead run left pending: the bases it posted, or may have
+// posted, taken out, and the rest line told into Told when it is saved.
+void FinishPendingRest(const std::vector<TLogHeadRec>& heads, THostLocks& hosts,
+                       std::vector<std::string>& told) {
   std::vector<std::string> numbers, notes;
   std::string catalogue, error;
-  if (!LoadSelection(kRestSelection, numbers, error, &catalogue, &notes)) return told;
+  if (!LoadSelection(kRestSelection, numbers, error, &catalogue, &notes)) return;
   const auto note = std::find_if(notes.begin(), notes.end(),
                                  [](const std::string& n) { return n.starts_with(kPendingNote); });
-  if (note == notes.end()) return told;
+  if (note == notes.end()) return;
   const std::vector<std::string> fields = SplitTabs(note->substr(kPendingNote.size()));
-  if (fields.size() != 6 || ProcessAlive(fields[0]) || !hostFree(fields[4])) return told;
+  if (fields.size() != 6 || ProcessAlive(fields[0]) || !hosts.Free(fields[4])) return;
   const std::time_t since = std::atoll(fields[1].c_str());
   const off_t logSize = std::atoll(fields[2].c_str());
   // The dead run's entries are those past the log's size when it began; a
@@ -228,14 +240,30 @@ std::vector<std::string> ReviewLastPostings() {
   std::erase_if(numbers, [&](const std::string& n) { return done.count(n) != 0; });
   if (numbers.empty()) {
     static_cast<void>(RemoveSelection(kRestSelection, error));
-    return told;
+    return;
   }
   if (SaveSelection(kRestSelection, numbers, error, {}, catalogue)) {
-    recoveredRest = {numbers, catalogue, fields[3], fields[4], fields[5]};
+    recoveredRest = {.Numbers = numbers,
+                     .Catalogue = catalogue,
+                     .Hash = fields[3],
+                     .HostDir = fields[4],
+                     .MsgFile = fields[5]};
     std::string line = RestLine(numbers.size(), fields[5]);
     line.pop_back();
     told.push_back(line);
   }
+}
+
+}  // namespace
+
+std::vector<std::string> ReviewLastPostings() {
+  reviewDeferred = false;
+  std::vector<std::string> told;
+  const std::vector<TLogHeadRec> heads = ReadLogTail();
+  // The host directories stay locked until the review is done.
+  THostLocks hosts;
+  TellInterruptedBases(heads, hosts, told);
+  FinishPendingRest(heads, hosts, told);
   return told;
 }
 

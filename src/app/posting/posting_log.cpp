@@ -197,6 +197,12 @@ bool ForEachLineFromEnd(int fd, off_t size, Take take) {
   return true;
 }
 
+// The base number a log entry names, or -1 when it names none.
+int LoggedBaseNumber(const std::string& text) {
+  const int number = std::atoi(text.c_str());
+  return number >= 0 && number < kMaxBaseRecords && std::to_string(number) == text ? number : -1;
+}
+
 }  // namespace
 
 bool RecentPostings(const std::string& path, const std::string& hostDir, const std::string& hash,
@@ -222,9 +228,8 @@ bool RecentPostings(const std::string& path, const std::string& hostDir, const s
     if (line.empty() || line[0] < '0' || line[0] > '9' || !ParseLogLine(line, entry)) return true;
     if (entry.When < since) return false;
     if (entry.Hash != loggedHash || entry.HostDir != loggedDir) return true;
-    const int number = std::atoi(entry.BaseNumber.c_str());
-    if (number < 0 || number >= kMaxBaseRecords || std::to_string(number) != entry.BaseNumber)
-      return true;
+    const int number = LoggedBaseNumber(entry.BaseNumber);
+    if (number < 0) return true;
     const auto at = static_cast<std::size_t>(number);
     bool posted = entry.Result == "ok" || entry.Result == "interrupted";
     if (entry.Result == "started") {

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "support/fd_io.h"
 #include "support/process.h"
@@ -28,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 // Without a pidfd (older kernels) the child's end is looked for this often.
 constexpr int kChildCheckMs = 20;
 
-int OpenPidFd(pid_t pid) {
+int OpenPidFd([[maybe_unused]] pid_t pid) {
 #ifdef SYS_pidfd_open
   long fd = ::syscall(SYS_pidfd_open, pid, 0);
   if (fd >= 0) {
@@ -36,7 +37,6 @@ int OpenPidFd(pid_t pid) {
     return static_cast<int>(fd);
   }
 #endif
-  (void)pid;
   return -1;
 }
 
@@ -111,12 +111,137 @@ std::string LastOutputLine(std::string_view text) {
   return "";
 }
 
+namespace {
+
+// One utility waited for: its stop signals, the failing waits after its end,
+// and its output read as it comes.
+class TUtilityWait {
+ public:
+  TUtilityWait(pid_t pid, TFd out, TUtilityWatch& watch, int killGraceMs, TUtilityRunRec& rec)
+      : pid_(pid),
+        out_(std::move(out)),
+        pidFd_(OpenPidFd(pid)),
+        watch_(watch),
+        killGraceMs_(killGraceMs),
+        rec_(rec) {}
+
+  // Waits until the utility has ended, or its waits have failed for
+  // kWaitRetryMs after its end (Rec.Interrupted).
+  void Run() {
+    for (;;) {
+      SendStops();
+      int status = 0;
+      const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+      if (r == pid_) {
+        rec_.WaitStatus = status;
+        return;
+      }
+      // A failed wait is no end: the utility may still be reading its job
+      // file, and the caller keeps the lock and the job file until it is gone.
+      const bool waitFailed = r < 0;
+      if (GiveUp(waitFailed)) {
+        rec_.Interrupted = true;
+        return;
+      }
+      PollOnce(waitFailed);
+    }
+  }
+
+  // Ends a stopped utility's group, and reads what it wrote just before it
+  // ended; a descendant that keeps the pipe open is not waited for.
+  void Finish() {
+    if (termSent_) EndStoppedGroup(pid_, killSent_, killAt_);
+    ClearRunningChild();
+    if (out_.Valid()) ReadOutput(out_.Get(), rec_);
+    if (rec_.Output.size() > kUtilityOutputKeep)
+      rec_.Output.erase(0, rec_.Output.size() - kUtilityOutputKeep);
+    rec_.LastLine = LastOutputLine(rec_.Output);
+    rec_.Stopped = termSent_;
+  }
+
+ private:
+  // SIGTERM to the group when a stop is asked for or an ending signal came,
+  // SIGKILL once the grace time after it is up.
+  void SendStops() {
+    const TStopRequest stop = watch_.CheckStop();
+    if ((stop == TStopRequest::kNow || PendingEndSignal() != 0) && !termSent_) {
+      ::kill(-pid_, SIGTERM);
+      termSent_ = true;
+      killAt_ = Clock::now() + std::chrono::milliseconds(killGraceMs_);
+    }
+    if (termSent_ && !killSent_ && Clock::now() >= killAt_) {
+      ::kill(-pid_, SIGKILL);
+      killSent_ = true;
+    }
+  }
+
+  // True once waits have failed for kWaitRetryMs after the child has ended.
+  bool GiveUp(bool waitFailed) {
+    if (!waitFailed || !ChildEnded(pid_, pidFd_.Get())) {
+      givingUp_ = false;
+      return false;
+    }
+    if (!givingUp_) giveUpAt_ = Clock::now() + std::chrono::milliseconds(kWaitRetryMs);
+    givingUp_ = true;
+    return Clock::now() >= giveUpAt_;
+  }
+
+  // Waits for output, the child's end, the watch's descriptors or the next
+  // timed look, and reads and tells what the utility wrote.
+  void PollOnce(bool waitFailed) {
+    pollfd fds[4];
+    nfds_t count = 0;
+    int outAt = -1;
+    if (out_.Valid()) {
+      outAt = static_cast<int>(count);
+      fds[count++] = {out_.Get(), POLLIN, 0};
+    }
+    // An ended child's pidfd stays readable: while its wait fails, the
+    // retries are timed instead.
+    if (pidFd_.Valid() && !givingUp_) fds[count++] = {pidFd_.Get(), POLLIN, 0};
+    // A readable wake or event descriptor is served by CheckStop at the top
+    // of the loop.
+    if (const int wakeFd = watch_.WakeFd(); wakeFd >= 0) fds[count++] = {wakeFd, POLLIN, 0};
+    if (const int eventFd = watch_.EventFd(); eventFd >= 0) fds[count++] = {eventFd, POLLIN, 0};
+    int timeout = pidFd_.Valid() && !waitFailed ? -1 : kChildCheckMs;
+    if (termSent_ && !killSent_) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(killAt_ - Clock::now()).count();
+      int ms = left > 0 ? static_cast<int>(left) : 0;
+      if (timeout < 0 || ms < timeout) timeout = ms;
+    }
+    if (::poll(fds, count, timeout) < 0) return;  // a signal: the loop looks at what it asks for
+    if (outAt >= 0 && fds[outAt].revents != 0) {
+      if (!ReadOutput(out_.Get(), rec_)) out_.Reset();
+      std::string line = LastOutputLine(rec_.Output);
+      if (line != shownLine_) {
+        shownLine_ = line;
+        watch_.OutputLine(line);
+      }
+    }
+  }
+
+  const pid_t pid_;
+  TFd out_;
+  const TFd pidFd_;
+  TUtilityWatch& watch_;
+  const int killGraceMs_;
+  TUtilityRunRec& rec_;
+  bool termSent_ = false;
+  bool killSent_ = false;
+  Clock::time_point killAt_{};
+  // Set while waits fail after the child has ended: when they give up.
+  bool givingUp_ = false;
+  Clock::time_point giveUpAt_{};
+  std::string shownLine_;
+};
+
+}  // namespace
+
 TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watch,
                           int killGraceMs) {
   TUtilityRunRec rec;
   // The utility's own children, orphaned, come back to us to be reaped.
-  static const bool subreaper = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
-  (void)subreaper;
+  [[maybe_unused]] static const bool subreaper = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return rec;
   TFd out(pipeFds[0]);
@@ -129,93 +254,21 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
     rec.Output = rec.LastLine = std::string("/dev/null: ") + std::strerror(errno);
     return rec;
   }
-  TSpawnRec how{cmd, true, devNull.Get(), childOut.Get(), dirFd, dirFd};
+  const TSpawnRec how{.Cmd = cmd,
+                      .OwnGroup = true,
+                      .StdinFd = devNull.Get(),
+                      .OutputFd = childOut.Get(),
+                      .DirFd = dirFd,
+                      .InheritFd = dirFd};
   const pid_t pid = SpawnChild(how).Pid;
   childOut.Reset();
   if (pid < 0) return rec;
   SetRunningChild(pid, true);
   rec.Started = true;
   ::fcntl(out.Get(), F_SETFL, ::fcntl(out.Get(), F_GETFL) | O_NONBLOCK);
-  const TFd pidFd(OpenPidFd(pid));
-
-  bool termSent = false, killSent = false;
-  Clock::time_point killAt{};
-  // Set while waits fail after the child has ended: when they give up.
-  bool givingUp = false;
-  Clock::time_point giveUpAt{};
-  std::string shownLine;
-  for (;;) {
-    TStopRequest stop = watch.CheckStop();
-    if ((stop == TStopRequest::kNow || PendingEndSignal() != 0) && !termSent) {
-      ::kill(-pid, SIGTERM);
-      termSent = true;
-      killAt = Clock::now() + std::chrono::milliseconds(killGraceMs);
-    }
-    if (termSent && !killSent && Clock::now() >= killAt) {
-      ::kill(-pid, SIGKILL);
-      killSent = true;
-    }
-    int status = 0;
-    const pid_t r = ::waitpid(pid, &status, WNOHANG);
-    if (r == pid) {
-      rec.WaitStatus = status;
-      break;
-    }
-    // A failed wait is no end: the utility may still be reading its job
-    // file, and the caller keeps the lock and the job file until it is gone.
-    const bool waitFailed = r < 0;
-    if (waitFailed && ChildEnded(pid, pidFd.Get())) {
-      if (!givingUp) giveUpAt = Clock::now() + std::chrono::milliseconds(kWaitRetryMs);
-      givingUp = true;
-      if (Clock::now() >= giveUpAt) {
-        rec.Interrupted = true;
-        break;
-      }
-    } else {
-      givingUp = false;
-    }
-
-    pollfd fds[4];
-    nfds_t count = 0;
-    int outAt = -1;
-    if (out.Valid()) {
-      outAt = static_cast<int>(count);
-      fds[count++] = {out.Get(), POLLIN, 0};
-    }
-    // An ended child's pidfd stays readable: while its wait fails, the
-    // retries are timed instead.
-    if (pidFd.Valid() && !givingUp) fds[count++] = {pidFd.Get(), POLLIN, 0};
-    int wakeFd = watch.WakeFd();
-    // A readable wake or event descriptor is served by CheckStop at the top
-    // of the loop.
-    if (wakeFd >= 0) fds[count++] = {wakeFd, POLLIN, 0};
-    if (int eventFd = watch.EventFd(); eventFd >= 0) fds[count++] = {eventFd, POLLIN, 0};
-    int timeout = pidFd.Valid() && !waitFailed ? -1 : kChildCheckMs;
-    if (termSent && !killSent) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(killAt - Clock::now()).count();
-      int ms = left > 0 ? static_cast<int>(left) : 0;
-      if (timeout < 0 || ms < timeout) timeout = ms;
-    }
-    int n = ::poll(fds, count, timeout);
-    if (n < 0) continue;  // a signal: the loop looks at what it asks for
-    if (outAt >= 0 && fds[outAt].revents != 0) {
-      if (!ReadOutput(out.Get(), rec)) out.Reset();
-      std::string line = LastOutputLine(rec.Output);
-      if (line != shownLine) {
-        shownLine = line;
-        watch.OutputLine(line);
-      }
-    }
-  }
-  if (termSent) EndStoppedGroup(pid, killSent, killAt);
-  ClearRunningChild();
-  // What the utility wrote just before it ended; a descendant that keeps the
-  // pipe open is not waited for.
-  if (out.Valid()) ReadOutput(out.Get(), rec);
-  if (rec.Output.size() > kUtilityOutputKeep)
-    rec.Output.erase(0, rec.Output.size() - kUtilityOutputKeep);
-  rec.LastLine = LastOutputLine(rec.Output);
-  rec.Stopped = termSent;
+  TUtilityWait wait(pid, std::move(out), watch, killGraceMs, rec);
+  wait.Run();
+  wait.Finish();
   return rec;
 }
 

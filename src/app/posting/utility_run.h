@@ -29,10 +29,10 @@ class TUtilityWatch {
   // waiting there (keys) and returns the stop wanted now.
   virtual TStopRequest CheckStop() { return TStopRequest::kNone; }
   // The utility's last output line changed (control bytes already shown as '?').
-  virtual void OutputLine(const std::string& line) { (void)line; }
+  virtual void OutputLine(const std::string& /*line*/) {}
   // Another posting holds the host directory and the run waits for it (true),
   // or the wait is over (false).
-  virtual void LockWait(bool waiting) { (void)waiting; }
+  virtual void LockWait(bool /*waiting*/) {}
 };
 
 // How one run of the utility ended.

@@ -347,6 +347,23 @@ void LoadSelectionPrompt(TBar& list) {
 
 }  // namespace
 
+std::vector<TPostedRec> MarkedPostingList(const TBar& list) {
+  std::vector<TPostedRec> bases;
+  // Room for every base at once: a record is half a kilobyte, and growing
+  // the vector step by step would copy a whole catalogue's worth twice over.
+  bases.reserve(static_cast<std::size_t>(list.MarkedCount()));
+  for (std::int32_t i = 0; i < list.ItemCount(); ++i) {
+    if (list.Marked(i))
+      bases.push_back({.BaseNumber = list.Data(i),
+                       .Line = list.Text(i),
+                       .Outcome = TPostOutcome::kNotStarted,
+                       .WaitStatus = -1,
+                       .LastLine = "",
+                       .EchoTag = EchoTagOfItem(list, i)});
+  }
+  return bases;
+}
+
 void KeepLastMarks(const TBar& list, bool tellFailure) {
   if (list.MarkedCount() == 0) return;
   std::string error;

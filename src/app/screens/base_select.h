@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/config/catalogue.h"
 #include "support/mapped_records.h"
@@ -61,6 +62,10 @@ void BaseListFunctionKey(TBar& list, std::uint8_t code);
 // a notice says so when they cannot be saved and TellFailure is set (not
 // while the program is ending by a signal, when no key may be waited for).
 void KeepLastMarks(const TBar& list, bool tellFailure = true);
+
+// The marked bases of List, in list order, as a posting list of bases not
+// yet started.
+std::vector<TPostedRec> MarkedPostingList(const TBar& list);
 
 // Draws the base-selection screen's texts and runs the list until Enter or
 // Escape; true for Enter. Left and Right start the run over from the first item.

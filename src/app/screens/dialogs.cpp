@@ -300,6 +300,42 @@ ShortString TFileDialog::Run() {
 
 }  // namespace
 
+namespace {
+
+// Column C kept on the screen.
+std::uint8_t OnScreenColumn(int c) {
+  return static_cast<std::uint8_t>(c < 1 ? 1 : (c > 80 ? 80 : c));
+}
+
+// The YES and NO buttons of a question box at column X of a text Len wide,
+// asked until one is chosen: the answer. Ctrl-C answers no, and the run ends.
+bool AskYesNo(int x, int len, bool yes) {
+  const int b = (len - 9) / 2;
+  for (;;) {
+    WriteXY(OnScreenColumn(x + b + 2), 14, 8, " YES ");
+    WriteXY(OnScreenColumn(x + b + 7), 14, 8, " NO ");
+    if (yes)
+      WriteXY(OnScreenColumn(x + b + 2), 14, 127, " YES ");
+    else
+      WriteXY(OnScreenColumn(x + b + 7), 14, 112, " NO ");
+    std::uint8_t key = ReadKey();
+    if (Interrupted()) return false;
+    if (key == kKeyExtended) {
+      const std::uint8_t code = ReadKey();
+      if (code == kScanLeft) yes = true;
+      if (code == kScanRight) yes = false;
+      continue;
+    }
+    key = static_cast<std::uint8_t>(UpperChar(static_cast<char>(key)));
+    if (key == kKeyEnter) return yes;
+    if (key == kKeySpace) yes = !yes;
+    if (key == 'N') return false;
+    if (key == 'Y') return true;
+  }
+}
+
+}  // namespace
+
 bool MsgBox(std::uint8_t kind, const ShortString& text) {
   THelpScope help(kHelpMessageBox);
   // Notices name files and paths from outside: shown as every such text is,
@@ -314,58 +350,23 @@ bool MsgBox(std::uint8_t kind, const ShortString& text) {
   int len = shown.size();
   int x = (80 - (len + 2)) / 2;
   if (x < 1) x = 1;  // a text wider than the screen still gets a box that starts on it
-  auto col = [](int c) { return static_cast<std::uint8_t>(c < 1 ? 1 : (c > 80 ? 80 : c)); };
 
   TMenuBox box;
   ApplyDialogSettings(box);
   box.Title = " Info ";
-  box.Open(col(x), 10, col(x + len + 3), 15);
-  WriteXY(col(x + 2), 12, 7, shown);
+  box.Open(OnScreenColumn(x), 10, OnScreenColumn(x + len + 3), 15);
+  WriteXY(OnScreenColumn(x + 2), 12, 7, shown);
   SetFocusRow(14);  // the buttons
 
   if (kind == kMsgNotice) {
     int b = (len - 4) / 2;
-    WriteXY(col(x + b + 2), 14, 112, " OK ");
+    WriteXY(OnScreenColumn(x + b + 2), 14, 112, " OK ");
     ReadKey();
     // Keys typed ahead of the closing one go with it: an F1 or a letter
     // right behind it must not act on the screen under the notice.
     DiscardTypedKeys();
   } else {
-    int b = (len - 9) / 2;
-    bool yes = kind != kMsgQuestionNo;
-    for (;;) {
-      WriteXY(col(x + b + 2), 14, 8, " YES ");
-      WriteXY(col(x + b + 7), 14, 8, " NO ");
-      if (yes)
-        WriteXY(col(x + b + 2), 14, 127, " YES ");
-      else
-        WriteXY(col(x + b + 7), 14, 112, " NO ");
-      std::uint8_t key = ReadKey();
-      if (Interrupted()) {  // Ctrl-C answers no, and the run ends
-        result = false;
-        break;
-      }
-      if (key == kKeyExtended) {
-        std::uint8_t code = ReadKey();
-        if (code == kScanLeft) yes = true;
-        if (code == kScanRight) yes = false;
-        continue;
-      }
-      if (key >= 'a' && key <= 'z') key = static_cast<std::uint8_t>(key - 32);
-      if (key == kKeyEnter) {
-        result = yes;
-        break;
-      }
-      if (key == kKeySpace) yes = !yes;
-      if (key == 'N') {
-        result = false;
-        break;
-      }
-      if (key == 'Y') {
-        result = true;
-        break;
-      }
-    }
+    result = AskYesNo(x, len, kind != kMsgQuestionNo);
   }
   box.Close();
   GotoXY(oldX, oldY);

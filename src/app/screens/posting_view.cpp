@@ -14,8 +14,10 @@
 #include "app/config/session.h"
 #include "app/posting/posting_job.h"
 #include "app/posting/posting_log.h"
+#include "app/screens/base_select.h"
 #include "app/screens/dialogs.h"
 #include "app/screens/help.h"
+#include "support/file_utils.h"
 #include "support/string_utils.h"
 #include "term/console.h"
 #include "term/cp437.h"
@@ -178,12 +180,7 @@ bool AskPostAgain(const std::vector<TPostedRec>& already) {
 }  // namespace
 
 TRunOutcome PostMarkedBases() {
-  std::vector<TPostedRec> bases;
-  const TBar& list = *Session.BaseList;
-  for (std::int32_t i = 0; i < list.ItemCount(); ++i)
-    if (list.Marked(i))
-      bases.push_back(
-          {list.Data(i), list.Text(i), TPostOutcome::kNotStarted, -1, "", EchoTagOfItem(list, i)});
+  std::vector<TPostedRec> bases = MarkedPostingList(*Session.BaseList);
   TPostingJobRec job{
       .HostDir = Session.HostDir.Str(),
       .MsgFile = Session.MsgFile,
@@ -194,8 +191,8 @@ TRunOutcome PostMarkedBases() {
       .PostDelay = Session.PostDelay,
       .Hash = "",
       .Address = Session.Address};
-  char cwd[PATH_MAX];
-  ShortString here = ::getcwd(cwd, sizeof cwd) != nullptr ? ShortString(cwd) : Session.StartDir;
+  const std::string cwd = CurrentDir();
+  ShortString here = !cwd.empty() ? ShortString(cwd) : Session.StartDir;
   std::string problem = CheckPostingJob(here, job, bases);
   if (!problem.empty()) {
     MsgBox(kMsgNotice, problem);

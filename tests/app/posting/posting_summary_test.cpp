@@ -1,8 +1,9 @@
 // The summary after a run and the terminal size rule.
+#include "app/posting/posting_summary.h"
+
 #include <gtest/gtest.h>
 
 #include "app/config/session.h"
-#include "app/posting/posting_summary.h"
 #include "term/console.h"
 
 namespace corvix {

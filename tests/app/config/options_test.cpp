@@ -100,7 +100,7 @@ TEST(Options, EachFormAndEachMisuse) {
 // are tried as well.
 std::string ReadDoc(const char* name) {
   namespace fs = std::filesystem;
-  fs::path doc = fs::path(__FILE__).parent_path() / "../../doc" / name;
+  fs::path doc = fs::path(__FILE__).parent_path() / "../../../doc" / name;
   for (fs::path dir = fs::current_path(); !fs::exists(doc) && dir != dir.parent_path();
        dir = dir.parent_path())
     doc = dir / "doc" / name;
