@@ -369,17 +369,14 @@ int RunUnattended(const TOptionsRec& commandLine) {
     return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
   }
   if (!MarkNamedBases(catalogue, numbers, marked, error)) return Fail(error);
-  // Room for every base at once: a record is half a kilobyte, and growing
-  // the vector step by step would copy a whole catalogue's worth twice over.
-  std::vector<TPostedRec> chosen;
-  chosen.reserve(static_cast<std::size_t>(std::count(marked.begin(), marked.end(), true)));
+  const auto markedCount = static_cast<std::size_t>(std::count(marked.begin(), marked.end(), true));
+  if (markedCount == 0) return Fail("--bases names no base");
   Session.BaseIdWidth = BaseIdWidth(catalogue);
-  for (std::size_t i = 0; i < catalogue.size(); ++i)
-    if (marked[i]) chosen.push_back(PostedBase(catalogue[i], Session.BaseIdWidth));
-  if (chosen.empty()) return Fail("--bases names no base");
 
   if (options.DryRun) {
-    for (const TPostedRec& base : chosen) {
+    for (std::size_t i = 0; i < catalogue.size(); ++i) {
+      if (!marked[i]) continue;
+      const TPostedRec base = PostedBase(catalogue[i], Session.BaseIdWidth);
       PrintfStdout("--- base %s (%s): %s would hold ---\n", base.BaseNumber.Str().c_str(),
                    ShownText(EchoTagOfPosted(base), false).c_str(),
                    Shown(JobFilePath(Session.HostDir)).c_str());
@@ -394,13 +391,18 @@ int RunUnattended(const TOptionsRec& commandLine) {
         at = end + 1;
       }
     }
-    PrintfStdout("Dry run: nothing was posted to the %zu bases.\n", chosen.size());
+    PrintfStdout("Dry run: nothing was posted to the %zu bases.\n", markedCount);
     return kExitDone;
   }
   // The same loop as the screens: the lock on the host directory, the job
   // file renamed into place, the utility without the terminal, the posting
   // log and the pause. An ending signal is passed on to the running utility.
-  Session.Posted = std::move(chosen);
+  Session.Posted.clear();
+  // Room for every base at once: a record is half a kilobyte, and growing
+  // the vector step by step would copy a whole catalogue's worth twice over.
+  Session.Posted.reserve(markedCount);
+  for (std::size_t i = 0; i < catalogue.size(); ++i)
+    if (marked[i]) Session.Posted.push_back(PostedBase(catalogue[i], Session.BaseIdWidth));
   TPostingJobRec job{.HostDir = Session.HostDir.Str(),
                      .MsgFile = msgFile,
                      .From = Session.MsgFrom,
