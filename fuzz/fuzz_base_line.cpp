@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/screens/base_select.h"
+#include "support/catalogue.h"
 #include "support/string_utils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -15,7 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::memset(record, 0, corvix::kBaseRecSize);
   std::memcpy(record, data, size < corvix::kBaseRecSize ? size : corvix::kBaseRecSize);
 
-  const corvix::TBaseLineRec line = corvix::BaseLineFromRecord(record);
+  corvix::TBaseLineBuf buf;
+  corvix::BuildBaseLine(record, corvix::kNarrowIdWidth, buf);
+  const struct {
+    corvix::ShortString Text, Data;
+  } line{corvix::ShortString(buf.TextView()), corvix::ShortString(buf.DigitsView())};
   const int number = record[0] | (record[1] << 8);
   // Data is the base number in full; the line starts with its first four
   // digits padded to four columns, then the echo tag's 12 columns and a blank.

@@ -8,8 +8,6 @@
 //
 // The whole input is read and checked before OUTPUT is opened, so a bad line
 // or a misused command line never leaves an existing catalogue cut short.
-#include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,31 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "support/catalogue.h"
 #include "support/option_parser.h"
 #include "support/version.h"
 
 namespace {
 
-constexpr std::size_t kRecSize = 768;
-constexpr std::size_t kNameOffset = 2;
-constexpr std::size_t kTagOffset = 585;
-
-void PutString(std::vector<unsigned char>& rec, std::size_t offset, const std::string& s) {
-  std::size_t room = kRecSize - offset - 1;
-  std::size_t n = std::min({s.size(), room, std::size_t{255}});
-  rec[offset] = static_cast<unsigned char>(n);
-  std::memcpy(rec.data() + offset + 1, s.data(), n);
-}
-
-std::vector<unsigned char> Record(unsigned number, const std::string& tag,
-                                  const std::string& name) {
-  std::vector<unsigned char> rec(kRecSize, 0);
-  rec[0] = static_cast<unsigned char>(number & 0xFF);
-  rec[1] = static_cast<unsigned char>((number >> 8) & 0xFF);
-  PutString(rec, kNameOffset, name);
-  PutString(rec, kTagOffset, tag);
-  return rec;
-}
+using corvix::kBaseRecSize;
 
 constexpr char kUsage[] =
     "usage: mkcatalog OUTPUT [LIST]\n"
@@ -67,8 +47,8 @@ int Misuse(const std::string& message) {
 }
 
 // A field as a list line can hold it: tabs and line breaks would split it.
-std::string Listable(const unsigned char* field, std::size_t room) {
-  std::string out(reinterpret_cast<const char*>(field + 1), std::min<std::size_t>(field[0], room));
+std::string Listable(std::string_view field) {
+  std::string out(field);
   for (char& c : out)
     if (c == '\t' || c == '\n' || c == '\r') c = '?';
   return out;
@@ -86,12 +66,12 @@ int Dump(const char* path) {
     ReportFileError(path);
     return 1;
   }
-  std::array<unsigned char, kRecSize> rec{};
+  std::uint8_t rec[kBaseRecSize] = {};
   std::string out;
-  while (in.read(reinterpret_cast<char*>(rec.data()), kRecSize)) {
-    out += std::to_string(rec[0] | (rec[1] << 8)) + "\t" +
-           Listable(rec.data() + kTagOffset, kRecSize - kTagOffset - 1) + "\t" +
-           Listable(rec.data() + kNameOffset, kRecSize - kNameOffset - 1) + "\n";
+  while (in.read(reinterpret_cast<char*>(rec), kBaseRecSize)) {
+    out += std::to_string(corvix::BaseNumberAt(rec)) + "\t" +
+           Listable(corvix::FieldAt(rec, corvix::kEchoTagOffset)) + "\t" +
+           Listable(corvix::FieldAt(rec, corvix::kBaseNameOffset)) + "\n";
   }
   if (in.bad()) {
     ReportFileError(path);
@@ -99,19 +79,6 @@ int Dump(const char* path) {
   }
   std::fputs(out.c_str(), stdout);
   return std::fflush(stdout) == 0 ? 0 : 1;
-}
-
-// The decimal number in Text when it is one from 0 to 65535.
-bool ParseBaseNumber(const std::string& text, unsigned& number) {
-  if (text.empty() || text.size() > 5) return false;
-  unsigned long v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<unsigned long>(c - '0');
-  }
-  if (v > 65535) return false;
-  number = static_cast<unsigned>(v);
-  return true;
 }
 
 const char* const kTopics[] = {"GENERAL", "SYSOP",   "LINUX",   "RETRO", "AMIGA", "CPM",
@@ -155,13 +122,15 @@ int main(int argc, char** argv) {
   std::string catalogue;
   unsigned count = 0;
   auto emit = [&](unsigned number, const std::string& tag, const std::string& name) {
-    auto rec = Record(number, tag, name);
-    catalogue.append(reinterpret_cast<const char*>(rec.data()), rec.size());
+    std::uint8_t rec[kBaseRecSize];
+    corvix::PutBaseRecord(rec, static_cast<std::uint16_t>(number), tag, name);
+    catalogue.append(reinterpret_cast<const char*>(rec), sizeof rec);
     ++count;
   };
   if (given[2]) {
-    unsigned n = 0;
-    if (!ParseBaseNumber(generate, n)) {
+    const auto parsed = corvix::ParseBaseNumber(generate);
+    const unsigned n = parsed.value_or(0);
+    if (!parsed) {
       std::fprintf(stderr, "mkcatalog: --generate takes a number from 0 to 65535, not \"%s\"\n",
                    generate.c_str());
       return 1;
@@ -200,8 +169,9 @@ int main(int argc, char** argv) {
         ++skipped;
         continue;
       }
-      unsigned number = 0;
-      if (!ParseBaseNumber(line.substr(0, t1), number)) {
+      const auto parsed = corvix::ParseBaseNumber(line.substr(0, t1));
+      const unsigned number = parsed.value_or(0);
+      if (!parsed) {
         std::fprintf(stderr,
                      "mkcatalog: %s:%lu: the base number \"%s\" is not a number from 0 to 65535; "
                      "nothing was written\n",

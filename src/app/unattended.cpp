@@ -20,7 +20,7 @@
 #include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
 #include "app/run.h"
-#include "app/screens/base_select.h"
+#include "support/catalogue.h"
 #include "support/file_utils.h"
 #include "support/io_error.h"
 #include "support/standard_output.h"
@@ -28,7 +28,6 @@
 #include "term/console.h"
 #include "term/cp437.h"
 #include "term/terminal_restore.h"
-#include "widgets/light_bar.h"
 
 namespace corvix {
 namespace {
@@ -45,33 +44,22 @@ int Fail(const std::string& why) {
 // The most bases the question lists before it counts the rest.
 constexpr std::int32_t kAskListMax = 20;
 
-// The number 0..65535 in Text as canonical decimal, or "" when Text is not one.
-std::string CanonicalNumber(std::string_view text) {
-  if (text.empty() || text.size() > 5) return "";
-  long n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return "";
-    n = n * 10 + (c - '0');
-  }
-  return n <= 65535 ? std::to_string(n) : "";
-}
-
 // True when the operator answers yes on the terminal. The marked bases are
 // listed first, as --list-bases prints them, so that the answer is given
-// knowing where the message goes. Catalogue holds the list's bases in order.
-bool AskToPost(const std::string& file, const TBar& bases,
-               const std::vector<TCatalogueEntryRec>& catalogue) {
+// knowing where the message goes. Marked holds a mark for each base of
+// Catalogue.
+bool AskToPost(const std::string& file, const std::vector<TCatalogueEntryRec>& catalogue,
+               const std::vector<bool>& marked) {
+  const auto count = static_cast<std::int32_t>(std::count(marked.begin(), marked.end(), true));
   std::string question;
   std::int32_t listed = 0;
-  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-    if (!bases.Marked(i) || static_cast<std::size_t>(i) >= catalogue.size()) continue;
+  for (std::size_t i = 0; i < catalogue.size(); ++i) {
+    if (!marked[i]) continue;
     if (++listed > kAskListMax) break;
-    question += ListedBaseLine(catalogue[static_cast<std::size_t>(i)], Session.Utf8Terminal);
+    question += ListedBaseLine(catalogue[i], Session.Utf8Terminal);
   }
-  if (bases.MarkedCount() > kAskListMax)
-    question += "... and " + std::to_string(bases.MarkedCount() - kAskListMax) + " more\n";
-  question +=
-      "Post " + Shown(file) + " to " + std::to_string(bases.MarkedCount()) + " bases? [y/N] ";
+  if (count > kAskListMax) question += "... and " + std::to_string(count - kAskListMax) + " more\n";
+  question += "Post " + Shown(file) + " to " + std::to_string(count) + " bases? [y/N] ";
   PrintStdout(question);
   // A question the operator cannot see gets no answer: nothing is posted.
   if (!FlushStdout()) return false;
@@ -156,29 +144,45 @@ bool AddMatching(const std::vector<TCatalogueEntryRec>& bases, const std::string
   return false;
 }
 
-// Marks every item of Bases whose number is among Numbers, in one pass over
-// the list: a whole catalogue named number by number costs no more than the
-// list is long. False, naming the first number of Numbers that is not in the
-// catalogue, when one is not.
-bool MarkNamedBases(TBar& bases, const std::vector<std::string>& numbers, std::string& error) {
+// Marks (in Marked, one mark for each base of Catalogue) every base whose
+// number is among Numbers, in one pass over the catalogue: a whole catalogue
+// named number by number costs no more than it is long. False, naming the
+// first number of Numbers that is not in the catalogue, when one is not.
+bool MarkNamedBases(const std::vector<TCatalogueEntryRec>& catalogue,
+                    const std::vector<std::string>& numbers, std::vector<bool>& marked,
+                    std::string& error) {
   std::vector<bool> named(kMaxBaseRecords), present(kMaxBaseRecords);
   for (const std::string& number : numbers)
-    if (const std::string n = CanonicalNumber(number); !n.empty()) named[std::stoul(n)] = true;
-  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-    const std::string n = CanonicalNumber(bases.DataView(i));
-    if (n.empty()) continue;
-    const std::size_t at = std::stoul(n);
-    present[at] = true;
-    if (named[at]) bases.SetMarked(i, true);
+    if (const auto n = ParseBaseNumber(number)) named[*n] = true;
+  marked.assign(catalogue.size(), false);
+  for (std::size_t i = 0; i < catalogue.size(); ++i) {
+    present[catalogue[i].Number] = true;
+    if (named[catalogue[i].Number]) marked[i] = true;
   }
   for (const std::string& number : numbers) {
-    const std::string n = CanonicalNumber(number);
-    if (n.empty() || !present[std::stoul(n)]) {
+    const auto n = ParseBaseNumber(number);
+    if (!n || !present[*n]) {
       error = "base " + number + " is not in the catalogue " + Session.BasesPath.Str();
       return false;
     }
   }
   return true;
+}
+
+// Base as a base to post to: its number, its base list line in IdWidth
+// columns, and its whole echo tag (as the list keeps a cut one) or the tag
+// its line shows.
+TPostedRec PostedBase(const TCatalogueEntryRec& base, std::size_t idWidth) {
+  TBaseLineBuf line;
+  BuildBaseLine(base, idWidth, line);
+  const ShortString text(line.TextView());
+  const std::string_view whole = line.TagView();
+  return {ShortString(line.DigitsView()),
+          text,
+          TPostOutcome::kNotStarted,
+          -1,
+          "",
+          whole.empty() ? EchoTagOfLine(text) : std::string(whole)};
 }
 
 // Names on standard error, as --list-bases prints them, the bases of Posted
@@ -205,7 +209,8 @@ bool NamedRecentPostings(const TPostingJobRec& job, const std::vector<TPostedRec
                ShownText(job.MsgFile, Session.Utf8Terminal).c_str(), already.size(),
                Session.RepostHours);
   for (const TPostedRec& base : already) {
-    const std::int32_t at = entryOf[std::stoul(base.BaseNumber.Str())];
+    const auto number = ParseBaseNumber(base.BaseNumber.View());
+    const std::int32_t at = number ? entryOf[*number] : -1;
     std::fputs(
         at >= 0
             ? ListedBaseLine(catalogue[static_cast<std::size_t>(at)], Session.Utf8Terminal).c_str()
@@ -240,19 +245,19 @@ bool ExpandBaseList(const std::string& list, const std::vector<TCatalogueEntryRe
       numbers.insert(numbers.end(), saved.begin(), saved.end());
       continue;
     }
-    if (const std::string number = CanonicalNumber(word); !number.empty()) {
-      numbers.push_back(number);
+    if (const auto number = ParseBaseNumber(word)) {
+      numbers.push_back(std::to_string(*number));
       continue;
     }
     const std::size_t dash = word.find('-');
-    const std::string low = dash == std::string::npos
-                                ? ""
-                                : CanonicalNumber(std::string(TrimBlanks(word.substr(0, dash))));
-    const std::string high = dash == std::string::npos
-                                 ? ""
-                                 : CanonicalNumber(std::string(TrimBlanks(word.substr(dash + 1))));
-    if (!low.empty() && !high.empty()) {
-      const long from = std::stol(low), to = std::stol(high);
+    const auto low = dash == std::string::npos
+                         ? std::nullopt
+                         : ParseBaseNumber(TrimBlanks(std::string_view(word).substr(0, dash)));
+    const auto high = dash == std::string::npos
+                          ? std::nullopt
+                          : ParseBaseNumber(TrimBlanks(std::string_view(word).substr(dash + 1)));
+    if (low && high) {
+      const long from = *low, to = *high;
       if (from > to) {
         error = "\"" + word + "\" in --bases is a range that ends before it starts";
         return false;
@@ -363,14 +368,16 @@ void FinishKilledRun() {
 }
 
 // --dry-run: prints the job file each marked base would get.
-int PrintDryRun(const TBar& bases, const ShortString& msgFile) {
-  for (std::int32_t i = 0; i < bases.ItemCount(); ++i) {
-    if (!bases.Marked(i)) continue;
-    PrintfStdout("--- base %s (%s): %s would hold ---\n", bases.Data(i).Str().c_str(),
-                 ShownText(EchoTagOfItem(bases, i), false).c_str(),
+int PrintDryRun(const std::vector<TCatalogueEntryRec>& catalogue, const std::vector<bool>& marked,
+                std::size_t markedCount, const ShortString& msgFile) {
+  for (std::size_t i = 0; i < catalogue.size(); ++i) {
+    if (!marked[i]) continue;
+    const TPostedRec base = PostedBase(catalogue[i], Session.BaseIdWidth);
+    PrintfStdout("--- base %s (%s): %s would hold ---\n", base.BaseNumber.Str().c_str(),
+                 ShownText(EchoTagOfPosted(base), false).c_str(),
                  Shown(JobFilePath(Session.HostDir)).c_str());
     const TJobRec job{.MsgFile = msgFile,
-                      .BaseNumber = bases.Data(i),
+                      .BaseNumber = base.BaseNumber,
                       .From = Session.MsgFrom,
                       .To = Session.MsgTo,
                       .Subject = Session.MsgSubject,
@@ -384,7 +391,7 @@ int PrintDryRun(const TBar& bases, const ShortString& msgFile) {
       at = end + 1;
     }
   }
-  PrintfStdout("Dry run: nothing was posted to the %d bases.\n", bases.MarkedCount());
+  PrintfStdout("Dry run: nothing was posted to the %zu bases.\n", markedCount);
   return kExitDone;
 }
 
@@ -394,8 +401,14 @@ int PrintDryRun(const TBar& bases, const ShortString& msgFile) {
 // the running utility. Bases posted lately are refused first, and the
 // operator is asked unless --yes is given.
 int PostToBases(const TOptionsRec& options, const ShortString& here, const ShortString& msgFile,
-                const TBar& bases, const std::vector<TCatalogueEntryRec>& catalogue) {
-  Session.Posted = MarkedPostingList(bases);
+                const std::vector<TCatalogueEntryRec>& catalogue, const std::vector<bool>& marked,
+                std::size_t markedCount) {
+  Session.Posted.clear();
+  // Room for every base at once: a record is half a kilobyte, and growing
+  // the vector step by step would copy a whole catalogue's worth twice over.
+  Session.Posted.reserve(markedCount);
+  for (std::size_t i = 0; i < catalogue.size(); ++i)
+    if (marked[i]) Session.Posted.push_back(PostedBase(catalogue[i], Session.BaseIdWidth));
   TPostingJobRec job{.HostDir = Session.HostDir.Str(),
                      .MsgFile = msgFile,
                      .From = Session.MsgFrom,
@@ -415,7 +428,7 @@ int PostToBases(const TOptionsRec& options, const ShortString& here, const Short
   if (!options.Yes) {
     if (!::isatty(STDIN_FILENO))
       return Fail("not posting without --yes: standard input is not a terminal to ask on");
-    if (!AskToPost(options.MsgFile, bases, catalogue)) {
+    if (!AskToPost(options.MsgFile, catalogue, marked)) {
       Session.Posted.clear();
       PrintStdout("Nothing was posted.\n");
       return kExitDone;
@@ -451,19 +464,20 @@ int RunUnattended(const TOptionsRec& options) {
 
   std::vector<std::string> numbers;
   std::vector<TCatalogueEntryRec> catalogue;
-  TBar bases;
+  std::vector<bool> marked;
   try {
-    LoadBaseList(bases, Session.BasesPath);
     catalogue = ReadCatalogue(Session.BasesPath);
     if (!ExpandBaseList(options.Bases, catalogue, options.Force, numbers, error))
       return Fail(error);
   } catch (const IoError& e) {
     return Fail(std::string(e.what()) + " (the catalogue, [corvix] mbases)");
   }
-  if (!MarkNamedBases(bases, numbers, error)) return Fail(error);
-  if (bases.MarkedCount() == 0) return Fail("--bases names no base");
-  if (options.DryRun) return PrintDryRun(bases, msgFile);
-  return PostToBases(options, here, msgFile, bases, catalogue);
+  if (!MarkNamedBases(catalogue, numbers, marked, error)) return Fail(error);
+  const auto markedCount = static_cast<std::size_t>(std::count(marked.begin(), marked.end(), true));
+  if (markedCount == 0) return Fail("--bases names no base");
+  Session.BaseIdWidth = BaseIdWidth(catalogue);
+  if (options.DryRun) return PrintDryRun(catalogue, marked, markedCount, msgFile);
+  return PostToBases(options, here, msgFile, catalogue, marked, markedCount);
 }
 
 }  // namespace corvix

@@ -1,24 +1,14 @@
-// Reading the catalogue's three fields, matching bases, the listed line.
+// Matching bases, the listed line, the echo tag of a line.
 #include "app/config/catalogue.h"
-
-#include <cstring>
 
 #include "app/config/session.h"
 #include "support/dir_search.h"
-#include "support/mapped_records.h"
 #include "support/string_utils.h"
 #include "term/cp437.h"
 #include "widgets/light_bar.h"
 
 namespace corvix {
 namespace {
-
-std::string FieldAt(const std::uint8_t* record, std::int32_t offset) {
-  std::int32_t length = record[offset];
-  if (length > kBaseRecSize - offset - 1) length = kBaseRecSize - offset - 1;
-  return std::string(reinterpret_cast<const char*>(record + offset + 1),
-                     static_cast<std::size_t>(length));
-}
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
@@ -39,24 +29,6 @@ void AppendShown(std::string& out, std::string_view field, bool utf8) {
 }
 
 }  // namespace
-
-std::vector<TCatalogueEntryRec> ReadCatalogue(const ShortString& path) {
-  // The same reader as the base list: no blocking on a FIFO, the record
-  // bound, and a file that shrinks while it is read is an error, not a signal.
-  TMappedRecords file(path, kBaseRecSize, kMaxBaseRecords);
-  std::vector<TCatalogueEntryRec> bases;
-  bases.reserve(static_cast<std::size_t>(file.RecordCount()));
-  auto take = [&bases](const std::uint8_t* mapped, std::int32_t) {
-    // The record is copied before anything is allocated: a read of the
-    // mapping that faults jumps out of here with nothing to unwind.
-    std::uint8_t record[kBaseRecSize];
-    std::memcpy(record, mapped, sizeof record);
-    bases.push_back({static_cast<std::uint16_t>(record[0] | (record[1] << 8)),
-                     FieldAt(record, kEchoTagOffset), FieldAt(record, 2)});
-  };
-  file.Visit(0, file.RecordCount(), take);
-  return bases;
-}
 
 bool BaseMatches(const TCatalogueEntryRec& base, std::string_view pattern) {
   return pattern.empty() || ContainsNoCase(std::to_string(base.Number), pattern) ||

@@ -1,43 +1,19 @@
-// The catalogue's bases as plain values, for the helpers scripts use
-// (--list-bases, the words of --bases): number, echo tag and name; the
-// record's layout and the echo tag of a base list line.
+// The catalogue's bases as the program shows and finds them, for the
+// helpers scripts use (--list-bases, the words of --bases), and the echo tag
+// of a base list line. The record itself is read by support/catalogue.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/config/session.h"
+#include "support/catalogue.h"
 #include "support/short_string.h"
 
 namespace corvix {
 
 class TBar;
-
-// A catalogue record: its size and where its name and echo tag begin (each
-// a length byte and the characters).
-inline constexpr std::int32_t kBaseRecSize = 768;
-inline constexpr std::int32_t kBaseNameOffset = 2;
-inline constexpr std::int32_t kEchoTagOffset = 585;
-// Base numbers are 16 bits: a catalogue never holds more records than this.
-inline constexpr std::int32_t kMaxBaseRecords = 65536;
-
-// Columns of a base list line: the number (four, or five in a catalogue that
-// holds a number of five digits), then the echo tag.
-inline constexpr std::size_t kNarrowIdWidth = 4;
-inline constexpr std::size_t kWideIdWidth = 5;
-inline constexpr std::size_t kTagWidth = 12;
-
-struct TCatalogueEntryRec {
-  std::uint16_t Number = 0;
-  std::string Tag;   // as stored, code page 437
-  std::string Name;  // as stored, code page 437
-};
-
-// Every record of the catalogue Path, in file order. Throws IoError when it
-// cannot be opened or read.
-std::vector<TCatalogueEntryRec> ReadCatalogue(const ShortString& path);
 
 // True when Pattern occurs in the base's number, echo tag or name, letters
 // matched without regard to case, as the base list's search finds lines. An

@@ -16,6 +16,7 @@
 #include "app/config/session.h"
 #include "app/config/settings.h"
 #include "app/config/state_dir.h"
+#include "support/catalogue.h"
 #include "support/fd_io.h"
 #include "support/io_error.h"
 #include "support/process.h"
@@ -30,17 +31,6 @@ constexpr char kSelectionsSub[] = "selections/";
 constexpr std::size_t kMaxNameLength = 64;
 // Far beyond the 65,536 base numbers a selection can hold.
 constexpr std::size_t kMaxSelectionSize = 1024 * 1024;
-
-// The number 0..65535 written in Text (digits only), or -1.
-long BaseNumberOf(std::string_view text) {
-  if (text.empty() || text.size() > 5) return -1;
-  long n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    n = n * 10 + (c - '0');
-  }
-  return n <= 65535 ? n : -1;
-}
 
 // Puts what was written into Dir (a rename, a removal) on the disk.
 bool SyncDir(const std::string& dir, std::string& error) {
@@ -180,13 +170,13 @@ bool LoadSelection(const std::string& name, std::vector<std::string>& numbers, s
       }
       continue;
     }
-    const long number = BaseNumberOf(line);
-    if (number < 0) {
+    const auto number = ParseBaseNumber(line);
+    if (!number) {
       error = path + ", line " + std::to_string(lineNo) + ": \"" + line + "\" is not a base number";
       numbers.clear();
       return false;
     }
-    numbers.push_back(std::to_string(number));
+    numbers.push_back(std::to_string(*number));
   }
   return true;
 }
@@ -219,13 +209,12 @@ std::vector<std::string> SelectionNames() {
 std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers) {
   std::bitset<65536> wanted;
   for (const std::string& n : numbers) {
-    const long number = BaseNumberOf(n);
-    if (number >= 0) wanted.set(static_cast<std::size_t>(number));
+    if (const auto number = ParseBaseNumber(n)) wanted.set(*number);
   }
   std::int32_t marked = 0;
   for (std::int32_t i = 0; i < list.ItemCount(); ++i) {
-    const long number = BaseNumberOf(list.DataView(i));
-    const bool mark = number >= 0 && wanted.test(static_cast<std::size_t>(number));
+    const auto number = ParseBaseNumber(list.DataView(i));
+    const bool mark = number && wanted.test(*number);
     list.SetMarked(i, mark);
     marked += mark ? 1 : 0;
   }

@@ -27,119 +27,7 @@ namespace {
 // lines are built.
 constexpr std::int32_t kPrefetchRecords = 4;
 
-// A length-prefixed text at Offset, never read past the record's end.
-std::string_view FieldAt(const std::uint8_t* record, std::int32_t offset) {
-  std::int32_t length = record[offset];
-  std::int32_t room = kBaseRecSize - offset - 1;
-  if (length > room) length = room;
-  return std::string_view(reinterpret_cast<const char*>(record + offset + 1),
-                          static_cast<std::size_t>(length));
-}
-
-// Sixteen bytes handled as one value (GCC's and Clang's vector extension:
-// plain SSE2 on x86-64, NEON on ARM).
-using TBytes16 = unsigned char __attribute__((vector_size(16)));
-
-// Copies at most Width bytes of Field to Out with its control bytes (below
-// 32, and 127) shown as '?', as ShownText does on the screen: the catalogue comes from
-// outside, and an escape or line break in a name must not reach the terminal
-// as a command. Returns the bytes copied. Sixteen bytes go at a time, with no
-// test per byte: up to fifteen bytes past the field are read (sixteen when
-// it is empty), and Out is filled with blanks up to the next multiple of
-// sixteen after the copy (sixteen blanks for an empty field); the record and
-// Out must have room for them.
-std::size_t CopyShown(char* out, std::string_view field, std::size_t width) {
-  const std::size_t n = std::min(field.size(), width);
-  const TBytes16 lane = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-  std::size_t i = 0;
-  do {
-    TBytes16 bytes;
-    std::memcpy(&bytes, field.data() + i, 16);
-    const auto left = static_cast<unsigned char>(std::min<std::size_t>(n - i, 16));
-    // All ones in the lanes that hold a control byte, and in those of the field.
-    const auto control = reinterpret_cast<TBytes16>((bytes < 32) | (bytes == 127));
-    const auto inField = reinterpret_cast<TBytes16>(lane < left);
-    bytes = (bytes & ~control) | ('?' & control);
-    bytes = (bytes & inField) | (' ' & ~inField);
-    std::memcpy(out + i, &bytes, 16);
-    i += 16;
-  } while (i < n);
-  return n;
-}
-
-// One record's list line and base number, built in place: tens of thousands
-// of records become lines while the operator waits. The number's digits
-// follow the text in the same buffer, so that the list takes both with one copy.
-struct TBaseLineBuf {
-  // The text; when the line shows the echo tag cut, a zero byte and the whole
-  // tag, which the list searches but does not show; then the digits of
-  // 0..65535. Room too for the blanks that CopyShown writes past the text (up
-  // to 16, before anything after the text is written).
-  char Bytes[ShortString::kMaxLength + 1 + kBaseRecSize - kEchoTagOffset + 5 + 16];
-  std::size_t TextLength = 0;
-  std::size_t HiddenLength = 0;  // the zero byte and the tag, or none
-  std::size_t DigitsLength = 0;
-
-  std::string_view TextView() const { return {Bytes, TextLength}; }
-  std::string_view TagView() const {
-    return HiddenLength == 0 ? std::string_view()
-                             : std::string_view(Bytes + TextLength + 1, HiddenLength - 1);
-  }
-  std::string_view DigitsView() const { return {Bytes + TextLength + HiddenLength, DigitsLength}; }
-};
-
-// CopyShown's reads past a field stay inside the record: 16 bytes of the
-// tag (which shows 12 at most), and of the name what a line has room for and
-// up to 15 more.
-static_assert(kEchoTagOffset + 1 + 16 <= kBaseRecSize);
-static_assert(kBaseNameOffset + 1 + ShortString::kMaxLength + 15 <= kEchoTagOffset);
-
-// Text: the number in IdWidth columns (4, or 5 in a catalogue that holds a
-// number of five digits) and the echo tag in 12, each padded with blanks; a
-// longer tag shows its first 11 characters and kCutMark. Then a blank and the
-// name, all cut at 255. Digits: the number.
-void BuildBaseLine(const std::uint8_t* record, std::size_t idWidth, TBaseLineBuf& line) {
-  unsigned number = record[0] | (record[1] << 8);
-  char digits[5];
-  std::size_t n = 0;
-  do {
-    digits[4 - n++] = static_cast<char>('0' + number % 10);
-    number /= 10;
-  } while (number > 0);
-  const char* const first = digits + 5 - n;
-
-  char* out = line.Bytes;
-  std::memcpy(out, "     ", 5);
-  std::memcpy(out, first, std::min(n, idWidth));
-  out += idWidth;
-  // Blanks after the tag fill its 12 columns.
-  const std::string_view tag = FieldAt(record, kEchoTagOffset);
-  CopyShown(out, tag, kTagWidth);
-  const bool tagCut = tag.size() > kTagWidth;
-  if (tagCut) out[kTagWidth - 1] = kCutMark;
-  out += kTagWidth;
-  *out++ = ' ';
-  const std::size_t room = static_cast<std::size_t>(line.Bytes + ShortString::kMaxLength - out);
-  out += CopyShown(out, FieldAt(record, kBaseNameOffset), room);
-  line.TextLength = static_cast<std::size_t>(out - line.Bytes);
-  line.HiddenLength = 0;
-  if (tagCut) {
-    *out++ = '\0';
-    std::memcpy(out, tag.data(), tag.size());
-    out += tag.size();
-    line.HiddenLength = 1 + tag.size();
-  }
-  std::memcpy(out, first, n);
-  line.DigitsLength = n;
-}
-
 }  // namespace
-
-TBaseLineRec BaseLineFromRecord(const std::uint8_t* record, std::size_t idWidth) {
-  TBaseLineBuf line;
-  BuildBaseLine(record, idWidth, line);
-  return TBaseLineRec{ShortString(line.TextView()), ShortString(line.DigitsView())};
-}
 
 TBaseCatalogue::TBaseCatalogue(const ShortString& path)
     : records_(path, kBaseRecSize, kMaxBaseRecords) {}
@@ -160,7 +48,7 @@ std::size_t TBaseCatalogue::AddLinesTo(TBar& list) {
     const std::uint8_t* ahead = record + kPrefetchRecords * kBaseRecSize;
     __builtin_prefetch(ahead);
     __builtin_prefetch(ahead + kEchoTagOffset);
-    if (idWidth == kNarrowIdWidth && (record[0] | (record[1] << 8)) >= 10000) {
+    if (idWidth == kNarrowIdWidth && BaseNumberAt(record) >= 10000) {
       list.WidenTexts(kNarrowIdWidth, ' ');
       idWidth = kWideIdWidth;
     }

@@ -13,19 +13,6 @@ namespace corvix {
 
 class TBar;
 
-// One catalogue record as the list shows it.
-struct TBaseLineRec {
-  ShortString Text;  // number (IdWidth columns), echo tag (12), a blank, the name
-  ShortString Data;  // the base number in decimal, all digits
-};
-
-// Converts one 768-byte record, its number in IdWidth columns (4, or 5 in a
-// catalogue holding a number of five digits). A length byte that claims more
-// characters than the record holds is cut at the record's end; control bytes
-// of the name and the echo tag (below 32, and 127) show as '?'; a tag longer
-// than its 12 columns ends in kCutMark.
-TBaseLineRec BaseLineFromRecord(const std::uint8_t* record, std::size_t idWidth = kNarrowIdWidth);
-
 // The catalogue at Path, open for reading its records as list lines. Only the
 // bytes of the three fields a line shows are read from the file. Throws
 // IoError when the catalogue cannot be opened, is not a regular file, holds
@@ -36,7 +23,7 @@ class TBaseCatalogue {
   // Whole records when it was opened; a partial record at the end does not count.
   std::int32_t RecordCount() const { return records_.RecordCount(); }
   // Adds every record to List as an item of its line and base number, in
-  // file order (as BaseLineFromRecord gives them, in the ID width of the
+  // file order (as BuildBaseLine gives them, in the ID width of the
   // whole catalogue, which it returns); a cut echo tag is searched whole.
   std::size_t AddLinesTo(TBar& list);
 

@@ -438,49 +438,6 @@ TEST(PostingLog, RecentPostingsAreOkOrStartedEntriesOfTheSameTextBackToAnOlderOn
   EXPECT_NE(error.find(dir / "fifo"), std::string::npos) << error;
 }
 
-TEST(BaseLine, LaysOutNumberTagAndNameAndNeverReadsPastTheRecord) {
-  std::uint8_t rec[kBaseRecSize] = {};
-  rec[0] = 7;
-  const char name[] = "Linux help";
-  rec[2] = sizeof name - 1;
-  std::copy(name, name + sizeof name - 1, rec + 3);
-  const char tag[] = "LINUX.7";
-  rec[585] = sizeof tag - 1;
-  std::copy(tag, tag + sizeof tag - 1, rec + 586);
-  TBaseLineRec line = BaseLineFromRecord(rec);
-  EXPECT_EQ(line.Text, ShortString("7   LINUX.7      Linux help"));
-  EXPECT_EQ(line.Data, ShortString("7"));
-
-  rec[0] = 0xFF;
-  rec[1] = 0xFF;
-  rec[585] = 255;  // claims more than the 182 bytes left in the record
-  std::fill(rec + 586, rec + kBaseRecSize, 'T');
-  line = BaseLineFromRecord(rec);
-  EXPECT_EQ(line.Data, ShortString("65535"));
-  // A tag past its 12 columns ends in the cut mark; five digits in four
-  // columns, as a single record has no catalogue to widen the column.
-  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT\x7f Linux help"));
-  EXPECT_EQ(BaseLineFromRecord(rec, kWideIdWidth).Text,
-            ShortString("65535TTTTTTTTTTT\x7f Linux help"));
-
-  rec[2] = 255;  // the longest name: the line is cut at 255
-  std::fill(rec + 3, rec + 258, 'n');
-  line = BaseLineFromRecord(rec);
-  EXPECT_EQ(line.Text, ShortString("6553TTTTTTTTTTT" + std::string(1, kCutMark) + " " +
-                                   std::string(238, 'n')));
-
-  // Control bytes show as '?' on both sides of each 16-byte step of the copy;
-  // bytes from 128 up are characters. An empty tag leaves 12 blank columns.
-  rec[2] = 34;  // the name's last byte is the literal's closing zero
-  std::copy_n("\033bcdefghijklmn\177\200\001qrstuvwxyzABCD\037\377", 34, rec + 3);
-  rec[585] = 5;
-  std::copy_n("\tAB\177C", 5, rec + 586);
-  EXPECT_EQ(BaseLineFromRecord(rec).Text,
-            ShortString("6553?AB?C        ?bcdefghijklmn?\200?qrstuvwxyzABCD?\377?"));
-  rec[585] = 0;
-  EXPECT_EQ(BaseLineFromRecord(rec).Text.View().substr(0, 18), "6553             ?");
-}
-
 // The ID column widens for the whole catalogue when a number of five digits
 // comes after lines already built; a catalogue without one keeps four.
 TEST(BaseLine, AFiveDigitNumberWidensEveryLineOfItsCatalogue) {
