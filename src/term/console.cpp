@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "support/date_time.h"
@@ -319,9 +320,7 @@ bool NextKey(std::uint8_t& out) {
   }
   // An extended key's code is queued behind its 0, so F1 is seen whole
   // here without taking the code of any other key away from the caller.
-  if (Keyboard->AfterExtendedPrefix && HelpKeyHook != nullptr &&
-      Keyboard->KeyRead != Keyboard->KeyWrite &&
-      Keyboard->KeyBuf[static_cast<std::size_t>(Keyboard->KeyRead)] == kScanF1) {
+  if (Keyboard->AfterExtendedPrefix && HelpKeyHook != nullptr && Keyboard->PeekKey() == kScanF1) {
     Keyboard->PopKey();
     Keyboard->AfterExtendedPrefix = false;
     HelpKeyHook();
@@ -356,18 +355,15 @@ bool KeyPressed() {
   // The keys NextKey serves itself are served here too, so that once this
   // says a key waits, ReadKey returns it at once.
   while (Keyboard->KeyPressed()) {
-    if (Keyboard->KeyRead == Keyboard->KeyWrite) return true;  // the input has ended
-    const auto at = static_cast<std::size_t>(Keyboard->KeyRead);
-    const std::uint8_t key = Keyboard->KeyBuf[at];
+    const std::optional<std::uint8_t> next = Keyboard->PeekKey();
+    if (!next) return true;  // the input has ended
+    const std::uint8_t key = *next;
     const bool hidden = Screen != nullptr && Screen->Hidden;
     bool served = hidden;
     if (!Keyboard->AfterExtendedPrefix) {
-      const std::size_t next = (at + 1) % TInput::kKeyBufSize;
       served = served || key == kKeyCtrlL || key == kKeyCtrlZ ||
                (key == kKeyCtrlG && HelpKeyHook != nullptr) ||
-               (key == kKeyExtended && HelpKeyHook != nullptr &&
-                static_cast<std::int32_t>(next) != Keyboard->KeyWrite &&
-                Keyboard->KeyBuf[next] == kScanF1);
+               (key == kKeyExtended && HelpKeyHook != nullptr && Keyboard->PeekKey(1) == kScanF1);
     }
     if (!served) return true;
     std::uint8_t unused = 0;
