@@ -172,7 +172,6 @@ class TOutputLinux {
   // Objects start in Full (see SetTerminalRows for fewer than 25 rows). Changes starts with the
   // terminal unknown, so the first flush draws the whole image once.
   void SetRedrawMode(TRedrawMode mode);
-  TRedrawMode RedrawMode() const;
   // For when something else may have drawn on the terminal (a child process,
   // a resume, a resize): in Changes mode the next flush redraws every cell
   // from the image. Nothing to do in Full mode.

@@ -86,8 +86,6 @@ bool EndsWith(const char* text, const char* tail) {
 
 }  // namespace
 
-std::uint8_t PcColorIndex(std::uint8_t color) { return kPcColors[color & 15].Index; }
-
 ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors) {
   if (to == from) return {};
   const int fg = to & 15;

@@ -43,9 +43,6 @@ std::uint8_t BlankLook(std::uint8_t attr, TColorsRec colors);
 // bold colours, a reset naming light grey on black otherwise.
 ShortString SgrReset(TColorsRec colors);
 
-// The 256-colour index of PC colour 0-15 in the Pc mode.
-std::uint8_t PcColorIndex(std::uint8_t color);
-
 // The colours for the colors setting (any case; "bold", "explicit", "pc",
 // "mono") on the terminal named by Term and ColorTerm (the environment's
 // TERM and COLORTERM, null when unset). A missing or unknown setting takes

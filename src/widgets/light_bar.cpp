@@ -277,10 +277,6 @@ bool TBar::ItemMatches(const ItemRec& item) const {
       SearchText, std::string_view(text_.data() + item.At, item.TextLength + item.HiddenLength));
 }
 
-bool TBar::MatchesSearch(std::int32_t index) const {
-  return IsItem(index) && ItemMatches(items_[Slot(index)]);
-}
-
 void TBar::MarkMatching() {
   const bool all = SearchText.empty();
   for (ItemRec& item : items_) {

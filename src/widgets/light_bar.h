@@ -125,9 +125,6 @@ class TBar {
   }
   // The item under the highlight, as the callbacks receive it.
   std::int32_t CurrentItem() const { return ItemAt(Cursor); }
-  // True when SearchText is not empty and occurs in item Index's text or its
-  // hidden text, in any mix of case (the match of the search and of the filter).
-  bool MatchesSearch(std::int32_t index) const;
 
   // ---- Marks over the whole list (shown or not). ----
   std::int32_t MarkedCount() const { return markedCount_; }

@@ -505,7 +505,8 @@ TEST(BaseLine, AFiveDigitNumberWidensEveryLineOfItsCatalogue) {
   EXPECT_EQ(list.Text(2), ShortString("65534C            Name"));
   EXPECT_EQ(EchoTagOfLine(list.Text(0)), "LOCAL.GENER" + std::string(1, kCutMark));
   list.SearchText = "GENERAL.NEWS";  // the whole tag is found
-  EXPECT_TRUE(list.MatchesSearch(0));
+  list.MarkMatching();
+  EXPECT_TRUE(list.Marked(0));
 
   std::ofstream(path, std::ios::binary) << record(7, "A") + record(9999, "B");
   TBar narrow;

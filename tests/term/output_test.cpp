@@ -340,7 +340,9 @@ TEST(PcColours, NameThePaletteByIndexOrRgb) {
   EXPECT_EQ(SgrReset(indexed).Str(), E + "[0;38;5;248;48;5;16m");
   const std::uint8_t index[16] = {16,  19, 34, 37, 124, 127, 130, 248,
                                   244, 63, 83, 87, 203, 207, 227, 231};
-  for (std::uint8_t c = 0; c < 16; ++c) EXPECT_EQ(PcColorIndex(c), index[c]);
+  for (std::uint8_t c = 0; c < 16; ++c)
+    EXPECT_EQ(SgrChange(c == 7 ? 0x08 : 0x07, c, indexed).Str(),
+              E + "[38;5;" + std::to_string(index[c]) + "m");
 }
 
 TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {
