@@ -14,7 +14,6 @@
 #include "app/config/session.h"
 #include "app/config/settings.h"
 #include "app/config/startup_checks.h"
-#include "app/posting/child_process.h"
 #include "app/posting/posting_job.h"
 #include "app/posting/posting_summary.h"
 #include "app/run_scope.h"
@@ -26,6 +25,7 @@
 #include "support/standard_output.h"
 #include "support/string_utils.h"
 #include "term/console.h"
+#include "term/editor_handover.h"
 #include "term/terminal_restore.h"
 #include "widgets/light_bar.h"
 

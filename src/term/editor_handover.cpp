@@ -1,8 +1,8 @@
 // The editor as a child on the terminal as the operator had it; the program's
 // raw mode comes back when it ends. A signal meant to end the program while it
-// runs ends the child first. (The host utility runs without the terminal: see
-// utility_run.)
-#include "app/posting/child_process.h"
+// runs ends the child first. (The host utility runs without the terminal and
+// does not come here.)
+#include "term/editor_handover.h"
 
 #include <fcntl.h>
 #include <poll.h>
