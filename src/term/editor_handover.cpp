@@ -72,6 +72,33 @@ void InBackground(Step step) {
   ::sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
+// Waits for the editor until it ends, following it when it is stopped from
+// the terminal; its wait status, or -1 when it cannot be waited for. Once an
+// ending signal is pending the editor gets Wait's grace time.
+int AwaitEditor(const TChildWait& wait, pid_t pid, int termFd, bool foreground) {
+  int status = -1;
+  const TFd ended = ChildEndFd(pid);
+  for (;;) {
+    const pid_t r = ::waitpid(pid, &status, WUNTRACED | WNOHANG);
+    if (r == pid && WIFSTOPPED(status)) {
+      if (foreground) StopWithChild(termFd, pid);
+      continue;
+    }
+    if (r == pid) return status;
+    if (r < 0 && errno != EINTR) return -1;
+    if (PendingEndSignal() != 0) return wait.Wait();
+    if (r != 0) continue;
+    // A process the shell started (a wrapper script that stopped itself)
+    // stops without the shell stopping: the shell would wait for it for
+    // ever, and so would we. It is taken as the child's stop.
+    if (foreground && ProcessGroupStopped(pid)) {
+      StopWithChild(termFd, pid);
+      continue;
+    }
+    AwaitChildChange(ended.Get());
+  }
+}
+
 }  // namespace
 
 int RunChildCommand(const std::string& cmd) {
@@ -88,47 +115,21 @@ int RunChildCommand(const std::string& cmd) {
   ::sigprocmask(SIG_BLOCK, &ending, &old);
   TChildRec child = SpawnChild({cmd, true, -1, -1, -1, true});
   const pid_t pid = child.Pid;
-  if (pid > 0) {
-    SetRunningChild(pid, true);
+  int status = -1;
+  {
+    const TChildWait wait(pid, true);
     // The child's group holds the terminal before the terminal leaves raw
     // mode: a key typed from here on (Ctrl-C, Ctrl-\) can only signal the
     // child, never the program. The child runs its command once the
     // terminal is ready for it.
-    if (foreground) GiveTerminal(termFd, pid);
-  }
-  InBackground([] {
-    if (Screen != nullptr) Screen->SuspendRaw();
-  });
-  ReleaseChild(child);
-  ::sigprocmask(SIG_SETMASK, &old, nullptr);
-  int status = -1;
-  const TFd ended = pid > 0 ? ChildEndFd(pid) : TFd();
-  while (pid > 0) {
-    const pid_t r = ::waitpid(pid, &status, WUNTRACED | WNOHANG);
-    if (r == pid && WIFSTOPPED(status)) {
-      if (foreground) StopWithChild(termFd, pid);
-      continue;
-    }
-    if (r == pid) break;
-    if (r < 0 && errno != EINTR) {
-      status = -1;
-      break;
-    }
-    if (PendingEndSignal() != 0) {
-      status = WaitForChild(pid, true);
-      break;
-    }
-    if (r != 0) continue;
-    // A process the shell started (a wrapper script that stopped itself)
-    // stops without the shell stopping: the shell would wait for it for
-    // ever, and so would we. It is taken as the child's stop.
-    if (foreground && ProcessGroupStopped(pid)) {
-      StopWithChild(termFd, pid);
-      continue;
-    }
-    AwaitChildChange(ended.Get());
-  }
-  if (pid > 0) ClearRunningChild();
+    if (pid > 0 && foreground) GiveTerminal(termFd, pid);
+    InBackground([] {
+      if (Screen != nullptr) Screen->SuspendRaw();
+    });
+    ReleaseChild(child);
+    ::sigprocmask(SIG_SETMASK, &old, nullptr);
+    if (pid > 0) status = AwaitEditor(wait, pid, termFd, foreground);
+  }  // the child is reaped: it is no longer registered
   // Raw mode comes back while the child's (now empty) group is still in
   // front, and only then does the program's own group take the terminal:
   // a key typed in between is a key, not a signal.

@@ -133,7 +133,7 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
   const pid_t pid = SpawnChild(how).Pid;
   childOut.Reset();
   if (pid < 0) return rec;
-  SetRunningChild(pid, true);
+  const TChildWait registered(pid, true);  // unregistered when this returns
   rec.Started = true;
   ::fcntl(out.Get(), F_SETFL, ::fcntl(out.Get(), F_GETFL) | O_NONBLOCK);
   const TFd pidFd(OpenPidFd(pid));
@@ -208,7 +208,6 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
     }
   }
   if (termSent) EndStoppedGroup(pid, killSent, killAt);
-  ClearRunningChild();
   // What the utility wrote just before it ended; a descendant that keeps the
   // pipe open is not waited for.
   if (out.Valid()) ReadOutput(out.Get(), rec);
