@@ -303,22 +303,18 @@ void TMenuForm::DrawValue(std::uint16_t number) {
 
 void TMenuForm::EditItem(std::uint16_t number) {
   FormItemRec& item = Item(number);
+  if (item.Kind == ItemNone) return;
+  ChangeValue(item);
+  DrawValue(number);
+  Modified = true;
+}
+
+void TMenuForm::EditText(FormItemRec& item) {
   auto editText = [&](std::uint8_t mode) {
     return EditLine(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength, mode,
                     *item.TextRef);
   };
-  auto editNumber = [&](std::int32_t value) {
-    return EditNumber(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength, item.Low,
-                      item.High, value);
-  };
   switch (item.Kind) {
-    case ItemNone:
-      return;
-    case ItemString:
-    case ItemPass:
-    case ItemPipe:
-      *item.TextRef = editText(kEditText);
-      break;
     case ItemCaps:
       *item.TextRef = editText(kEditUpper);
       break;
@@ -335,6 +331,18 @@ void TMenuForm::EditItem(std::uint16_t number) {
       if (!text.empty()) *item.CharRef = text[0];
       break;
     }
+    default:  // ItemString, ItemPass, ItemPipe
+      *item.TextRef = editText(kEditText);
+      break;
+  }
+}
+
+void TMenuForm::ChangeValue(FormItemRec& item) {
+  auto editNumber = [&](std::int32_t value) {
+    return EditNumber(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength, item.Low,
+                      item.High, value);
+  };
+  switch (item.Kind) {
     case ItemByte:
       *item.ByteRef = static_cast<std::uint8_t>(editNumber(*item.ByteRef));
       break;
@@ -363,9 +371,18 @@ void TMenuForm::EditItem(std::uint16_t number) {
     case ItemFlags:
       PickFlags(*item.SetRef, Modified);
       break;
+    case ItemString:
+    case ItemPass:
+    case ItemPipe:
+    case ItemCaps:
+    case ItemDate:
+    case ItemPath:
+    case ItemChar:
+      EditText(item);
+      break;
+    default:
+      break;
   }
-  DrawValue(number);
-  Modified = true;
 }
 
 void TMenuForm::MoveTo(std::uint16_t number) {
