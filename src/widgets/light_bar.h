@@ -242,6 +242,10 @@ class TBar {
   void SearchChanged();
   void HandleExtended(std::uint8_t code, std::int32_t& result);
   void HandleOrdinary(std::uint8_t key, std::int32_t& result);
+  // HandleOrdinary's steps: the result of a key with ExtKeys on, and a key
+  // that edits the search text with ExtKeys off.
+  static void ExtKeyResult(std::uint8_t key, std::int32_t& result);
+  void EditSearch(std::uint8_t key);
 
   // Geometry of the current run.
   std::uint8_t x_ = 1;
