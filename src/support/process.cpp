@@ -1,6 +1,6 @@
 // The spawn core: posix_spawn for a child that needs nothing but its
 // descriptors, group and directory set up; a fork that holds the child back
-// for one that must wait for the terminal. RunShell waits on top of it.
+// for one that must wait for the terminal.
 #include "support/process.h"
 
 #include <dirent.h>
@@ -197,20 +197,5 @@ bool ProcessGroupStopped(pid_t group) {
 }
 
 TFd ChildEndFd(pid_t pid) { return TFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))); }
-
-int RunShell(const std::string& cmd) {
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  struct sigaction oldInt {
-  }, oldQuit{};
-  ::sigaction(SIGINT, &ignore, &oldInt);
-  ::sigaction(SIGQUIT, &ignore, &oldQuit);
-  const TChildRec child = SpawnChild({cmd});
-  const int status = child.Pid > 0 ? WaitChild(child.Pid) : -1;
-  ::sigaction(SIGINT, &oldInt, nullptr);
-  ::sigaction(SIGQUIT, &oldQuit, nullptr);
-  return status;
-}
 
 }  // namespace corvix

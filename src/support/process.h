@@ -80,10 +80,4 @@ void ReleaseChild(TChildRec& child);
 // none), so that a wait for it can also look at the clock.
 [[nodiscard]] TFd ChildEndFd(pid_t pid);
 
-// Runs Cmd through "/bin/sh -c" and waits for it. SIGINT and SIGQUIT are
-// ignored in this process while the child runs and restored afterwards; the
-// child gets their default actions back. Returns the wait status, or -1 when
-// the child could not be started. Callers flush their screen output first.
-[[nodiscard]] int RunShell(const std::string& cmd);
-
 }  // namespace corvix

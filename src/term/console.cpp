@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "support/date_time.h"
 #include "support/fd_io.h"
@@ -319,9 +321,7 @@ bool NextKey(std::uint8_t& out) {
   }
   // An extended key's code is queued behind its 0, so F1 is seen whole
   // here without taking the code of any other key away from the caller.
-  if (Keyboard->AfterExtendedPrefix && HelpKeyHook != nullptr &&
-      Keyboard->KeyRead != Keyboard->KeyWrite &&
-      Keyboard->KeyBuf[static_cast<std::size_t>(Keyboard->KeyRead)] == kScanF1) {
+  if (Keyboard->AfterExtendedPrefix && HelpKeyHook != nullptr && Keyboard->PeekKey() == kScanF1) {
     Keyboard->PopKey();
     Keyboard->AfterExtendedPrefix = false;
     HelpKeyHook();
@@ -356,18 +356,15 @@ bool KeyPressed() {
   // The keys NextKey serves itself are served here too, so that once this
   // says a key waits, ReadKey returns it at once.
   while (Keyboard->KeyPressed()) {
-    if (Keyboard->KeyRead == Keyboard->KeyWrite) return true;  // the input has ended
-    const auto at = static_cast<std::size_t>(Keyboard->KeyRead);
-    const std::uint8_t key = Keyboard->KeyBuf[at];
+    const std::optional<std::uint8_t> next = Keyboard->PeekKey();
+    if (!next) return true;  // the input has ended
+    const std::uint8_t key = *next;
     const bool hidden = Screen != nullptr && Screen->Hidden;
     bool served = hidden;
     if (!Keyboard->AfterExtendedPrefix) {
-      const std::size_t next = (at + 1) % TInput::kKeyBufSize;
       served = served || key == kKeyCtrlL || key == kKeyCtrlZ ||
                (key == kKeyCtrlG && HelpKeyHook != nullptr) ||
-               (key == kKeyExtended && HelpKeyHook != nullptr &&
-                static_cast<std::int32_t>(next) != Keyboard->KeyWrite &&
-                Keyboard->KeyBuf[next] == kScanF1);
+               (key == kKeyExtended && HelpKeyHook != nullptr && Keyboard->PeekKey(1) == kScanF1);
     }
     if (!served) return true;
     std::uint8_t unused = 0;
@@ -398,85 +395,77 @@ void AppendText(const ShortString& fileName, const ShortString& text) {
 
 // ---- Display codes ----
 
+namespace {
+
+// A display code that acts: its two letters and what it does.
+struct TDisplayCodeRec {
+  char Family;
+  char Which;
+  void (*Act)();
+};
+
+// The bell goes past the screen's buffer: what was drawn before it must
+// leave first.
+void RingBell() {
+  FlushScreen();
+  std::fputc(kBell, stdout);
+  std::fflush(stdout);
+}
+
+void PauseForKey() {
+  Screen->WritePipeStr(PausePrompt);
+  ReadKey();
+}
+
+// Moves are clamped by the screen object, so column 0 becomes 1, etc.
+void MoveX(int x) { GotoX(static_cast<std::uint8_t>(x)); }
+void MoveY(int y) { GotoY(static_cast<std::uint8_t>(y)); }
+
+constexpr TDisplayCodeRec kDisplayCodes[] = {
+    {'B', 'E', RingBell},
+    {'C', 'L', [] { ClearScreen(); }},
+    {'C', 'P', [] { ClearEOL(); }},
+    {'C', 'R', [] { WriteLine(""); }},
+    {'D', 'E', [] { Delay(500); }},
+    {'D', 'M', [] { Delay(70); }},
+    {'D', 'S', [] { Delay(1000); }},
+    {'O', 'S', [] { WriteStr("Unix"); }},
+    {'P', 'I', [] { WriteStr(ShortString::Of(Screen->PipeChar)); }},
+    {'P', 'M', PauseForKey},
+    // One key is taken; the scan code of an extended key stays queued.
+    {'P', 'A', [] { ReadKey(); }},
+    {'R', 'S', [] { RestoreScreen(SavedScreen); }},
+    {'S', 'S', [] { SaveScreen(SavedScreen); }},
+    {'T', 'D', [] { WriteStr(Now("dd/mm/yyyy")); }},
+    {'T', 'T', [] { WriteStr(Now("hh:II")); }},
+    {'X', 'X', [] { WriteStr(" "); }},
+    {'[', 'C', [] { MoveX(ScreenWidth / 2); }},
+    {'[', 'D', [] { MoveY(WhereY() + 1); }},
+    {'[', 'L', [] { MoveX(WhereX() - 1); }},
+    {'[', 'R', [] { MoveX(WhereX() + 1); }},
+    {'[', 'S', [] { MoveX(1); }},
+    {'[', 'U', [] { MoveY(WhereY() - 1); }},
+};
+
+// The families of the codes above: their other codes are taken and do nothing.
+constexpr std::string_view kDisplayCodeFamilies = "BCDOPRSTX[";
+
+}  // namespace
+
 bool DisplayCode(const ShortString& code) {
   if (code.size() != 2) return false;
   const char family = code[0];
   const char which = code[1];
   if (!gCodesWait && (family == 'D' || (family == 'P' && (which == 'M' || which == 'A'))))
     return true;
-  switch (family) {
-    case 'B':
-      if (which == 'E') {
-        // The bell goes past the screen's buffer: what was drawn before it
-        // must leave first.
-        FlushScreen();
-        std::fputc(kBell, stdout);
-        std::fflush(stdout);
-      }
-      return true;
-    case 'C':
-      if (which == 'L')
-        ClearScreen();
-      else if (which == 'P')
-        ClearEOL();
-      else if (which == 'R')
-        WriteLine("");
-      return true;
-    case 'D':
-      if (which == 'E')
-        Delay(500);
-      else if (which == 'M')
-        Delay(70);
-      else if (which == 'S')
-        Delay(1000);
-      return true;
-    case 'O':
-      if (which == 'S') WriteStr("Unix");
-      return true;
-    case 'P':
-      if (which == 'I') {
-        WriteStr(ShortString::Of(Screen->PipeChar));
-      } else if (which == 'M') {
-        Screen->WritePipeStr(PausePrompt);
-        ReadKey();
-      } else if (which == 'A') {
-        // One key is taken; the scan code of an extended key stays queued.
-        ReadKey();
-      }
-      return true;
-    case 'R':
-      if (which == 'S') RestoreScreen(SavedScreen);
-      return true;
-    case 'S':
-      if (which == 'S') SaveScreen(SavedScreen);
-      return true;
-    case 'T':
-      if (which == 'D')
-        WriteStr(Now("dd/mm/yyyy"));
-      else if (which == 'T')
-        WriteStr(Now("hh:II"));
-      return true;
-    case 'X':
-      if (which == 'X') WriteStr(" ");
-      return true;
-    case '[':
-      // Moves are clamped by the screen object, so column 0 becomes 1, etc.
-      if (which == 'C')
-        GotoX(static_cast<std::uint8_t>(ScreenWidth / 2));
-      else if (which == 'D')
-        GotoY(static_cast<std::uint8_t>(WhereY() + 1));
-      else if (which == 'L')
-        GotoX(static_cast<std::uint8_t>(WhereX() - 1));
-      else if (which == 'R')
-        GotoX(static_cast<std::uint8_t>(WhereX() + 1));
-      else if (which == 'S')
-        GotoX(1);
-      else if (which == 'U')
-        GotoY(static_cast<std::uint8_t>(WhereY() - 1));
-      return true;
-    default:
-      return false;
+  if (kDisplayCodeFamilies.find(family) == std::string_view::npos) return false;
+  for (const TDisplayCodeRec& known : kDisplayCodes) {
+    if (known.Family == family && known.Which == which) {
+      known.Act();
+      break;
+    }
   }
+  return true;
 }
 
 // ---- Further helpers ----

@@ -83,6 +83,12 @@ std::uint8_t TInputLinux::PopKey() noexcept {
   return b;
 }
 
+std::optional<std::uint8_t> TInputLinux::PeekKey(std::int32_t ahead) const noexcept {
+  const std::int32_t queued = (KeyWrite - KeyRead + kKeyBufSize) % kKeyBufSize;
+  if (ahead < 0 || ahead >= queued) return std::nullopt;
+  return KeyBuf[static_cast<std::size_t>((KeyRead + ahead) % kKeyBufSize)];
+}
+
 // Waits up to ms milliseconds (negative: without limit) for a raw byte.
 // A hang-up or error on the descriptor also wakes it, so that the following
 // read can see the end of input.

@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "term/key_decoder.h"
 #include "term/keys.h"
@@ -81,6 +82,10 @@ class TInputLinux {
   void PushKey(std::uint8_t b) noexcept;
   void PushExt(std::uint8_t code) noexcept;
   std::uint8_t PopKey() noexcept;
+  // The key byte Ahead places behind the next one to read (0: the next one),
+  // left in the ring; none when fewer key bytes are queued. Nothing is read
+  // or decoded.
+  [[nodiscard]] std::optional<std::uint8_t> PeekKey(std::int32_t ahead = 0) const noexcept;
 
   std::array<std::uint8_t, kInBufSize> InBuf{};    // ring of raw bytes
   std::int32_t InCount = 0;                        // unread bytes in InBuf

@@ -308,66 +308,95 @@ std::uint8_t TKeyDecoder::AltKey(char ch) noexcept {
 TKeyBytes TKeyDecoder::Feed(std::uint8_t b) noexcept {
   TKeyBytes out;
   for (;;) {
-    const Transition& t = kTransitions[kIndex[state_][b]];
+    const std::size_t row = kIndex[state_][b];
+    const Transition& t = kTransitions[row];
     std::uint8_t next = t.Next == kGround ? home_ : t.Next;
     switch (t.Action) {
       case Act::None:
         break;
-      case Act::Key:
-        out.Push(t.Code);
-        break;
-      case Act::Ext:
-        PushExt(out, static_cast<std::uint8_t>(t.Code + (b - t.First)));
-        break;
-      case Act::Byte:
-        out.Push(b);
-        break;
-      case Act::Text:
-        if (!Utf8Input) {
-          out.Push(b);
-        } else if (StartUtf8(b, false)) {
-          next = kUtf8;
-        }
-        break;
-      case Act::Alt:
-        PushExt(out, AltKey(static_cast<char>(b)));
-        break;
-      case Act::Start:
-        StartSequence();
-        break;
-      case Act::Param:
-        Param(b);
-        break;
-      case Act::Final:
-        next = Finish(b, state_ == kSs3 || state_ == kSs3Param, out);
-        break;
       case Act::EscRedo:
         out.Push(kKeyEscape);
-        state_ = home_;
-        continue;
+        [[fallthrough]];
       case Act::Redo:
         state_ = home_;
         continue;
-      case Act::EscText:
-        if (Utf8Input && StartUtf8(b, true)) next = kUtf8;
-        break;
+      case Act::Start:
+      case Act::Param:
+      case Act::Final:
       case Act::Skip:
-        if (--skip_ > 0) next = kMouse;
-        break;
-      case Act::Utf8Next:
-        Utf8Next(b, out);
-        if (utf8Need_ == 0) next = home_;
-        break;
       case Act::PasteEnd:
-        if (b == '~' && params_ == 1 && nums_[0] == 201 && !private_ && intermediate_ == 0) {
-          home_ = kGround;
-          next = kGround;
-        }
+        next = SequenceAction(row, b, next, out);
+        break;
+      default:
+        next = KeyAction(row, b, next, out);
         break;
     }
     state_ = next;
     return out;
   }
+}
+
+std::uint8_t TKeyDecoder::KeyAction(std::size_t row, std::uint8_t b, std::uint8_t next,
+                                    TKeyBytes& out) noexcept {
+  const Transition& t = kTransitions[row];
+  switch (t.Action) {
+    case Act::Key:
+      out.Push(t.Code);
+      break;
+    case Act::Ext:
+      PushExt(out, static_cast<std::uint8_t>(t.Code + (b - t.First)));
+      break;
+    case Act::Byte:
+      out.Push(b);
+      break;
+    case Act::Text:
+      if (!Utf8Input) {
+        out.Push(b);
+      } else if (StartUtf8(b, false)) {
+        next = kUtf8;
+      }
+      break;
+    case Act::Alt:
+      PushExt(out, AltKey(static_cast<char>(b)));
+      break;
+    case Act::EscText:
+      if (Utf8Input && StartUtf8(b, true)) next = kUtf8;
+      break;
+    case Act::Utf8Next:
+      Utf8Next(b, out);
+      if (utf8Need_ == 0) next = home_;
+      break;
+    default:
+      break;
+  }
+  return next;
+}
+
+std::uint8_t TKeyDecoder::SequenceAction(std::size_t row, std::uint8_t b, std::uint8_t next,
+                                         TKeyBytes& out) noexcept {
+  switch (kTransitions[row].Action) {
+    case Act::Start:
+      StartSequence();
+      break;
+    case Act::Param:
+      Param(b);
+      break;
+    case Act::Final:
+      next = Finish(b, state_ == kSs3 || state_ == kSs3Param, out);
+      break;
+    case Act::Skip:
+      if (--skip_ > 0) next = kMouse;
+      break;
+    case Act::PasteEnd:
+      if (b == '~' && params_ == 1 && nums_[0] == 201 && !private_ && intermediate_ == 0) {
+        home_ = kGround;
+        next = kGround;
+      }
+      break;
+    default:
+      break;
+  }
+  return next;
 }
 
 bool TKeyDecoder::InPaste() const noexcept { return home_ == kPaste; }

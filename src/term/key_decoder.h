@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace corvix {
@@ -43,6 +44,13 @@ class TKeyDecoder {
   char32_t NoGlyph = 0;
 
  private:
+  // Feed's steps for the action of transition Row on byte B: one that gives
+  // key bytes, and one that reads a sequence. Each returns the next state,
+  // Next unless the action chooses another.
+  std::uint8_t KeyAction(std::size_t row, std::uint8_t b, std::uint8_t next,
+                         TKeyBytes& out) noexcept;
+  std::uint8_t SequenceAction(std::size_t row, std::uint8_t b, std::uint8_t next,
+                              TKeyBytes& out) noexcept;
   void StartSequence() noexcept;
   void Param(std::uint8_t b) noexcept;
   std::uint8_t Finish(std::uint8_t final, bool ss3, TKeyBytes& out) noexcept;

@@ -490,10 +490,6 @@ void TOutputLinux::FollowFocus() {
   changes_->ShowRows(first, windowBot);
 }
 
-TRedrawMode TOutputLinux::RedrawMode() const {
-  return changes_ ? TRedrawMode::kChanges : TRedrawMode::kFull;
-}
-
 void TOutputLinux::MarkTerminalUnknown() { renderer_->ForgetScreen(); }
 
 void TOutputLinux::SendChanges() {

@@ -11,35 +11,17 @@
 #include <string>
 
 #include "support/short_string.h"
+#include "term/cell.h"
 #include "term/terminal_modes.h"
 
 namespace corvix {
 
-// Attribute byte: foreground in bits 0-3 (bit 3 bright), background in bits
-// 4-6, blink in bit 7, PC colour numbers. 0x1F is white on blue.
-inline constexpr std::uint8_t kDefaultAttr = 7;
-
-inline constexpr std::uint8_t kScreenCols = 80;
-inline constexpr std::uint8_t kScreenRows = 25;  // visible rows
 // The fewest terminal rows the program runs on. With fewer than 25, the
 // terminal's last row shows image row 25 (the help line) and the rows above
 // it a window of the image that keeps the focus row in view; with 24 that is
 // image rows 2-25 (row 1 holds only the background on every screen).
 inline constexpr std::uint8_t kMinTerminalRows = 20;
-inline constexpr std::uint8_t kImageRows = 50;       // rows held by an image
 inline constexpr std::size_t kOutBufferSize = 1024;  // bytes collected before a write
-
-// One screen cell: the attribute, then the character (one byte of the
-// terminal's 8-bit code page, code page 437 for bytes 128-255).
-struct TCharInfo {
-  std::uint8_t Attr;
-  char Ch;
-};
-
-// One row of 80 cells; column X is index X - 1.
-using TConsoleLineRec = std::array<TCharInfo, kScreenCols>;
-// 50 rows; row Y is index Y - 1. Rows 1-25 are the visible screen.
-using TConsoleScreenRec = std::array<TConsoleLineRec, kImageRows>;
 
 // A saved screen. The rectangle X1..X2 x Y1..Y2 of the screen is stored packed
 // at the top left of Data: image row i, column j (1-based) holds screen cell
@@ -55,9 +37,6 @@ struct TConsoleImageRec {
   std::uint8_t Y2;
 };
 
-static_assert(sizeof(TCharInfo) == 2);
-static_assert(sizeof(TConsoleLineRec) == 160);
-static_assert(sizeof(TConsoleScreenRec) == 8000);
 static_assert(sizeof(TConsoleImageRec) == 8007);
 
 class TRenderer;
@@ -193,7 +172,6 @@ class TOutputLinux {
   // Objects start in Full (see SetTerminalRows for fewer than 25 rows). Changes starts with the
   // terminal unknown, so the first flush draws the whole image once.
   void SetRedrawMode(TRedrawMode mode);
-  TRedrawMode RedrawMode() const;
   // For when something else may have drawn on the terminal (a child process,
   // a resume, a resize): in Changes mode the next flush redraws every cell
   // from the image. Nothing to do in Full mode.

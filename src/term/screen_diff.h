@@ -9,7 +9,7 @@
 #include <string>
 
 #include "support/short_string.h"
-#include "term/output.h"
+#include "term/cell.h"
 
 namespace corvix {
 

@@ -108,57 +108,72 @@ bool EndsWith(const char* text, const char* tail) {
 
 }  // namespace
 
-std::uint8_t PcColorIndex(std::uint8_t color) { return kPcColors[color & 15].Index; }
+namespace {
 
-ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors) {
-  if (to == from) return {};
+void AddParam(ShortString& params, const ShortString& param) {
+  if (!params.empty()) params += ';';
+  params += param;
+}
+
+// The change in the colour modes that name every colour: bright foregrounds
+// are colours of their own, so only blink needs a reset to go off; after
+// one, both colours are named again.
+ShortString ColorChange(std::uint8_t from, std::uint8_t to, TColorsRec colors) {
+  const int fg = to & 15;
+  const int bg = to >> 4;  // bit 3 of the high nibble is blink
+  const int oldFg = from & 15;
+  const int oldBg = from >> 4;
+  ShortString params;
+  const bool pc = colors.Mode == kColorsPc;
+  const bool reset = (oldBg & 8) != 0 && (bg & 8) == 0;
+  if (reset) AddParam(params, "0");
+  if ((bg & 8) != 0 && (reset || (oldBg & 8) == 0)) AddParam(params, "5");
+  if (reset || fg != oldFg)
+    AddParam(params, pc ? PcColor('3', fg, colors.TrueColor)
+                        : ShortString::Of(fg > 7 ? '9' : '3') + kAnsiDigits[fg & 7]);
+  // The background sent depends on the foreground as well.
+  const int back = Background(to);
+  if (reset || back != Background(from)) {
+    AddParam(params, pc                     ? PcColor('4', back, colors.TrueColor)
+                     : back == kBrightOnBar ? ShortString("100")
+                                            : ShortString::Of('4') + kAnsiDigits[back]);
+  }
+  return Sgr(params);
+}
+
+// The change with bold colours: bright and blink can only be switched off by
+// a full reset, and a foreground of 7 is reached by one as well.
+ShortString BoldChange(std::uint8_t from, std::uint8_t to) {
   const int fg = to & 15;
   const int bg = to >> 4;  // bit 3 of the high nibble is blink
   int oldFg = from & 15;
   int oldBg = from >> 4;
   ShortString params;
-  auto add = [&params](const ShortString& p) {
-    if (!params.empty()) params += ';';
-    params += p;
-  };
-  if (colors.Mode == kColorsMono) return MonoChange(from, to);
-  if (colors.Mode != kColorsBold) {
-    // Bright foregrounds are colours of their own, so only blink needs a
-    // reset to go off; after one, both colours are named again.
-    const bool pc = colors.Mode == kColorsPc;
-    const bool reset = (oldBg & 8) != 0 && (bg & 8) == 0;
-    if (reset) add("0");
-    if ((bg & 8) != 0 && (reset || (oldBg & 8) == 0)) add("5");
-    if (reset || fg != oldFg)
-      add(pc ? PcColor('3', fg, colors.TrueColor)
-             : ShortString::Of(fg > 7 ? '9' : '3') + kAnsiDigits[fg & 7]);
-    // The background sent depends on the foreground as well.
-    const int back = Background(to);
-    if (reset || back != Background(from)) {
-      add(pc                     ? PcColor('4', back, colors.TrueColor)
-          : back == kBrightOnBar ? ShortString("100")
-                                 : ShortString::Of('4') + kAnsiDigits[back]);
-    }
-    return Sgr(params);
-  }
-  // Bright and blink can only be switched off by a full reset, and a
-  // foreground of 7 is reached by one as well.
   if (oldFg != 7 || fg == 7 || (oldFg > 7 && fg < 8) || (oldBg > 7 && bg < 8)) {
-    add("0");
+    AddParam(params, "0");
     oldFg = 7;
     oldBg = 0;
   }
   if (fg > 7 && oldFg < 8) {
-    add("1");
+    AddParam(params, "1");
     oldFg |= 8;
   }
   if ((bg & 8) != (oldBg & 8)) {
-    add("5");
+    AddParam(params, "5");
     oldBg |= 8;
   }
-  if (fg != oldFg) add(ShortString::Of('3') + kAnsiDigits[fg & 7]);
-  if (bg != oldBg) add(ShortString::Of('4') + kAnsiDigits[bg & 7]);
+  if (fg != oldFg) AddParam(params, ShortString::Of('3') + kAnsiDigits[fg & 7]);
+  if (bg != oldBg) AddParam(params, ShortString::Of('4') + kAnsiDigits[bg & 7]);
   return Sgr(params);
+}
+
+}  // namespace
+
+ShortString SgrChange(std::uint8_t from, std::uint8_t to, TColorsRec colors) {
+  if (to == from) return {};
+  if (colors.Mode == kColorsMono) return MonoChange(from, to);
+  if (colors.Mode != kColorsBold) return ColorChange(from, to, colors);
+  return BoldChange(from, to);
 }
 
 std::uint8_t BlankLook(std::uint8_t attr, TColorsRec colors) {

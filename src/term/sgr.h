@@ -43,9 +43,6 @@ std::uint8_t BlankLook(std::uint8_t attr, TColorsRec colors);
 // bold colours, a reset naming light grey on black otherwise.
 ShortString SgrReset(TColorsRec colors);
 
-// The 256-colour index of PC colour 0-15 in the Pc mode.
-std::uint8_t PcColorIndex(std::uint8_t color);
-
 // True when TERM (Term, may be null) names the Linux console: "linux" or
 // "linux-...". Bold shows as bright there, and it has no alternate screen.
 bool IsLinuxConsole(const char* term);

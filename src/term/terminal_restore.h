@@ -88,16 +88,8 @@ void RegrowTerminal();
 // The handlers are installed without SA_RESTART for these signals, so a
 // blocking waitpid() or poll() returns EINTR when one arrives.
 //
-// How a waiter uses it:
-//   1. Fork the child; in the parent, SetRunningChild(pid, group) at once.
-//   2. Wait. A blocking wait: WaitForChild below does all of it. A poll loop:
-//      after every poll() (EINTR included) test PendingEndSignal(); once it is
-//      not 0, stop reading keys and call WaitForChild(pid, group), which lets
-//      the child end within kChildEndGraceMs and kills it (SIGKILL) after.
-//   3. ClearRunningChild() once the child is reaped, before anything else.
-//   4. EndByPendingSignal(): when a signal was pending it restores the
-//      terminal and ends the process by that signal; otherwise it returns and
-//      the program carries on (re-entering raw mode if it left it).
+// A waiter registers its child with a TChildWait (below) and, when the wait
+// is over, ends the program by EndByPendingSignal at a point of its choosing.
 void SetRunningChild(pid_t pid, bool processGroup);
 // For a run that never takes the terminal (unattended posting): installs the
 // same handlers, so an ending signal reaches a registered child and waits for
@@ -143,6 +135,35 @@ inline constexpr int kChildEndGraceMs = 3000;
 // ending signal is pending the wait has no limit; from then on the child has
 // kChildEndGraceMs to end before it (or its group) is sent SIGKILL.
 [[nodiscard]] int WaitForChild(pid_t pid, bool processGroup);
+
+// One child the program waits for, registered for the ending signals for
+// the object's life. Create it in the parent as soon as the child is
+// spawned: from then on an ending signal is passed on to the child and
+// remembered (PendingEndSignal). Wait blocks until the child ends; a poll
+// loop of its own tests PendingEndSignal after every poll (EINTR included)
+// and, once it is not 0, stops reading keys and calls Wait, which lets the
+// child end within kChildEndGraceMs and kills it after. The destructor
+// unregisters the child, on every way out of the scope: let it go once the
+// child is reaped, before anything else is done. The signal stays pending
+// for the caller's EndByPendingSignal. A Pid of 0 or less registers nothing.
+class TChildWait {
+ public:
+  TChildWait(pid_t pid, bool processGroup) : pid_(pid), processGroup_(processGroup) {
+    if (pid_ > 0) SetRunningChild(pid_, processGroup_);
+  }
+  ~TChildWait() {
+    if (pid_ > 0) ClearRunningChild();
+  }
+  TChildWait(const TChildWait&) = delete;
+  TChildWait& operator=(const TChildWait&) = delete;
+
+  // WaitForChild for this child.
+  [[nodiscard]] int Wait() const { return WaitForChild(pid_, processGroup_); }
+
+ private:
+  pid_t pid_;
+  bool processGroup_;
+};
 
 // The text an ending handler writes after restoring the settings when no
 // screen modes are set: attribute and character set back to the terminal's

@@ -293,10 +293,6 @@ bool TBar::ItemMatches(const ItemRec& item) const {
       SearchText, std::string_view(text_.data() + item.At, item.TextLength + item.HiddenLength));
 }
 
-bool TBar::MatchesSearch(std::int32_t index) const {
-  return IsItem(index) && ItemMatches(items_[Slot(index)]);
-}
-
 void TBar::MarkMatching() {
   const bool all = SearchText.empty();
   for (ItemRec& item : items_) {
@@ -593,30 +589,35 @@ void TBar::HandleOrdinary(std::uint8_t key, std::int32_t& result) {
   }
   if (OnKey) OnKey(key, CurrentItem());
   DrawAll();
+  if (ExtKeys)
+    ExtKeyResult(key, result);
+  else
+    EditSearch(key);
+}
 
-  if (ExtKeys) {
-    switch (key) {
-      case '+':
-        result = barPlus;
-        break;
-      case '-':
-        result = barMinus;
-        break;
-      case '*':
-        result = barStar;
-        break;
-      case '/':
-        result = barSlash;
-        break;
-      case kKeyBackspace:
-        result = barBackspace;
-        break;
-      default:
-        break;
-    }
-    return;
+void TBar::ExtKeyResult(std::uint8_t key, std::int32_t& result) {
+  switch (key) {
+    case '+':
+      result = barPlus;
+      break;
+    case '-':
+      result = barMinus;
+      break;
+    case '*':
+      result = barStar;
+      break;
+    case '/':
+      result = barSlash;
+      break;
+    case kKeyBackspace:
+      result = barBackspace;
+      break;
+    default:
+      break;
   }
+}
 
+void TBar::EditSearch(std::uint8_t key) {
   if (key == kKeyCtrlA) {
     SearchFrom = IsShown(SearchFrom + 1) ? SearchFrom + 1 : 0;
     Search();

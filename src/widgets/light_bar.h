@@ -125,9 +125,6 @@ class TBar {
   }
   // The item under the highlight, as the callbacks receive it.
   std::int32_t CurrentItem() const { return ItemAt(Cursor); }
-  // True when SearchText is not empty and occurs in item Index's text or its
-  // hidden text, in any mix of case (the match of the search and of the filter).
-  bool MatchesSearch(std::int32_t index) const;
 
   // ---- Marks over the whole list (shown or not). ----
   std::int32_t MarkedCount() const { return markedCount_; }
@@ -246,6 +243,10 @@ class TBar {
   void SearchChanged();
   void HandleExtended(std::uint8_t code, std::int32_t& result);
   void HandleOrdinary(std::uint8_t key, std::int32_t& result);
+  // HandleOrdinary's steps: the result of a key with ExtKeys on, and a key
+  // that edits the search text with ExtKeys off.
+  static void ExtKeyResult(std::uint8_t key, std::int32_t& result);
+  void EditSearch(std::uint8_t key);
 
   // Geometry of the current run.
   std::uint8_t x_ = 1;

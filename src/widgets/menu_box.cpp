@@ -46,10 +46,16 @@ void TMenuBox::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint
     LowCornerAttr = FaceAttr;
     HighCornerAttr = FaceAttr;
   }
-
   // A reversed or touching pair of columns leaves no interior rather than a
   // negative width.
   const int inner = x2 > x1 ? x2 - x1 - 1 : 0;
+  DrawFrame(x1, y1, x2, y2, inner);
+  if (!Title.empty()) DrawTitle(x1, y1, x2, inner);
+  if (HasShadow) DrawShadow(x1, y1, x2, y2);
+}
+
+void TMenuBox::DrawFrame(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2,
+                         int inner) {
   const std::uint8_t width = Byte(inner);
   auto frame = [this](std::uint8_t part) { return FrameChar(FrameStyle, part); };
 
@@ -71,48 +77,48 @@ void TMenuBox::Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint
   WriteXY(x1, y2, bottomLeftAttr, ShortString::Of(frame(kFrameBottomLeft)));
   WriteXY(Byte(x1 + 1), y2, bottomAttr,
           RepeatChar(frame(kFrameBottom), width) + frame(kFrameBottomRight));
+}
 
-  if (!Title.empty()) {
-    const int length = static_cast<int>(Title.size());
-    const std::uint8_t outer = Byte(x2 - x1 + 1);
-    switch (TitleAlign) {
-      case 0:
-        // C++ division truncates toward zero, as the placement rule wants for
-        // a title wider than the interior.
-        WriteXY(Byte(x1 + 1 + (inner - length) / 2), y1, TitleAttr, Title);
-        break;
-      case 1:
-        WriteXY(Byte(x1 + 1), y1, TitleAttr, Title);
-        break;
-      case 2:
-        WriteXY(Byte(x2 - length), y1, TitleAttr, Title);
-        break;
-      case 4:
-        WriteXY(x1, y1, TitleAttr, PadCenter(Title, outer, ' '));
-        break;
-      case 5:
-        WriteXY(x1, y1, TitleAttr, PadRight(Title, outer, ' '));
-        break;
-      case 6:
-        WriteXY(x1, y1, TitleAttr, PadLeft(Title, outer, ' '));
-        break;
-      default:
-        break;
-    }
+void TMenuBox::DrawTitle(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, int inner) {
+  const int length = static_cast<int>(Title.size());
+  const std::uint8_t outer = Byte(x2 - x1 + 1);
+  switch (TitleAlign) {
+    case 0:
+      // C++ division truncates toward zero, as the placement rule wants for
+      // a title wider than the interior.
+      WriteXY(Byte(x1 + 1 + (inner - length) / 2), y1, TitleAttr, Title);
+      break;
+    case 1:
+      WriteXY(Byte(x1 + 1), y1, TitleAttr, Title);
+      break;
+    case 2:
+      WriteXY(Byte(x2 - length), y1, TitleAttr, Title);
+      break;
+    case 4:
+      WriteXY(x1, y1, TitleAttr, PadCenter(Title, outer, ' '));
+      break;
+    case 5:
+      WriteXY(x1, y1, TitleAttr, PadRight(Title, outer, ' '));
+      break;
+    case 6:
+      WriteXY(x1, y1, TitleAttr, PadLeft(Title, outer, ' '));
+      break;
+    default:
+      break;
   }
+}
 
-  if (HasShadow) {
-    // Each shadow cell keeps its character and only takes ShadeAttr.
-    auto shade = [this](int x, int y) {
-      const std::uint8_t cx = Byte(x), cy = Byte(y);
-      WriteXY(cx, cy, ShadeAttr, ShortString::Of(GetCharAt(cx, cy)));
-    };
-    for (int y = y1 + 1; y <= y2 + 1; ++y) {
-      shade(x2 + 1, y);
-      shade(x2 + 2, y);
-    }
-    for (int x = x1 + 2; x <= x2 + 2; ++x) shade(x, y2 + 1);
+void TMenuBox::DrawShadow(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2) {
+  // Each shadow cell keeps its character and only takes ShadeAttr.
+  auto shade = [this](int x, int y) {
+    const std::uint8_t cx = Byte(x), cy = Byte(y);
+    WriteXY(cx, cy, ShadeAttr, ShortString::Of(GetCharAt(cx, cy)));
+  };
+  for (int y = y1 + 1; y <= y2 + 1; ++y) {
+    shade(x2 + 1, y);
+    shade(x2 + 2, y);
   }
+  for (int x = x1 + 2; x <= x2 + 2; ++x) shade(x, y2 + 1);
 }
 
 void TMenuBox::Close() {

@@ -56,6 +56,13 @@ class TMenuBox {
   // Hides the box (showing what it covers) until Resume.
   void Suspend();
   void Resume();
+
+ private:
+  // Open's steps: the frame and its interior, the title on the top edge,
+  // the shadow right of and below the box.
+  void DrawFrame(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2, int inner);
+  void DrawTitle(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, int inner);
+  void DrawShadow(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2);
 };
 
 }  // namespace corvix

@@ -3,6 +3,7 @@
 #include "widgets/menu_form.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "support/string_utils.h"
@@ -244,50 +245,54 @@ void TMenuForm::DrawLabel(std::uint16_t number, bool highlighted) {
   }
 }
 
-void TMenuForm::DrawValue(std::uint16_t number) {
-  const FormItemRec& item = Item(number);
-  auto padded = [&](const ShortString& text) {
-    ShortString shown = PadRight(text, item.ValueWidth, ValuePadChar);
-    if (CutMark != 0 && item.ValueWidth > 0 && text.size() > item.ValueWidth)
-      shown[item.ValueWidth - 1] = CutMark;
-    WriteXY(item.ValueCol, item.ValueRow, ValueAttr, shown);
-  };
+namespace {
+
+// The text of a value shown padded to its field; none for the kinds drawn
+// otherwise (and for an action item, which shows no value).
+std::optional<ShortString> PaddedValueText(const FormItemRec& item) {
   switch (item.Kind) {
-    case ItemNone:
-      break;
     case ItemString:
     case ItemPath:
     case ItemDate:
     case ItemCaps:
-      padded(*item.TextRef);
-      break;
+      return *item.TextRef;
     case ItemPass:
-      padded(ShortString::Of('*', item.TextRef->size()));
-      break;
+      return ShortString::Of('*', item.TextRef->size());
+    case ItemBoolean:
+      return YesNoText[*item.FlagRef ? 1 : 0];
+    case ItemBits:
+      return YesNoText[(*item.LongRef & item.High) != 0 ? 1 : 0];
+    case ItemByte:
+      return Int2Str(*item.ByteRef);
+    case ItemWord:
+      return Int2Str(*item.WordRef);
+    case ItemLong:
+      return Int2Str(*item.LongRef);
+    case ItemToggle:
+      return ChoiceText(item, *item.ByteRef);
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+void TMenuForm::DrawValue(std::uint16_t number) {
+  const FormItemRec& item = Item(number);
+  if (const std::optional<ShortString> text = PaddedValueText(item)) {
+    ShortString shown = PadRight(*text, item.ValueWidth, ValuePadChar);
+    if (CutMark != 0 && item.ValueWidth > 0 && text->size() > item.ValueWidth)
+      shown[item.ValueWidth - 1] = CutMark;
+    WriteXY(item.ValueCol, item.ValueRow, ValueAttr, shown);
+    return;
+  }
+  switch (item.Kind) {
     case ItemPipe:
       // Padded to the width it fills on screen, so a shorter value covers
       // what the editor or a longer value left in the field.
       WriteXYPipe(
           item.ValueCol, item.ValueRow, 7,
           PadRight(*item.TextRef, PipePadWidth(*item.TextRef, item.ValueWidth), ValuePadChar));
-      break;
-    case ItemBoolean:
-      padded(YesNoText[*item.FlagRef ? 1 : 0]);
-      break;
-    case ItemBits:
-      padded(YesNoText[(*item.LongRef & item.High) != 0 ? 1 : 0]);
-      break;
-    case ItemByte:
-      padded(Int2Str(*item.ByteRef));
-      break;
-    case ItemWord:
-      padded(Int2Str(*item.WordRef));
-      break;
-    case ItemLong:
-      padded(Int2Str(*item.LongRef));
-      break;
-    case ItemToggle:
-      padded(ChoiceText(item, *item.ByteRef));
       break;
     case ItemChar:
       WriteXY(item.ValueCol, item.ValueRow, ValueAttr, ShortString::Of(*item.CharRef));
@@ -298,27 +303,25 @@ void TMenuForm::DrawValue(std::uint16_t number) {
     case ItemFlags:
       WriteXY(item.ValueCol, item.ValueRow, ValueAttr, FlagsText(*item.SetRef));
       break;
+    default:
+      break;
   }
 }
 
 void TMenuForm::EditItem(std::uint16_t number) {
   FormItemRec& item = Item(number);
+  if (item.Kind == ItemNone) return;
+  ChangeValue(item);
+  DrawValue(number);
+  Modified = true;
+}
+
+void TMenuForm::EditText(FormItemRec& item) {
   auto editText = [&](std::uint8_t mode) {
     return EditLine(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength, mode,
                     *item.TextRef);
   };
-  auto editNumber = [&](std::int32_t value) {
-    return EditNumber(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength, item.Low,
-                      item.High, value);
-  };
   switch (item.Kind) {
-    case ItemNone:
-      return;
-    case ItemString:
-    case ItemPass:
-    case ItemPipe:
-      *item.TextRef = editText(kEditText);
-      break;
     case ItemCaps:
       *item.TextRef = editText(kEditUpper);
       break;
@@ -335,6 +338,18 @@ void TMenuForm::EditItem(std::uint16_t number) {
       if (!text.empty()) *item.CharRef = text[0];
       break;
     }
+    default:  // ItemString, ItemPass, ItemPipe
+      *item.TextRef = editText(kEditText);
+      break;
+  }
+}
+
+void TMenuForm::ChangeValue(FormItemRec& item) {
+  auto editNumber = [&](std::int32_t value) {
+    return EditNumber(item.ValueCol, item.ValueRow, item.ValueWidth, item.MaxLength, item.Low,
+                      item.High, value);
+  };
+  switch (item.Kind) {
     case ItemByte:
       *item.ByteRef = static_cast<std::uint8_t>(editNumber(*item.ByteRef));
       break;
@@ -363,9 +378,18 @@ void TMenuForm::EditItem(std::uint16_t number) {
     case ItemFlags:
       PickFlags(*item.SetRef, Modified);
       break;
+    case ItemString:
+    case ItemPass:
+    case ItemPipe:
+    case ItemCaps:
+    case ItemDate:
+    case ItemPath:
+    case ItemChar:
+      EditText(item);
+      break;
+    default:
+      break;
   }
-  DrawValue(number);
-  Modified = true;
 }
 
 void TMenuForm::MoveTo(std::uint16_t number) {

@@ -200,6 +200,10 @@ class TMenuForm {
   bool HandleExtended(std::uint8_t code, std::uint8_t& result);
   // Editing and moves.
   void EditItem(std::uint16_t number);
+  // EditItem's steps: a value typed as text (strings, dates, paths, one
+  // character), and every other kind's change.
+  void EditText(FormItemRec& item);
+  void ChangeValue(FormItemRec& item);
   void MoveTo(std::uint16_t number);
   void MoveAlongRow(bool right);
 };

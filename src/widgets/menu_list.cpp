@@ -79,9 +79,6 @@ void TMenuList::GetEntry(std::int32_t n, ShortString& text, bool& marked) const 
   }
 }
 
-void TMenuList::SetStatusProc(TMenuListStatusProc proc) { OnStatus = std::move(proc); }
-void TMenuList::SetSearchProc(TMenuListSearchProc proc) { OnSearch = std::move(proc); }
-
 void TMenuList::DrawRow(std::uint8_t column, std::uint8_t row, std::int32_t n, bool highlighted) {
   const std::uint8_t attr = highlighted ? BarAttr : RowAttr;
   const std::uint8_t width = Byte(RowWidth);

@@ -84,8 +84,6 @@ class TMenuList {
   void Open(std::uint8_t x1, std::uint8_t y1, std::uint8_t x2, std::uint8_t y2);
   void Redraw();
   void Close();
-  void SetStatusProc(TMenuListStatusProc proc);
-  void SetSearchProc(TMenuListSearchProc proc);
 
  private:
   // Layout and drawing.

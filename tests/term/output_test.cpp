@@ -339,9 +339,12 @@ TEST(PcColours, NameThePaletteByIndexOrRgb) {
   EXPECT_EQ(SgrChange(0x07, 0x16, rgb).Str(), E + "[38;2;215;95;0;48;2;0;0;170m");
   EXPECT_EQ(SgrChange(0x07, 0x01, indexed).Str(), E + "[38;5;68m");  // a pipe code's dark blue
   EXPECT_EQ(SgrReset(indexed).Str(), E + "[0;38;5;248;48;5;16m");
-  const std::uint8_t index[16] = {16,  19, 34, 37, 124, 127, 130, 248,
+  // As text colours: dark blue, red, magenta and brown are sent lighter.
+  const std::uint8_t index[16] = {16,  68, 34, 37, 167, 164, 166, 248,
                                   244, 63, 83, 87, 203, 207, 227, 231};
-  for (std::uint8_t c = 0; c < 16; ++c) EXPECT_EQ(PcColorIndex(c), index[c]);
+  for (std::uint8_t c = 0; c < 16; ++c)
+    EXPECT_EQ(SgrChange(c == 7 ? 0x08 : 0x07, c, indexed).Str(),
+              E + "[38;5;" + std::to_string(index[c]) + "m");
 }
 
 TEST(PcColours, TheSettingOrTheTerminalChoosesTheMode) {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "term/output.h"
+
 namespace corvix {
 namespace {
 

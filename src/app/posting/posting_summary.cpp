@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "app/config/catalogue.h"
-#include "app/posting/child_process.h"
 #include "support/string_utils.h"
+#include "term/editor_handover.h"
 
 namespace corvix {
 

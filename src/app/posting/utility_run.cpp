@@ -263,7 +263,7 @@ TUtilityRunRec RunUtility(const std::string& cmd, int dirFd, TUtilityWatch& watc
   const pid_t pid = SpawnChild(how).Pid;
   childOut.Reset();
   if (pid < 0) return rec;
-  SetRunningChild(pid, true);
+  const TChildWait registered(pid, true);  // unregistered when this returns
   rec.Started = true;
   ::fcntl(out.Get(), F_SETFL, ::fcntl(out.Get(), F_GETFL) | O_NONBLOCK);
   TUtilityWait wait(pid, std::move(out), watch, killGraceMs, rec);

@@ -22,7 +22,6 @@
 
 #include "app/config/selections.h"
 #include "app/config/session.h"
-#include "app/posting/child_process.h"
 #include "app/posting/posting_journal.h"
 #include "app/posting/posting_log.h"
 #include "app/posting/posting_summary.h"
@@ -462,7 +461,8 @@ TEST(BaseLine, AFiveDigitNumberWidensEveryLineOfItsCatalogue) {
   EXPECT_EQ(list.Text(2), ShortString("65534C            Name"));
   EXPECT_EQ(EchoTagOfLine(list.Text(0)), "LOCAL.GENER" + std::string(1, kCutMark));
   list.SearchText = "GENERAL.NEWS";  // the whole tag is found
-  EXPECT_TRUE(list.MatchesSearch(0));
+  list.MarkMatching();
+  EXPECT_TRUE(list.Marked(0));
 
   std::ofstream(path, std::ios::binary) << record(7, "A") + record(9999, "B");
   TBar narrow;
@@ -507,17 +507,6 @@ TEST(BaseLine, LoadBaseListReadsEveryWholeRecordInOrder) {
         << i;
     EXPECT_FALSE(list.Marked(i));
   }
-}
-
-// The shell's own failures tell the operator; an editor's status 2 does not.
-TEST(ShellRanNothing, TheShellsFailuresOnly) {
-  EXPECT_TRUE(ShellRanNothing(-1, "vi"));
-  EXPECT_TRUE(ShellRanNothing(W_EXITCODE(127, 0), "no-such-editor"));
-  EXPECT_TRUE(ShellRanNothing(W_EXITCODE(126, 0), "./not-executable"));
-  EXPECT_TRUE(ShellRanNothing(W_EXITCODE(2, 0), "vi 'unclosed"));
-  EXPECT_FALSE(ShellRanNothing(W_EXITCODE(2, 0), "vi"));
-  EXPECT_FALSE(ShellRanNothing(W_EXITCODE(0, 0), "vi 'unclosed"));
-  EXPECT_FALSE(ShellRanNothing(W_EXITCODE(0, SIGTERM), "vi"));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The editor as a child on the terminal as the operator had it; the program's
 // raw mode comes back when it ends. A signal meant to end the program while it
-// runs ends the child first. (The host utility runs without the terminal: see
-// utility_run.)
-#include "app/posting/child_process.h"
+// runs ends the child first. (The host utility runs without the terminal and
+// does not come here.)
+#include "term/editor_handover.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -72,10 +72,10 @@ void InBackground(Step step) {
   ::sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
-// Waits for the editor's child Pid: a stop of it (or of what its shell
-// started) stops the program with it, an ending signal is passed on. Its
-// wait status, or -1 when it cannot be waited for.
-int WaitForegroundChild(pid_t pid, int termFd, bool foreground) {
+// Waits for the editor until it ends, following it when it is stopped from
+// the terminal; its wait status, or -1 when it cannot be waited for. Once an
+// ending signal is pending the editor gets Wait's grace time.
+int AwaitEditor(const TChildWait& wait, pid_t pid, int termFd, bool foreground) {
   int status = -1;
   const TFd ended = ChildEndFd(pid);
   for (;;) {
@@ -84,15 +84,9 @@ int WaitForegroundChild(pid_t pid, int termFd, bool foreground) {
       if (foreground) StopWithChild(termFd, pid);
       continue;
     }
-    if (r == pid) break;
-    if (r < 0 && errno != EINTR) {
-      status = -1;
-      break;
-    }
-    if (PendingEndSignal() != 0) {
-      status = WaitForChild(pid, true);
-      break;
-    }
+    if (r == pid) return status;
+    if (r < 0 && errno != EINTR) return -1;
+    if (PendingEndSignal() != 0) return wait.Wait();
     if (r != 0) continue;
     // A process the shell started (a wrapper script that stopped itself)
     // stops without the shell stopping: the shell would wait for it for
@@ -103,7 +97,6 @@ int WaitForegroundChild(pid_t pid, int termFd, bool foreground) {
     }
     AwaitChildChange(ended.Get());
   }
-  return status;
 }
 
 }  // namespace
@@ -124,21 +117,21 @@ int RunChildCommand(const std::string& cmd) {
   // while the terminal is still in raw mode or held by the program's group.
   TChildRec child = SpawnChild({.Cmd = cmd, .OwnGroup = true, .Hold = true});
   const pid_t pid = child.Pid;
-  if (pid > 0) {
-    SetRunningChild(pid, true);
+  int status = -1;
+  {
+    const TChildWait wait(pid, true);
     // The child's group holds the terminal before the terminal leaves raw
     // mode: a key typed from here on (Ctrl-C, Ctrl-\) can only signal the
     // child, never the program. The child runs its command once the
     // terminal is ready for it.
-    if (foreground) GiveTerminal(termFd, pid);
-  }
-  InBackground([] {
-    if (Screen != nullptr) Screen->SuspendRaw();
-  });
-  ReleaseChild(child);
-  ::sigprocmask(SIG_SETMASK, &old, nullptr);
-  const int status = pid > 0 ? WaitForegroundChild(pid, termFd, foreground) : -1;
-  if (pid > 0) ClearRunningChild();
+    if (pid > 0 && foreground) GiveTerminal(termFd, pid);
+    InBackground([] {
+      if (Screen != nullptr) Screen->SuspendRaw();
+    });
+    ReleaseChild(child);
+    ::sigprocmask(SIG_SETMASK, &old, nullptr);
+    if (pid > 0) status = AwaitEditor(wait, pid, termFd, foreground);
+  }  // the child is reaped: it is no longer registered
   // Raw mode comes back while the child's (now empty) group is still in
   // front, and only then does the program's own group take the terminal:
   // a key typed in between is a key, not a signal.
