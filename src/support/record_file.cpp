@@ -26,6 +26,27 @@ namespace {
   ThrowIoError(fileName.Str());
 }
 
+// Closes Out, the complete copy Tmp, and renames it to FileName, then syncs
+// Dir so that the rename is on disk too; Tmp is removed when that fails.
+void PutInPlace(int out, const std::string& tmp, const ShortString& fileName,
+                const std::string& dir) {
+  if (close(out) != 0) {
+    int err = errno;
+    unlink(tmp.c_str());
+    Fail(ShortString(tmp), err);
+  }
+  if (rename(tmp.c_str(), fileName.Str().c_str()) != 0) {
+    int err = errno;
+    unlink(tmp.c_str());
+    Fail(fileName, err);
+  }
+  int dirFd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
+}
+
 // Reads exactly N bytes; false (errno set, EIO for a short file) otherwise.
 bool ReadExact(int fd, char* p, std::size_t n) {
   if (ReadFully(fd, p, n) == n) return true;
@@ -187,21 +208,7 @@ void TFileRec::InsertRecord(const void* buf, std::int32_t index) {
   // The rest is copied as it stands, a partial last record included.
   copy(size - head);
   if (fsync(out) != 0) fail(tmp);
-  if (close(out) != 0) {
-    int err = errno;
-    unlink(tmp.c_str());
-    Fail(ShortString(tmp), err);
-  }
-  if (rename(tmp.c_str(), name.c_str()) != 0) {
-    int err = errno;
-    unlink(tmp.c_str());
-    Fail(FileName, err);
-  }
-  int dirFd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
+  PutInPlace(out, tmp, FileName, dir);
   Close();
   Open(O_RDWR);
 }

@@ -270,6 +270,24 @@ ShortString Int2StrComma(std::int32_t n) {
   return n < 0 ? "-" + s : s;
 }
 
+namespace {
+
+// The base a number's prefix names ('$', 'x', "0x": 16, '%': 2, '&': 8),
+// 10 without one; At moves past the prefix.
+int NumberBase(const ShortString& s, std::size_t& at) {
+  if (at >= s.size()) return 10;
+  const char c = s[at];
+  if (c == '0' && at + 1 < s.size() && (s[at + 1] == 'x' || s[at + 1] == 'X')) {
+    at += 2;
+    return 16;
+  }
+  const int base = c == '$' || c == 'x' || c == 'X' ? 16 : c == '%' ? 2 : c == '&' ? 8 : 10;
+  if (base != 10) ++at;
+  return base;
+}
+
+}  // namespace
+
 // Decimal numbers must fit the signed range. Numbers written with a base
 // prefix may use the full 32 bits ('$FFFFFFFF' is -1), as bit patterns are
 // commonly written that way.
@@ -282,23 +300,7 @@ std::int32_t Str2Int(const ShortString& s) {
     negative = s[i] == '-';
     ++i;
   }
-  int base = 10;
-  if (i < len) {
-    char c = s[i];
-    if (c == '$' || c == 'x' || c == 'X') {
-      base = 16;
-      ++i;
-    } else if (c == '0' && i + 1 < len && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-      base = 16;
-      i += 2;
-    } else if (c == '%') {
-      base = 2;
-      ++i;
-    } else if (c == '&') {
-      base = 8;
-      ++i;
-    }
-  }
+  const int base = NumberBase(s, i);
   if (i >= len) return 0;  // no digits at all
   const std::uint64_t limit =
       base == 10 ? (negative ? 2147483648ULL : 2147483647ULL) : 0xFFFFFFFFULL;
