@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "app/config/options.h"
@@ -53,9 +54,9 @@ int main(int argc, char** argv) {
     corvix::Session.StartNotices = corvix::ReviewLastPostings();
     if (options.Mode != corvix::TRunMode::kScreens) corvix::TellStartNotices();
   }
-  if (int status = corvix::CheckBeforeStart(options); status >= 0) {
+  if (const std::optional<int> status = corvix::CheckBeforeStart(options)) {
     corvix::TellStartNotices();  // the screen never came
-    return WithOutputChecked(status);
+    return WithOutputChecked(*status);
   }
   if (options.Mode == corvix::TRunMode::kListBases)
     return WithOutputChecked(corvix::ListBases(options));

@@ -212,11 +212,10 @@ TStepEnd ChooseBases(TRunScope& scope) {
 }  // namespace
 
 TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
-  // The configuration is read before the screen object exists, so that the
-  // very first byte sent already follows its charset setting.
+  // The start-up checks read the configuration into the session before the
+  // screen object exists, so the very first byte sent follows its charset.
   Session.AppDir = JustPath(ProgramArg0());
   Session.StartDir = CurrentDir();
-  ReadConfiguration();
   OpenScreen(scope);
   if (const TStepEnd end = AwaitScreenAndTellNotices()) return *end;
   if (const TStepEnd end = ChooseMessageFile(options.MsgFile)) return *end;

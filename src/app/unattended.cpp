@@ -134,12 +134,12 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
   FlushStdout();
 }
 
-// Reads the configuration into the session for a run without screens.
+// Completes the session, whose settings the start-up checks read, for a run
+// without screens.
 ShortString PrepareSession() {
   Session.AppDir = JustPath(ProgramArg0());
   const ShortString here = CurrentDir();
   Session.StartDir = here;
-  ReadConfiguration();
   return here;
 }
 

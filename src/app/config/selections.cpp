@@ -234,10 +234,6 @@ std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers) 
 
 std::string SelectionCatalogue() {
   std::string path = Session.BasesPath.Str();
-  if (path.empty()) {
-    TIniReader ini(Session.IniPath);
-    path = SettingText(ini, "corvix", "mbases");
-  }
   if (path.empty() || path[0] == '/') return path;
   std::string dir = Session.StartDir.Str();
   char cwd[PATH_MAX];

@@ -33,22 +33,22 @@ struct TPostedRec {
 };
 
 struct TSession {
-  ShortString AppDir;         // directory of the running executable, with its '/'
-  ShortString StartDir;       // working directory at start-up
-  std::string IniPath;        // the configuration file the search found (or --config)
-  ShortString EditorCmd;      // [main] editor
-  bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
-  ShortString Colors;         // [main] colors as written (bold ... mono); else NO_COLOR, TERM
-  std::int32_t PostDelay = 100;   // [main] delay; only the low 16 bits count
-  std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
+  ShortString AppDir;          // directory of the running executable, with its '/'
+  ShortString StartDir;        // working directory at start-up
+  std::string IniPath;         // the configuration file the search found (or --config)
+  ShortString EditorCmd;       // [main] editor
+  bool Utf8Terminal = false;   // [main] charset = utf8: the terminal takes UTF-8, not code page 437
+  ShortString Colors;          // [main] colors as written (bold ... mono); else NO_COLOR, TERM
+  std::int32_t PostDelay = 0;  // [main] delay; only the low 16 bits count
+  std::int32_t EscapeDelay = 0;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
   // [main] repost_hours: a base that got the same message text this many
   // hours back is named and posting again asked first; 0 never asks.
-  std::int32_t RepostHours = 72;
+  std::int32_t RepostHours = 0;
   bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
   ShortString BasesPath;    // [corvix] mbases: the catalogue
   ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs
   bool Utf8Host = false;    // [corvix] host_charset = utf8: the job file's texts in UTF-8
-  ShortString Address = "1:1/100";  // [corvix] address: the node address of the job file
+  ShortString Address;      // [corvix] address: the node address of the job file
   // [message] from, to, subject: held in code page 437 as the screen shows
   // them (the unattended run holds them in the host's set).
   ShortString MsgFrom;

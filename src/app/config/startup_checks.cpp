@@ -57,12 +57,6 @@ std::string NotSet(const std::string& setting, const std::string& iniPath,
   return "corvixmass: " + setting + " is not set in " + iniPath + ": it names " + role;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
-}
-
 // Values the run would not take as written: it goes on with the default, so
 // --check says which value is ignored and what is used instead. A value of a
 // setting that refuses the run instead is returned as the problem.
@@ -105,21 +99,6 @@ std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
                                                             : "standard output is";
   return "corvixmass: " + which +
          " not a terminal; the full-screen run needs one (--check tests the configuration without)";
-}
-
-const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char* lang) {
-  for (const char* v : {lcAll, lcCtype, lang}) {
-    if (v == nullptr || *v == '\0') continue;
-    const std::string name = Lower(v);
-    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos
-               ? "utf8"
-               : "cp437";
-  }
-  return "cp437";
-}
-
-const char* DefaultCharset() {
-  return CharsetFromLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
 }
 
 std::string CatalogueProblem(const std::string& path, const std::string& cwd,
@@ -234,8 +213,13 @@ std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned 
 }
 
 TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd) {
-  TConfigFindings f;
   TIniReader ini = TIniReader::FromText("");
+  return CheckConfiguration(iniPath, cwd, ini);
+}
+
+TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd,
+                                   TIniReader& ini) {
+  TConfigFindings f;
   std::string error;
   if (!TIniReader::Load(iniPath, ini, error)) {
     f.Problem = "corvixmass: " + iniPath + ": " + error +
@@ -272,7 +256,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
     }
   }
   std::string source;
-  const std::string editor = EditorCommand(SettingText(ini, "main", "editor"),
+  const std::string editor = EditorCommand(SettingValue(ini, *FindSetting("main", "editor")),
                                            std::getenv("VISUAL"), std::getenv("EDITOR"), source);
   if (editor.size() > ShortString::kMaxLength) {
     // Held as a short string it would be cut, and the cut command run.
@@ -375,7 +359,7 @@ void RequestTerminalSize(int fd) {
     NoteSizeRequest(fd, ws.ws_row, ws.ws_col, rows, cols);  // given back on the way out
 }
 
-int CheckBeforeStart(const TOptionsRec& options) {
+std::optional<int> CheckBeforeStart(const TOptionsRec& options) {
   const bool screens = options.Mode == TRunMode::kScreens;
   const bool check = options.Mode == TRunMode::kCheck;
   if (screens) {
@@ -394,11 +378,13 @@ int CheckBeforeStart(const TOptionsRec& options) {
     PrintfStdout("looked for the configuration at: %s\n", Shown(looked).c_str());
   }
   TConfigFindings found;
+  // The file is read here once: the run takes its settings from this reading.
+  TIniReader ini = TIniReader::FromText("");
   char cwd[PATH_MAX];
   if (search.Path.empty())
     found.Problem = "corvixmass: " + Shown(NoConfigurationMessage(search));
   else
-    found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "");
+    found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "", ini);
   // Only --check reads the whole catalogue for its looks; a run reads it anyway.
   if (check && found.Problem.empty() && !found.CataloguePath.empty())
     CatalogueWarnings(found.CataloguePath, found.Warnings, found.Invalid);
@@ -427,43 +413,10 @@ int CheckBeforeStart(const TOptionsRec& options) {
                  Shown(Session.IniPath).c_str());
     return 1;
   }
-  if (!screens) return check ? 0 : -1;
-  RequestTerminalSize(STDOUT_FILENO);
-  return -1;
-}
-
-void ReadConfiguration() {
-  TIniReader ini(Session.IniPath);
-  std::string source;
-  Session.EditorCmd = ShortString(EditorCommand(
-      SettingText(ini, "main", "editor"), std::getenv("VISUAL"), std::getenv("EDITOR"), source));
-  // A choice without a fixed default takes it from the surroundings.
-  std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
-  Session.Cp437Terminal = charset == "cp437";
-  if (charset.empty()) charset = DefaultCharset();
-  Session.Utf8Terminal = charset == "utf8" || charset == "utf-8";
-  Session.Colors = ShortString(SettingText(ini, "main", "colors"));
-  Session.PostDelay = SettingInteger(ini, "main", "delay");
-  Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
-  Session.RepostHours = SettingInteger(ini, "main", "repost_hours");
-  Session.RedrawFull =
-      LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
-  Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
-  Session.HostDir = ShortString(SettingText(ini, "corvix", "dir"));
-  Session.Utf8Host =
-      LowerStr(ShortString(SettingText(ini, "corvix", "host_charset"))) == ShortString("utf8");
-  Session.Address = ShortString(SettingText(ini, "corvix", "address"));
-  // The texts are held in code page 437, as the screen shows them and typed
-  // keys arrive, whatever the terminal: converted by their content. The
-  // start-up checks refuse a text with a character the code page lacks.
-  for (auto [key, field] : {std::pair{"from", &Session.MsgFrom},
-                            {"to", &Session.MsgTo},
-                            {"subject", &Session.MsgSubject}}) {
-    std::string value, converted;
-    if (!ini.ReadFull("message", key, value)) value = FindSetting("message", key)->Default;
-    static_cast<void>(HostTextProblem(key, value, false, converted));  // checked at start
-    *field = ShortString(converted);
-  }
+  if (check) return 0;
+  TakeSettings(ini, Session);
+  if (screens) RequestTerminalSize(STDOUT_FILENO);
+  return std::nullopt;
 }
 
 }  // namespace corvix

@@ -195,7 +195,7 @@ TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437
         "[message]\nfrom = J\xC3\xB6rg\nto = J\x94rg\n");
   Session = TSession{};
   Session.IniPath = ini_;
-  ReadConfiguration();
+  TakeSettings(TIniReader(ini_), Session);
   EXPECT_EQ(Session.EditorCmd, ShortString("vim \xC3\xB6"));  // a command stays as written
   std::string job =
       BuildJobFile(TJobRec{"/m.txt", "7", Session.MsgFrom, Session.MsgTo, "s", Session.Address});
@@ -206,7 +206,7 @@ TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437
   Write("corvixmass.ini", "[main]\n");
   for (const char* locale : {"C.UTF-8", "C"}) {
     setenv("LC_ALL", locale, 1);
-    ReadConfiguration();
+    TakeSettings(TIniReader(ini_), Session);
     EXPECT_EQ(Session.Utf8Terminal, locale[1] == '.') << locale;
   }
   unsetenv("LC_ALL");
