@@ -8,6 +8,7 @@
 
 #include "app/config/options.h"
 #include "app/config/selections.h"
+#include "app/config/session.h"
 #include "app/config/startup_checks.h"
 #include "app/config/usage.h"
 #include "app/posting/posting_journal.h"
@@ -29,7 +30,7 @@ namespace {
 int WithOutputChecked(int status) {
   const std::string reason = corvix::FinishStdout();
   if (reason.empty()) return status;
-  std::fprintf(stderr, "corvixmass: write error: %s\n", reason.c_str());
+  corvix::SayProblem("write error: " + reason);
   return corvix::kExitError;
 }
 

@@ -170,9 +170,8 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
 }
 
 int ReportMisuse(const std::string& message) {
-  // The message quotes the command line, whose words may hold any byte.
-  std::fprintf(stderr, "corvixmass: %s\nTry 'corvixmass --help'.\n",
-               ShownText(message, Session.Utf8Terminal).c_str());
+  SayProblem(message);  // it quotes the command line, whose words may hold any byte
+  std::fputs("Try 'corvixmass --help'.\n", stderr);
   return kExitMisuse;
 }
 

@@ -251,13 +251,12 @@ bool TakeStartSelection(const std::string& name, bool force) {
   std::string error, catalogue;
   std::vector<std::string> numbers;
   if (!LoadSelection(name, numbers, error, &catalogue)) {
-    std::fprintf(stderr, "corvixmass: %s\n", ShownText(error, Session.Utf8Terminal).c_str());
+    SayProblem(error);
     return false;
   }
   error = OtherCatalogueProblem(name, catalogue);
   if (!error.empty() && !force) {
-    std::fprintf(stderr, "corvixmass: %s (--force marks its numbers anyway)\n",
-                 ShownText(error, Session.Utf8Terminal).c_str());
+    SayProblem(error + " (--force marks its numbers anyway)");
     return false;
   }
   Session.StartMarks = std::move(numbers);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/short_string.h"
@@ -101,5 +102,10 @@ inline constexpr int kExitInterrupted = 130;  // Ctrl-C left before posting (128
 // One per process and read by nearly every function of a run, so a global
 // rather than a parameter threaded through each screen.
 extern TSession Session;
+
+// Prints "corvixmass: TEXT" on standard error, the one place the program's
+// name is put before what it has to say. Text may name paths and values from
+// outside: its control bytes are shown as '?' for the terminal in use.
+void SayProblem(std::string_view text);
 
 }  // namespace corvix

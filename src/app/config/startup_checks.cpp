@@ -46,15 +46,15 @@ constexpr std::int64_t kMaxCatalogueRecords = 65536;
 // configuration file and go to a terminal.
 std::string Shown(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
 
-// "corvixmass: Subject: What ([section] key in IniPath)".
+// "Subject: What ([section] key in IniPath)".
 std::string Complaint(const std::string& subject, const std::string& what,
                       const std::string& setting, const std::string& iniPath) {
-  return "corvixmass: " + Shown(subject) + ": " + what + " (" + setting + " in " + iniPath + ")";
+  return Shown(subject) + ": " + what + " (" + setting + " in " + iniPath + ")";
 }
 
 std::string NotSet(const std::string& setting, const std::string& iniPath,
                    const std::string& role) {
-  return "corvixmass: " + setting + " is not set in " + iniPath + ": it names " + role;
+  return setting + " is not set in " + iniPath + ": it names " + role;
 }
 
 // Values the run would not take as written: it goes on with the default, so
@@ -68,7 +68,7 @@ std::string AddValueWarnings(const TIniReader& ini, const std::string& iniPath,
     const std::string problem = SettingValueProblem(setting, value);
     if (problem.empty()) continue;
     if (setting.RefusesRun) {
-      std::string refusal = "corvixmass: [";
+      std::string refusal = "[";
       refusal.append(setting.Section).append("] ").append(setting.Key).append(" = ");
       refusal.append(Shown(value)).append(" in ").append(Shown(iniPath)).append(": ");
       return refusal.append(problem);
@@ -97,7 +97,7 @@ std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
   std::string which = !inputIsTerminal && !outputIsTerminal ? "standard input and output are"
                       : !inputIsTerminal                    ? "standard input is"
                                                             : "standard output is";
-  return "corvixmass: " + which +
+  return which +
          " not a terminal; the full-screen run needs one (--check tests the configuration without)";
 }
 
@@ -222,8 +222,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   TConfigFindings f;
   std::string error;
   if (!TIniReader::Load(iniPath, ini, error)) {
-    f.Problem = "corvixmass: " + iniPath + ": " + error +
-                " (the configuration file; --config FILE reads another)";
+    f.Problem = iniPath + ": " + error + " (the configuration file; --config FILE reads another)";
     return f;
   }
   f.Report.push_back("configuration: " + iniPath);
@@ -239,7 +238,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   f.Problem = AddValueWarnings(ini, iniPath, f.Invalid);
   if (!f.Problem.empty()) return f;
   if (const std::string key = ValueWithControlByte(ini); !key.empty()) {
-    f.Problem = "corvixmass: " + Shown(key) + " in " + iniPath +
+    f.Problem = Shown(key) + " in " + iniPath +
                 " holds a control character; values may hold only printable characters";
     return f;
   }
@@ -251,7 +250,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
     const std::string problem =
         HostTextProblem(std::string("[message] ") + key, value, false, converted);
     if (!problem.empty()) {
-      f.Problem = "corvixmass: " + problem + " (in " + Shown(iniPath) + ")";
+      f.Problem = problem + " (in " + Shown(iniPath) + ")";
       return f;
     }
   }
@@ -260,7 +259,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
                                            std::getenv("VISUAL"), std::getenv("EDITOR"), source);
   if (editor.size() > ShortString::kMaxLength) {
     // Held as a short string it would be cut, and the cut command run.
-    f.Problem = "corvixmass: the editor command (" + source +
+    f.Problem = "the editor command (" + source +
                 (source == "[main] editor" ? " in " + iniPath : std::string()) +
                 ") is longer than " + std::to_string(ShortString::kMaxLength) + " characters";
     return f;
@@ -359,17 +358,23 @@ void RequestTerminalSize(int fd) {
     NoteSizeRequest(fd, ws.ws_row, ws.ws_col, rows, cols);  // given back on the way out
 }
 
-std::optional<int> CheckBeforeStart(const TOptionsRec& options) {
-  const bool screens = options.Mode == TRunMode::kScreens;
-  const bool check = options.Mode == TRunMode::kCheck;
-  if (screens) {
-    std::string problem =
-        TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "%s\n", Shown(problem).c_str());
-      return 1;
-    }
-  }
+namespace {
+
+// The --check report on standard output: what was found, then what a run
+// would get wrong, then "ok" when nothing.
+void PrintCheckReport(const TConfigFindings& found) {
+  // Every line may name a path or a value from outside.
+  for (const std::string& line : found.Report) PrintfStdout("%s\n", Shown(line).c_str());
+  for (const std::string& line : found.Warnings) PrintfStdout("warning: %s\n", Shown(line).c_str());
+  for (const std::string& line : found.Notes) PrintfStdout("warning: %s\n", Shown(line).c_str());
+  for (const std::string& line : found.Invalid) PrintfStdout("not ok: %s\n", Shown(line).c_str());
+  if (found.Problem.empty() && found.Invalid.empty()) PrintStdout("ok\n");
+  FlushStdout();
+}
+
+// Finds and checks the configuration (into Session.IniPath and Ini), for
+// --check with the places looked at and the catalogue's looks.
+TConfigFindings FindAndCheckConfiguration(const TOptionsRec& options, bool check, TIniReader& ini) {
   const TConfigSearchRec search = FindConfiguration(options.ConfigPath);
   Session.IniPath = search.Path;
   if (check) {
@@ -378,39 +383,46 @@ std::optional<int> CheckBeforeStart(const TOptionsRec& options) {
     PrintfStdout("looked for the configuration at: %s\n", Shown(looked).c_str());
   }
   TConfigFindings found;
-  // The file is read here once: the run takes its settings from this reading.
-  TIniReader ini = TIniReader::FromText("");
   char cwd[PATH_MAX];
   if (search.Path.empty())
-    found.Problem = "corvixmass: " + Shown(NoConfigurationMessage(search));
+    found.Problem = Shown(NoConfigurationMessage(search));
   else
     found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "", ini);
   // Only --check reads the whole catalogue for its looks; a run reads it anyway.
   if (check && found.Problem.empty() && !found.CataloguePath.empty())
     CatalogueWarnings(found.CataloguePath, found.Warnings, found.Invalid);
+  return found;
+}
+
+}  // namespace
+
+std::optional<int> CheckBeforeStart(const TOptionsRec& options) {
+  const bool screens = options.Mode == TRunMode::kScreens;
+  const bool check = options.Mode == TRunMode::kCheck;
+  if (screens) {
+    std::string problem =
+        TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
+    if (!problem.empty()) {
+      SayProblem(problem);
+      return 1;
+    }
+  }
+  // The file is read here once: the run takes its settings from this reading.
+  TIniReader ini = TIniReader::FromText("");
+  const TConfigFindings found = FindAndCheckConfiguration(options, check, ini);
   if (check) {
-    // Every line may name a path or a value from outside.
-    for (const std::string& line : found.Report) PrintfStdout("%s\n", Shown(line).c_str());
-    for (const std::string& line : found.Warnings)
-      PrintfStdout("warning: %s\n", Shown(line).c_str());
-    for (const std::string& line : found.Notes) PrintfStdout("warning: %s\n", Shown(line).c_str());
-    for (const std::string& line : found.Invalid) PrintfStdout("not ok: %s\n", Shown(line).c_str());
-    if (found.Problem.empty() && found.Invalid.empty()) PrintStdout("ok\n");
-    FlushStdout();
+    PrintCheckReport(found);
   } else {
     // Said, not enforced: the operator may have reasons, but should know.
-    for (const std::string& line : found.Notes)
-      std::fprintf(stderr, "corvixmass: warning: %s\n", Shown(line).c_str());
-    for (const std::string& line : found.Invalid)
-      std::fprintf(stderr, "corvixmass: warning: %s\n", Shown(line).c_str());
+    for (const std::string& line : found.Notes) SayProblem("warning: " + line);
+    for (const std::string& line : found.Invalid) SayProblem("warning: " + line);
   }
   if (!found.Problem.empty()) {
-    std::fprintf(stderr, "%s\n", Shown(found.Problem).c_str());
+    SayProblem(found.Problem);
     return 1;
   }
   if (check && !found.Invalid.empty()) {
-    std::fprintf(stderr, "corvixmass: %s: a run would not go as configured (see \"not ok\")\n",
-                 Shown(Session.IniPath).c_str());
+    SayProblem(Session.IniPath + ": a run would not go as configured (see \"not ok\")");
     return 1;
   }
   if (check) return 0;

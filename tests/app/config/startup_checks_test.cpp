@@ -67,7 +67,7 @@ TEST_F(StartupFilesTest, TheCatalogueMustBeAFileOfAtMost65536Records) {
   };
   for (const auto& r : refused) {
     std::string message = CatalogueProblem(r.Path, "/", "[corvix] mbases", ini_, records);
-    EXPECT_EQ(message.rfind("corvixmass: " + r.Path + r.Message, 0), 0u) << message;
+    EXPECT_EQ(message.rfind(r.Path + r.Message, 0), 0u) << message;
   }
 }
 
@@ -133,7 +133,7 @@ TEST_F(StartupFilesTest, OwnershipAndTheEditorAreWarnedOf) {
 TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSetting) {
   const std::string head = "[main]\neditor = vi\n[corvix]\n";
   struct {
-    std::string Text, Problem;  // the start of the message after "corvixmass: "
+    std::string Text, Problem;  // the start of the message
   } cases[] = {
       {head + "mbases = mbases.dat\ndir = host\n", ""},
       // A byte order mark before the first section's header.
@@ -164,7 +164,7 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
     if (c.Problem.empty())
       EXPECT_EQ(found.Problem, "");
     else
-      EXPECT_EQ(found.Problem.rfind("corvixmass: " + c.Problem, 0), 0u) << found.Problem;
+      EXPECT_EQ(found.Problem.rfind(c.Problem, 0), 0u) << found.Problem;
   }
   // Values the run would not take as written fail --check; the run goes on.
   Write("corvixmass.ini",
@@ -182,7 +182,7 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
                 dir_ + "/host/corvixutil: No such file or directory; every posting fails until "
                        "it is there"}));
   EXPECT_EQ(CheckConfiguration(dir_ + "/host", dir_).Problem,
-            "corvixmass: " + dir_ +
+            dir_ +
                 "/host: is a directory, not a file (the configuration file; --config FILE reads "
                 "another)");
 }
