@@ -212,6 +212,52 @@ std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned 
   return warnings;
 }
 
+namespace {
+
+// The editor a run would start, into F's report or warnings; the problem
+// when its command is too long to be held.
+std::string CheckEditor(const TIniReader& ini, const std::string& iniPath, TConfigFindings& f) {
+  std::string source;
+  const std::string editor = EditorCommand(SettingValue(ini, *FindSetting("main", "editor")),
+                                           std::getenv("VISUAL"), std::getenv("EDITOR"), source);
+  if (editor.size() > ShortString::kMaxLength) {
+    // Held as a short string it would be cut, and the cut command run.
+    return "the editor command (" + source +
+           (source == "[main] editor" ? " in " + iniPath : std::string()) + ") is longer than " +
+           std::to_string(ShortString::kMaxLength) + " characters";
+  }
+  if (editor.empty())
+    f.Warnings.push_back(
+        "no editor: [main] editor, $VISUAL and $EDITOR are unset; \"Edit file?\" cannot edit");
+  else if (!CommandFound(editor, std::getenv("PATH")))
+    f.Warnings.push_back("editor " + Shown(editor) + " (" + source +
+                         "): not found in PATH; \"Edit file?\" fails until it is installed");
+  else
+    f.Report.push_back("editor: " + Shown(editor) + " (" + source + ")");
+  return "";
+}
+
+// [corvix] mbases and [corvix] dir, into F's report and Absolute (the host
+// directory); the problem with the first that fails.
+std::string CheckHostFiles(const TIniReader& ini, const std::string& iniPath,
+                           const std::string& cwd, TConfigFindings& f, std::string& absolute) {
+  std::string bases;
+  if (!ini.ReadFull("corvix", "mbases", bases) || bases.empty())
+    return NotSet("[corvix] mbases", iniPath, "the host's message-base catalogue");
+  std::int64_t records = 0;
+  std::string problem = CatalogueProblem(bases, cwd, "[corvix] mbases", iniPath, records);
+  if (!problem.empty()) return problem;
+  f.Report.push_back("catalogue: " + Shown(bases) + ": " + std::to_string(records) + " records");
+  f.CataloguePath = AbsolutePath(bases, cwd);
+
+  std::string dir;
+  if (!ini.ReadFull("corvix", "dir", dir) || dir.empty())
+    return NotSet("[corvix] dir", iniPath, "the host directory, where corvixutil runs");
+  return HostDirProblem(dir, cwd, "[corvix] dir", iniPath, absolute);
+}
+
+}  // namespace
+
 TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd) {
   TIniReader ini = TIniReader::FromText("");
   return CheckConfiguration(iniPath, cwd, ini);
@@ -254,42 +300,10 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
       return f;
     }
   }
-  std::string source;
-  const std::string editor = EditorCommand(SettingValue(ini, *FindSetting("main", "editor")),
-                                           std::getenv("VISUAL"), std::getenv("EDITOR"), source);
-  if (editor.size() > ShortString::kMaxLength) {
-    // Held as a short string it would be cut, and the cut command run.
-    f.Problem = "the editor command (" + source +
-                (source == "[main] editor" ? " in " + iniPath : std::string()) +
-                ") is longer than " + std::to_string(ShortString::kMaxLength) + " characters";
-    return f;
-  }
-  if (editor.empty())
-    f.Warnings.push_back(
-        "no editor: [main] editor, $VISUAL and $EDITOR are unset; \"Edit file?\" cannot edit");
-  else if (!CommandFound(editor, std::getenv("PATH")))
-    f.Warnings.push_back("editor " + Shown(editor) + " (" + source +
-                         "): not found in PATH; \"Edit file?\" fails until it is installed");
-  else
-    f.Report.push_back("editor: " + Shown(editor) + " (" + source + ")");
-
-  std::string bases;
-  if (!ini.ReadFull("corvix", "mbases", bases) || bases.empty()) {
-    f.Problem = NotSet("[corvix] mbases", iniPath, "the host's message-base catalogue");
-    return f;
-  }
-  std::int64_t records = 0;
-  f.Problem = CatalogueProblem(bases, cwd, "[corvix] mbases", iniPath, records);
+  f.Problem = CheckEditor(ini, iniPath, f);
   if (!f.Problem.empty()) return f;
-  f.Report.push_back("catalogue: " + Shown(bases) + ": " + std::to_string(records) + " records");
-  f.CataloguePath = AbsolutePath(bases, cwd);
-
-  std::string dir, absolute;
-  if (!ini.ReadFull("corvix", "dir", dir) || dir.empty()) {
-    f.Problem = NotSet("[corvix] dir", iniPath, "the host directory, where corvixutil runs");
-    return f;
-  }
-  f.Problem = HostDirProblem(dir, cwd, "[corvix] dir", iniPath, absolute);
+  std::string absolute;
+  f.Problem = CheckHostFiles(ini, iniPath, cwd, f, absolute);
   if (!f.Problem.empty()) return f;
   f.Report.push_back("host directory: " + Shown(absolute) + " (writable)");
   f.Notes = OwnershipWarnings(absolute, ::geteuid());
