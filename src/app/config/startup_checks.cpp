@@ -90,6 +90,13 @@ std::string AddValueWarnings(const TIniReader& ini, const std::string& iniPath,
   return "";
 }
 
+// True when Text holds a byte below 32 or 127.
+bool HasControlByte(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
@@ -333,16 +340,11 @@ void CatalogueWarnings(const std::string& path, std::vector<std::string>& warnin
   std::vector<std::uint8_t> seen(kMaxCatalogueRecords, 0);
   std::int64_t repeated = 0, controls = 0, printable = 0;
   std::string firstRepeated, firstControl;
-  auto hasControl = [](const std::string& text) {
-    for (char c : text)
-      if (static_cast<unsigned char>(c) < 32 || c == 127) return true;
-    return false;
-  };
   for (const TCatalogueEntryRec& base : bases) {
     const std::string number = std::to_string(base.Number);
     if (seen[base.Number] < 2 && seen[base.Number]++ == 1 && repeated++ == 0)
       firstRepeated = number;
-    const bool control = hasControl(base.Name) || hasControl(base.Tag);
+    const bool control = HasControlByte(base.Name) || HasControlByte(base.Tag);
     if (control && controls++ == 0) firstControl = number;
     if (!control && base.Name.find_first_not_of(' ') != std::string::npos) ++printable;
   }
