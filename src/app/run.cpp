@@ -113,7 +113,7 @@ void OpenScreen(TRunScope& scope) {
   // said that it shows code page 437 (charset = cp437).
   modes.DecGraphics = !Session.Utf8Terminal && !Session.Cp437Terminal && !IsLinuxConsole(term);
   scope.OpenConsole(Session.Utf8Terminal, modes);
-  Keyboard->EscapeDelayMs = Session.EscapeDelay;
+  Keyboard->EscapeDelayMs = TakenNumber("main", "escape_delay");
   Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::kFull : TRedrawMode::kChanges);
   DrawBackground();
 }

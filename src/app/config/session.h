@@ -41,7 +41,6 @@ struct TSession {
   bool Utf8Terminal = false;   // [main] charset = utf8: the terminal takes UTF-8, not code page 437
   ShortString Colors;          // [main] colors as written (bold ... mono); else NO_COLOR, TERM
   std::int32_t PostDelay = 0;  // [main] delay; only the low 16 bits count
-  std::int32_t EscapeDelay = 0;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
   // [main] repost_hours: a base that got the same message text this many
   // hours back is named and posting again asked first; 0 never asks.
   std::int32_t RepostHours = 0;
@@ -79,6 +78,9 @@ struct TSession {
   // [main] charset = cp437 written in the configuration: the terminal shows
   // code page 437 (and not only the locale failed to name UTF-8).
   bool Cp437Terminal = false;
+  // The value the run took for each row of the settings table, in its order
+  // (see TakenSetting).
+  std::vector<std::string> SettingValues;
 };
 
 // What a screen tells the run flow when the run goes no further than it, and

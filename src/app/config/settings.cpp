@@ -128,8 +128,7 @@ const std::vector<TSettingRec>& Settings() {
        .Default = "50",
        .Low = 10,
        .High = 1000,
-       .Help = "milliseconds the bytes of one key may lie apart",
-       .Take = [](TSession& s, const std::string& v) { s.EscapeDelay = Number(v); }},
+       .Help = "milliseconds the bytes of one key may lie apart"},
       {.Section = "main",
        .Key = "colors",
        .Kind = kChoice,
@@ -253,8 +252,24 @@ std::string SettingValue(const TIniReader& ini, const TSettingRec& setting) {
 }
 
 void TakeSettings(const TIniReader& ini, TSession& session) {
-  for (const TSettingRec& setting : Settings())
-    if (setting.Take != nullptr) setting.Take(session, SettingValue(ini, setting));
+  session.SettingValues.clear();
+  for (const TSettingRec& setting : Settings()) {
+    session.SettingValues.push_back(SettingValue(ini, setting));
+    if (setting.Take != nullptr) setting.Take(session, session.SettingValues.back());
+  }
+}
+
+std::string TakenSetting(std::string_view section, std::string_view key) {
+  const TSettingRec* setting = FindSetting(section, key);
+  if (setting == nullptr) return "";
+  const auto row = static_cast<std::size_t>(setting - Settings().data());
+  // Before the configuration is read (or for a run that read none) the
+  // default holds.
+  return row < Session.SettingValues.size() ? Session.SettingValues[row] : setting->Default;
+}
+
+std::int32_t TakenNumber(std::string_view section, std::string_view key) {
+  return Number(TakenSetting(section, key));
 }
 
 }  // namespace corvix

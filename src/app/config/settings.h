@@ -65,8 +65,16 @@ std::string SettingValue(const TIniReader& ini, const TSettingRec& setting);
 
 // Reads every setting of Ini into Session, each as its row says: a missing
 // or refused value gives the default. This is the one reading of the
-// configuration into the session.
+// configuration into the session; every row's value is also kept for
+// TakenSetting.
 void TakeSettings(const TIniReader& ini, TSession& session);
+
+// The value the run took for the setting Section/Key (a row of the table),
+// as TakeSettings left it in the session: as text, and as a number for a
+// kInteger row. Code that needs a setting without a field of its own in the
+// session asks here.
+[[nodiscard]] std::string TakenSetting(std::string_view section, std::string_view key);
+[[nodiscard]] std::int32_t TakenNumber(std::string_view section, std::string_view key);
 
 // "utf8" when the first of LC_ALL, LC_CTYPE and LANG that is set (and not
 // empty) names UTF-8 as its character set, else "cp437". Null means unset.

@@ -210,6 +210,15 @@ TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437
     EXPECT_EQ(Session.Utf8Terminal, locale[1] == '.') << locale;
   }
   unsetenv("LC_ALL");
+  // A setting without a field of its own: its default before any reading,
+  // a refused value gives the default, a good one is taken.
+  Session = TSession{};
+  EXPECT_EQ(TakenNumber("main", "escape_delay"), 50);
+  for (auto [text, ms] : {std::pair{"5", 50}, {"200", 200}}) {
+    Write("corvixmass.ini", std::string("[main]\nescape_delay = ") + text + "\n");
+    TakeSettings(TIniReader(ini_), Session);
+    EXPECT_EQ(TakenNumber("MAIN", "Escape_Delay"), ms) << text;
+  }
   Session = TSession{};
 }
 
