@@ -1,4 +1,5 @@
-// The session record of one run, how the run ended and the exit statuses.
+// The session record of one run, how the run ended, the exit statuses and
+// the printing of what the program has to say on standard error.
 #pragma once
 
 #include <cstdint>
