@@ -90,11 +90,8 @@ std::string AddValueWarnings(const TIniReader& ini, const std::string& iniPath,
   return "";
 }
 
-// True when Text holds a byte below 32 or 127.
 bool HasControlByte(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) < 32 || c == 127) return true;
-  return false;
+  return std::any_of(text.begin(), text.end(), IsControlByte);
 }
 
 }  // namespace
