@@ -66,12 +66,10 @@ int TellAfterPosting(int status) {
   std::fputs(Session.RestHint.c_str(), stdout);
   std::fflush(stdout);
   if (!Session.RestFailure.empty()) {
-    std::fprintf(stderr, "corvixmass: %s: the bases not posted are not saved as rest\n",
-                 ShownText(Session.RestFailure, Session.Utf8Terminal).c_str());
+    SayProblem(Session.RestFailure + ": the bases not posted are not saved as rest");
   }
   if (!Session.LogFailure.empty()) {
-    std::fprintf(stderr, "corvixmass: posted.log: %s: the postings above are not recorded\n",
-                 ShownText(Session.LogFailure, Session.Utf8Terminal).c_str());
+    SayProblem("posted.log: " + Session.LogFailure + ": the postings above are not recorded");
     return kExitError;
   }
   return status;
@@ -86,7 +84,7 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   FlushStdout();
   const int status = TellAfterPosting(RunExitStatus(outcome));
   if (error != nullptr) {
-    std::fprintf(stderr, "corvixmass: %s\n", ShownText(error, Session.Utf8Terminal).c_str());
+    SayProblem(error);
     return kExitError;
   }
   return status;

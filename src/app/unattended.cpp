@@ -38,7 +38,7 @@ namespace {
 std::string Shown(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "corvixmass: %s\n", Shown(why).c_str());
+  SayProblem(why);
   return kExitError;
 }
 
@@ -100,9 +100,7 @@ class TPrintedProgress : public TPostingObserver {
   // The posting log's failure is told once, after the summary.
   void LogProblem(const std::string& /*text*/) override {}
   // Found once the host directory is free: on standard error, as at start.
-  void EarlierRunCut(const std::string& text) override {
-    std::fprintf(stderr, "corvixmass: %s\n", ShownText(text, Session.Utf8Terminal).c_str());
-  }
+  void EarlierRunCut(const std::string& text) override { SayProblem(text); }
 
  private:
   bool quiet_;
@@ -191,19 +189,16 @@ bool NamedRecentPostings(const TPostingJobRec& job, const std::vector<TPostedRec
   std::vector<TPostedRec> already;
   std::string error;
   if (!AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, posted, already, error)) {
-    std::fprintf(stderr, "corvixmass: warning: %s: earlier postings were not looked at\n",
-                 Shown(error).c_str());
+    SayProblem("warning: " + error + ": earlier postings were not looked at");
     return false;
   }
   if (already.empty()) return false;
   std::vector<std::int32_t> entryOf(kMaxBaseRecords, -1);
   for (std::size_t i = catalogue.size(); i-- > 0;)
     entryOf[catalogue[i].Number] = static_cast<std::int32_t>(i);
-  std::fprintf(stderr,
-               "corvixmass: %s was already posted to %zu of these bases within the last %d "
-               "hours (--again posts it again):\n",
-               ShownText(job.MsgFile, Session.Utf8Terminal).c_str(), already.size(),
-               Session.RepostHours);
+  SayProblem(job.MsgFile.Str() + " was already posted to " + std::to_string(already.size()) +
+             " of these bases within the last " + std::to_string(Session.RepostHours) +
+             " hours (--again posts it again):");
   for (const TPostedRec& base : already) {
     const std::int32_t at = entryOf[std::stoul(base.BaseNumber.Str())];
     std::fputs(
@@ -428,7 +423,7 @@ int PostToBases(const TOptionsRec& options, const ShortString& here, const Short
   } catch (const IoError& e) {
     PrintOutcome(Session.Posted, options.Quiet);
     static_cast<void>(TellAfterPosting(kExitError));  // the error decides the status
-    std::fprintf(stderr, "corvixmass: %s\n", Shown(e.what()).c_str());
+    SayProblem(e.what());
     return kExitError;
   }
   PrintOutcome(Session.Posted, options.Quiet);
