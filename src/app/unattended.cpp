@@ -122,6 +122,8 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
     if (failed) {
       std::string result = PostedResultText(posted[i]);
       if (!posted[i].LastLine.empty()) result += ": " + posted[i].LastLine;
+      // The echo tag is the catalogue's bytes, shown as they are whatever the
+      // terminal, so this line is not one for SayProblem.
       std::fprintf(stderr, "corvixmass: base %s (%s): %s\n", posted[i].BaseNumber.Str().c_str(),
                    ShownText(EchoTagOfPosted(posted[i]), false).c_str(), Shown(result).c_str());
     }
