@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "app/config/ini_reader.h"
@@ -19,13 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       {"message", "to"},    {"message", "subject"},
   };
   for (const auto& k : kKeys) {
-    const ShortString v = ini.ReadString(k[0], k[1], "default");
+    const ShortString v = ini.ReadText(k[0], k[1], "default", false);
     if (v.size() > ShortString::kMaxLength) std::abort();
-    ini.ReadInteger(k[0], k[1], 100);
+    std::string full;
+    std::int32_t n = 0;
+    if (ini.ReadFull(k[0], k[1], full)) static_cast<void>(corvix::ParseWholeNumber(full, n));
   }
   // A section and key taken from the input, so look-ups of odd names run too.
   const std::size_t cut = size / 2;
-  ini.ReadString(text.substr(0, cut < 16 ? cut : 16), text.substr(cut, 16), "");
+  ini.ReadText(text.substr(0, cut < 16 ? cut : 16), text.substr(cut, 16), "", true);
 
   // A whole number must come back as the value its digits spell.
   std::int32_t value = 0;

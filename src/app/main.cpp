@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "app/config/options.h"
 #include "app/config/selections.h"
+#include "app/config/session.h"
 #include "app/config/startup_checks.h"
 #include "app/config/usage.h"
 #include "app/posting/posting_journal.h"
@@ -28,7 +30,7 @@ namespace {
 int WithOutputChecked(int status) {
   const std::string reason = corvix::FinishStdout();
   if (reason.empty()) return status;
-  std::fprintf(stderr, "corvixmass: write error: %s\n", reason.c_str());
+  corvix::SayProblem("write error: " + reason);
   return corvix::kExitError;
 }
 
@@ -53,9 +55,9 @@ int main(int argc, char** argv) {
     corvix::Session.StartNotices = corvix::ReviewLastPostings();
     if (options.Mode != corvix::TRunMode::kScreens) corvix::TellStartNotices();
   }
-  if (int status = corvix::CheckBeforeStart(options); status >= 0) {
+  if (const std::optional<int> status = corvix::CheckBeforeStart(options)) {
     corvix::TellStartNotices();  // the screen never came
-    return WithOutputChecked(status);
+    return WithOutputChecked(*status);
   }
   if (options.Mode == corvix::TRunMode::kListBases)
     return WithOutputChecked(corvix::ListBases(options));

@@ -66,12 +66,10 @@ int TellAfterPosting(int status) {
   std::fputs(Session.RestHint.c_str(), stdout);
   std::fflush(stdout);
   if (!Session.RestFailure.empty()) {
-    std::fprintf(stderr, "corvixmass: %s: the bases not posted are not saved as rest\n",
-                 ShownText(Session.RestFailure, Session.Utf8Terminal).c_str());
+    SayProblem(Session.RestFailure + ": the bases not posted are not saved as rest");
   }
   if (!Session.LogFailure.empty()) {
-    std::fprintf(stderr, "corvixmass: posted.log: %s: the postings above are not recorded\n",
-                 ShownText(Session.LogFailure, Session.Utf8Terminal).c_str());
+    SayProblem("posted.log: " + Session.LogFailure + ": the postings above are not recorded");
     return kExitError;
   }
   return status;
@@ -86,7 +84,7 @@ int Shutdown(TRunOutcome outcome, const char* error) {
   FlushStdout();
   const int status = TellAfterPosting(RunExitStatus(outcome));
   if (error != nullptr) {
-    std::fprintf(stderr, "corvixmass: %s\n", ShownText(error, Session.Utf8Terminal).c_str());
+    SayProblem(error);
     return kExitError;
   }
   return status;
@@ -113,7 +111,7 @@ void OpenScreen(TRunScope& scope) {
   // said that it shows code page 437 (charset = cp437).
   modes.DecGraphics = !Session.Utf8Terminal && !Session.Cp437Terminal && !IsLinuxConsole(term);
   scope.OpenConsole(Session.Utf8Terminal, modes);
-  Keyboard->EscapeDelayMs = Session.EscapeDelay;
+  Keyboard->EscapeDelayMs = TakenNumber("main", "escape_delay");
   Screen->SetRedrawMode(Session.RedrawFull ? TRedrawMode::kFull : TRedrawMode::kChanges);
   DrawBackground();
 }
@@ -212,11 +210,10 @@ TStepEnd ChooseBases(TRunScope& scope) {
 }  // namespace
 
 TRunOutcome RunSession(TRunScope& scope, const TOptionsRec& options) {
-  // The configuration is read before the screen object exists, so that the
-  // very first byte sent already follows its charset setting.
+  // The start-up checks read the configuration into the session before the
+  // screen object exists, so the very first byte sent follows its charset.
   Session.AppDir = JustPath(ProgramArg0());
   Session.StartDir = CurrentDir();
-  ReadConfiguration();
   OpenScreen(scope);
   if (const TStepEnd end = AwaitScreenAndTellNotices()) return *end;
   if (const TStepEnd end = ChooseMessageFile(options.MsgFile)) return *end;

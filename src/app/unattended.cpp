@@ -37,7 +37,7 @@ namespace {
 std::string Shown(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "corvixmass: %s\n", Shown(why).c_str());
+  SayProblem(why);
   return kExitError;
 }
 
@@ -88,9 +88,7 @@ class TPrintedProgress : public TPostingObserver {
   // The posting log's failure is told once, after the summary.
   void LogProblem(const std::string& /*text*/) override {}
   // Found once the host directory is free: on standard error, as at start.
-  void EarlierRunCut(const std::string& text) override {
-    std::fprintf(stderr, "corvixmass: %s\n", ShownText(text, Session.Utf8Terminal).c_str());
-  }
+  void EarlierRunCut(const std::string& text) override { SayProblem(text); }
 
  private:
   bool quiet_;
@@ -112,6 +110,8 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
     if (failed) {
       std::string result = PostedResultText(posted[i]);
       if (!posted[i].LastLine.empty()) result += ": " + posted[i].LastLine;
+      // The echo tag is the catalogue's bytes, shown as they are whatever the
+      // terminal, so this line is not one for SayProblem.
       std::fprintf(stderr, "corvixmass: base %s (%s): %s\n", posted[i].BaseNumber.Str().c_str(),
                    ShownText(EchoTagOfPosted(posted[i]), false).c_str(), Shown(result).c_str());
     }
@@ -122,12 +122,12 @@ void PrintOutcome(const std::vector<TPostedRec>& posted, bool quiet) {
   FlushStdout();
 }
 
-// Reads the configuration into the session for a run without screens.
+// Completes the session, whose settings the start-up checks read, for a run
+// without screens.
 ShortString PrepareSession() {
   Session.AppDir = JustPath(ProgramArg0());
   const ShortString here = CurrentDir();
   Session.StartDir = here;
-  ReadConfiguration();
   return here;
 }
 
@@ -195,19 +195,16 @@ bool NamedRecentPostings(const TPostingJobRec& job, const std::vector<TPostedRec
   std::vector<TPostedRec> already;
   std::string error;
   if (!AlreadyPostedBases(job.HostDir, job.Hash, Session.RepostHours, posted, already, error)) {
-    std::fprintf(stderr, "corvixmass: warning: %s: earlier postings were not looked at\n",
-                 Shown(error).c_str());
+    SayProblem("warning: " + error + ": earlier postings were not looked at");
     return false;
   }
   if (already.empty()) return false;
   std::vector<std::int32_t> entryOf(kMaxBaseRecords, -1);
   for (std::size_t i = catalogue.size(); i-- > 0;)
     entryOf[catalogue[i].Number] = static_cast<std::int32_t>(i);
-  std::fprintf(stderr,
-               "corvixmass: %s was already posted to %zu of these bases within the last %d "
-               "hours (--again posts it again):\n",
-               ShownText(job.MsgFile, Session.Utf8Terminal).c_str(), already.size(),
-               Session.RepostHours);
+  SayProblem(job.MsgFile.Str() + " was already posted to " + std::to_string(already.size()) +
+             " of these bases within the last " + std::to_string(Session.RepostHours) +
+             " hours (--again posts it again):");
   for (const TPostedRec& base : already) {
     const auto number = ParseBaseNumber(base.BaseNumber.View());
     const std::int32_t at = number ? entryOf[*number] : -1;
@@ -441,7 +438,7 @@ int PostToBases(const TOptionsRec& options, const ShortString& here, const Short
   } catch (const IoError& e) {
     PrintOutcome(Session.Posted, options.Quiet);
     static_cast<void>(TellAfterPosting(kExitError));  // the error decides the status
-    std::fprintf(stderr, "corvixmass: %s\n", Shown(e.what()).c_str());
+    SayProblem(e.what());
     return kExitError;
   }
   PrintOutcome(Session.Posted, options.Quiet);

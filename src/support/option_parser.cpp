@@ -46,84 +46,99 @@ bool IsOptionWord(std::span<const TOptionDefRec> table, const std::string& word)
   return true;
 }
 
+// Reads a command line into Out, one word at a time; Seen marks the
+// options already given, which may not come again.
+class TArgReader {
+ public:
+  TArgReader(std::span<const TOptionDefRec> table, const std::vector<std::string>& args,
+             TParsedArgsRec& out)
+      : table_(table), args_(args), out_(out), seen_(table.size(), false) {}
+
+  void Read() {
+    bool optionsEnded = false;
+    for (i_ = 0; i_ < args_.size() && out_.Error.empty(); ++i_) {
+      const std::string& word = args_[i_];
+      if (optionsEnded || word.size() < 2 || word[0] != '-')
+        out_.Operands.push_back(word);
+      else if (word == "--")
+        optionsEnded = true;
+      else if (word[1] == '-')
+        ReadLong(word);
+      else
+        ReadShorts(word);
+    }
+  }
+
+ private:
+  // False with the error set when the option was given before.
+  bool Take(std::size_t def, bool hasValue, std::string value) {
+    if (seen_[def]) {
+      out_.Error = "option '" + LongName(table_[def]) + "' given more than once";
+      return false;
+    }
+    seen_[def] = true;
+    out_.Options.push_back({.Option = def, .HasValue = hasValue, .Value = std::move(value)});
+    return true;
+  }
+
+  bool Fail(std::string error) {
+    out_.Error = std::move(error);
+    return false;
+  }
+
+  // "--name", "--name=value" or "--name value".
+  bool ReadLong(const std::string& word) {
+    const std::size_t eq = word.find('=');
+    const std::string name = word.substr(2, eq == std::string::npos ? eq : eq - 2);
+    const std::size_t def = FindLong(table_, name, out_.Error);
+    if (def == table_.size()) return false;
+    const TOptionDefRec& s = table_[def];
+    if (eq != std::string::npos) {
+      if (s.Arg == TArgKind::kNone)
+        return Fail("option '" + LongName(s) + "' doesn't allow an argument");
+      return Take(def, true, word.substr(eq + 1));
+    }
+    if (s.Arg != TArgKind::kRequired) return Take(def, false, "");
+    if (i_ + 1 >= args_.size()) return Fail("option '" + LongName(s) + "' requires an argument");
+    if (IsOptionWord(table_, args_[i_ + 1]))
+      return Fail("option '" + LongName(s) + "' needs a value");
+    return Take(def, true, args_[++i_]);
+  }
+
+  // A word of short options: each letter an option, until one takes a value.
+  bool ReadShorts(const std::string& word) {
+    for (std::size_t at = 1; at < word.size(); ++at) {
+      std::size_t def = 0;
+      while (def < table_.size() && (table_[def].Short == 0 || table_[def].Short != word[at]))
+        ++def;
+      if (def == table_.size()) return Fail(std::string("invalid option -- '") + word[at] + "'");
+      if (table_[def].Arg != TArgKind::kRequired) {
+        if (!Take(def, false, "")) return false;
+        continue;
+      }
+      if (at + 1 < word.size()) return Take(def, true, word.substr(at + 1));
+      if (i_ + 1 >= args_.size())
+        return Fail(std::string("option requires an argument -- '") + word[at] + "'");
+      if (IsOptionWord(table_, args_[i_ + 1]))
+        return Fail("option '" + LongName(table_[def]) + "' needs a value");
+      return Take(def, true, args_[++i_]);
+    }
+    return true;
+  }
+
+  std::span<const TOptionDefRec> table_;
+  const std::vector<std::string>& args_;
+  TParsedArgsRec& out_;
+  std::vector<bool> seen_;
+  std::size_t i_ = 0;  // the word being read
+};
+
 }  // namespace
 
 TParsedArgsRec ParseArguments(std::span<const TOptionDefRec> table,
                               const std::vector<std::string>& args) {
   TParsedArgsRec out;
-  std::vector<bool> seen(table.size(), false);
-  auto take = [&](std::size_t def, bool hasValue, std::string value) {
-    if (seen[def]) {
-      out.Error = "option '" + LongName(table[def]) + "' given more than once";
-      return false;
-    }
-    seen[def] = true;
-    out.Options.push_back({.Option = def, .HasValue = hasValue, .Value = std::move(value)});
-    return true;
-  };
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (optionsEnded || word.size() < 2 || word[0] != '-') {
-      out.Operands.push_back(word);
-      continue;
-    }
-    if (word == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (word[1] == '-') {
-      const std::size_t eq = word.find('=');
-      const std::string name = word.substr(2, eq == std::string::npos ? eq : eq - 2);
-      const std::size_t def = FindLong(table, name, out.Error);
-      if (def == table.size()) return out;
-      const TOptionDefRec& s = table[def];
-      if (eq != std::string::npos) {
-        if (s.Arg == TArgKind::kNone) {
-          out.Error = "option '" + LongName(s) + "' doesn't allow an argument";
-          return out;
-        }
-        if (!take(def, true, word.substr(eq + 1))) return out;
-      } else if (s.Arg == TArgKind::kRequired) {
-        if (i + 1 >= args.size()) {
-          out.Error = "option '" + LongName(s) + "' requires an argument";
-          return out;
-        }
-        if (IsOptionWord(table, args[i + 1])) {
-          out.Error = "option '" + LongName(s) + "' needs a value";
-          return out;
-        }
-        if (!take(def, true, args[++i])) return out;
-      } else if (!take(def, false, "")) {
-        return out;
-      }
-      continue;
-    }
-    // A word of short options: each letter an option, until one takes a value.
-    for (std::size_t at = 1; at < word.size(); ++at) {
-      std::size_t def = 0;
-      while (def < table.size() && (table[def].Short == 0 || table[def].Short != word[at])) ++def;
-      if (def == table.size()) {
-        out.Error = std::string("invalid option -- '") + word[at] + "'";
-        return out;
-      }
-      if (table[def].Arg != TArgKind::kRequired) {
-        if (!take(def, false, "")) return out;
-        continue;
-      }
-      if (at + 1 < word.size()) {
-        if (!take(def, true, word.substr(at + 1))) return out;
-      } else if (i + 1 < args.size() && IsOptionWord(table, args[i + 1])) {
-        out.Error = "option '" + LongName(table[def]) + "' needs a value";
-      } else if (i + 1 < args.size()) {
-        if (!take(def, true, args[++i])) return out;
-      } else {
-        out.Error = std::string("option requires an argument -- '") + word[at] + "'";
-      }
-      break;
-    }
-    if (!out.Error.empty()) return out;
-  }
+  TArgReader(table, args, out).Read();
   return out;
 }
 

@@ -1,5 +1,5 @@
 // The configuration reader: trimming, comments, sections, first '=' split,
-// quote stripping and integer defaults.
+// quote stripping and whole numbers.
 #include "app/config/ini_reader.h"
 
 #include <fcntl.h>
@@ -164,26 +164,11 @@ bool TIniReader::ReadFull(std::string_view section, std::string_view key,
   return true;
 }
 
-ShortString TIniReader::ReadString(std::string_view section, std::string_view key,
-                                   const ShortString& defaultValue) const {
-  std::string value;
-  if (!ReadFull(section, key, value)) return defaultValue;
-  return ShortString(value);
-}
-
 ShortString TIniReader::ReadText(std::string_view section, std::string_view key,
                                  const ShortString& defaultValue, bool fromUtf8) const {
   std::string value;
   if (!ReadFull(section, key, value)) return defaultValue;
   return ShortString(fromUtf8 ? Cp437FromUtf8(value) : value);
-}
-
-std::int32_t TIniReader::ReadInteger(std::string_view section, std::string_view key,
-                                     std::int32_t defaultValue) const {
-  const std::string* v = Find(section, key);
-  std::int32_t value = 0;
-  if (v == nullptr || !ParseWholeNumber(*v, value)) return defaultValue;
-  return value;
 }
 
 }  // namespace corvix

@@ -24,21 +24,14 @@ class TIniReader {
   [[nodiscard]] static bool Load(const std::string& fileName, TIniReader& reader,
                                  std::string& error);
 
-  // The value of Key in Section (first occurrence), or Default. A value of
-  // more than one character that starts and ends with the same quote
-  // character (" or ') comes back without those two quotes.
-  ShortString ReadString(std::string_view section, std::string_view key,
-                         const ShortString& defaultValue) const;
-  // The value as a whole number; Default when it is missing, not a whole
-  // number, or outside the signed 32-bit range.
-  std::int32_t ReadInteger(std::string_view section, std::string_view key,
-                           std::int32_t defaultValue) const;
-  // Like ReadString, but the value is converted from UTF-8 to code page 437
-  // first when FromUtf8 is true (see Cp437FromUtf8), and only then cut at 255.
+  // The value of Key in Section (first occurrence; quotes stripped as ReadFull
+  // does), or Default; converted from UTF-8 to code page 437 first when
+  // FromUtf8 is true (see Cp437FromUtf8), and only then cut at 255.
   ShortString ReadText(std::string_view section, std::string_view key,
                        const ShortString& defaultValue, bool fromUtf8) const;
-  // The whole value (quotes stripped as ReadString does, never cut); false
-  // when the key is absent.
+  // The whole value, never cut; false when the key is absent. A value of
+  // more than one character that starts and ends with the same quote
+  // character (" or ') comes back without those two quotes.
   bool ReadFull(std::string_view section, std::string_view key, std::string& value) const;
 
   struct Entry {

@@ -2,6 +2,7 @@
 #include "app/config/options.h"
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "app/config/session.h"
@@ -42,74 +43,41 @@ constexpr TOptionDefRec kOptions[optCount] = {
     {"list-bases", 0, TArgKind::kOptional}, {"again", 0, TArgKind::kNone},
 };
 
+// Where each option's value goes in TOptionsRec (at most one of the three),
+// and whether only --post takes it; in the order of kOptions.
+struct TOptionUseRec {
+  std::string TOptionsRec::*Text = nullptr;
+  std::optional<std::string> TOptionsRec::*Maybe = nullptr;
+  bool TOptionsRec::*Flag = nullptr;
+  bool PostOnly = false;
+};
+
+constexpr TOptionUseRec kUses[optCount] = {
+    {},                                                 // help
+    {},                                                 // version
+    {.Text = &TOptionsRec::ConfigPath},                 // config
+    {},                                                 // check
+    {.Maybe = &TOptionsRec::Select},                    // select
+    {.Text = &TOptionsRec::MsgFile},                    // post
+    {.Text = &TOptionsRec::Bases, .PostOnly = true},    // bases
+    {.Text = &TOptionsRec::Subject, .PostOnly = true},  // subject
+    {.Maybe = &TOptionsRec::From, .PostOnly = true},    // from
+    {.Maybe = &TOptionsRec::To, .PostOnly = true},      // to
+    {.Flag = &TOptionsRec::Yes, .PostOnly = true},      // yes
+    {.Flag = &TOptionsRec::DryRun, .PostOnly = true},   // dry-run
+    {.Flag = &TOptionsRec::Quiet, .PostOnly = true},    // quiet
+    {.Flag = &TOptionsRec::Force},                      // force
+    {.Text = &TOptionsRec::Pattern},                    // list-bases
+    {.Flag = &TOptionsRec::Again, .PostOnly = true},    // again
+};
+
 std::string Name(std::size_t option) { return std::string("--") + kOptions[option].Long; }
 
-}  // namespace
-
-std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options) {
-  options = TOptionsRec{};
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  const TParsedArgsRec parsed = ParseArguments(kOptions, args);
-  if (!parsed.Error.empty()) return parsed.Error;
-
-  bool given[optCount] = {};
-  for (const TGivenOptionRec& o : parsed.Options) {
-    given[o.Option] = true;
-    switch (o.Option) {
-      case optConfig:
-        options.ConfigPath = o.Value;
-        break;
-      case optSelect:
-        options.Select = o.Value;
-        break;
-      case optPost:
-        options.MsgFile = o.Value;
-        break;
-      case optBases:
-        options.Bases = o.Value;
-        break;
-      case optSubject:
-        options.Subject = o.Value;
-        break;
-      case optFrom:
-        options.From = o.Value;
-        break;
-      case optTo:
-        options.To = o.Value;
-        break;
-      case optListBases:
-        options.Pattern = o.Value;
-        break;
-      case optYes:
-        options.Yes = true;
-        break;
-      case optDryRun:
-        options.DryRun = true;
-        break;
-      case optQuiet:
-        options.Quiet = true;
-        break;
-      case optForce:
-        options.Force = true;
-        break;
-      case optAgain:
-        options.Again = true;
-        break;
-      default:
-        break;
-    }
-  }
-  // --help and --version answer whatever else is asked.
-  if (given[optHelp]) {
-    options.Mode = TRunMode::kHelp;
-    return "";
-  }
-  if (given[optVersion]) {
-    options.Mode = TRunMode::kVersion;
-    return "";
-  }
-  std::size_t modeOption = optCount;
+// The run the options ask for, into Options.Mode and ModeOption (optCount:
+// the full-screen run); the misuse when they ask for two.
+std::string ChooseMode(const bool (&given)[optCount], TOptionsRec& options,
+                       std::size_t& modeOption) {
+  modeOption = optCount;
   for (std::size_t m : {optCheck, optPost, optListBases}) {
     if (!given[m]) continue;
     if (modeOption != optCount) return Name(modeOption) + " and " + Name(m) + " ask for two runs";
@@ -119,16 +87,19 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
                  : modeOption == optPost      ? TRunMode::kPost
                  : modeOption == optListBases ? TRunMode::kListBases
                                               : TRunMode::kScreens;
+  return "";
+}
+
+// Which options each run takes; any other one given is a mistake to point
+// out, not to ignore.
+std::string MisplacedOption(const bool (&given)[optCount], const TOptionsRec& options,
+                            std::size_t modeOption) {
+  const bool post = options.Mode == TRunMode::kPost;
   if (given[optConfig] && options.ConfigPath.empty())
     return "option '--config' needs the name of a configuration file";
-
-  // Which options each run takes; any other one given is a mistake to point
-  // out, not to ignore.
-  const bool post = options.Mode == TRunMode::kPost;
-  for (std::size_t o :
-       {optBases, optSubject, optFrom, optTo, optYes, optDryRun, optQuiet, optAgain}) {
-    if (given[o] && !post) return "option '" + Name(o) + "' is used only with --post";
-  }
+  for (std::size_t o = 0; o < optCount; ++o)
+    if (kUses[o].PostOnly && given[o] && !post)
+      return "option '" + Name(o) + "' is used only with --post";
   if (given[optSelect] && options.Mode != TRunMode::kScreens)
     return "option '--select' is not used with " + Name(modeOption) +
            (post ? " (name a selection in --bases as @NAME)" : "");
@@ -136,8 +107,13 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
     return "option '--select' needs the name of a saved selection";
   if (given[optForce] && !post && !given[optSelect])
     return "option '--force' is used only with --select or --post";
+  return "";
+}
 
-  const std::vector<std::string>& operands = parsed.Operands;
+// Puts the operands into Options as the run asked for takes them; the
+// misuse when they do not fit that run.
+std::string TakeOperands(const std::vector<std::string>& operands, const bool (&given)[optCount],
+                         TOptionsRec& options) {
   switch (options.Mode) {
     case TRunMode::kPost:
       if (options.MsgFile.empty()) return "option '--post' needs the message file";
@@ -164,10 +140,38 @@ std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options
   }
 }
 
+}  // namespace
+
+std::string ParseOptions(int argc, const char* const* argv, TOptionsRec& options) {
+  options = TOptionsRec{};
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  const TParsedArgsRec parsed = ParseArguments(kOptions, args);
+  if (!parsed.Error.empty()) return parsed.Error;
+
+  bool given[optCount] = {};
+  for (const TGivenOptionRec& o : parsed.Options) {
+    given[o.Option] = true;
+    const TOptionUseRec& use = kUses[o.Option];
+    if (use.Text != nullptr) options.*use.Text = o.Value;
+    if (use.Maybe != nullptr) options.*use.Maybe = o.Value;
+    if (use.Flag != nullptr) options.*use.Flag = true;
+  }
+  // --help and --version answer whatever else is asked.
+  if (given[optHelp] || given[optVersion]) {
+    options.Mode = given[optHelp] ? TRunMode::kHelp : TRunMode::kVersion;
+    return "";
+  }
+  std::size_t modeOption = optCount;
+  std::string misuse = ChooseMode(given, options, modeOption);
+  if (misuse.empty()) misuse = MisplacedOption(given, options, modeOption);
+  if (misuse.empty()) misuse = TakeOperands(parsed.Operands, given, options);
+  return misuse;
+}
+
 int ReportMisuse(const std::string& message) {
-  // The message quotes the command line, whose words may hold any byte.
-  std::fprintf(stderr, "corvixmass: %s\nTry 'corvixmass --help'.\n",
-               ShownText(message, Session.Utf8Terminal).c_str());
+  SayProblem(message);  // it quotes the command line, whose words may hold any byte
+  std::fputs("Try 'corvixmass --help'.\n", stderr);
   return kExitMisuse;
 }
 

@@ -223,10 +223,6 @@ std::int32_t MarkSelection(TBar& list, const std::vector<std::string>& numbers) 
 
 std::string SelectionCatalogue() {
   std::string path = Session.BasesPath.Str();
-  if (path.empty()) {
-    TIniReader ini(Session.IniPath);
-    path = SettingText(ini, "corvix", "mbases");
-  }
   if (path.empty() || path[0] == '/') return path;
   std::string dir = Session.StartDir.Str();
   char cwd[PATH_MAX];
@@ -244,13 +240,12 @@ bool TakeStartSelection(const std::string& name, bool force) {
   std::string error, catalogue;
   std::vector<std::string> numbers;
   if (!LoadSelection(name, numbers, error, &catalogue)) {
-    std::fprintf(stderr, "corvixmass: %s\n", ShownText(error, Session.Utf8Terminal).c_str());
+    SayProblem(error);
     return false;
   }
   error = OtherCatalogueProblem(name, catalogue);
   if (!error.empty() && !force) {
-    std::fprintf(stderr, "corvixmass: %s (--force marks its numbers anyway)\n",
-                 ShownText(error, Session.Utf8Terminal).c_str());
+    SayProblem(error + " (--force marks its numbers anyway)");
     return false;
   }
   Session.StartMarks = std::move(numbers);

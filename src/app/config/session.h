@@ -1,9 +1,11 @@
-// The session record of one run, how the run ended and the exit statuses.
+// The session record of one run, how the run ended, the exit statuses and
+// the printing of what the program has to say on standard error.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/short_string.h"
@@ -33,22 +35,21 @@ struct TPostedRec {
 };
 
 struct TSession {
-  ShortString AppDir;         // directory of the running executable, with its '/'
-  ShortString StartDir;       // working directory at start-up
-  std::string IniPath;        // the configuration file the search found (or --config)
-  ShortString EditorCmd;      // [main] editor
-  bool Utf8Terminal = false;  // [main] charset = utf8: the terminal takes UTF-8, not code page 437
-  ShortString Colors;         // [main] colors as written (bold ... mono); else NO_COLOR, TERM
-  std::int32_t PostDelay = 100;   // [main] delay; only the low 16 bits count
-  std::int32_t EscapeDelay = 50;  // [main] escape_delay: ms a key's bytes may lie apart (10-1000)
+  ShortString AppDir;          // directory of the running executable, with its '/'
+  ShortString StartDir;        // working directory at start-up
+  std::string IniPath;         // the configuration file the search found (or --config)
+  ShortString EditorCmd;       // [main] editor
+  bool Utf8Terminal = false;   // [main] charset = utf8: the terminal takes UTF-8, not code page 437
+  ShortString Colors;          // [main] colors as written (bold ... mono); else NO_COLOR, TERM
+  std::int32_t PostDelay = 0;  // [main] delay; only the low 16 bits count
   // [main] repost_hours: a base that got the same message text this many
   // hours back is named and posting again asked first; 0 never asks.
-  std::int32_t RepostHours = 72;
+  std::int32_t RepostHours = 0;
   bool RedrawFull = false;  // [main] redraw = full: every request's bytes, not only the changes
   ShortString BasesPath;    // [corvix] mbases: the catalogue
   ShortString HostDir;      // [corvix] dir: where the job file goes and the utility runs
   bool Utf8Host = false;    // [corvix] host_charset = utf8: the job file's texts in UTF-8
-  ShortString Address = "1:1/100";  // [corvix] address: the node address of the job file
+  ShortString Address;      // [corvix] address: the node address of the job file
   // [message] from, to, subject: held in code page 437 as the screen shows
   // them (the unattended run holds them in the host's set).
   ShortString MsgFrom;
@@ -78,6 +79,9 @@ struct TSession {
   // [main] charset = cp437 written in the configuration: the terminal shows
   // code page 437 (and not only the locale failed to name UTF-8).
   bool Cp437Terminal = false;
+  // The value the run took for each row of the settings table, in its order
+  // (see TakenSetting).
+  std::vector<std::string> SettingValues;
 };
 
 // What a screen tells the run flow when the run goes no further than it, and
@@ -101,5 +105,10 @@ inline constexpr int kExitInterrupted = 130;  // Ctrl-C left before posting (128
 // One per process and read by nearly every function of a run, so a global
 // rather than a parameter threaded through each screen.
 extern TSession Session;
+
+// Prints "corvixmass: TEXT" on standard error, the one place the program's
+// name is put before what it has to say. Text may name paths and values from
+// outside: its control bytes are shown as '?' for the terminal in use.
+void SayProblem(std::string_view text);
 
 }  // namespace corvix

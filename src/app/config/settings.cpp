@@ -1,9 +1,12 @@
 // The table of corvixmass.ini's settings and the judging of their values.
 #include "app/config/settings.h"
 
+#include <cstdlib>
 #include <string_view>
 
+#include "app/config/host_text.h"
 #include "app/config/ini_reader.h"
+#include "app/config/session.h"
 
 namespace corvix {
 namespace {
@@ -37,122 +40,171 @@ bool IsNodeAddress(std::string_view text) {
   return parts[0] != 0;
 }
 
+// A value the table's check passed (or a default) as a number.
+std::int32_t Number(const std::string& value) {
+  std::int32_t n = 0;
+  static_cast<void>(ParseWholeNumber(value, n));  // checked by the table
+  return n;
+}
+
+// The texts are held in code page 437, as the screen shows them and typed
+// keys arrive, whatever the terminal: converted by their content. The
+// start-up checks refuse a text with a character the code page lacks.
+ShortString MessageText(const std::string& value) {
+  std::string converted;
+  static_cast<void>(HostTextProblem("", value, false, converted));  // checked at start
+  return ShortString(converted);
+}
+
 }  // namespace
+
+const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char* lang) {
+  for (const char* v : {lcAll, lcCtype, lang}) {
+    if (v == nullptr || *v == '\0') continue;
+    const std::string name = Lower(v);
+    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos
+               ? "utf8"
+               : "cp437";
+  }
+  return "cp437";
+}
+
+const char* DefaultCharset() {
+  return CharsetFromLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
+}
 
 const std::vector<TSettingRec>& Settings() {
   using enum TSettingKind;
   static const std::vector<TSettingRec> kSettings = {
-      {"main",
-       "editor",
-       kText,
-       "",
-       0,
-       0,
-       {},
-       "$VISUAL, then $EDITOR",
-       "command that opens the message file; the file name is added to it"},
-      {"main", "temp_folder", kText, "/tmp", 0, 0, {}, "", "read for compatibility; no effect"},
-      {"main", "signature", kText, "", 0, 0, {}, "", "read for compatibility; no effect"},
-      {"main",
-       "delay",
-       kInteger,
-       "100",
-       0,
-       65535,
-       {},
-       "",
-       "pause after each posting, in milliseconds",
-       true},
-      {"main",
-       "charset",
-       kChoice,
-       "",
-       0,
-       0,
-       {"cp437", "utf8", "utf-8"},
-       "from the locale",
-       "the terminal's character set"},
-      {"main",
-       "escape_delay",
-       kInteger,
-       "50",
-       10,
-       1000,
-       {},
-       "",
-       "milliseconds the bytes of one key may lie apart"},
-      {"main",
-       "colors",
-       kChoice,
-       "",
-       0,
-       0,
-       {"bold", "explicit", "pc", "mono"},
-       "mono when NO_COLOR is set (any value), else pc when TERM ends in 256color or "
-       "COLORTERM is truecolor or 24bit, bold on the Linux console, else explicit",
-       "how colours are sent; mono sends none"},
-      {"main",
-       "redraw",
-       kChoice,
-       "changes",
-       0,
-       0,
-       {"changes", "full"},
-       "",
-       "send only the cells that changed, or every cell a change touches"},
-      {"main",
-       "repost_hours",
-       kInteger,
-       "72",
-       0,
-       87600,
-       {},
-       "",
-       "hours in which posting the same message text to a base again is asked first (0: never)"},
-      {"corvix", "mbases", kText, "", 0, 0, {}, "", "the host's message-base catalogue"},
-      {"corvix",
-       "corvixutil",
-       kText,
-       "",
-       0,
-       0,
-       {},
-       "",
-       "read for compatibility; the utility is always ./corvixutil in dir"},
-      {"corvix",
-       "dir",
-       kText,
-       "",
-       0,
-       0,
-       {},
-       "",
-       "the host directory: the job file is written and the utility runs there"},
-      {"corvix",
-       "host_charset",
-       kChoice,
-       "cp437",
-       0,
-       0,
-       {"cp437", "utf8"},
-       "",
-       "the character set the host takes From, To and Subject in",
-       false,
-       true},
-      {"corvix",
-       "address",
-       kAddress,
-       "1:1/100",
-       0,
-       0,
-       {},
-       "",
-       "the node address the job file gives (zone:net/node or zone:net/node.point)",
-       false,
-       true},
-      {"message", "from", kText, "", 0, 0, {}, "", "what the form's From starts with"},
-      {"message", "to", kText, "", 0, 0, {}, "", "what the form's To starts with"},
-      {"message", "subject", kText, "", 0, 0, {}, "", "what the form's Subject starts with"},
+      {.Section = "main",
+       .Key = "editor",
+       .Kind = kText,
+       .Default = "",
+       .DefaultNote = "$VISUAL, then $EDITOR",
+       .Help = "command that opens the message file; the file name is added to it",
+       .Take =
+           [](TSession& s, const std::string& v) {
+             std::string source;
+             s.EditorCmd = ShortString(
+                 EditorCommand(v, std::getenv("VISUAL"), std::getenv("EDITOR"), source));
+           }},
+      {.Section = "main",
+       .Key = "temp_folder",
+       .Kind = kText,
+       .Default = "/tmp",
+       .Help = "read for compatibility; no effect"},
+      {.Section = "main",
+       .Key = "signature",
+       .Kind = kText,
+       .Default = "",
+       .Help = "read for compatibility; no effect"},
+      {.Section = "main",
+       .Key = "delay",
+       .Kind = kInteger,
+       .Default = "100",
+       .Low = 0,
+       .High = 65535,
+       .Help = "pause after each posting, in milliseconds",
+       .KeepsOutOfRange = true,
+       .Take = [](TSession& s, const std::string& v) { s.PostDelay = Number(v); }},
+      {.Section = "main",
+       .Key = "charset",
+       .Kind = kChoice,
+       .Default = "",
+       .Values = {"cp437", "utf8", "utf-8"},
+       .DefaultNote = "from the locale",
+       .Help = "the terminal's character set",
+       .Take =
+           [](TSession& s, const std::string& v) {
+             // Only a written cp437 says the terminal shows code page 437;
+             // the locale failing to name UTF-8 does not.
+             const std::string charset = v.empty() ? DefaultCharset() : Lower(v);
+             s.Cp437Terminal = Lower(v) == "cp437";
+             s.Utf8Terminal = charset == "utf8" || charset == "utf-8";
+           }},
+      {.Section = "main",
+       .Key = "escape_delay",
+       .Kind = kInteger,
+       .Default = "50",
+       .Low = 10,
+       .High = 1000,
+       .Help = "milliseconds the bytes of one key may lie apart"},
+      {.Section = "main",
+       .Key = "colors",
+       .Kind = kChoice,
+       .Default = "",
+       .Values = {"bold", "explicit", "pc", "mono"},
+       .DefaultNote =
+           "mono when NO_COLOR is set (any value), else pc when TERM ends in 256color or "
+           "COLORTERM is truecolor or 24bit, bold on the Linux console, else explicit",
+       .Help = "how colours are sent; mono sends none",
+       .Take = [](TSession& s, const std::string& v) { s.Colors = ShortString(v); }},
+      {.Section = "main",
+       .Key = "redraw",
+       .Kind = kChoice,
+       .Default = "changes",
+       .Values = {"changes", "full"},
+       .Help = "send only the cells that changed, or every cell a change touches",
+       .Take = [](TSession& s, const std::string& v) { s.RedrawFull = Lower(v) == "full"; }},
+      {.Section = "main",
+       .Key = "repost_hours",
+       .Kind = kInteger,
+       .Default = "72",
+       .Low = 0,
+       .High = 87600,
+       .Help =
+           "hours in which posting the same message text to a base again is asked first (0: never)",
+       .Take = [](TSession& s, const std::string& v) { s.RepostHours = Number(v); }},
+      {.Section = "corvix",
+       .Key = "mbases",
+       .Kind = kText,
+       .Default = "",
+       .Help = "the host's message-base catalogue",
+       .Take = [](TSession& s, const std::string& v) { s.BasesPath = ShortString(v); }},
+      {.Section = "corvix",
+       .Key = "corvixutil",
+       .Kind = kText,
+       .Default = "",
+       .Help = "read for compatibility; the utility is always ./corvixutil in dir"},
+      {.Section = "corvix",
+       .Key = "dir",
+       .Kind = kText,
+       .Default = "",
+       .Help = "the host directory: the job file is written and the utility runs there",
+       .Take = [](TSession& s, const std::string& v) { s.HostDir = ShortString(v); }},
+      {.Section = "corvix",
+       .Key = "host_charset",
+       .Kind = kChoice,
+       .Default = "cp437",
+       .Values = {"cp437", "utf8"},
+       .Help = "the character set the host takes From, To and Subject in",
+       .RefusesRun = true,
+       .Take = [](TSession& s, const std::string& v) { s.Utf8Host = Lower(v) == "utf8"; }},
+      {.Section = "corvix",
+       .Key = "address",
+       .Kind = kAddress,
+       .Default = "1:1/100",
+       .Help = "the node address the job file gives (zone:net/node or zone:net/node.point)",
+       .RefusesRun = true,
+       .Take = [](TSession& s, const std::string& v) { s.Address = ShortString(v); }},
+      {.Section = "message",
+       .Key = "from",
+       .Kind = kText,
+       .Default = "",
+       .Help = "what the form's From starts with",
+       .Take = [](TSession& s, const std::string& v) { s.MsgFrom = MessageText(v); }},
+      {.Section = "message",
+       .Key = "to",
+       .Kind = kText,
+       .Default = "",
+       .Help = "what the form's To starts with",
+       .Take = [](TSession& s, const std::string& v) { s.MsgTo = MessageText(v); }},
+      {.Section = "message",
+       .Key = "subject",
+       .Kind = kText,
+       .Default = "",
+       .Help = "what the form's Subject starts with",
+       .Take = [](TSession& s, const std::string& v) { s.MsgSubject = MessageText(v); }},
   };
   return kSettings;
 }
@@ -189,24 +241,35 @@ std::string SettingValueProblem(const TSettingRec& setting, std::string_view val
   return "";
 }
 
-std::string SettingText(const TIniReader& ini, const char* section, const char* key) {
-  const TSettingRec* setting = FindSetting(section, key);
+std::string SettingValue(const TIniReader& ini, const TSettingRec& setting) {
   std::string value;
-  if (setting == nullptr) return "";
-  if (!ini.ReadFull(section, key, value) || !SettingValueProblem(*setting, value).empty())
-    return setting->Default;
-  return value;
+  if (!ini.ReadFull(setting.Section, setting.Key, value)) return setting.Default;
+  if (SettingValueProblem(setting, value).empty()) return value;
+  std::int32_t n = 0;
+  // The pause keeps the low 16 bits of any whole number, in range or not.
+  if (setting.KeepsOutOfRange && ParseWholeNumber(value, n)) return value;
+  return setting.Default;
 }
 
-std::int32_t SettingInteger(const TIniReader& ini, const char* section, const char* key) {
+void TakeSettings(const TIniReader& ini, TSession& session) {
+  session.SettingValues.clear();
+  for (const TSettingRec& setting : Settings()) {
+    session.SettingValues.push_back(SettingValue(ini, setting));
+    if (setting.Take != nullptr) setting.Take(session, session.SettingValues.back());
+  }
+}
+
+std::string TakenSetting(std::string_view section, std::string_view key) {
   const TSettingRec* setting = FindSetting(section, key);
-  std::string value;
-  std::int32_t n = 0, fallback = 0;
-  if (setting == nullptr) return 0;
-  (void)ParseWholeNumber(setting->Default, fallback);  // the table's defaults are numbers
-  if (!ini.ReadFull(section, key, value) || !ParseWholeNumber(value, n)) return fallback;
-  if (setting->KeepsOutOfRange || SettingValueProblem(*setting, value).empty()) return n;
-  return fallback;
+  if (setting == nullptr) return "";
+  const auto row = static_cast<std::size_t>(setting - Settings().data());
+  // Before the configuration is read (or for a run that read none) the
+  // default holds.
+  return row < Session.SettingValues.size() ? Session.SettingValues[row] : setting->Default;
+}
+
+std::int32_t TakenNumber(std::string_view section, std::string_view key) {
+  return Number(TakenSetting(section, key));
 }
 
 }  // namespace corvix

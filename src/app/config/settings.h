@@ -1,7 +1,8 @@
 // The settings of corvixmass.ini in one table: each key's section, name,
-// default, allowed values or range and one line of help. The reader of the
-// session, --check and the manual page's list all follow it, so a new
-// setting is one new row.
+// default, allowed values or range, one line of help and where the session
+// keeps its value. The reading into the session, --check and the manual
+// page's list all follow it, so a new setting is one new row and the code
+// that uses it.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include "app/config/ini_reader.h"
 
 namespace corvix {
+
+struct TSession;
 
 enum class TSettingKind : std::uint8_t {
   kText,     // any text
@@ -27,9 +30,9 @@ struct TSettingRec {
   // What a missing or refused value gives. Empty for a choice whose default
   // depends on the surroundings (DefaultNote says on what).
   const char* Default;
-  std::int32_t Low = 0, High = 0;   // kInteger
-  std::vector<std::string> Values;  // kChoice, in lower case
-  const char* DefaultNote = "";     // how the default is found, when not fixed
+  std::int32_t Low = 0, High = 0;     // kInteger
+  std::vector<std::string> Values{};  // kChoice, in lower case
+  const char* DefaultNote = "";       // how the default is found, when not fixed
   const char* Help = "";
   // kInteger: a whole number outside Low..High is still taken (the pause
   // keeps the low 16 bits of any number) instead of giving the default.
@@ -38,6 +41,9 @@ struct TSettingRec {
   // default: a wrong guess would post under another address or in another
   // character set.
   bool RefusesRun = false;
+  // Puts the value the run takes (the one written when good, else Default)
+  // into the session; null for a key read for compatibility only.
+  void (*Take)(TSession& session, const std::string& value) = nullptr;
 };
 
 // Every setting, in the order of the file's sections.
@@ -52,13 +58,29 @@ const TSettingRec* FindSetting(std::string_view section, std::string_view key);
 // ask here.
 [[nodiscard]] std::string SettingValueProblem(const TSettingRec& setting, std::string_view value);
 
-// What the session takes for Setting from Ini: the value as written (quotes
+// What the run takes for Setting from Ini: the value as written (quotes
 // stripped) when it is good, otherwise the default (empty for a choice with
-// a surrounding-dependent default: the caller decides).
-std::string SettingText(const TIniReader& ini, const char* section, const char* key);
+// a surrounding-dependent default: its row's Take decides).
+std::string SettingValue(const TIniReader& ini, const TSettingRec& setting);
 
-// The same for a kInteger setting, as a number.
-std::int32_t SettingInteger(const TIniReader& ini, const char* section, const char* key);
+// Reads every setting of Ini into Session, each as its row says: a missing
+// or refused value gives the default. This is the one reading of the
+// configuration into the session; every row's value is also kept for
+// TakenSetting.
+void TakeSettings(const TIniReader& ini, TSession& session);
+
+// The value the run took for the setting Section/Key (a row of the table),
+// as TakeSettings left it in the session: as text, and as a number for a
+// kInteger row. Code that needs a setting without a field of its own in the
+// session asks here.
+[[nodiscard]] std::string TakenSetting(std::string_view section, std::string_view key);
+[[nodiscard]] std::int32_t TakenNumber(std::string_view section, std::string_view key);
+
+// "utf8" when the first of LC_ALL, LC_CTYPE and LANG that is set (and not
+// empty) names UTF-8 as its character set, else "cp437". Null means unset.
+const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char* lang);
+// The same, read from this process's environment: the default of [main] charset.
+const char* DefaultCharset();
 
 }  // namespace corvix
 

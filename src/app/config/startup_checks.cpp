@@ -46,21 +46,15 @@ constexpr std::int64_t kMaxCatalogueRecords = 65536;
 // configuration file and go to a terminal.
 std::string Shown(std::string_view text) { return ShownText(text, Session.Utf8Terminal); }
 
-// "corvixmass: Subject: What ([section] key in IniPath)".
+// "Subject: What ([section] key in IniPath)".
 std::string Complaint(const std::string& subject, const std::string& what,
                       const std::string& setting, const std::string& iniPath) {
-  return "corvixmass: " + Shown(subject) + ": " + what + " (" + setting + " in " + iniPath + ")";
+  return Shown(subject) + ": " + what + " (" + setting + " in " + iniPath + ")";
 }
 
 std::string NotSet(const std::string& setting, const std::string& iniPath,
                    const std::string& role) {
-  return "corvixmass: " + setting + " is not set in " + iniPath + ": it names " + role;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
+  return setting + " is not set in " + iniPath + ": it names " + role;
 }
 
 // Values the run would not take as written: it goes on with the default, so
@@ -74,7 +68,7 @@ std::string AddValueWarnings(const TIniReader& ini, const std::string& iniPath,
     const std::string problem = SettingValueProblem(setting, value);
     if (problem.empty()) continue;
     if (setting.RefusesRun) {
-      std::string refusal = "corvixmass: [";
+      std::string refusal = "[";
       refusal.append(setting.Section).append("] ").append(setting.Key).append(" = ");
       refusal.append(Shown(value)).append(" in ").append(Shown(iniPath)).append(": ");
       return refusal.append(problem);
@@ -96,6 +90,10 @@ std::string AddValueWarnings(const TIniReader& ini, const std::string& iniPath,
   return "";
 }
 
+bool HasControlByte(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), IsControlByte);
+}
+
 }  // namespace
 
 std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
@@ -103,23 +101,8 @@ std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal) {
   std::string which = !inputIsTerminal && !outputIsTerminal ? "standard input and output are"
                       : !inputIsTerminal                    ? "standard input is"
                                                             : "standard output is";
-  return "corvixmass: " + which +
+  return which +
          " not a terminal; the full-screen run needs one (--check tests the configuration without)";
-}
-
-const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char* lang) {
-  for (const char* v : {lcAll, lcCtype, lang}) {
-    if (v == nullptr || *v == '\0') continue;
-    const std::string name = Lower(v);
-    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos
-               ? "utf8"
-               : "cp437";
-  }
-  return "cp437";
-}
-
-const char* DefaultCharset() {
-  return CharsetFromLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
 }
 
 std::string CatalogueProblem(const std::string& path, const std::string& cwd,
@@ -233,13 +216,63 @@ std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned 
   return warnings;
 }
 
+namespace {
+
+// The editor a run would start, into F's report or warnings; the problem
+// when its command is too long to be held.
+std::string CheckEditor(const TIniReader& ini, const std::string& iniPath, TConfigFindings& f) {
+  std::string source;
+  const std::string editor = EditorCommand(SettingValue(ini, *FindSetting("main", "editor")),
+                                           std::getenv("VISUAL"), std::getenv("EDITOR"), source);
+  if (editor.size() > ShortString::kMaxLength) {
+    // Held as a short string it would be cut, and the cut command run.
+    return "the editor command (" + source +
+           (source == "[main] editor" ? " in " + iniPath : std::string()) + ") is longer than " +
+           std::to_string(ShortString::kMaxLength) + " characters";
+  }
+  if (editor.empty())
+    f.Warnings.push_back(
+        "no editor: [main] editor, $VISUAL and $EDITOR are unset; \"Edit file?\" cannot edit");
+  else if (!CommandFound(editor, std::getenv("PATH")))
+    f.Warnings.push_back("editor " + Shown(editor) + " (" + source +
+                         "): not found in PATH; \"Edit file?\" fails until it is installed");
+  else
+    f.Report.push_back("editor: " + Shown(editor) + " (" + source + ")");
+  return "";
+}
+
+// [corvix] mbases and [corvix] dir, into F's report and Absolute (the host
+// directory); the problem with the first that fails.
+std::string CheckHostFiles(const TIniReader& ini, const std::string& iniPath,
+                           const std::string& cwd, TConfigFindings& f, std::string& absolute) {
+  std::string bases;
+  if (!ini.ReadFull("corvix", "mbases", bases) || bases.empty())
+    return NotSet("[corvix] mbases", iniPath, "the host's message-base catalogue");
+  std::int64_t records = 0;
+  std::string problem = CatalogueProblem(bases, cwd, "[corvix] mbases", iniPath, records);
+  if (!problem.empty()) return problem;
+  f.Report.push_back("catalogue: " + Shown(bases) + ": " + std::to_string(records) + " records");
+  f.CataloguePath = AbsolutePath(bases, cwd);
+
+  std::string dir;
+  if (!ini.ReadFull("corvix", "dir", dir) || dir.empty())
+    return NotSet("[corvix] dir", iniPath, "the host directory, where corvixutil runs");
+  return HostDirProblem(dir, cwd, "[corvix] dir", iniPath, absolute);
+}
+
+}  // namespace
+
 TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd) {
-  TConfigFindings f;
   TIniReader ini = TIniReader::FromText("");
+  return CheckConfiguration(iniPath, cwd, ini);
+}
+
+TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd,
+                                   TIniReader& ini) {
+  TConfigFindings f;
   std::string error;
   if (!TIniReader::Load(iniPath, ini, error)) {
-    f.Problem = "corvixmass: " + iniPath + ": " + error +
-                " (the configuration file; --config FILE reads another)";
+    f.Problem = iniPath + ": " + error + " (the configuration file; --config FILE reads another)";
     return f;
   }
   f.Report.push_back("configuration: " + iniPath);
@@ -255,7 +288,7 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
   f.Problem = AddValueWarnings(ini, iniPath, f.Invalid);
   if (!f.Problem.empty()) return f;
   if (const std::string key = ValueWithControlByte(ini); !key.empty()) {
-    f.Problem = "corvixmass: " + Shown(key) + " in " + iniPath +
+    f.Problem = Shown(key) + " in " + iniPath +
                 " holds a control character; values may hold only printable characters";
     return f;
   }
@@ -267,46 +300,14 @@ TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string
     const std::string problem =
         HostTextProblem(std::string("[message] ") + key, value, false, converted);
     if (!problem.empty()) {
-      f.Problem = "corvixmass: " + problem + " (in " + Shown(iniPath) + ")";
+      f.Problem = problem + " (in " + Shown(iniPath) + ")";
       return f;
     }
   }
-  std::string source;
-  const std::string editor = EditorCommand(SettingText(ini, "main", "editor"),
-                                           std::getenv("VISUAL"), std::getenv("EDITOR"), source);
-  if (editor.size() > ShortString::kMaxLength) {
-    // Held as a short string it would be cut, and the cut command run.
-    f.Problem = "corvixmass: the editor command (" + source +
-                (source == "[main] editor" ? " in " + iniPath : std::string()) +
-                ") is longer than " + std::to_string(ShortString::kMaxLength) + " characters";
-    return f;
-  }
-  if (editor.empty())
-    f.Warnings.push_back(
-        "no editor: [main] editor, $VISUAL and $EDITOR are unset; \"Edit file?\" cannot edit");
-  else if (!CommandFound(editor, std::getenv("PATH")))
-    f.Warnings.push_back("editor " + Shown(editor) + " (" + source +
-                         "): not found in PATH; \"Edit file?\" fails until it is installed");
-  else
-    f.Report.push_back("editor: " + Shown(editor) + " (" + source + ")");
-
-  std::string bases;
-  if (!ini.ReadFull("corvix", "mbases", bases) || bases.empty()) {
-    f.Problem = NotSet("[corvix] mbases", iniPath, "the host's message-base catalogue");
-    return f;
-  }
-  std::int64_t records = 0;
-  f.Problem = CatalogueProblem(bases, cwd, "[corvix] mbases", iniPath, records);
+  f.Problem = CheckEditor(ini, iniPath, f);
   if (!f.Problem.empty()) return f;
-  f.Report.push_back("catalogue: " + Shown(bases) + ": " + std::to_string(records) + " records");
-  f.CataloguePath = AbsolutePath(bases, cwd);
-
-  std::string dir, absolute;
-  if (!ini.ReadFull("corvix", "dir", dir) || dir.empty()) {
-    f.Problem = NotSet("[corvix] dir", iniPath, "the host directory, where corvixutil runs");
-    return f;
-  }
-  f.Problem = HostDirProblem(dir, cwd, "[corvix] dir", iniPath, absolute);
+  std::string absolute;
+  f.Problem = CheckHostFiles(ini, iniPath, cwd, f, absolute);
   if (!f.Problem.empty()) return f;
   f.Report.push_back("host directory: " + Shown(absolute) + " (writable)");
   f.Notes = OwnershipWarnings(absolute, ::geteuid());
@@ -336,16 +337,11 @@ void CatalogueWarnings(const std::string& path, std::vector<std::string>& warnin
   std::vector<std::uint8_t> seen(kMaxCatalogueRecords, 0);
   std::int64_t repeated = 0, controls = 0, printable = 0;
   std::string firstRepeated, firstControl;
-  auto hasControl = [](const std::string& text) {
-    for (char c : text)
-      if (static_cast<unsigned char>(c) < 32 || c == 127) return true;
-    return false;
-  };
   for (const TCatalogueEntryRec& base : bases) {
     const std::string number = std::to_string(base.Number);
     if (seen[base.Number] < 2 && seen[base.Number]++ == 1 && repeated++ == 0)
       firstRepeated = number;
-    const bool control = hasControl(base.Name) || hasControl(base.Tag);
+    const bool control = HasControlByte(base.Name) || HasControlByte(base.Tag);
     if (control && controls++ == 0) firstControl = number;
     if (!control && base.Name.find_first_not_of(' ') != std::string::npos) ++printable;
   }
@@ -375,17 +371,23 @@ void RequestTerminalSize(int fd) {
     NoteSizeRequest(fd, ws.ws_row, ws.ws_col, rows, cols);  // given back on the way out
 }
 
-int CheckBeforeStart(const TOptionsRec& options) {
-  const bool screens = options.Mode == TRunMode::kScreens;
-  const bool check = options.Mode == TRunMode::kCheck;
-  if (screens) {
-    std::string problem =
-        TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "%s\n", Shown(problem).c_str());
-      return 1;
-    }
-  }
+namespace {
+
+// The --check report on standard output: what was found, then what a run
+// would get wrong, then "ok" when nothing.
+void PrintCheckReport(const TConfigFindings& found) {
+  // Every line may name a path or a value from outside.
+  for (const std::string& line : found.Report) PrintfStdout("%s\n", Shown(line).c_str());
+  for (const std::string& line : found.Warnings) PrintfStdout("warning: %s\n", Shown(line).c_str());
+  for (const std::string& line : found.Notes) PrintfStdout("warning: %s\n", Shown(line).c_str());
+  for (const std::string& line : found.Invalid) PrintfStdout("not ok: %s\n", Shown(line).c_str());
+  if (found.Problem.empty() && found.Invalid.empty()) PrintStdout("ok\n");
+  FlushStdout();
+}
+
+// Finds and checks the configuration (into Session.IniPath and Ini), for
+// --check with the places looked at and the catalogue's looks.
+TConfigFindings FindAndCheckConfiguration(const TOptionsRec& options, bool check, TIniReader& ini) {
   const TConfigSearchRec search = FindConfiguration(options.ConfigPath);
   Session.IniPath = search.Path;
   if (check) {
@@ -396,74 +398,50 @@ int CheckBeforeStart(const TOptionsRec& options) {
   TConfigFindings found;
   char cwd[PATH_MAX];
   if (search.Path.empty())
-    found.Problem = "corvixmass: " + Shown(NoConfigurationMessage(search));
+    found.Problem = Shown(NoConfigurationMessage(search));
   else
-    found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "");
+    found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "", ini);
   // Only --check reads the whole catalogue for its looks; a run reads it anyway.
   if (check && found.Problem.empty() && !found.CataloguePath.empty())
     CatalogueWarnings(found.CataloguePath, found.Warnings, found.Invalid);
+  return found;
+}
+
+}  // namespace
+
+std::optional<int> CheckBeforeStart(const TOptionsRec& options) {
+  const bool screens = options.Mode == TRunMode::kScreens;
+  const bool check = options.Mode == TRunMode::kCheck;
+  if (screens) {
+    std::string problem =
+        TerminalProblem(::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1);
+    if (!problem.empty()) {
+      SayProblem(problem);
+      return 1;
+    }
+  }
+  // The file is read here once: the run takes its settings from this reading.
+  TIniReader ini = TIniReader::FromText("");
+  const TConfigFindings found = FindAndCheckConfiguration(options, check, ini);
   if (check) {
-    // Every line may name a path or a value from outside.
-    for (const std::string& line : found.Report) PrintfStdout("%s\n", Shown(line).c_str());
-    for (const std::string& line : found.Warnings)
-      PrintfStdout("warning: %s\n", Shown(line).c_str());
-    for (const std::string& line : found.Notes) PrintfStdout("warning: %s\n", Shown(line).c_str());
-    for (const std::string& line : found.Invalid) PrintfStdout("not ok: %s\n", Shown(line).c_str());
-    if (found.Problem.empty() && found.Invalid.empty()) PrintStdout("ok\n");
-    FlushStdout();
+    PrintCheckReport(found);
   } else {
     // Said, not enforced: the operator may have reasons, but should know.
-    for (const std::string& line : found.Notes)
-      std::fprintf(stderr, "corvixmass: warning: %s\n", Shown(line).c_str());
-    for (const std::string& line : found.Invalid)
-      std::fprintf(stderr, "corvixmass: warning: %s\n", Shown(line).c_str());
+    for (const std::string& line : found.Notes) SayProblem("warning: " + line);
+    for (const std::string& line : found.Invalid) SayProblem("warning: " + line);
   }
   if (!found.Problem.empty()) {
-    std::fprintf(stderr, "%s\n", Shown(found.Problem).c_str());
+    SayProblem(found.Problem);
     return 1;
   }
   if (check && !found.Invalid.empty()) {
-    std::fprintf(stderr, "corvixmass: %s: a run would not go as configured (see \"not ok\")\n",
-                 Shown(Session.IniPath).c_str());
+    SayProblem(Session.IniPath + ": a run would not go as configured (see \"not ok\")");
     return 1;
   }
-  if (!screens) return check ? 0 : -1;
-  RequestTerminalSize(STDOUT_FILENO);
-  return -1;
-}
-
-void ReadConfiguration() {
-  TIniReader ini(Session.IniPath);
-  std::string source;
-  Session.EditorCmd = ShortString(EditorCommand(
-      SettingText(ini, "main", "editor"), std::getenv("VISUAL"), std::getenv("EDITOR"), source));
-  // A choice without a fixed default takes it from the surroundings.
-  std::string charset = LowerStr(ShortString(SettingText(ini, "main", "charset"))).Str();
-  Session.Cp437Terminal = charset == "cp437";
-  if (charset.empty()) charset = DefaultCharset();
-  Session.Utf8Terminal = charset == "utf8" || charset == "utf-8";
-  Session.Colors = ShortString(SettingText(ini, "main", "colors"));
-  Session.PostDelay = SettingInteger(ini, "main", "delay");
-  Session.EscapeDelay = SettingInteger(ini, "main", "escape_delay");
-  Session.RepostHours = SettingInteger(ini, "main", "repost_hours");
-  Session.RedrawFull =
-      LowerStr(ShortString(SettingText(ini, "main", "redraw"))) == ShortString("full");
-  Session.BasesPath = ShortString(SettingText(ini, "corvix", "mbases"));
-  Session.HostDir = ShortString(SettingText(ini, "corvix", "dir"));
-  Session.Utf8Host =
-      LowerStr(ShortString(SettingText(ini, "corvix", "host_charset"))) == ShortString("utf8");
-  Session.Address = ShortString(SettingText(ini, "corvix", "address"));
-  // The texts are held in code page 437, as the screen shows them and typed
-  // keys arrive, whatever the terminal: converted by their content. The
-  // start-up checks refuse a text with a character the code page lacks.
-  for (auto [key, field] : {std::pair{"from", &Session.MsgFrom},
-                            {"to", &Session.MsgTo},
-                            {"subject", &Session.MsgSubject}}) {
-    std::string value, converted;
-    if (!ini.ReadFull("message", key, value)) value = FindSetting("message", key)->Default;
-    static_cast<void>(HostTextProblem(key, value, false, converted));  // checked at start
-    *field = ShortString(converted);
-  }
+  if (check) return 0;
+  TakeSettings(ini, Session);
+  if (screens) RequestTerminalSize(STDOUT_FILENO);
+  return std::nullopt;
 }
 
 }  // namespace corvix

@@ -1,12 +1,16 @@
 // What the program checks before it touches the terminal: its own options
 // (--check, --config), standard input and output, the configuration file, the
-// catalogue and host directory it names, and the terminal's size; and the
-// reading of the configuration into the session record.
+// catalogue and host directory it names, and the terminal's size; the
+// configuration they read is then taken into the session record.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "app/config/ini_reader.h"
+#include "app/config/settings.h"
 
 namespace corvix {
 
@@ -15,16 +19,6 @@ struct TOptionsRec;
 // The message when standard input or output is not a terminal; empty when
 // both are.
 [[nodiscard]] std::string TerminalProblem(bool inputIsTerminal, bool outputIsTerminal);
-
-// "utf8" when the first of LC_ALL, LC_CTYPE and LANG that is set (and not
-// empty) names UTF-8 as its character set, else "cp437". Null means unset.
-const char* CharsetFromLocale(const char* lcAll, const char* lcCtype, const char* lang);
-// The same, read from this process's environment: the default of [main] charset.
-const char* DefaultCharset();
-
-// Reads the configuration file Session.IniPath into the session record, each
-// setting as the table of settings says.
-void ReadConfiguration();
 
 // The message when the catalogue Path (the value of Setting in IniPath; a
 // relative name counts from Cwd) is not a regular readable file of at most
@@ -78,6 +72,9 @@ std::vector<std::string> OwnershipWarnings(const std::string& hostDir, unsigned 
 // itself, its values, the editor, [corvix] mbases and [corvix] dir. Relative
 // names count from Cwd.
 TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd);
+// The same, keeping the file as read in Ini for the run to take its settings from.
+TConfigFindings CheckConfiguration(const std::string& iniPath, const std::string& cwd,
+                                   TIniReader& ini);
 
 // When the terminal on Fd is smaller than 80x25, asks it once to grow (the
 // resize request of the screen object). Nothing waits for it: the run uses
@@ -88,8 +85,9 @@ void RequestTerminalSize(int fd);
 
 // Everything above, for main: the checks of an interactive run or of --check.
 // Prints what it has to (problems to standard error, the --check report to
-// standard output) and returns the exit status, or -1 to go on with the run.
-// Finds the configuration file (Session.IniPath) the run reads.
-[[nodiscard]] int CheckBeforeStart(const TOptionsRec& options);
+// standard output) and returns the exit status, or nothing to go on with the
+// run. Finds the configuration file (Session.IniPath) and reads it, once,
+// into the session for the run.
+[[nodiscard]] std::optional<int> CheckBeforeStart(const TOptionsRec& options);
 
 }  // namespace corvix

@@ -268,8 +268,7 @@ std::vector<std::string> ReviewLastPostings() {
 }
 
 void TellStartNotices() {
-  for (const std::string& text : Session.StartNotices)
-    std::fprintf(stderr, "corvixmass: %s\n", ShownText(text, Session.Utf8Terminal).c_str());
+  for (const std::string& text : Session.StartNotices) SayProblem(text);
   Session.StartNotices.clear();
 }
 

@@ -15,6 +15,13 @@
 namespace corvix {
 namespace {
 
+// The whole number Key of [main] holds, 100 when it holds none.
+std::int32_t Integer(const TIniReader& ini, std::string_view key) {
+  std::string text;
+  std::int32_t n = 0;
+  return ini.ReadFull("main", key, text) && ParseWholeNumber(text, n) ? n : 100;
+}
+
 TEST(IniReader, ReadsSectionsAndKeysWithoutRegardToCaseAndTrimsBlanks) {
   TIniReader ini = TIniReader::FromText(
       "  ; a comment\n"
@@ -24,35 +31,35 @@ TEST(IniReader, ReadsSectionsAndKeysWithoutRegardToCaseAndTrimsBlanks) {
       "[ corvix ]\n"
       "DIR=/bbs/host=2\n"
       "dir = second occurrence\n");
-  EXPECT_EQ(ini.ReadString("main", "editor", "x"), ShortString("vi -n"));
-  EXPECT_EQ(ini.ReadString("CORVIX", "dir", "x"), ShortString("/bbs/host=2"));
-  EXPECT_EQ(ini.ReadString("main", "dir", "default"), ShortString("default"));
-  EXPECT_EQ(ini.ReadString("nosuch", "editor", "d"), ShortString("d"));
+  EXPECT_EQ(ini.ReadText("main", "editor", "x", false), ShortString("vi -n"));
+  EXPECT_EQ(ini.ReadText("CORVIX", "dir", "x", false), ShortString("/bbs/host=2"));
+  EXPECT_EQ(ini.ReadText("main", "dir", "default", false), ShortString("default"));
+  EXPECT_EQ(ini.ReadText("nosuch", "editor", "d", false), ShortString("d"));
 }
 
 TEST(IniReader, StripsOneMatchingPairOfQuotes) {
   TIniReader ini = TIniReader::FromText(
       "[m]\na=\"quoted value\"\nb='single'\nc=\"mixed'\nd=\"\ne=''\nf=\"a\"b\"\n");
-  EXPECT_EQ(ini.ReadString("m", "a", ""), ShortString("quoted value"));
-  EXPECT_EQ(ini.ReadString("m", "b", ""), ShortString("single"));
-  EXPECT_EQ(ini.ReadString("m", "c", ""), ShortString("\"mixed'"));
-  EXPECT_EQ(ini.ReadString("m", "d", ""), ShortString("\""));  // one character: kept
-  EXPECT_EQ(ini.ReadString("m", "e", "x"), ShortString(""));
-  EXPECT_EQ(ini.ReadString("m", "f", ""), ShortString("a\"b"));
+  EXPECT_EQ(ini.ReadText("m", "a", "", false), ShortString("quoted value"));
+  EXPECT_EQ(ini.ReadText("m", "b", "", false), ShortString("single"));
+  EXPECT_EQ(ini.ReadText("m", "c", "", false), ShortString("\"mixed'"));
+  EXPECT_EQ(ini.ReadText("m", "d", "", false), ShortString("\""));  // one character: kept
+  EXPECT_EQ(ini.ReadText("m", "e", "x", false), ShortString(""));
+  EXPECT_EQ(ini.ReadText("m", "f", "", false), ShortString("a\"b"));
 }
 
 TEST(IniReader, IntegersFallBackToTheDefaultWhenNotAWholeNumber) {
   TIniReader ini = TIniReader::FromText(
       "[main]\nd1=250\nd2=-7\nd3=12ms\nd4=\nd5=99999999999\nd6=65636\nd7=+3\nd8=2147483647\n");
-  EXPECT_EQ(ini.ReadInteger("main", "d1", 100), 250);
-  EXPECT_EQ(ini.ReadInteger("main", "d2", 100), -7);
-  EXPECT_EQ(ini.ReadInteger("main", "d3", 100), 100);
-  EXPECT_EQ(ini.ReadInteger("main", "d4", 100), 100);
-  EXPECT_EQ(ini.ReadInteger("main", "d5", 100), 100);
-  EXPECT_EQ(ini.ReadInteger("main", "d6", 100), 65636);
-  EXPECT_EQ(ini.ReadInteger("main", "d7", 100), 3);
-  EXPECT_EQ(ini.ReadInteger("main", "d8", 100), 2147483647);
-  EXPECT_EQ(ini.ReadInteger("main", "missing", 100), 100);
+  EXPECT_EQ(Integer(ini, "d1"), 250);
+  EXPECT_EQ(Integer(ini, "d2"), -7);
+  EXPECT_EQ(Integer(ini, "d3"), 100);
+  EXPECT_EQ(Integer(ini, "d4"), 100);
+  EXPECT_EQ(Integer(ini, "d5"), 100);
+  EXPECT_EQ(Integer(ini, "d6"), 65636);
+  EXPECT_EQ(Integer(ini, "d7"), 3);
+  EXPECT_EQ(Integer(ini, "d8"), 2147483647);
+  EXPECT_EQ(Integer(ini, "missing"), 100);
 }
 
 TEST(IniReader, HostileLinesNeitherCrashNorLeakIntoOtherSections) {
@@ -64,17 +71,17 @@ TEST(IniReader, HostileLinesNeitherCrashNorLeakIntoOtherSections) {
       longValue +
       "\n"
       "[message]\nsubject=ok\n");
-  EXPECT_EQ(ini.ReadString("main", "editor", "none"), ShortString("none"));
-  EXPECT_EQ(ini.ReadString("", "key", "none"), ShortString("none"));
-  EXPECT_EQ(ini.ReadString("message", "subject", ""), ShortString("ok"));
+  EXPECT_EQ(ini.ReadText("main", "editor", "none", false), ShortString("none"));
+  EXPECT_EQ(ini.ReadText("", "key", "none", false), ShortString("none"));
+  EXPECT_EQ(ini.ReadText("message", "subject", "", false), ShortString("ok"));
   TIniReader big = TIniReader::FromText("[main]\neditor=" + longValue + "\n");
-  EXPECT_EQ(big.ReadString("main", "editor", "").size(), 255u);
+  EXPECT_EQ(big.ReadText("main", "editor", "", false).size(), 255u);
 }
 
 TEST(IniReader, MissingFileGivesDefaults) {
   TIniReader ini("/nonexistent/corvixmass.ini");
-  EXPECT_EQ(ini.ReadInteger("main", "delay", 100), 100);
-  EXPECT_TRUE(ini.ReadString("corvix", "mbases", "").empty());
+  EXPECT_EQ(Integer(ini, "delay"), 100);
+  EXPECT_TRUE(ini.ReadText("corvix", "mbases", "", false).empty());
 }
 
 TEST(IniReader, Utf8TextsConvertOnlyWhenAskedAndAreCutAfterwards) {

@@ -67,7 +67,7 @@ TEST_F(StartupFilesTest, TheCatalogueMustBeAFileOfAtMost65536Records) {
   };
   for (const auto& r : refused) {
     std::string message = CatalogueProblem(r.Path, "/", "[corvix] mbases", ini_, records);
-    EXPECT_EQ(message.rfind("corvixmass: " + r.Path + r.Message, 0), 0u) << message;
+    EXPECT_EQ(message.rfind(r.Path + r.Message, 0), 0u) << message;
   }
 }
 
@@ -133,7 +133,7 @@ TEST_F(StartupFilesTest, OwnershipAndTheEditorAreWarnedOf) {
 TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSetting) {
   const std::string head = "[main]\neditor = vi\n[corvix]\n";
   struct {
-    std::string Text, Problem;  // the start of the message after "corvixmass: "
+    std::string Text, Problem;  // the start of the message
   } cases[] = {
       {head + "mbases = mbases.dat\ndir = host\n", ""},
       // A byte order mark before the first section's header.
@@ -164,7 +164,7 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
     if (c.Problem.empty())
       EXPECT_EQ(found.Problem, "");
     else
-      EXPECT_EQ(found.Problem.rfind("corvixmass: " + c.Problem, 0), 0u) << found.Problem;
+      EXPECT_EQ(found.Problem.rfind(c.Problem, 0), 0u) << found.Problem;
   }
   // Values the run would not take as written fail --check; the run goes on.
   Write("corvixmass.ini",
@@ -182,7 +182,7 @@ TEST_F(StartupFilesTest, ConfigurationIsCheckedInOrderAndEachRefusalNamesItsSett
                 dir_ + "/host/corvixutil: No such file or directory; every posting fails until "
                        "it is there"}));
   EXPECT_EQ(CheckConfiguration(dir_ + "/host", dir_).Problem,
-            "corvixmass: " + dir_ +
+            dir_ +
                 "/host: is a directory, not a file (the configuration file; --config FILE reads "
                 "another)");
 }
@@ -195,7 +195,7 @@ TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437
         "[message]\nfrom = J\xC3\xB6rg\nto = J\x94rg\n");
   Session = TSession{};
   Session.IniPath = ini_;
-  ReadConfiguration();
+  TakeSettings(TIniReader(ini_), Session);
   EXPECT_EQ(Session.EditorCmd, ShortString("vim \xC3\xB6"));  // a command stays as written
   std::string job =
       BuildJobFile(TJobRec{"/m.txt", "7", Session.MsgFrom, Session.MsgTo, "s", Session.Address});
@@ -206,10 +206,19 @@ TEST_F(StartupFilesTest, Utf8TextsOfTheConfigurationReachTheJobFileInCodePage437
   Write("corvixmass.ini", "[main]\n");
   for (const char* locale : {"C.UTF-8", "C"}) {
     setenv("LC_ALL", locale, 1);
-    ReadConfiguration();
+    TakeSettings(TIniReader(ini_), Session);
     EXPECT_EQ(Session.Utf8Terminal, locale[1] == '.') << locale;
   }
   unsetenv("LC_ALL");
+  // A setting without a field of its own: its default before any reading,
+  // a refused value gives the default, a good one is taken.
+  Session = TSession{};
+  EXPECT_EQ(TakenNumber("main", "escape_delay"), 50);
+  for (auto [text, ms] : {std::pair{"5", 50}, {"200", 200}}) {
+    Write("corvixmass.ini", std::string("[main]\nescape_delay = ") + text + "\n");
+    TakeSettings(TIniReader(ini_), Session);
+    EXPECT_EQ(TakenNumber("MAIN", "Escape_Delay"), ms) << text;
+  }
   Session = TSession{};
 }
 
