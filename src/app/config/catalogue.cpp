@@ -10,13 +10,11 @@
 namespace corvix {
 namespace {
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
 bool ContainsNoCase(std::string_view text, std::string_view sub) {
   if (sub.size() > text.size()) return false;
   for (std::size_t at = 0; at + sub.size() <= text.size(); ++at) {
     std::size_t i = 0;
-    while (i < sub.size() && Upper(text[at + i]) == Upper(sub[i])) ++i;
+    while (i < sub.size() && UpperChar(text[at + i]) == UpperChar(sub[i])) ++i;
     if (i == sub.size()) return true;
   }
   return false;

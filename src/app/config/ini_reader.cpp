@@ -34,7 +34,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 std::string ValueWithControlByte(const TIniReader& reader) {
   for (const TIniReader::Entry& e : reader.Entries())
     for (char c : e.Value)
-      if (static_cast<unsigned char>(c) < 32 || c == 127) return "[" + e.Section + "] " + e.Key;
+      if (IsControlByte(c)) return "[" + e.Section + "] " + e.Key;
   return "";
 }
 

@@ -18,6 +18,7 @@
 #include "app/config/state_dir.h"
 #include "support/catalogue.h"
 #include "support/fd_io.h"
+#include "support/file_utils.h"
 #include "support/io_error.h"
 #include "support/process.h"
 #include "support/string_utils.h"
@@ -225,8 +226,7 @@ std::string SelectionCatalogue() {
   std::string path = Session.BasesPath.Str();
   if (path.empty() || path[0] == '/') return path;
   std::string dir = Session.StartDir.Str();
-  char cwd[PATH_MAX];
-  if (dir.empty() && ::getcwd(cwd, sizeof cwd) != nullptr) dir = cwd;
+  if (dir.empty()) dir = CurrentDir();
   return dir + (!dir.empty() && dir.back() == '/' ? "" : "/") + path;
 }
 

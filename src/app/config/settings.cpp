@@ -7,14 +7,14 @@
 #include "app/config/host_text.h"
 #include "app/config/ini_reader.h"
 #include "app/config/session.h"
+#include "support/string_utils.h"
 
 namespace corvix {
 namespace {
 
 std::string Lower(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  for (char& c : out) c = LowerChar(c);
   return out;
 }
 

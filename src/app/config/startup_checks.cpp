@@ -396,11 +396,10 @@ TConfigFindings FindAndCheckConfiguration(const TOptionsRec& options, bool check
     PrintfStdout("looked for the configuration at: %s\n", Shown(looked).c_str());
   }
   TConfigFindings found;
-  char cwd[PATH_MAX];
   if (search.Path.empty())
     found.Problem = Shown(NoConfigurationMessage(search));
   else
-    found = CheckConfiguration(Session.IniPath, ::getcwd(cwd, sizeof cwd) ? cwd : "", ini);
+    found = CheckConfiguration(Session.IniPath, CurrentDir(), ini);
   // Only --check reads the whole catalogue for its looks; a run reads it anyway.
   if (check && found.Problem.empty() && !found.CataloguePath.empty())
     CatalogueWarnings(found.CataloguePath, found.Warnings, found.Invalid);

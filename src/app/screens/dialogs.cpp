@@ -28,11 +28,7 @@ namespace {
 constexpr std::uint8_t kBarVisible = 112;
 constexpr std::uint8_t kBarHidden = 7;
 
-ShortString CurrentDir() {
-  char buf[PATH_MAX];
-  if (::getcwd(buf, sizeof buf) == nullptr) return "";
-  return ShortString(buf);
-}
+ShortString WorkingDir() { return ShortString(CurrentDir()); }
 
 bool ChangeDirTo(const ShortString& path) { return ::chdir(path.Str().c_str()) == 0; }
 
@@ -54,7 +50,7 @@ ShortString OnDisk(const ShortString& typed) {
 class TFileDialog {
  public:
   TFileDialog(const ShortString& title, const ShortString& startDir)
-      : title_(title), path_(startDir), mask_("*.*"), savedDir_(CurrentDir()) {}
+      : title_(title), path_(startDir), mask_("*.*"), savedDir_(WorkingDir()) {}
 
   ShortString Run();
 
@@ -138,7 +134,7 @@ void TFileDialog::DirectoriesPane() {
         if (dirs_.Current >= 1 && static_cast<std::size_t>(dirs_.Current) <= dirNames_.size()) {
           // A directory that cannot be entered leaves us where we are: rescan it.
           ChangeDirTo(dirNames_[static_cast<std::size_t>(dirs_.Current) - 1]);
-          path_ = CurrentDir() + "/";
+          path_ = WorkingDir() + "/";
           Scan();
           files_.Redraw();
         }
@@ -196,7 +192,7 @@ void TFileDialog::EditFields() {
         // entered, would be taken a second time from inside itself, and the
         // chosen file would name another one once the start directory is
         // back. Path gets the directory reached instead.
-        path_ = text[0] == '/' ? text : CurrentDir();
+        path_ = text[0] == '/' ? text : WorkingDir();
         Rescan();
       }
     }
@@ -232,7 +228,7 @@ bool TFileDialog::ChooseTyped(const ShortString& typed) {
     return Choose(fileNames_[static_cast<std::size_t>(files_.Current) - 1]);
   if (DirExists(full)) {  // the name of a directory enters it
     if (ChangeDirTo(full)) {
-      path_ = CurrentDir();
+      path_ = WorkingDir();
       Rescan();
     }
     return false;
