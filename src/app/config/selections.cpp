@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <bitset>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
