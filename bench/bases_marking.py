@@ -17,11 +17,13 @@ time does not count the waits of a busy machine.
 """
 import argparse
 import os
-import shutil
 import statistics
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import drive  # noqa: E402  (the host maker of the other benchmarks)
 
 # Notes the time in nanoseconds and the CPU time the program has used so far
 # (/proc/PID/schedstat, in ns), then ends the run that started it: the
@@ -34,23 +36,19 @@ kill -TERM $PPID
 
 
 def make_host(build, work, bases):
-    shutil.rmtree(work, ignore_errors=True)
-    host = os.path.join(work, "host")
-    os.makedirs(host)
-    catalogue = os.path.join(work, "mbases.dat")
-    subprocess.run([os.path.join(build, "mkcatalog"), catalogue, "--generate", str(bases)],
-                   check=True, stderr=subprocess.DEVNULL)
+    """The benchmark host of drive.py, with the utility above and a
+    configuration that posts the same text again without asking."""
+    _, catalogue, host = drive.make_host(build, work, bases)
     util = os.path.join(host, "corvixutil")
+    os.remove(util)  # a copy of /bin/true: replaced, not written through
     with open(util, "w") as f:
         f.write(UTILITY)
     os.chmod(util, 0o755)
-    with open(os.path.join(work, "message.txt"), "w") as f:
-        f.write("Hello all,\nthis is the message.\n")
     ini = os.path.join(work, "corvixmass.ini")
     with open(ini, "w") as f:
         f.write("[main]\ndelay = 0\nrepost_hours = 0\n[corvix]\nmbases = %s\ndir = %s\n"
                 % (catalogue, host))
-    return ini, host
+    return ini, host, catalogue
 
 
 def timed(args, cwd, env):
@@ -65,12 +63,12 @@ def timed(args, cwd, env):
 
 
 def figures(build, work, bases, runs):
-    ini, host = make_host(build, work, bases)
+    ini, host, catalogue = make_host(build, work, bases)
     exe = os.path.join(build, "corvixmass")
     env = dict(os.environ, XDG_STATE_HOME=os.path.join(work, "state"))
     post = [exe, "--config", ini, "--post", "message.txt", "--bases", "1-%d" % bases,
             "--subject", "Marking", "--yes"]
-    subprocess.run(["cat", os.path.join(work, "mbases.dat")], stdout=subprocess.DEVNULL, check=True)
+    subprocess.run(["cat", catalogue], stdout=subprocess.DEVNULL, check=True)
     first, first_cpu, dry, dry_cpu = [], [], [], []
     for _ in range(runs):
         started = os.path.join(host, "started")
